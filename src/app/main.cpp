@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::fputs("Mervane\n", stderr);
+  return 0;
+}

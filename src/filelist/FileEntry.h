@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// A file's recorded time with its full resolution, kept so that a time written back unchanged
+// does not lose its sub-second part.
+struct FileTime {
+  int64_t Seconds = 0;
+  int64_t Nanoseconds = 0;
+  bool operator==(const FileTime&) const = default;
+};
+
+// One loaded file.
+//
+// Date values (Created, Modified, LastAccess) are counts of seconds since 1970-01-01 00:00:00
+// of the local calendar time (the file time taken to local calendar parts, counted as if they
+// were UTC); -1 is the invalid date, 0 a date that could not be read. They are 64-bit so that
+// files dated after 2038 keep their dates.
+struct FileEntry {
+  int32_t Id = 0;
+  QString Path;       // full path as handed in
+  QString Directory;  // Path up to and including its last "/" (or "\")
+  QString Name;       // file name without its last extension
+  int32_t Attributes = 0;
+  int64_t Size = 0;   // true 64-bit size
+  int64_t Created = 0;
+  int64_t Modified = 0;
+  int64_t LastAccess = 0;
+  QString Crc32;  // 8 upper-case hex digits once computed
+  QString Md5;    // 32 upper-case hex digits once computed
+  QString Sha1;   // 40 upper-case hex digits once computed
+  int8_t Status = 0;
+  int32_t Detail = 0;
+  QString NewPath;
+
+  // The file's own times as read at load, full resolution (birth time falls back to mtime).
+  FileTime CreatedTime;
+  FileTime ModifiedTime;
+  FileTime AccessTime;
+};
+
+// Entry status codes.
+enum EntryStatus : int8_t {
+  kStatusNotProcessed = 0,
+  kStatusDone = 1,
+  kStatusSourceMissing = 2,    // source missing, or a directory
+  kStatusTargetExists = 3,     // target exists and was not replaced
+  kStatusTargetIsSource = 4,   // the target is the source itself
+  kStatusReadError = 5,        // a checksum or the attributes could not be read
+  kStatusAttributesFailed = 6, // the attributes could not be set
+  kStatusCopyMoveFailed = 8,   // the copy or move failed
+};

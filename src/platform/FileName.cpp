@@ -1,0 +1,111 @@
+#include "platform/FileName.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;  // byte b (0x80..0xFF) becomes U+DC00 + b
+
+// Length of the valid UTF-8 sequence at s[i], or 0 when the byte there does not start one.
+// Strict: no overlong forms, no encoded surrogates, nothing above U+10FFFF.
+int ValidSequenceLength(std::string_view s, size_t i, char32_t& cp) {
+  const auto byte = [&](size_t k) { return static_cast<uint8_t>(s[k]); };
+  const uint8_t b0 = byte(i);
+  const size_t left = s.size() - i;
+  const auto cont = [&](size_t k) { return (byte(k) & 0xC0) == 0x80; };
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (left < 2 || !cont(i + 1)) return 0;
+    cp = (char32_t(b0 & 0x1F) << 6) | (byte(i + 1) & 0x3F);
+    return 2;
+  }
+  if (b0 >= 0xE0 && b0 <= 0xEF) {
+    if (left < 3 || !cont(i + 1) || !cont(i + 2)) return 0;
+    const uint8_t b1 = byte(i + 1);
+    if (b0 == 0xE0 && b1 < 0xA0) return 0;  // overlong
+    if (b0 == 0xED && b1 > 0x9F) return 0;  // UTF-16 surrogate
+    cp = (char32_t(b0 & 0x0F) << 12) | (char32_t(b1 & 0x3F) << 6) | (byte(i + 2) & 0x3F);
+    return 3;
+  }
+  if (b0 >= 0xF0 && b0 <= 0xF4) {
+    if (left < 4 || !cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
+    const uint8_t b1 = byte(i + 1);
+    if (b0 == 0xF0 && b1 < 0x90) return 0;  // overlong
+    if (b0 == 0xF4 && b1 > 0x8F) return 0;  // above U+10FFFF
+    cp = (char32_t(b0 & 0x07) << 18) | (char32_t(b1 & 0x3F) << 12) |
+         (char32_t(byte(i + 2) & 0x3F) << 6) | (byte(i + 3) & 0x3F);
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+QString DecodeFileName(std::string_view bytes) {
+  QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+  char16_t* const begin = dst;
+  size_t i = 0;
+  while (i < bytes.size()) {
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    if (b < 0x80) {
+      *dst++ = b;
+      ++i;
+      continue;
+    }
+    char32_t cp = 0;
+    const int n = ValidSequenceLength(bytes, i, cp);
+    if (n == 0) {
+      *dst++ = static_cast<char16_t>(kEscapeBase + b);
+      ++i;
+    } else if (cp >= 0x10000) {
+      // A 4-byte sequence is one surrogate pair: never more UTF-16 units than bytes.
+      cp -= 0x10000;
+      *dst++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *dst++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      i += static_cast<size_t>(n);
+    } else {
+      *dst++ = static_cast<char16_t>(cp);
+      i += static_cast<size_t>(n);
+    }
+  }
+  out.truncate(dst - begin);
+  return out;
+}
+
+QByteArray EncodeFileName(const QString& name) {
+  QByteArray out;
+  out.reserve(name.size() * 3);
+  const char16_t* s = reinterpret_cast<const char16_t*>(name.constData());
+  const qsizetype n = name.size();
+  const auto put = [&](char32_t cp) {
+    if (cp < 0x80) {
+      out.append(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.append(static_cast<char>(0xC0 | (cp >> 6)));
+      out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.append(static_cast<char>(0xE0 | (cp >> 12)));
+      out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.append(static_cast<char>(0xF0 | (cp >> 18)));
+      out.append(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  };
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = s[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      put(0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00));
+      ++i;
+    } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
+      out.append(static_cast<char>(u - kEscapeBase));  // an escaped raw byte
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      put(0xFFFD);  // any other lone surrogate has no byte form
+    } else {
+      put(u);
+    }
+  }
+  return out;
+}
