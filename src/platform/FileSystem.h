@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Basic file-system queries and changes. Paths are QStrings in the lossless file-name form
+// (see FileName.h); "\" is not translated here: callers that accept user templates turn it
+// into "/" first.
+
+// Size in bytes of a regular file (or a link to one); -1 when nothing exists at the path,
+// -2 for a directory, -3 for anything else (FIFO, socket, device: never read as a file).
+int64_t FileSize(const QString& path);
+
+bool PathExists(const QString& path);  // anything at all, links not followed
+bool IsDirectory(const QString& path);  // links followed
+
+// Each returns 0 on success, else the errno value.
+int DeleteFile(const QString& path);
+int MakeDirectory(const QString& path);  // one level; EEXIST when it is there already
+int RemoveDirectory(const QString& path);  // only when empty
