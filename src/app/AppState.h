@@ -1,0 +1,39 @@
+#pragma once
+
+#include "cli/StartupOptions.h"
+#include "filelist/FileList.h"
+#include "run/RunFlags.h"
+#include "settings/Preset.h"
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// The process-wide state, owned by the main thread. Engine functions take the pieces they need
+// as parameters; only start-up, the console run and the window reach for this instance.
+struct AppState {
+  StartupOptions Options;
+
+  QString ProgramFolder;  // with a final "/"
+  QString DesktopFolder;  // with a final "/", empty when unknown
+  QString PreviewFolder;  // temporary folder + file-name title + "_Preview/"
+  bool PreviewFolderCreated = false;
+  QString SettingsFolder;
+  QString LanguageFile;
+  QString PresetsFile;
+  int32_t LanguageIndex = 1;  // 0 German, 1 English
+
+  QList<Preset> PresetList;  // position 0 is the working preset 0
+  Preset WorkingSettings;
+  int32_t DefaultPresetIndex = 0;
+  int32_t ActivePresetIndex = 0;
+
+  FileList Files;     // the loaded file list
+  FileList FollowUp;  // what the list holds after a run
+
+  RunFlags Run;
+  LoadFlags Load;
+};
+
+AppState& App();

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+struct stat;
+
+// The attribute word of a file, in the Windows bit layout that tasks and presets use.
+inline constexpr int32_t kAttrReadOnly = 0x1;
+inline constexpr int32_t kAttrHidden = 0x2;
+inline constexpr int32_t kAttrSystem = 0x4;
+inline constexpr int32_t kAttrArchive = 0x20;
+inline constexpr int32_t kAttrNormal = 0x80;  // no bit set; also the word of an unreadable file
+inline constexpr int32_t kAttrNotIndexed = 0x2000;
+
+// The attribute word of the file at `path`; -1 when the file cannot be read.
+int32_t ReadAttributes(const QString& path);
+
+// The word for a file whose stat the caller already has (the loader): read-only from the
+// permission bits, hidden from a leading "." of `fileName`, the rest from the stored DOS word.
+// `encodedPath` is the path in file-system bytes. Costs at most one extended-attribute read.
+int32_t AttributesFromStat(const char* encodedPath, const struct stat& st, const QString& fileName);
+
+// Writes the word: read-only as permission bits, the other bits into the stored DOS word.
+// Returns 0 on success, else the errno value (ENOTSUP where a bit cannot be stored).
+int WriteAttributes(const QString& path, int32_t word);
