@@ -1,0 +1,117 @@
+#pragma once
+
+#include "filelist/FileEntry.h"
+
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+
+// The placeholder language of name and target-directory templates.
+//
+// File placeholders, in the order in which they are expanded: "%FN%" name, "%FSK%" size in KiB,
+// "%FSM%" size in MiB, "%DS%" "%DI%" "%DH%" "%DD%" "%DM%" "%DY%" parts of the chosen date,
+// "%CC%" "%CM%" "%CS%" the checksum texts. Path placeholders "%PD%" (desktop), "%PP%"
+// (documents), "%PC%" (program folder), "%PF%" (each file's own folder) may open a target
+// directory template. A counter is "%" + decimal digits + "%", e.g. "%001%" (start 1, width 3).
+
+// The internal marker that stands for the counter once its start and width are known.
+inline const QString kCounterMarker = QStringLiteral("%ENUMNR%");
+
+// Every file placeholder written in any letter case becomes its upper-case form, so that users
+// may type "%fn%" while expansion itself stays case-sensitive. Other text is left alone.
+QString NormalizePlaceholderCase(const QString& text);
+
+// Expands the twelve file placeholders for one entry, each step on the result of the one before
+// (so a name holding "%DY%" gets the year in its place). `datePlaceholderSource`: 0 last access,
+// 1 modified, 2 created. Date parts are zero-padded (2 digits, the year 4) unless
+// `noLeadingZeros`.
+QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
+                               int datePlaceholderSource, bool noLeadingZeros);
+
+// The template's leading path placeholder in upper case ("%PD%", "%PP%", "%PC%" or "%PF%"),
+// recognised in any letter case; empty when the template opens with none.
+QString LeadingPathPlaceholder(const QString& templateText);
+
+// The template without its leading path placeholder, or unchanged when it has none.
+QString StripPathPlaceholder(const QString& templateText);
+
+// The folders that the path placeholders stand for. Each ends with "/" (one is added when it is
+// missing); an empty folder is one the system could not supply.
+struct PathFolders {
+  QString Desktop;
+  QString Documents;
+  QString Program;
+};
+
+// Replaces a leading path placeholder by its folder ("%PF%" by nothing) and skips one separator
+// right after it, so "%PD%\Out" and "%PD%Out" both give the desktop followed by "Out". Every "\"
+// of the template is read as "/". A non-empty template gives a result that ends with "/"; "%PF%"
+// alone therefore gives "/", which stands for each file's own folder. The empty template gives
+// the empty text.
+QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& folders);
+
+// Start value and digit count of the template's first counter group; -1 when it has none.
+// A start too large for 32 bits is held at the largest 32-bit value.
+int32_t CounterStart(const QString& templateText);
+int32_t CounterWidth(const QString& templateText);
+// The template with its first counter group (both "%" included) replaced by kCounterMarker.
+QString MarkCounter(const QString& templateText);
+
+// The decimal text of `value`, preceded by "0" up to `width` characters; never cut.
+QString ZeroPad(int64_t value, int width);
+
+// The first number counting up from `from` whose candidate path - directory + name with every
+// counter marker replaced by the padded number + "." + extension (no "." when the extension is
+// empty) - names nothing on disk (no file, directory or link). -1 when the name holds no marker.
+int32_t NextFreeNumber(const QString& directory, const QString& name, const QString& extension,
+                       int32_t from, int32_t width);
+
+// Syntactic check of a directory path: it begins with "/", ends with "/" and every component
+// between is non-empty and holds no character below 32. With `driveOnly` only the leading "/"
+// is tested. "\" counts as "/" here, since templates and command-line paths read it so.
+bool CheckDirectoryPath(const QString& path, bool driveOnly);
+
+// Creates every missing directory along the path ("/" separated). True when nothing had to be
+// created or every creation worked; false when any creation failed (the walk still goes on) or
+// the path is empty.
+bool CreateDirectoryPath(const QString& path);
+
+// What a name template's counter is after the run's set-up: the template with its counter marked,
+// and the start and width (1 and 3 when the template has no counter group).
+struct PreparedCounter {
+  QString Template;
+  int32_t Start = 1;
+  int32_t Width = 3;
+};
+PreparedCounter PrepareCounter(const QString& normalizedTemplate);
+
+// One file's use of the counter, handed back to GiveBack when the file failed.
+struct CounterUse {
+  QString Name;         // the name with every counter marker replaced by the padded number
+  QString Key;          // the counter key the number was taken from
+  int32_t Number = -1;  // the number used; -1 when the name had no marker
+};
+
+// The per-run counter table: one next number per key. Without per-directory numbering the only
+// key is kCounterMarker; with it, each target directory (compared exactly: Linux names are
+// case-sensitive) numbers from the start value on its own. Numbers taken by files that exist
+// already are skipped.
+class CounterMap {
+ public:
+  CounterMap(int32_t start, int32_t width, bool perDirectory);
+
+  // Numbers one file whose name placeholders were already expanded.
+  CounterUse Number(const QString& targetDirectory, const QString& name, const QString& extension);
+  // After a file that did not end as done: its number goes back, so the next file reuses it.
+  void GiveBack(const CounterUse& use);
+
+  // The number the next file of that key would start probing from (0 for an unknown key).
+  int64_t NextNumber(const QString& key) const { return next_.value(key, 0); }
+
+ private:
+  int32_t start_;
+  int32_t width_;
+  bool perDirectory_;
+  QHash<QString, int64_t> next_;
+};
