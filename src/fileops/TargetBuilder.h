@@ -1,0 +1,51 @@
+#pragma once
+
+#include "filelist/FileEntry.h"
+#include "naming/Placeholders.h"
+#include "settings/Preset.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// Building a file's target (folder, name, extension) touches no file: the only disk access is
+// the existence probe of the counter, which skips numbers that are taken. The folder to create
+// is handed back instead of created, so that a preview and a dry run can use the same code as
+// the run itself.
+
+// What the whole run shares, prepared once before the first file.
+struct TargetPlan {
+  bool NameBuildingActive = false;  // a name template or a name transformation is on
+  bool TransformName = false;       // removing, inserting, case or replace rules are on
+  QString NameTemplate;             // normalised, its counter group marked; "%FN%" by default
+  int32_t CounterStart = 1;
+  int32_t CounterWidth = 3;
+  bool TargetDirActive = false;
+  QString TargetDir;  // path placeholders resolved, "/" separators
+  bool TargetRelativeToSource = false;
+  QString CommonBase;  // with final "/"; empty: subfolders are not recreated
+};
+
+// `preparedNameTemplate` and `preparedTargetDir` are the run's prepared templates (placeholder
+// case normalised, path placeholders resolved); `commonBase` is the folder below which source
+// subfolders are recreated in the target folder, empty for none.
+TargetPlan PlanTargets(const Preset& settings, const QString& preparedNameTemplate,
+                       const QString& preparedTargetDir, bool targetRelativeToSource,
+                       const QString& commonBase);
+
+struct Target {
+  QString Directory;  // with final "/"
+  QString Name;
+  QString Extension;             // without the dot; may be empty
+  QString Path;                  // Directory + Name (+ "." + Extension when there is one)
+  bool CreateDirectory = false;  // Directory is a target folder the caller must create
+  CounterUse Counter;            // the counter number taken (Number -1 when none)
+};
+
+// The extension of a path's file name: the text after its last ".", empty when there is none
+// or when the only dot opens the name (".profile" has no extension, as its base name says).
+QString TargetExtension(const QString& fileName);
+
+// Builds the target of one entry and takes its counter number from `counters`.
+Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetPlan& plan,
+                   CounterMap& counters);

@@ -1,0 +1,164 @@
+#include "run/ErrorLog.h"
+
+#include "filelist/FileList.h"
+#include "platform/FileName.h"
+#include "support/TempDir.h"
+#include "texts/TextTables.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Texts with recognisable values so that the expected report can be written out in full.
+class ErrorLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedProduct_ = ProductTexts;
+    savedLanguage_ = LanguageTable;
+    ProductTexts[0] = QStringLiteral("Mervane");
+    ProductTexts[2] = QStringLiteral("Mervane");
+    ProductTexts[6] = QStringLiteral("Batch Tool");
+    ProductTexts[13] = QStringLiteral("banner one");
+    ProductTexts[14] = QStringLiteral("banner two");
+    LanguageTable[324] = QStringLiteral("Source");
+    LanguageTable[325] = QStringLiteral("Target");
+    LanguageTable[326] = QStringLiteral("Problem");
+    LanguageTable[327] = QStringLiteral("Legend");
+    for (int entry = 328; entry <= 339; ++entry)
+      LanguageTable[entry] = QStringLiteral("text %1").arg(entry);
+  }
+  void TearDown() override {
+    ProductTexts = savedProduct_;
+    LanguageTable = savedLanguage_;
+  }
+
+  static FileList MakeList(const std::vector<std::pair<int, QString>>& statusAndPath) {
+    FileList list;
+    int32_t id = 0;
+    for (const auto& [status, path] : statusAndPath) {
+      FileEntry entry;
+      entry.Id = ++id;
+      entry.Path = path;
+      entry.Status = static_cast<int8_t>(status);
+      if (status == kStatusCopyMoveFailed) entry.NewPath = path + QStringLiteral(".new");
+      list.Append(entry);
+    }
+    return list;
+  }
+
+  static std::string Header() {
+    return "\xEF\xBB\xBF"
+           "Mervane - Batch Tool\r\n"
+           "********************\r\n"
+           "banner one\r\n"
+           "banner two\r\n"
+           "\r\n\r\n\r\n"
+           "----------------\r\n"
+           "\r\n";
+  }
+
+ private:
+  std::array<QString, kProductTextCount> savedProduct_;
+  std::array<QString, kLanguageTextCount> savedLanguage_;
+};
+
+std::string ToStd(const QByteArray& bytes) {
+  return std::string(bytes.constData(), bytes.size());
+}
+
+TEST_F(ErrorLogTest, ReportsFailedEntriesInListOrderWithLegendInKindOrder) {
+  const FileList list = MakeList({{8, "/d/a.txt"},
+                                  {1, "/d/done.txt"},
+                                  {2, "/d/gone.txt"},
+                                  {0, "/d/untouched.txt"},
+                                  {8, "/d/b.txt"},
+                                  {7, "/d/odd.txt"}});
+  const std::string expected =
+      Header() +
+      "Source: /d/a.txt\r\nTarget: /d/a.txt.new\r\nProblem: text 338\r\n\r\n"
+      "Source: /d/gone.txt\r\nTarget: \r\nProblem: text 328\r\n\r\n"
+      "Source: /d/b.txt\r\nTarget: /d/b.txt.new\r\nProblem: text 338\r\n\r\n"
+      "Source: /d/odd.txt\r\nTarget: \r\nProblem: \r\n\r\n"
+      "----------------\r\n\r\n"
+      "\r\nLegend\r\n"
+      "text 328\r\ntext 329\r\n\r\n"
+      "text 338\r\ntext 339\r\n\r\n";
+  EXPECT_EQ(ToStd(BuildErrorLog(list)), expected);
+}
+
+TEST_F(ErrorLogTest, EveryKindHasItsOwnNameAndLegendBlock) {
+  const std::vector<std::pair<int, int>> kinds = {{2, 328}, {3, 330}, {4, 332},
+                                                  {5, 334}, {6, 336}, {8, 338}};
+  for (const auto& [status, nameEntry] : kinds) {
+    const FileList list = MakeList({{status, "/x/f.dat"}});
+    const std::string log = ToStd(BuildErrorLog(list));
+    const std::string name = "text " + std::to_string(nameEntry);
+    const std::string explanation = "text " + std::to_string(nameEntry + 1);
+    EXPECT_NE(log.find("Problem: " + name + "\r\n"), std::string::npos) << status;
+    EXPECT_TRUE(log.ends_with("Legend\r\n" + name + "\r\n" + explanation + "\r\n\r\n")) << status;
+  }
+}
+
+TEST_F(ErrorLogTest, NoFailureMeansNoLegend) {
+  const FileList list = MakeList({{0, "/a.txt"}, {1, "/b.txt"}});
+  EXPECT_EQ(ToStd(BuildErrorLog(list)), Header() + "----------------\r\n\r\n");
+}
+
+TEST_F(ErrorLogTest, StarRowIsAsLongAsTheTitle) {
+  ProductTexts[0] = QStringLiteral("Zürich");  // one UTF-16 unit, two UTF-8 bytes
+  ProductTexts[6] = QStringLiteral("Ä");
+  const std::string log = ToStd(BuildErrorLog(FileList()));
+  EXPECT_NE(log.find("Zürich - Ä\r\n**********\r\n"), std::string::npos);
+}
+
+TEST_F(ErrorLogTest, PathsKeepTheirFileSystemBytes) {
+  const QString odd = DecodeFileName(std::string_view("/d/caf\xE9.txt"));
+  const FileList list = MakeList({{2, odd}});
+  EXPECT_NE(ToStd(BuildErrorLog(list)).find("Source: /d/caf\xE9.txt\r\n"), std::string::npos);
+}
+
+TEST_F(ErrorLogTest, WritingTwiceKeepsOnlyTheSecondReport) {
+  TempDir dir;
+  const QString path = dir.Path() + QStringLiteral("log.txt");
+  ASSERT_EQ(WriteErrorLog(path, MakeList({{8, "/first.txt"}, {8, "/second.txt"}})), 1);
+  const FileList second = MakeList({{2, "/third.txt"}});
+  ASSERT_EQ(WriteErrorLog(path, second), 1);
+  EXPECT_EQ(ReadFileBytes(path.toStdString()), ToStd(BuildErrorLog(second)));
+}
+
+TEST_F(ErrorLogTest, UncreatableReportFailsAndLeavesNothingBehind) {
+  TempDir dir;
+  dir.MakeDir("taken");  // a folder where the report should go
+  EXPECT_EQ(WriteErrorLog(dir.Path() + QStringLiteral("taken"), MakeList({{8, "/a.txt"}})), 0);
+  EXPECT_EQ(WriteErrorLog(dir.Path() + QStringLiteral("missing/log.txt"), FileList()), 0);
+  EXPECT_EQ(WriteErrorLog(QString(), FileList()), 0);
+  EXPECT_EQ(ReadFileBytes(dir.Bytes() + "missing/log.txt"), "");
+  EXPECT_TRUE(PathExists(dir.Bytes() + "taken/"));
+}
+
+TEST_F(ErrorLogTest, DefaultPlaceIsBesideTheProgramElseTheSettingsFolder) {
+  TempDir program;
+  TempDir settings;
+  const FileList list = MakeList({{5, "/a.txt"}});
+
+  EXPECT_EQ(WriteDefaultErrorLog(list, program.Path(), settings.Path()),
+            program.Path() + QStringLiteral("Mervane_Errorlog.txt"));
+  EXPECT_EQ(ReadFileBytes(program.Bytes() + "Mervane_Errorlog.txt"), ToStd(BuildErrorLog(list)));
+
+  // A program folder that does not take the report (here: a folder is in the way).
+  TempDir blocked;
+  blocked.MakeDir("Mervane_Errorlog.txt");
+  EXPECT_EQ(WriteDefaultErrorLog(list, blocked.Path(), settings.Path()),
+            settings.Path() + QStringLiteral("Mervane_Errorlog.txt"));
+  EXPECT_EQ(ReadFileBytes(settings.Bytes() + "Mervane_Errorlog.txt"), ToStd(BuildErrorLog(list)));
+
+  EXPECT_EQ(WriteDefaultErrorLog(list, blocked.Path(), blocked.Path()), QString());
+}
+
+}  // namespace
