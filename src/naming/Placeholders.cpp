@@ -1,0 +1,289 @@
+#include "naming/Placeholders.h"
+
+#include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
+
+#include <QStringList>
+
+#include <array>
+#include <limits>
+
+namespace {
+
+// The file placeholders in the order of expansion (and of case normalisation).
+const std::array<QString, 12>& FilePlaceholders() {
+  static const std::array<QString, 12> list = {
+      QStringLiteral("%FN%"), QStringLiteral("%FSK%"), QStringLiteral("%FSM%"),
+      QStringLiteral("%DS%"), QStringLiteral("%DI%"),  QStringLiteral("%DH%"),
+      QStringLiteral("%DD%"), QStringLiteral("%DM%"),  QStringLiteral("%DY%"),
+      QStringLiteral("%CC%"), QStringLiteral("%CM%"),  QStringLiteral("%CS%"),
+  };
+  return list;
+}
+
+const std::array<QString, 4>& PathPlaceholders() {
+  static const std::array<QString, 4> list = {QStringLiteral("%PD%"), QStringLiteral("%PP%"),
+                                              QStringLiteral("%PC%"), QStringLiteral("%PF%")};
+  return list;
+}
+
+// Lower case of one ASCII-or-not unit, the same mapping as the rest of the engine.
+bool EqualsIgnoringCase(QStringView text, QStringView upperPlaceholder) {
+  if (text.size() != upperPlaceholder.size()) return false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i].toLower() != upperPlaceholder[i].toLower()) return false;
+  }
+  return true;
+}
+
+QString WithFinalSlash(const QString& folder) {
+  if (folder.isEmpty() || folder.endsWith(QLatin1Char('/'))) return folder;
+  return folder + QLatin1Char('/');
+}
+
+int64_t ChosenDate(const FileEntry& entry, int source) {
+  switch (source) {
+    case 0:
+      return entry.LastAccess;
+    case 2:
+      return entry.Created;
+    default:
+      return entry.Modified;
+  }
+}
+
+// Start index (0-based) and end index (of the closing "%") of the first counter group.
+struct CounterGroup {
+  qsizetype Begin = -1;
+  qsizetype End = -1;
+};
+
+CounterGroup FindCounterGroup(const QString& text) {
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    if (text[i] != QLatin1Char('%')) continue;
+    qsizetype j = i + 1;
+    while (j < n && text[j] >= QLatin1Char('0') && text[j] <= QLatin1Char('9')) ++j;
+    if (j < n && text[j] == QLatin1Char('%') && j - i >= 2) return {i, j};
+  }
+  return {};
+}
+
+QString ReplaceMarkers(const QString& name, const QString& number) {
+  QString out = name;
+  out.replace(kCounterMarker, number, Qt::CaseSensitive);
+  return out;
+}
+
+}  // namespace
+
+QString NormalizePlaceholderCase(const QString& text) {
+  QString out = text;
+  for (const QString& placeholder : FilePlaceholders()) {
+    const qsizetype width = placeholder.size();
+    for (qsizetype i = 0; i + width <= out.size();) {
+      if (out[i] == QLatin1Char('%') &&
+          EqualsIgnoringCase(QStringView(out).mid(i, width), placeholder)) {
+        out.replace(i, width, placeholder);
+        i += width;
+      } else {
+        ++i;
+      }
+    }
+  }
+  return out;
+}
+
+QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
+                               int datePlaceholderSource, bool noLeadingZeros) {
+  QString out = templateText;
+  if (!out.contains(QLatin1Char('%'))) return out;
+  // Each step works on the result of the one before, so text brought in by an earlier step
+  // (a name holding "%DY%") is expanded by the later ones.
+  out.replace(QStringLiteral("%FN%"), entry.Name, Qt::CaseSensitive);
+  if (out.contains(QLatin1String("%FS"))) {
+    out.replace(QStringLiteral("%FSK%"), QString::number(entry.Size / 1024), Qt::CaseSensitive);
+    out.replace(QStringLiteral("%FSM%"), QString::number(entry.Size / 1048576), Qt::CaseSensitive);
+  }
+  if (out.contains(QLatin1String("%D"))) {
+    const CalendarParts parts = PartsOfDate(ChosenDate(entry, datePlaceholderSource));
+    const auto part = [noLeadingZeros](int value, int width) {
+      return noLeadingZeros ? QString::number(value) : ZeroPad(value, width);
+    };
+    out.replace(QStringLiteral("%DS%"), part(parts.Second, 2), Qt::CaseSensitive);
+    out.replace(QStringLiteral("%DI%"), part(parts.Minute, 2), Qt::CaseSensitive);
+    out.replace(QStringLiteral("%DH%"), part(parts.Hour, 2), Qt::CaseSensitive);
+    out.replace(QStringLiteral("%DD%"), part(parts.Day, 2), Qt::CaseSensitive);
+    out.replace(QStringLiteral("%DM%"), part(parts.Month, 2), Qt::CaseSensitive);
+    out.replace(QStringLiteral("%DY%"), part(parts.Year, 4), Qt::CaseSensitive);
+  }
+  if (out.contains(QLatin1String("%C"))) {
+    out.replace(QStringLiteral("%CC%"), entry.Crc32, Qt::CaseSensitive);
+    out.replace(QStringLiteral("%CM%"), entry.Md5, Qt::CaseSensitive);
+    out.replace(QStringLiteral("%CS%"), entry.Sha1, Qt::CaseSensitive);
+  }
+  return out;
+}
+
+QString LeadingPathPlaceholder(const QString& templateText) {
+  if (templateText.size() < 4) return {};
+  const QStringView head = QStringView(templateText).left(4);
+  for (const QString& placeholder : PathPlaceholders()) {
+    if (EqualsIgnoringCase(head, placeholder)) return placeholder;
+  }
+  return {};
+}
+
+QString StripPathPlaceholder(const QString& templateText) {
+  if (LeadingPathPlaceholder(templateText).isEmpty()) return templateText;
+  return templateText.mid(4);
+}
+
+QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& folders) {
+  if (templateText.isEmpty()) return {};
+  const QString placeholder = LeadingPathPlaceholder(templateText);
+  QString rest = templateText;
+  QString result;
+  if (!placeholder.isEmpty()) {
+    if (placeholder == QLatin1String("%PD%")) {
+      result = WithFinalSlash(folders.Desktop);
+    } else if (placeholder == QLatin1String("%PP%")) {
+      result = WithFinalSlash(folders.Documents);
+    } else if (placeholder == QLatin1String("%PC%")) {
+      result = WithFinalSlash(folders.Program);
+    }
+    rest = templateText.mid(4);
+    if (rest.startsWith(QLatin1Char('\\')) || rest.startsWith(QLatin1Char('/'))) rest.remove(0, 1);
+  }
+  // Templates keep the user's "\" (presets are shared with Windows); on Linux it is the
+  // separator. The folders themselves are taken as they are: a "\" in a real folder name stays.
+  rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  result += rest;
+  if (!result.endsWith(QLatin1Char('/'))) result += QLatin1Char('/');
+  return result;
+}
+
+int32_t CounterStart(const QString& templateText) {
+  const CounterGroup group = FindCounterGroup(templateText);
+  if (group.Begin < 0) return -1;
+  int64_t value = 0;
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+  for (qsizetype i = group.Begin + 1; i < group.End; ++i) {
+    value = value * 10 + (templateText[i].unicode() - u'0');
+    if (value > kMax) return static_cast<int32_t>(kMax);
+  }
+  return static_cast<int32_t>(value);
+}
+
+int32_t CounterWidth(const QString& templateText) {
+  const CounterGroup group = FindCounterGroup(templateText);
+  if (group.Begin < 0) return -1;
+  const qsizetype width = group.End - group.Begin - 1;
+  return width > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                     : static_cast<int32_t>(width);
+}
+
+QString MarkCounter(const QString& templateText) {
+  const CounterGroup group = FindCounterGroup(templateText);
+  if (group.Begin < 0) return templateText;
+  return templateText.left(group.Begin) + kCounterMarker + templateText.mid(group.End + 1);
+}
+
+QString ZeroPad(int64_t value, int width) {
+  QString digits = QString::number(value);
+  if (digits.size() < width) digits.prepend(QString(width - digits.size(), QLatin1Char('0')));
+  return digits;
+}
+
+int32_t NextFreeNumber(const QString& directory, const QString& name, const QString& extension,
+                       int32_t from, int32_t width) {
+  if (!name.contains(kCounterMarker)) return -1;
+  const QString dottedExtension = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
+  // Every marker is probed as it will be written: a name may carry the marker more than once
+  // (a file's own name can hold it), and the path checked must be the path that is made.
+  for (int64_t n = from < 0 ? 0 : from; n <= std::numeric_limits<int32_t>::max(); ++n) {
+    const QString candidate = directory + ReplaceMarkers(name, ZeroPad(n, width)) + dottedExtension;
+    if (!PathExists(candidate)) return static_cast<int32_t>(n);
+  }
+  return -1;
+}
+
+bool CheckDirectoryPath(const QString& path, bool driveOnly) {
+  QString normal = path;
+  normal.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  if (!normal.startsWith(QLatin1Char('/'))) return false;
+  if (driveOnly) return true;
+  if (!normal.endsWith(QLatin1Char('/'))) return false;
+  // Components between the leading root and the final "/".
+  const QStringView inner = QStringView(normal).mid(1, normal.size() - 2);
+  if (inner.isEmpty()) return true;  // the root itself
+  for (const QStringView component : inner.split(QLatin1Char('/'))) {
+    if (component.isEmpty()) return false;
+    for (const QChar c : component) {
+      if (c.unicode() < 32) return false;
+    }
+  }
+  return true;
+}
+
+bool CreateDirectoryPath(const QString& path) {
+  if (path.isEmpty()) return false;
+  QString full = path;
+  if (!full.endsWith(QLatin1Char('/'))) full += QLatin1Char('/');
+  bool allMade = true;
+  for (qsizetype slash = full.indexOf(QLatin1Char('/')); slash >= 0;
+       slash = full.indexOf(QLatin1Char('/'), slash + 1)) {
+    // Each prefix up to a "/" is one more component; "//" adds nothing new.
+    const QString prefix = full.left(slash + 1);
+    if (slash > 0 && full[slash - 1] == QLatin1Char('/')) continue;
+    if (IsDirectory(prefix)) continue;
+    if (MakeDirectory(prefix) != 0 && !IsDirectory(prefix)) allMade = false;
+  }
+  return allMade;
+}
+
+PreparedCounter PrepareCounter(const QString& normalizedTemplate) {
+  PreparedCounter prepared;
+  const int32_t start = CounterStart(normalizedTemplate);
+  if (start >= 0) {
+    prepared.Start = start;
+    prepared.Width = CounterWidth(normalizedTemplate);
+  }
+  prepared.Template = MarkCounter(normalizedTemplate);
+  return prepared;
+}
+
+CounterMap::CounterMap(int32_t start, int32_t width, bool perDirectory)
+    : start_(start), width_(width), perDirectory_(perDirectory) {
+  next_.reserve(512);
+}
+
+CounterUse CounterMap::Number(const QString& targetDirectory, const QString& name,
+                              const QString& extension) {
+  CounterUse use;
+  use.Key = perDirectory_ ? targetDirectory : kCounterMarker;
+  use.Name = name;
+  auto it = next_.find(use.Key);
+  if (perDirectory_) {
+    // Each target directory numbers from the start value on its own.
+    if (it == next_.end()) it = next_.insert(use.Key, start_);
+  } else {
+    if (it == next_.end()) it = next_.insert(use.Key, 0);
+    if (start_ >= it.value()) it.value() = start_;
+  }
+  int64_t& next = it.value();
+  if (next > std::numeric_limits<int32_t>::max()) return use;
+  const int32_t k =
+      NextFreeNumber(targetDirectory, name, extension, static_cast<int32_t>(next), width_);
+  if (k < 0) return use;
+  use.Number = k;
+  use.Name = ReplaceMarkers(name, ZeroPad(k, width_));
+  next = static_cast<int64_t>(k) + 1;
+  return use;
+}
+
+void CounterMap::GiveBack(const CounterUse& use) {
+  if (use.Number < 0) return;
+  auto it = next_.find(use.Key);
+  if (it != next_.end()) --it.value();
+}
