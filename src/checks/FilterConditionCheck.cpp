@@ -1,0 +1,24 @@
+#include "checks/FilterConditionCheck.h"
+
+#include "texts/TextTables.h"
+
+#include <array>
+
+namespace {
+
+// Kinds 0..9: folder, name, extension, size in KB, second, minute, hour, day, month, year.
+constexpr std::array<int, 10> kKindCaptionEntries = {198, 199, 200, 202, 208,
+                                                     209, 210, 211, 212, 213};
+
+}  // namespace
+
+int ConditionKindCaptionEntry(int kind) {
+  return kind >= 0 && kind < static_cast<int>(kKindCaptionEntries.size())
+             ? kKindCaptionEntries[static_cast<size_t>(kind)]
+             : -1;
+}
+
+QString ConditionKindCaption(int kind) {
+  const int entry = ConditionKindCaptionEntry(kind);
+  return entry >= 0 ? LanguageTable[static_cast<size_t>(entry)] : QString();
+}

@@ -1,0 +1,146 @@
+#include "checks/RunChecks.h"
+
+#include "texts/TextTables.h"
+
+namespace {
+
+// Language-table entries of the window's messages.
+constexpr int kTitleInformation = 359;
+constexpr int kTitleWrongSettings = 363;
+constexpr int kTitleQuestion = 349;
+constexpr int kTextNoFiles = 368;
+constexpr int kTextOutOfRange = 366;
+constexpr int kTextIncomplete = 365;
+constexpr int kTextNothingToDo = 364;
+constexpr int kTextFilterInvalid = 367;
+constexpr int kTextChangeInPlace = 354;
+constexpr int kTextMoveAway = 355;
+
+constexpr int kPageReplace = 6;
+constexpr int kPageExtensions = 7;
+
+QString Entry(int entry) {
+  return LanguageTable[static_cast<size_t>(entry)];
+}
+
+// Files changed in their own folder cannot be got back from a copy; files moved away leave their
+// folder. Both deserve a second thought before the run.
+bool ChangesInPlace(const Preset& s) {
+  return s.TargetDirActive == 0;
+}
+bool MovesAway(const Preset& s) {
+  return s.TargetDirActive == 1 && s.TargetMove == 1;
+}
+
+}  // namespace
+
+QString ConsoleValidationMessage(int code) {
+  switch (code) {
+    case kSettingOutOfRange:
+      return QStringLiteral("Invalid settings");
+    case kSettingIncomplete:
+      return QStringLiteral("Wrong settings");
+    case kNothingToDo:
+      return QStringLiteral("No task");
+    case kFilterConditionInvalid:
+      return QStringLiteral("Wrong filter conditions");
+    case kReplaceRuleInvalid:
+      return QStringLiteral("Wrong conditions at \"Correct filename\"");
+    case kExtensionRuleInvalid:
+      return QStringLiteral("Wrong conditions at \"Correct extension\"");
+    default:
+      return {};
+  }
+}
+
+ConsoleCheckResult CheckBeforeConsoleRun(const FileList& files, const Preset& settings,
+                                         const RunValues& runValues, bool ignoreWarnings) {
+  ConsoleCheckResult result;
+  if (files.Count() == 0) {
+    result.Problems.append({true, QStringLiteral("No files"), false});
+    return result;
+  }
+  const int code = ValidateSettings(settings, runValues, true);
+  const QString error = ConsoleValidationMessage(code);
+  if (!error.isEmpty()) {
+    result.Problems.append({true, error, false});
+    return result;
+  }
+  QString warning;
+  if (ChangesInPlace(settings)) {
+    warning = QStringLiteral("Replacing is disabled");
+  } else if (MovesAway(settings)) {
+    warning = QStringLiteral("Moving is disabled");
+  }
+  if (!warning.isEmpty()) {
+    result.Problems.append({false, warning, ignoreWarnings});
+    if (!ignoreWarnings) return result;
+  }
+  result.RunStarts = true;
+  return result;
+}
+
+QString ConsoleProblemText(const CheckProblem& problem) {
+  QString text;
+  if (!problem.Ignored) text += u'\n';
+  text += problem.IsError ? QStringLiteral("Error") : QStringLiteral("Warning");
+  text += QStringLiteral(": ") + problem.Message;
+  if (problem.Ignored) text += QStringLiteral(" - Ignored");
+  text += QStringLiteral("\n\n");
+  return text;
+}
+
+WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const Preset& settings,
+                                       const RunValues& runValues, bool ignoreWarnings) {
+  WindowCheckResult result;
+  if (busy) return result;
+  result.Result = WindowCheckResult::Refused;
+  if (files.Count() == 0) {
+    result.Message = {kTitleInformation, Entry(kTextNoFiles), MessageIcon::Information};
+    return result;
+  }
+  const int code = ValidateSettings(settings, runValues, true);
+  result.ValidationCode = code;
+  const QString explanation = ExplainFailure(code, settings, runValues);
+  const QString colonBreak = QStringLiteral(": \n");
+  switch (code) {
+    case kSettingsUsable:
+      break;
+    case kSettingOutOfRange:
+      result.Message = {kTitleWrongSettings, Entry(kTextOutOfRange), MessageIcon::Warning};
+      return result;
+    case kSettingIncomplete:
+      result.Message = {kTitleWrongSettings,
+                        Entry(kTextIncomplete) + QStringLiteral(": ") + explanation,
+                        MessageIcon::Warning};
+      return result;
+    case kNothingToDo:
+      result.Message = {kTitleInformation, Entry(kTextNothingToDo), MessageIcon::Information};
+      return result;
+    case kFilterConditionInvalid:
+      result.Message = {kTitleWrongSettings, Entry(kTextFilterInvalid) + colonBreak + explanation,
+                        MessageIcon::Warning};
+      return result;
+    case kReplaceRuleInvalid:
+    case kExtensionRuleInvalid: {
+      const int page = code == kReplaceRuleInvalid ? kPageReplace : kPageExtensions;
+      result.Message = {kTitleWrongSettings,
+                        Entry(kTextIncomplete) + QStringLiteral(", ") + PageCaption(page) +
+                            colonBreak + explanation,
+                        MessageIcon::Warning};
+      return result;
+    }
+    default:
+      return result;
+  }
+  result.Result = WindowCheckResult::Start;
+  if (ignoreWarnings) return result;
+  if (ChangesInPlace(settings)) {
+    result.Result = WindowCheckResult::Ask;
+    result.Message = {kTitleQuestion, Entry(kTextChangeInPlace), MessageIcon::Question};
+  } else if (MovesAway(settings)) {
+    result.Result = WindowCheckResult::Ask;
+    result.Message = {kTitleQuestion, Entry(kTextMoveAway), MessageIcon::Question};
+  }
+  return result;
+}

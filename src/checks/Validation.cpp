@@ -1,0 +1,350 @@
+#include "checks/Validation.h"
+
+#include "checks/FilterConditionCheck.h"
+#include "texts/TextTables.h"
+
+#include <array>
+#include <initializer_list>
+
+namespace {
+
+constexpr QChar kQuote = u'"';
+const QString kArrow = QStringLiteral(" -> ");
+const QString kFileNamePlaceholder = QStringLiteral("%FN%");
+
+// Page numbers whose captions the explanations use.
+constexpr int kPageFilter = 1;
+constexpr int kPageDateRules = 3;
+constexpr int kPageInsert = 5;
+constexpr int kPageReplace = 6;
+constexpr int kPageExtensions = 7;
+constexpr int kPageNewName = 10;
+constexpr int kPageTargetDir = 11;
+
+// Language-table entries that name a rule's fields in the explanations.
+constexpr int kSearchListCaption = 144;
+constexpr int kReplacementCaption = 145;
+constexpr int kOldExtensionsCaption = 153;
+constexpr int kNewExtensionCaption = 154;
+
+constexpr std::array<int, 12> kPageCaptionEntries = {53, 54, 56, 57, 58, 59,
+                                                     60, 61, 63, 64, 66, 67};
+
+bool InRange(int value, int low, int high) {
+  return value >= low && value <= high;
+}
+
+// Provisional until the filter module offers its own check.
+int64_t ConditionNumber(const QString& values) {
+  qsizetype i = 0;
+  while (i < values.size() && (values[i] == u' ' || values[i] == u'\t')) ++i;
+  bool negative = false;
+  if (i < values.size() && (values[i] == u'-' || values[i] == u'+')) negative = values[i++] == u'-';
+  int base = 10;
+  if (i < values.size() && values[i] == u'$') {
+    base = 16;
+    ++i;
+  }
+  uint32_t number = 0;
+  for (; i < values.size(); ++i) {
+    const int digit = QChar(values[i]).digitValue();
+    const bool hexLetter = base == 16 && QStringLiteral("abcdefABCDEF").contains(values[i]);
+    if (hexLetter) {
+      number = number * 16u + static_cast<uint32_t>(QString(values[i]).toUInt(nullptr, 16));
+    } else if (digit >= 0 && digit < 10 && values[i].unicode() < 128) {
+      number = number * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
+    } else {
+      break;
+    }
+  }
+  const auto value = static_cast<int32_t>(number);
+  return negative ? -static_cast<int64_t>(value) : value;
+}
+
+bool ConditionIsValid(const FilterCondition& c) {
+  const int64_t n = ConditionNumber(c.Values);
+  switch (c.Kind) {
+    case 0:
+    case 1:
+    case 2:
+      return !c.Values.isEmpty();
+    case 3:
+      return n >= 1 && n <= 999'999'999;
+    case 4:
+    case 5:
+      return n >= 0 && n <= 59;
+    case 6:
+      return n >= 0 && n <= 23;
+    case 7:
+      return n >= 1 && n <= 31;
+    case 8:
+      return n >= 1 && n <= 12;
+    case 9:
+      return n >= 1970 && n <= 2037;
+    default:
+      return true;
+  }
+}
+
+bool IsSwitch(int8_t value) {
+  return value == 0 || value == 1;
+}
+
+QString Quoted(const QString& text) {
+  return kQuote + text + kQuote;
+}
+
+QString QuotedCaption(int page) {
+  return Quoted(PageCaption(page));
+}
+
+// The quoted text, or a quoted "-" standing for an empty one.
+QString QuotedOrDash(const QString& text) {
+  return Quoted(text.isEmpty() ? QStringLiteral("-") : text);
+}
+
+// "  (n)" after the explanation of a rule, when the list holds more than one.
+QString PositionSuffix(qsizetype index, qsizetype count) {
+  return count > 1 ? QStringLiteral("  (%1)").arg(index + 1) : QString();
+}
+
+bool AnyActive(const auto& rules) {
+  for (const auto& rule : rules) {
+    if (rule.IsActive()) return true;
+  }
+  return false;
+}
+
+bool ReplaceRuleValid(const TextReplacement& rule) {
+  // The space lets an empty replacement through (it removes what it finds) while still
+  // refusing one made of forbidden characters.
+  return !rule.SearchList.isEmpty() && FileNameTextValid(rule.Replacement + u' ');
+}
+
+QString WithoutSpaces(QString text) {
+  text.remove(u' ');
+  return text;
+}
+
+bool ExtensionRuleValid(const ExtensionCorrection& rule) {
+  return !rule.FromList.isEmpty() && FileNameTextValid(WithoutSpaces(rule.ToExtension));
+}
+
+template <typename Rule, typename Valid>
+qsizetype FirstInvalid(const QList<Rule>& rules, Valid valid) {
+  for (qsizetype i = 0; i < rules.size(); ++i) {
+    if (!valid(rules[i])) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+RunValues PrepareRunValues(const Preset& settings, qsizetype fileCount, const PathFolders& folders,
+                           int64_t dateFieldValue) {
+  RunValues values;
+  if (settings.ChangeDates == 1 && settings.DateMode == 1) {
+    values.ResolvedFixedDate =
+        settings.FixedDate != 0 ? settings.FixedDate : static_cast<int32_t>(dateFieldValue);
+  }
+  values.AttributesNeeded = settings.HiddenChange == 1 || settings.ReadOnlyChange == 1 ||
+                            settings.ArchiveChange == 1 || settings.NotIndexedChange == 1;
+  values.NameBuildingActive = settings.NameTemplateActive == 1 || settings.RemoveActive == 1 ||
+                              settings.InsertActive == 1 || settings.CaseActive == 1 ||
+                              settings.ReplaceActive == 1;
+  if (values.NameBuildingActive) {
+    values.PreparedNameTemplate = settings.NameTemplateActive == 1
+                                      ? NormalizePlaceholderCase(settings.NameTemplate)
+                                      : kFileNamePlaceholder;
+  }
+  if (settings.TargetDirActive == 1) {
+    const QString normalized = NormalizePlaceholderCase(settings.TargetDirTemplate);
+    values.PreparedTargetDir = ResolvePathPlaceholders(normalized, folders);
+    values.TargetRelativeToSource = LeadingPathPlaceholder(normalized) == u"%PF%";
+  }
+  values.PreparationNeeded =
+      (settings.SortActive == 1 && fileCount > 1) || settings.FilterActive == 1;
+  return values;
+}
+
+int ValidateRanges(const Preset& s) {
+  if (s.PresetNumber < 0 || !InRange(s.SelectedPage, 0, 11)) return kSettingOutOfRange;
+  for (const int8_t flag :
+       {s.TemplateButtons,  s.PatternButtons,      s.AlwaysOnTop,        s.IncludeSubdirectories,
+        s.IncludeHidden,    s.ListKeepFiltered,    s.ListKeepSources,    s.ListKeepFailed,
+        s.ListKeepTargets,  s.ListKeepUnprocessed, s.QuitAfterRun,       s.FilterActive,
+        s.ChangeDates,      s.DateRulesActive,     s.HiddenChange,       s.HiddenClear,
+        s.ReadOnlyChange,   s.ReadOnlyClear,       s.ArchiveChange,      s.ArchiveClear,
+        s.NotIndexedChange, s.NotIndexedClear,     s.RemoveActive,       s.RemoveFromEnd,
+        s.InsertActive,     s.InsertFromEnd,       s.CaseActive,         s.ReplaceActive,
+        s.ExtCaseActive,    s.ExtCaseMode,         s.ExtRulesActive,     s.SortActive,
+        s.SortDirection,    s.RemoveZoneMark,      s.NameTemplateActive, s.CounterPerDirectory,
+        s.NoLeadingZeros,   s.TargetDirActive,     s.KeepSubfolders,     s.TargetMove}) {
+    if (!IsSwitch(flag)) return kSettingOutOfRange;
+  }
+  for (const int8_t choice :
+       {s.FilterDateSource, s.DatePlaceholderSource, s.DateMode, s.DateCopySource}) {
+    if (!InRange(choice, 0, 2)) return kSettingOutOfRange;
+  }
+  if (s.FixedDate < 0) return kSettingOutOfRange;
+  for (const int16_t position : {s.RemovePosition, s.RemoveCount, s.InsertPosition}) {
+    if (!InRange(position, 1, 999)) return kSettingOutOfRange;
+  }
+  if (!InRange(s.CaseMode, 0, 5) || !InRange(s.SortKey, 0, 6)) return kSettingOutOfRange;
+  for (const FilterCondition& c : s.FilterConditions) {
+    if (!InRange(c.Kind, 0, 14) || !InRange(c.Operator, 0, 7) || !InRange(c.Mode, 1, 2)) {
+      return kSettingOutOfRange;
+    }
+  }
+  for (const DateAdjustment& a : s.DateAdjustments) {
+    if (!InRange(a.Unit, 0, 17) || !InRange(a.Operation, 0, 2)) return kSettingOutOfRange;
+  }
+  return kSettingsUsable;
+}
+
+int FailingRequirement(const Preset& s, const RunValues& v) {
+  const QString& name = v.PreparedNameTemplate;
+  if (s.FilterActive == 1 && !AnyActive(s.FilterConditions)) return 1;
+  if (s.DateRulesActive == 1 && !AnyActive(s.DateAdjustments)) return 2;
+  if (s.InsertActive == 1 && !FileNameTextValid(s.InsertText)) return 3;
+  if (s.ReplaceActive == 1 && !AnyActive(s.TextReplacements)) return 4;
+  if (s.ExtRulesActive == 1 && !AnyActive(s.ExtensionCorrections)) return 5;
+  if (v.NameBuildingActive) {
+    if (!FileNameTextValid(name)) return 6;
+    // Removing, inserting, case and replacing work on the text "%FN%" stands for; without it
+    // they would have nothing to change.
+    const bool transformsName =
+        s.RemoveActive == 1 || s.InsertActive == 1 || s.CaseActive == 1 || s.ReplaceActive == 1;
+    if (transformsName && !name.contains(kFileNamePlaceholder)) return 7;
+    if (CounterStart(name) != -1 && !CounterValid(name)) return 8;
+  }
+  if (s.TargetDirActive == 1) {
+    if (!v.TargetRelativeToSource && !CheckDirectoryPath(v.PreparedTargetDir, false)) return 9;
+    // Each file's own folder as the target would put every copy onto its source.
+    if (v.TargetRelativeToSource && v.PreparedTargetDir == u"/" && s.KeepSubfolders == 0) {
+      return 10;
+    }
+  }
+  return 0;
+}
+
+int ValidateSettings(const Preset& s, const RunValues& v, bool full) {
+  if (ValidateRanges(s) != kSettingsUsable) return kSettingOutOfRange;
+  if (!full) return kSettingsUsable;
+  if (FailingRequirement(s, v) != 0) return kSettingIncomplete;
+  const bool anythingToDo = s.ChangeDates == 1 || s.DateRulesActive == 1 || v.AttributesNeeded ||
+                            s.ExtCaseActive == 1 || s.ExtRulesActive == 1 ||
+                            s.RemoveZoneMark == 1 || v.NameBuildingActive || s.TargetDirActive == 1;
+  if (!anythingToDo) return kNothingToDo;
+  if (s.FilterActive == 1 && FirstInvalid(s.FilterConditions, ConditionIsValid) != -1) {
+    return kFilterConditionInvalid;
+  }
+  if (s.ReplaceActive == 1 && FirstInvalid(s.TextReplacements, ReplaceRuleValid) != -1) {
+    return kReplaceRuleInvalid;
+  }
+  if (s.ExtRulesActive == 1 && FirstInvalid(s.ExtensionCorrections, ExtensionRuleValid) != -1) {
+    return kExtensionRuleInvalid;
+  }
+  return kSettingsUsable;
+}
+
+QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
+  const QString x = Quoted(QStringLiteral("x"));
+  if (code == kSettingIncomplete) {
+    const QString& name = v.PreparedNameTemplate;
+    switch (FailingRequirement(s, v)) {
+      case 1:
+        return QuotedCaption(kPageFilter) + kArrow + x;
+      case 2:
+        return QuotedCaption(kPageDateRules) + kArrow + x;
+      case 3:
+        return QuotedCaption(kPageInsert) + kArrow + QuotedOrDash(s.InsertText);
+      case 4:
+        return QuotedCaption(kPageReplace) + kArrow + x;
+      case 5:
+        return QuotedCaption(kPageExtensions) + kArrow + x;
+      case 6:
+        return QuotedCaption(kPageNewName) + kArrow + QuotedOrDash(name);
+      case 7:
+        return QuotedCaption(kPageNewName) + kArrow + Quoted(name) + kArrow +
+               Quoted(kFileNamePlaceholder);
+      case 8:
+        return QuotedCaption(kPageNewName) + kArrow +
+               Quoted(ZeroPad(CounterStart(name), CounterWidth(name)));
+      case 9:
+        return QuotedCaption(kPageTargetDir) + kArrow + QuotedOrDash(v.PreparedTargetDir);
+      case 10:
+        return QuotedCaption(kPageTargetDir) + kArrow + Quoted(v.PreparedTargetDir);
+      default:
+        return {};
+    }
+  }
+  if (code == kFilterConditionInvalid) {
+    const QList<FilterCondition>& list = s.FilterConditions;
+    const qsizetype i = FirstInvalid(list, ConditionIsValid);
+    if (i < 0) return {};
+    return kQuote + ConditionKindCaption(list[i].Kind) + kArrow + list[i].Values + kQuote +
+           PositionSuffix(i, list.size());
+  }
+  if (code == kReplaceRuleInvalid) {
+    const QList<TextReplacement>& list = s.TextReplacements;
+    const qsizetype i = FirstInvalid(list, ReplaceRuleValid);
+    if (i < 0) return {};
+    const QString item =
+        list[i].SearchList.isEmpty()
+            ? LanguageTable[kSearchListCaption] + kArrow + Quoted(list[i].SearchList)
+            : LanguageTable[kReplacementCaption] + kArrow + Quoted(list[i].Replacement);
+    return item + PositionSuffix(i, list.size());
+  }
+  if (code == kExtensionRuleInvalid) {
+    const QList<ExtensionCorrection>& list = s.ExtensionCorrections;
+    const qsizetype i = FirstInvalid(list, ExtensionRuleValid);
+    if (i < 0) return {};
+    const QString item =
+        list[i].FromList.isEmpty()
+            ? LanguageTable[kOldExtensionsCaption] + kArrow + Quoted(list[i].FromList)
+            : LanguageTable[kNewExtensionCaption] + kArrow + Quoted(list[i].ToExtension);
+    return item + PositionSuffix(i, list.size());
+  }
+  return {};
+}
+
+bool FileNameTextValid(const QString& text) {
+  if (text.isEmpty()) return false;
+  for (const QChar c : text) {
+    if (c.unicode() < 32) return false;
+    switch (c.unicode()) {
+      case u'"':
+      case u'\\':
+      case u'/':
+      case u':':
+      case u'*':
+      case u'?':
+      case u'<':
+      case u'>':
+      case u'|':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+bool CounterValid(const QString& templateText) {
+  if (templateText.isEmpty()) return false;
+  const int32_t start = CounterStart(templateText);
+  const int32_t width = CounterWidth(templateText);
+  return InRange(start, 0, 999'999'999) && InRange(width, 0, 9);
+}
+
+int PageCaptionEntry(int page) {
+  return page >= 0 && page < static_cast<int>(kPageCaptionEntries.size())
+             ? kPageCaptionEntries[static_cast<size_t>(page)]
+             : -1;
+}
+
+QString PageCaption(int page) {
+  const int entry = PageCaptionEntry(page);
+  return entry >= 0 ? LanguageTable[static_cast<size_t>(entry)] : QString();
+}
