@@ -1,0 +1,213 @@
+#include "fileops/Checksums.h"
+
+#include "platform/FileName.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr size_t kBlock = size_t{1} << 20;
+constexpr int kRing = 4;  // blocks in flight between the reading and the hashing thread
+
+class Digest {
+ public:
+  explicit Digest(const EVP_MD* md) : ctx_(EVP_MD_CTX_new()) {
+    ok_ = ctx_ != nullptr && EVP_DigestInit_ex(ctx_, md, nullptr) == 1;
+  }
+  ~Digest() { EVP_MD_CTX_free(ctx_); }
+  Digest(const Digest&) = delete;
+  Digest& operator=(const Digest&) = delete;
+
+  void Update(const char* data, size_t size) {
+    if (ok_ && size > 0) ok_ = EVP_DigestUpdate(ctx_, data, size) == 1;
+  }
+  // Upper-case hex text of the digest; empty when the library failed.
+  QString Final() {
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!ok_ || EVP_DigestFinal_ex(ctx_, md, &length) != 1) return {};
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(md), length).toHex().toUpper());
+  }
+
+ private:
+  EVP_MD_CTX* ctx_;
+  bool ok_ = false;
+};
+
+// The work on one block, split into what the reading thread does itself and what the second
+// thread does: the slowest hash goes to the second thread.
+struct Hashes {
+  bool Crc = false;
+  std::unique_ptr<Digest> Md5;
+  std::unique_ptr<Digest> Sha1;
+  uint32_t CrcValue = 0;
+
+  void Update(const char* data, size_t size) {
+    if (Crc) CrcValue = static_cast<uint32_t>(libdeflate_crc32(CrcValue, data, size));
+    if (Md5) Md5->Update(data, size);
+    if (Sha1) Sha1->Update(data, size);
+  }
+};
+
+bool Stopped(const std::atomic<int32_t>* stop) {
+  return stop != nullptr && stop->load(std::memory_order_relaxed) != 0;
+}
+
+// Reads up to one block; 0 at the end, -errno on failure.
+ssize_t ReadBlock(int fd, char* buffer) {
+  size_t filled = 0;
+  while (filled < kBlock) {
+    const ssize_t n = ::read(fd, buffer + filled, kBlock - filled);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -errno;
+    }
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(filled);
+}
+
+int HashAlone(int fd, Hashes& hashes, const std::atomic<int32_t>* stop) {
+  std::unique_ptr<char[]> buffer(new char[kBlock]);
+  for (;;) {
+    if (Stopped(stop)) return ECANCELED;
+    const ssize_t n = ReadBlock(fd, buffer.get());
+    if (n < 0) return static_cast<int>(-n);
+    if (n == 0) return 0;
+    hashes.Update(buffer.get(), static_cast<size_t>(n));
+  }
+}
+
+// The reading thread fills a ring of blocks and hashes each with its share; the second thread
+// hashes the same blocks with its share. A block is refilled only after both are done with it.
+int HashOnTwoThreads(int fd, Hashes& own, Hashes& other, const std::atomic<int32_t>* stop) {
+  std::vector<std::unique_ptr<char[]>> ring;
+  std::vector<size_t> sizes(kRing, 0);
+  for (int i = 0; i < kRing; ++i) ring.emplace_back(new char[kBlock]);
+  std::mutex mutex;
+  std::condition_variable changed;
+  int64_t published = 0;  // blocks handed to the second thread
+  int64_t consumed = 0;   // blocks it has finished
+  bool finished = false;  // no more blocks will come
+
+  std::thread worker([&] {
+    for (int64_t next = 0;; ++next) {
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return published > next || finished; });
+        if (published <= next) return;
+      }
+      const auto slot = static_cast<size_t>(next % kRing);
+      other.Update(ring[slot].get(), sizes[slot]);
+      {
+        std::lock_guard lock(mutex);
+        consumed = next + 1;
+      }
+      changed.notify_all();
+    }
+  });
+
+  int err = 0;
+  for (int64_t block = 0;; ++block) {
+    if (Stopped(stop)) {
+      err = ECANCELED;
+      break;
+    }
+    {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return block - consumed < kRing; });
+    }
+    const auto slot = static_cast<size_t>(block % kRing);
+    const ssize_t n = ReadBlock(fd, ring[slot].get());
+    if (n < 0) {
+      err = static_cast<int>(-n);
+      break;
+    }
+    if (n == 0) break;
+    sizes[slot] = static_cast<size_t>(n);
+    {
+      std::lock_guard lock(mutex);
+      published = block + 1;
+    }
+    changed.notify_all();
+    own.Update(ring[slot].get(), static_cast<size_t>(n));
+  }
+  {
+    std::lock_guard lock(mutex);
+    finished = true;
+  }
+  changed.notify_all();
+  worker.join();
+  return err;
+}
+
+int OpenForReading(const QByteArray& path, bool& accessTimeKept) {
+  // Reading must not look like a use of the file: its access time is one of the dates the
+  // run writes back. O_NOATIME is refused for files of other users; read them anyway.
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  int fd = ::open(path.constData(), kFlags | O_NOATIME);
+  accessTimeKept = fd >= 0;
+  if (fd < 0 && errno == EPERM) fd = ::open(path.constData(), kFlags);
+  return fd;
+}
+
+}  // namespace
+
+ChecksumResult ComputeChecksums(const QString& path, bool needCrc, bool needMd5, bool needSha1,
+                                const std::atomic<int32_t>* stop) {
+  ChecksumResult result;
+  const QByteArray encoded = EncodeFileName(path);
+  const int fd = OpenForReading(encoded, result.AccessTimeKept);
+  if (fd < 0) {
+    result.Error = errno;
+    return result;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A FIFO or device would block or never end.
+    result.Error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return result;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+  Hashes own;
+  Hashes other;
+  own.Crc = needCrc;
+  // The slowest asked-for hash goes to the second thread: MD5, then SHA-1, then CRC-32.
+  const int needed = int{needCrc} + int{needMd5} + int{needSha1};
+  Hashes& md5Side = needed > 1 ? other : own;
+  Hashes& sha1Side = needed > 1 && !needMd5 ? other : own;
+  if (needMd5) md5Side.Md5 = std::make_unique<Digest>(EVP_md5());
+  if (needSha1) sha1Side.Sha1 = std::make_unique<Digest>(EVP_sha1());
+
+  const int err = needed > 1 ? HashOnTwoThreads(fd, own, other, stop) : HashAlone(fd, own, stop);
+  ::close(fd);
+  if (err != 0) {
+    result.Error = err;
+    return result;
+  }
+  Hashes& crcSide = own;
+  if (needCrc)
+    result.Crc32 = QStringLiteral("%1").arg(crcSide.CrcValue, 8, 16, QLatin1Char('0')).toUpper();
+  if (needMd5) result.Md5 = md5Side.Md5->Final();
+  if (needSha1) result.Sha1 = sha1Side.Sha1->Final();
+  result.Ok = (!needMd5 || result.Md5.size() == 32) && (!needSha1 || result.Sha1.size() == 40);
+  if (!result.Ok) result.Error = EIO;
+  return result;
+}

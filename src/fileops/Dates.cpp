@@ -1,0 +1,238 @@
+#include "fileops/Dates.h"
+
+#include "platform/FileName.h"
+#include "platform/LocalTime.h"
+#include "settings/Preset.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+constexpr long kNtfs3Magic = 0x7366746e;
+constexpr long kFuseMagic = 0x65735546;
+constexpr long kCifsMagic = 0xFF534D42;
+constexpr long kSmb2Magic = 0xFE534D42;
+
+// One date on its way to the file.
+struct Working {
+  int64_t Value = 0;
+  const FileTime* Recorded = nullptr;  // the full-resolution time the value stands for
+  bool OnTarget = false;               // the target carries exactly this time already
+};
+
+Working FromEntry(int64_t value, const FileTime& time, bool onTarget) {
+  return {value, &time, onTarget};
+}
+
+Working Computed(int64_t value) {
+  return {value, nullptr, false};
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+constexpr int kMinYear = 1;
+constexpr int kMaxYear = 9999;
+
+// The current creation time of the file (birth time, else modification time).
+bool ReadCreationTime(const QString& path, FileTime& time) {
+  struct statx sx {};
+  if (::statx(AT_FDCWD, EncodeFileName(path).constData(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) {
+    return false;
+  }
+  const struct statx_timestamp& t = (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime : sx.stx_mtime;
+  time = {t.tv_sec, t.tv_nsec};
+  return true;
+}
+
+// Windows file time: 100-nanosecond steps since 1601-01-01 UTC, little-endian.
+QByteArray NtTimeBytes(const FileTime& time) {
+  constexpr int64_t kEpochDifference = 11644473600;
+  const auto ticks =
+      static_cast<uint64_t>((time.Seconds + kEpochDifference) * 10000000 + time.Nanoseconds / 100);
+  QByteArray bytes(8, '\0');
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>((ticks >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+// Only NTFS and SMB shares keep a creation time that can be set; elsewhere it is ignored.
+void WriteCreationTime(const QByteArray& path, const FileTime& time) {
+  struct statfs sfs {};
+  if (::statfs(path.constData(), &sfs) != 0) return;
+  const long type = static_cast<long>(sfs.f_type);
+  const char* name = nullptr;
+  if (type == kNtfs3Magic || type == kFuseMagic) {
+    name = "system.ntfs_crtime";
+  } else if (type == kCifsMagic || type == kSmb2Magic) {
+    name = "user.cifs.creationtime";
+  }
+  if (name == nullptr) return;
+  const QByteArray value = NtTimeBytes(time);
+  ::setxattr(path.constData(), name, value.constData(), static_cast<size_t>(value.size()), 0);
+}
+
+DateToWrite Finish(const Working& w) {
+  DateToWrite out;
+  out.Value = w.Value;
+  if (w.Value == kInvalidDate) return out;  // an impossible date is never written
+  if (w.Recorded != nullptr) {
+    // A recorded date of 0 could not be read at load: nothing sensible to write back.
+    if (w.Value == 0 && *w.Recorded == FileTime{}) return out;
+    out.Time = *w.Recorded;
+  } else {
+    out.Time = {UnixFromLocalDate(w.Value), 0};
+  }
+  out.Write = !w.OnTarget;
+  return out;
+}
+
+timespec ToTimespec(const DateToWrite& date) {
+  timespec ts{};
+  if (!date.Write) {
+    ts.tv_nsec = UTIME_OMIT;
+    return ts;
+  }
+  ts.tv_sec = static_cast<time_t>(date.Time.Seconds);
+  ts.tv_nsec = static_cast<long>(date.Time.Nanoseconds);
+  return ts;
+}
+
+}  // namespace
+
+int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
+  if (date == kInvalidDate) return kInvalidDate;
+  if (operation == 0) {
+    CalendarParts parts = PartsOfDate(date);
+    if (amount < kMinYear - 1 || amount > kMaxYear) return kInvalidDate;
+    const int value = static_cast<int>(amount);
+    switch (unit) {
+      case 0:
+        parts.Second = value;
+        break;
+      case 1:
+        parts.Minute = value;
+        break;
+      case 2:
+        parts.Hour = value;
+        break;
+      case 3:
+        parts.Day = value;
+        break;
+      case 4:
+        parts.Month = value;
+        break;
+      case 5:
+        parts.Year = value;
+        break;
+      default:
+        return date;
+    }
+    if (parts.Year < kMinYear || !IsValidCalendarDate(parts)) return kInvalidDate;
+    return DateFromParts(parts);
+  }
+  if (operation != 1 && operation != 2) return date;
+  const int64_t delta = operation == 2 ? -amount : amount;
+  static constexpr int64_t kSeconds[] = {1, 60, 3600, 86400};
+  if (unit >= 0 && unit <= 3) return date + delta * kSeconds[unit];
+  CalendarParts parts = PartsOfDate(date);
+  if (unit == 4) {
+    const int64_t months = int64_t{parts.Year} * 12 + (parts.Month - 1) + delta;
+    const int64_t year = FloorDiv(months, 12);
+    if (year < kMinYear || year > kMaxYear) return kInvalidDate;
+    parts.Year = static_cast<int>(year);
+    parts.Month = static_cast<int>(months - year * 12) + 1;
+    // 31 January + 1 month is the last day of February.
+    parts.Day = std::min(parts.Day, DaysInMonth(parts.Year, parts.Month));
+    return DateFromParts(parts);
+  }
+  if (unit == 5) {
+    const int64_t year = parts.Year + delta;
+    if (year < kMinYear || year > kMaxYear) return kInvalidDate;
+    parts.Year = static_cast<int>(year);
+    if (!IsValidCalendarDate(parts)) return kInvalidDate;  // 29 February into a common year
+    return DateFromParts(parts);
+  }
+  return date;
+}
+
+DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const Preset& settings,
+                      int64_t resolvedFixedDate, TargetTimes targetTimes) {
+  const bool kept = targetTimes == TargetTimes::AsRecorded;
+  Working created = FromEntry(entry.Created, entry.CreatedTime, kept);
+  Working modified = FromEntry(entry.Modified, entry.ModifiedTime, kept);
+  Working access = FromEntry(entry.LastAccess, entry.AccessTime, kept);
+  FileTime currentCreation;
+
+  if (settings.ChangeDates == 1) {
+    switch (settings.DateMode) {
+      case 0:
+        if (ReadCreationTime(targetPath, currentCreation)) {
+          created = {LocalDateFromUnix(currentCreation.Seconds), &currentCreation, true};
+        } else {
+          created = Computed(0);
+          created.OnTarget = true;  // unreadable: leave whatever the file has
+        }
+        modified = Computed(NowAsLocalDate());
+        break;
+      case 1:
+        created = modified = access = Computed(resolvedFixedDate);
+        break;
+      case 2: {
+        Working source;
+        if (settings.DateCopySource == kDateLastAccess) {
+          source = access;
+        } else if (settings.DateCopySource == kDateModified) {
+          source = modified;
+        } else if (settings.DateCopySource == kDateCreated) {
+          source = created;
+        } else {
+          break;
+        }
+        // The copy is on the target already only where it is the date's own recorded time.
+        created = {source.Value, source.Recorded, kept && source.Recorded == &entry.CreatedTime};
+        modified = {source.Value, source.Recorded, kept && source.Recorded == &entry.ModifiedTime};
+        access = {source.Value, source.Recorded, kept && source.Recorded == &entry.AccessTime};
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  if (settings.DateRulesActive == 1) {
+    for (const DateAdjustment& rule : settings.DateAdjustments) {
+      if (!rule.IsActive() || rule.Unit < 0 || rule.Unit > 17) continue;
+      Working& date = rule.Unit < 6 ? access : (rule.Unit < 12 ? modified : created);
+      const int64_t adjusted = AdjustDate(date.Value, rule.Unit % 6, rule.Operation, rule.Amount);
+      if (adjusted != date.Value) date = Computed(adjusted);
+    }
+  }
+
+  DatePlan plan;
+  plan.Created = Finish(created);
+  plan.LastAccess = Finish(access);
+  plan.Modified = Finish(modified);
+  return plan;
+}
+
+int WriteDatePlan(const QString& targetPath, const DatePlan& plan) {
+  if (!plan.AnyWrite()) return 0;
+  const QByteArray path = EncodeFileName(targetPath);
+  if (plan.Created.Write) WriteCreationTime(path, plan.Created.Time);
+  if (!plan.LastAccess.Write && !plan.Modified.Write) return 0;
+  const timespec times[2] = {ToTimespec(plan.LastAccess), ToTimespec(plan.Modified)};
+  return ::utimensat(AT_FDCWD, path.constData(), times, 0) == 0 ? 0 : errno;
+}
+
+void WriteDates(const QString& targetPath, const FileEntry& entry, const Preset& settings,
+                int64_t resolvedFixedDate, TargetTimes targetTimes) {
+  WriteDatePlan(targetPath,
+                ComputeDates(targetPath, entry, settings, resolvedFixedDate, targetTimes));
+}
