@@ -1,6 +1,5 @@
-#include <cstdio>
+#include "app/Startup.h"
 
-int main() {
-  std::fputs("Mervane\n", stderr);
-  return 0;
+int main(int argc, char** argv) {
+  RunProgram(argc, argv, nullptr);
 }

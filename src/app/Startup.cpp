@@ -1,0 +1,169 @@
+#include "app/Startup.h"
+
+#include "app/AppState.h"
+#include "app/ExitCode.h"
+#include "app/ImageStore.h"
+#include "app/ProductTitle.h"
+#include "cli/CommandLine.h"
+#include "console/Console.h"
+#include "platform/InstanceLock.h"
+#include "platform/Locations.h"
+#include "platform/Messages.h"
+#include "platform/Process.h"
+#include "settings/Locations.h"
+#include "settings/PresetsFile.h"
+#include "texts/TextLoader.h"
+#include "texts/TextTables.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString kInitializeProgram = QStringLiteral("Couldn't initialize program.");
+
+// Messages before a window exists go to the standard streams whenever no window is wanted.
+bool WithoutWindow(const StartupOptions& options) {
+  return options.ConsoleMode || options.ShowHelp;
+}
+
+// Held from the single-instance check until the process ends; never destroyed, so the lock
+// cannot be released while the program still runs.
+InstanceLock& TheInstanceLock() {
+  static InstanceLock* lock = new InstanceLock;
+  return *lock;
+}
+
+[[noreturn]] void Uninstall(AppState& app, const QString& portablePrefix) {
+  const QStringList remaining = RemoveAllSettings(portablePrefix);
+  const bool withoutWindow = WithoutWindow(app.Options);
+  if (remaining.isEmpty()) {
+    ShowStartupMessage(
+        PlainTitle(),
+        QLatin1String("Removed all setting files of ") + PlainTitle() + QLatin1Char('!'),
+        MessageIcon::kInformation, withoutWindow);
+    Shutdown(kExitOk);
+  }
+  // Saying "removed" while files stay behind would report a failure as success.
+  ShowStartupMessage(ErrorTitle(),
+                     QLatin1String("Couldn't remove all setting files of ") + PlainTitle() +
+                         QLatin1String(":\n") + remaining.join(QLatin1Char('\n')),
+                     MessageIcon::kError, withoutWindow);
+  Shutdown(kExitFailed);
+}
+
+[[noreturn]] void RunWindowOrExplain(AppState& app, WindowRunner runWindow) {
+  if (runWindow == nullptr) {
+    WriteStandardError(PlainTitle() +
+                       QLatin1String(": this build has no window; only the console mode exists "
+                                     "yet. Start it with -Console (see -Help)."));
+    Shutdown(kExitFailed);
+  }
+  if (!DisplayAvailable()) {
+    WriteStandardError(PlainTitle() +
+                       QLatin1String(": no display is available for the window. Use -Console "
+                                     "to run a batch without one (see -Help)."));
+    Shutdown(kExitFailed);
+  }
+  Shutdown(runWindow(app));
+}
+
+}  // namespace
+
+QString FatalMessageText(const QString& reason) {
+  return QLatin1String("Fatal error!\r\n\r\n") + reason;
+}
+
+void FatalExit(const QString& reason) {
+  ShowStartupMessage(ErrorTitle(), FatalMessageText(reason), MessageIcon::kError,
+                     WithoutWindow(App().Options));
+  Shutdown(kExitFailed);
+}
+
+void Shutdown(int exitCode) {
+  AppState& app = App();
+  // The console needs no restoring: the program never changes its modes. The window and its
+  // icons and fonts are released by the window build before it returns.
+  if (app.PreviewFolderCreated && !app.PreviewFolder.isEmpty())
+    RemoveFolderWithFiles(app.PreviewFolder);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::exit(exitCode);
+}
+
+void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
+  // 1. Runtime. A reader that closes the pipe early (mervane ... | head) must not kill a run in
+  // the middle of moving files: writes then just fail. The lists and the empty text tables
+  // exist from here on.
+  std::signal(SIGPIPE, SIG_IGN);
+  AppState& app = App();
+
+  // 2. Command line. The caller's folder is taken now, before anything changes it.
+  app.Options = ParseCommandLine(DecodeArguments(argc, argv));
+  app.StartFolder = CurrentFolder();
+
+  // 3. Product texts.
+  if (!LoadProductTexts()) FatalExit(kInitializeProgram);
+  if (app.Options.ShowVersion) {
+    // Asking for the version disturbs nothing, so it is answered even beside a running copy.
+    WriteStandardOutput(ProductTitle(true, false, false));
+    Shutdown(kExitOk);
+  }
+
+  // 4. One copy at a time: a second one ends at once and silently, whatever it was asked.
+  if (TheInstanceLock().Acquire(InstanceLock::LockFilePath(PlainTitle())) ==
+      InstanceLock::kHeldElsewhere)
+    Shutdown(kExitAnotherInstance);
+
+  // 5. Settings beside the program switch portable mode on by themselves.
+  app.ProgramFolder = ProgramFolderPath();
+  const QString portablePrefix = PortablePrefix(app.ProgramFolder);
+  if (!app.Options.Portable) app.Options.Portable = DetectPortable(portablePrefix);
+
+  // 6. Folders.
+  app.DesktopFolder = DesktopFolder();
+  app.PreviewFolder = TempFolder() + FileNameTitle() + QLatin1String("_Preview/");
+
+  // 7. Settings location. An uninstall run removes the per-user folder anyway, so it does not
+  // create it (nor the configuration folder above it) first.
+  if (app.Options.Portable)
+    app.SettingsFolder = portablePrefix;
+  else if (app.Options.Uninstall)
+    app.SettingsFolder = PerUserFolderPath();
+  else
+    app.SettingsFolder = PerUserSettingsFolder(portablePrefix);
+  app.LanguageFile = app.SettingsFolder + QLatin1String("Language");
+  app.PresetsFile = app.SettingsFolder + QLatin1String("Presets");
+
+  // 8. Relative paths name files in the caller's folder (a shell expands "*.jpg" there), so
+  // they are made absolute before the program's folder becomes the current directory.
+  app.Options.PendingPaths = MakePathsAbsolute(app.Options.PendingPaths, app.StartFolder);
+  SetCurrentFolder(app.ProgramFolder);
+
+  // 9. Uninstall ends here, before the language or presets are touched.
+  if (app.Options.Uninstall) Uninstall(app, portablePrefix);
+
+  // 10. Language.
+  app.LanguageIndex = ChooseLanguage(app.LanguageFile);
+  if (!LoadLanguageTable(app.LanguageIndex)) FatalExit(kInitializeProgram);
+
+  // 11. The message font belongs to the window build, which asks the system for it.
+
+  // 12. Embedded images.
+  if (!DecodeEmbeddedImages()) FatalExit(kInitializeProgram);
+
+  // 13. Presets: the command line's choice, else the stored default.
+  LoadPresets(app.PresetsFile, app.PresetList, app.DefaultPresetIndex);
+  const int32_t wanted =
+      app.Options.PresetIndex >= 0 ? app.Options.PresetIndex : app.DefaultPresetIndex;
+  const int32_t activated = ActivatePreset(wanted, app.PresetList, app.WorkingSettings);
+  if (activated == kActivateFailed) FatalExit(kInitializeProgram);
+  app.ActivePresetIndex = activated;
+
+  // 14. Console run (help included): nothing of the window is built.
+  if (WithoutWindow(app.Options)) Shutdown(RunConsole(app));
+
+  // 15. The window.
+  RunWindowOrExplain(app, runWindow);
+}

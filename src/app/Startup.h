@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+struct AppState;
+
+// Builds the main window and runs its event loop until the window is closed; returns the exit
+// code. Supplied by the window build; without one only the console mode exists.
+using WindowRunner = int (*)(AppState& app);
+
+// The whole program: start-up in its fixed order, then the console run or the window, then
+// Shutdown. `args` are argv[0..argc-1] as the process received them.
+[[noreturn]] void RunProgram(int argc, const char* const* argv, WindowRunner runWindow);
+
+// The one way out of the program: removes the preview folder when this run created it and
+// ends the process with `exitCode` (see ExitCode.h). Nothing is saved here.
+[[noreturn]] void Shutdown(int exitCode);
+
+// "Fatal error!", an empty line and the reason, with the error title as caption; a message box
+// in window mode with a display, standard error otherwise. Then Shutdown with kExitFailed.
+[[noreturn]] void FatalExit(const QString& reason);
+
+// The text of a fatal message for `reason`, e.g. "Couldn't initialize program.".
+QString FatalMessageText(const QString& reason);

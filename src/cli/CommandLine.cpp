@@ -1,0 +1,92 @@
+#include "cli/CommandLine.h"
+
+#include "platform/FileName.h"
+
+#include <cstring>
+
+namespace {
+
+// Per-unit lower case: length-preserving, unlike QString::toLower().
+QString LowerUnits(const QString& text) {
+  QString lower = text;
+  for (QChar& c : lower) c = c.toLower();
+  return lower;
+}
+
+void AppendPath(StartupOptions& options, QString path) {
+  path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  options.PendingPaths += path;
+  options.PendingPaths += QLatin1Char('\n');
+}
+
+}  // namespace
+
+StartupOptions ParseCommandLine(const QStringList& args) {
+  static const QString kPresetPrefix = QStringLiteral("-preset=");
+  StartupOptions options;
+  bool onlyPaths = false;
+  for (const QString& arg : args) {
+    if (arg.isEmpty()) continue;
+    if (onlyPaths || arg.front() != QLatin1Char('-')) {
+      AppendPath(options, arg);
+      continue;
+    }
+    const QString lower = LowerUnits(arg);
+    if (lower == QLatin1String("-console")) {
+      options.ConsoleMode = true;
+    } else if (lower == QLatin1String("-help") || lower == QLatin1String("-?") ||
+               lower == QLatin1String("--help") || lower == QLatin1String("-h")) {
+      options.ShowHelp = true;
+      options.Portable = true;
+    } else if (lower == QLatin1String("-ignorewarning")) {
+      options.IgnoreWarnings = true;
+    } else if (lower == QLatin1String("-portable")) {
+      options.Portable = true;
+    } else if (lower == QLatin1String("-uninstall")) {
+      options.Uninstall = true;
+    } else if (lower == QLatin1String("--version")) {
+      options.ShowVersion = true;
+    } else if (lower == QLatin1String("--")) {
+      onlyPaths = true;
+    } else if (lower.size() == kPresetPrefix.size() + 1 && lower.startsWith(kPresetPrefix)) {
+      const QChar digit = arg.back();
+      options.PresetIndex =
+          (digit >= QLatin1Char('0') && digit <= QLatin1Char('9')) ? digit.unicode() - u'0' : 0;
+    }
+    // Every other argument beginning with "-" is ignored.
+  }
+  return options;
+}
+
+QStringList DecodeArguments(int argc, const char* const* argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i)
+    args.append(DecodeFileName(std::string_view(argv[i], std::strlen(argv[i]))));
+  return args;
+}
+
+QString MakePathsAbsolute(const QString& pendingPaths, const QString& baseFolder) {
+  if (pendingPaths.isEmpty() || baseFolder.isEmpty()) return pendingPaths;
+  QString result;
+  result.reserve(pendingPaths.size());
+  qsizetype start = 0;
+  while (start < pendingPaths.size()) {
+    qsizetype end = pendingPaths.indexOf(QLatin1Char('\n'), start);
+    if (end < 0) end = pendingPaths.size();
+    QString path = pendingPaths.mid(start, end - start);
+    if (!path.isEmpty() && !path.startsWith(QLatin1Char('/'))) {
+      while (path.startsWith(QLatin1String("./"))) {
+        path.remove(0, 2);
+        while (path.startsWith(QLatin1Char('/'))) path.remove(0, 1);
+      }
+      if (path == QLatin1String(".")) path.clear();
+      path.prepend(baseFolder);
+      // "." or "./" named the base folder itself: no final "/" for a folder given by name.
+      if (path.size() > 1 && path == baseFolder) path.chop(1);
+    }
+    result += path;
+    if (end < pendingPaths.size()) result += QLatin1Char('\n');
+    start = end + 1;
+  }
+  return result;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "cli/StartupOptions.h"
+
+#include <QString>
+#include <QStringList>
+
+// Turns the program's arguments (argv[1..], decoded losslessly) into StartupOptions. There is
+// no failure: anything not understood is ignored. Options match whole arguments, ignoring case;
+// later arguments override earlier ones. "-Help", "-?", "--help" and "-h" also switch portable
+// mode on, so that printing the help never creates the per-user settings folder. Paths are
+// appended to PendingPaths, each followed by a line feed, with every "\" read as "/". After
+// "--" every further non-empty argument is a path, so files whose names begin with "-" can be
+// given too.
+StartupOptions ParseCommandLine(const QStringList& args);
+
+// argv[1..argc-1] through the lossless file-name decoding.
+QStringList DecodeArguments(int argc, const char* const* argv);
+
+// Makes every relative path of a PendingPaths text absolute against `baseFolder` (with a final
+// "/"), keeping their order and line feeds. A shell expands "*.jpg" into names relative to the
+// folder the program was started from, which is therefore the folder they belong to. Leading
+// "./" parts are dropped; "." alone names the base folder itself.
+QString MakePathsAbsolute(const QString& pendingPaths, const QString& baseFolder);

@@ -1,0 +1,61 @@
+#include "console/ConsoleText.h"
+
+#include "app/ProductTitle.h"
+#include "texts/TextLoader.h"
+#include "texts/TextTables.h"
+
+namespace {
+
+const QString kRule = QStringLiteral("----------------");
+
+}  // namespace
+
+QStringList BannerLines() {
+  const QString title = ProductTitle(false, true, false);
+  return {title,
+          QString(title.size(), QLatin1Char('*')),
+          ProductTexts[kProductBannerLine1],
+          ProductTexts[kProductBannerLine2],
+          QString(),
+          QString(),
+          QString(),
+          kRule,
+          QString()};
+}
+
+QStringList HelpLines() {
+  return {
+      QStringLiteral("Description of supported commands:"),
+      QString(),
+      QStringLiteral(" Any file path"),
+      QStringLiteral("One or more paths of files and/or directories that should be loaded. Each "
+                     "must be embraced by double quotes."),
+      QString(),
+      QStringLiteral(" -Console"),
+      QStringLiteral("Enables this command-line mode for processing instead of the default user "
+                     "interface. Can be useful in combination with \"Any file path\" and "
+                     "\"-Preset=[0-9]\" for quick and easy batch processings."),
+      QString(),
+      QStringLiteral(" -Preset=[0-9]"),
+      QStringLiteral("Set the specified preset at program start-up. If this isn't set the default "
+                     "will be used. See main window for more information."),
+      QString(),
+      QStringLiteral(" -IgnoreWarning"),
+      QStringLiteral("Ignore warning messages (like \"Really replace files?\") that could "
+                     "interrupt starting the process."),
+      QString(),
+      QStringLiteral(" -Portable"),
+      QStringLiteral("Save all settings in the current program directory instead of the "
+                     "recommended \"APPDATA\" directory. You don't have to use this command "
+                     "multiple times because existent setting files will be detected "
+                     "automatically."),
+      QString(),
+      QStringLiteral(" -Uninstall"),
+      QStringLiteral("\"Uninstall\" the program by deleting all possible remaining setting "
+                     "files."),
+  };
+}
+
+QStringList ClosingLines() {
+  return {QString(), kRule, QString()};
+}

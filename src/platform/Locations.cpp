@@ -1,0 +1,61 @@
+#include "platform/Locations.h"
+
+#include "platform/FileName.h"
+#include "platform/Process.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+QString TempFolder() {
+  return WithFinalSlash(QDir::tempPath());
+}
+
+QString DesktopFolder() {
+  return WithFinalSlash(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+}
+
+QString ConfigHomeFolder() {
+  // The base-directory standard ignores relative values.
+  const QString configHome = EnvironmentPath("XDG_CONFIG_HOME");
+  if (configHome.startsWith(QLatin1Char('/'))) return WithFinalSlash(configHome);
+  QString home = EnvironmentPath("HOME");
+  if (!home.startsWith(QLatin1Char('/'))) {
+    // No usable $HOME (a service or a stripped environment): the account's home folder.
+    const passwd* account = ::getpwuid(::getuid());
+    if (account == nullptr || account->pw_dir == nullptr) return {};
+    home = DecodeFileName(std::string_view(account->pw_dir, std::strlen(account->pw_dir)));
+    if (!home.startsWith(QLatin1Char('/'))) return {};
+  }
+  return WithFinalSlash(home) + QLatin1String(".config/");
+}
+
+QString RuntimeFolder() {
+  const QString runtime = EnvironmentPath("XDG_RUNTIME_DIR");
+  return runtime.startsWith(QLatin1Char('/')) ? WithFinalSlash(runtime) : QString();
+}
+
+int RemoveFolderWithFiles(const QString& folder) {
+  const QByteArray encoded = EncodeFileName(WithFinalSlash(folder));
+  DIR* dir = ::opendir(encoded.constData());
+  if (dir == nullptr) return errno == ENOENT ? 0 : errno;
+  const int dirFd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+    struct stat st {};
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+      continue;
+    ::unlinkat(dirFd, entry->d_name, 0);
+  }
+  ::closedir(dir);
+  if (::rmdir(encoded.constData()) == 0 || errno == ENOENT) return 0;
+  return errno;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The folders the desktop standards name, each with a final "/", or empty when unknown.
+
+QString TempFolder();     // $TMPDIR, else /tmp
+QString DesktopFolder();  // the XDG desktop folder
+// $XDG_CONFIG_HOME when it is an absolute path, else the home folder + ".config/".
+QString ConfigHomeFolder();
+// $XDG_RUNTIME_DIR when it is an absolute path, else empty.
+QString RuntimeFolder();
+
+// Deletes every entry directly inside `folder` that is not a directory (links are removed, not
+// followed; subfolders are not entered), then removes the folder, which works only when it is
+// empty then. Returns 0 when the folder is gone (or never existed), else the errno value.
+int RemoveFolderWithFiles(const QString& folder);

@@ -1,0 +1,58 @@
+#include "platform/Process.h"
+
+#include "platform/FileName.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+QString ReadLink(const char* path) {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    const ssize_t n = ::readlink(path, buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < buffer.size())
+      return DecodeFileName(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace
+
+QString WithFinalSlash(QString folder) {
+  if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return folder;
+}
+
+QString EnvironmentPath(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return {};
+  return DecodeFileName(std::string_view(value, std::strlen(value)));
+}
+
+QString ProgramFolderPath() {
+  const QString exe = ReadLink("/proc/self/exe");
+  const qsizetype slash = exe.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return {};
+  return exe.left(slash + 1);
+}
+
+QString CurrentFolder() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    if (::getcwd(buffer.data(), buffer.size()) != nullptr)
+      return WithFinalSlash(
+          DecodeFileName(std::string_view(buffer.data(), std::strlen(buffer.data()))));
+    if (errno != ERANGE) return {};  // e.g. the directory was removed
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool SetCurrentFolder(const QString& folder) {
+  return !folder.isEmpty() && ::chdir(EncodeFileName(folder).constData()) == 0;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The process itself: its own file, its working directory and its environment. Folders are
+// returned with a final "/", or empty when they are unknown.
+
+QString ProgramFolderPath();  // folder of /proc/self/exe
+QString CurrentFolder();      // the working directory
+bool SetCurrentFolder(const QString& folder);
+
+// An environment variable as a file path (lossless decoding); empty when unset.
+QString EnvironmentPath(const char* name);
+
+// A folder path with a final "/" (an empty text stays empty).
+QString WithFinalSlash(QString folder);
