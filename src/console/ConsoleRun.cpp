@@ -1,8 +1,182 @@
 #include "console/ConsoleRun.h"
 
 #include "app/AppState.h"
+#include "app/ExitCode.h"
+#include "checks/RunChecks.h"
+#include "checks/Validation.h"
+#include "filelist/Loader.h"
+#include "filelist/Prepare.h"
+#include "fileops/Batch.h"
+#include "platform/LocalTime.h"
+#include "platform/Locations.h"
+#include "run/ErrorLog.h"
+
+#include <QStandardPaths>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+using std::memory_order_relaxed;
+
+void ConsoleLine(const QString& text = {}) {
+  const QByteArray bytes = text.toUtf8() + '\n';
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+  std::fflush(stdout);
+}
+
+// Worker threads run below normal priority so that the machine stays responsive.
+void LowerThreadPriority() {
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5);
+}
+
+// Runs `body` on a worker thread at below-normal priority and waits for it. False when the
+// thread could not be started.
+template <typename Body>
+bool RunWorker(Body body) {
+  try {
+    std::thread worker([&body] {
+      LowerThreadPriority();
+      body();
+    });
+    worker.join();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+void FatalError(const QString& reason) {
+  const QByteArray bytes = (QStringLiteral("Fatal error!\n\n") + reason + '\n').toUtf8();
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+PathFolders TemplateFolders(const AppState& app) {
+  PathFolders folders;
+  folders.Desktop = app.DesktopFolder;
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && !documents.endsWith(QLatin1Char('/'))) documents += '/';
+  folders.Documents = documents;
+  folders.Program = app.ProgramFolder;
+  return folders;
+}
+
+// Loads the command-line paths on a worker thread while the main thread polls LoadBusy.
+bool LoadCommandLinePaths(AppState& app) {
+  app.Load.LoadBusy.store(1, memory_order_relaxed);
+  app.Load.LoadStop.store(0, memory_order_relaxed);
+  std::thread loader;
+  try {
+    loader = std::thread([&app] {
+      LowerThreadPriority();
+      // Relative paths name files below the caller's working directory, as a shell expands them.
+      const QString paths = ResolveRelativePaths(app.Options.PendingPaths, app.StartFolder);
+      AddPaths(paths, app.Files, app.WorkingSettings, app.Load);
+      if (app.Files.Count() > 0) {
+        ConsoleLine(QStringLiteral("Loaded files: ") + QString::number(app.Files.Count()));
+        ConsoleLine();
+      }
+      app.Options.PendingPaths.clear();
+      app.Load.LoadBusy.store(0, std::memory_order_release);
+    });
+  } catch (const std::system_error&) {
+    app.Load.LoadBusy.store(0, memory_order_relaxed);
+    return false;
+  }
+  while (app.Load.LoadBusy.load(std::memory_order_acquire) != 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  loader.join();
+  return true;
+}
+
+bool RunSucceeded(const FileList& files) {
+  for (const FileEntry& entry : files)
+    if (entry.Status != kStatusNotProcessed && entry.Status != kStatusDone) return false;
+  return true;
+}
+
+}  // namespace
 
 int RunConsoleBatchMode(AppState& app) {
-  (void)app;
-  return 2;
+  const Preset& active = app.PresetList.value(app.ActivePresetIndex, app.WorkingSettings);
+  ConsoleLine(QStringLiteral("Preset: ") + QString::number(active.PresetNumber) +
+              QStringLiteral(" -> \"") + active.PresetName + QLatin1Char('"'));
+  ConsoleLine();
+
+  if (!LoadCommandLinePaths(app)) {
+    FatalError(QStringLiteral("Couldn't initialize loading."));
+    return kExitFailed;
+  }
+
+  const RunValues runValues = PrepareRunValues(app.WorkingSettings, app.Files.Count(),
+                                               TemplateFolders(app), NowAsLocalDate());
+  const ConsoleCheckResult checks =
+      CheckBeforeConsoleRun(app.Files, app.WorkingSettings, runValues, app.Options.IgnoreWarnings);
+  for (const CheckProblem& problem : checks.Problems) {
+    const QString text = ConsoleProblemText(problem);
+    std::fputs(text.toUtf8().constData(), stdout);
+  }
+  std::fflush(stdout);
+  if (!checks.RunStarts) return kExitChecksStopped;
+
+  RunFlags& flags = app.Run;
+  flags.Reset();
+  ConsoleLine();
+  ConsoleLine(QStringLiteral("Processing, please wait..."));
+
+  flags.RunActive.store(1, memory_order_relaxed);
+  app.Files.Current = app.Files.IsEmpty() ? -1 : 0;
+  // Nothing is kept for a later list while the console runs.
+  const int8_t quitAfterRun = app.WorkingSettings.QuitAfterRun;
+  app.WorkingSettings.QuitAfterRun = 1;
+
+  if (runValues.PreparationNeeded) {
+    flags.Preparing.store(1, memory_order_relaxed);
+    const bool prepared =
+        RunWorker([&] { PrepareList(app.Files, app.FollowUp, app.WorkingSettings, flags); });
+    flags.Preparing.store(0, memory_order_relaxed);
+    if (!prepared) {
+      FatalError(QStringLiteral("Couldn't initialize preparation."));
+      return kExitFailed;
+    }
+  }
+
+  BatchOptions options;
+  options.ConsoleMode = true;
+  const bool processed = RunWorker(
+      [&] { RunBatch(app.Files, app.FollowUp, app.WorkingSettings, runValues, flags, options); });
+  app.WorkingSettings.QuitAfterRun = quitAfterRun;
+  if (!processed) {
+    FatalError(QStringLiteral("Couldn't initialize process."));
+    return kExitFailed;
+  }
+
+  const bool succeeded = RunSucceeded(app.Files);
+  ConsoleLine();
+  ConsoleLine();
+  if (quitAfterRun) {
+    ConsoleLine(QStringLiteral("Result: Finished"));
+  } else if (succeeded) {
+    ConsoleLine(QStringLiteral("Result: Processed successfully"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  }
+  flags.RunActive.store(0, memory_order_relaxed);
+
+  if (!succeeded && !quitAfterRun && flags.QuitRequested.load(memory_order_relaxed) == 0) {
+    ConsoleLine(QStringLiteral("Result: Error(s) occured!"));
+    const QString logPath = WriteDefaultErrorLog(app.Files, app.ProgramFolder, app.SettingsFolder);
+    if (!logPath.isEmpty()) {
+      ConsoleLine(QStringLiteral("Take a look at \"Errorlog.txt\" for more information."));
+      ConsoleLine(logPath);
+    } else {
+      ConsoleLine(QStringLiteral("\"Errorlog.txt\" couldn't be created."));
+    }
+  }
+  return succeeded ? kExitOk : kExitFailed;
 }

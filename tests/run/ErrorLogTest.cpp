@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <string>
 #include <utility>
@@ -159,6 +162,31 @@ TEST_F(ErrorLogTest, DefaultPlaceIsBesideTheProgramElseTheSettingsFolder) {
   EXPECT_EQ(ReadFileBytes(settings.Bytes() + "Mervane_Errorlog.txt"), ToStd(BuildErrorLog(list)));
 
   EXPECT_EQ(WriteDefaultErrorLog(list, blocked.Path(), blocked.Path()), QString());
+}
+
+TEST_F(ErrorLogTest, ReportCutShortFailsAndKeepsTheEarlierOne) {
+  TempDir dir;
+  const QString path = dir.Path() + QStringLiteral("log.txt");
+  const FileList small = MakeList({{2, "/a.txt"}});
+  ASSERT_EQ(WriteErrorLog(path, small), 1);
+
+  std::vector<std::pair<int, QString>> many;
+  for (int i = 0; i < 200; ++i) many.push_back({8, QStringLiteral("/folder/file%1.txt").arg(i)});
+  const FileList large = MakeList(many);
+
+  // A file-size limit makes the write fail part way, as a full disk would.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const int result = WriteErrorLog(path, large);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ReadFileBytes(path.toStdString()), ToStd(BuildErrorLog(small)));
 }
 
 }  // namespace
