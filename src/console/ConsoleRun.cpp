@@ -4,6 +4,7 @@
 #include "app/ExitCode.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"
+#include "console/Console.h"
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"
 #include "fileops/Batch.h"
@@ -24,12 +25,6 @@
 namespace {
 
 using std::memory_order_relaxed;
-
-void ConsoleLine(const QString& text = {}) {
-  const QByteArray bytes = text.toUtf8() + '\n';
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-  std::fflush(stdout);
-}
 
 // Worker threads run below normal priority so that the machine stays responsive.
 void LowerThreadPriority() {
@@ -79,8 +74,8 @@ bool LoadCommandLinePaths(AppState& app) {
       const QString paths = ResolveRelativePaths(app.Options.PendingPaths, app.StartFolder);
       AddPaths(paths, app.Files, app.WorkingSettings, app.Load);
       if (app.Files.Count() > 0) {
-        ConsoleLine(QStringLiteral("Loaded files: ") + QString::number(app.Files.Count()));
-        ConsoleLine();
+        ConsoleWriteLine(QStringLiteral("Loaded files: ") + QString::number(app.Files.Count()));
+        ConsoleWriteLine();
       }
       app.Options.PendingPaths.clear();
       app.Load.LoadBusy.store(0, std::memory_order_release);
@@ -105,9 +100,9 @@ bool RunSucceeded(const FileList& files) {
 
 int RunConsoleBatchMode(AppState& app) {
   const Preset& active = app.PresetList.value(app.ActivePresetIndex, app.WorkingSettings);
-  ConsoleLine(QStringLiteral("Preset: ") + QString::number(active.PresetNumber) +
-              QStringLiteral(" -> \"") + active.PresetName + QLatin1Char('"'));
-  ConsoleLine();
+  ConsoleWriteLine(QStringLiteral("Preset: ") + QString::number(active.PresetNumber) +
+                   QStringLiteral(" -> \"") + active.PresetName + QLatin1Char('"'));
+  ConsoleWriteLine();
 
   if (!LoadCommandLinePaths(app)) {
     FatalError(QStringLiteral("Couldn't initialize loading."));
@@ -118,17 +113,17 @@ int RunConsoleBatchMode(AppState& app) {
                                                TemplateFolders(app), NowAsLocalDate());
   const ConsoleCheckResult checks =
       CheckBeforeConsoleRun(app.Files, app.WorkingSettings, runValues, app.Options.IgnoreWarnings);
-  for (const CheckProblem& problem : checks.Problems) {
-    const QString text = ConsoleProblemText(problem);
-    std::fputs(text.toUtf8().constData(), stdout);
+  for (const CheckProblem& problem : checks.Problems)
+    ConsoleWrite(ConsoleProblemText(problem), false);
+  if (!checks.RunStarts) {
+    WaitIfOwnConsole();
+    return kExitChecksStopped;
   }
-  std::fflush(stdout);
-  if (!checks.RunStarts) return kExitChecksStopped;
 
   RunFlags& flags = app.Run;
   flags.Reset();
-  ConsoleLine();
-  ConsoleLine(QStringLiteral("Processing, please wait..."));
+  ConsoleWriteLine();
+  ConsoleWriteLine(QStringLiteral("Processing, please wait..."));
 
   flags.RunActive.store(1, memory_order_relaxed);
   app.Files.Current = app.Files.IsEmpty() ? -1 : 0;
@@ -158,25 +153,26 @@ int RunConsoleBatchMode(AppState& app) {
   }
 
   const bool succeeded = RunSucceeded(app.Files);
-  ConsoleLine();
-  ConsoleLine();
+  ConsoleWriteLine();
+  ConsoleWriteLine();
   if (quitAfterRun) {
-    ConsoleLine(QStringLiteral("Result: Finished"));
+    ConsoleWriteLine(QStringLiteral("Result: Finished"));
   } else if (succeeded) {
-    ConsoleLine(QStringLiteral("Result: Processed successfully"));
+    ConsoleWriteLine(QStringLiteral("Result: Processed successfully"));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   }
   flags.RunActive.store(0, memory_order_relaxed);
 
   if (!succeeded && !quitAfterRun && flags.QuitRequested.load(memory_order_relaxed) == 0) {
-    ConsoleLine(QStringLiteral("Result: Error(s) occured!"));
+    ConsoleWriteLine(QStringLiteral("Result: Error(s) occured!"));
     const QString logPath = WriteDefaultErrorLog(app.Files, app.ProgramFolder, app.SettingsFolder);
     if (!logPath.isEmpty()) {
-      ConsoleLine(QStringLiteral("Take a look at \"Errorlog.txt\" for more information."));
-      ConsoleLine(logPath);
+      ConsoleWriteLine(QStringLiteral("Take a look at \"Errorlog.txt\" for more information."));
+      ConsoleWriteLine(logPath);
     } else {
-      ConsoleLine(QStringLiteral("\"Errorlog.txt\" couldn't be created."));
+      ConsoleWriteLine(QStringLiteral("\"Errorlog.txt\" couldn't be created."));
     }
+    WaitIfOwnConsole();
   }
   return succeeded ? kExitOk : kExitFailed;
 }

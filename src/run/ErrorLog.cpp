@@ -1,5 +1,6 @@
 #include "run/ErrorLog.h"
 
+#include "app/ProductTitle.h"
 #include "platform/FileName.h"
 #include "texts/TextTables.h"
 
@@ -72,7 +73,7 @@ bool WriteAll(int fd, const QByteArray& data) {
 QByteArray BuildErrorLog(const FileList& list) {
   QByteArray out("\xEF\xBB\xBF");
 
-  const QString title = Product(0) + QStringLiteral(" - ") + Product(6);
+  const QString title = ErrorTitle();
   AddLine(out, title);
   AddLine(out, QString(title.size(), QLatin1Char('*')));
   AddLine(out, Product(13));
