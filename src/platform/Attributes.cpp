@@ -256,14 +256,15 @@ int WriteAttributes(const QString& path, int32_t word) {
     if (::setxattr(p, kNtfsAttribName, le, sizeof le, 0) != 0) err = errno;
   } else if (bits == 0) {
     err = RemoveXattr(p, kDosAttribName);
-    if (err == ENODATA || IsXattrUnsupported(err)) err = 0;
+    if (err == ENODATA || err == EPERM || IsXattrUnsupported(err)) err = 0;
   } else {
     err = SetXattr(p, kDosAttribName, DosAttribText(bits));
     // Read-only lives in the permission bits and a leading "." hides the file anyway: the
-    // stored copy is for Samba only and may be missing. Any other bit must be stored.
+    // stored copy is for Samba only and may be missing where the file can keep none (no
+    // extended attributes, or a FIFO or device). Any other bit must be stored.
     const uint32_t mustStore =
         bits & ~static_cast<uint32_t>(kAttrReadOnly | (nameHidden ? kAttrHidden : 0));
-    if (err != 0 && IsXattrUnsupported(err) && mustStore == 0) err = 0;
+    if ((IsXattrUnsupported(err) || err == EPERM) && mustStore == 0) err = 0;
   }
   if (err != 0) {
     if ((mode & S_IWUSR) == 0) ::chmod(p, mode);
