@@ -81,7 +81,8 @@ int32_t SystemLanguageIndex() {
 int32_t ChooseLanguage(const QString& languageFile) {
   if (const std::optional<QByteArray> bytes = ReadRegularSettingsFile(languageFile)) {
     SettingsReader in(*bytes);
-    if (ReadHeader(in).IsCurrent()) {
+    // A file cut short after its header holds no choice (reading on would give 0, German).
+    if (ReadHeader(in).IsCurrent() && !in.AtEnd()) {
       const int8_t stored = in.ReadInt8();
       if (stored == kLanguageGerman || stored == kLanguageEnglish) return stored;
     }

@@ -1,0 +1,177 @@
+#include "cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ParseCase {
+  const char* label;
+  std::vector<const char*> args;
+  StartupOptions expected;
+};
+
+StartupOptions With(void (*change)(StartupOptions&)) {
+  StartupOptions options;
+  change(options);
+  return options;
+}
+
+QStringList ToList(const std::vector<const char*>& args) {
+  QStringList list;
+  for (const char* arg : args) list.append(QString::fromUtf8(arg));
+  return list;
+}
+
+std::string Describe(const StartupOptions& o) {
+  return "console=" + std::to_string(o.ConsoleMode) + " help=" + std::to_string(o.ShowHelp) +
+         " preset=" + std::to_string(o.PresetIndex) +
+         " ignore=" + std::to_string(o.IgnoreWarnings) + " portable=" + std::to_string(o.Portable) +
+         " uninstall=" + std::to_string(o.Uninstall) + " version=" + std::to_string(o.ShowVersion) +
+         " paths=[" + o.PendingPaths.toStdString() + "]";
+}
+
+const ParseCase kParseCases[] = {
+    {"nothing", {}, StartupOptions{}},
+    {"console any case", {"-console"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
+    {"console upper", {"-CONSOLE"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
+    {"console mixed", {"-Console"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
+    {"longer word is not the option", {"-Consoles", "-Console2", "-Consol"}, StartupOptions{}},
+    {"help implies portable", {"-Help"}, With([](StartupOptions& o) {
+       o.ShowHelp = true;
+       o.Portable = true;
+     })},
+    {"question mark", {"-?"}, With([](StartupOptions& o) {
+       o.ShowHelp = true;
+       o.Portable = true;
+     })},
+    {"double dash help", {"--HELP"}, With([](StartupOptions& o) {
+       o.ShowHelp = true;
+       o.Portable = true;
+     })},
+    {"short help", {"-h"}, With([](StartupOptions& o) {
+       o.ShowHelp = true;
+       o.Portable = true;
+     })},
+    {"version", {"--version"}, With([](StartupOptions& o) { o.ShowVersion = true; })},
+    {"single dash version is unknown", {"-version"}, StartupOptions{}},
+    {"ignore warning", {"-ignorewarning"}, With([](StartupOptions& o) {
+       o.IgnoreWarnings = true;
+     })},
+    {"plural warning is unknown", {"-IgnoreWarnings"}, StartupOptions{}},
+    {"portable", {"-PORTABLE"}, With([](StartupOptions& o) { o.Portable = true; })},
+    {"uninstall", {"-Uninstall"}, With([](StartupOptions& o) { o.Uninstall = true; })},
+    {"preset digit", {"-Preset=7"}, With([](StartupOptions& o) { o.PresetIndex = 7; })},
+    {"preset zero", {"-preset=0"}, With([](StartupOptions& o) { o.PresetIndex = 0; })},
+    {"preset letter gives zero", {"-Preset=x"}, With([](StartupOptions& o) { o.PresetIndex = 0; })},
+    {"preset two digits ignored", {"-Preset=10"}, StartupOptions{}},
+    {"preset nothing ignored", {"-Preset="}, StartupOptions{}},
+    {"preset without equals ignored", {"-Preset7"}, StartupOptions{}},
+    {"later preset wins", {"-Preset=3", "-PRESET=5"}, With([](StartupOptions& o) {
+       o.PresetIndex = 5;
+     })},
+    {"ignored preset keeps earlier", {"-Preset=3", "-Preset=42"}, With([](StartupOptions& o) {
+       o.PresetIndex = 3;
+     })},
+    {"preset non-ascii digit gives zero", {"-Preset=\xD9\xA3"}, With([](StartupOptions& o) {
+       o.PresetIndex = 0;
+     })},
+    {"empty arguments ignored", {"", "-Console", ""}, With([](StartupOptions& o) {
+       o.ConsoleMode = true;
+     })},
+    {"unknown dash arguments ignored", {"-x", "-", "-Preset"}, StartupOptions{}},
+    {"paths in order with line feeds",
+     {"b.txt", "/tmp/a b.jpg", "dir/"},
+     With([](StartupOptions& o) {
+       o.PendingPaths = QStringLiteral("b.txt\n/tmp/a b.jpg\ndir/\n");
+     })},
+    {"backslash read as slash", {"photos\\2024\\a.jpg"}, With([](StartupOptions& o) {
+       o.PendingPaths = QStringLiteral("photos/2024/a.jpg\n");
+     })},
+    {"switches and paths mixed",
+     {"x.txt", "-console", "-Preset=2", "y.txt", "-IgnoreWarning"},
+     With([](StartupOptions& o) {
+       o.ConsoleMode = true;
+       o.PresetIndex = 2;
+       o.IgnoreWarnings = true;
+       o.PendingPaths = QStringLiteral("x.txt\ny.txt\n");
+     })},
+    {"help with console and paths", {"-Console", "-Help", "a.txt"}, With([](StartupOptions& o) {
+       o.ConsoleMode = true;
+       o.ShowHelp = true;
+       o.Portable = true;
+       o.PendingPaths = QStringLiteral("a.txt\n");
+     })},
+    {"after double dash only paths",
+     {"-Console", "--", "-Help", "", "-odd name"},
+     With([](StartupOptions& o) {
+       o.ConsoleMode = true;
+       o.PendingPaths = QStringLiteral("-Help\n-odd name\n");
+     })},
+};
+
+class ParseCommandLineTable : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseCommandLineTable, GivesExpectedOptions) {
+  const ParseCase& c = GetParam();
+  const StartupOptions got = ParseCommandLine(ToList(c.args));
+  EXPECT_EQ(Describe(got), Describe(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, ParseCommandLineTable, testing::ValuesIn(kParseCases),
+                         [](const testing::TestParamInfo<ParseCase>& param) {
+                           std::string name = param.param.label;
+                           for (char& ch : name)
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           return name;
+                         });
+
+TEST(DecodeArguments, SkipsProgramAndKeepsBytesOfForeignNames) {
+  const char* argv[] = {"/usr/bin/mervane", "caf\xE9.txt",
+                        "Gr\xC3\xBC\xC3\x9F"
+                        "e"};
+  const QStringList args = DecodeArguments(3, argv);
+  ASSERT_EQ(args.size(), 2);
+  // A Latin-1 name is not UTF-8: it must survive as its bytes so that the file is found again.
+  const StartupOptions options = ParseCommandLine(args);
+  EXPECT_EQ(args[1], QString::fromUtf8("Grüße"));
+  const QString first = options.PendingPaths.section(QLatin1Char('\n'), 0, 0);
+  EXPECT_EQ(first.size(), 8);
+  EXPECT_EQ(first.at(3).unicode(), 0xDCE9);
+}
+
+struct AbsoluteCase {
+  const char* label;
+  const char* pending;
+  const char* expected;
+};
+
+const AbsoluteCase kAbsoluteCases[] = {
+    {"empty", "", ""},
+    {"absolute kept", "/data/a.jpg\n", "/data/a.jpg\n"},
+    {"relative gets base", "a.jpg\nsub/b.jpg\n", "/home/u/work/a.jpg\n/home/u/work/sub/b.jpg\n"},
+    {"dot slash dropped", "./a.jpg\n././b\n.//c\n",
+     "/home/u/work/a.jpg\n/home/u/work/b\n/home/u/work/c\n"},
+    {"dot names the base", ".\n./\n", "/home/u/work\n/home/u/work\n"},
+    {"parent kept as written", "../x\n", "/home/u/work/../x\n"},
+    {"hidden file is relative", ".hidden\n", "/home/u/work/.hidden\n"},
+    {"mixed order kept", "/abs\nrel\n", "/abs\n/home/u/work/rel\n"},
+    {"last without line feed", "a\nb", "/home/u/work/a\n/home/u/work/b"},
+};
+
+TEST(MakePathsAbsolute, Table) {
+  for (const AbsoluteCase& c : kAbsoluteCases) {
+    EXPECT_EQ(MakePathsAbsolute(QString::fromUtf8(c.pending), QStringLiteral("/home/u/work/")),
+              QString::fromUtf8(c.expected))
+        << c.label;
+  }
+}
+
+TEST(MakePathsAbsolute, UnknownBaseLeavesPathsAlone) {
+  EXPECT_EQ(MakePathsAbsolute(QStringLiteral("a\n"), QString()), QStringLiteral("a\n"));
+}
+
+}  // namespace
