@@ -1,0 +1,38 @@
+# Generated sources: the packed text tables and the embedded images.
+#
+# tools/pack_texts runs on the build machine: it checks the plain text sources under
+# resources/texts/ (entries numbered 0..N-1 without gaps, none empty), packs them into
+# text-table containers and writes them, with the PNG images of resources/images/, as byte
+# arrays into one C++ source compiled into the engine. Editing a source or the tool reruns it.
+
+add_executable(pack_texts ${CMAKE_SOURCE_DIR}/tools/pack_texts.cpp)
+target_link_libraries(pack_texts PRIVATE ZLIB::ZLIB)
+set_target_properties(pack_texts PROPERTIES AUTOMOC OFF)
+mervane_warnings(pack_texts)
+
+set(MERVANE_TEXT_DIR ${CMAKE_SOURCE_DIR}/resources/texts)
+set(MERVANE_IMAGE_DIR ${CMAKE_SOURCE_DIR}/resources/images)
+set(MERVANE_PACKED_SOURCE ${CMAKE_BINARY_DIR}/generated/PackedData.cpp)
+
+set(MERVANE_TEXT_SOURCES
+    ${MERVANE_TEXT_DIR}/product.txt
+    ${MERVANE_TEXT_DIR}/german.txt
+    ${MERVANE_TEXT_DIR}/english.txt)
+set(MERVANE_IMAGE_SOURCES ${MERVANE_IMAGE_DIR}/icon16.png)
+
+add_custom_command(
+  OUTPUT ${MERVANE_PACKED_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated
+  COMMAND pack_texts ${MERVANE_PACKED_SOURCE}
+          --table product 56 ${MERVANE_TEXT_DIR}/product.txt
+          --table german 371 ${MERVANE_TEXT_DIR}/german.txt
+          --table english 371 ${MERVANE_TEXT_DIR}/english.txt
+          --image 1 ${MERVANE_IMAGE_DIR}/icon16.png
+  DEPENDS pack_texts ${MERVANE_TEXT_SOURCES} ${MERVANE_IMAGE_SOURCES}
+  COMMENT "Packing text tables and embedded images"
+  VERBATIM)
+
+add_custom_target(mervane_packed_data DEPENDS ${MERVANE_PACKED_SOURCE})
+
+set(MERVANE_GENERATED_SOURCES ${MERVANE_PACKED_SOURCE})
+set(MERVANE_GENERATED_DEPENDS mervane_packed_data)

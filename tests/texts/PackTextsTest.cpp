@@ -1,0 +1,149 @@
+// The build-time packer, run as the real tool on sources in a temporary folder: it must refuse
+// broken sources (failing the build) and its output must unpack to exactly the source texts.
+
+#include "support/TempDir.h"
+#include "texts/TextLoader.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The tool is built beside the program.
+QString PackerPath() {
+  return QFileInfo(QStringLiteral(MERVANE_BINARY)).absolutePath() + QStringLiteral("/pack_texts");
+}
+
+const std::string kIcon = std::string(MERVANE_SOURCE_DIR) + "/resources/images/icon16.png";
+
+struct PackRun {
+  int exitCode = -1;
+  QString errors;
+  std::string output;  // the generated source
+};
+
+// Packs `product` as the product table (with `count` entries) and minimal valid language
+// tables, so each test varies one source.
+PackRun Pack(const TempDir& dir, const std::string& product, int count) {
+  const std::string productPath = dir.WriteFile("product.txt", product);
+  const std::string languagePath = dir.WriteFile("language.txt", "0\tx\n1\ty\n");
+  const std::string outputPath = dir.Bytes() + "out.cpp";
+  QProcess process;
+  process.start(
+      PackerPath(),
+      {QString::fromStdString(outputPath), QStringLiteral("--table"), QStringLiteral("product"),
+       QString::number(count), QString::fromStdString(productPath), QStringLiteral("--table"),
+       QStringLiteral("german"), QStringLiteral("2"), QString::fromStdString(languagePath),
+       QStringLiteral("--table"), QStringLiteral("english"), QStringLiteral("2"),
+       QString::fromStdString(languagePath), QStringLiteral("--image"), QStringLiteral("1"),
+       QString::fromStdString(kIcon)});
+  PackRun run;
+  if (!process.waitForFinished(30000)) return run;
+  run.exitCode = process.exitCode();
+  run.errors = QString::fromUtf8(process.readAllStandardError());
+  run.output = ReadFileBytes(outputPath);
+  return run;
+}
+
+// Reads the bytes of one generated array back out of the generated source.
+std::vector<uint8_t> ArrayFromSource(const std::string& source, const std::string& name) {
+  const size_t start = source.find(name + "[] = {");
+  if (start == std::string::npos) return {};
+  const size_t end = source.find("};", start);
+  std::vector<uint8_t> bytes;
+  const QString body = QString::fromStdString(source.substr(start, end - start));
+  const QRegularExpression number(QStringLiteral("\\s(\\d+),"));
+  for (auto it = number.globalMatch(body); it.hasNext();)
+    bytes.push_back(static_cast<uint8_t>(it.next().captured(1).toUInt()));
+  return bytes;
+}
+
+TEST(PackTexts, RefusesBrokenSources) {
+  struct Row {
+    const char* name;
+    std::string source;
+    int count;
+    const char* message;  // part of the tool's complaint
+  };
+  const std::vector<Row> rows = {
+      {"gap in the numbers", "0\ta\n1\tb\n3\td\n", 4, "entry 3 found where entry 2"},
+      {"repeated number", "0\ta\n1\tb\n1\tc\n", 3, "entry 1 found where entry 2"},
+      {"numbers out of order", "1\tb\n0\ta\n", 2, "entry 1 found where entry 0"},
+      {"empty text", "0\ta\n1\t\n2\tc\n", 3, "entry 1 is empty"},
+      {"too few entries", "0\ta\n1\tb\n", 3, "holds 2 entries, 3 expected"},
+      {"too many entries", "0\ta\n1\tb\n2\tc\n", 2, "holds 3 entries, 2 expected"},
+      {"no tab", "0 a\n", 1, "expected NUMBER<TAB>TEXT"},
+      {"not a number", "x\ta\n", 1, "is not an entry number"},
+      {"control character", "0\ta\tb\n", 1, "control character"},
+      {"invalid UTF-8", "0\ta\xC3\n", 1, "not valid UTF-8"},
+      {"overlong UTF-8", "0\t\xC0\xAF\n", 1, "not valid UTF-8"},
+      {"encoded surrogate", "0\t\xED\xA0\x80\n", 1, "not valid UTF-8"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const PackRun run = Pack(dir, row.source, row.count);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.errors.contains(QString::fromUtf8(row.message))) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("product.txt")));
+    // A refused build leaves no generated source behind.
+    EXPECT_TRUE(run.output.empty());
+  }
+}
+
+TEST(PackTexts, OutputUnpacksToTheSourceTexts) {
+  TempDir dir;
+  const std::string source =
+      "\xEF\xBB\xBF# comment line\r\n"
+      "0\tMervane\r\n"
+      "\n"
+      "# another comment\n"
+      "1\tGr\xC3\xB6\xC3\x9F"
+      "e \xE2\x82\xAC \xF0\x9F\x93\x81\n"
+      "2\t  spaced \"quoted\" | 100%\n"
+      "3\t#not a comment";
+  const PackRun run = Pack(dir, source, 4);
+  ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+  const std::vector<uint8_t> block = ArrayFromSource(run.output, "kTable_product");
+  ASSERT_GT(block.size(), kTableHeaderSize);
+  EXPECT_EQ(block[6], 0);  // not enciphered
+  EXPECT_EQ(block[7], 1);  // compressed
+  std::vector<QString> texts(4);
+  ASSERT_TRUE(UnpackTable(block.data(), block.size(), {}, texts.data(), 4));
+  EXPECT_EQ(texts[0], QStringLiteral("Mervane"));
+  EXPECT_EQ(texts[1], QString::fromUtf8("Gr\xC3\xB6\xC3\x9F"
+                                        "e \xE2\x82\xAC \xF0\x9F\x93\x81"));
+  EXPECT_EQ(texts[2], QStringLiteral("  spaced \"quoted\" | 100%"));
+  EXPECT_EQ(texts[3], QStringLiteral("#not a comment"));
+  // The image is carried byte for byte.
+  const std::string icon = ReadFileBytes(kIcon);
+  const std::vector<uint8_t> image = ArrayFromSource(run.output, "kImage_1");
+  EXPECT_EQ(std::string(image.begin(), image.end()), icon);
+}
+
+TEST(PackTexts, RefusesAnImageThatIsNoPng) {
+  TempDir dir;
+  const std::string notPng = dir.WriteFile("fake.png", "GIF89a not a png at all");
+  const std::string language = dir.WriteFile("language.txt", "0\tx\n");
+  QProcess process;
+  QStringList args = {QString::fromStdString(dir.Bytes() + "out.cpp")};
+  for (const char* name : {"product", "german", "english"})
+    args << QStringLiteral("--table") << QString::fromLatin1(name) << QStringLiteral("1")
+         << QString::fromStdString(language);
+  args << QStringLiteral("--image") << QStringLiteral("1") << QString::fromStdString(notPng);
+  process.start(PackerPath(), args);
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_NE(process.exitCode(), 0);
+  EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("PNG")));
+}
+
+}  // namespace

@@ -1,0 +1,268 @@
+// Build-time packer: turns the plain text sources under resources/texts/ into text-table
+// containers and writes them, together with the embedded PNG images, as byte arrays into one
+// generated C++ source file that is compiled into the engine.
+//
+// Usage:
+//   pack_texts OUTPUT.cpp [--table NAME COUNT SOURCE]... [--image NUMBER PNGFILE]...
+// NAME is "product", "german" or "english"; all three tables must be given.
+//
+// Source format (UTF-8): one entry per line, "NUMBER<TAB>TEXT". Lines that are empty or start
+// with "#" are comments. Numbers must run 0, 1, 2, ... COUNT-1 without gaps or repeats, and no
+// text may be empty or hold control characters. Any violation fails the build with the file
+// and line named.
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Failure {
+  std::string message;
+};
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Failure{path + ": cannot be read"};
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+// Decodes strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF) and appends
+// the text as UTF-16 code units. Returns false on malformed input.
+bool AppendUtf16(const std::string& utf8, std::vector<uint16_t>& out) {
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const auto b0 = static_cast<unsigned char>(utf8[i]);
+    uint32_t cp = 0;
+    size_t extra = 0;
+    uint32_t minimum = 0;
+    if (b0 < 0x80) {
+      cp = b0;
+    } else if ((b0 & 0xE0) == 0xC0) {
+      cp = b0 & 0x1F;
+      extra = 1;
+      minimum = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      cp = b0 & 0x0F;
+      extra = 2;
+      minimum = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      cp = b0 & 0x07;
+      extra = 3;
+      minimum = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + extra >= utf8.size() && extra > 0) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const auto b = static_cast<unsigned char>(utf8[i + k]);
+      if ((b & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<uint16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<uint16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<uint16_t>(cp));
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
+// Reads a text source and returns the record data (0xFF, uint16 length, UTF-16LE text).
+std::vector<uint8_t> BuildRecords(const std::string& path, int expectedCount) {
+  std::string content = ReadWholeFile(path);
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+
+  std::vector<uint8_t> records;
+  int next = 0;
+  size_t lineNumber = 0;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+
+    const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab == 0) throw Failure{where + "expected NUMBER<TAB>TEXT"};
+    const std::string numberText = line.substr(0, tab);
+    if (numberText.find_first_not_of("0123456789") != std::string::npos || numberText.size() > 6)
+      throw Failure{where + "\"" + numberText + "\" is not an entry number"};
+    const int number = std::stoi(numberText);
+    if (number != next)
+      throw Failure{where + "entry " + std::to_string(number) + " found where entry " +
+                    std::to_string(next) + " was expected (entries must run 0, 1, 2, ... " +
+                    "without gaps)"};
+    const std::string text = line.substr(tab + 1);
+    if (text.empty())
+      throw Failure{where + "entry " + std::to_string(number) +
+                    " is empty (an empty entry would end the table)"};
+    for (const char c : text) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 0x20 || u == 0x7F)
+        throw Failure{where + "entry " + std::to_string(number) + " holds a control character"};
+    }
+    std::vector<uint16_t> units;
+    if (!AppendUtf16(text, units))
+      throw Failure{where + "entry " + std::to_string(number) + " is not valid UTF-8"};
+    if (units.size() * 2 > 0xFFFF)
+      throw Failure{where + "entry " + std::to_string(number) + " is too long"};
+    const auto length = static_cast<uint16_t>(units.size() * 2);
+    records.push_back(0xFF);
+    records.push_back(static_cast<uint8_t>(length & 0xFF));
+    records.push_back(static_cast<uint8_t>(length >> 8));
+    for (const uint16_t unit : units) {
+      records.push_back(static_cast<uint8_t>(unit & 0xFF));
+      records.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    ++next;
+  }
+  if (next != expectedCount)
+    throw Failure{path + ": holds " + std::to_string(next) + " entries, " +
+                  std::to_string(expectedCount) + " expected"};
+  return records;
+}
+
+void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// A plain (not enciphered), zlib-compressed container around the record data.
+std::vector<uint8_t> BuildContainer(const std::vector<uint8_t>& records) {
+  uLongf packedSize = compressBound(static_cast<uLong>(records.size()));
+  std::vector<uint8_t> packed(packedSize);
+  if (compress2(packed.data(), &packedSize, records.data(), static_cast<uLong>(records.size()),
+                Z_BEST_COMPRESSION) != Z_OK)
+    throw Failure{"zlib could not compress a table"};
+  packed.resize(packedSize);
+
+  std::vector<uint8_t> block = {'I', 'S', 'T', 'F'};
+  PutLe(block, 1, 2);  // version
+  block.push_back(0);  // not enciphered
+  block.push_back(1);  // compressed
+  PutLe(block, static_cast<uint32_t>(packed.size()), 4);
+  PutLe(block, static_cast<uint32_t>(records.size()), 4);
+  block.insert(block.end(), packed.begin(), packed.end());
+  return block;
+}
+
+std::vector<uint8_t> ReadPng(const std::string& path) {
+  const std::string content = ReadWholeFile(path);
+  static const char kSignature[] = "\x89PNG\r\n\x1a\n";
+  if (content.size() < 8 || content.compare(0, 8, kSignature, 8) != 0)
+    throw Failure{path + ": not a PNG file"};
+  return std::vector<uint8_t>(content.begin(), content.end());
+}
+
+void WriteArray(std::ostream& out, const std::string& name, const std::vector<uint8_t>& bytes) {
+  out << "alignas(8) const uint8_t " << name << "[] = {";
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) out << "\n   ";
+    out << ' ' << static_cast<unsigned>(bytes[i]) << ',';
+  }
+  out << "\n};\n\n";
+}
+
+int ParseCount(const std::string& text, const std::string& what) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 6)
+    throw Failure{"\"" + text + "\" is not a valid " + what};
+  return std::stoi(text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc < 2)
+      throw Failure{
+          "usage: pack_texts OUTPUT.cpp [--table NAME COUNT SOURCE]... "
+          "[--image NUMBER PNGFILE]..."};
+    const std::string outputPath = argv[1];
+    std::map<std::string, std::vector<uint8_t>> tables;
+    std::map<int, std::vector<uint8_t>> images;
+    for (int i = 2; i < argc;) {
+      const std::string option = argv[i];
+      if (option == "--table" && i + 3 < argc) {
+        const std::string name = argv[i + 1];
+        if (name != "product" && name != "german" && name != "english")
+          throw Failure{"unknown table \"" + name + "\""};
+        if (tables.count(name)) throw Failure{"table \"" + name + "\" given twice"};
+        const int count = ParseCount(argv[i + 2], "entry count");
+        tables[name] = BuildContainer(BuildRecords(argv[i + 3], count));
+        i += 4;
+      } else if (option == "--image" && i + 2 < argc) {
+        const int number = ParseCount(argv[i + 1], "image number");
+        if (number < 1 || number > 99) throw Failure{"image numbers run from 1 to 99"};
+        if (images.count(number)) throw Failure{"image " + std::to_string(number) + " given twice"};
+        images[number] = ReadPng(argv[i + 2]);
+        i += 3;
+      } else {
+        throw Failure{"unexpected argument \"" + option + "\""};
+      }
+    }
+    for (const char* name : {"product", "german", "english"})
+      if (!tables.count(name)) throw Failure{std::string("table \"") + name + "\" is missing"};
+
+    std::ostringstream out;
+    out << "// Generated by tools/pack_texts from resources/texts and resources/images.\n"
+           "// Do not edit: edit the sources and rebuild.\n\n"
+           "#include \"texts/PackedData.h\"\n\n"
+           "namespace {\n\n";
+    for (const auto& [name, bytes] : tables) WriteArray(out, "kTable_" + name, bytes);
+    for (const auto& [number, bytes] : images)
+      WriteArray(out, "kImage_" + std::to_string(number), bytes);
+    out << "}  // namespace\n\n"
+           "PackedBlob PackedProductTexts() { return {kTable_product, sizeof kTable_product}; }\n\n"
+           "PackedBlob PackedLanguageTexts(int languageIndex) {\n"
+           "  switch (languageIndex) {\n"
+           "    case 0: return {kTable_german, sizeof kTable_german};\n"
+           "    case 1: return {kTable_english, sizeof kTable_english};\n"
+           "    default: return {};\n"
+           "  }\n"
+           "}\n\n"
+           "PackedBlob PackedImage(int number) {\n"
+           "  switch (number) {\n";
+    int limit = 0;
+    for (const auto& [number, bytes] : images) {
+      out << "    case " << number << ": return {kImage_" << number << ", sizeof kImage_" << number
+          << "};\n";
+      limit = number;
+    }
+    out << "    default: return {};\n"
+           "  }\n"
+           "}\n\n"
+           "int PackedImageLimit() { return "
+        << limit << "; }\n";
+
+    // Write beside the target and rename, so an interrupted build never leaves half a file.
+    const std::string temporary = outputPath + ".tmp";
+    {
+      std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+      file << out.str();
+      if (!file.flush()) throw Failure{temporary + ": cannot be written"};
+    }
+    if (std::rename(temporary.c_str(), outputPath.c_str()) != 0)
+      throw Failure{outputPath + ": cannot be written"};
+    return 0;
+  } catch (const Failure& failure) {
+    std::fprintf(stderr, "pack_texts: %s\n", failure.message.c_str());
+    return 1;
+  }
+}
