@@ -24,7 +24,7 @@ struct FileEntry {
   QString Directory;  // Path up to and including its last "/" (or "\")
   QString Name;       // file name without its last extension
   int32_t Attributes = 0;
-  int64_t Size = 0;   // true 64-bit size
+  int64_t Size = 0;  // true 64-bit size
   int64_t Created = 0;
   int64_t Modified = 0;
   int64_t LastAccess = 0;
@@ -45,10 +45,10 @@ struct FileEntry {
 enum EntryStatus : int8_t {
   kStatusNotProcessed = 0,
   kStatusDone = 1,
-  kStatusSourceMissing = 2,    // source missing, or a directory
-  kStatusTargetExists = 3,     // target exists and was not replaced
-  kStatusTargetIsSource = 4,   // the target is the source itself
-  kStatusReadError = 5,        // a checksum or the attributes could not be read
-  kStatusAttributesFailed = 6, // the attributes could not be set
-  kStatusCopyMoveFailed = 8,   // the copy or move failed
+  kStatusSourceMissing = 2,     // source missing, or a directory
+  kStatusTargetExists = 3,      // target exists and was not replaced
+  kStatusTargetIsSource = 4,    // the target is the source itself
+  kStatusReadError = 5,         // a checksum or the attributes could not be read
+  kStatusAttributesFailed = 6,  // the attributes could not be set
+  kStatusCopyMoveFailed = 8,    // the copy or move failed
 };

@@ -3,26 +3,56 @@
 #include "filelist/FileEntry.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <vector>
 
 // An ordered list of loaded files with a current-entry cursor. Paths and ids are indexed, so
 // the duplicate test of admission and the lookup of a row's entry cost constant time.
+//
+// Removal by id is constant time: the entry is emptied and left behind as a gap, and the gaps
+// are closed in one pass the next time the list is read by position (At, begin/end, Current).
+// Removing many selected rows therefore costs one pass over the list, not one per row.
+// Entries live in a deque so that growing the list never moves (and never briefly doubles)
+// the entries already loaded.
+//
+// Like the lists it replaces, a FileList is walked and changed by one thread at a time; reading
+// by position may close the gaps, so even const reads must not overlap a change.
 class FileList {
  public:
-  qsizetype Count() const { return static_cast<qsizetype>(entries_.size()); }
-  bool IsEmpty() const { return entries_.empty(); }
+  qsizetype Count() const { return static_cast<qsizetype>(entries_.size()) - removed_; }
+  bool IsEmpty() const { return Count() == 0; }
 
   // 0-based position in list order.
-  FileEntry& At(qsizetype pos) { return entries_[static_cast<size_t>(pos)]; }
-  const FileEntry& At(qsizetype pos) const { return entries_[static_cast<size_t>(pos)]; }
+  FileEntry& At(qsizetype pos) {
+    Compact();
+    return entries_[static_cast<size_t>(pos)];
+  }
+  const FileEntry& At(qsizetype pos) const {
+    Compact();
+    return entries_[static_cast<size_t>(pos)];
+  }
 
-  auto begin() { return entries_.begin(); }
-  auto end() { return entries_.end(); }
-  auto begin() const { return entries_.begin(); }
-  auto end() const { return entries_.end(); }
+  auto begin() {
+    Compact();
+    return entries_.begin();
+  }
+  auto end() {
+    Compact();
+    return entries_.end();
+  }
+  auto begin() const {
+    Compact();
+    return entries_.cbegin();
+  }
+  auto end() const {
+    Compact();
+    return entries_.cend();
+  }
 
   // Appends the entry (its Id and Path must be set) and makes it the current entry.
   FileEntry& Append(FileEntry entry);
@@ -32,12 +62,37 @@ class FileList {
   FileEntry* FindById(int32_t id);
   const FileEntry* FindById(int32_t id) const;
   bool RemoveById(int32_t id);
+  // Removes every entry whose id is in `ids`, in one pass; returns how many were removed.
+  qsizetype RemoveByIds(const QSet<int32_t>& ids);
   void Clear();
 
-  // The current-entry cursor (-1: none).
+  // Puts the entries in a new order: `order[i]` is the current position of the entry that
+  // goes to position i; `order` must be a permutation of 0..Count()-1 (false otherwise, and
+  // the list is unchanged). The current entry stays the same entry.
+  bool Reorder(const std::vector<qsizetype>& order);
+
+  // The current-entry cursor (-1: none), a position in list order at all times: removing an
+  // entry before it moves it back by one, removing the current entry hands it to the entry that
+  // followed (or to the last entry when none followed).
   qsizetype Current = -1;
 
  private:
-  std::vector<FileEntry> entries_;
+  void Compact() const;
+  void BuildPositions() const;
+  qsizetype PositionOf(int32_t id) const;  // -1 when absent
+  void SyncCursor();
+  void MarkRemoved(size_t physical);
+
+  // Mutable because closing the gaps changes no entry a reader can see.
+  mutable std::deque<FileEntry> entries_;
+  mutable qsizetype removed_ = 0;                // gaps not yet closed
+  mutable QHash<int32_t, qsizetype> positions_;  // Id -> position, built on first lookup
+  mutable bool positionsValid_ = false;
   QHash<QString, int32_t> paths_;  // Path -> Id
+  // Where the cursor stands among the entries and gaps, so that a removal can move it without
+  // closing the gaps first. Valid while Current equals cursorSeen_.
+  qsizetype cursorSeen_ = -1;
+  qsizetype cursorPhysical_ = -1;  // index in entries_ of the current entry (or of its gap)
+  qsizetype liveBefore_ = 0;       // entries (not gaps) before cursorPhysical_
+  bool cursorOnGap_ = false;       // the current entry itself was removed
 };

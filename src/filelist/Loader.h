@@ -1,0 +1,59 @@
+#pragma once
+
+#include "filelist/FileList.h"
+#include "run/RunFlags.h"
+#include "settings/Preset.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// Entry ids: a process-wide running number, never reset, so ids start at 1 and are never
+// reused, even after the list is cleared. Safe to call from any thread.
+int32_t TakeNextEntryId();
+int32_t LastEntryId();  // the id handed out last (0 before the first)
+
+// Called after each entry the loader appends, with that entry (the window adds its row).
+using RowAddedFn = std::function<void(const FileEntry&)>;
+
+// Appends a new entry for `path` to `target` when the file may be loaded: it is a regular file
+// (or a link to one), it has no system attribute, it is not hidden unless `IncludeHidden` is 1,
+// and no entry of `target` has exactly this path. Returns 1 when an entry was appended (it is
+// then the current entry), else 0. Rejections report nothing.
+int AdmitFile(const QString& path, FileList& target, const Preset& settings);
+
+// Loads the line-feed-separated `paths`: directories are walked (with their subdirectories
+// when `IncludeSubdirectories` is 1), files with an extension are admitted, other lines are
+// skipped. Stops early when `flags.LoadStop` becomes 1, keeping what was admitted.
+// Returns the number of entries appended.
+qsizetype AddPaths(const QString& paths, FileList& list, const Preset& settings, LoadFlags& flags,
+                   const RowAddedFn& onRowAdded = {});
+
+// Walks one directory (and, when `recurse`, its subdirectories) and admits its files. A
+// directory that is already being walked further up (a link that leads back into its own
+// tree) is not entered again. Returns the number of entries appended.
+qsizetype ScanDirectory(const QString& directory, bool recurse, FileList& list,
+                        const Preset& settings, LoadFlags& flags,
+                        const RowAddedFn& onRowAdded = {});
+
+// The loader thread's body: raises `LoadBusy` (the starter should already have raised it, so
+// that no second loader starts meanwhile), clears `LoadStop`, loads `pendingPaths` and lowers
+// `LoadBusy` again. Returns the number of entries appended.
+qsizetype LoadPaths(const QString& pendingPaths, FileList& list, const Preset& settings,
+                    LoadFlags& flags, const RowAddedFn& onRowAdded = {});
+
+// The file part of `path` (after its last "/" or "\") without its last extension. A leading dot
+// is not an extension mark (".profile" stays). With `maxExtensionLength` >= 0 an extension
+// longer than that is kept ("archive.backup" with 3 stays whole).
+QString BaseName(const QString& path, int maxExtensionLength);
+
+// The text after the last "." of the file part of a loaded path, without the dot; empty when
+// there is none. On this system "/" is the only directory separator of a real path: a "\" is
+// an ordinary character of a file name.
+QString ExtensionOf(const QString& path);
+
+// Makes every relative line of the line-feed-separated `text` absolute against
+// `baseDirectory` (the caller's working directory), reading "\" as "/". Empty lines are
+// dropped; every kept line is followed by a line feed.
+QString ResolveRelativePaths(const QString& text, const QString& baseDirectory);

@@ -1,0 +1,276 @@
+#include "filelist/Prepare.h"
+
+#include "filelist/Loader.h"
+#include "naming/Pattern.h"
+#include "platform/LocalTime.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <vector>
+
+namespace {
+
+enum ConditionMode : int8_t { kModeNumeric = 1, kModeText = 2 };
+
+// Per UTF-16 unit, so that positions in the text keep their meaning.
+QString LowerUnits(const QString& text) {
+  QString lowered = text;
+  for (QChar& c : lowered) c = c.toLower();
+  return lowered;
+}
+
+int64_t ChosenDate(const FileEntry& entry, int dateSource) {
+  switch (dateSource) {
+    case 0:
+      return entry.LastAccess;
+    case 2:
+      return entry.Created;
+    default:
+      return entry.Modified;
+  }
+}
+
+// The tested value of a numeric kind; false for a kind that names no number.
+bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& value) {
+  if (kind == 3) {
+    value = entry.Size / 1024;
+    return true;
+  }
+  if (kind < 4 || kind > 9) return false;
+  const CalendarParts parts = PartsOfDate(ChosenDate(entry, dateSource));
+  switch (kind) {
+    case 4:
+      value = parts.Second;
+      break;
+    case 5:
+      value = parts.Minute;
+      break;
+    case 6:
+      value = parts.Hour;
+      break;
+    case 7:
+      value = parts.Day;
+      break;
+    case 8:
+      value = parts.Month;
+      break;
+    default:
+      value = parts.Year;
+      break;
+  }
+  return true;
+}
+
+bool TextValue(int kind, const FileEntry& entry, QString& value) {
+  switch (kind) {
+    case 0:
+      value = entry.Directory;
+      return true;
+    case 1:
+      value = entry.Name;
+      return true;
+    case 2:
+      value = ExtensionOf(entry.Path);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool InRange(int32_t number, int32_t low, int32_t high) {
+  return number >= low && number <= high;
+}
+
+}  // namespace
+
+int32_t ReadConditionNumber(const QString& values) {
+  qsizetype i = 0;
+  const qsizetype n = values.size();
+  while (i < n && (values[i] == u' ' || values[i] == u'\t')) ++i;
+  bool negative = false;
+  if (i < n && (values[i] == u'-' || values[i] == u'+')) {
+    negative = values[i] == u'-';
+    ++i;
+  }
+  unsigned base = 10;
+  if (i < n && values[i] == u'$') {
+    base = 16;
+    ++i;
+  }
+  // Unsigned arithmetic wraps, which keeps exactly the low 32 bits of a long number.
+  uint32_t number = 0;
+  for (; i < n; ++i) {
+    const char16_t c = values[i].unicode();
+    unsigned digit = 0;
+    if (c >= u'0' && c <= u'9')
+      digit = c - u'0';
+    else if (base == 16 && c >= u'a' && c <= u'f')
+      digit = c - u'a' + 10;
+    else if (base == 16 && c >= u'A' && c <= u'F')
+      digit = c - u'A' + 10;
+    else
+      break;
+    number = number * base + digit;
+  }
+  if (negative) number = 0u - number;
+  return static_cast<int32_t>(number);
+}
+
+bool ConditionIsValid(const FilterCondition& condition) {
+  const int32_t number = ReadConditionNumber(condition.Values);
+  switch (condition.Kind) {
+    case 0:
+    case 1:
+    case 2:
+      return !condition.Values.isEmpty();
+    case 3:
+      return InRange(number, 1, 999'999'999);
+    case 4:
+    case 5:
+      return InRange(number, 0, 59);
+    case 6:
+      return InRange(number, 0, 23);
+    case 7:
+      return InRange(number, 1, 31);
+    case 8:
+      return InRange(number, 1, 12);
+    case 9:
+      return InRange(number, 1970, 2037);
+    default:
+      return true;
+  }
+}
+
+bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource) {
+  if (condition.Mode == kModeNumeric) {
+    int64_t tested = 0;
+    if (!NumericValue(condition.Kind, entry, dateSource, tested)) return false;
+    const int64_t number = ReadConditionNumber(condition.Values);
+    switch (condition.Operator) {
+      case 0:
+        return tested == number;
+      case 1:
+        return tested != number;
+      case 2:
+        return tested < number;
+      case 3:
+        return tested > number;
+      default:
+        return false;
+    }
+  }
+  if (condition.Mode == kModeText) {
+    QString tested;
+    if (!TextValue(condition.Kind, entry, tested)) return false;
+    if (condition.Operator < 0 || condition.Operator > 7) return false;
+    const bool caseSignificant = condition.Operator >= 4;
+    QString patterns = condition.Values;
+    if (!caseSignificant) {
+      tested = LowerUnits(tested);
+      patterns = LowerUnits(patterns);
+    }
+    switch (condition.Operator % 4) {
+      case 0:
+        return MatchWholeList(tested, patterns, true);
+      case 1:
+        return !MatchWholeList(tested, patterns, true);
+      case 2:
+        return FindList(tested, patterns, true) != 0;
+      default:
+        return FindList(tested, patterns, true) == 0;
+    }
+  }
+  return false;
+}
+
+void SortList(FileList& list, int sortKey, bool ascending) {
+  const qsizetype n = list.Count();
+  if (n < 2) return;
+  std::vector<qsizetype> order(static_cast<size_t>(n));
+  std::iota(order.begin(), order.end(), qsizetype{0});
+  if (sortKey == 0) {
+    std::random_device seed;
+    std::mt19937_64 generator(seed());
+    std::shuffle(order.begin(), order.end(), generator);
+    list.Reorder(order);
+    return;
+  }
+  // Sort positions rather than entries: a stable sort moves 8-byte numbers, and the entries are
+  // put in place once at the end.
+  auto sortBy = [&](auto key) {
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+      return ascending ? key(list.At(a)) < key(list.At(b)) : key(list.At(b)) < key(list.At(a));
+    });
+  };
+  switch (sortKey) {
+    case 1:
+      sortBy([](const FileEntry& e) -> const QString& { return e.Name; });
+      break;
+    case 2:
+      sortBy([](const FileEntry& e) -> const QString& { return e.Path; });
+      break;
+    case 3:
+      sortBy([](const FileEntry& e) { return e.Size; });
+      break;
+    case 4:
+      sortBy([](const FileEntry& e) { return e.LastAccess; });
+      break;
+    case 5:
+      sortBy([](const FileEntry& e) { return e.Modified; });
+      break;
+    case 6:
+      sortBy([](const FileEntry& e) { return e.Created; });
+      break;
+    default:
+      return;  // no such key: the order stays
+  }
+  list.Reorder(order);
+}
+
+qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings,
+                      const RunFlags& flags) {
+  const bool single = flags.RunSingle.load(std::memory_order_relaxed) == 1;
+  auto cancelled = [&] { return flags.RunCancelled.load(std::memory_order_relaxed) == 1; };
+  // Both decided before anything is taken out.
+  const bool filterNeeded = settings.FilterActive == 1;
+  const bool sortNeeded = settings.SortActive == 1 && list.Count() > 1;
+
+  qsizetype takenOut = 0;
+  if (filterNeeded && (!cancelled() || single)) {
+    const bool keepFiltered = settings.ListKeepFiltered == 1 && settings.QuitAfterRun == 0;
+    // Outside a test run the matched entries are gathered and removed in one pass at the end,
+    // so taking out many entries costs one pass over the list.
+    QSet<int32_t> matchedIds;
+    qsizetype pos = single ? list.Current : 0;
+    const qsizetype last = single ? list.Current : list.Count() - 1;
+    if (pos < 0) pos = last + 1;  // a test run without a current entry examines nothing
+    for (; pos <= last; ++pos) {
+      FileEntry& entry = list.At(pos);
+      if (entry.Status == kStatusNotProcessed) {
+        bool matched = false;
+        for (const FilterCondition& condition : settings.FilterConditions) {
+          if (condition.IsActive() && ConditionIsMet(condition, entry, settings.FilterDateSource)) {
+            matched = true;
+            break;
+          }
+        }
+        if (matched) {
+          if (keepFiltered) AdmitFile(entry.Path, followUp, settings);
+          if (single)
+            entry.Detail = 1;
+          else
+            matchedIds.insert(entry.Id);
+          ++takenOut;
+        }
+      }
+      if (cancelled()) break;
+    }
+    list.RemoveByIds(matchedIds);
+  }
+  if (sortNeeded && !cancelled() && !single)
+    SortList(list, settings.SortKey, settings.SortDirection == 1);
+  return takenOut;
+}

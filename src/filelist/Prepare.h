@@ -1,0 +1,37 @@
+#pragma once
+
+#include "filelist/FileList.h"
+#include "run/RunFlags.h"
+#include "settings/Preset.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// The number of a numeric filter condition: leading blanks and tabs are skipped, one "-" or
+// "+" may follow, "$" then introduces hexadecimal digits (otherwise decimal), reading stops at
+// the first character that is not a digit, and a text without digits reads 0. Only the low 32
+// bits are kept, as a signed value.
+int32_t ReadConditionNumber(const QString& values);
+
+// Whether the condition's values are acceptable for its kind (checked before a run for every
+// condition, ticked or not).
+bool ConditionIsValid(const FilterCondition& condition);
+
+// Whether the entry meets the condition (the condition's tick is not looked at). `dateSource`
+// picks the date the date kinds test: 0 last access, 1 modified, 2 created. A kind that names
+// no property, or a mode that does not fit the kind, is never met.
+bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource);
+
+// Orders the whole list by `sortKey` (0 random, 1 name, 2 path, 3 size, 4 last access,
+// 5 modified, 6 created), ascending or descending. Entries with equal keys keep their order.
+void SortList(FileList& list, int sortKey, bool ascending);
+
+// The preparation pass before a run: takes out of `list` every unprocessed entry that meets
+// one of the ticked filter conditions (remembering it in `followUp` when the settings keep
+// filtered files), then sorts the list. In a single-file test run (`RunSingle`) only the
+// current entry is examined, and it is marked (`Detail` 1) rather than taken out. Polls
+// `RunCancelled` after every entry; a cancel keeps what was already taken out and skips the
+// sort. Returns the number of entries taken out or marked.
+qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings,
+                      const RunFlags& flags);

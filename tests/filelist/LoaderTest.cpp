@@ -1,0 +1,326 @@
+#include "filelist/Loader.h"
+
+#include "platform/FileName.h"
+#include "platform/LocalTime.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+QString Q(const std::string& bytes) {
+  return DecodeFileName(bytes);
+}
+
+// Names of the loaded entries relative to the temporary folder, sorted.
+std::vector<std::string> Loaded(const FileList& list, const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const FileEntry& e : list) {
+    const QByteArray bytes = EncodeFileName(e.Path);
+    names.push_back(std::string(bytes.constData(), static_cast<size_t>(bytes.size()))
+                        .substr(dir.Bytes().size()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Preset Settings(bool subdirectories, bool hidden) {
+  Preset p;
+  p.IncludeSubdirectories = subdirectories ? 1 : 0;
+  p.IncludeHidden = hidden ? 1 : 0;
+  return p;
+}
+
+qsizetype Load(const TempDir& dir, FileList& list, const Preset& settings,
+               const std::string& relative = {}) {
+  LoadFlags flags;
+  return LoadPaths(Q(dir.Bytes() + relative), list, settings, flags);
+}
+
+TEST(Loader, AdmissionRulesInADirectory) {
+  TempDir dir;
+  dir.WriteFile("photo.jpg", "x");
+  dir.WriteFile("README");            // no extension
+  dir.WriteFile("name.");             // empty extension
+  dir.WriteFile(".hidden.txt", "h");  // hidden by its leading dot
+  dir.WriteFile(".profile");          // hidden, extension "profile"
+  dir.WriteFile("sub/inner.txt");
+  dir.WriteFile("sub/deeper/deep.txt");
+  ASSERT_EQ(::mkfifo((dir.Bytes() + "pipe.fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::symlink("photo.jpg", (dir.Bytes() + "link.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink("missing.jpg", (dir.Bytes() + "dangling.jpg").c_str()), 0);
+
+  struct Row {
+    bool subdirectories;
+    bool hidden;
+    std::vector<std::string> expected;
+  };
+  const Row rows[] = {
+      {false, false, {"link.jpg", "photo.jpg"}},
+      {true, false, {"link.jpg", "photo.jpg", "sub/deeper/deep.txt", "sub/inner.txt"}},
+      {false, true, {".hidden.txt", ".profile", "link.jpg", "photo.jpg"}},
+  };
+  for (const Row& row : rows) {
+    FileList list;
+    const qsizetype added = Load(dir, list, Settings(row.subdirectories, row.hidden));
+    EXPECT_EQ(Loaded(list, dir), row.expected) << row.subdirectories << row.hidden;
+    EXPECT_EQ(added, list.Count());
+  }
+}
+
+TEST(Loader, SinglePathsFollowTheSameRules) {
+  TempDir dir;
+  const std::string file = dir.WriteFile("a.txt", "abc");
+  dir.WriteFile("Makefile");
+  ASSERT_EQ(::mkfifo((dir.Bytes() + "p.fifo").c_str(), 0644), 0);
+  const Preset settings = Settings(true, false);
+
+  FileList list;
+  EXPECT_EQ(AdmitFile(Q(file), list, settings), 1);
+  EXPECT_EQ(AdmitFile(Q(file), list, settings), 0);  // the same path twice
+  EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "p.fifo"), list, settings), 0);
+  EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "nothing.txt"), list, settings), 0);
+  EXPECT_EQ(AdmitFile(dir.Path(), list, settings), 0);
+  EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "sub"), list, settings), 0);
+  EXPECT_EQ(list.Count(), 1);
+
+  // Line-feed separated, with empty fields, a file without extension and a missing path.
+  LoadFlags flags;
+  const QString paths = Q(file) + QStringLiteral("\n\n") + Q(dir.Bytes() + "Makefile") + u'\n' +
+                        Q(dir.Bytes() + "gone.txt") + u'\n';
+  FileList second;
+  EXPECT_EQ(AddPaths(paths + paths, second, settings, flags), 1);
+  EXPECT_EQ(Loaded(second, dir), std::vector<std::string>{"a.txt"});
+}
+
+TEST(Loader, CaseDifferentPathsAreTwoEntries) {
+  TempDir dir;
+  dir.WriteFile("x.txt");
+  dir.WriteFile("X.TXT");
+  FileList list;
+  EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "x.txt"), list, Settings(true, false)), 1);
+  EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "X.TXT"), list, Settings(true, false)), 1);
+  EXPECT_EQ(Load(dir, list, Settings(true, false)), 0);  // both there already
+  EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(Loader, StoredDosWordHidesAndExcludes) {
+  TempDir dir;
+  const std::string hidden = dir.WriteFile("h.txt");
+  const std::string system = dir.WriteFile("s.txt");
+  dir.WriteFile("plain.txt");
+  if (::setxattr(hidden.c_str(), "user.DOSATTRIB", "0x2", 3, 0) != 0 ||
+      ::setxattr(system.c_str(), "user.DOSATTRIB", "0x4", 3, 0) != 0)
+    GTEST_SKIP() << "no user extended attributes on this file system";
+  FileList list;
+  Load(dir, list, Settings(true, false));
+  EXPECT_EQ(Loaded(list, dir), std::vector<std::string>{"plain.txt"});
+  FileList withHidden;
+  Load(dir, withHidden, Settings(true, true));
+  EXPECT_EQ(Loaded(withHidden, dir), (std::vector<std::string>{"h.txt", "plain.txt"}));
+}
+
+TEST(Loader, DirectoryLinkLoopTerminates) {
+  TempDir dir;
+  dir.WriteFile("top/a.txt");
+  dir.WriteFile("top/sub/b.txt");
+  ASSERT_EQ(::symlink("..", (dir.Bytes() + "top/sub/up").c_str()), 0);
+  ASSERT_EQ(::symlink(".", (dir.Bytes() + "top/self").c_str()), 0);
+  FileList list;
+  Load(dir, list, Settings(true, false), "top");
+  EXPECT_EQ(Loaded(list, dir), (std::vector<std::string>{"top/a.txt", "top/sub/b.txt"}));
+}
+
+TEST(Loader, LinkedDirectoryIsWalkedWithItsLinkPath) {
+  TempDir dir;
+  dir.WriteFile("real/c.txt");
+  dir.MakeDir("top");
+  ASSERT_EQ(::symlink("../real", (dir.Bytes() + "top/alias").c_str()), 0);
+  FileList list;
+  Load(dir, list, Settings(true, false), "top");
+  EXPECT_EQ(Loaded(list, dir), std::vector<std::string>{"top/alias/c.txt"});
+  EXPECT_EQ(list.At(0).Directory, Q(dir.Bytes() + "top/alias/"));
+}
+
+TEST(Loader, StopKeepsWhatWasAdmitted) {
+  TempDir dir;
+  for (int i = 0; i < 20; ++i) dir.WriteFile("many/f" + std::to_string(i) + ".txt");
+  dir.WriteFile("later.txt");
+  FileList list;
+  LoadFlags flags;
+  int rows = 0;
+  // The window's stop command arrives while the third row is being added.
+  const RowAddedFn onRow = [&](const FileEntry&) {
+    if (++rows == 3) flags.LoadStop.store(1);
+  };
+  const QString paths = Q(dir.Bytes() + "many") + u'\n' + Q(dir.Bytes() + "later.txt");
+  EXPECT_EQ(AddPaths(paths, list, Settings(true, false), flags, onRow), 3);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_FALSE(list.ContainsPath(Q(dir.Bytes() + "later.txt")));
+
+  // A new load clears the stop request and raises and lowers the busy flag.
+  FileList again;
+  EXPECT_EQ(LoadPaths(paths, again, Settings(true, false), flags), 21);
+  EXPECT_EQ(flags.LoadBusy.load(), 0);
+  EXPECT_EQ(flags.LoadStop.load(), 0);
+}
+
+TEST(Loader, IdsGrowAndContinueAfterClearing) {
+  TempDir dir;
+  dir.WriteFile("a.txt");
+  dir.WriteFile("b.txt");
+  FileList list;
+  std::vector<int32_t> seen;
+  LoadFlags flags;
+  LoadPaths(dir.Path(), list, Settings(true, false), flags,
+            [&](const FileEntry& e) { seen.push_back(e.Id); });
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_GT(seen[0], 0);
+  EXPECT_EQ(seen[1], seen[0] + 1);
+  EXPECT_EQ(LastEntryId(), seen[1]);
+  list.Clear();
+  Load(dir, list, Settings(true, false));
+  EXPECT_EQ(list.At(0).Id, seen[1] + 1);
+}
+
+TEST(Loader, EntryFieldsAndDates) {
+  ASSERT_EQ(::setenv("TZ", "UTC", 1), 0);
+  ::tzset();
+  TempDir dir;
+  const std::string file = dir.WriteFile("report.final.pdf", std::string(1536, 'x'));
+  const struct timespec times[2] = {{1173085442, 250000000}, {1000000000, 123456789}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  FileList list;
+  ASSERT_EQ(AdmitFile(Q(file), list, Settings(true, false)), 1);
+  const FileEntry& e = list.At(0);
+  EXPECT_EQ(e.Path, Q(file));
+  EXPECT_EQ(e.Directory, dir.Path());
+  EXPECT_EQ(e.Name, QStringLiteral("report.final"));
+  EXPECT_EQ(e.Size, 1536);
+  EXPECT_EQ(e.Attributes & 0x7, 0);
+  EXPECT_EQ(e.LastAccess, 1173085442);
+  EXPECT_EQ(e.Modified, 1000000000);
+  EXPECT_EQ(e.AccessTime, (FileTime{1173085442, 250000000}));
+  EXPECT_EQ(e.ModifiedTime, (FileTime{1000000000, 123456789}));
+  EXPECT_GT(e.Created, 0);
+  EXPECT_EQ(e.Created, LocalDateFromUnix(e.CreatedTime.Seconds));
+  EXPECT_EQ(e.Status, 0);
+  EXPECT_EQ(e.Detail, 0);
+  EXPECT_TRUE(e.Crc32.isEmpty() && e.Md5.isEmpty() && e.Sha1.isEmpty() && e.NewPath.isEmpty());
+
+  // In another zone the date values are the local calendar time.
+  ASSERT_EQ(::setenv("TZ", "XST-2", 1), 0);
+  ::tzset();
+  FileList local;
+  ASSERT_EQ(AdmitFile(Q(file), local, Settings(true, false)), 1);
+  EXPECT_EQ(local.At(0).Modified, 1000000000 + 7200);
+  ASSERT_EQ(::setenv("TZ", "UTC", 1), 0);
+  ::tzset();
+}
+
+TEST(Loader, BigSparseFileHasItsTrueSize) {
+  TempDir dir;
+  const std::string file = dir.WriteFile("big.bin");
+  const int64_t size = (int64_t{5} << 30) + 7;  // 5 GiB: past both 32-bit limits
+  ASSERT_EQ(::truncate(file.c_str(), size), 0);
+  FileList list;
+  ASSERT_EQ(Load(dir, list, Settings(true, false)), 1);
+  EXPECT_EQ(list.At(0).Size, size);
+}
+
+TEST(Loader, NonUtf8NamesLoadAndEncodeBack) {
+  TempDir dir;
+  const std::string latin1 = "caf\xe9.txt";  // "café" in Latin-1: not UTF-8
+  const std::string broken = "x\xff\xfe.dat";
+  dir.WriteFile(latin1);
+  dir.WriteFile("sub\xe4/" + broken);
+  FileList list;
+  Load(dir, list, Settings(true, false));
+  EXPECT_EQ(Loaded(list, dir), (std::vector<std::string>{latin1, "sub\xe4/" + broken}));
+  // The decoded path names the same file again.
+  FileList again;
+  for (const FileEntry& e : list) EXPECT_EQ(AdmitFile(e.Path, again, Settings(true, false)), 1);
+  const FileEntry* cafe = nullptr;
+  for (const FileEntry& e : list)
+    if (e.Path.endsWith(QStringLiteral(".txt"))) cafe = &e;
+  ASSERT_NE(cafe, nullptr);
+  EXPECT_EQ(EncodeFileName(cafe->Name), QByteArray("caf\xe9"));
+}
+
+TEST(Loader, UnreadableAndMissingDirectoriesAreSkipped) {
+  TempDir dir;
+  FileList list;
+  LoadFlags flags;
+  EXPECT_EQ(ScanDirectory(Q(dir.Bytes() + "nothere"), true, list, Settings(true, false), flags), 0);
+  EXPECT_EQ(AddPaths(QString(), list, Settings(true, false), flags), 0);
+  EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST(Loader, BaseNameTable) {
+  struct Row {
+    const char* path;
+    int limit;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"/d/report.final.pdf", -1, "report.final"},
+      {"/d/a.b.c", -1, "a.b"},
+      {"/d/.htaccess", -1, ".htaccess"},
+      {".profile", -1, ".profile"},
+      {"/d/name.", -1, "name"},
+      {"/d/README", -1, "README"},
+      {"/d/archive.backup", 3, "archive.backup"},
+      {"/d/archive.tar", 3, "archive"},
+      {"/d/..x", -1, "."},
+      {"C:\\dir.x\\file.txt", -1, "file"},
+      {"/dir.x/file", -1, "file"},
+      {"", -1, ""},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(BaseName(QString::fromUtf8(row.path), row.limit), QString::fromUtf8(row.expected))
+        << row.path;
+}
+
+TEST(Loader, ExtensionTable) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"/d/photo.JPG", "JPG"},    {"/d/a.b.c", "c"}, {"/d.x/README", ""},
+      {"/d/.profile", "profile"}, {"/d/name.", ""},  {"plain", ""},
+  };
+  for (const auto& [path, expected] : rows)
+    EXPECT_EQ(ExtensionOf(QString::fromUtf8(path)), QString::fromUtf8(expected)) << path;
+}
+
+TEST(Loader, ResolveRelativePathsTable) {
+  struct Row {
+    const char* text;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"a.jpg", "/home/u/a.jpg\n"},
+      {"/abs/b.jpg\n\nsub\\c.jpg\n", "/abs/b.jpg\n/home/u/sub/c.jpg\n"},
+      {"./x.txt\n../y.txt", "/home/u/x.txt\n/home/u/../y.txt\n"},
+      {"\\\\server\\share\\f.txt", "//server/share/f.txt\n"},
+      {"\n\n", ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ResolveRelativePaths(QString::fromUtf8(row.text), QStringLiteral("/home/u")),
+              QString::fromUtf8(row.expected))
+        << row.text;
+    EXPECT_EQ(ResolveRelativePaths(QString::fromUtf8(row.text), QStringLiteral("/home/u/")),
+              QString::fromUtf8(row.expected))
+        << row.text;
+  }
+}
+
+}  // namespace
