@@ -1,0 +1,275 @@
+// The real program run as a child process in a private world: its own copy beside which
+// portable files may lie, and HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR in a temporary
+// folder, so that nothing of the machine's own settings is read or changed.
+
+#include "app/ProductTitle.h"
+#include "platform/InstanceLock.h"
+#include "settings/SettingsHeader.h"
+#include "support/TempDir.h"
+#include "texts/TextLoader.h"
+#include "texts/TextTables.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// The help text as the user must see it, line by line.
+const char* const kHelp[] = {
+    "Description of supported commands:",
+    "",
+    " Any file path",
+    "One or more paths of files and/or directories that should be loaded. Each must be embraced "
+    "by double quotes.",
+    "",
+    " -Console",
+    "Enables this command-line mode for processing instead of the default user interface. Can be "
+    "useful in combination with \"Any file path\" and \"-Preset=[0-9]\" for quick and easy batch "
+    "processings.",
+    "",
+    " -Preset=[0-9]",
+    "Set the specified preset at program start-up. If this isn't set the default will be used. "
+    "See main window for more information.",
+    "",
+    " -IgnoreWarning",
+    "Ignore warning messages (like \"Really replace files?\") that could interrupt starting the "
+    "process.",
+    "",
+    " -Portable",
+    "Save all settings in the current program directory instead of the recommended \"APPDATA\" "
+    "directory. You don't have to use this command multiple times because existent setting files "
+    "will be detected automatically.",
+    "",
+    " -Uninstall",
+    "\"Uninstall\" the program by deleting all possible remaining setting files.",
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+class Program : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(LoadProductTexts()); }
+
+  void SetUp() override {
+    // A hard link is enough and quick; a copy where linking is not possible.
+    program_ = dir_.MakeDir("program") + "mervane";
+    if (::link(MERVANE_BINARY, program_.c_str()) != 0) {
+      const std::string binary = ReadFileBytes(MERVANE_BINARY);
+      ASSERT_FALSE(binary.empty());
+      dir_.WriteFile("program/mervane", binary);
+      ASSERT_EQ(::chmod(program_.c_str(), 0755), 0);
+    }
+    dir_.MakeDir("home");
+    dir_.MakeDir("runtime");
+    dir_.MakeDir("tmp");
+    dir_.MakeDir("work");
+  }
+
+  Result Run(const QStringList& args, const std::string& cwd = {}) const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+      env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
+    env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(QString::fromStdString(cwd.empty() ? dir_.Bytes() + "work" : cwd));
+    child.start(QString::fromStdString(program_), args);
+    Result result;
+    if (!child.waitForFinished(60000)) {
+      child.kill();
+      child.waitForFinished();
+      ADD_FAILURE() << "the program did not end";
+      return result;
+    }
+    result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    result.out = child.readAllStandardOutput().toStdString();
+    result.err = child.readAllStandardError().toStdString();
+    return result;
+  }
+
+  std::string ConfigHome() const { return dir_.Bytes() + "home/config"; }
+  std::string UserDir() const { return ConfigHome() + "/" + PlainTitle().toStdString() + "/"; }
+  std::string PortableFile(const char* name) const {
+    return dir_.Bytes() + "program/" + FileNameTitle().toStdString() + "_" + name;
+  }
+
+  TempDir dir_;
+  std::string program_;
+};
+
+std::vector<std::string> BannerLines() {
+  const std::string title = ProductTitle(false, true, false).toStdString();
+  return {"",
+          "",
+          title,
+          std::string(static_cast<size_t>(ProductTitle(false, true, false).size()), '*'),
+          ProductTexts[13].toStdString(),
+          ProductTexts[14].toStdString(),
+          "",
+          "",
+          "",
+          "----------------",
+          ""};
+}
+
+TEST_F(Program, HelpPrintsBannerHelpAndClosingOnly) {
+  std::vector<std::string> expected = BannerLines();
+  expected.insert(expected.end(), std::begin(kHelp), std::end(kHelp));
+  expected.insert(expected.end(), {"", "----------------", ""});
+
+  for (const QStringList& args :
+       {QStringList{QStringLiteral("-Help")}, QStringList{QStringLiteral("-?")},
+        QStringList{QStringLiteral("--help")}, QStringList{QStringLiteral("-h")},
+        // Help wins over console mode and paths: nothing is loaded or processed.
+        QStringList{QStringLiteral("-Console"), QStringLiteral("a.txt"),
+                    QStringLiteral("-HELP")}}) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.exitCode, 0) << args.join(' ').toStdString();
+    EXPECT_EQ(r.err, "");
+    const std::vector<std::string> lines = SplitLines(r.out);
+    ASSERT_EQ(lines.size(), expected.size()) << r.out;
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
+    // Printing the help never creates the per-user folder (nor the configuration folder).
+    EXPECT_FALSE(PathExists(ConfigHome()));
+  }
+}
+
+TEST_F(Program, VersionPrintsTitleWithVersion) {
+  const Result r = Run({QStringLiteral("--version")});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, ProductTitle(true, false, false).toStdString() + "\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(PathExists(ConfigHome()));
+}
+
+TEST_F(Program, UninstallRemovesBothLocationsAndSaysSo) {
+  dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Language", "x");
+  dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Presets", "y");
+  dir_.WriteFile("home/config/unrelated", "keep");
+  for (const char* name : {"Language", "Presets"})
+    dir_.WriteFile("program/" + FileNameTitle().toStdString() + "_" + name, "z");
+
+  const Result r = Run({QStringLiteral("-uninstall"), QStringLiteral("-Console")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "Removed all setting files of " + PlainTitle().toStdString() + "!\n");
+  EXPECT_FALSE(PathExists(UserDir()));
+  EXPECT_FALSE(PathExists(PortableFile("Language")));
+  EXPECT_FALSE(PathExists(PortableFile("Presets")));
+  EXPECT_EQ(ReadFileBytes(ConfigHome() + "/unrelated"), "keep");
+  EXPECT_TRUE(PathExists(program_));
+
+  // Nothing left to remove is no error either, and creates nothing.
+  const Result again = Run({QStringLiteral("-Uninstall")});
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_EQ(again.out, r.out);
+  EXPECT_FALSE(PathExists(UserDir()));
+}
+
+TEST_F(Program, UninstallThatCannotRemoveEverythingSaysSo) {
+  dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Language", "x");
+  dir_.MakeDir("home/config/" + PlainTitle().toStdString() + "/sub");
+  const Result r = Run({QStringLiteral("-Uninstall")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find(UserDir()), std::string::npos) << r.err;
+  EXPECT_FALSE(PathExists(UserDir() + "Language"));
+}
+
+TEST_F(Program, SecondCopyEndsSilentlyWhateverItsOptions) {
+  // This test process is the first copy: it holds the lock the program takes at start.
+  const QString lockFile =
+      QString::fromStdString(dir_.Bytes() + "runtime/") + PlainTitle() + QLatin1String(".lock");
+  {
+    InstanceLock first;
+    ASSERT_EQ(first.Acquire(lockFile), InstanceLock::kAcquired);
+    dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Presets", "keep");
+    for (const QStringList& args :
+         {QStringList{}, QStringList{QStringLiteral("-Console")},
+          QStringList{QStringLiteral("-Help")}, QStringList{QStringLiteral("-Uninstall")},
+          QStringList{QStringLiteral("-Console"), QStringLiteral("-Preset=1"),
+                      QStringLiteral("a.txt")}}) {
+      const Result r = Run(args);
+      EXPECT_EQ(r.exitCode, 3) << args.join(' ').toStdString();
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(ReadFileBytes(UserDir() + "Presets"), "keep");
+  }
+  // The first copy has ended: the next one runs.
+  const Result r = Run({QStringLiteral("-Help")});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_FALSE(r.out.empty());
+}
+
+TEST_F(Program, LockOfAnEndedCopyDoesNotBlock) {
+  const std::string lockFile = dir_.Bytes() + "runtime/" + PlainTitle().toStdString() + ".lock";
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    // A copy that takes the lock and dies without any clean-up.
+    InstanceLock lock;
+    ::_exit(lock.Acquire(QString::fromStdString(lockFile)) == InstanceLock::kAcquired ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(PathExists(lockFile));
+  EXPECT_EQ(Run({QStringLiteral("--help")}).exitCode, 0);
+}
+
+TEST_F(Program, WindowModeWithoutDisplayExplainsAndFails) {
+  const Result r = Run({});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("-Console"), std::string::npos) << r.err;
+}
+
+TEST_F(Program, SettingsBesideProgramSwitchPortableModeOn) {
+  const auto writeLanguageFile = [this](const QString& version) {
+    SettingsWriter out;
+    WriteHeader(out, FileNameTitle(), version);
+    out.WriteInt8(1);
+    dir_.WriteFile("program/" + FileNameTitle().toStdString() + "_Language",
+                   out.Bytes().toStdString());
+  };
+  // A current language file beside the program: the settings stay there, no per-user folder.
+  writeLanguageFile(ProductTexts[kProductVersion]);
+  const Result portable = Run({QStringLiteral("-Console")});
+  EXPECT_EQ(portable.exitCode, 2) << portable.out << portable.err;
+  EXPECT_FALSE(PathExists(ConfigHome()));
+
+  // A file of another version does not count: the per-user folder is made.
+  writeLanguageFile(QStringLiteral("1.0"));
+  const Result perUser = Run({QStringLiteral("-Console")});
+  EXPECT_EQ(perUser.exitCode, 2) << perUser.out << perUser.err;
+  EXPECT_TRUE(PathExists(UserDir()));
+}
+
+}  // namespace
