@@ -44,8 +44,10 @@ bool DecodePng(const uint8_t* data, size_t size, Image* out) {
 
 bool DecodeEmbeddedImages() {
   auto& store = Store();
-  store.clear();
+  // Images already decoded stay where they are, so pointers handed out earlier remain valid
+  // when start-up runs again (a test, or a future re-initialisation).
   for (int number = 1; number <= PackedImageLimit(); ++number) {
+    if (store.count(number) != 0) continue;
     const PackedBlob blob = PackedImage(number);
     if (blob.Size == 0) continue;
     Image image;

@@ -32,6 +32,9 @@ TEST(ImageStore, ProgramIconDecodesAtStartUp) {
   EXPECT_EQ(Alpha(*icon, 0, 0), 0);
   EXPECT_EQ(Alpha(*icon, 15, 15), 0);
   EXPECT_EQ(Alpha(*icon, 8, 8), 255);
+  // Decoding again keeps the images where they are.
+  ASSERT_TRUE(DecodeEmbeddedImages());
+  EXPECT_EQ(EmbeddedImage(1), icon);
   // Image 2 does not exist; numbers outside the store give nothing.
   for (const int number : {-1, 0, 2, 31, 1000}) EXPECT_EQ(EmbeddedImage(number), nullptr);
 }
