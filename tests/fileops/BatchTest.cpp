@@ -1,0 +1,421 @@
+#include "fileops/Batch.h"
+
+#include "checks/Validation.h"
+#include "filelist/Loader.h"
+#include "platform/FileName.h"
+#include "platform/FileOps.h"
+#include "platform/LocalTime.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A run of the batch on real files in a temporary folder.
+struct Scene {
+  Scene() = default;
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+  ~Scene() { SetCopyWriteFailure(0, 0); }
+
+  // Loads the files (paths below the temporary folder) as the loader would.
+  void Load(const std::vector<std::string>& relativePaths) {
+    for (const std::string& relative : relativePaths)
+      ASSERT_EQ(AdmitFile(DecodeFileName(dir_.Bytes() + relative), files_, settings_), 1)
+          << relative;
+  }
+
+  void Run(bool consoleMode = true, RunValues* values = nullptr) {
+    RunValues prepared = PrepareRunValues(settings_, files_.Count(), PathFolders{}, 0);
+    if (values) {
+      values->PreparedNameTemplate = prepared.PreparedNameTemplate;
+      values->PreparedTargetDir = prepared.PreparedTargetDir;
+      values->NameBuildingActive = prepared.NameBuildingActive;
+      prepared = *values;
+    }
+    options_.ConsoleMode = consoleMode;
+    options_.StartDelay = std::chrono::milliseconds(0);
+    flags_.RunActive = 1;
+    RunBatch(files_, followUp_, settings_, prepared, flags_, options_);
+  }
+
+  std::vector<int> Statuses() const {
+    std::vector<int> result;
+    for (const FileEntry& entry : files_) result.push_back(entry.Status);
+    return result;
+  }
+
+  std::string Read(const std::string& relative) const {
+    return ReadFileBytes(dir_.Bytes() + relative);
+  }
+  bool Exists(const std::string& relative) const { return PathExists(dir_.Bytes() + relative); }
+  QString Path(const std::string& relative) const {
+    return DecodeFileName(dir_.Bytes() + relative);
+  }
+
+  // Names in a folder, sorted.
+  std::vector<std::string> List(const std::string& relative) const {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir((dir_.Bytes() + relative).c_str())) {
+      while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+      }
+      ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  void CopyInto(const std::string& folder) {
+    settings_.TargetDirActive = 1;
+    settings_.TargetMove = 0;
+    settings_.TargetDirTemplate = dir_.Path() + QString::fromStdString(folder);
+  }
+
+  TempDir dir_;
+  Preset settings_;
+  FileList files_;
+  FileList followUp_;
+  RunFlags flags_;
+  BatchOptions options_;
+};
+
+TEST(Batch, CounterSkipsTakenNumbersAndReusesTheNumberOfAFailedFile) {
+  Scene t;
+  t.dir_.WriteFile("s1/a.txt", "one");
+  t.dir_.WriteFile("s2/a.txt", "two");
+  t.dir_.WriteFile("s3/a.txt", "three");
+  t.dir_.WriteFile("out/001.txt", "old");
+  t.Load({"s1/a.txt", "s2/a.txt", "s3/a.txt"});
+  t.CopyInto("out/");
+  t.settings_.NameTemplateActive = 1;
+  t.settings_.NameTemplate = "%001%";
+  SetCopyWriteFailure(2, EIO);  // the second copy fails
+  t.Run();
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 8, 1}));
+  EXPECT_EQ(t.List("out"), (std::vector<std::string>{"001.txt", "002.txt", "003.txt"}));
+  EXPECT_EQ(t.Read("out/001.txt"), "old");
+  EXPECT_EQ(t.Read("out/002.txt"), "one");
+  EXPECT_EQ(t.Read("out/003.txt"), "three");
+  EXPECT_EQ(t.files_.At(1).NewPath, t.Path("out/003.txt"));  // the number it tried, given back
+  EXPECT_EQ(t.Read("s2/a.txt"), "two");
+}
+
+TEST(Batch, CopyRecreatesSubfoldersBelowTheCommonBase) {
+  Scene t;
+  t.dir_.WriteFile("src/x/a.txt", "a");
+  t.dir_.WriteFile("src/y/z/b.txt", "b");
+  t.Load({"src/x/a.txt", "src/y/z/b.txt"});
+  t.CopyInto("out/");
+  t.settings_.KeepSubfolders = 1;
+  t.Run();
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 1}));
+  EXPECT_EQ(t.Read("out/x/a.txt"), "a");
+  EXPECT_EQ(t.Read("out/y/z/b.txt"), "b");
+  EXPECT_EQ(t.Read("src/x/a.txt"), "a");
+  EXPECT_EQ(t.files_.At(1).NewPath, t.Path("out/y/z/b.txt"));
+}
+
+TEST(Batch, FailuresEndAsTheEntrysStatusAndTouchNothing) {
+  struct Case {
+    const char* what;
+    std::function<void(Scene&)> arrange;
+    int expected;
+    std::vector<std::pair<std::string, std::string>> filesAfter;
+  };
+  const std::vector<Case> cases = {
+      {"source gone after loading",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "a");
+         t.Load({"a.txt"});
+         ::unlink((t.dir_.Bytes() + "a.txt").c_str());
+         t.CopyInto("out/");
+       },
+       2,
+       {}},
+      {"source replaced by a folder",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "a");
+         t.Load({"a.txt"});
+         ::unlink((t.dir_.Bytes() + "a.txt").c_str());
+         t.dir_.MakeDir("a.txt");
+         t.CopyInto("out/");
+       },
+       2,
+       {}},
+      {"target exists in a console run",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "new");
+         t.dir_.WriteFile("out/a.txt", "old");
+         t.Load({"a.txt"});
+         t.CopyInto("out/");
+       },
+       3,
+       {{"a.txt", "new"}, {"out/a.txt", "old"}}},
+      {"copy onto itself",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "a");
+         t.Load({"a.txt"});
+         t.CopyInto("");
+       },
+       4,
+       {{"a.txt", "a"}}},
+      {"move onto itself through a hard link",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "a");
+         t.dir_.MakeDir("out");
+         ::link((t.dir_.Bytes() + "a.txt").c_str(), (t.dir_.Bytes() + "out/a.txt").c_str());
+         t.Load({"a.txt"});
+         t.CopyInto("out/");
+         t.settings_.TargetMove = 1;
+       },
+       4,
+       {{"a.txt", "a"}, {"out/a.txt", "a"}}},
+      {"rename in place onto an existing file",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "a");
+         t.dir_.WriteFile("b.txt", "b");
+         t.Load({"a.txt"});
+         t.settings_.TargetDirActive = 0;
+         t.settings_.NameTemplateActive = 1;
+         t.settings_.NameTemplate = "b";
+       },
+       8,
+       {{"a.txt", "a"}, {"b.txt", "b"}}},
+      {"target folder cannot be made",
+       [](Scene& t) {
+         t.dir_.WriteFile("a.txt", "a");
+         t.dir_.WriteFile("blocker", "file in the way");
+         t.Load({"a.txt"});
+         t.CopyInto("blocker/sub/");
+       },
+       8,
+       {{"a.txt", "a"}, {"blocker", "file in the way"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene t;
+    c.arrange(t);
+    t.Run();
+    EXPECT_EQ(t.Statuses(), std::vector<int>{c.expected});
+    for (const auto& [file, content] : c.filesAfter) EXPECT_EQ(t.Read(file), content) << file;
+  }
+}
+
+TEST(Batch, EntriesMarkedByThePreparationKeepTheirCode) {
+  Scene t;
+  t.dir_.WriteFile("a.txt", "a");
+  t.dir_.WriteFile("b.txt", "b");
+  t.Load({"a.txt", "b.txt"});
+  t.files_.At(0).Status = kStatusReadError;
+  t.files_.At(1).Status = kStatusSourceMissing;
+  t.CopyInto("out/");
+  RunValues values;
+  values.PreparationNeeded = true;
+  t.Run(true, &values);
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{5, 2}));
+  EXPECT_FALSE(t.Exists("out/a.txt"));
+}
+
+TEST(Batch, ReplaceAnswersAreRememberedForTheRun) {
+  struct Case {
+    std::vector<int32_t> answers;
+    int expectedQuestions;
+    std::vector<int> expectedStatus;
+    std::vector<std::string> expectedContent;
+  };
+  const std::vector<Case> cases = {
+      {{kAnswerLeaveAll}, 1, {3, 3}, {"old0", "old1"}},
+      {{kAnswerReplaceAll}, 1, {1, 1}, {"new0", "new1"}},
+      {{kAnswerReplace, kAnswerLeave}, 2, {1, 3}, {"new0", "old1"}},
+      {{kAnswerClosed, kAnswerReplace}, 2, {3, 1}, {"old0", "new1"}},
+  };
+  for (const Case& c : cases) {
+    Scene t;
+    for (int i = 0; i < 2; ++i) {
+      t.dir_.WriteFile("f" + std::to_string(i) + ".txt", "new" + std::to_string(i));
+      t.dir_.WriteFile("out/f" + std::to_string(i) + ".txt", "old" + std::to_string(i));
+    }
+    t.Load({"f0.txt", "f1.txt"});
+    t.CopyInto("out/");
+    int asked = 0;
+    QStringList askedPaths;
+    t.options_.AskReplace = [&](const QString& target) {
+      askedPaths << target;
+      return c.answers[static_cast<size_t>(asked++)];
+    };
+    t.Run(false);
+    EXPECT_EQ(asked, c.expectedQuestions);
+    EXPECT_EQ(askedPaths.value(0), t.Path("out/f0.txt"));
+    EXPECT_EQ(t.Statuses(), c.expectedStatus);
+    EXPECT_EQ(t.Read("out/f0.txt"), c.expectedContent[0]);
+    EXPECT_EQ(t.Read("out/f1.txt"), c.expectedContent[1]);
+    EXPECT_EQ(t.List("out").size(), 2u) << "no temporary file is left behind";
+  }
+}
+
+TEST(Batch, MoveOntoAnExistingTargetReplacesItWhole) {
+  Scene t;
+  t.dir_.WriteFile("a.txt", "new");
+  t.dir_.WriteFile("out/a.txt", "old");
+  t.Load({"a.txt"});
+  t.CopyInto("out/");
+  t.settings_.TargetMove = 1;
+  t.options_.AskReplace = [](const QString&) { return kAnswerReplace; };
+  t.Run(false);
+  EXPECT_EQ(t.Statuses(), std::vector<int>{1});
+  EXPECT_FALSE(t.Exists("a.txt"));
+  EXPECT_EQ(t.Read("out/a.txt"), "new");
+  EXPECT_EQ(t.List("out"), std::vector<std::string>{"a.txt"});
+}
+
+TEST(Batch, SingleEntryRunReplacesWithoutAskingAndStopsAfterOne) {
+  Scene t;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+    t.dir_.WriteFile(name, std::string("new ") + name);
+    t.dir_.WriteFile(std::string("out/") + name, "old");
+  }
+  t.Load({"a.txt", "b.txt", "c.txt"});
+  t.CopyInto("out/");
+  t.files_.Current = 1;
+  t.flags_.RunSingle = 1;
+  t.flags_.RunCancelled = 1;
+  t.options_.AskReplace = [](const QString&) -> int32_t {
+    ADD_FAILURE() << "asked";
+    return kAnswerLeave;
+  };
+  t.Run(false);
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{0, 1, 0}));
+  EXPECT_EQ(t.Read("out/b.txt"), "new b.txt");
+  EXPECT_EQ(t.Read("out/a.txt"), "old");
+}
+
+TEST(Batch, FullDiskStopsAConsoleRunAndAsksInTheWindow) {
+  struct Case {
+    bool console;
+    bool answerStop;
+    std::vector<int> expected;
+    int questions;
+  };
+  for (const Case& c : {Case{true, false, {8, 0, 0}, 0}, Case{false, true, {8, 0, 0}, 1},
+                        Case{false, false, {8, 1, 1}, 1}}) {
+    Scene t;
+    t.dir_.WriteFile("a.txt", "a");
+    t.dir_.WriteFile("b.txt", "b");
+    t.dir_.WriteFile("c.txt", "c");
+    t.Load({"a.txt", "b.txt", "c.txt"});
+    t.CopyInto("out/");
+    int questions = 0;
+    t.options_.AskStopOnDiskFull = [&](const QString& target) {
+      EXPECT_EQ(target, t.Path("out/a.txt"));
+      ++questions;
+      return c.answerStop;
+    };
+    SetCopyWriteFailure(1, ENOSPC);
+    t.Run(c.console);
+    EXPECT_EQ(t.Statuses(), c.expected) << c.console << c.answerStop;
+    EXPECT_EQ(questions, c.questions);
+    EXPECT_FALSE(t.Exists("out/a.txt"));
+  }
+}
+
+TEST(Batch, OnlyDatesChangeTheSourceItself) {
+  Scene t;
+  t.dir_.WriteFile("a.txt", "a");
+  t.Load({"a.txt"});
+  t.settings_.TargetDirActive = 0;
+  t.settings_.ChangeDates = 1;
+  t.settings_.DateMode = 1;
+  t.settings_.FixedDate = static_cast<int32_t>(DateFromParts({2005, 6, 7, 8, 9, 10}));
+  t.Run();
+  EXPECT_EQ(t.Statuses(), std::vector<int>{1});
+  EXPECT_EQ(t.files_.At(0).NewPath, t.files_.At(0).Path);
+  struct stat st {};
+  ASSERT_EQ(::stat((t.dir_.Bytes() + "a.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, UnixFromLocalDate(t.settings_.FixedDate));
+}
+
+TEST(Batch, PlainRenameKeepsTheFullFileTime) {
+  Scene t;
+  t.dir_.WriteFile("a.txt", "a");
+  const std::string source = t.dir_.Bytes() + "a.txt";
+  const timespec times[2] = {{1000000000, 123456789}, {1100000000, 987654321}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+  t.Load({"a.txt"});
+  t.settings_.TargetDirActive = 0;
+  t.settings_.NameTemplateActive = 1;
+  t.settings_.NameTemplate = "b";
+  t.Run();
+  ASSERT_EQ(t.Statuses(), std::vector<int>{1});
+  struct stat st {};
+  ASSERT_EQ(::stat((t.dir_.Bytes() + "b.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
+  EXPECT_EQ(st.st_mtim.tv_nsec, 987654321);
+}
+
+TEST(Batch, ChecksumsAreComputedWhenATemplateAsksForThem) {
+  Scene t;
+  t.dir_.WriteFile("hello.txt", "hello");
+  t.dir_.WriteFile("empty.txt", "");
+  t.Load({"hello.txt", "empty.txt"});
+  t.settings_.TargetDirActive = 0;
+  t.settings_.NameTemplateActive = 1;
+  t.settings_.NameTemplate = "%FN%";
+  t.settings_.InsertActive = 1;
+  t.settings_.InsertText = "-%cc%";  // any letter case asks for it
+  t.settings_.InsertPosition = 1;
+  t.settings_.InsertFromEnd = 1;
+  t.Run();
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 1}));
+  EXPECT_EQ(t.Read("hello-3610A686.txt"), "hello");
+  EXPECT_TRUE(t.Exists("empty-00000000.txt"));
+  EXPECT_EQ(t.files_.At(0).Crc32, "3610A686");
+  EXPECT_TRUE(t.files_.At(0).Md5.isEmpty());
+}
+
+TEST(Batch, FollowUpListKeepsWhatTheSettingsAskFor) {
+  struct Case {
+    int8_t quitAfterRun;
+    std::vector<std::string> expected;
+  };
+  for (const Case& c : {Case{0, {"out/a.txt", "b.txt"}}, Case{1, {}}}) {
+    Scene t;
+    t.dir_.WriteFile("a.txt", "a");
+    t.dir_.WriteFile("b.txt", "b");
+    t.dir_.WriteFile("out/b.txt", "taken");
+    t.Load({"a.txt", "b.txt"});
+    t.CopyInto("out/");
+    t.settings_.ListKeepTargets = 1;
+    t.settings_.ListKeepFailed = 1;
+    t.settings_.QuitAfterRun = c.quitAfterRun;
+    t.Run();
+    std::vector<std::string> kept;
+    for (const FileEntry& entry : t.followUp_)
+      kept.push_back(EncodeFileName(entry.Path).toStdString().substr(t.dir_.Bytes().size()));
+    EXPECT_EQ(kept, c.expected);
+  }
+}
+
+TEST(Batch, ProgressCountsThreeUnitsPerEntry) {
+  Scene t;
+  for (const char* name : {"a.txt", "b.txt"}) t.dir_.WriteFile(name, "x");
+  t.Load({"a.txt", "b.txt"});
+  t.CopyInto("out/");
+  t.Run();
+  EXPECT_EQ(t.flags_.ProgressCount.load(), 6);
+  QString name, folder;
+  t.flags_.ProgressEntry(name, folder);
+  EXPECT_EQ(name, "b");
+  EXPECT_EQ(folder, t.dir_.Path());
+}
+
+}  // namespace
