@@ -1,6 +1,7 @@
 #include "checks/Validation.h"
 
 #include "checks/FilterConditionCheck.h"
+#include "filelist/Prepare.h"
 #include "texts/TextTables.h"
 
 #include <array>
@@ -32,58 +33,6 @@ constexpr std::array<int, 12> kPageCaptionEntries = {53, 54, 56, 57, 58, 59,
 
 bool InRange(int value, int low, int high) {
   return value >= low && value <= high;
-}
-
-// Provisional until the filter module offers its own check.
-int64_t ConditionNumber(const QString& values) {
-  qsizetype i = 0;
-  while (i < values.size() && (values[i] == u' ' || values[i] == u'\t')) ++i;
-  bool negative = false;
-  if (i < values.size() && (values[i] == u'-' || values[i] == u'+')) negative = values[i++] == u'-';
-  int base = 10;
-  if (i < values.size() && values[i] == u'$') {
-    base = 16;
-    ++i;
-  }
-  uint32_t number = 0;
-  for (; i < values.size(); ++i) {
-    const int digit = QChar(values[i]).digitValue();
-    const bool hexLetter = base == 16 && QStringLiteral("abcdefABCDEF").contains(values[i]);
-    if (hexLetter) {
-      number = number * 16u + static_cast<uint32_t>(QString(values[i]).toUInt(nullptr, 16));
-    } else if (digit >= 0 && digit < 10 && values[i].unicode() < 128) {
-      number = number * static_cast<uint32_t>(base) + static_cast<uint32_t>(digit);
-    } else {
-      break;
-    }
-  }
-  const auto value = static_cast<int32_t>(number);
-  return negative ? -static_cast<int64_t>(value) : value;
-}
-
-bool ConditionIsValid(const FilterCondition& c) {
-  const int64_t n = ConditionNumber(c.Values);
-  switch (c.Kind) {
-    case 0:
-    case 1:
-    case 2:
-      return !c.Values.isEmpty();
-    case 3:
-      return n >= 1 && n <= 999'999'999;
-    case 4:
-    case 5:
-      return n >= 0 && n <= 59;
-    case 6:
-      return n >= 0 && n <= 23;
-    case 7:
-      return n >= 1 && n <= 31;
-    case 8:
-      return n >= 1 && n <= 12;
-    case 9:
-      return n >= 1970 && n <= 2037;
-    default:
-      return true;
-  }
 }
 
 bool IsSwitch(int8_t value) {

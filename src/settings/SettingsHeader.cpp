@@ -4,6 +4,7 @@
 #include "texts/TextTables.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -178,7 +179,13 @@ std::optional<QByteArray> ReadSettingsFile(const QString& path) {
 }
 
 bool WriteSettingsFile(const QString& path, const QByteArray& bytes) {
-  const QByteArray target = EncodeFileName(path);
+  QByteArray target = EncodeFileName(path);
+  // A settings file kept elsewhere behind a link (dotfile managers do this) is replaced where it
+  // lies, so the link survives the save.
+  if (char* resolved = ::realpath(target.constData(), nullptr)) {
+    target = resolved;
+    std::free(resolved);
+  }
   QByteArray temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;

@@ -12,6 +12,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -197,6 +198,18 @@ TEST(SettingsFile, NonUtf8PathIsFoundAgain) {
   EXPECT_EQ(ReadSettingsFile(path).value_or(QByteArray()), QByteArray("bytes"));
   ASSERT_TRUE(WriteSettingsFile(path, "new"));
   EXPECT_EQ(ReadFileBytes(dir.Bytes() + name), "new");
+}
+
+TEST(SettingsFile, WriteThroughALinkReplacesTheLinkedFile) {
+  TempDir dir;
+  const std::string real = dir.WriteFile("store/real.dat", "old");
+  const std::string link = dir.Bytes() + "link.dat";
+  ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(WriteSettingsFile(dir.Path() + QStringLiteral("link.dat"), "new"));
+  struct stat info {};
+  ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadFileBytes(real), "new");
 }
 
 }  // namespace
