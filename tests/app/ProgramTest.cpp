@@ -272,4 +272,19 @@ TEST_F(Program, SettingsBesideProgramSwitchPortableModeOn) {
   EXPECT_TRUE(PathExists(UserDir()));
 }
 
+TEST_F(Program, RelativePathsNameFilesInTheCallersFolder) {
+  // The program makes its own folder the current one; the names a shell handed over must still
+  // be found where the caller stood.
+  dir_.WriteFile("work/a.txt", "a");
+  dir_.WriteFile("work/sub/b.txt", "b");
+  dir_.WriteFile("program/a.txt", "wrong one");
+  const Result r =
+      Run({QStringLiteral("-Console"), QStringLiteral("a.txt"), QStringLiteral("./sub\\b.txt")});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Loaded files: 2\n"), std::string::npos) << r.out;
+  // The default preset copies into "output" on the desktop.
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/a.txt"), "a");
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
+}
+
 }  // namespace
