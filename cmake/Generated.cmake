@@ -6,7 +6,7 @@
 # arrays into one C++ source compiled into the engine. Editing a source or the tool reruns it.
 
 add_executable(pack_texts ${CMAKE_SOURCE_DIR}/tools/pack_texts.cpp)
-target_link_libraries(pack_texts PRIVATE ZLIB::ZLIB)
+target_link_libraries(pack_texts PRIVATE Qt6::Core ZLIB::ZLIB)
 set_target_properties(pack_texts PROPERTIES AUTOMOC OFF)
 mervane_warnings(pack_texts)
 

@@ -11,6 +11,10 @@
 // text may be empty or hold control characters. Any violation fails the build with the file
 // and line named.
 
+#include <QByteArrayView>
+#include <QString>
+#include <QStringDecoder>
+
 #include <zlib.h>
 
 #include <cstdint>
@@ -36,48 +40,13 @@ std::string ReadWholeFile(const std::string& path) {
   return buffer.str();
 }
 
-// Decodes strict UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF) and appends
-// the text as UTF-16 code units. Returns false on malformed input.
+// Decodes strict UTF-8 (Qt's decoder flags overlong forms, encoded surrogates and truncated
+// sequences) and appends the text as UTF-16 code units. Returns false on malformed input.
 bool AppendUtf16(const std::string& utf8, std::vector<uint16_t>& out) {
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto b0 = static_cast<unsigned char>(utf8[i]);
-    uint32_t cp = 0;
-    size_t extra = 0;
-    uint32_t minimum = 0;
-    if (b0 < 0x80) {
-      cp = b0;
-    } else if ((b0 & 0xE0) == 0xC0) {
-      cp = b0 & 0x1F;
-      extra = 1;
-      minimum = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-      cp = b0 & 0x0F;
-      extra = 2;
-      minimum = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-      cp = b0 & 0x07;
-      extra = 3;
-      minimum = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + extra >= utf8.size() && extra > 0) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const auto b = static_cast<unsigned char>(utf8[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<uint16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<uint16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<uint16_t>(cp));
-    }
-    i += extra + 1;
-  }
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = decoder(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+  if (decoder.hasError()) return false;
+  for (const QChar c : text) out.push_back(c.unicode());
   return true;
 }
 
