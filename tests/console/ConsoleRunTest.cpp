@@ -1,0 +1,330 @@
+// The real program in console mode, as a child process in a private world: its own hard link
+// (so that the error log lands in a folder of the test), HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR
+// and TMPDIR in a temporary folder. Arguments and paths are raw bytes, so names that are not
+// UTF-8 reach the program as they are.
+
+#include "app/ProductTitle.h"
+#include "naming/Transform.h"
+#include "platform/FileName.h"
+#include "settings/BuiltinPresets.h"
+#include "settings/PresetsFile.h"
+#include "support/TempDir.h"
+#include "texts/TextLoader.h"
+#include "texts/TextTables.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string Utf8(const QString& text) {
+  return text.toUtf8().toStdString();
+}
+
+class ConsoleRun : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(LoadProductTexts());
+    ASSERT_TRUE(LoadLanguageTable(kLanguageEnglish));
+  }
+
+  void SetUp() override {
+    program_ = dir_.MakeDir("program") + "mervane";
+    if (::link(MERVANE_BINARY, program_.c_str()) != 0) {
+      dir_.WriteFile("program/mervane", ReadFileBytes(MERVANE_BINARY));
+      ASSERT_EQ(::chmod(program_.c_str(), 0755), 0);
+    }
+    for (const char* folder : {"home/Desktop", "config", "runtime", "tmp", "work"})
+      dir_.MakeDir(folder);
+  }
+
+  // Runs the program in the folder "work" with the arguments as raw bytes.
+  Result Run(std::vector<std::string> args) const {
+    args.insert(args.begin(), program_);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> env = {
+        "HOME=" + dir_.Bytes() + "home",
+        "XDG_CONFIG_HOME=" + dir_.Bytes() + "config",
+        "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime",
+        "TMPDIR=" + dir_.Bytes() + "tmp",
+        "LANG=C.UTF-8",
+        "TZ=UTC0",
+    };
+    for (const char* keep : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS"})
+      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    const std::string outFile = dir_.Bytes() + "stdout";
+    const std::string errFile = dir_.Bytes() + "stderr";
+    const std::string work = dir_.Bytes() + "work";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(work.c_str()))
+        ::_exit(127);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+    Result result;
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
+      ADD_FAILURE() << "could not run the program";
+      return result;
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFileBytes(outFile);
+    result.err = ReadFileBytes(errFile);
+    return result;
+  }
+
+  // What the run printed between the banner and the closing lines.
+  static std::vector<std::string> Body(const Result& result) {
+    std::vector<std::string> lines = SplitLines(result.out);
+    const std::vector<std::string> closing = {"", "----------------", ""};
+    // Two empty lines, title, stars, two lines, three empty lines, rule, empty line.
+    constexpr size_t kBanner = 11;
+    if (lines.size() < kBanner + closing.size() ||
+        !std::equal(closing.begin(), closing.end(), lines.end() - 3)) {
+      ADD_FAILURE() << "unexpected output:\n" << result.out << result.err;
+      return {};
+    }
+    return {lines.begin() + kBanner, lines.end() - 3};
+  }
+
+  // Stores the presets (after the working preset 0) where the program reads them.
+  void SavePresetList(const std::vector<Preset>& presets) const {
+    QList<Preset> list = {WorkingPreset()};
+    int8_t number = 1;
+    for (Preset preset : presets) {
+      preset.PresetNumber = number++;
+      list.append(preset);
+    }
+    dir_.MakeDir("config/" + Utf8(PlainTitle()));
+    const QString path = DecodeFileName(dir_.Bytes() + "config/" + Utf8(PlainTitle()) + "/Presets");
+    ASSERT_TRUE(SavePresets(path, list, 0));
+  }
+
+  static std::string PresetLine(int number, const QString& name) {
+    return "Preset: " + std::to_string(number) + " -> \"" + Utf8(name) + "\"";
+  }
+
+  std::string ErrorLogPath() const {
+    return dir_.Bytes() + "program/" + Utf8(FileNameTitle()) + "_Errorlog.txt";
+  }
+
+  std::string Read(const std::string& relative) const {
+    return ReadFileBytes(dir_.Bytes() + relative);
+  }
+  bool Exists(const std::string& relative) const { return PathExists(dir_.Bytes() + relative); }
+
+  void SetModified(const std::string& relative, time_t when) const {
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir_.Bytes() + relative).c_str(), times, 0), 0);
+  }
+
+  TempDir dir_;
+  std::string program_;
+};
+
+TEST_F(ConsoleRun, NoPathsIsAnErrorThatStopsTheRun) {
+  const Result result = Run({"-Console"});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(Body(result), (std::vector<std::string>{PresetLine(0, LanguageTable[245]), "", "",
+                                                    "Error: No files", ""}));
+}
+
+TEST_F(ConsoleRun, ChangingFilesInPlaceWarnsUnlessWarningsAreIgnored) {
+  dir_.WriteFile("work/files/my photo.JPG", "jpg");
+  dir_.WriteFile("work/files/sub/report-final.PDF", "pdf");
+  dir_.WriteFile("work/files/Done.txt", "done");  // already as the task would name it
+
+  const Result stopped = Run({"-Console", "-Preset=1", "files"});
+  EXPECT_EQ(stopped.exitCode, 2);
+  EXPECT_EQ(Body(stopped),
+            (std::vector<std::string>{PresetLine(1, LanguageTable[246]), "", "Loaded files: 3", "",
+                                      "", "Warning: Replacing is disabled", ""}));
+  EXPECT_TRUE(Exists("work/files/my photo.JPG"));
+
+  const Result done = Run({"-Console", "-Preset=1", "-IgnoreWarning", "files"});
+  EXPECT_EQ(done.exitCode, 0) << done.out;
+  EXPECT_EQ(Body(done),
+            (std::vector<std::string>{PresetLine(1, LanguageTable[246]), "", "Loaded files: 3", "",
+                                      "Warning: Replacing is disabled - Ignored", "", "",
+                                      "Processing, please wait...", "", "",
+                                      "Result: Processed successfully"}));
+  EXPECT_EQ(Read("work/files/My Photo.jpg"), "jpg");
+  EXPECT_EQ(Read("work/files/sub/Report-Final.pdf"), "pdf");
+  EXPECT_EQ(Read("work/files/Done.txt"), "done");
+  EXPECT_FALSE(Exists("work/files/my photo.JPG"));
+  EXPECT_FALSE(Exists(ErrorLogPath()));
+}
+
+TEST_F(ConsoleRun, PhotosAreMovedIntoDatedFoldersOnTheDesktop) {
+  dir_.WriteFile("work/camera/IMG_1.jpg", "one");
+  dir_.WriteFile("work/camera/IMG_2.jpg", "two");
+  SetModified("work/camera/IMG_1.jpg", 1617602828);  // 2021-04-05 06:07:08 UTC
+  SetModified("work/camera/IMG_2.jpg", 1640995199);  // 2021-12-31 23:59:59 UTC
+  const std::string camera = dir_.Bytes() + "work/camera";
+
+  const Result stopped = Run({"-Console", "-Preset=2", camera});
+  EXPECT_EQ(stopped.exitCode, 2);
+  EXPECT_EQ(Body(stopped).back(), "");
+  EXPECT_EQ(Body(stopped).end()[-2], "Warning: Moving is disabled");
+  EXPECT_TRUE(Exists("work/camera/IMG_1.jpg"));
+
+  const Result done = Run({"-Console", "-Preset=2", "-IgnoreWarning", camera});
+  EXPECT_EQ(done.exitCode, 0) << done.out;
+  EXPECT_EQ(Body(done).back(), "Result: Processed successfully");
+  EXPECT_EQ(Read("home/Desktop/output/2021/04/2021-04-05_06-07-08 IMG_1.jpg"), "one");
+  EXPECT_EQ(Read("home/Desktop/output/2021/12/2021-12-31_23-59-59 IMG_2.jpg"), "two");
+  EXPECT_FALSE(Exists("work/camera/IMG_1.jpg"));
+  EXPECT_FALSE(Exists("work/camera/IMG_2.jpg"));
+}
+
+TEST_F(ConsoleRun, CopiesGoToTheDesktopAndLeaveTheSources) {
+  dir_.WriteFile("work/docs/holiday.TXT", "text");
+  dir_.WriteFile("work/docs/notes.md", "notes");
+  const Result done = Run({"-Console", "-Preset=3", "docs/holiday.TXT", "docs/notes.md"});
+  EXPECT_EQ(done.exitCode, 0) << done.out;
+  EXPECT_EQ(Body(done).back(), "Result: Processed successfully");
+  EXPECT_EQ(Read("home/Desktop/output/holiday.txt"), "text");
+  EXPECT_EQ(Read("home/Desktop/output/notes.md"), "notes");
+  EXPECT_EQ(Read("work/docs/holiday.TXT"), "text");
+}
+
+// Files that are copied into folders where their names are taken already (left alone in a
+// console run) or into their own folder (the target is the source).
+Preset FailingCopyPreset(const std::string& target) {
+  Preset preset;
+  preset.PresetName = QStringLiteral("Copy back");
+  preset.TargetDirActive = 1;
+  preset.TargetMove = 0;
+  preset.TargetDirTemplate = DecodeFileName(target);
+  return preset;
+}
+
+TEST_F(ConsoleRun, EveryFileFailingWritesTheErrorLog) {
+  dir_.WriteFile("work/a/one.txt", "source one");
+  dir_.WriteFile("work/b/two.txt", "source two");
+  dir_.WriteFile("work/a/two.txt", "existing two");
+  SavePresetList({FailingCopyPreset(dir_.Bytes() + "work/a/")});
+
+  const Result result = Run({"-Console", "-Preset=1", "a/one.txt", "b/two.txt"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(Body(result),
+            (std::vector<std::string>{
+                PresetLine(1, "Copy back"), "", "Loaded files: 2", "", "",
+                "Processing, please wait...", "", "", "Result: Error(s) occured!",
+                "Take a look at \"Errorlog.txt\" for more information.", ErrorLogPath()}));
+  EXPECT_EQ(Read("work/a/two.txt"), "existing two");
+  EXPECT_EQ(Read("work/b/two.txt"), "source two");
+
+  const QString title = ProductTitle(false, true, false);
+  const auto L = [](int entry) { return Utf8(LanguageTable[entry]); };
+  const std::string work = dir_.Bytes() + "work/";
+  const std::string expected =
+      "\xEF\xBB\xBF" + Utf8(title) + "\r\n" + std::string(static_cast<size_t>(title.size()), '*') +
+      "\r\n" + Utf8(ProductTexts[13]) + "\r\n" + Utf8(ProductTexts[14]) +
+      "\r\n\r\n\r\n\r\n----------------\r\n\r\n" + L(324) + ": " + work + "a/one.txt\r\n" + L(325) +
+      ": " + work + "a/one.txt\r\n" + L(326) + ": " + L(332) + "\r\n\r\n" + L(324) + ": " + work +
+      "b/two.txt\r\n" + L(325) + ": " + work + "a/two.txt\r\n" + L(326) + ": " + L(330) +
+      "\r\n\r\n" + "----------------\r\n\r\n\r\n" + L(327) + "\r\n" + L(330) + "\r\n" + L(331) +
+      "\r\n\r\n" + L(332) + "\r\n" + L(333) + "\r\n\r\n";
+  EXPECT_EQ(ReadFileBytes(ErrorLogPath()), expected);
+}
+
+TEST_F(ConsoleRun, ErrorLogGoesToTheSettingsFolderWhenTheProgramFolderRefusesIt) {
+  dir_.WriteFile("work/a/one.txt", "one");
+  dir_.MakeDir("program/" + Utf8(FileNameTitle()) + "_Errorlog.txt");  // in the way
+  SavePresetList({FailingCopyPreset(dir_.Bytes() + "work/a/")});
+  const Result result = Run({"-Console", "-Preset=1", "a/one.txt"});
+  EXPECT_EQ(result.exitCode, 1);
+  const std::string settingsLog =
+      dir_.Bytes() + "config/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt";
+  EXPECT_EQ(Body(result).back(), settingsLog);
+  EXPECT_NE(ReadFileBytes(settingsLog).find(dir_.Bytes() + "work/a/one.txt"), std::string::npos);
+}
+
+TEST_F(ConsoleRun, HostileNamesAreLoadedRenamedAndFoundAgain) {
+  const std::vector<std::string> names = {
+      "caf\xE9 cr\xE8me.txt",          // Latin-1 bytes, not UTF-8
+      "line\nfeed.txt",                // a line feed inside the name
+      std::string(251, 'n') + ".txt",  // 255 bytes, the longest name
+      "100% sure %DQ% %.txt",          // percent signs
+      "\xF0\x9F\x93\xB7 photo.txt",    // valid UTF-8 outside the BMP
+  };
+  for (const std::string& name : names) dir_.WriteFile("work/odd/" + name, name);
+  // One of them also named directly on the command line, as raw bytes.
+  const Result result = Run(
+      {"-Console", "-Preset=1", "-IgnoreWarning", "odd", dir_.Bytes() + "work/odd/" + names[0]});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  EXPECT_EQ(Body(result)[2], "Loaded files: " + std::to_string(names.size()));
+  for (const std::string& name : names) {
+    const QString decoded = DecodeFileName(name);
+    const qsizetype dot = decoded.lastIndexOf('.');
+    const QString renamed = ChangeCase(decoded.left(dot), kCaseWords) + decoded.mid(dot);
+    const std::string renamedBytes = EncodeFileName(renamed).toStdString();
+    EXPECT_EQ(Read("work/odd/" + renamedBytes), name) << renamedBytes;
+  }
+}
+
+TEST_F(ConsoleRun, MovingOntoExistingFilesLeavesBothFiles) {
+  dir_.WriteFile("work/in/a.txt", "moving a");
+  dir_.WriteFile("work/out/a.txt", "staying a");
+  dir_.WriteFile("work/in/b.txt", "renaming b");
+  dir_.WriteFile("work/in/c.txt", "taken c");
+  Preset move = FailingCopyPreset(dir_.Bytes() + "work/out/");
+  move.PresetName = QStringLiteral("Move");
+  move.TargetMove = 1;
+  Preset rename;
+  rename.PresetName = QStringLiteral("Rename");
+  rename.TargetDirActive = 0;
+  rename.NameTemplateActive = 1;
+  rename.NameTemplate = QStringLiteral("c");
+  SavePresetList({move, rename});
+
+  const Result moved = Run({"-Console", "-Preset=1", "-IgnoreWarning", "in/a.txt"});
+  EXPECT_EQ(moved.exitCode, 1);
+  EXPECT_EQ(Read("work/in/a.txt"), "moving a");
+  EXPECT_EQ(Read("work/out/a.txt"), "staying a");
+  EXPECT_NE(ReadFileBytes(ErrorLogPath()).find(Utf8(LanguageTable[330])), std::string::npos);
+
+  const Result renamed = Run({"-Console", "-Preset=2", "-IgnoreWarning", "in/b.txt"});
+  EXPECT_EQ(renamed.exitCode, 1);
+  EXPECT_EQ(Read("work/in/b.txt"), "renaming b");
+  EXPECT_EQ(Read("work/in/c.txt"), "taken c");
+  EXPECT_NE(ReadFileBytes(ErrorLogPath()).find(Utf8(LanguageTable[338])), std::string::npos);
+}
+
+}  // namespace
