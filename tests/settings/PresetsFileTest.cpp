@@ -461,4 +461,76 @@ TEST_F(PresetsFileTest, StoringCopiesSettingsButKeepsNumberAndName) {
   EXPECT_FALSE(StorePreset(-1, list, working));
 }
 
+TEST_F(PresetsFileTest, Version10FileCutShortAnywhereNeverReadsOutOfBounds) {
+  Bytes b = Header(kFloat1);
+  b.B(1).L(0xFEED).B(4).T("Alt");
+  b.B(3).B(1).B(0).B(1).B(0).B(1).B(2).B(0).B(1).B(1).B(0).B(1).B(0).B(0).B(1);
+  b.L(0xCAFE).L(2).B(9).B(2).T("2000").B(1);
+  b.B(1).B(1).L(86400).B(0).B(1).L(0xBABE).L(2).B(4).B(1).L(-3);
+  b.B(1).B(1).B(0).B(0).B(1).B(0).B(1).B(1);
+  b.B(1).B(3).B(1).L(0xF00D).L(2).T("ü").T("ue");
+  b.B(1).B(1).B(1).L(0xBEEF).L(2).T("jpeg").T("jpg");
+  b.B(1).B(3).B(0).B(1).B(1).T("%FN%_%01%").B(1).T("/out/").B(1).B(1);
+  const QByteArray full = b.Data();
+  for (qsizetype cut = 0; cut <= full.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    QList<Preset> loaded;
+    int32_t defaultIndex = 0;
+    const bool used = ParsePresets(full.left(cut), kTitle, kVersion, loaded, defaultIndex);
+    // The marker follows the 14-byte header and the index byte; its upper two bytes are zero, so
+    // once "ED FE" is there the missing rest reads as zero and completes it.
+    EXPECT_EQ(loaded.size(), used ? (cut >= 17 ? 2 : 1) : 4);
+  }
+  QList<Preset> loaded;
+  int32_t defaultIndex = 0;
+  ASSERT_TRUE(ParsePresets(full, kTitle, kVersion, loaded, defaultIndex));
+  ASSERT_EQ(loaded.size(), 2);
+  EXPECT_EQ(loaded[1].DateAdjustments, (QList<DateAdjustment>{{2, 4, 1, -3}}));
+  EXPECT_EQ(loaded[1].ExtensionCorrections,
+            (QList<ExtensionCorrection>{{2, QStringLiteral("jpeg"), QStringLiteral("jpg")}}));
+  EXPECT_EQ(loaded[1].TargetDirTemplate, QStringLiteral("/out/"));
+  EXPECT_EQ(loaded[1].TargetMove, 1);
+}
+
+TEST_F(PresetsFileTest, GarbageAfterACurrentHeaderNeverCrashes) {
+  // Random bodies, seeded so that a failure can be repeated; markers are sprinkled in so that
+  // the rule groups and preset blocks are entered often.
+  uint32_t seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) & 0xFF);
+  };
+  const QByteArray markers[] = {QByteArray("\xED\xFE\0\0", 4), QByteArray("\xFE\xCA\0\0", 4),
+                                QByteArray("\xBE\xBA\0\0", 4), QByteArray("\x0D\xF0\0\0", 4),
+                                QByteArray("\xEF\xBE\0\0", 4)};
+  for (int round = 0; round < 300; ++round) {
+    Bytes body = Header(kFloat2);
+    body.B(0);
+    const int length = next() * 4;
+    for (int i = 0; i < length; ++i) {
+      const int r = next();
+      if (r < 40) {
+        body.Raw(markers[r % 5]);
+      } else {
+        body.B(r < 60 ? '\n' : next());
+      }
+    }
+    QList<Preset> loaded;
+    int32_t defaultIndex = 0;
+    EXPECT_TRUE(ParsePresets(body.Data(), kTitle, kVersion, loaded, defaultIndex));
+    EXPECT_GE(loaded.size(), 1);
+  }
+}
+
+TEST_F(PresetsFileTest, AFolderInPlaceOfTheFileGivesTheBuiltIns) {
+  TempDir dir;
+  dir.MakeDir("presets.dat");
+  QList<Preset> loaded;
+  int32_t defaultIndex = 2;
+  LoadPresets(dir.Path() + QStringLiteral("presets.dat"), loaded, defaultIndex);
+  EXPECT_EQ(loaded.size(), 4);
+  EXPECT_EQ(defaultIndex, 0);
+  EXPECT_FALSE(SavePresets(dir.Path() + QStringLiteral("presets.dat"), loaded, 0));
+}
+
 }  // namespace
