@@ -6,6 +6,7 @@
 #include "app/ProductTitle.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
+#include "platform/FileSystem.h"
 #include "platform/InstanceLock.h"
 #include "platform/Locations.h"
 #include "platform/Messages.h"
@@ -102,6 +103,12 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   // 2. Command line. The caller's folder is taken now, before anything changes it.
   app.Options = ParseCommandLine(DecodeArguments(argc, argv));
   app.StartFolder = CurrentFolder();
+  if (app.StartFolder.isEmpty()) {
+    // getcwd fails when the folder was removed meanwhile; the shell's record may still be good.
+    const QString shellFolder = EnvironmentPath("PWD");
+    if (shellFolder.startsWith(QLatin1Char('/')) && IsDirectory(shellFolder))
+      app.StartFolder = WithFinalSlash(shellFolder);
+  }
 
   // 3. Product texts.
   if (!LoadProductTexts()) FatalExit(kInitializeProgram);
@@ -138,6 +145,15 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
 
   // 8. Relative paths name files in the caller's folder (a shell expands "*.jpg" there), so
   // they are made absolute before the program's folder becomes the current directory.
+  if (app.StartFolder.isEmpty()) {
+    // Never guess another folder for them: that could process the wrong files.
+    QStringList dropped;
+    app.Options.PendingPaths = DropRelativePaths(app.Options.PendingPaths, dropped);
+    for (const QString& path : dropped)
+      WriteStandardError(QLatin1String("The folder the program was started from is gone; "
+                                       "the relative path is ignored: ") +
+                         path);
+  }
   app.Options.PendingPaths = MakePathsAbsolute(app.Options.PendingPaths, app.StartFolder);
   SetCurrentFolder(app.ProgramFolder);
 

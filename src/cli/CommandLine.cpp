@@ -90,3 +90,17 @@ QString MakePathsAbsolute(const QString& pendingPaths, const QString& baseFolder
   }
   return result;
 }
+
+QString DropRelativePaths(const QString& pendingPaths, QStringList& dropped) {
+  QString result;
+  for (const QStringView path : QStringView(pendingPaths).split(QLatin1Char('\n'))) {
+    if (path.isEmpty()) continue;
+    if (path.startsWith(QLatin1Char('/'))) {
+      result += path;
+      result += QLatin1Char('\n');
+    } else {
+      dropped.append(path.toString());
+    }
+  }
+  return result;
+}

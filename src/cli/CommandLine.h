@@ -22,3 +22,7 @@ QStringList DecodeArguments(int argc, const char* const* argv);
 // folder the program was started from, which is therefore the folder they belong to. Leading
 // "./" parts are dropped; "." alone names the base folder itself.
 QString MakePathsAbsolute(const QString& pendingPaths, const QString& baseFolder);
+
+// Removes every relative path from a PendingPaths text, for when the folder they are relative to
+// is unknown (it was removed while the shell stood in it); they are appended to `dropped`.
+QString DropRelativePaths(const QString& pendingPaths, QStringList& dropped);

@@ -88,7 +88,8 @@ class Program : public testing::Test {
     dir_.MakeDir("work");
   }
 
-  Result Run(const QStringList& args, const std::string& cwd = {}) const {
+  Result Run(const QStringList& args, const std::string& cwd = {},
+             const std::string& executable = {}) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"})
       env.remove(QString::fromLatin1(name));
@@ -100,7 +101,7 @@ class Program : public testing::Test {
     QProcess child;
     child.setProcessEnvironment(env);
     child.setWorkingDirectory(QString::fromStdString(cwd.empty() ? dir_.Bytes() + "work" : cwd));
-    child.start(QString::fromStdString(program_), args);
+    child.start(QString::fromStdString(executable.empty() ? program_ : executable), args);
     Result result;
     if (!child.waitForFinished(60000)) {
       child.kill();
@@ -285,6 +286,22 @@ TEST_F(Program, RelativePathsNameFilesInTheCallersFolder) {
   // The default preset copies into "output" on the desktop.
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/a.txt"), "a");
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
+}
+
+TEST_F(Program, RelativePathsFromARemovedFolderAreIgnoredNotGuessed) {
+  dir_.WriteFile("work/b.txt", "b");
+  dir_.MakeDir("gone");
+  dir_.WriteFile("program/a.txt", "must not be taken");
+  // The shell stands in a folder that disappears before the program starts.
+  const QString script =
+      QStringLiteral("cd '%1gone' && rmdir '%1gone' && exec '%2' -Console a.txt '%1work/b.txt'")
+          .arg(QString::fromStdString(dir_.Bytes()), QString::fromStdString(program_));
+  const Result r = Run({QStringLiteral("-c"), script}, {}, "/bin/sh");
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.err.find("ignored: a.txt"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("Loaded files: 1\n"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
+  EXPECT_FALSE(PathExists(dir_.Bytes() + "home/Desktop/output/a.txt"));
 }
 
 }  // namespace

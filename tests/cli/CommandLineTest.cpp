@@ -174,4 +174,11 @@ TEST(MakePathsAbsolute, UnknownBaseLeavesPathsAlone) {
   EXPECT_EQ(MakePathsAbsolute(QStringLiteral("a\n"), QString()), QStringLiteral("a\n"));
 }
 
+TEST(DropRelativePaths, KeepsAbsoluteOnesInOrder) {
+  QStringList dropped;
+  EXPECT_EQ(DropRelativePaths(QStringLiteral("/a\nb\n/c d\n./e\n"), dropped),
+            QStringLiteral("/a\n/c d\n"));
+  EXPECT_EQ(dropped, (QStringList{QStringLiteral("b"), QStringLiteral("./e")}));
+}
+
 }  // namespace
