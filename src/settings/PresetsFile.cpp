@@ -31,7 +31,6 @@ void ReadGroup(SettingsReader& in, int32_t marker, QList<Rule>& list, ReadFields
 }
 
 Preset ReadPresetBlock(SettingsReader& in, Layout layout) {
-  // Fields a version 1.0 file does not hold keep these values, which are also the defaults.
   Preset p;
   p.PresetNumber = in.ReadInt8();
   p.PresetName = in.ReadText();
@@ -86,6 +85,7 @@ Preset ReadPresetBlock(SettingsReader& in, Layout layout) {
     p.InsertPosition = in.ReadInt16();
     p.InsertText = in.ReadText();
   } else {
+    // A version 1.0 file has no remove and insert options: they start switched off.
     p.RemoveActive = 0;
     p.RemoveFromEnd = 0;
     p.RemovePosition = 1;
@@ -121,6 +121,7 @@ Preset ReadPresetBlock(SettingsReader& in, Layout layout) {
     p.CounterPerDirectory = in.ReadInt8();
     p.NoLeadingZeros = in.ReadInt8();
   } else {
+    // Version 1.0 numbered per target folder and always padded dates.
     p.CounterPerDirectory = 1;
     p.NoLeadingZeros = 0;
   }

@@ -209,6 +209,18 @@ bool WriteSettingsFile(const QString& path, const QByteArray& bytes) {
   if (ok) ok = ::fsync(fd) == 0;
   if (::close(fd) != 0) ok = false;
   if (ok) ok = ::rename(temp.constData(), target.constData()) == 0;
-  if (!ok) ::unlink(temp.constData());
-  return ok;
+  if (!ok) {
+    ::unlink(temp.constData());
+    return false;
+  }
+  // The rename itself reaches the disk with the folder; the file is in place either way, so a
+  // folder that cannot be synced does not make the save fail.
+  const qsizetype slash = target.lastIndexOf('/');
+  const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray(slash == 0 ? "/" : ".");
+  const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
 }
