@@ -447,4 +447,60 @@ TEST_F(ValidationTest, PageCaptions) {
   EXPECT_EQ(PageCaption(-1), QString());
 }
 
+TEST_F(ValidationTest, EverySwitchAcceptsOnlyZeroAndOne) {
+  const struct {
+    const char* name;
+    int8_t Preset::*field;
+  } switches[] = {
+      {"TemplateButtons", &Preset::TemplateButtons},
+      {"PatternButtons", &Preset::PatternButtons},
+      {"AlwaysOnTop", &Preset::AlwaysOnTop},
+      {"IncludeSubdirectories", &Preset::IncludeSubdirectories},
+      {"IncludeHidden", &Preset::IncludeHidden},
+      {"ListKeepFiltered", &Preset::ListKeepFiltered},
+      {"ListKeepSources", &Preset::ListKeepSources},
+      {"ListKeepFailed", &Preset::ListKeepFailed},
+      {"ListKeepTargets", &Preset::ListKeepTargets},
+      {"ListKeepUnprocessed", &Preset::ListKeepUnprocessed},
+      {"QuitAfterRun", &Preset::QuitAfterRun},
+      {"FilterActive", &Preset::FilterActive},
+      {"ChangeDates", &Preset::ChangeDates},
+      {"DateRulesActive", &Preset::DateRulesActive},
+      {"HiddenChange", &Preset::HiddenChange},
+      {"HiddenClear", &Preset::HiddenClear},
+      {"ReadOnlyChange", &Preset::ReadOnlyChange},
+      {"ReadOnlyClear", &Preset::ReadOnlyClear},
+      {"ArchiveChange", &Preset::ArchiveChange},
+      {"ArchiveClear", &Preset::ArchiveClear},
+      {"NotIndexedChange", &Preset::NotIndexedChange},
+      {"NotIndexedClear", &Preset::NotIndexedClear},
+      {"RemoveActive", &Preset::RemoveActive},
+      {"RemoveFromEnd", &Preset::RemoveFromEnd},
+      {"InsertActive", &Preset::InsertActive},
+      {"InsertFromEnd", &Preset::InsertFromEnd},
+      {"CaseActive", &Preset::CaseActive},
+      {"ReplaceActive", &Preset::ReplaceActive},
+      {"ExtCaseActive", &Preset::ExtCaseActive},
+      {"ExtCaseMode", &Preset::ExtCaseMode},
+      {"ExtRulesActive", &Preset::ExtRulesActive},
+      {"SortActive", &Preset::SortActive},
+      {"SortDirection", &Preset::SortDirection},
+      {"RemoveZoneMark", &Preset::RemoveZoneMark},
+      {"NameTemplateActive", &Preset::NameTemplateActive},
+      {"CounterPerDirectory", &Preset::CounterPerDirectory},
+      {"NoLeadingZeros", &Preset::NoLeadingZeros},
+      {"TargetDirActive", &Preset::TargetDirActive},
+      {"KeepSubfolders", &Preset::KeepSubfolders},
+      {"TargetMove", &Preset::TargetMove},
+  };
+  for (const auto& entry : switches) {
+    SCOPED_TRACE(entry.name);
+    for (const int value : {-1, 0, 1, 2, 127}) {
+      Preset settings = Usable();
+      settings.*entry.field = static_cast<int8_t>(value);
+      EXPECT_EQ(ValidateRanges(settings), value == 0 || value == 1 ? 1 : 0) << value;
+    }
+  }
+}
+
 }  // namespace
