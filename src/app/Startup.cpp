@@ -102,6 +102,9 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
 
   // 2. Command line. The caller's folder is taken now, before anything changes it.
   app.Options = ParseCommandLine(DecodeArguments(argc, argv));
+  for (const QString& path : app.Options.RejectedPaths)
+    WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
+                       path);
   app.StartFolder = CurrentFolder();
   if (app.StartFolder.isEmpty()) {
     // getcwd fails when the folder was removed meanwhile; the shell's record may still be good.

@@ -14,6 +14,10 @@ QString LowerUnits(const QString& text) {
 }
 
 void AppendPath(StartupOptions& options, QString path) {
+  if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
+    options.RejectedPaths.append(path);
+    return;
+  }
   path.replace(QLatin1Char('\\'), QLatin1Char('/'));
   options.PendingPaths += path;
   options.PendingPaths += QLatin1Char('\n');

@@ -11,7 +11,7 @@
 // mode on, so that printing the help never creates the per-user settings folder. Paths are
 // appended to PendingPaths, each followed by a line feed, with every "\" read as "/". After
 // "--" every further non-empty argument is a path, so files whose names begin with "-" can be
-// given too.
+// given too. A path holding a line break goes to RejectedPaths instead.
 StartupOptions ParseCommandLine(const QStringList& args);
 
 // argv[1..argc-1] through the lossless file-name decoding.

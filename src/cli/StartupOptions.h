@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -14,4 +15,7 @@ struct StartupOptions {
   bool Uninstall = false;
   bool ShowVersion = false;  // "--version"
   QString PendingPaths;      // each path followed by a line feed
+  // Paths that cannot travel in PendingPaths because they hold a line break (the loader would
+  // split them into other names); start-up reports them.
+  QStringList RejectedPaths;
 };

@@ -31,7 +31,8 @@ std::string Describe(const StartupOptions& o) {
          " preset=" + std::to_string(o.PresetIndex) +
          " ignore=" + std::to_string(o.IgnoreWarnings) + " portable=" + std::to_string(o.Portable) +
          " uninstall=" + std::to_string(o.Uninstall) + " version=" + std::to_string(o.ShowVersion) +
-         " paths=[" + o.PendingPaths.toStdString() + "]";
+         " paths=[" + o.PendingPaths.toStdString() + "] rejected=[" +
+         o.RejectedPaths.join(QLatin1Char('|')).toStdString() + "]";
 }
 
 const ParseCase kParseCases[] = {
@@ -104,6 +105,10 @@ const ParseCase kParseCases[] = {
        o.ShowHelp = true;
        o.Portable = true;
        o.PendingPaths = QStringLiteral("a.txt\n");
+     })},
+    {"line break in a path rejected", {"a\nb.txt", "c.txt", "d\re"}, With([](StartupOptions& o) {
+       o.PendingPaths = QStringLiteral("c.txt\n");
+       o.RejectedPaths = QStringList{QStringLiteral("a\nb.txt"), QStringLiteral("d\re")};
      })},
     {"after double dash only paths",
      {"-Console", "--", "-Help", "", "-odd name"},
