@@ -59,3 +59,12 @@ int RemoveFolderWithFiles(const QString& folder) {
   if (::rmdir(encoded.constData()) == 0 || errno == ENOENT) return 0;
   return errno;
 }
+
+bool MakePrivateFolderPath(const QString& folder) {
+  const QByteArray path = EncodeFileName(WithFinalSlash(folder));
+  if (!path.startsWith('/')) return false;
+  for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+    ::mkdir(path.left(slash).constData(), 0700);
+  struct stat st {};
+  return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}

@@ -15,3 +15,7 @@ QString RuntimeFolder();
 // followed; subfolders are not entered), then removes the folder, which works only when it is
 // empty then. Returns 0 when the folder is gone (or never existed), else the errno value.
 int RemoveFolderWithFiles(const QString& folder);
+
+// Creates every missing folder of an absolute path, for the owner alone (the desktop standards
+// ask that of the configuration folder). True when the path is a directory afterwards.
+bool MakePrivateFolderPath(const QString& folder);

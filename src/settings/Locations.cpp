@@ -29,16 +29,6 @@ std::optional<QByteArray> ReadRegularSettingsFile(const QString& path) {
   return ReadSettingsFile(path);
 }
 
-// Creates every missing folder of an absolute path; true when it is a directory afterwards.
-bool MakeFolderPath(const QString& folder) {
-  if (IsDirectory(folder)) return true;
-  for (qsizetype slash = folder.indexOf(QLatin1Char('/'), 1); slash > 0;
-       slash = folder.indexOf(QLatin1Char('/'), slash + 1))
-    MakeDirectory(folder.left(slash));
-  MakeDirectory(folder);
-  return IsDirectory(folder);
-}
-
 }  // namespace
 
 QString PortablePrefix(const QString& programFolder) {
@@ -69,7 +59,7 @@ QString PerUserSettingsFolder(const QString& portablePrefix) {
   // A fresh account may have no configuration folder yet; the per-user folder goes below it
   // all the same rather than scattering settings beside the program.
   const QString configHome = ConfigHomeFolder();
-  if (!IsDirectory(configHome)) MakeFolderPath(configHome.left(configHome.size() - 1));
+  if (!IsDirectory(configHome)) MakePrivateFolderPath(configHome);
   MakeDirectory(folder);
   return IsDirectory(folder) ? folder : portablePrefix;
 }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -110,6 +112,9 @@ TEST_F(Locations, PerUserFolderIsCreatedWithItsConfigurationFolder) {
   const QString folder = PerUserSettingsFolder(Prefix());
   EXPECT_EQ(folder.toStdString(), UserDir());
   EXPECT_TRUE(PathExists(UserDir()));
+  struct stat st {};
+  ASSERT_EQ(::stat(ConfigDir().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
   // A second call finds it.
   EXPECT_EQ(PerUserSettingsFolder(Prefix()).toStdString(), UserDir());
 }
