@@ -33,67 +33,68 @@ bool FixedMatchAt(const char16_t* text, int n, const char16_t* pat, int m, int t
 
 // Longest anchored match of a pattern with stars, for every text position at once.
 //
-// len[p][t] is the length that the pattern suffix from p takes when anchored at text position t,
-// or -1 when it does not match there. A star run chooses, among all places where the rest of the
-// pattern matches, the one with the longest total; best[p][t] keeps the largest q + len[p][q]
-// over q >= t so that choice costs O(1). The whole table is O(pattern x text), so hostile
-// patterns like "*a*a*a*a*b" cannot blow up the way backtracking would.
+// Working from the end of the pattern, row[t] is the length that the pattern suffix takes when
+// anchored at text position t, or -1 when it does not match there. A star run chooses, among all
+// places where the rest of the pattern matches, the one with the longest total; best[t] keeps the
+// largest q + row[q] over q >= t so that choice costs O(1). That makes the whole match
+// O(pattern x text) in time and O(text) in memory, so hostile patterns like "*a*a*a*a*b" cannot
+// blow up the way backtracking would.
 class StarTable {
  public:
   void Build(const char16_t* text, int n, const char16_t* pat, int m) {
-    n_ = n;
-    const size_t cells = static_cast<size_t>(m + 1) * static_cast<size_t>(n + 1);
-    len_.assign(cells, -1);
+    const size_t cells = static_cast<size_t>(n) + 1;
+    row_.assign(cells, 0);  // the empty pattern suffix matches everywhere with length 0
     best_.assign(cells, -1);
-    // The empty pattern suffix matches everywhere with length 0.
-    for (int t = 0; t <= n; ++t) Len(m, t) = 0;
-    FillBest(m);
-    for (int p = m - 1; p >= 0; --p) {
-      if (pat[p] != u'*') {
+    work_.assign(cells, -1);
+    for (int end = m; end > 0;) {
+      int begin = end - 1;
+      if (pat[begin] != u'*') {
+        work_[static_cast<size_t>(n)] = -1;
         for (int t = 0; t < n; ++t) {
-          if (UnitMatches(pat[p], text[t]) && Len(p + 1, t + 1) >= 0)
-            Len(p, t) = Len(p + 1, t + 1) + 1;
+          const int rest = row_[static_cast<size_t>(t) + 1];
+          work_[static_cast<size_t>(t)] =
+              UnitMatches(pat[begin], text[t]) && rest >= 0 ? rest + 1 : -1;
         }
       } else {
-        int run = 1;
-        while (p + run < m && pat[p + run] == u'*') ++run;
-        const int rest = p + run;
+        while (begin > 0 && pat[begin - 1] == u'*') --begin;
+        const int run = end - begin;
+        FillBest(n);
         for (int t = 0; t <= n; ++t) {
           // Every star after the first takes one character.
           const int from = t + run - 1;
-          if (from > n) continue;
-          if (rest == m) {
-            Len(p, t) = n - t;  // a final star takes the rest of the text
-          } else if (from < n && Best(rest, from) >= 0) {
-            Len(p, t) = Best(rest, from) - t;
+          int length = -1;
+          if (from <= n) {
+            if (end == m) {
+              length = n - t;  // a final star takes the rest of the text
+            } else if (from < n && best_[static_cast<size_t>(from)] >= 0) {
+              length = best_[static_cast<size_t>(from)] - t;
+            }
           }
+          work_[static_cast<size_t>(t)] = length;
         }
       }
-      FillBest(p);
+      row_.swap(work_);
+      end = begin;
     }
   }
 
-  int At(int t) const { return len_[static_cast<size_t>(t)]; }  // row 0
+  int At(int t) const { return row_[static_cast<size_t>(t)]; }
 
  private:
-  int& Len(int p, int t) { return len_[Index(p, t)]; }
-  int Best(int p, int t) const { return best_[Index(p, t)]; }
-  size_t Index(int p, int t) const {
-    return static_cast<size_t>(p) * static_cast<size_t>(n_ + 1) + static_cast<size_t>(t);
-  }
-  void FillBest(int p) {
-    // Only places with at least one character count as found places of the rest.
+  void FillBest(int n) {
+    // Only places with at least one character count as places where the rest was found.
     int running = -1;
-    for (int t = n_ - 1; t >= 0; --t) {
-      const int l = len_[Index(p, t)];
+    best_[static_cast<size_t>(n)] = -1;
+    for (int t = n - 1; t >= 0; --t) {
+      const int l = row_[static_cast<size_t>(t)];
       if (l >= 0) running = std::max(running, t + l);
-      best_[Index(p, t)] = running;
+      best_[static_cast<size_t>(t)] = running;
     }
   }
 
-  int n_ = 0;
-  std::vector<int> len_;
+  std::vector<int> row_;
   std::vector<int> best_;
+  std::vector<int> work_;
 };
 
 }  // namespace

@@ -78,6 +78,7 @@ QString ReplaceMarkers(const QString& name, const QString& number) {
 }  // namespace
 
 QString NormalizePlaceholderCase(const QString& text) {
+  if (!text.contains(QLatin1Char('%'))) return text;
   QString out = text;
   for (const QString& placeholder : FilePlaceholders()) {
     const qsizetype width = placeholder.size();

@@ -7,17 +7,34 @@
 
 #include <algorithm>
 
+namespace {
+
+// ASCII is by far the common case in names; it skips the Unicode table look-up.
+QChar LowerUnit(QChar c) {
+  const char16_t u = c.unicode();
+  if (u < 0x80) return (u >= u'A' && u <= u'Z') ? QChar(char16_t(u + 32)) : c;
+  return c.toLower();
+}
+
+QChar UpperUnit(QChar c) {
+  const char16_t u = c.unicode();
+  if (u < 0x80) return (u >= u'a' && u <= u'z') ? QChar(char16_t(u - 32)) : c;
+  return c.toUpper();
+}
+
+}  // namespace
+
 QString LowerCaseUnits(const QString& text) {
   QString out = text;
   QChar* d = out.data();
-  for (qsizetype i = 0, n = out.size(); i < n; ++i) d[i] = d[i].toLower();
+  for (qsizetype i = 0, n = out.size(); i < n; ++i) d[i] = LowerUnit(d[i]);
   return out;
 }
 
 QString UpperCaseUnits(const QString& text) {
   QString out = text;
   QChar* d = out.data();
-  for (qsizetype i = 0, n = out.size(); i < n; ++i) d[i] = d[i].toUpper();
+  for (qsizetype i = 0, n = out.size(); i < n; ++i) d[i] = UpperUnit(d[i]);
   return out;
 }
 
@@ -64,7 +81,7 @@ QString ChangeCase(const QString& name, int mode, QRandomGenerator* random) {
       bool wordStart = true;
       for (qsizetype i = 0, n = out.size(); i < n; ++i) {
         const QChar original = d[i];
-        d[i] = wordStart ? original.toUpper() : original.toLower();
+        d[i] = wordStart ? UpperUnit(original) : LowerUnit(original);
         wordStart = InSet(original, separators);
       }
       return out;
