@@ -102,9 +102,6 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
 
   // 2. Command line. The caller's folder is taken now, before anything changes it.
   app.Options = ParseCommandLine(DecodeArguments(argc, argv));
-  for (const QString& path : app.Options.RejectedPaths)
-    WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
-                       path);
   app.StartFolder = CurrentFolder();
   if (app.StartFolder.isEmpty()) {
     // getcwd fails when the folder was removed meanwhile; the shell's record may still be good.
@@ -148,6 +145,9 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
 
   // 8. Relative paths name files in the caller's folder (a shell expands "*.jpg" there), so
   // they are made absolute before the program's folder becomes the current directory.
+  for (const QString& path : app.Options.RejectedPaths)
+    WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
+                       path);
   if (app.StartFolder.isEmpty()) {
     // Never guess another folder for them: that could process the wrong files.
     QStringList dropped;

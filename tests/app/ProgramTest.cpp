@@ -215,7 +215,7 @@ TEST_F(Program, SecondCopyEndsSilentlyWhateverItsOptions) {
          {QStringList{}, QStringList{QStringLiteral("-Console")},
           QStringList{QStringLiteral("-Help")}, QStringList{QStringLiteral("-Uninstall")},
           QStringList{QStringLiteral("-Console"), QStringLiteral("-Preset=1"),
-                      QStringLiteral("a.txt")}}) {
+                      QStringLiteral("a.txt"), QStringLiteral("line\nbreak")}}) {
       const Result r = Run(args);
       EXPECT_EQ(r.exitCode, 3) << args.join(' ').toStdString();
       EXPECT_EQ(r.out, "");
