@@ -9,9 +9,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -20,17 +20,34 @@ namespace {
 std::atomic<int32_t> gNextEntryId{0};
 
 // The name without its last extension; a dot in front of the first character is no mark.
-QString StripExtension(const QString& fileName, int maxExtensionLength) {
+// Always a copy of its own, even when `fileName` borrows another string's characters.
+QString StripExtension(QStringView fileName, int maxExtensionLength) {
   const qsizetype n = fileName.size();
   const qsizetype dot = fileName.lastIndexOf(u'.');
-  if (dot <= 0) return fileName;
+  if (dot <= 0) return fileName.toString();
   const qsizetype extensionLength = n - dot - 1;
-  if (maxExtensionLength >= 0 && extensionLength > maxExtensionLength) return fileName;
-  return fileName.left(dot);
+  if (maxExtensionLength >= 0 && extensionLength > maxExtensionLength) return fileName.toString();
+  return fileName.left(dot).toString();
+}
+
+// `dirPath` followed by the decoded `name`, in one allocation of exactly the right size for
+// the usual ASCII names.
+QString JoinPath(const QString& dirPath, std::string_view name) {
+  const qsizetype dirLength = dirPath.size();
+  QString path(dirLength + static_cast<qsizetype>(name.size()), Qt::Uninitialized);
+  char16_t* out = reinterpret_cast<char16_t*>(path.data());
+  std::copy_n(reinterpret_cast<const char16_t*>(dirPath.constData()), dirLength, out);
+  out += dirLength;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) return dirPath + DecodeFileName(name);
+    *out++ = byte;
+  }
+  return path;
 }
 
 // True when the name has a non-empty extension: the loader only takes such files.
-bool HasExtension(const QString& fileName) {
+bool HasExtension(QStringView fileName) {
   const qsizetype dot = fileName.lastIndexOf(u'.');
   return dot >= 0 && dot + 1 < fileName.size();
 }
@@ -123,9 +140,11 @@ class DirectoryWalk {
   void AdmitListed(int dirFd, const QString& dirPath, std::string& pathBytes, std::string_view name,
                    const FileFacts* known) {
     if (!HasExtension(name)) return;
-    const QString fileName = DecodeFileName(name);
-    const QString path = dirPath + fileName;
+    const QString path = JoinPath(dirPath, name);
     if (list_.ContainsPath(path)) return;
+    // The file part of the path, borrowed rather than copied; it does not outlive `path`.
+    const QString fileName =
+        QString::fromRawData(path.constData() + dirPath.size(), path.size() - dirPath.size());
     const size_t dirLength = pathBytes.size();
     pathBytes.append(name);
     FileFacts facts;
@@ -172,7 +191,7 @@ int32_t LastEntryId() {
 
 QString BaseName(const QString& path, int maxExtensionLength) {
   const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-  return StripExtension(path.mid(slash + 1), maxExtensionLength);
+  return StripExtension(QStringView(path).mid(slash + 1), maxExtensionLength);
 }
 
 QString ExtensionOf(const QString& path) {
@@ -213,7 +232,7 @@ qsizetype AddPaths(const QString& paths, FileList& list, const Preset& settings,
       const QString path = field.toString();
       if (IsDirectory(path)) {
         added += ScanDirectoryWith(path, settings.IncludeSubdirectories == 1, walk);
-      } else if (HasExtension(path.mid(path.lastIndexOf(u'/') + 1))) {
+      } else if (HasExtension(QStringView(path).mid(path.lastIndexOf(u'/') + 1))) {
         if (AdmitFile(path, list, settings) == 1) {
           ++added;
           if (onRowAdded) onRowAdded(list.At(list.Current));

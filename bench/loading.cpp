@@ -1,0 +1,194 @@
+// Loading a large tree: our loader against `find` printing size and time of every file on the
+// same tree, both with a warm cache, best of three. Prints both times, their ratio and the
+// memory the loaded list holds per entry.
+//
+//   bench_loading [files]        (or MERVANE_BENCH_FILES=files; default 200000, in 200 folders)
+
+#include "filelist/Loader.h"
+#include "platform/FileName.h"
+
+#include <QDir>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ftw.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+bool MakeTree(const std::string& root, long files, long folders) {
+  for (long d = 0; d < folders; ++d) {
+    char folder[64];
+    std::snprintf(folder, sizeof folder, "/dir%03ld", d);
+    const std::string dir = root + folder;
+    if (::mkdir(dir.c_str(), 0755) != 0) return false;
+    const long first = files * d / folders;
+    const long last = files * (d + 1) / folders;
+    for (long f = first; f < last; ++f) {
+      char name[64];
+      std::snprintf(name, sizeof name, "/photo_%07ld.jpg", f);
+      const int fd = ::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+      if (fd < 0) return false;
+      // A few bytes so that sizes differ, as in a real folder.
+      const std::string content(static_cast<size_t>(f % 97), 'x');
+      const bool written =
+          ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+      ::close(fd);
+      if (!written) return false;
+    }
+  }
+  return true;
+}
+
+int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path);
+}
+
+double CpuSeconds(int who) {
+  struct rusage usage {};
+  ::getrusage(who, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Wall-clock and processor time of one `find` over the tree; wall time < 0 when it failed.
+double RunFind(const std::string& root, double& cpu) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  std::string rootArg = root;
+  char find[] = "find";
+  char type[] = "-type";
+  char f[] = "f";
+  char printf[] = "-printf";
+  char format[] = "%s %T@\\n";
+  char* argv[] = {find, rootArg.data(), type, f, printf, format, nullptr};
+  const double cpuBefore = CpuSeconds(RUSAGE_CHILDREN);
+  const auto start = Clock::now();
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "find", &actions, nullptr, argv, environ) != 0) return -1;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const double elapsed = Seconds(start);
+  cpu = CpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+  posix_spawn_file_actions_destroy(&actions);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
+}
+
+long StatusKiB(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const size_t keyLength = std::strlen(key);
+  while (std::getline(status, line))
+    if (line.compare(0, keyLength, key) == 0) return std::atol(line.c_str() + keyLength + 1);
+  return -1;
+}
+
+void ResetPeakRss() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long files = 200000;
+  if (const char* env = std::getenv("MERVANE_BENCH_FILES")) files = std::atol(env);
+  if (argc > 1) files = std::atol(argv[1]);
+  if (files < 1) files = 1;
+  const long folders = std::min<long>(200, files);
+
+  std::string root = QDir::tempPath().toStdString() + "/mervane-bench-XXXXXX";
+  if (::mkdtemp(root.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  std::printf("tree: %ld files in %ld folders under %s\n", files, folders, root.c_str());
+  const auto made = Clock::now();
+  if (!MakeTree(root, files, folders)) {
+    std::perror("creating the tree");
+    ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+    return 1;
+  }
+  std::printf("created in %.2f s\n", Seconds(made));
+
+  Preset settings;
+  settings.IncludeSubdirectories = 1;
+  const QString paths = DecodeFileName(root);
+
+  // Warm the cache for both sides before anything is timed.
+  double cpu = 0;
+  RunFind(root, cpu);
+  {
+    FileList warm;
+    LoadFlags flags;
+    AddPaths(paths, warm, settings, flags);
+  }
+
+  double bestFind = 1e9;
+  double bestLoad = 1e9;
+  double bestFindCpu = 1e9;
+  double bestLoadCpu = 1e9;
+  qsizetype loaded = 0;
+  size_t retainedBytes = 0;
+  long peakKiB = 0;
+  for (int round = 0; round < 3; ++round) {
+    const double findTime = RunFind(root, cpu);
+    if (findTime < 0) {
+      std::fprintf(stderr, "find failed\n");
+      return 1;
+    }
+    bestFind = std::min(bestFind, findTime);
+    bestFindCpu = std::min(bestFindCpu, cpu);
+
+    ::malloc_trim(0);
+    const size_t heapBefore = mallinfo2().uordblks;
+    const long rssBefore = StatusKiB("VmRSS:");
+    ResetPeakRss();
+    FileList list;
+    LoadFlags flags;
+    const double cpuBefore = CpuSeconds(RUSAGE_SELF);
+    const auto start = Clock::now();
+    loaded = AddPaths(paths, list, settings, flags);
+    bestLoad = std::min(bestLoad, Seconds(start));
+    bestLoadCpu = std::min(bestLoadCpu, CpuSeconds(RUSAGE_SELF) - cpuBefore);
+    retainedBytes = mallinfo2().uordblks - heapBefore;
+    peakKiB = StatusKiB("VmHWM:") - rssBefore;
+  }
+
+  std::printf("entries loaded:  %lld\n", static_cast<long long>(loaded));
+  std::printf("find:            %.3f s (best of 3)\n", bestFind);
+  std::printf("AddPaths:        %.3f s (best of 3)\n", bestLoad);
+  std::printf("ratio:           %.2f (target at most 1.5)\n", bestLoad / bestFind);
+  // Processor time is steadier than wall time on a machine that others share.
+  std::printf("processor time:  find %.3f s, AddPaths %.3f s, ratio %.2f\n", bestFindCpu,
+              bestLoadCpu, bestLoadCpu / bestFindCpu);
+  if (loaded > 0) {
+    std::printf("heap per entry:  %.0f bytes (held by the loaded list; target under 600)\n",
+                static_cast<double>(retainedBytes) / static_cast<double>(loaded));
+    std::printf("peak RSS growth: %.0f bytes per entry while loading\n",
+                static_cast<double>(peakKiB) * 1024.0 / static_cast<double>(loaded));
+  }
+  ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+  return loaded == files ? 0 : 1;
+}
