@@ -146,12 +146,14 @@ QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& 
   QString rest = templateText;
   QString result;
   if (!placeholder.isEmpty()) {
-    if (placeholder == QLatin1String("%PD%")) {
-      result = WithFinalSlash(folders.Desktop);
-    } else if (placeholder == QLatin1String("%PP%")) {
-      result = WithFinalSlash(folders.Documents);
-    } else if (placeholder == QLatin1String("%PC%")) {
-      result = WithFinalSlash(folders.Program);
+    if (placeholder != QLatin1String("%PF%")) {
+      const QString& folder = placeholder == QLatin1String("%PD%")   ? folders.Desktop
+                              : placeholder == QLatin1String("%PP%") ? folders.Documents
+                                                                     : folders.Program;
+      // Without its folder the template has no target: "%PD%" alone would otherwise become "/",
+      // the root, and "%PD%Out" a folder relative to wherever the program runs.
+      if (folder.isEmpty()) return {};
+      result = WithFinalSlash(folder);
     }
     rest = templateText.mid(4);
     if (rest.startsWith(QLatin1Char('\\')) || rest.startsWith(QLatin1Char('/'))) rest.remove(0, 1);

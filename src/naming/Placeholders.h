@@ -47,8 +47,9 @@ struct PathFolders {
 // Replaces a leading path placeholder by its folder ("%PF%" by nothing) and skips one separator
 // right after it, so "%PD%\Out" and "%PD%Out" both give the desktop followed by "Out". Every "\"
 // of the template is read as "/". A non-empty template gives a result that ends with "/"; "%PF%"
-// alone therefore gives "/", which stands for each file's own folder. The empty template gives
-// the empty text.
+// alone therefore gives "/", which stands for each file's own folder. The empty template, and a
+// template whose placeholder folder is empty (the system could not supply it), give the empty
+// text, which no directory check accepts.
 QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& folders);
 
 // Start value and digit count of the template's first counter group; -1 when it has none.

@@ -135,8 +135,13 @@ TEST(ResolvePathPlaceholders, Forms) {
   for (const auto& [templateText, expected] : rows) {
     EXPECT_EQ(ResolvePathPlaceholders(Q(templateText), folders), Q(expected)) << templateText;
   }
-  // A folder the system cannot supply leaves a relative rest, which the path check refuses.
-  EXPECT_EQ(ResolvePathPlaceholders(Q("%PD%\\Out"), PathFolders{}), Q("Out/"));
+  // A folder the system cannot supply gives no target at all, never the root or a relative path.
+  for (const char* templateText : {"%PD%", "%PD%\\Out", "%PP%x", "%PC%\\"}) {
+    const QString resolved = ResolvePathPlaceholders(Q(templateText), PathFolders{});
+    EXPECT_EQ(resolved, QString()) << templateText;
+    EXPECT_FALSE(CheckDirectoryPath(resolved, false)) << templateText;
+  }
+  EXPECT_EQ(ResolvePathPlaceholders(Q("%PF%x"), PathFolders{}), Q("x/"));
   // A real folder name may hold "\"; only the template's own "\" is a separator.
   EXPECT_EQ(ResolvePathPlaceholders(Q("%PD%x\\y"), PathFolders{Q("/a\\b/"), {}, {}}),
             Q("/a\\b/x/y/"));
