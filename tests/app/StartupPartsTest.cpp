@@ -104,38 +104,6 @@ TEST(Folders, ProgramAndCurrentFolder) {
   EXPECT_TRUE(SetCurrentFolder(before));
 }
 
-TEST(Folders, ConfigHomeAndFinalSlash) {
-  struct Case {
-    const char* configHome;  // nullptr: unset
-    const char* home;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"/x/config", "/home/u", "/x/config/"},      {"/x/config/", "/home/u", "/x/config/"},
-      {"relative", "/home/u", "/home/u/.config/"}, {"", "/home/u/", "/home/u/.config/"},
-      {nullptr, "/home/u", "/home/u/.config/"},
-  };
-  const std::string oldConfig =
-      std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-  const bool hadConfig = std::getenv("XDG_CONFIG_HOME") != nullptr;
-  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  for (const Case& c : cases) {
-    if (c.configHome)
-      ::setenv("XDG_CONFIG_HOME", c.configHome, 1);
-    else
-      ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("HOME", c.home, 1);
-    EXPECT_EQ(ConfigHomeFolder().toStdString(), c.expected) << (c.configHome ? c.configHome : "-");
-  }
-  if (hadConfig)
-    ::setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
-  else
-    ::unsetenv("XDG_CONFIG_HOME");
-  ::setenv("HOME", oldHome.c_str(), 1);
-  EXPECT_EQ(WithFinalSlash(QString()), QString());
-  EXPECT_EQ(WithFinalSlash(QStringLiteral("/a")), QStringLiteral("/a/"));
-}
-
 TEST(RemoveFolderWithFiles, FilesGoSubfoldersStayLinksAreNotFollowed) {
   TempDir dir;
   const std::string outside = dir.WriteFile("outside.txt", "keep");
@@ -172,11 +140,6 @@ TEST(ShutdownDeathTest, RemovesPreviewFolderOnlyWhenThisRunMadeIt) {
         testing::ExitedWithCode(kExitChecksStopped), "");
     EXPECT_EQ(PathExists(dir.Bytes() + "Mervane_Preview"), !created) << created;
   }
-}
-
-TEST(FatalMessage, ReasonAfterAnEmptyLine) {
-  EXPECT_EQ(FatalMessageText(QStringLiteral("Couldn't initialize program.")),
-            QStringLiteral("Fatal error!\r\n\r\nCouldn't initialize program."));
 }
 
 TEST(FatalExitDeathTest, WritesMessageToStandardErrorAndFails) {
