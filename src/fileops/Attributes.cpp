@@ -23,6 +23,11 @@ int32_t Normalized(int32_t word) {
   return bits == 0 ? kAttrNormal : bits;
 }
 
+bool NameIsDotted(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  return path.mid(slash + 1).startsWith(QLatin1Char('.'));
+}
+
 }  // namespace
 
 AttributeRequests AttributeRequestsFrom(const Preset& settings) {
@@ -35,6 +40,9 @@ AttributeRequests AttributeRequestsFrom(const Preset& settings) {
 }
 
 int ApplyAttributes(const QString& path, const AttributeRequests& requests, int32_t baseWord) {
+  // A name that begins with "." is hidden whatever the stored word says; clearing hidden
+  // cannot be done without renaming the file, and is reported rather than pretended.
+  if (requests.Hidden < 0 && NameIsDotted(path)) return 0;
   int32_t word = baseWord;
   if (word == 0) {
     word = ReadAttributes(path);

@@ -142,6 +142,11 @@ TEST(ApplyAttributesTest, FailuresAreReported) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   EXPECT_EQ(ApplyAttributes(DecodeFileName(fifo), {0, 0, 1, 0}, kAttrNormal), 0)
       << "archive cannot be stored on a FIFO";
+  const std::string dotted = dir.WriteFile(".config", "x");
+  EXPECT_EQ(ApplyAttributes(DecodeFileName(dotted), {-1, 0, 0, 0}, kAttrHidden), 0)
+      << "a leading dot keeps the file hidden";
+  EXPECT_EQ(ApplyAttributes(DecodeFileName(dotted), {1, 0, 0, 0}, kAttrHidden), 1);
+  EXPECT_EQ(ApplyAttributes(DecodeFileName(dotted), {0, 0, 0, 0}, kAttrHidden), 1);
 }
 
 TEST(ClearReadOnlyTest, Rows) {
