@@ -121,11 +121,13 @@ PatternMatch FindPattern(const QString& text, const QString& pattern, int start)
   }
 
   // Reused between calls: ReplaceAll and the batch call this for every file.
+  // A match only ever looks to the right, so the text before `start` plays no part.
   thread_local StarTable table;
-  table.Build(t, n, p, m);
-  for (int s = start - 1; s < n; ++s) {
+  const int skipped = start - 1;
+  table.Build(t + skipped, n - skipped, p, m);
+  for (int s = 0; s < n - skipped; ++s) {
     const int l = table.At(s);
-    if (l >= 0) return {s + 1, l};
+    if (l >= 0) return {skipped + s + 1, l};
   }
   return {};
 }
