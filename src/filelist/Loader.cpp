@@ -3,7 +3,6 @@
 #include "platform/Attributes.h"
 #include "platform/FileInfo.h"
 #include "platform/FileName.h"
-#include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
 
 #include <dirent.h>
@@ -227,18 +226,29 @@ qsizetype AddPaths(const QString& paths, FileList& list, const Preset& settings,
                    const RowAddedFn& onRowAdded) {
   DirectoryWalk walk(list, settings, flags, onRowAdded);
   qsizetype added = 0;
+  // Files chosen in a dialog mostly share their folder: their entries share its text too.
+  QString lastDirectory;
   for (const QStringView field : QStringView(paths).split(u'\n')) {
     if (!field.isEmpty()) {
       const QString path = field.toString();
-      if (IsDirectory(path)) {
-        added += ScanDirectoryWith(path, settings.IncludeSubdirectories == 1, walk);
-      } else if (HasExtension(QStringView(path).mid(path.lastIndexOf(u'/') + 1))) {
-        if (AdmitFile(path, list, settings) == 1) {
-          ++added;
-          if (onRowAdded) onRowAdded(list.At(list.Current));
+      const QByteArray encoded = EncodeFileName(path);
+      FileFacts facts;
+      // Anything else (no extension, nothing there) is skipped without a word.
+      if (ReadFileFacts(encoded.constData(), facts)) {
+        const qsizetype slash = path.lastIndexOf(u'/');
+        const QStringView fileName = QStringView(path).mid(slash + 1);
+        if (facts.Kind == FileKind::Directory) {
+          added += ScanDirectoryWith(path, settings.IncludeSubdirectories == 1, walk);
+        } else if (HasExtension(fileName) && !list.ContainsPath(path)) {
+          const QStringView directory = QStringView(path).left(slash + 1);
+          if (directory != lastDirectory) lastDirectory = directory.toString();
+          if (const FileEntry* entry = AdmitWithFacts(path, lastDirectory, fileName.toString(),
+                                                      encoded.constData(), facts, list, settings)) {
+            ++added;
+            if (onRowAdded) onRowAdded(*entry);
+          }
         }
       }
-      // Anything else (no extension, nothing there) is skipped without a word.
     }
     if (walk.Stopped()) break;
   }

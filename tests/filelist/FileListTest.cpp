@@ -97,6 +97,23 @@ TEST(FileList, CursorFollowsItsEntry) {
   EXPECT_EQ(list.Current, -1);
 }
 
+TEST(FileList, CursorSetBetweenRemovalsIsAPositionInListOrder) {
+  // The window walks rows from the last to the first and may move the cursor meanwhile; every
+  // reading of At(Current) must name the entry at that position of the list as it is now.
+  FileList list = ListOf(8);
+  list.RemoveById(2);
+  list.RemoveById(3);
+  list.Current = 2;  // id 5 in the list 1 4 5 6 7 8
+  EXPECT_EQ(list.At(list.Current).Id, 5);
+  list.RemoveById(8);
+  list.RemoveById(1);
+  EXPECT_EQ(list.At(list.Current).Id, 5);
+  list.Current = 0;
+  list.RemoveById(6);
+  EXPECT_EQ(list.At(list.Current).Id, 4);
+  EXPECT_EQ(Ids(list), (std::vector<int32_t>{4, 5, 7}));
+}
+
 TEST(FileList, ReorderAppliesPermutationAndRejectsOthers) {
   FileList list = ListOf(5);
   list.Current = 1;  // id 2

@@ -104,6 +104,23 @@ TEST(Loader, SinglePathsFollowTheSameRules) {
   EXPECT_EQ(Loaded(second, dir), std::vector<std::string>{"a.txt"});
 }
 
+TEST(Loader, DirectoryGivenWithFinalSlashAndBackslashNames) {
+  TempDir dir;
+  dir.WriteFile("d/a\\b.txt");  // a backslash is an ordinary character of a name here
+  FileList list;
+  Load(dir, list, Settings(false, false), "d/");
+  ASSERT_EQ(list.Count(), 1);
+  const FileEntry& e = list.At(0);
+  EXPECT_EQ(e.Path, Q(dir.Bytes() + "d/a\\b.txt"));
+  EXPECT_EQ(e.Directory, Q(dir.Bytes() + "d/"));
+  EXPECT_EQ(e.Name, QStringLiteral("a\\b"));
+  // The same file handed in by itself gets the same fields.
+  FileList single;
+  ASSERT_EQ(AdmitFile(e.Path, single, Settings(false, false)), 1);
+  EXPECT_EQ(single.At(0).Directory, e.Directory);
+  EXPECT_EQ(single.At(0).Name, e.Name);
+}
+
 TEST(Loader, CaseDifferentPathsAreTwoEntries) {
   TempDir dir;
   dir.WriteFile("x.txt");
