@@ -190,10 +190,12 @@ int WriteFatWord(const char* encodedPath, uint32_t word) {
   return err;
 }
 
+// Samba reads a bare hex text as the attribute word when its NUL ends the value; without the
+// NUL its decoder looks for a binary record after the text and discards the value.
 QByteArray DosAttribText(uint32_t word) {
   char text[16];
-  const int n = std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(word));
-  return QByteArray(text, n);
+  const int n = std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(word));
+  return QByteArray(text, n + 1);
 }
 
 }  // namespace

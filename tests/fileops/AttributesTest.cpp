@@ -24,7 +24,8 @@ bool HasXattrs(const std::string& path) {
 std::string Stored(const std::string& path) {
   char value[64];
   const ssize_t n = ::getxattr(path.c_str(), "user.DOSATTRIB", value, sizeof value);
-  return n < 0 ? std::string("-") : std::string(value, static_cast<size_t>(n));
+  if (n <= 0) return "-";
+  return std::string(value, static_cast<size_t>(n - 1));  // without Samba's closing NUL
 }
 
 mode_t Mode(const std::string& path) {

@@ -21,9 +21,14 @@ bool XattrsSupported(const std::string& path) {
   return true;
 }
 
+// The stored value as Samba reads it: the hex text with its terminating NUL.
 std::string StoredWord(const std::string& path) {
   const XattrValue value = GetXattr(path.c_str(), "user.DOSATTRIB");
-  return value.Ok() ? value.Value.toStdString() : std::string("<none>");
+  if (!value.Ok()) return "<none>";
+  std::string text = value.Value.toStdString();
+  if (text.empty() || text.back() != '\0') return "<no NUL: " + text + ">";
+  text.pop_back();
+  return text;
 }
 
 mode_t Mode(const std::string& path) {
