@@ -234,6 +234,34 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Gives one directory entry a name that the file system considers equal to its current one
+// (a change of letter case where names are compared without case). rename() would see the
+// same file on both sides and do nothing, so the entry goes through a temporary name; if the
+// second step fails it gets its old name back.
+int RenameThroughTemporaryName(const QByteArray& from, const QByteArray& to) {
+  const SplitPath source = Split(from);
+  static std::atomic<unsigned> counter{0};
+  std::string temporary;
+  int err = EEXIST;
+  for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/.mervane-rename-%d-%u.tmp", static_cast<int>(::getpid()),
+                  counter.fetch_add(1));
+    temporary = source.Directory + name;
+    err =
+        ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, temporary.c_str(), RENAME_NOREPLACE) == 0
+            ? 0
+            : errno;
+  }
+  if (err != 0) return err;
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  err = errno;
+  ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, from.constData(), RENAME_NOREPLACE);
+  return err;
+}
+
 FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to) {
   FileOpResult result;
   result.Copied = true;
@@ -310,8 +338,7 @@ FileOpResult MoveFile(const QString& from, const QString& to) {
     }, b{};
     if (::lstat(f.constData(), &a) == 0 && ::lstat(t.constData(), &b) == 0 && SameEntry(a, b) &&
         a.st_nlink == 1) {
-      if (::rename(f.constData(), t.constData()) == 0) return {};
-      return {errno, false};
+      return {RenameThroughTemporaryName(f, t), false};
     }
     return {EEXIST, false};
   }
