@@ -133,6 +133,7 @@ TEST(FileOpsTest, MoveOntoItselfUnderAnotherSpellingSucceeds) {
   const FileOpResult result = MoveFile(Q(from), Q(respelled));
   EXPECT_TRUE(result.Ok()) << result.Error;
   EXPECT_EQ(ReadFileBytes(from), "alpha");
+  EXPECT_EQ(Listing(dir.Bytes() + "sub"), std::set<std::string>{"a.txt"});
 }
 
 TEST(FileOpsTest, MoveFailuresLeaveTheSource) {
