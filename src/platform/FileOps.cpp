@@ -186,11 +186,17 @@ int CopyUserXattrs(int src, int dst) {
 }
 
 // The complete copy of the open regular file `src` into a new temporary file in `dirFd`.
-int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp, bool sync) {
+// A move keeps the owner as well, where the process may set it (a copy belongs to whoever
+// made it, as with cp); the owner goes first because a change of owner clears set-id bits.
+enum class CopyKind : uint8_t { Copy, Move };
+
+int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp, CopyKind kind,
+                 bool sync) {
   if (const int err = temp.Create(dirFd); err != 0) return err;
   const int dst = temp.Fd();
   if (const int err = CopyContent(src, dst); err != 0) return err;
   if (const int err = CopyUserXattrs(src, dst); err != 0) return err;
+  if (kind == CopyKind::Move) ::fchown(dst, srcStat.st_uid, srcStat.st_gid);
   if (::fchmod(dst, srcStat.st_mode & 07777) != 0) return errno;
   const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
   if (::futimens(dst, times) != 0) return errno;
@@ -270,6 +276,11 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to)
   if (!dir.Valid()) return {errno, true};
   struct stat lst {};
   if (::lstat(from.constData(), &lst) != 0) return {errno, true};
+  // The source must be removable before a large copy is worth making.
+  const SplitPath source = Split(from);
+  if (::faccessat(AT_FDCWD, source.Directory.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    return {errno, true};
+  }
   // Checked before any copying so that an existing target costs nothing.
   struct stat existing {};
   if (::fstatat(dir.Get(), target.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -296,7 +307,8 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to)
     Fd src;
     struct stat st {};
     if (const int err = OpenSourceFile(from.constData(), src, st); err != 0) return {err, true};
-    if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, true); err != 0) {
+    if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, CopyKind::Move, true);
+        err != 0) {
       return {err, true};
     }
   }
@@ -372,7 +384,8 @@ FileOpResult CopyFile(const QString& from, const QString& to) {
   TempFile temp;
   // A replaced file must not be lost to a crash before the new content is on disk; a new
   // name can do without the cost of a sync.
-  if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, replacing); err != 0) {
+  if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, CopyKind::Copy, replacing);
+      err != 0) {
     return {err, false};
   }
   if (::renameat(dir.Get(), temp.Name().c_str(), dir.Get(), target.Name.c_str()) != 0) {
