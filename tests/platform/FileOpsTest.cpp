@@ -172,7 +172,9 @@ TEST(FileOpsTest, MoveAcrossFileSystemsCopiesSyncsThenRemovesSource) {
   std::fclose(f);
   // Only root can give a file away; anyone else keeps their own files' owner anyway.
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(from.c_str(), 4242, 4343), 0);
+  if (root) {
+    ASSERT_EQ(::chown(from.c_str(), 4242, 4343), 0);
+  }
   ::chmod(from.c_str(), 0640);
   SetTimes(from, 1400000000, 987654321);
   const bool xattrs = HasXattrs(from) && HasXattrs(dir.Bytes());
