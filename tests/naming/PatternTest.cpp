@@ -142,12 +142,6 @@ TEST(FindPattern, HostilePatternGivesTheRightAnswer) {
   EXPECT_TRUE(MatchWholeList(as + QLatin1Char('b'), Q("x|*a*a*a*a*a*a*a*a*a*a*b"), true));
 }
 
-TEST(SplitPatternList, FinalBarIsImplied) {
-  EXPECT_EQ(SplitPatternList(Q("a|b")), SplitPatternList(Q("a|b|")));
-  EXPECT_EQ(SplitPatternList(Q("a|b|")), (QStringList{Q("a"), Q("b")}));
-  EXPECT_EQ(SplitPatternList(Q("a||b")), (QStringList{Q("a"), QString(), Q("b")}));
-}
-
 struct WholeRow {
   const char* text;
   const char* list;
@@ -223,13 +217,6 @@ TEST(ReplaceAll, Table) {
               Q(row.expected))
         << row.text << " / " << row.list << " -> " << row.replacement;
   }
-}
-
-TEST(ReplaceAll, GrowingReplacementsEndOnLongText) {
-  const QString text(2000, QLatin1Char('a'));
-  const QString result = ReplaceAll(text, Q("a|aa"), Q("aaa"), true);
-  // "a" -> "aaa" once per original character; then "aa" -> "aaa" over the grown text.
-  EXPECT_EQ(result.size(), 6000 / 2 * 3);
 }
 
 }  // namespace
