@@ -27,7 +27,8 @@ const std::array<QString, 4>& PathPlaceholders() {
   return list;
 }
 
-// Lower case of one ASCII-or-not unit, the same mapping as the rest of the engine.
+// Compares unit by unit with both sides lower-cased, like every case-insensitive comparison of
+// the engine.
 bool EqualsIgnoringCase(QStringView text, QStringView upperPlaceholder) {
   if (text.size() != upperPlaceholder.size()) return false;
   for (qsizetype i = 0; i < text.size(); ++i) {
