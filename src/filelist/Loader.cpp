@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,24 +61,29 @@ bool HasExtension(std::string_view name) {
   return dot != std::string_view::npos && dot + 1 < name.size();
 }
 
-FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const QString& fileName,
-                          const char* encodedPath, const FileFacts& facts, FileList& target,
-                          const Preset& settings) {
-  // A FIFO, socket or device is never a file to work on (reading a FIFO would hang a checksum):
-  // it counts as a system file. Missing paths and directories are no files either.
-  if (facts.Kind != FileKind::Regular) return nullptr;
-  const int32_t attributes = AttributesFromStat(encodedPath, facts.Stat, fileName);
-  if (attributes >= 0) {
-    if ((attributes & kAttrSystem) != 0) return nullptr;
-    if ((attributes & kAttrHidden) != 0 && settings.IncludeHidden == 0) return nullptr;
-  }
+constexpr int32_t kRejected = std::numeric_limits<int32_t>::min();
 
+// The attribute word of a file that may be loaded, or kRejected. A FIFO, socket or device is
+// never a file to work on (reading a FIFO would hang a checksum): it counts as a system file.
+// Missing paths and directories are no files either.
+int32_t AdmissionWord(const char* encodedPath, const FileFacts& facts, const QString& fileName,
+                      const Preset& settings) {
+  if (facts.Kind != FileKind::Regular) return kRejected;
+  const int32_t attributes = AttributesFromStat(encodedPath, facts.Stat, fileName);
+  if (attributes < 0) return kAttrNormal;
+  if ((attributes & kAttrSystem) != 0) return kRejected;
+  if ((attributes & kAttrHidden) != 0 && settings.IncludeHidden == 0) return kRejected;
+  return attributes;
+}
+
+FileEntry& AppendEntry(const QString& path, const QString& directory, QStringView fileName,
+                       int32_t attributes, const FileFacts& facts, FileList& target) {
   FileEntry entry;
   entry.Id = TakeNextEntryId();
   entry.Path = path;
   entry.Directory = directory;
   entry.Name = StripExtension(fileName, -1);
-  entry.Attributes = attributes < 0 ? kAttrNormal : attributes;
+  entry.Attributes = attributes;
   entry.Size = facts.Size;
   entry.CreatedTime = facts.Created;
   entry.ModifiedTime = facts.Modified;
@@ -83,7 +91,49 @@ FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const Q
   entry.Created = LocalDateFromUnix(facts.Created.Seconds);
   entry.Modified = LocalDateFromUnix(facts.Modified.Seconds);
   entry.LastAccess = LocalDateFromUnix(facts.Accessed.Seconds);
-  return &target.Append(std::move(entry));
+  return target.Append(std::move(entry));
+}
+
+FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const QString& fileName,
+                          const char* encodedPath, const FileFacts& facts, FileList& target,
+                          const Preset& settings) {
+  const int32_t word = AdmissionWord(encodedPath, facts, fileName, settings);
+  if (word == kRejected) return nullptr;
+  return &AppendEntry(path, directory, fileName, word, facts, target);
+}
+
+// Runs fn(0) .. fn(count - 1) on a few threads when there is enough to share. Reading a file's
+// facts is a system call or two that waits on the kernel, so several can be under way at once.
+template <typename Fn>
+void ForEachShared(size_t count, const Fn& fn) {
+  constexpr size_t kPerThread = 64;
+  constexpr size_t kSlice = 16;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t threads = std::min({cores, size_t{4}, count / kPerThread});
+  if (threads <= 1) {
+    for (size_t i = 0; i < count; ++i) fn(i);
+    return;
+  }
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (;;) {
+      const size_t begin = next.fetch_add(kSlice, std::memory_order_relaxed);
+      if (begin >= count) return;
+      const size_t end = std::min(begin + kSlice, count);
+      for (size_t i = begin; i < end; ++i) fn(i);
+    }
+  };
+  std::vector<std::thread> helpers;
+  helpers.reserve(threads - 1);
+  for (size_t t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the calling thread does the rest
+    }
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
 }
 
 // One walk of the loader: the list, its settings and the state shared by every level.
@@ -97,67 +147,122 @@ class DirectoryWalk {
   bool Stopped() const { return flags_.LoadStop.load(std::memory_order_relaxed) == 1; }
 
   // `dirPath` ends with "/"; `dirBytes` is the same path as the file system spells it.
-  void Scan(int parentFd, const char* openName, const QString& dirPath, const std::string& dirBytes,
+  // Returns false when the walk was stopped.
+  bool Scan(int parentFd, const char* openName, const QString& dirPath, const std::string& dirBytes,
             bool recurse) {
     DirectoryReader reader;
-    if (reader.Open(parentFd, openName) != 0) return;  // unreadable directories are skipped
+    if (reader.Open(parentFd, openName) != 0) return true;  // unreadable directories are skipped
     for (const auto& [dev, ino] : active_) {
-      if (dev == reader.Device() && ino == reader.Inode()) return;  // a link back into its tree
+      if (dev == reader.Device() && ino == reader.Inode()) return true;  // a link back up
     }
     active_.emplace_back(reader.Device(), reader.Inode());
-
-    DirectoryReader::Item item{};
-    std::string pathBytes = dirBytes;
-    FileFacts facts;
-    while (reader.Next(item)) {
-      bool isDirectory = item.Type == DT_DIR;
-      bool haveFacts = false;
-      if (item.Type == DT_LNK || item.Type == DT_UNKNOWN) {
-        // A link counts as what it leads to; some file systems do not report types at all.
-        if (ReadFileFactsAt(reader.Fd(), std::string(item.Name).c_str(), facts)) {
-          haveFacts = true;
-          isDirectory = facts.Kind == FileKind::Directory;
+    bool more = true;
+    bool go = true;
+    // The directory is read a batch at a time: the batch's files are stat'ed together, then
+    // admitted (and subdirectories walked) in the order the directory lists them.
+    std::vector<Listed> batch;
+    std::string names;
+    while (go && more) {
+      more = ReadBatch(reader, dirPath, recurse, batch, names);
+      ForEachShared(batch.size(), [&](size_t i) {
+        ReadFacts(reader.Fd(), dirBytes, dirPath.size(), names, batch[i]);
+      });
+      for (const Listed& listed : batch) {
+        const char* name = names.data() + listed.NameOffset;
+        const bool isDirectory =
+            listed.Type == DT_DIR || (listed.HaveFacts && listed.Facts.Kind == FileKind::Directory);
+        if (isDirectory) {
+          if (recurse) {
+            const std::string_view nameView(name, listed.NameLength);
+            const QString subPath = JoinPath(dirPath, nameView) + u'/';
+            std::string subBytes = dirBytes;
+            subBytes.append(nameView).push_back('/');
+            if (!Scan(reader.Fd(), name, subPath, subBytes, true)) go = false;
+          }
+        } else if (!listed.Path.isEmpty() && listed.HaveFacts && listed.Word != kRejected &&
+                   !list_.ContainsPath(listed.Path)) {
+          const QStringView fileName = QStringView(listed.Path).mid(dirPath.size());
+          FileEntry& entry =
+              AppendEntry(listed.Path, dirPath, fileName, listed.Word, listed.Facts, list_);
+          ++added_;
+          if (onRowAdded_) onRowAdded_(entry);
+        }
+        if (!go || Stopped()) {
+          go = false;
+          break;
         }
       }
-      if (isDirectory) {
-        if (recurse) {
-          const QString subPath = dirPath + DecodeFileName(item.Name) + u'/';
-          std::string subBytes = dirBytes;
-          subBytes.append(item.Name).push_back('/');
-          Scan(reader.Fd(), std::string(item.Name).c_str(), subPath, subBytes, true);
-        }
-      } else if (item.Type == DT_REG || haveFacts) {
-        AdmitListed(reader.Fd(), dirPath, pathBytes, item.Name, haveFacts ? &facts : nullptr);
-      }
-      // FIFOs, sockets and devices listed as such are system files: never admitted.
-      if (Stopped()) break;
     }
     active_.pop_back();
+    return go;
   }
 
  private:
-  void AdmitListed(int dirFd, const QString& dirPath, std::string& pathBytes, std::string_view name,
-                   const FileFacts* known) {
-    if (!HasExtension(name)) return;
-    const QString path = JoinPath(dirPath, name);
-    if (list_.ContainsPath(path)) return;
-    // The file part of the path, borrowed rather than copied; it does not outlive `path`.
+  // One name of a directory batch, with what was learned about it.
+  struct Listed {
+    size_t NameOffset = 0;  // into the batch's name store, NUL-terminated there
+    uint32_t NameLength = 0;
+    unsigned char Type = DT_UNKNOWN;
+    bool NeedsFacts = false;
+    bool HaveFacts = false;
+    QString Path;  // set for a file that may be admitted
+    int32_t Word = kRejected;
+    FileFacts Facts;
+  };
+
+  static constexpr size_t kBatchSize = 1024;
+
+  // Fills the batch with the next names worth a look; false when the directory is exhausted.
+  bool ReadBatch(DirectoryReader& reader, const QString& dirPath, bool recurse,
+                 std::vector<Listed>& batch, std::string& names) {
+    batch.clear();
+    names.clear();
+    DirectoryReader::Item item{};
+    while (batch.size() < kBatchSize) {
+      if (!reader.Next(item)) return false;
+      Listed listed;
+      listed.Type = item.Type;
+      switch (item.Type) {
+        case DT_DIR:
+          if (!recurse) continue;
+          break;
+        case DT_REG:
+          // Only names with an extension are loaded: no need to look at the others.
+          if (!HasExtension(item.Name)) continue;
+          listed.Path = JoinPath(dirPath, item.Name);
+          if (list_.ContainsPath(listed.Path)) continue;
+          listed.NeedsFacts = true;
+          break;
+        case DT_LNK:
+        case DT_UNKNOWN:
+          // A link counts as what it leads to; some file systems do not report types at all.
+          listed.NeedsFacts = true;
+          if (HasExtension(item.Name)) listed.Path = JoinPath(dirPath, item.Name);
+          break;
+        default:
+          continue;  // FIFOs, sockets and devices listed as such are system files
+      }
+      listed.NameOffset = names.size();
+      listed.NameLength = static_cast<uint32_t>(item.Name.size());
+      names.append(item.Name).push_back('\0');
+      batch.push_back(std::move(listed));
+    }
+    return true;
+  }
+
+  // Runs on any thread: touches only its own element and reads the rest.
+  void ReadFacts(int dirFd, const std::string& dirBytes, qsizetype dirLength,
+                 const std::string& names, Listed& listed) const {
+    if (!listed.NeedsFacts) return;
+    const char* name = names.data() + listed.NameOffset;
+    listed.HaveFacts = ReadFileFactsAt(dirFd, name, listed.Facts);
+    if (!listed.HaveFacts || listed.Path.isEmpty() || listed.Facts.Kind == FileKind::Directory)
+      return;
+    std::string encodedPath = dirBytes;
+    encodedPath.append(name, listed.NameLength);
     const QString fileName =
-        QString::fromRawData(path.constData() + dirPath.size(), path.size() - dirPath.size());
-    const size_t dirLength = pathBytes.size();
-    pathBytes.append(name);
-    FileFacts facts;
-    const FileFacts* use = known;
-    if (use == nullptr) {
-      ReadFileFactsAt(dirFd, pathBytes.c_str() + dirLength, facts);
-      use = &facts;
-    }
-    if (FileEntry* entry =
-            AdmitWithFacts(path, dirPath, fileName, pathBytes.c_str(), *use, list_, settings_)) {
-      ++added_;
-      if (onRowAdded_) onRowAdded_(*entry);
-    }
-    pathBytes.resize(dirLength);
+        QString::fromRawData(listed.Path.constData() + dirLength, listed.Path.size() - dirLength);
+    listed.Word = AdmissionWord(encodedPath.c_str(), listed.Facts, fileName, settings_);
   }
 
   FileList& list_;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -191,6 +192,38 @@ TEST(Loader, StopKeepsWhatWasAdmitted) {
   EXPECT_EQ(LoadPaths(paths, again, Settings(true, false), flags), 21);
   EXPECT_EQ(flags.LoadBusy.load(), 0);
   EXPECT_EQ(flags.LoadStop.load(), 0);
+}
+
+TEST(Loader, LargeFolderKeepsListingOrderAndStopsOnTime) {
+  // Enough files that the folder is read in several batches, each stat'ed on several threads.
+  TempDir dir;
+  for (int i = 0; i < 2500; ++i) dir.WriteFile("big/n" + std::to_string(i) + ".txt");
+  dir.WriteFile("big/inner/zz.txt");
+  std::vector<std::string> listed;  // the order in which the folder lists its names
+  DIR* stream = ::opendir((dir.Bytes() + "big").c_str());
+  ASSERT_NE(stream, nullptr);
+  while (const dirent* d = ::readdir(stream)) {
+    const std::string name = d->d_name;
+    if (name == "." || name == "..") continue;
+    listed.push_back(name == "inner" ? "big/inner/zz.txt" : "big/" + name);
+  }
+  ::closedir(stream);
+
+  FileList list;
+  Load(dir, list, Settings(true, false), "big");
+  std::vector<std::string> loaded;
+  for (const FileEntry& e : list)
+    loaded.push_back(EncodeFileName(e.Path).toStdString().substr(dir.Bytes().size()));
+  EXPECT_EQ(loaded, listed);
+
+  FileList stopped;
+  LoadFlags flags;
+  int rows = 0;
+  const RowAddedFn onRow = [&](const FileEntry&) {
+    if (++rows == 1500) flags.LoadStop.store(1);
+  };
+  EXPECT_EQ(AddPaths(Q(dir.Bytes() + "big"), stopped, Settings(true, false), flags, onRow), 1500);
+  EXPECT_EQ(stopped.Count(), 1500);
 }
 
 TEST(Loader, IdsGrowAndContinueAfterClearing) {
