@@ -86,7 +86,7 @@ void Shutdown(int exitCode) {
   AppState& app = App();
   // The console needs no restoring: the program never changes its modes. The window and its
   // icons and fonts are released by the window build before it returns.
-  if (app.PreviewFolderCreated && !app.PreviewFolder.isEmpty())
+  if (app.PreviewFolderCreated && IsOwnFolder(app.PreviewFolder))
     RemoveFolderWithFiles(app.PreviewFolder);
   std::fflush(stdout);
   std::fflush(stderr);

@@ -68,3 +68,10 @@ bool MakePrivateFolderPath(const QString& folder) {
   struct stat st {};
   return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
+
+bool IsOwnFolder(const QString& folder) {
+  QByteArray path = EncodeFileName(folder);
+  while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+  struct stat st {};
+  return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}

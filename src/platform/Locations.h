@@ -19,3 +19,8 @@ int RemoveFolderWithFiles(const QString& folder);
 // Creates every missing folder of an absolute path, for the owner alone (the desktop standards
 // ask that of the configuration folder). True when the path is a directory afterwards.
 bool MakePrivateFolderPath(const QString& folder);
+
+// A real directory (not a link to one) that belongs to the user running the program. Folders
+// with well-known names in a shared temporary folder must pass this before anything in them is
+// deleted: another user could have put a link there.
+bool IsOwnFolder(const QString& folder);

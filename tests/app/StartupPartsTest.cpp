@@ -142,6 +142,22 @@ TEST(ShutdownDeathTest, RemovesPreviewFolderOnlyWhenThisRunMadeIt) {
   }
 }
 
+TEST(ShutdownDeathTest, NeverFollowsALinkPlantedAsPreviewFolder) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  TempDir dir;
+  dir.WriteFile("victim/important.txt", "keep");
+  ASSERT_EQ(::symlink((dir.Bytes() + "victim").c_str(), (dir.Bytes() + "Mervane_Preview").c_str()),
+            0);
+  EXPECT_EXIT(
+      {
+        App().PreviewFolder = dir.Path() + QLatin1String("Mervane_Preview/");
+        App().PreviewFolderCreated = true;
+        Shutdown(kExitOk);
+      },
+      testing::ExitedWithCode(kExitOk), "");
+  EXPECT_EQ(ReadFileBytes(dir.Bytes() + "victim/important.txt"), "keep");
+}
+
 TEST(FatalExitDeathTest, WritesMessageToStandardErrorAndFails) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
