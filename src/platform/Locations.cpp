@@ -20,7 +20,15 @@ QString TempFolder() {
 }
 
 QString DesktopFolder() {
-  return WithFinalSlash(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+  QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  // Qt decodes $HOME as UTF-8 and turns other bytes into U+FFFD; put the home folder back in
+  // its lossless form so that the desktop of such an account can be written to.
+  QString home = EnvironmentPath("HOME");
+  while (home.size() > 1 && home.endsWith(QLatin1Char('/'))) home.chop(1);
+  const QString qtHome = QDir::homePath();
+  if (!home.isEmpty() && home != qtHome && desktop.startsWith(qtHome))
+    desktop = home + desktop.mid(qtHome.size());
+  return WithFinalSlash(desktop);
 }
 
 QString ConfigHomeFolder() {

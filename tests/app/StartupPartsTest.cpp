@@ -2,6 +2,7 @@
 #include "app/ExitCode.h"
 #include "app/ProductTitle.h"
 #include "app/Startup.h"
+#include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "platform/Locations.h"
 #include "platform/Process.h"
@@ -102,6 +103,24 @@ TEST(Folders, ProgramAndCurrentFolder) {
   EXPECT_EQ(CurrentFolder().toStdString(), std::string(buffer) + "/");
   EXPECT_FALSE(SetCurrentFolder(dir.Path() + QLatin1String("missing")));
   EXPECT_TRUE(SetCurrentFolder(before));
+}
+
+TEST(Folders, DesktopBelowAHomeWhoseNameIsNotUtf8) {
+  TempDir dir;
+  const std::string home = dir.MakeDir("caf\xE9");
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string oldConfig =
+      std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+  const bool hadConfig = std::getenv("XDG_CONFIG_HOME") != nullptr;
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (dir.Bytes() + "config").c_str(), 1);
+  const QString desktop = DesktopFolder();
+  ::setenv("HOME", oldHome.c_str(), 1);
+  if (hadConfig)
+    ::setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(EncodeFileName(desktop).toStdString(), home + "Desktop/");
 }
 
 TEST(RemoveFolderWithFiles, FilesGoSubfoldersStayLinksAreNotFollowed) {
