@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 namespace {
 
@@ -169,6 +170,7 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
   Working modified = FromEntry(entry.Modified, entry.ModifiedTime, kept);
   Working access = FromEntry(entry.LastAccess, entry.AccessTime, kept);
   FileTime currentCreation;
+  FileTime now;
 
   if (settings.ChangeDates == 1) {
     switch (settings.DateMode) {
@@ -179,7 +181,10 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
           created = Computed(0);
           created.OnTarget = true;  // unreadable: leave whatever the file has
         }
-        modified = Computed(NowAsLocalDate());
+        // The clock's own time, not a round trip through the local calendar, which is
+        // ambiguous in the hour that repeats when summer time ends.
+        now = {static_cast<int64_t>(::time(nullptr)), 0};
+        modified = {LocalDateFromUnix(now.Seconds), &now, false};
         break;
       case 1:
         created = modified = access = Computed(resolvedFixedDate);

@@ -322,3 +322,24 @@ TEST_F(DatesTest, LocalDatesAreConvertedThroughTheZone) {
 }
 
 }  // namespace
+
+namespace {
+
+// When summer time ends an hour repeats: its local date values are ambiguous. A recorded time
+// written back must stay the very second it was, not the first of the two.
+TEST_F(DatesTest, RecordedTimeInTheRepeatedHourIsKept) {
+  ::setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+  ::tzset();
+  TempDir dir;
+  const std::string path = dir.WriteFile("f", "x");
+  const time_t secondOneThirty = 1636270200;  // 2021-11-07 01:30 EST, after 01:30 EDT
+  SetTimes(path, {secondOneThirty, 0}, {secondOneThirty, 0});
+  const FileEntry entry = EntryOf(path);
+  SetTimes(path, {1700000000, 0}, {1700000000, 0});
+  Preset none;
+  WriteDates(DecodeFileName(path), entry, none, 0, TargetTimes::Fresh);
+  EXPECT_EQ(StatOf(path).st_mtim.tv_sec, secondOneThirty);
+  EXPECT_EQ(StatOf(path).st_atim.tv_sec, secondOneThirty);
+}
+
+}  // namespace
