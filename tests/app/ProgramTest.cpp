@@ -4,6 +4,8 @@
 
 #include "app/ProductTitle.h"
 #include "platform/InstanceLock.h"
+#include "settings/BuiltinPresets.h"
+#include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
 #include "support/TempDir.h"
 #include "texts/TextLoader.h"
@@ -302,6 +304,35 @@ TEST_F(Program, RelativePathsFromARemovedFolderAreIgnoredNotGuessed) {
   EXPECT_NE(r.out.find("Loaded files: 1\n"), std::string::npos) << r.out;
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
   EXPECT_FALSE(PathExists(dir_.Bytes() + "home/Desktop/output/a.txt"));
+}
+
+TEST_F(Program, PresetFromCommandLineElseStoredDefault) {
+  // A presets file whose stored default is position 2.
+  QList<Preset> presets = BuiltinPresets();
+  dir_.WriteFile(
+      "home/config/" + PlainTitle().toStdString() + "/Presets",
+      SerializePresets(presets, 2, FileNameTitle(), ProductTexts[kProductVersion]).toStdString());
+  struct Case {
+    const char* label;
+    QStringList args;
+    const char* expectedLine;
+  };
+  const Case cases[] = {
+      {"stored default", {QStringLiteral("-Console")}, "Preset: 2 -> \""},
+      {"command line wins",
+       {QStringLiteral("-Console"), QStringLiteral("-Preset=3")},
+       "Preset: 3 -> \""},
+      {"missing preset falls back to 0",
+       {QStringLiteral("-Console"), QStringLiteral("-Preset=9")},
+       "Preset: 0 -> \""},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run(c.args);
+    // No paths: the checks stop the run.
+    EXPECT_EQ(r.exitCode, 2) << c.label;
+    EXPECT_NE(r.out.find(std::string("\n") + c.expectedLine), std::string::npos) << c.label << "\n"
+                                                                                 << r.out;
+  }
 }
 
 }  // namespace
