@@ -185,6 +185,10 @@ int CopyUserXattrs(int src, int dst) {
   return 0;
 }
 
+bool IsMetadataUnsupported(int err) {
+  return err == EPERM || err == ENOTSUP || err == EOPNOTSUPP;
+}
+
 // The complete copy of the open regular file `src` into a new temporary file in `dirFd`.
 // A move keeps the owner as well, where the process may set it (a copy belongs to whoever
 // made it, as with cp); the owner goes first because a change of owner clears set-id bits.
@@ -197,9 +201,11 @@ int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp,
   if (const int err = CopyContent(src, dst); err != 0) return err;
   if (const int err = CopyUserXattrs(src, dst); err != 0) return err;
   if (kind == CopyKind::Move) ::fchown(dst, srcStat.st_uid, srcStat.st_gid);
-  if (::fchmod(dst, srcStat.st_mode & 07777) != 0) return errno;
+  // FAT and SMB media keep no Unix permissions and refuse most changes (EPERM, although the
+  // new file is ours): the content is what a copy owes there.
+  if (::fchmod(dst, srcStat.st_mode & 07777) != 0 && !IsMetadataUnsupported(errno)) return errno;
   const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
-  if (::futimens(dst, times) != 0) return errno;
+  if (::futimens(dst, times) != 0 && !IsMetadataUnsupported(errno)) return errno;
   if (sync && ::fsync(dst) != 0) return errno;
   return temp.CloseFile();
 }
