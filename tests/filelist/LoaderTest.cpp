@@ -61,6 +61,7 @@ TEST(Loader, AdmissionRulesInADirectory) {
   ASSERT_EQ(::mkfifo((dir.Bytes() + "pipe.fifo").c_str(), 0644), 0);
   ASSERT_EQ(::symlink("photo.jpg", (dir.Bytes() + "link.jpg").c_str()), 0);
   ASSERT_EQ(::symlink("missing.jpg", (dir.Bytes() + "dangling.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink("self.jpg", (dir.Bytes() + "self.jpg").c_str()), 0);  // a link loop
 
   struct Row {
     bool subdirectories;
@@ -91,6 +92,7 @@ TEST(Loader, SinglePathsFollowTheSameRules) {
   EXPECT_EQ(AdmitFile(Q(file), list, settings), 1);
   EXPECT_EQ(AdmitFile(Q(file), list, settings), 0);  // the same path twice
   EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "p.fifo"), list, settings), 0);
+  EXPECT_EQ(AdmitFile(QStringLiteral("/dev/null"), list, settings), 0);  // a device
   EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "nothing.txt"), list, settings), 0);
   EXPECT_EQ(AdmitFile(dir.Path(), list, settings), 0);
   EXPECT_EQ(AdmitFile(Q(dir.Bytes() + "sub"), list, settings), 0);
