@@ -196,7 +196,11 @@ int main(int argc, char** argv) {
   MakeFolderOfFiles(loopFolder, count);
   const double loop = PlainLoop(loopFolder, count);
   RemoveTree(loopFolder);
-  RemoveTree(root);
+  // MERVANE_BENCH_KEEP keeps the private world (settings included) for profiling by hand.
+  if (std::getenv("MERVANE_BENCH_KEEP"))
+    std::printf("kept %s\n", root.c_str());
+  else
+    RemoveTree(root);
 
   const double programWork = program - kProgramPauseSeconds;
   std::printf("program          %8.3f s  (%.3f s without the 1.5 s result pause)\n", program,

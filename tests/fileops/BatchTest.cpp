@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <string>
@@ -416,6 +417,41 @@ TEST(Batch, ProgressCountsThreeUnitsPerEntry) {
   t.flags_.ProgressEntry(name, folder);
   EXPECT_EQ(name, "b");
   EXPECT_EQ(folder, t.dir_.Path());
+}
+
+TEST(Batch, ChecksumsAskedForByTheTargetFolderAreComputed) {
+  Scene t;
+  t.dir_.WriteFile("hello.txt", "hello");
+  t.Load({"hello.txt"});
+  t.CopyInto("by-crc/%cc%/");
+  t.Run();
+  EXPECT_EQ(t.Statuses(), std::vector<int>{1});
+  EXPECT_EQ(t.Read("by-crc/3610A686/hello.txt"), "hello");
+}
+
+TEST(Batch, ZoneMarkLeavesOnlyTheFilesTheRunMade) {
+  Scene t;
+  const char* mark = "user.xdg.origin.url";
+  const std::string url = "https://example.org/";
+  t.dir_.WriteFile("new.txt", "new");
+  t.dir_.WriteFile("kept.txt", "kept source");
+  t.dir_.WriteFile("out/kept.txt", "kept target");
+  for (const char* file : {"new.txt", "kept.txt", "out/kept.txt"}) {
+    if (::setxattr((t.dir_.Bytes() + file).c_str(), mark, url.data(), url.size(), 0) != 0)
+      GTEST_SKIP() << "no user extended attributes here";
+  }
+  t.Load({"new.txt", "kept.txt"});
+  t.CopyInto("out/");
+  t.settings_.RemoveZoneMark = 1;
+  t.Run();
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 3}));
+  const auto hasMark = [&](const char* file) {
+    char value[64];
+    return ::getxattr((t.dir_.Bytes() + file).c_str(), mark, value, sizeof value) > 0;
+  };
+  EXPECT_FALSE(hasMark("out/new.txt"));
+  EXPECT_TRUE(hasMark("new.txt"));
+  EXPECT_TRUE(hasMark("out/kept.txt")) << "a target left alone is not changed";
 }
 
 }  // namespace
