@@ -188,7 +188,13 @@ int main(int argc, char** argv) {
   // Processor time is steadier than wall time on a machine that others share.
   std::printf("processor time:  find %.3f s, AddPaths %.3f s, ratio %.2f\n", bestFindCpu,
               bestLoadCpu, bestLoadCpu / bestFindCpu);
-  if (loaded > 0) {
+#ifdef __SANITIZE_ADDRESS__
+  std::printf("memory figures:  not measured under AddressSanitizer (use a release build)\n");
+  const bool measureMemory = false;
+#else
+  const bool measureMemory = true;
+#endif
+  if (measureMemory && loaded > 0) {
     std::printf("heap per entry:  %.0f bytes (held by the loaded list; target under 600)\n",
                 static_cast<double>(retainedBytes) / static_cast<double>(loaded));
     std::printf("peak RSS growth: %.0f bytes per entry while loading\n",
