@@ -454,4 +454,32 @@ TEST(Batch, ZoneMarkLeavesOnlyTheFilesTheRunMade) {
   EXPECT_TRUE(hasMark("out/kept.txt")) << "a target left alone is not changed";
 }
 
+TEST(Batch, AFailedReplacementKeepsTheExistingTarget) {
+  struct Case {
+    const char* what;
+    bool move;
+  };
+  for (const Case& c : {Case{"copy", false}, Case{"move", true}}) {
+    SCOPED_TRACE(c.what);
+    Scene t;
+    t.dir_.WriteFile("a.txt", "new");
+    t.dir_.WriteFile("out/a.txt", "old");
+    t.Load({"a.txt"});
+    t.CopyInto("out/");
+    t.settings_.TargetMove = c.move;
+    t.options_.AskReplace = [&](const QString&) {
+      // The copy fails part way; the move finds its source gone.
+      if (c.move)
+        ::unlink((t.dir_.Bytes() + "a.txt").c_str());
+      else
+        SetCopyWriteFailure(1, EIO);
+      return kAnswerReplace;
+    };
+    t.Run(false);
+    EXPECT_EQ(t.Statuses(), std::vector<int>{8});
+    EXPECT_EQ(t.Read("out/a.txt"), "old");
+    EXPECT_EQ(t.List("out"), std::vector<std::string>{"a.txt"});
+  }
+}
+
 }  // namespace
