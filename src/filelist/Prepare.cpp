@@ -144,20 +144,40 @@ bool ConditionIsValid(const FilterCondition& condition) {
   }
 }
 
-bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource) {
+namespace {
+
+// A condition with its number read and its patterns case-folded once, not once per entry.
+struct ReadyCondition {
+  int8_t Kind = 0;
+  int8_t Operator = 0;
+  int8_t Mode = 0;
+  int64_t Number = 0;
+  QString Patterns;
+};
+
+ReadyCondition Ready(const FilterCondition& condition) {
+  ReadyCondition ready;
+  ready.Kind = condition.Kind;
+  ready.Operator = condition.Operator;
+  ready.Mode = condition.Mode;
+  if (condition.Mode == kModeNumeric) ready.Number = ReadConditionNumber(condition.Values);
+  ready.Patterns = condition.Operator < 4 ? LowerUnits(condition.Values) : condition.Values;
+  return ready;
+}
+
+bool IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSource) {
   if (condition.Mode == kModeNumeric) {
     int64_t tested = 0;
     if (!NumericValue(condition.Kind, entry, dateSource, tested)) return false;
-    const int64_t number = ReadConditionNumber(condition.Values);
     switch (condition.Operator) {
       case 0:
-        return tested == number;
+        return tested == condition.Number;
       case 1:
-        return tested != number;
+        return tested != condition.Number;
       case 2:
-        return tested < number;
+        return tested < condition.Number;
       case 3:
-        return tested > number;
+        return tested > condition.Number;
       default:
         return false;
     }
@@ -166,24 +186,26 @@ bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, in
     QString tested;
     if (!TextValue(condition.Kind, entry, tested)) return false;
     if (condition.Operator < 0 || condition.Operator > 7) return false;
-    const bool caseSignificant = condition.Operator >= 4;
-    QString patterns = condition.Values;
-    if (!caseSignificant) {
-      tested = LowerUnits(tested);
-      patterns = LowerUnits(patterns);
-    }
+    // Operators 0..3 ignore case: both sides are lower-cased and then matched exactly.
+    if (condition.Operator < 4) tested = LowerUnits(tested);
     switch (condition.Operator % 4) {
       case 0:
-        return MatchWholeList(tested, patterns, true);
+        return MatchWholeList(tested, condition.Patterns, true);
       case 1:
-        return !MatchWholeList(tested, patterns, true);
+        return !MatchWholeList(tested, condition.Patterns, true);
       case 2:
-        return FindList(tested, patterns, true) != 0;
+        return FindList(tested, condition.Patterns, true) != 0;
       default:
-        return FindList(tested, patterns, true) == 0;
+        return FindList(tested, condition.Patterns, true) == 0;
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource) {
+  return IsMet(Ready(condition), entry, dateSource);
 }
 
 void SortList(FileList& list, int sortKey, bool ascending) {
@@ -244,6 +266,9 @@ qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings
     // Outside a test run the matched entries are gathered and removed in one pass at the end,
     // so taking out many entries costs one pass over the list.
     QSet<int32_t> matchedIds;
+    std::vector<ReadyCondition> active;
+    for (const FilterCondition& condition : settings.FilterConditions)
+      if (condition.IsActive()) active.push_back(Ready(condition));
     qsizetype pos = single ? list.Current : 0;
     const qsizetype last = single ? list.Current : list.Count() - 1;
     if (pos < 0) pos = last + 1;  // a test run without a current entry examines nothing
@@ -251,8 +276,8 @@ qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings
       FileEntry& entry = list.At(pos);
       if (entry.Status == kStatusNotProcessed) {
         bool matched = false;
-        for (const FilterCondition& condition : settings.FilterConditions) {
-          if (condition.IsActive() && ConditionIsMet(condition, entry, settings.FilterDateSource)) {
+        for (const ReadyCondition& condition : active) {
+          if (IsMet(condition, entry, settings.FilterDateSource)) {
             matched = true;
             break;
           }
