@@ -43,11 +43,6 @@ ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues)
           joined.contains(QStringLiteral("%CS%"))};
 }
 
-// Something other than a folder is in the way at `path` (a dangling link included).
-bool TargetTaken(const QString& path) {
-  return PathExists(path) && FileSize(path) != -2;
-}
-
 // Moves `from` onto the existing file `to`. The existing file is first renamed aside and only
 // removed once the move has worked; a failed move puts it back, so a failure loses nothing.
 FileOpResult MoveReplacing(const QString& from, const QString& to, const QString& directory) {
@@ -154,14 +149,16 @@ class BatchRun {
       }
     }
 
-    if (status == kStatusDone && plan_.TargetDirActive &&
-        (target.Path == entry.Path || SameFile(target.Path, entry.Path)))
-      status = kStatusTargetIsSource;
-
+    // Only a target that exists can be the source itself or clash with another file, so the
+    // common case of a free target costs one look-up.
     bool replace = false;
-    if (status == kStatusDone && plan_.TargetDirActive && TargetTaken(target.Path)) {
-      replace = answers_.ShouldReplace(target.Path);
-      if (!replace) status = kStatusTargetExists;
+    if (status == kStatusDone && plan_.TargetDirActive && PathExists(target.Path)) {
+      if (target.Path == entry.Path || SameFile(target.Path, entry.Path)) {
+        status = kStatusTargetIsSource;
+      } else if (FileSize(target.Path) != -2) {  // a folder in the way fails the copy or move
+        replace = answers_.ShouldReplace(target.Path);
+        if (!replace) status = kStatusTargetExists;
+      }
     }
     AddProgress(1);
 
