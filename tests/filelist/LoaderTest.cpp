@@ -24,6 +24,33 @@ QString Q(const std::string& bytes) {
   return DecodeFileName(bytes);
 }
 
+// Sets the time zone for the life of the object and puts the previous one back.
+class ZoneForTest {
+ public:
+  explicit ZoneForTest(const char* zone) {
+    if (const char* old = std::getenv("TZ")) {
+      saved_ = old;
+      hadZone_ = true;
+    }
+    Set(zone);
+  }
+  ~ZoneForTest() {
+    if (hadZone_)
+      ::setenv("TZ", saved_.c_str(), 1);
+    else
+      ::unsetenv("TZ");
+    ::tzset();
+  }
+  void Set(const char* zone) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+
+ private:
+  std::string saved_;
+  bool hadZone_ = false;
+};
+
 // Names of the loaded entries relative to the temporary folder, sorted.
 std::vector<std::string> Loaded(const FileList& list, const TempDir& dir) {
   std::vector<std::string> names;
@@ -247,8 +274,7 @@ TEST(Loader, IdsGrowAndContinueAfterClearing) {
 }
 
 TEST(Loader, EntryFieldsAndDates) {
-  ASSERT_EQ(::setenv("TZ", "UTC", 1), 0);
-  ::tzset();
+  ZoneForTest zone("UTC");
   TempDir dir;
   const std::string file = dir.WriteFile("report.final.pdf", std::string(1536, 'x'));
   const struct timespec times[2] = {{1173085442, 250000000}, {1000000000, 123456789}};
@@ -272,13 +298,10 @@ TEST(Loader, EntryFieldsAndDates) {
   EXPECT_TRUE(e.Crc32.isEmpty() && e.Md5.isEmpty() && e.Sha1.isEmpty() && e.NewPath.isEmpty());
 
   // In another zone the date values are the local calendar time.
-  ASSERT_EQ(::setenv("TZ", "XST-2", 1), 0);
-  ::tzset();
+  zone.Set("XST-2");
   FileList local;
   ASSERT_EQ(AdmitFile(Q(file), local, Settings(true, false)), 1);
   EXPECT_EQ(local.At(0).Modified, 1000000000 + 7200);
-  ASSERT_EQ(::setenv("TZ", "UTC", 1), 0);
-  ::tzset();
 }
 
 TEST(Loader, BigSparseFileHasItsTrueSize) {
