@@ -18,7 +18,8 @@
 // are closed in one pass the next time the list is read by position (At, begin/end, Current).
 // Removing many selected rows therefore costs one pass over the list, not one per row.
 // Entries live in a deque so that growing the list never moves (and never briefly doubles)
-// the entries already loaded.
+// the entries already loaded: a reference to an entry stays valid while entries are appended,
+// until an entry is removed, the list is reordered or cleared.
 //
 // Like the lists it replaces, a FileList is walked and changed by one thread at a time; reading
 // by position may close the gaps, so even const reads must not overlap a change.
