@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -80,7 +81,7 @@ ssize_t ReadBlock(int fd, char* buffer) {
   return static_cast<ssize_t>(filled);
 }
 
-int HashAlone(int fd, Hashes& hashes, const std::atomic<int32_t>* stop) {
+int HashAlone(int fd, Hashes& hashes, Hashes* more, const std::atomic<int32_t>* stop) {
   std::unique_ptr<char[]> buffer(new char[kBlock]);
   for (;;) {
     if (Stopped(stop)) return ECANCELED;
@@ -88,6 +89,7 @@ int HashAlone(int fd, Hashes& hashes, const std::atomic<int32_t>* stop) {
     if (n < 0) return static_cast<int>(-n);
     if (n == 0) return 0;
     hashes.Update(buffer.get(), static_cast<size_t>(n));
+    if (more != nullptr) more->Update(buffer.get(), static_cast<size_t>(n));
   }
 }
 
@@ -103,22 +105,28 @@ int HashOnTwoThreads(int fd, Hashes& own, Hashes& other, const std::atomic<int32
   int64_t consumed = 0;   // blocks it has finished
   bool finished = false;  // no more blocks will come
 
-  std::thread worker([&] {
-    for (int64_t next = 0;; ++next) {
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return published > next || finished; });
-        if (published <= next) return;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      for (int64_t next = 0;; ++next) {
+        {
+          std::unique_lock lock(mutex);
+          changed.wait(lock, [&] { return published > next || finished; });
+          if (published <= next) return;
+        }
+        const auto slot = static_cast<size_t>(next % kRing);
+        other.Update(ring[slot].get(), sizes[slot]);
+        {
+          std::lock_guard lock(mutex);
+          consumed = next + 1;
+        }
+        changed.notify_all();
       }
-      const auto slot = static_cast<size_t>(next % kRing);
-      other.Update(ring[slot].get(), sizes[slot]);
-      {
-        std::lock_guard lock(mutex);
-        consumed = next + 1;
-      }
-      changed.notify_all();
-    }
-  });
+    });
+  } catch (const std::system_error&) {
+    // No second thread to be had: the same work on this one.
+    return HashAlone(fd, own, &other, stop);
+  }
 
   int err = 0;
   for (int64_t block = 0;; ++block) {
@@ -196,7 +204,8 @@ ChecksumResult ComputeChecksums(const QString& path, bool needCrc, bool needMd5,
   if (needMd5) md5Side.Md5 = std::make_unique<Digest>(EVP_md5());
   if (needSha1) sha1Side.Sha1 = std::make_unique<Digest>(EVP_sha1());
 
-  const int err = needed > 1 ? HashOnTwoThreads(fd, own, other, stop) : HashAlone(fd, own, stop);
+  const int err =
+      needed > 1 ? HashOnTwoThreads(fd, own, other, stop) : HashAlone(fd, own, nullptr, stop);
   ::close(fd);
   if (err != 0) {
     result.Error = err;
