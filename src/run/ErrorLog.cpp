@@ -2,15 +2,10 @@
 
 #include "app/ProductTitle.h"
 #include "platform/FileName.h"
+#include "settings/SettingsHeader.h"
 #include "texts/TextTables.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 
 namespace {
 
@@ -54,18 +49,6 @@ void AddPathLine(QByteArray& out, const QString& label, const QString& path) {
 
 bool IsFailed(const FileEntry& entry) {
   return entry.Status != kStatusNotProcessed && entry.Status != kStatusDone;
-}
-
-// Writes all of `data` to `fd`; false on any short or failed write.
-bool WriteAll(int fd, const QByteArray& data) {
-  qsizetype done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.constData() + done, static_cast<size_t>(data.size() - done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += n;
-  }
-  return true;
 }
 
 }  // namespace
@@ -117,21 +100,9 @@ QByteArray BuildErrorLog(const FileList& list) {
 }
 
 int WriteErrorLog(const QString& path, const FileList& list) {
-  if (path.isEmpty()) return 0;
-  const QByteArray target = EncodeFileName(path);
-  // Written into a fresh file beside the target and renamed over it, so that a report cut
-  // short (a full disk) is never taken for a complete one and never replaces an earlier one.
-  QByteArray temp = target + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return 0;
-  ::fchmod(fd, 0644);
-  const bool written = WriteAll(fd, BuildErrorLog(list));
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temp.constData(), target.constData()) != 0) {
-    ::unlink(temp.constData());
-    return 0;
-  }
-  return 1;
+  // Written beside the target and renamed over it, so that a report cut short (a full disk) is
+  // never taken for a complete one and never replaces an earlier one.
+  return !path.isEmpty() && WriteSettingsFile(path, BuildErrorLog(list)) ? 1 : 0;
 }
 
 QString ErrorLogFileName() {
