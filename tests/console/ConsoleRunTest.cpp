@@ -283,6 +283,7 @@ TEST_F(ConsoleRun, HostileNamesAreLoadedRenamedAndFoundAgain) {
       std::string(251, 'n') + ".txt",  // 255 bytes, the longest name
       "100% sure %DQ% %.txt",          // percent signs
       "\xF0\x9F\x93\xB7 photo.txt",    // valid UTF-8 outside the BMP
+      "back\\slash name.txt",          // a backslash is an ordinary character of a name
   };
   for (const std::string& name : names) dir_.WriteFile("work/odd/" + name, name);
   // One of them also named directly on the command line, as raw bytes.
