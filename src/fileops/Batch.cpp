@@ -13,6 +13,7 @@
 
 #include <QRandomGenerator>
 
+#include <cerrno>
 #include <thread>
 
 namespace {
@@ -78,7 +79,9 @@ class BatchRun {
         need_(ChecksumsNeeded(settings, runValues)),
         plan_(PlanTargets(settings, runValues.PreparedNameTemplate, runValues.PreparedTargetDir,
                           runValues.TargetRelativeToSource,
-                          settings.KeepSubfolders ? CommonBaseDirectory(files) : QString())),
+                          settings.TargetDirActive && settings.KeepSubfolders
+                              ? CommonBaseDirectory(files)
+                              : QString())),
         counters_(plan_.CounterStart, plan_.CounterWidth, settings.CounterPerDirectory != 0) {}
 
   void Run() {
