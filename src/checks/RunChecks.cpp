@@ -96,7 +96,7 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
   if (busy) return result;
   result.Result = WindowCheckResult::Refused;
   if (files.Count() == 0) {
-    result.Message = {kTitleInformation, Entry(kTextNoFiles), MessageIcon::Information};
+    result.Message = {kTitleInformation, Entry(kTextNoFiles), MessageIcon::kInformation};
     return result;
   }
   const int code = ValidateSettings(settings, runValues, true);
@@ -107,19 +107,19 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
     case kSettingsUsable:
       break;
     case kSettingOutOfRange:
-      result.Message = {kTitleWrongSettings, Entry(kTextOutOfRange), MessageIcon::Warning};
+      result.Message = {kTitleWrongSettings, Entry(kTextOutOfRange), MessageIcon::kWarning};
       return result;
     case kSettingIncomplete:
       result.Message = {kTitleWrongSettings,
                         Entry(kTextIncomplete) + QStringLiteral(": ") + explanation,
-                        MessageIcon::Warning};
+                        MessageIcon::kWarning};
       return result;
     case kNothingToDo:
-      result.Message = {kTitleInformation, Entry(kTextNothingToDo), MessageIcon::Information};
+      result.Message = {kTitleInformation, Entry(kTextNothingToDo), MessageIcon::kInformation};
       return result;
     case kFilterConditionInvalid:
       result.Message = {kTitleWrongSettings, Entry(kTextFilterInvalid) + colonBreak + explanation,
-                        MessageIcon::Warning};
+                        MessageIcon::kWarning};
       return result;
     case kReplaceRuleInvalid:
     case kExtensionRuleInvalid: {
@@ -127,7 +127,7 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
       result.Message = {kTitleWrongSettings,
                         Entry(kTextIncomplete) + QStringLiteral(", ") + PageCaption(page) +
                             colonBreak + explanation,
-                        MessageIcon::Warning};
+                        MessageIcon::kWarning};
       return result;
     }
     default:
@@ -137,10 +137,10 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
   if (ignoreWarnings) return result;
   if (ChangesInPlace(settings)) {
     result.Result = WindowCheckResult::Ask;
-    result.Message = {kTitleQuestion, Entry(kTextChangeInPlace), MessageIcon::Question};
+    result.Message = {kTitleQuestion, Entry(kTextChangeInPlace), MessageIcon::kQuestion};
   } else if (MovesAway(settings)) {
     result.Result = WindowCheckResult::Ask;
-    result.Message = {kTitleQuestion, Entry(kTextMoveAway), MessageIcon::Question};
+    result.Message = {kTitleQuestion, Entry(kTextMoveAway), MessageIcon::kQuestion};
   }
   return result;
 }

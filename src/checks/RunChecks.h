@@ -2,6 +2,7 @@
 
 #include "checks/Validation.h"
 #include "filelist/FileList.h"
+#include "platform/Messages.h"
 #include "settings/Preset.h"
 
 #include <QList>
@@ -35,13 +36,11 @@ QString ConsoleProblemText(const CheckProblem& problem);
 // The message text of a ValidateSettings result in console mode; empty for 1.
 QString ConsoleValidationMessage(int code);
 
-enum class MessageIcon { Information, Warning, Question };
-
 // A message box or question of the window, by language-table entries and composed text.
 struct CheckMessage {
   int TitleEntry = 0;
   QString Text;
-  MessageIcon Icon = MessageIcon::Information;
+  MessageIcon Icon = MessageIcon::kInformation;
 };
 
 // What the window's start command must do after the checks.

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/ExitCode.h"
+#include "app/Startup.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"
 #include "console/Console.h"
@@ -12,13 +13,10 @@
 #include "platform/Locations.h"
 #include "run/ErrorLog.h"
 
-#include <QStandardPaths>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -47,17 +45,10 @@ bool RunWorker(Body body) {
   }
 }
 
-void FatalError(const QString& reason) {
-  const QByteArray bytes = (QStringLiteral("Fatal error!\n\n") + reason + '\n').toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-}
-
 PathFolders TemplateFolders(const AppState& app) {
   PathFolders folders;
   folders.Desktop = app.DesktopFolder;
-  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!documents.isEmpty() && !documents.endsWith(QLatin1Char('/'))) documents += '/';
-  folders.Documents = documents;
+  folders.Documents = DocumentsFolder();
   folders.Program = app.ProgramFolder;
   return folders;
 }
@@ -105,8 +96,7 @@ int RunConsoleBatchMode(AppState& app) {
   ConsoleWriteLine();
 
   if (!LoadCommandLinePaths(app)) {
-    FatalError(QStringLiteral("Couldn't initialize loading."));
-    return kExitFailed;
+    FatalExit(QStringLiteral("Couldn't initialize loading."));
   }
 
   const RunValues runValues = PrepareRunValues(app.WorkingSettings, app.Files.Count(),
@@ -137,8 +127,7 @@ int RunConsoleBatchMode(AppState& app) {
         RunWorker([&] { PrepareList(app.Files, app.FollowUp, app.WorkingSettings, flags); });
     flags.Preparing.store(0, memory_order_relaxed);
     if (!prepared) {
-      FatalError(QStringLiteral("Couldn't initialize preparation."));
-      return kExitFailed;
+      FatalExit(QStringLiteral("Couldn't initialize preparation."));
     }
   }
 
@@ -148,8 +137,7 @@ int RunConsoleBatchMode(AppState& app) {
       [&] { RunBatch(app.Files, app.FollowUp, app.WorkingSettings, runValues, flags, options); });
   app.WorkingSettings.QuitAfterRun = quitAfterRun;
   if (!processed) {
-    FatalError(QStringLiteral("Couldn't initialize process."));
-    return kExitFailed;
+    FatalExit(QStringLiteral("Couldn't initialize process."));
   }
 
   const bool succeeded = RunSucceeded(app.Files);

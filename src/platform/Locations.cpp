@@ -31,6 +31,10 @@ QString DesktopFolder() {
   return WithFinalSlash(desktop);
 }
 
+QString DocumentsFolder() {
+  return WithFinalSlash(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
 QString ConfigHomeFolder() {
   // The base-directory standard ignores relative values.
   const QString configHome = EnvironmentPath("XDG_CONFIG_HOME");

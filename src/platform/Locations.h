@@ -4,8 +4,9 @@
 
 // The folders the desktop standards name, each with a final "/", or empty when unknown.
 
-QString TempFolder();     // $TMPDIR, else /tmp
-QString DesktopFolder();  // the XDG desktop folder
+QString TempFolder();       // $TMPDIR, else /tmp
+QString DesktopFolder();    // the XDG desktop folder
+QString DocumentsFolder();  // the XDG documents folder, with a final "/"; empty when unknown
 // $XDG_CONFIG_HOME when it is an absolute path, else the home folder + ".config/".
 QString ConfigHomeFolder();
 // $XDG_RUNTIME_DIR when it is an absolute path, else empty.

@@ -7,7 +7,7 @@
 // box. Without a handler, without a display or in console mode the text goes to the standard
 // streams: errors to standard error, notices to standard output.
 
-enum class MessageIcon { kError, kInformation };
+enum class MessageIcon { kError, kInformation, kWarning, kQuestion };
 
 // Returns false when it could not show the box (the text is then written to a stream).
 using MessageBoxHandler = bool (*)(const QString& caption, const QString& text, MessageIcon icon);

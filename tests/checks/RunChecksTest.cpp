@@ -111,9 +111,9 @@ struct WindowRow {
 
 TEST_F(RunChecksTest, WindowChecksGiveTheMessageOrQuestionToShow) {
   using R = WindowCheckResult;
-  const MessageIcon info = MessageIcon::Information;
-  const MessageIcon warn = MessageIcon::Warning;
-  const MessageIcon ask = MessageIcon::Question;
+  const MessageIcon info = MessageIcon::kInformation;
+  const MessageIcon warn = MessageIcon::kWarning;
+  const MessageIcon ask = MessageIcon::kQuestion;
   const WindowRow rows[] = {
       {"busy", true, 2, kCopy, false, R::RefusedSilently, 0, "", info},
       {"no files", false, 0, kCopy, false, R::Refused, 359, "E368", info},
