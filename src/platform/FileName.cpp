@@ -73,39 +73,46 @@ QString DecodeFileName(std::string_view bytes) {
 }
 
 QByteArray EncodeFileName(const QString& name) {
-  QByteArray out;
-  out.reserve(name.size() * 3);
   const char16_t* s = reinterpret_cast<const char16_t*>(name.constData());
   const qsizetype n = name.size();
-  const auto put = [&](char32_t cp) {
+  // Every path to the system passes through here, so it writes straight into the buffer: at
+  // most three bytes per UTF-16 unit (a surrogate pair takes four bytes for two units).
+  QByteArray out(n * 3, Qt::Uninitialized);
+  char* dst = out.data();
+  char* const begin = dst;
+  const auto put = [&dst](char32_t cp) {
     if (cp < 0x80) {
-      out.append(static_cast<char>(cp));
+      *dst++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-      out.append(static_cast<char>(0xC0 | (cp >> 6)));
-      out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+      *dst++ = static_cast<char>(0xC0 | (cp >> 6));
+      *dst++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-      out.append(static_cast<char>(0xE0 | (cp >> 12)));
-      out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+      *dst++ = static_cast<char>(0xE0 | (cp >> 12));
+      *dst++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *dst++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      out.append(static_cast<char>(0xF0 | (cp >> 18)));
-      out.append(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+      *dst++ = static_cast<char>(0xF0 | (cp >> 18));
+      *dst++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *dst++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *dst++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   };
   for (qsizetype i = 0; i < n; ++i) {
     const char16_t u = s[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+    if (u < 0x80) {
+      *dst++ = static_cast<char>(u);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
+               s[i + 1] <= 0xDFFF) {
       put(0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00));
       ++i;
     } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
-      out.append(static_cast<char>(u - kEscapeBase));  // an escaped raw byte
+      *dst++ = static_cast<char>(u - kEscapeBase);  // an escaped raw byte
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       put(0xFFFD);  // any other lone surrogate has no byte form
     } else {
       put(u);
     }
   }
+  out.truncate(dst - begin);
   return out;
 }
