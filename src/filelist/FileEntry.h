@@ -41,6 +41,19 @@ struct FileEntry {
   FileTime AccessTime;
 };
 
+// One of the entry's three dates, by the source settings use: 0 last access, 1 modified,
+// 2 created (any other value reads as modified).
+inline int64_t ChosenDate(const FileEntry& entry, int source) {
+  switch (source) {
+    case 0:
+      return entry.LastAccess;
+    case 2:
+      return entry.Created;
+    default:
+      return entry.Modified;
+  }
+}
+
 // Entry status codes.
 enum EntryStatus : int8_t {
   kStatusNotProcessed = 0,

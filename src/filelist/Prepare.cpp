@@ -2,6 +2,7 @@
 
 #include "filelist/Loader.h"
 #include "naming/Pattern.h"
+#include "naming/Transform.h"
 #include "platform/LocalTime.h"
 
 #include <QSet>
@@ -14,24 +15,6 @@
 namespace {
 
 enum ConditionMode : int8_t { kModeNumeric = 1, kModeText = 2 };
-
-// Per UTF-16 unit, so that positions in the text keep their meaning.
-QString LowerUnits(const QString& text) {
-  QString lowered = text;
-  for (QChar& c : lowered) c = c.toLower();
-  return lowered;
-}
-
-int64_t ChosenDate(const FileEntry& entry, int dateSource) {
-  switch (dateSource) {
-    case 0:
-      return entry.LastAccess;
-    case 2:
-      return entry.Created;
-    default:
-      return entry.Modified;
-  }
-}
 
 // The tested value of a numeric kind; false for a kind that names no number.
 bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& value) {
@@ -161,7 +144,7 @@ ReadyCondition Ready(const FilterCondition& condition) {
   ready.Operator = condition.Operator;
   ready.Mode = condition.Mode;
   if (condition.Mode == kModeNumeric) ready.Number = ReadConditionNumber(condition.Values);
-  ready.Patterns = condition.Operator < 4 ? LowerUnits(condition.Values) : condition.Values;
+  ready.Patterns = condition.Operator < 4 ? LowerCaseUnits(condition.Values) : condition.Values;
   return ready;
 }
 
@@ -187,7 +170,7 @@ bool IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSour
     if (!TextValue(condition.Kind, entry, tested)) return false;
     if (condition.Operator < 0 || condition.Operator > 7) return false;
     // Operators 0..3 ignore case: both sides are lower-cased and then matched exactly.
-    if (condition.Operator < 4) tested = LowerUnits(tested);
+    if (condition.Operator < 4) tested = LowerCaseUnits(tested);
     switch (condition.Operator % 4) {
       case 0:
         return MatchWholeList(tested, condition.Patterns, true);

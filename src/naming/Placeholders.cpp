@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
+#include "platform/Process.h"
 
 #include <QStringList>
 
@@ -35,22 +36,6 @@ bool EqualsIgnoringCase(QStringView text, QStringView upperPlaceholder) {
     if (text[i].toLower() != upperPlaceholder[i].toLower()) return false;
   }
   return true;
-}
-
-QString WithFinalSlash(const QString& folder) {
-  if (folder.isEmpty() || folder.endsWith(QLatin1Char('/'))) return folder;
-  return folder + QLatin1Char('/');
-}
-
-int64_t ChosenDate(const FileEntry& entry, int source) {
-  switch (source) {
-    case 0:
-      return entry.LastAccess;
-    case 2:
-      return entry.Created;
-    default:
-      return entry.Modified;
-  }
 }
 
 // Start index (0-based) and end index (of the closing "%") of the first counter group.

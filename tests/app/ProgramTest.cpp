@@ -7,6 +7,7 @@
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
+#include "support/Lines.h"
 #include "support/TempDir.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
@@ -61,15 +62,6 @@ const char* const kHelp[] = {
     " -Uninstall",
     "\"Uninstall\" the program by deleting all possible remaining setting files.",
 };
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 class Program : public testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
+#include "support/Lines.h"
 #include "support/TempDir.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
@@ -32,15 +33,6 @@ struct Result {
   std::string out;
   std::string err;
 };
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
