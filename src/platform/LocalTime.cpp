@@ -1,5 +1,7 @@
 #include "platform/LocalTime.h"
 
+#include <climits>
+#include <cstdint>
 #include <ctime>
 
 namespace {
@@ -61,12 +63,55 @@ int64_t DateFromParts(const CalendarParts& p) {
          p.Hour * 3600 + p.Minute * 60 + p.Second;
 }
 
-int64_t LocalDateFromUnix(int64_t unixSeconds) {
+namespace {
+
+// The wall-clock offset from UTC at `unixSeconds`, from the system's zone rules.
+bool OffsetAt(int64_t unixSeconds, int64_t& offset) {
   const auto t = static_cast<time_t>(unixSeconds);
   struct tm local {};
-  if (::localtime_r(&t, &local) == nullptr) return 0;
-  return DateFromParts({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                        local.tm_min, local.tm_sec});
+  if (::localtime_r(&t, &local) == nullptr) return false;
+  offset = local.tm_gmtoff;
+  return true;
+}
+
+}  // namespace
+
+int64_t LocalDateFromUnix(int64_t unixSeconds) {
+  // localtime_r searches the zone's transition table on every call, which made it a third of
+  // the work of loading a large tree (three dates per file). Offsets change only at zone
+  // transitions, so the offset of a quarter hour is kept once both its ends agree on it. The
+  // cache belongs to the zone that was in force when it was filled: tzset() with another TZ
+  // gives other zone names or another base offset, and the cache starts again.
+  constexpr int64_t kBucket = 900;
+  constexpr int kSlots = 64;
+  struct Slot {
+    int64_t Bucket = INT64_MIN;
+    int64_t Offset = 0;
+  };
+  thread_local Slot slots[kSlots];
+  thread_local const char* zoneNames[2] = {nullptr, nullptr};
+  thread_local long zoneBase = 0;
+  if (zoneNames[0] != tzname[0] || zoneNames[1] != tzname[1] || zoneBase != timezone) {
+    for (Slot& slot : slots) slot.Bucket = INT64_MIN;
+    zoneNames[0] = tzname[0];
+    zoneNames[1] = tzname[1];
+    zoneBase = timezone;
+  }
+
+  const int64_t bucket = FloorDiv(unixSeconds, kBucket);
+  Slot& slot = slots[static_cast<uint64_t>(bucket) % kSlots];
+  if (slot.Bucket == bucket) return unixSeconds + slot.Offset;
+
+  int64_t offset = 0;
+  if (!OffsetAt(unixSeconds, offset)) return 0;
+  int64_t first = 0;
+  int64_t last = 0;
+  if (OffsetAt(bucket * kBucket, first) && OffsetAt(bucket * kBucket + kBucket - 1, last) &&
+      first == offset && last == offset) {
+    slot.Bucket = bucket;
+    slot.Offset = offset;
+  }
+  return unixSeconds + offset;
 }
 
 int64_t UnixFromLocalDate(int64_t dateValue) {

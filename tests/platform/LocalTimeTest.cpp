@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -49,6 +50,38 @@ TEST(LocalTime, RoundTripThroughTheTimeZone) {
   const CalendarParts p = PartsOfDate(local);
   EXPECT_EQ(p.Hour, 14);
   EXPECT_EQ(UnixFromLocalDate(local), 1625140800);
+  ::unsetenv("TZ");
+  ::tzset();
+}
+
+}  // namespace
+
+namespace {
+
+// The offset cache must give what the system's own conversion gives, also across summer-time
+// changes and after the zone is switched.
+TEST(LocalTime, MatchesTheSystemAcrossTransitionsAndZoneChanges) {
+  const char* zones[] = {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "UTC",
+                         "Asia/Kolkata"};
+  for (const char* zone : zones) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+    // Around the 2021 changes in both hemispheres, minute by minute, and a spread of years.
+    std::vector<int64_t> times;
+    for (int64_t base : {int64_t{1616893200}, int64_t{1635642000}, int64_t{1617465600},
+                         int64_t{1633190400}})
+      for (int64_t t = base - 7200; t <= base + 7200; t += 61) times.push_back(t);
+    for (int64_t t = 0; t < 4102444800; t += 86399 * 37) times.push_back(t);
+    for (const int64_t t : times) {
+      const auto tt = static_cast<time_t>(t);
+      struct tm local {};
+      ASSERT_NE(::localtime_r(&tt, &local), nullptr);
+      const int64_t expected =
+          DateFromParts({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                         local.tm_min, local.tm_sec});
+      ASSERT_EQ(LocalDateFromUnix(t), expected) << zone << " at " << t;
+    }
+  }
   ::unsetenv("TZ");
   ::tzset();
 }
