@@ -19,6 +19,5 @@ int ConditionKindCaptionEntry(int kind) {
 }
 
 QString ConditionKindCaption(int kind) {
-  const int entry = ConditionKindCaptionEntry(kind);
-  return entry >= 0 ? LanguageTable[static_cast<size_t>(entry)] : QString();
+  return LanguageText(ConditionKindCaptionEntry(kind));
 }

@@ -19,10 +19,6 @@ constexpr int kTextMoveAway = 355;
 constexpr int kPageReplace = 6;
 constexpr int kPageExtensions = 7;
 
-QString Entry(int entry) {
-  return LanguageTable[static_cast<size_t>(entry)];
-}
-
 // Files changed in their own folder cannot be got back from a copy; files moved away leave their
 // folder. Both deserve a second thought before the run.
 bool ChangesInPlace(const Preset& s) {
@@ -96,7 +92,7 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
   if (busy) return result;
   result.Result = WindowCheckResult::Refused;
   if (files.Count() == 0) {
-    result.Message = {kTitleInformation, Entry(kTextNoFiles), MessageIcon::kInformation};
+    result.Message = {kTitleInformation, LanguageText(kTextNoFiles), MessageIcon::kInformation};
     return result;
   }
   const int code = ValidateSettings(settings, runValues, true);
@@ -107,25 +103,27 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
     case kSettingsUsable:
       break;
     case kSettingOutOfRange:
-      result.Message = {kTitleWrongSettings, Entry(kTextOutOfRange), MessageIcon::kWarning};
+      result.Message = {kTitleWrongSettings, LanguageText(kTextOutOfRange), MessageIcon::kWarning};
       return result;
     case kSettingIncomplete:
       result.Message = {kTitleWrongSettings,
-                        Entry(kTextIncomplete) + QStringLiteral(": ") + explanation,
+                        LanguageText(kTextIncomplete) + QStringLiteral(": ") + explanation,
                         MessageIcon::kWarning};
       return result;
     case kNothingToDo:
-      result.Message = {kTitleInformation, Entry(kTextNothingToDo), MessageIcon::kInformation};
+      result.Message = {kTitleInformation, LanguageText(kTextNothingToDo),
+                        MessageIcon::kInformation};
       return result;
     case kFilterConditionInvalid:
-      result.Message = {kTitleWrongSettings, Entry(kTextFilterInvalid) + colonBreak + explanation,
+      result.Message = {kTitleWrongSettings,
+                        LanguageText(kTextFilterInvalid) + colonBreak + explanation,
                         MessageIcon::kWarning};
       return result;
     case kReplaceRuleInvalid:
     case kExtensionRuleInvalid: {
       const int page = code == kReplaceRuleInvalid ? kPageReplace : kPageExtensions;
       result.Message = {kTitleWrongSettings,
-                        Entry(kTextIncomplete) + QStringLiteral(", ") + PageCaption(page) +
+                        LanguageText(kTextIncomplete) + QStringLiteral(", ") + PageCaption(page) +
                             colonBreak + explanation,
                         MessageIcon::kWarning};
       return result;
@@ -137,10 +135,10 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
   if (ignoreWarnings) return result;
   if (ChangesInPlace(settings)) {
     result.Result = WindowCheckResult::Ask;
-    result.Message = {kTitleQuestion, Entry(kTextChangeInPlace), MessageIcon::kQuestion};
+    result.Message = {kTitleQuestion, LanguageText(kTextChangeInPlace), MessageIcon::kQuestion};
   } else if (MovesAway(settings)) {
     result.Result = WindowCheckResult::Ask;
-    result.Message = {kTitleQuestion, Entry(kTextMoveAway), MessageIcon::kQuestion};
+    result.Message = {kTitleQuestion, LanguageText(kTextMoveAway), MessageIcon::kQuestion};
   }
   return result;
 }

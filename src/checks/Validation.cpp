@@ -294,6 +294,5 @@ int PageCaptionEntry(int page) {
 }
 
 QString PageCaption(int page) {
-  const int entry = PageCaptionEntry(page);
-  return entry >= 0 ? LanguageTable[static_cast<size_t>(entry)] : QString();
+  return LanguageText(PageCaptionEntry(page));
 }

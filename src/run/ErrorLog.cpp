@@ -27,13 +27,6 @@ constexpr std::array<FailureKind, 6> kFailureKinds{{
     {8, 338, 339},
 }};
 
-const QString& Lang(int entry) {
-  return LanguageTable[static_cast<size_t>(entry)];
-}
-const QString& Product(int entry) {
-  return ProductTexts[static_cast<size_t>(entry)];
-}
-
 void AddLine(QByteArray& out, const QString& text) {
   out += text.toUtf8();
   out += kLineEnd;
@@ -59,8 +52,8 @@ QByteArray BuildErrorLog(const FileList& list) {
   const QString title = ErrorTitle();
   AddLine(out, title);
   AddLine(out, QString(title.size(), QLatin1Char('*')));
-  AddLine(out, Product(13));
-  AddLine(out, Product(14));
+  AddLine(out, ProductText(13));
+  AddLine(out, ProductText(14));
   AddLine(out, {});
   AddLine(out, {});
   AddLine(out, {});
@@ -76,11 +69,11 @@ QByteArray BuildErrorLog(const FileList& list) {
     for (size_t k = 0; k < kFailureKinds.size(); ++k) {
       if (kFailureKinds[k].Status != entry.Status) continue;
       occurred[k] = true;
-      failureName = Lang(kFailureKinds[k].NameEntry);
+      failureName = LanguageText(kFailureKinds[k].NameEntry);
     }
-    AddPathLine(out, Lang(324), entry.Path);
-    AddPathLine(out, Lang(325), entry.NewPath);
-    AddLine(out, Lang(326) + QStringLiteral(": ") + failureName);
+    AddPathLine(out, LanguageText(324), entry.Path);
+    AddPathLine(out, LanguageText(325), entry.NewPath);
+    AddLine(out, LanguageText(326) + QStringLiteral(": ") + failureName);
     AddLine(out, {});
   }
   AddLine(out, kSeparator);
@@ -88,11 +81,11 @@ QByteArray BuildErrorLog(const FileList& list) {
 
   if (anyFailed) {
     AddLine(out, {});
-    AddLine(out, Lang(327));
+    AddLine(out, LanguageText(327));
     for (size_t k = 0; k < kFailureKinds.size(); ++k) {
       if (!occurred[k]) continue;
-      AddLine(out, Lang(kFailureKinds[k].NameEntry));
-      AddLine(out, Lang(kFailureKinds[k].ExplanationEntry));
+      AddLine(out, LanguageText(kFailureKinds[k].NameEntry));
+      AddLine(out, LanguageText(kFailureKinds[k].ExplanationEntry));
       AddLine(out, {});
     }
   }
@@ -106,7 +99,7 @@ int WriteErrorLog(const QString& path, const FileList& list) {
 }
 
 QString ErrorLogFileName() {
-  return Product(2) + QStringLiteral("_Errorlog.txt");
+  return ProductText(2) + QStringLiteral("_Errorlog.txt");
 }
 
 QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,

@@ -12,6 +12,16 @@ inline constexpr int kLanguageTextCount = 371;
 extern std::array<QString, kProductTextCount> ProductTexts;
 extern std::array<QString, kLanguageTextCount> LanguageTable;
 
+// The text of an entry; empty for a number outside the table (a caption lookup that found none).
+inline QString LanguageText(int entry) {
+  return entry >= 0 && entry < kLanguageTextCount ? LanguageTable[static_cast<size_t>(entry)]
+                                                  : QString();
+}
+inline QString ProductText(int entry) {
+  return entry >= 0 && entry < kProductTextCount ? ProductTexts[static_cast<size_t>(entry)]
+                                                 : QString();
+}
+
 // Language indices.
 inline constexpr int kLanguageGerman = 0;
 inline constexpr int kLanguageEnglish = 1;
