@@ -17,7 +17,9 @@ set(MERVANE_PACKED_SOURCE ${CMAKE_BINARY_DIR}/generated/PackedData.cpp)
 set(MERVANE_TEXT_SOURCES
     ${MERVANE_TEXT_DIR}/product.txt
     ${MERVANE_TEXT_DIR}/german.txt
-    ${MERVANE_TEXT_DIR}/english.txt)
+    ${MERVANE_TEXT_DIR}/english.txt
+    ${MERVANE_TEXT_DIR}/additions-english.txt
+    ${MERVANE_TEXT_DIR}/additions-german.txt)
 set(MERVANE_IMAGE_SOURCES ${MERVANE_IMAGE_DIR}/icon16.png)
 
 add_custom_command(
@@ -27,6 +29,8 @@ add_custom_command(
           --table product 56 ${MERVANE_TEXT_DIR}/product.txt
           --table german 371 ${MERVANE_TEXT_DIR}/german.txt
           --table english 371 ${MERVANE_TEXT_DIR}/english.txt
+          --additions ${MERVANE_TEXT_DIR}/additions-english.txt
+                      ${MERVANE_TEXT_DIR}/additions-german.txt
           --image 1 ${MERVANE_IMAGE_DIR}/icon16.png
   DEPENDS pack_texts ${MERVANE_TEXT_SOURCES} ${MERVANE_IMAGE_SOURCES}
   COMMENT "Packing text tables and embedded images"

@@ -3,8 +3,14 @@
 // generated C++ source file that is compiled into the engine.
 //
 // Usage:
-//   pack_texts OUTPUT.cpp [--table NAME COUNT SOURCE]... [--image NUMBER PNGFILE]...
+//   pack_texts OUTPUT.cpp [--table NAME COUNT SOURCE]... [--additions ENGLISH GERMAN]
+//              [--image NUMBER PNGFILE]...
 // NAME is "product", "german" or "english"; all three tables must be given.
+//
+// The additions are the texts of Mervane's own features, kept apart so that the numbering of the
+// language table never moves. Their numbers rise but may leave gaps (each feature keeps a block of
+// numbers of its own); both languages must hold exactly the same numbers. A text may hold "\n"
+// for a line break and "\\" for a backslash. They are written as plain arrays, not containers.
 //
 // Source format (UTF-8): one entry per line, "NUMBER<TAB>TEXT". Lines that are empty or start
 // with "#" are comments. Numbers must run 0, 1, 2, ... COUNT-1 without gaps or repeats, and no
@@ -149,6 +155,90 @@ void WriteArray(std::ostream& out, const std::string& name, const std::vector<ui
   out << "\n};\n\n";
 }
 
+// One additions source: number -> UTF-16 text. Numbers rise strictly; gaps are allowed.
+std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path) {
+  std::string content = ReadWholeFile(path);
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
+  std::map<int, std::vector<uint16_t>> entries;
+  int last = -1;
+  size_t lineNumber = 0;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab == 0) throw Failure{where + "expected NUMBER<TAB>TEXT"};
+    const std::string numberText = line.substr(0, tab);
+    if (numberText.find_first_not_of("0123456789") != std::string::npos || numberText.size() > 5)
+      throw Failure{where + "\"" + numberText + "\" is not an entry number"};
+    const int number = std::stoi(numberText);
+    if (number <= last)
+      throw Failure{where + "entry " + std::to_string(number) + " does not follow entry " +
+                    std::to_string(last) + " (numbers must rise)"};
+    last = number;
+    std::string text;
+    const std::string raw = line.substr(tab + 1);
+    for (size_t i = 0; i < raw.size(); ++i) {
+      const auto u = static_cast<unsigned char>(raw[i]);
+      if (u < 0x20 || u == 0x7F)
+        throw Failure{where + "entry " + std::to_string(number) + " holds a control character"};
+      if (raw[i] == '\\' && i + 1 < raw.size() && (raw[i + 1] == 'n' || raw[i + 1] == '\\')) {
+        text.push_back(raw[i + 1] == 'n' ? '\n' : '\\');
+        ++i;
+      } else {
+        text.push_back(raw[i]);
+      }
+    }
+    if (text.empty()) throw Failure{where + "entry " + std::to_string(number) + " is empty"};
+    std::vector<uint16_t> units;
+    if (!AppendUtf16(text, units))
+      throw Failure{where + "entry " + std::to_string(number) + " is not valid UTF-8"};
+    entries[number] = std::move(units);
+  }
+  return entries;
+}
+
+void WriteAdditions(std::ostream& out, const std::string& name,
+                    const std::map<int, std::vector<uint16_t>>& entries, int count) {
+  out << "const char16_t* const " << name << "[] = {";
+  for (int number = 0; number < count; ++number) {
+    out << "\n    ";
+    const auto found = entries.find(number);
+    if (found == entries.end()) {
+      out << "nullptr,";
+      continue;
+    }
+    out << "u\"";
+    bool escaped = false;  // the previous unit was a hex escape
+    for (const uint16_t unit : found->second) {
+      const bool hexDigit = (unit >= '0' && unit <= '9') || (unit >= 'a' && unit <= 'f') ||
+                            (unit >= 'A' && unit <= 'F');
+      // A hex digit right after a hex escape would continue it: close the literal first.
+      if (escaped && hexDigit) out << "\" u\"";
+      escaped = false;
+      if (unit == '"' || unit == '\\') {
+        out << '\\' << static_cast<char>(unit);
+      } else if (unit >= 0x20 && unit < 0x7F) {
+        out << static_cast<char>(unit);
+      } else {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\x%04x", unit);
+        out << buffer;
+        escaped = true;
+      }
+    }
+    out << "\",";
+  }
+  if (count == 0) out << "nullptr";
+  out << "\n};\n\n";
+}
+
 int ParseCount(const std::string& text, const std::string& what) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 6)
     throw Failure{"\"" + text + "\" is not a valid " + what};
@@ -166,6 +256,8 @@ int main(int argc, char** argv) {
     const std::string outputPath = argv[1];
     std::map<std::string, std::vector<uint8_t>> tables;
     std::map<int, std::vector<uint8_t>> images;
+    std::map<int, std::vector<uint16_t>> additionsEnglish;
+    std::map<int, std::vector<uint16_t>> additionsGerman;
     for (int i = 2; i < argc;) {
       const std::string option = argv[i];
       if (option == "--table" && i + 3 < argc) {
@@ -176,6 +268,18 @@ int main(int argc, char** argv) {
         const int count = ParseCount(argv[i + 2], "entry count");
         tables[name] = BuildContainer(BuildRecords(argv[i + 3], count));
         i += 4;
+      } else if (option == "--additions" && i + 2 < argc) {
+        additionsEnglish = ReadAdditions(argv[i + 1]);
+        additionsGerman = ReadAdditions(argv[i + 2]);
+        for (const auto& [number, text] : additionsEnglish)
+          if (!additionsGerman.count(number))
+            throw Failure{std::string(argv[i + 2]) + ": entry " + std::to_string(number) +
+                          " is missing (it is in " + argv[i + 1] + ")"};
+        for (const auto& [number, text] : additionsGerman)
+          if (!additionsEnglish.count(number))
+            throw Failure{std::string(argv[i + 1]) + ": entry " + std::to_string(number) +
+                          " is missing (it is in " + argv[i + 2] + ")"};
+        i += 3;
       } else if (option == "--image" && i + 2 < argc) {
         const int number = ParseCount(argv[i + 1], "image number");
         if (number < 1 || number > 99) throw Failure{"image numbers run from 1 to 99"};
@@ -197,12 +301,26 @@ int main(int argc, char** argv) {
     for (const auto& [name, bytes] : tables) WriteArray(out, "kTable_" + name, bytes);
     for (const auto& [number, bytes] : images)
       WriteArray(out, "kImage_" + std::to_string(number), bytes);
+    const int additionCount = additionsEnglish.empty() ? 0 : additionsEnglish.rbegin()->first + 1;
+    WriteAdditions(out, "kAdditions_english", additionsEnglish, additionCount);
+    WriteAdditions(out, "kAdditions_german", additionsGerman, additionCount);
     out << "}  // namespace\n\n"
            "PackedBlob PackedProductTexts() { return {kTable_product, sizeof kTable_product}; }\n\n"
            "PackedBlob PackedLanguageTexts(int languageIndex) {\n"
            "  switch (languageIndex) {\n"
            "    case 0: return {kTable_german, sizeof kTable_german};\n"
            "    case 1: return {kTable_english, sizeof kTable_english};\n"
+           "    default: return {};\n"
+           "  }\n"
+           "}\n\n"
+           "PackedAdditions PackedAdditionTexts(int languageIndex) {\n"
+           "  switch (languageIndex) {\n"
+           "    case 0: return {kAdditions_german, "
+        << additionCount
+        << "};\n"
+           "    case 1: return {kAdditions_english, "
+        << additionCount
+        << "};\n"
            "    default: return {};\n"
            "  }\n"
            "}\n\n"

@@ -15,6 +15,16 @@ struct PackedBlob {
 PackedBlob PackedProductTexts();
 PackedBlob PackedLanguageTexts(int languageIndex);
 
+// Mervane's own texts, beyond the language table, in one language: Texts[n] is entry n, nullptr
+// where the numbering leaves a gap.
+struct PackedAdditions {
+  const char16_t* const* Texts = nullptr;
+  int Count = 0;
+};
+
+// The additions of a language index (0 German, 1 English; any other index gives none).
+PackedAdditions PackedAdditionTexts(int languageIndex);
+
 // The PNG data of embedded image `number` (1 is the 16 x 16 program icon); empty when the
 // program carries no image of that number.
 PackedBlob PackedImage(int number);

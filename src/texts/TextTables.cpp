@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +16,9 @@ std::array<QString, kProductTextCount> ProductTexts;
 std::array<QString, kLanguageTextCount> LanguageTable;
 
 namespace {
+
+// The language of the additions follows the language table; set only when a table loaded.
+std::atomic<int> gAdditionsLanguage{kLanguageEnglish};
 
 // zlib cannot expand data by more than about 1032:1; a header that claims more is damaged,
 // and believing it would make us allocate whatever it says.
@@ -104,5 +108,15 @@ bool LoadProductTexts() {
 bool LoadLanguageTable(int languageIndex) {
   if (languageIndex != kLanguageGerman && languageIndex != kLanguageEnglish) return false;
   const PackedBlob blob = PackedLanguageTexts(languageIndex);
-  return UnpackTable(blob.Data, blob.Size, {}, LanguageTable.data(), kLanguageTextCount);
+  if (!UnpackTable(blob.Data, blob.Size, {}, LanguageTable.data(), kLanguageTextCount))
+    return false;
+  gAdditionsLanguage.store(languageIndex, std::memory_order_relaxed);
+  return true;
+}
+
+QString AdditionText(int entry) {
+  const PackedAdditions additions =
+      PackedAdditionTexts(gAdditionsLanguage.load(std::memory_order_relaxed));
+  if (entry < 0 || entry >= additions.Count || additions.Texts[entry] == nullptr) return {};
+  return QString::fromUtf16(additions.Texts[entry]);
 }

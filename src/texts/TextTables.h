@@ -22,6 +22,10 @@ inline QString ProductText(int entry) {
                                                  : QString();
 }
 
+// A text of Mervane's own additions (see Additions.h) in the language of the loaded language
+// table; empty for a number that names none. Before a language table is loaded: English.
+QString AdditionText(int entry);
+
 // Language indices.
 inline constexpr int kLanguageGerman = 0;
 inline constexpr int kLanguageEnglish = 1;

@@ -130,6 +130,40 @@ TEST(PackTexts, OutputUnpacksToTheSourceTexts) {
   EXPECT_EQ(std::string(image.begin(), image.end()), icon);
 }
 
+TEST(PackTexts, RefusesAdditionsThatDisagree) {
+  struct Row {
+    const char* name;
+    std::string english;
+    std::string german;
+    const char* message;
+  };
+  const std::vector<Row> rows = {
+      {"missing in German", "0\ta\n5\tb\n", "0\ta\n", "entry 5 is missing"},
+      {"missing in English", "0\ta\n", "0\ta\n7\tb\n", "entry 7 is missing"},
+      {"numbers fall", "5\ta\n2\tb\n", "5\ta\n2\tb\n", "does not follow entry 5"},
+      {"empty text", "0\t\n", "0\t\n", "is empty"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const std::string language = dir.WriteFile("language.txt", "0\tx\n");
+    const std::string english = dir.WriteFile("additions-english.txt", row.english);
+    const std::string german = dir.WriteFile("additions-german.txt", row.german);
+    QStringList args = {QString::fromStdString(dir.Bytes() + "out.cpp")};
+    for (const char* name : {"product", "german", "english"})
+      args << QStringLiteral("--table") << QString::fromLatin1(name) << QStringLiteral("1")
+           << QString::fromStdString(language);
+    args << QStringLiteral("--additions") << QString::fromStdString(english)
+         << QString::fromStdString(german);
+    QProcess process;
+    process.start(PackerPath(), args);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_NE(process.exitCode(), 0);
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(errors.contains(QString::fromUtf8(row.message))) << errors.toStdString();
+  }
+}
+
 TEST(PackTexts, RefusesAnImageThatIsNoPng) {
   TempDir dir;
   const std::string notPng = dir.WriteFile("fake.png", "GIF89a not a png at all");

@@ -2,6 +2,7 @@
 // that the code around them can rely on.
 
 #include "texts/TextLoader.h"
+#include "texts/Additions.h"
 #include "texts/TextTables.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,17 @@ TEST(TextTables, PresetNamesAndQuestionsAreDistinct) {
       EXPECT_TRUE(table[static_cast<size_t>(question)].endsWith(QChar('?')))
           << index << " entry " << question;
   }
+}
+
+TEST(TextTables, AdditionsFollowTheLanguageAndKnowTheirNumbers) {
+  for (const int index : {kLanguageGerman, kLanguageEnglish}) {
+    SCOPED_TRACE(index);
+    ASSERT_TRUE(LoadLanguageTable(index));
+    EXPECT_EQ(AdditionText(kAddProgramName), QStringLiteral("Mervane"));
+    EXPECT_TRUE(AdditionText(-1).isEmpty());
+    EXPECT_TRUE(AdditionText(1000000).isEmpty());
+  }
+  ASSERT_TRUE(LoadLanguageTable(kLanguageEnglish));
 }
 
 }  // namespace
