@@ -1,5 +1,6 @@
 #include "ui/MessageWindow.h"
 
+#include <QClipboard>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -20,12 +21,26 @@ constexpr int kButtonGap = 20;       // between the text and the button
 constexpr int kButtonWidth = 140;
 constexpr double kDesignCharWidth = 7.0;  // average character width the texts were sized for
 
+constexpr QChar kWordJoiner(0x2060);
+
 QScreen* ScreenFor(const QWidget* owner) {
   if (owner != nullptr && owner->screen() != nullptr) return owner->screen();
   return QGuiApplication::primaryScreen();
 }
 
 }  // namespace
+
+QString KeepOptionsWhole(const QString& text) {
+  QString out;
+  out.reserve(text.size() + 8);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    out += text[i];
+    const bool opensWord = i == 0 || text[i - 1].isSpace() || text[i - 1] == QLatin1Char('"');
+    if (text[i] == QLatin1Char('-') && opensWord && i + 1 < text.size() && text[i + 1].isLetter())
+      out += kWordJoiner;
+  }
+  return out;
+}
 
 int ScaledTextWidth(int width, const QFont& font) {
   const double scale = std::max(1.0, QFontMetrics(font).averageCharWidth() / kDesignCharWidth);
@@ -47,7 +62,7 @@ MessageWindow::MessageWindow(const MessageRequest& request) : QDialog(request.Ow
   text_->setWordWrap(true);
   text_->setAlignment(alignment);
   text_->setFont(font);
-  text_->setText(request.Text);
+  text_->setText(KeepOptionsWhole(request.Text));
   text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   text_->setAccessibleName(request.Title.isEmpty() ? request.Text.section(QLatin1Char('\n'), 0, 0)
                                                    : request.Title);
@@ -111,6 +126,19 @@ MessageWindow::MessageWindow(const MessageRequest& request) : QDialog(request.Ow
     move(frame.topLeft());
   }
   ok_->setFocus(Qt::OtherFocusReason);
+
+  // Text copied from the window must work when pasted, as a command line for instance: the
+  // joiners that keep options whole are taken out again.
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const auto cleanClipboard = [this, clipboard](QClipboard::Mode mode) {
+    if (!isVisible()) return;
+    const QString copied = clipboard->text(mode);
+    if (copied.contains(kWordJoiner)) clipboard->setText(QString(copied).remove(kWordJoiner), mode);
+  };
+  connect(clipboard, &QClipboard::dataChanged, this,
+          [cleanClipboard] { cleanClipboard(QClipboard::Clipboard); });
+  connect(clipboard, &QClipboard::selectionChanged, this,
+          [cleanClipboard] { cleanClipboard(QClipboard::Selection); });
 }
 
 void ShowMessageWindow(const MessageRequest& request) {

@@ -41,6 +41,11 @@ class MessageWindow : public QDialog {
   QPushButton* ok_ = nullptr;
 };
 
+// The text as the window shows it: a word joiner (U+2060) after the hyphen that opens a
+// command-line option ("-Uninstall"), so that word wrapping never splits an option after its
+// hyphen. The window takes the joiners out again of whatever is copied from it.
+QString KeepOptionsWhole(const QString& text);
+
 // Shows the message window and returns when it is closed.
 void ShowMessageWindow(const MessageRequest& request);
 

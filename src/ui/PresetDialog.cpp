@@ -17,10 +17,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kDescriptionWidth = 340;
 constexpr int kListWidth = 225;
+constexpr int kMaxListWidth = 360;
 constexpr int kListHeight = 140;
 constexpr int kButtonWidth = 110;
 constexpr int kLabelWidth = 165;
@@ -32,24 +35,20 @@ QString Text(int entry) {
 }
 
 bool DefaultAskYesNo(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-  box.setTextFormat(Qt::PlainText);
-  box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return MakeQuestionBox(parent, title, text)->exec() == QMessageBox::Yes;
 }
 
 std::optional<QString> DefaultAskText(QWidget* parent, const QString& title,
                                       const QString& prompt) {
-  bool ok = false;
-  const QString text =
-      QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, QString(), &ok);
-  if (!ok) return std::nullopt;
-  return text;
+  const std::unique_ptr<QInputDialog> box = MakeInputBox(parent, title, prompt);
+  if (box->exec() != QDialog::Accepted) return std::nullopt;
+  return box->textValue();
 }
 
 void DefaultWarn(QWidget* parent, const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
   box.setTextFormat(Qt::PlainText);
+  box.button(QMessageBox::Ok)->setText(Text(235));
   box.exec();
 }
 
@@ -93,6 +92,8 @@ PresetDialog::PresetDialog(QWidget* owner, Mode mode, QList<Preset>& presets,
   list_->setObjectName(QStringLiteral("PresetList"));
   list_->setAccessibleName(Text(243));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->setTextElideMode(Qt::ElideRight);
   list_->setMinimumSize(kListWidth, kListHeight);
   auto* deleteKey = new QAction(list_);
   deleteKey->setShortcut(QKeySequence::Delete);
@@ -170,7 +171,14 @@ int PresetDialog::SelectedRow() const {
 void PresetDialog::Rebuild(int selectRow) {
   const QSignalBlocker blockList(list_);
   list_->clear();
-  list_->addItems(model_.ListRows());
+  for (const QString& row : model_.ListRows()) {
+    auto* item = new QListWidgetItem(row, list_);
+    item->setToolTip(row);  // a long name is cut off in the list
+  }
+  // Wide enough for the rows, within reason: a longer name is cut off with its tooltip.
+  const int rows = list_->count() > 0 ? list_->sizeHintForColumn(0) : 0;
+  list_->setMinimumWidth(std::clamp(rows + 2 * list_->frameWidth() + 8, kListWidth,
+                                    kMaxListWidth));
   if (selectRow >= 0 && selectRow < list_->count()) {
     list_->setCurrentRow(selectRow);
     list_->item(selectRow)->setSelected(true);
@@ -272,6 +280,30 @@ void PresetDialog::done(int result) {
     }
   }
   QDialog::done(result);
+}
+
+// The boxes' buttons speak the program's language, whatever translations Qt has loaded.
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& title,
+                                             const QString& text) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, title, text,
+                                           QMessageBox::Yes | QMessageBox::No, parent);
+  box->setTextFormat(Qt::PlainText);
+  box->button(QMessageBox::Yes)->setText(Text(233));
+  box->button(QMessageBox::No)->setText(Text(234));
+  // Each question here can lose presets; Enter alone must not.
+  box->setDefaultButton(QMessageBox::No);
+  return box;
+}
+
+std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const QString& title,
+                                           const QString& prompt) {
+  auto box = std::make_unique<QInputDialog>(parent);
+  box->setWindowTitle(title);
+  box->setLabelText(prompt);
+  box->setInputMode(QInputDialog::TextInput);
+  box->setOkButtonText(Text(235));
+  box->setCancelButtonText(Text(236));
+  return box;
 }
 
 void RunPresetDialog(QWidget* owner, PresetDialog::Mode mode, AppState& app,

@@ -9,9 +9,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QComboBox;
+class QInputDialog;
+class QMessageBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -108,6 +111,13 @@ class PresetDialog : public QDialog {
   QComboBox* combo_ = nullptr;
   QPushButton* ok_ = nullptr;
 };
+
+// The Yes/No question and the name box of the dialog, with their buttons in the program's
+// language; No is the default answer.
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& title,
+                                             const QString& text);
+std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const QString& title,
+                                           const QString& prompt);
 
 // Opens the preset dialog over the main window for the program's presets and returns when it
 // is closed; `presetsChanged` runs when the presets changed (rebuild the presets menus there).

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -173,6 +174,31 @@ TEST(MessageWindow, EscAndOkEndIt) {
   confirmed.OkButton()->click();
   EXPECT_FALSE(confirmed.isVisible());
   EXPECT_EQ(confirmed.result(), QDialog::Accepted);
+}
+
+TEST(KeepOptionsWhole, JoinsTheHyphenOfAnOptionToItsName) {
+  const QString j(QChar(0x2060));
+  const std::pair<const char*, QString> rows[] = {
+      {"-Portable keeps", Q("-") + j + Q("Portable keeps")},
+      {"settings, -Uninstall", Q("settings, -") + j + Q("Uninstall")},
+      {"mervane -Console \"-Help\"", Q("mervane -") + j + Q("Console \"-") + j + Q("Help\"")},
+      {"- a bullet", Q("- a bullet")},
+      {" - * stands", Q(" - * stands")},
+      {"%DY%-%DM%", Q("%DY%-%DM%")},
+      {"IMG-0087 and 0-9", Q("IMG-0087 and 0-9")},
+  };
+  for (const auto& [in, out] : rows) EXPECT_EQ(KeepOptionsWhole(Q(in)), out) << in;
+}
+
+TEST(MessageWindow, TextCopiedFromItPastesAsTyped) {
+  UseLanguage(kLanguageEnglish);
+  MessageWindow window(HelpRequest(nullptr, 7));
+  ShowAndActivate(window);
+  EXPECT_TRUE(window.TextLabel()->text().contains(QChar(0x2060)));
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->setText(KeepOptionsWhole(Q("mervane -Console -Preset=1")));
+  QApplication::processEvents();
+  EXPECT_EQ(clipboard->text(), Q("mervane -Console -Preset=1"));
 }
 
 TEST(MessageWindow, ATextlessRequestUsesTheGivenHeight) {

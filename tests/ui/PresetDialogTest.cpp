@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QInputDialog>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <optional>
@@ -323,6 +325,28 @@ TEST(PresetDialog, TheDeleteKeyAsksLikeTheButton) {
   EXPECT_EQ(h.questions, 1);
   EXPECT_EQ(h.lastQuestion, Q("Question|Delete the selected preset?"));
   EXPECT_EQ(SavedNames(h.presets), Q("P1"));
+}
+
+TEST(PresetDialog, ALongNameIsCutOffWithItsTooltip) {
+  UseLanguage(kLanguageEnglish);
+  const QString longName(200, QLatin1Char('x'));
+  DialogHarness h(longName, 0);
+  EXPECT_LE(h.dialog->List()->minimumWidth(), 360);
+  EXPECT_EQ(h.dialog->List()->item(0)->toolTip(), Q("1)  ") + longName);
+  EXPECT_EQ(h.dialog->List()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(PresetDialog, QuestionsAndTheNameBoxSpeakTheProgramsLanguage) {
+  UseLanguage(kLanguageGerman);
+  const std::unique_ptr<QMessageBox> question =
+      MakeQuestionBox(nullptr, LanguageText(349), LanguageText(352));
+  EXPECT_EQ(question->button(QMessageBox::Yes)->text(), Q("Ja"));
+  EXPECT_EQ(question->button(QMessageBox::No)->text(), Q("Nein"));
+  EXPECT_EQ(question->defaultButton(), question->button(QMessageBox::No));
+  const std::unique_ptr<QInputDialog> box = MakeInputBox(nullptr, QString(), LanguageText(250));
+  EXPECT_EQ(box->okButtonText(), Q("OK"));
+  EXPECT_EQ(box->cancelButtonText(), Q("Abbrechen"));
+  EXPECT_EQ(box->labelText(), Q("Name der neuen Voreinstellung:"));
 }
 
 TEST(PresetDialog, EveryControlIsAccessibleInBothLanguages) {
