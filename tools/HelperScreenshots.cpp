@@ -192,8 +192,8 @@ int main(int argc, char** argv) {
   if (!QDir().mkpath(g_folder) || !LoadProductTexts()) return 1;
   for (const int language : {kLanguageEnglish, kLanguageGerman}) {
     if (!LoadLanguageTable(language)) return 1;
-    const QString suffix = language == kLanguageEnglish ? QStringLiteral("en")
-                                                        : QStringLiteral("de");
+    const QString suffix =
+        language == kLanguageEnglish ? QStringLiteral("en") : QStringLiteral("de");
     ShootPopups(suffix);
     ShootTexts(suffix);
     ShootPresetDialog(suffix);

@@ -36,9 +36,9 @@ void ShowAboutWindow(QWidget* owner) {
 }
 
 std::unique_ptr<QMessageBox> MakeInformationBox(QWidget* owner) {
-  auto box = std::make_unique<QMessageBox>(QMessageBox::Information,
-                                           WithoutMnemonics(LanguageText(359)), LanguageText(370),
-                                           QMessageBox::Ok, owner);
+  auto box =
+      std::make_unique<QMessageBox>(QMessageBox::Information, WithoutMnemonics(LanguageText(359)),
+                                    LanguageText(370), QMessageBox::Ok, owner);
   box->setTextFormat(Qt::PlainText);
   return box;
 }

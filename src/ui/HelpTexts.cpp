@@ -118,15 +118,24 @@ QString HelpTitle(int topic) {
 
 QString HelpText(int topic) {
   switch (topic) {
-    case kHelpGettingStarted: return GettingStarted();
-    case 1: return Paragraphs(265, 268).join(QLatin1String("\n\n"));
-    case 2: return MenuOptions();
-    case 3: return Tips();
-    case 4: return DragAndDrop();
-    case 5: return Placeholders();
-    case 6: return Wildcards();
-    case 7: return CommandLine();
-    default: return {};
+    case kHelpGettingStarted:
+      return GettingStarted();
+    case 1:
+      return Paragraphs(265, 268).join(QLatin1String("\n\n"));
+    case 2:
+      return MenuOptions();
+    case 3:
+      return Tips();
+    case 4:
+      return DragAndDrop();
+    case 5:
+      return Placeholders();
+    case 6:
+      return Wildcards();
+    case 7:
+      return CommandLine();
+    default:
+      return {};
   }
 }
 

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kMargin = 10;          // around the text and below the button
-constexpr int kButtonGap = 20;       // between the text and the button
+constexpr int kMargin = 10;     // around the text and below the button
+constexpr int kButtonGap = 20;  // between the text and the button
 constexpr int kButtonWidth = 140;
 constexpr double kDesignCharWidth = 7.0;  // average character width the texts were sized for
 

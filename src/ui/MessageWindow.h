@@ -13,14 +13,14 @@ class QScrollArea;
 // What a caller wants shown in the message window: help, topics, the about text and
 // explanations.
 struct MessageRequest {
-  QWidget* Owner = nullptr;  // disabled while the window is open
-  QString Title;             // empty: no title
-  bool Resizable = false;    // the window may be enlarged (never made smaller than it opens)
-  QString Text;              // lines separated by "\n"; shown as plain text
-  int Width = 340;           // width of the text area, in pixels at the desktop's usual scale
-  int Height = 0;            // height of the text area, used only when the text needs none
+  QWidget* Owner = nullptr;   // disabled while the window is open
+  QString Title;              // empty: no title
+  bool Resizable = false;     // the window may be enlarged (never made smaller than it opens)
+  QString Text;               // lines separated by "\n"; shown as plain text
+  int Width = 340;            // width of the text area, in pixels at the desktop's usual scale
+  int Height = 0;             // height of the text area, used only when the text needs none
   std::optional<QFont> Font;  // the system's message font when not given
-  bool Centred = false;      // the text is centred rather than left-aligned
+  bool Centred = false;       // the text is centred rather than left-aligned
 };
 
 // A modal window with a word-wrapped text and an "OK" button below it, which has the focus. It

@@ -26,8 +26,8 @@ QList<PlaceholderItem> SizeAndDateItems() {
 }
 
 QList<PlaceholderItem> ChecksumItems() {
-  return {{214, QStringLiteral("%CC%")}, {215, QStringLiteral("%CM%")},
-          {216, QStringLiteral("%CS%")}};
+  return {
+      {214, QStringLiteral("%CC%")}, {215, QStringLiteral("%CM%")}, {216, QStringLiteral("%CS%")}};
 }
 
 QList<PlaceholderItem> PathItems() {
@@ -76,8 +76,8 @@ QString PlaceholderItemText(const PlaceholderItem& item) {
 
 QString PlaceholderCaption(const QString& code) {
   if (IsCounterCode(code)) return WithoutMnemonics(LanguageText(195));
-  for (const PlaceholderField field : {PlaceholderField::kNameTemplate, PlaceholderField::kTargetDir,
-                                       PlaceholderField::kPattern}) {
+  for (const PlaceholderField field : {PlaceholderField::kNameTemplate,
+                                       PlaceholderField::kTargetDir, PlaceholderField::kPattern}) {
     for (const PlaceholderItem& item : PlaceholderItemsFor(field)) {
       if (item.Code == code) return WithoutMnemonics(LanguageText(item.CaptionEntry));
     }
@@ -143,9 +143,9 @@ PlaceholderInsertion InsertPlaceholder(PlaceholderField field, const QString& te
     }
     return {out, out.size()};
   }
-  const qsizetype start = std::clamp<qsizetype>(std::min(selectionStart, selectionEnd), 0,
-                                                text.size());
-  const qsizetype end = std::clamp<qsizetype>(std::max(selectionStart, selectionEnd), 0,
-                                              text.size());
+  const qsizetype start =
+      std::clamp<qsizetype>(std::min(selectionStart, selectionEnd), 0, text.size());
+  const qsizetype end =
+      std::clamp<qsizetype>(std::max(selectionStart, selectionEnd), 0, text.size());
   return {text.left(start) + code + text.mid(end), start + code.size()};
 }

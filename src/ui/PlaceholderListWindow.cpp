@@ -44,8 +44,8 @@ QRect PopupRectForField(const QRect& field, const QSize& size, const QRect& scre
 
 void PlacePopupAtField(QWidget* popup, const QWidget* field, const QSize& size) {
   const QRect fieldRect(field->mapToGlobal(QPoint(0, 0)), field->size());
-  const QScreen* screen = field->screen() != nullptr ? field->screen()
-                                                     : QGuiApplication::primaryScreen();
+  const QScreen* screen =
+      field->screen() != nullptr ? field->screen() : QGuiApplication::primaryScreen();
   const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
   const QRect rect = available.isValid() ? PopupRectForField(fieldRect, size, available)
                                          : QRect(fieldRect.bottomLeft() + QPoint(0, 1), size);
@@ -74,8 +74,8 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
   for (const PlaceholderItem& item : items_) {
     auto* row = new QListWidgetItem(PlaceholderItemText(item), list_);
     // Screen readers announce the caption and the code without the padding blanks.
-    row->setData(Qt::AccessibleTextRole, WithoutMnemonics(LanguageText(item.CaptionEntry)) +
-                                             QLatin1Char(' ') + item.Code);
+    row->setData(Qt::AccessibleTextRole,
+                 WithoutMnemonics(LanguageText(item.CaptionEntry)) + QLatin1Char(' ') + item.Code);
   }
   setFocusProxy(list_);
 

@@ -128,8 +128,8 @@ void PlaceholderPopups::ChooseListItem(int index) {
     return;
   }
   const QString code = list_->Items()[index].Code;
-  const qsizetype start = field->hasSelectedText() ? field->selectionStart()
-                                                   : field->cursorPosition();
+  const qsizetype start =
+      field->hasSelectedText() ? field->selectionStart() : field->cursorPosition();
   const qsizetype end =
       field->hasSelectedText() ? field->selectionStart() + field->selectionLength() : start;
   const PlaceholderInsertion insertion =

@@ -42,21 +42,18 @@ bool AcceptsFileKind(PlaceholderField field, int kind) {
 }
 
 QString PathSample(int kind, const PathFolders& folders) {
-  QString folder;
-  switch (kind - kSegmentFirstPath) {
-    case 0: folder = folders.Desktop; break;
-    case 1: folder = folders.Documents; break;
-    case 2: folder = folders.Program; break;
-    default: return PreviewFileFolderSample();
-  }
-  if (folder.isEmpty()) return QString::fromUtf16(kPathCodes[kind - kSegmentFirstPath]);
+  const auto index = static_cast<size_t>(kind - kSegmentFirstPath);
+  const std::array<const QString*, 3> known = {&folders.Desktop, &folders.Documents,
+                                               &folders.Program};
+  if (index >= known.size()) return PreviewFileFolderSample();
+  QString folder = *known[index];
+  if (folder.isEmpty()) return QString::fromUtf16(kPathCodes[index]);
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
 }
 
 void AppendLiteral(QList<PreviewSegment>& segments, QChar c) {
-  if (segments.isEmpty() || segments.back().IsPlaceholder())
-    segments.append(PreviewSegment{});
+  if (segments.isEmpty() || segments.back().IsPlaceholder()) segments.append(PreviewSegment{});
   segments.back().Text += c;
   segments.back().Sample += c;
 }
@@ -97,8 +94,8 @@ QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& tex
       skipSeparator = segments.back().Sample.endsWith(QLatin1Char('/'));
     }
   }
-  const CounterSpan counter = field == PlaceholderField::kNameTemplate ? FindCounterSpan(normal)
-                                                                      : CounterSpan{};
+  const CounterSpan counter =
+      field == PlaceholderField::kNameTemplate ? FindCounterSpan(normal) : CounterSpan{};
 
   while (i < normal.size()) {
     const QChar c = normal[i];
@@ -114,10 +111,9 @@ QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& tex
       for (size_t k = 0; k < kFileSamples.size(); ++k) {
         const int kind = kSegmentFirstFile + static_cast<int>(k);
         const QStringView code(kFileSamples[k].Code);
-        if (!AcceptsFileKind(field, kind) || !QStringView(normal).mid(i).startsWith(code))
-          continue;
-        segments.append(PreviewSegment{code.toString(), kind,
-                                       QString::fromUtf16(kFileSamples[k].Sample)});
+        if (!AcceptsFileKind(field, kind) || !QStringView(normal).mid(i).startsWith(code)) continue;
+        segments.append(
+            PreviewSegment{code.toString(), kind, QString::fromUtf16(kFileSamples[k].Sample)});
         i += code.size();
         matched = true;
         break;
@@ -127,7 +123,8 @@ QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& tex
         continue;
       }
     }
-    if (field == PlaceholderField::kTargetDir && (c == QLatin1Char('\\') || c == QLatin1Char('/'))) {
+    if (field == PlaceholderField::kTargetDir &&
+        (c == QLatin1Char('\\') || c == QLatin1Char('/'))) {
       if (skipSeparator) {
         // Kept in the segment's text, so that the segments still spell the field's text.
         AppendLiteral(segments, c);

@@ -21,7 +21,7 @@ enum PreviewSegmentKind : int {
 };
 
 struct PreviewSegment {
-  QString Text;    // the piece of the (normalised) field text
+  QString Text;  // the piece of the (normalised) field text
   int Kind = kSegmentLiteral;
   QString Sample;  // what the preview shows for it
 

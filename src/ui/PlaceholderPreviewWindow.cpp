@@ -130,8 +130,7 @@ QString PlaceholderPreviewWindow::SegmentToolTip(int index) const {
   // Path placeholders keep the letter case the user typed; the tooltip names the code.
   const QString code =
       segment.Kind == kSegmentCounter ? segment.Text : PreviewSegmentCode(segment.Kind);
-  const QString title =
-      PlaceholderCaption(code) + QLatin1String("  (") + code + QLatin1Char(')');
+  const QString title = PlaceholderCaption(code) + QLatin1String("  (") + code + QLatin1Char(')');
   const bool folder = segment.Kind >= kSegmentFirstPath && segment.Kind < kSegmentLastPath;
   const QString body =
       folder ? segment.Sample
@@ -142,7 +141,7 @@ QString PlaceholderPreviewWindow::SegmentToolTip(int index) const {
 
 QColor PlaceholderPreviewWindow::PlaceholderColour(const QPalette& palette) {
   return palette.color(QPalette::Window).lightness() < 128 ? QColor(0x6C, 0xA8, 0xFF)
-                                                            : QColor(0x00, 0x60, 0xFF);
+                                                           : QColor(0x00, 0x60, 0xFF);
 }
 
 void PlaceholderPreviewWindow::paintEvent(QPaintEvent*) {

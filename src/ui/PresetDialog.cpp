@@ -61,9 +61,9 @@ QPushButton* SideButton(int entry) {
 
 }  // namespace
 
-PresetDialog::PresetDialog(QWidget* owner, Mode mode, QList<Preset>& presets,
-                           int32_t& defaultIndex, const Preset& workingSettings,
-                           QString presetsFile, PresetDialogHooks hooks)
+PresetDialog::PresetDialog(QWidget* owner, Mode mode, QList<Preset>& presets, int32_t& defaultIndex,
+                           const Preset& workingSettings, QString presetsFile,
+                           PresetDialogHooks hooks)
     : QDialog(owner),
       mode_(mode),
       presets_(presets),
@@ -177,8 +177,7 @@ void PresetDialog::Rebuild(int selectRow) {
   }
   // Wide enough for the rows, within reason: a longer name is cut off with its tooltip.
   const int rows = list_->count() > 0 ? list_->sizeHintForColumn(0) : 0;
-  list_->setMinimumWidth(std::clamp(rows + 2 * list_->frameWidth() + 8, kListWidth,
-                                    kMaxListWidth));
+  list_->setMinimumWidth(std::clamp(rows + 2 * list_->frameWidth() + 8, kListWidth, kMaxListWidth));
   if (selectRow >= 0 && selectRow < list_->count()) {
     list_->setCurrentRow(selectRow);
     list_->item(selectRow)->setSelected(true);

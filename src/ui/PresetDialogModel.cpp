@@ -36,8 +36,7 @@ QString PresetDialogModel::CleanName(const QString& typed) {
 
 int PresetDialogModel::FindName(const QString& name) const {
   for (qsizetype i = 0; i < presets_.size(); ++i) {
-    if (presets_[i].PresetName.compare(name, Qt::CaseInsensitive) == 0)
-      return static_cast<int>(i);
+    if (presets_[i].PresetName.compare(name, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
   }
   return -1;
 }
@@ -104,6 +103,5 @@ void PresetDialogModel::SetDefault(int position) {
 }
 
 void PresetDialogModel::Renumber() {
-  for (qsizetype i = 1; i < presets_.size(); ++i)
-    presets_[i].PresetNumber = static_cast<int8_t>(i);
+  for (qsizetype i = 1; i < presets_.size(); ++i) presets_[i].PresetNumber = static_cast<int8_t>(i);
 }

@@ -50,23 +50,55 @@ std::vector<TopicRow> Topics() {
     return a;
   };
   return {
-      {kHelpGettingStarted, 36,
-       {{-1, "1) "}, {256}, {257}, {-1, "2) "}, {258}, {259}, {-1, "3) "}, {260}, {261},
-        {-1, "4) "}, {262}, {263}, {264}}},
+      {kHelpGettingStarted,
+       36,
+       {{-1, "1) "},
+        {256},
+        {257},
+        {-1, "2) "},
+        {258},
+        {259},
+        {-1, "3) "},
+        {260},
+        {261},
+        {-1, "4) "},
+        {262},
+        {263},
+        {264}}},
       {1, 38, entries(265, 268)},
       // Menu options: each text under the menu path of its item.
       {2, 39, {{2}, {4}, {269}, {8}, {16}, {270}, {8}, {19}, {21}, {271}}},
       // Tips: under the pages and options they belong to.
-      {3, 40, {{57}, {272}, {60}, {273}, {66}, {167}, {274}, {66}, {168}, {275}, {67}, {172}, {276}}},
+      {3,
+       40,
+       {{57}, {272}, {60}, {273}, {66}, {167}, {274}, {66}, {168}, {275}, {67}, {172}, {276}}},
       {4, 41, {{-1, "- "}, {277}, {-1, "- "}, {278}}},
       {5, 42,
-       join(entries(279, 283),
-            join({{-1, "%001% ("}, {195}, {-1, "), %FN% ("}, {199}, {-1, "), %FSK% ("}, {202},
-                  {-1, "%CS% ("}, {216}, {284}, {-1, "%PD% ("}, {217}, {-1, "%PF% ("}, {220}},
-                 entries(285, 287)))},
+       join(entries(279, 283), join({{-1, "%001% ("},
+                                     {195},
+                                     {-1, "), %FN% ("},
+                                     {199},
+                                     {-1, "), %FSK% ("},
+                                     {202},
+                                     {-1, "%CS% ("},
+                                     {216},
+                                     {284},
+                                     {-1, "%PD% ("},
+                                     {217},
+                                     {-1, "%PF% ("},
+                                     {220}},
+                                    entries(285, 287)))},
       {6, 43,
-       join(entries(288, 290), {{-1, " - "}, {291}, {-1, " - "}, {292}, {-1, " - "}, {293},
-                                {-1, " - "}, {294}, {295}, {296}})},
+       join(entries(288, 290), {{-1, " - "},
+                                {291},
+                                {-1, " - "},
+                                {292},
+                                {-1, " - "},
+                                {293},
+                                {-1, " - "},
+                                {294},
+                                {295},
+                                {296}})},
       {7, 44, {{-1, "- "}, {297}, {-1, "- "}, {298}, {-1, "- "}, {299}}},
   };
 }
@@ -81,8 +113,8 @@ void ExpectTopicsAssembled(int language) {
       const QString wanted = piece.entry >= 0 ? Entry(piece.entry) : Q(piece.literal);
       ASSERT_FALSE(wanted.isEmpty());
       const qsizetype found = text.indexOf(wanted, at);
-      EXPECT_GE(found, 0) << "topic " << row.topic << " lacks, or has out of order: "
-                          << wanted.toStdString();
+      EXPECT_GE(found, 0) << "topic " << row.topic
+                          << " lacks, or has out of order: " << wanted.toStdString();
       if (found >= 0) at = found + wanted.size();
     }
     EXPECT_FALSE(text.contains(QLatin1Char('&'))) << row.topic;
@@ -103,8 +135,7 @@ TEST(HelpTexts, EveryTopicAssembledInGerman) {
 TEST(HelpTexts, ExactShapeOfTheShortTopics) {
   UseLanguage(kLanguageEnglish);
   EXPECT_EQ(HelpText(4), Q("- ") + Entry(277) + Q("\n- ") + Entry(278));
-  EXPECT_EQ(HelpText(7),
-            Q("- ") + Entry(297) + Q("\n- ") + Entry(298) + Q("\n- ") + Entry(299));
+  EXPECT_EQ(HelpText(7), Q("- ") + Entry(297) + Q("\n- ") + Entry(298) + Q("\n- ") + Entry(299));
   EXPECT_EQ(HelpTitle(kHelpGettingStarted), Q("Help - Getting started"));
   // The menu path of topic 2 names the shortcut with the table's word for Ctrl.
   EXPECT_TRUE(HelpText(2).startsWith(Q("File > Test run on selected file (Ctrl+D)\n")));

@@ -53,8 +53,8 @@ inline void SendKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = 
 
 inline void SendMouse(QWidget* target, QEvent::Type type, QPoint pos,
                       Qt::MouseButton button = Qt::LeftButton) {
-  const Qt::MouseButtons buttons = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button)
-                                                                    : Qt::MouseButtons();
+  const Qt::MouseButtons buttons =
+      type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::MouseButtons();
   QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)),
                     type == QEvent::MouseMove ? Qt::NoButton : button, buttons, Qt::NoModifier);
   QApplication::sendEvent(target, &event);

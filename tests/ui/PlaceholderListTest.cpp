@@ -77,8 +77,8 @@ TEST(FindCounterSpan, FirstGroupOnly) {
     qsizetype start;
     qsizetype length;
   } rows[] = {
-      {"%FN%%001%", 4, 5}, {"x%0%", 1, 3},   {"%12a%", -1, 0}, {"%01%-%001%", 0, 4},
-      {"100%", -1, 0},     {"%%5%", 1, 3},   {"", -1, 0},      {"%ENUMNR%%7%", 8, 3},
+      {"%FN%%001%", 4, 5}, {"x%0%", 1, 3}, {"%12a%", -1, 0}, {"%01%-%001%", 0, 4},
+      {"100%", -1, 0},     {"%%5%", 1, 3}, {"", -1, 0},      {"%ENUMNR%%7%", 8, 3},
   };
   for (const auto& row : rows) {
     const CounterSpan span = FindCounterSpan(Q(row.text));
@@ -116,7 +116,7 @@ TEST(PlaceholderItems, PerField) {
 
 TEST(WithoutMnemonics, Table) {
   const std::pair<const char*, const char*> rows[] = {
-      {"&File", "File"}, {"Save &as", "Save as"}, {"Tom && Jerry", "Tom & Jerry"},
+      {"&File", "File"},  {"Save &as", "Save as"}, {"Tom && Jerry", "Tom & Jerry"},
       {"plain", "plain"}, {"end&", "end"},
   };
   for (const auto& [in, out] : rows) EXPECT_EQ(WithoutMnemonics(Q(in)), Q(out)) << in;
@@ -126,11 +126,9 @@ TEST(PopupRectForField, BelowAboveAndInsideTheScreen) {
   const QRect screen(0, 0, 1000, 800);
   const QSize size(200, 300);
   // Room below: directly under the field.
-  EXPECT_EQ(PopupRectForField(QRect(100, 100, 150, 20), size, screen),
-            QRect(100, 120, 200, 300));
+  EXPECT_EQ(PopupRectForField(QRect(100, 100, 150, 20), size, screen), QRect(100, 120, 200, 300));
   // Near the bottom: directly above it.
-  EXPECT_EQ(PopupRectForField(QRect(100, 600, 150, 20), size, screen),
-            QRect(100, 300, 200, 300));
+  EXPECT_EQ(PopupRectForField(QRect(100, 600, 150, 20), size, screen), QRect(100, 300, 200, 300));
   // Near the right edge: moved left so it stays on the screen.
   EXPECT_EQ(PopupRectForField(QRect(900, 100, 90, 20), size, screen), QRect(800, 120, 200, 300));
   // No room above either: below, as far as it goes.

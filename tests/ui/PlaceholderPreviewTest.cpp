@@ -68,7 +68,8 @@ TEST(SegmentTemplate, PerFieldKind) {
       {F::kTargetDir, "%PC%\\x\\", "%PC%|16|%PC% + \\x\\|0|/x/"},
       {F::kTargetDir, "%PF%Sorted\\", "%PF%|17|/home/user/Pictures/ + Sorted\\|0|Sorted/"},
       {F::kTargetDir, "x%PD%", "x%PD%|0|x%PD%"},
-      {F::kTargetDir, "%PD%%001%%FN%", "%PD%|14|/home/ann/Desktop/ + %001%|0|%001% + %FN%|2|IMG0087"},
+      {F::kTargetDir, "%PD%%001%%FN%",
+       "%PD%|14|/home/ann/Desktop/ + %001%|0|%001% + %FN%|2|IMG0087"},
       {F::kPattern, "*.jpg|%FN%", "*.jpg|%FN%|0|*.jpg|%FN%"},
   };
   for (const SegmentRow& row : rows) {
@@ -88,13 +89,13 @@ TEST(HasPreviewPlaceholders, Table) {
     const char* text;
     bool expected;
   } rows[] = {
-      {F::kInsertText, "abc", false},      {F::kInsertText, "%FN%", false},
-      {F::kInsertText, "%fsk%", true},     {F::kReplaceWith, "%5%", false},
-      {F::kReplaceWith, "x%DY%", true},    {F::kNameTemplate, "%FN%", true},
-      {F::kNameTemplate, "%5%", true},     {F::kNameTemplate, "50% off", false},
-      {F::kNameTemplate, "%%", false},     {F::kTargetDir, "%PD%", true},
-      {F::kTargetDir, "a%PD%", false},     {F::kTargetDir, "%FN%", true},
-      {F::kTargetDir, "%CC%", true},       {F::kTargetDir, "/srv/out/", false},
+      {F::kInsertText, "abc", false},   {F::kInsertText, "%FN%", false},
+      {F::kInsertText, "%fsk%", true},  {F::kReplaceWith, "%5%", false},
+      {F::kReplaceWith, "x%DY%", true}, {F::kNameTemplate, "%FN%", true},
+      {F::kNameTemplate, "%5%", true},  {F::kNameTemplate, "50% off", false},
+      {F::kNameTemplate, "%%", false},  {F::kTargetDir, "%PD%", true},
+      {F::kTargetDir, "a%PD%", false},  {F::kTargetDir, "%FN%", true},
+      {F::kTargetDir, "%CC%", true},    {F::kTargetDir, "/srv/out/", false},
       {F::kPattern, "%FN%", false},
   };
   for (const auto& row : rows)
@@ -105,8 +106,8 @@ TEST(PlaceholderPreviewThrottle, RendersAtMostEvery100Ms) {
   PlaceholderPreviewThrottle throttle;
   // (time of the request, rendered at once)
   const std::vector<std::pair<qint64, bool>> requests = {
-      {1000, true}, {1050, false}, {1099, false}, {1100, true},
-      {1150, false}, {1199, false}, {1350, true}, {1351, false},
+      {1000, true},  {1050, false}, {1099, false}, {1100, true},
+      {1150, false}, {1199, false}, {1350, true},  {1351, false},
   };
   for (const auto& [time, renders] : requests) {
     const bool got = throttle.Request(time);

@@ -1,5 +1,5 @@
-#include "ui/PresetDialog.h"
 #include "ui/PlaceholderListItems.h"
+#include "ui/PresetDialog.h"
 #include "ui/PresetDialogModel.h"
 
 #include "settings/BuiltinPresets.h"
@@ -26,16 +26,16 @@ enum class Action { kSaveNew, kDelete, kMoveUp, kMoveDown, kRestore, kChooseDefa
 
 struct DialogRow {
   const char* what;
-  const char* names;     // the saved presets before, comma-separated
-  int defaultIndex;      // before
-  int selectRow;         // the list's selected row before (-1: none)
+  const char* names;  // the saved presets before, comma-separated
+  int defaultIndex;   // before
+  int selectRow;      // the list's selected row before (-1: none)
   Action action;
   const char* typed;     // the name typed for save-as-new; nullptr: the box was cancelled
   bool answer;           // the answer to any Yes/No question
   const char* expected;  // the saved presets after
   int expectedDefault;
   int expectedSelected;
-  int questions;         // Yes/No questions asked
+  int questions;  // Yes/No questions asked
 };
 
 QList<Preset> MakePresets(const QString& names) {
@@ -118,39 +118,38 @@ TEST(PresetDialog, RulesTable) {
   const DialogRow rows[] = {
       {"save as new", "P1,P2,P3,P4,P5,P6,P7,P8", 0, -1, A::kSaveNew, "New", false,
        "P1,P2,P3,P4,P5,P6,P7,P8,New", 9, 8, 0},
-      {"nine presets: nothing is asked or added", "P1,P2,P3,P4,P5,P6,P7,P8,P9", 2, -1,
-       A::kSaveNew, "New", false, "P1,P2,P3,P4,P5,P6,P7,P8,P9", 2, -1, 0},
+      {"nine presets: nothing is asked or added", "P1,P2,P3,P4,P5,P6,P7,P8,P9", 2, -1, A::kSaveNew,
+       "New", false, "P1,P2,P3,P4,P5,P6,P7,P8,P9", 2, -1, 0},
       {"same name in another case, Yes replaces it", "P1,P2,P3", 0, -1, A::kSaveNew, "p2", true,
        "P1,P2,P3", 2, 1, 1},
       {"same name in another case, No appends 2", "P1,P2,P3", 0, -1, A::kSaveNew, "p2", false,
        "P1,P2,P3,p2 2", 4, 3, 1},
       {"No when the name with 2 is taken too", "P1,P2,P2 2", 0, -1, A::kSaveNew, "p2", false,
        "P1,P2,P2 2,p2 3", 4, 3, 1},
-      {"the working preset's name is never replaced", "P1", 0, -1, A::kSaveNew,
-       "default SETTINGS", true, "P1,default SETTINGS 2", 2, 1, 0},
+      {"the working preset's name is never replaced", "P1", 0, -1, A::kSaveNew, "default SETTINGS",
+       true, "P1,default SETTINGS 2", 2, 1, 0},
       {"a blank name adds nothing", "P1", 1, -1, A::kSaveNew, "   ", true, "P1", 1, -1, 0},
       {"a cancelled box adds nothing", "P1", 1, -1, A::kSaveNew, nullptr, true, "P1", 1, -1, 0},
-      {"line breaks in a name become blanks", "P1", 0, -1, A::kSaveNew, " a\nb ", false,
-       "P1,a b", 2, 1, 0},
+      {"line breaks in a name become blanks", "P1", 0, -1, A::kSaveNew, " a\nb ", false, "P1,a b",
+       2, 1, 0},
       {"move up on the first row does nothing", "P1,P2,P3", 2, 0, A::kMoveUp, nullptr, false,
        "P1,P2,P3", 2, 0, 0},
       {"move down on the last row does nothing", "P1,P2,P3", 2, 2, A::kMoveDown, nullptr, false,
        "P1,P2,P3", 2, 2, 0},
       {"move up", "P1,P2,P3", 2, 2, A::kMoveUp, nullptr, false, "P1,P3,P2", 0, 1, 0},
       {"move down", "P1,P2,P3", 3, 0, A::kMoveDown, nullptr, false, "P2,P1,P3", 0, 1, 0},
-      {"delete, Yes: the working preset becomes the default", "P1,P2,P3", 3, 1, A::kDelete,
-       nullptr, true, "P1,P3", 0, -1, 1},
+      {"delete, Yes: the working preset becomes the default", "P1,P2,P3", 3, 1, A::kDelete, nullptr,
+       true, "P1,P3", 0, -1, 1},
       {"delete, No", "P1,P2,P3", 3, 1, A::kDelete, nullptr, false, "P1,P2,P3", 3, 1, 1},
       {"delete without a selection does nothing", "P1,P2", 2, -1, A::kDelete, nullptr, true,
        "P1,P2", 2, -1, 0},
-      {"restore, No changes nothing", "A,B,C,D,E", 5, 4, A::kRestore, nullptr, false,
-       "A,B,C,D,E", 5, 4, 1},
-      {"restore, Yes keeps a default that still names a preset", "A,B,C,D,E", 2, -1,
-       A::kRestore, nullptr, true,
-       "Tidy up documents and downloads,Sort photos by date,Correct file names", 2, -1, 1},
-      {"restore, Yes with a default past the built-ins", "A,B,C,D,E", 5, -1, A::kRestore,
-       nullptr, true, "Tidy up documents and downloads,Sort photos by date,Correct file names",
-       0, -1, 1},
+      {"restore, No changes nothing", "A,B,C,D,E", 5, 4, A::kRestore, nullptr, false, "A,B,C,D,E",
+       5, 4, 1},
+      {"restore, Yes keeps a default that still names a preset", "A,B,C,D,E", 2, -1, A::kRestore,
+       nullptr, true, "Tidy up documents and downloads,Sort photos by date,Correct file names", 2,
+       -1, 1},
+      {"restore, Yes with a default past the built-ins", "A,B,C,D,E", 5, -1, A::kRestore, nullptr,
+       true, "Tidy up documents and downloads,Sort photos by date,Correct file names", 0, -1, 1},
       {"choosing the default in the combo", "P1,P2,P3", 0, -1, A::kChooseDefault, nullptr, false,
        "P1,P2,P3", 3, -1, 0},
   };
@@ -161,11 +160,21 @@ TEST(PresetDialog, RulesTable) {
     h.answer = row.answer;
     h.Select(row.selectRow);
     switch (row.action) {
-      case A::kSaveNew: h.dialog->SaveNewButton()->click(); break;
-      case A::kDelete: h.dialog->DeleteButton()->click(); break;
-      case A::kMoveUp: h.dialog->UpButton()->click(); break;
-      case A::kMoveDown: h.dialog->DownButton()->click(); break;
-      case A::kRestore: h.dialog->RestoreButton()->click(); break;
+      case A::kSaveNew:
+        h.dialog->SaveNewButton()->click();
+        break;
+      case A::kDelete:
+        h.dialog->DeleteButton()->click();
+        break;
+      case A::kMoveUp:
+        h.dialog->UpButton()->click();
+        break;
+      case A::kMoveDown:
+        h.dialog->DownButton()->click();
+        break;
+      case A::kRestore:
+        h.dialog->RestoreButton()->click();
+        break;
       case A::kChooseDefault: {
         QComboBox* combo = h.dialog->DefaultCombo();
         combo->setCurrentIndex(3);
