@@ -42,17 +42,23 @@ PlaceholderPopups::PlaceholderPopups(QWidget* owner, bool previewEnabled,
       clock_(clock ? std::move(clock) : Clock(MonotonicMilliseconds)),
       lastListClose_(std::numeric_limits<qint64>::min() / 2) {
   preview_ = new PlaceholderPreviewWindow(owner, clock_);
+  connect(preview_, &PlaceholderPreviewWindow::Destroying, this, [this] { preview_ = nullptr; });
   // Clicks anywhere in the window, drops and focus changes decide when the pop-ups close; an
   // application-wide filter sees them before the controls do.
   qApp->installEventFilter(this);
 }
 
 PlaceholderPopups::~PlaceholderPopups() {
+  // Nothing the windows do while they go may reach this half-destroyed object.
+  qApp->removeEventFilter(this);
   if (list_ != nullptr) {
     disconnect(list_, nullptr, this, nullptr);
     delete list_;
   }
-  delete preview_;
+  if (preview_ != nullptr) {
+    disconnect(preview_, nullptr, this, nullptr);
+    delete preview_;
+  }
 }
 
 PathFolders PlaceholderPopups::CurrentPathFolders() {
@@ -85,11 +91,12 @@ void PlaceholderPopups::AttachPreviewField(QLineEdit* field, PlaceholderField ki
   connect(field, &QLineEdit::textChanged, this, [this, field] {
     // Text set by the program (a preset filling the page) opens nothing; typing, an insertion
     // and a drop on the field while its preview shows do.
-    if (field->hasFocus() || preview_->Field() == field) FieldActivity(field);
+    if (preview_ != nullptr && (field->hasFocus() || preview_->Field() == field))
+      FieldActivity(field);
   });
   connect(field, &QObject::destroyed, this, [this, field] {
     previewFields_.remove(field);
-    if (preview_->Field() == nullptr) preview_->Close();
+    if (preview_ != nullptr && preview_->Field() == nullptr) preview_->Close();
   });
 }
 
@@ -103,7 +110,7 @@ bool PlaceholderPopups::ListOpen() const {
 }
 
 bool PlaceholderPopups::PreviewOpen() const {
-  return preview_->IsOpen();
+  return preview_ != nullptr && preview_->IsOpen();
 }
 
 bool PlaceholderPopups::OpenList(QLineEdit* field, PlaceholderField kind) {
@@ -150,7 +157,7 @@ void PlaceholderPopups::CloseList() {
 }
 
 void PlaceholderPopups::ClosePreview() {
-  preview_->Close();
+  if (preview_ != nullptr) preview_->Close();
 }
 
 void PlaceholderPopups::CloseAll() {
@@ -171,7 +178,7 @@ void PlaceholderPopups::ListClosed() {
 }
 
 void PlaceholderPopups::FieldActivity(QLineEdit* field) {
-  if (!previewEnabled_) return;
+  if (!previewEnabled_ || preview_ == nullptr) return;
   const auto found = previewFields_.constFind(field);
   if (found == previewFields_.constEnd()) return;
   if (preview_->IsOpen() && preview_->Field() != field) preview_->Close();
@@ -188,6 +195,7 @@ bool PlaceholderPopups::InOwnerWindow(const QObject* object) const {
 }
 
 bool PlaceholderPopups::eventFilter(QObject* watched, QEvent* event) {
+  if (preview_ == nullptr) return QObject::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::FocusIn:
       if (previewFields_.contains(qobject_cast<QLineEdit*>(watched)))

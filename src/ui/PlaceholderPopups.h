@@ -3,6 +3,7 @@
 #include "naming/Placeholders.h"
 #include "ui/PlaceholderListItems.h"
 #include "ui/PlaceholderListWindow.h"
+#include "ui/PlaceholderPreviewWindow.h"
 
 #include <QHash>
 #include <QLineEdit>
@@ -14,7 +15,6 @@
 
 class QAbstractButton;
 class QWidget;
-class PlaceholderPreviewWindow;
 
 // The placeholder list and the preview of one main window, and every rule of when they open and
 // close. The main window makes one (a child of itself, so a rebuild discards it), attaches its
@@ -91,6 +91,7 @@ class PlaceholderPopups : public QObject {
   QHash<QLineEdit*, PlaceholderField> previewFields_;
   QPointer<PlaceholderListWindow> list_;
   QPointer<QLineEdit> listField_;
+  // Null once the preview is being destroyed: the main window's teardown may take it first.
   PlaceholderPreviewWindow* preview_ = nullptr;
   qint64 lastListClose_;
 };

@@ -59,6 +59,10 @@ PlaceholderPreviewWindow::PlaceholderPreviewWindow(QWidget* owner, Clock clock)
   connect(&trailing_, &QTimer::timeout, this, &PlaceholderPreviewWindow::RenderNow);
 }
 
+PlaceholderPreviewWindow::~PlaceholderPreviewWindow() {
+  emit Destroying();
+}
+
 QSize PlaceholderPreviewWindow::WindowSizeFor(const QWidget* field) const {
   return QSize(field->width(), field->fontMetrics().height() + 2 * kMargin);
 }

@@ -29,6 +29,7 @@ class PlaceholderPreviewWindow : public QWidget {
   using Clock = std::function<qint64()>;
 
   PlaceholderPreviewWindow(QWidget* owner, Clock clock);
+  ~PlaceholderPreviewWindow() override;
 
   // Shows the window directly below the field (above it near the screen's bottom edge), as wide
   // as the field. Does not render; `folders` are the samples of %PD% %PP% %PC%.
@@ -64,6 +65,11 @@ class PlaceholderPreviewWindow : public QWidget {
   // The colour of placeholder samples: the blue 0060FF on light palettes, the lighter blue
   // 6CA8FF on dark ones, so that both read at a contrast of about 5:1 or more.
   static QColor PlaceholderColour(const QPalette& palette);
+
+ signals:
+  // Sent first thing in the destructor, while the window is still whole: whoever keeps a
+  // pointer to it drops it before the window's events stop being safe to look at.
+  void Destroying();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -330,3 +330,27 @@ TEST_F(PreviewTest, AnInsertionFromTheListShowsInThePreview) {
 }
 
 }  // namespace
+
+namespace {
+
+// The main window is torn down at every rebuild, with its pop-ups open or not.
+TEST(PlaceholderPopupsLifetime, TearingDownTheWindowWithBothOpen) {
+  UseLanguage(kLanguageEnglish);
+  auto* owner = new QWidget;
+  auto* layout = new QVBoxLayout(owner);
+  auto* field = new QLineEdit(QStringLiteral("%FN%"), owner);
+  layout->addWidget(field);
+  auto* popups = new PlaceholderPopups(owner, true, SampleFolders());
+  popups->AttachPreviewField(field, PlaceholderField::kNameTemplate);
+  ShowAndActivate(*owner);
+  field->setFocus();
+  ASSERT_TRUE(popups->PreviewOpen());
+  // The preview may go before its keeper: nothing dangles afterwards.
+  delete popups->PreviewWindow();
+  EXPECT_FALSE(popups->PreviewOpen());
+  field->insert(QStringLiteral("x"));
+  ASSERT_TRUE(popups->OpenList(field, PlaceholderField::kNameTemplate));
+  delete owner;  // takes the keeper, the list and the field with it
+}
+
+}  // namespace
