@@ -202,11 +202,11 @@ bool PlaceholderPopups::eventFilter(QObject* watched, QEvent* event) {
         FieldActivity(static_cast<QLineEdit*>(watched));
       break;
     case QEvent::FocusOut:
-      if (watched == preview_->Field()) ClosePreview();
+      if (preview_->Serves(watched)) ClosePreview();
       break;
     case QEvent::Move:
     case QEvent::Resize:
-      if (watched == owner_ || watched == preview_->Field()) preview_->FollowField();
+      if (watched == owner_ || preview_->Serves(watched)) preview_->FollowField();
       if (watched == owner_ && event->type() == QEvent::Move) CloseList();
       break;
     case QEvent::MouseButtonPress: {

@@ -70,6 +70,7 @@ QSize PlaceholderPreviewWindow::WindowSizeFor(const QWidget* field) const {
 void PlaceholderPreviewWindow::OpenAt(QLineEdit* field, PlaceholderField kind,
                                       const PathFolders& folders) {
   field_ = field;
+  fieldObject_ = field;
   kind_ = kind;
   folders_ = folders;
   throttle_.Reset();
@@ -84,6 +85,7 @@ void PlaceholderPreviewWindow::Close() {
   trailing_.stop();
   throttle_.Reset();
   field_ = nullptr;
+  fieldObject_ = nullptr;
   hide();
 }
 

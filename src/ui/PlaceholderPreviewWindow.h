@@ -36,7 +36,7 @@ class PlaceholderPreviewWindow : public QWidget {
   void OpenAt(QLineEdit* field, PlaceholderField kind, const PathFolders& folders);
   // Hides the window and forgets the field and any pending rendering.
   void Close();
-  bool IsOpen() const { return isVisible() && field_ != nullptr; }
+  bool IsOpen() const { return isVisible() && !field_.isNull(); }
 
   // A change: renders now unless the last rendering was less than 100 ms ago, and renders once
   // more 200 ms after the last request.
@@ -50,6 +50,8 @@ class PlaceholderPreviewWindow : public QWidget {
   void FollowField();
 
   QLineEdit* Field() const { return field_; }
+  // Whether `object` is the served field; safe to ask while that field is being destroyed.
+  bool Serves(const QObject* object) const { return object != nullptr && object == fieldObject_; }
   PlaceholderField Kind() const { return kind_; }
   const QList<PreviewSegment>& Segments() const { return segments_; }
   // Where each drawn segment's sample lies in the window (segments past the right edge are not
@@ -82,6 +84,7 @@ class PlaceholderPreviewWindow : public QWidget {
   PlaceholderPreviewThrottle throttle_;
   QTimer trailing_;
   QPointer<QLineEdit> field_;
+  const QObject* fieldObject_ = nullptr;  // the same, only ever compared
   PlaceholderField kind_ = PlaceholderField::kNameTemplate;
   PathFolders folders_;
   QList<PreviewSegment> segments_;

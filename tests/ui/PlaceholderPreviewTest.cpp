@@ -353,4 +353,30 @@ TEST(PlaceholderPopupsLifetime, TearingDownTheWindowWithBothOpen) {
   delete owner;  // takes the keeper, the list and the field with it
 }
 
+TEST(PlaceholderPopupsLifetime, DeletingTheFocusedFieldWithItsPreviewOpen) {
+  UseLanguage(kLanguageEnglish);
+  QWidget owner;
+  auto* layout = new QVBoxLayout(&owner);
+  auto* field = new QLineEdit(QStringLiteral("%FN%"), &owner);
+  auto* other = new QLineEdit(&owner);
+  layout->addWidget(field);
+  layout->addWidget(other);
+  PlaceholderPopups popups(&owner, true, SampleFolders());
+  popups.AttachPreviewField(field, PlaceholderField::kNameTemplate);
+  ShowAndActivate(owner);
+  field->setFocus();
+  ASSERT_TRUE(popups.PreviewOpen());
+  delete field;
+  EXPECT_FALSE(popups.PreviewOpen());
+  other->setFocus();
+  other->setText(QStringLiteral("%FN%"));
+  EXPECT_FALSE(popups.PreviewOpen());
+
+  // A list whose field went away inserts nothing and just closes.
+  ASSERT_TRUE(popups.OpenList(other, PlaceholderField::kNameTemplate));
+  delete other;
+  popups.ChooseListItem(0);
+  EXPECT_FALSE(popups.ListOpen());
+}
+
 }  // namespace
