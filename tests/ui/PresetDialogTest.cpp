@@ -2,6 +2,7 @@
 #include "ui/PresetDialog.h"
 #include "ui/PresetDialogModel.h"
 
+#include "app/AppState.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "support/TempDir.h"
@@ -321,6 +322,40 @@ TEST(PresetDialog, SaveAsNewModeAsksAtOnceAndCloses) {
   EXPECT_FALSE(full.dialog->isVisible());
   EXPECT_EQ(full.presets.size(), 10);
   EXPECT_EQ(full.changedSignals, 0);
+}
+
+TEST(RunPresetDialog, SavesThePageSettingsOfTheProgramAndTellsTheWindow) {
+  UseLanguage(kLanguageEnglish);
+  AppState& app = App();
+  const QList<Preset> previousList = app.PresetList;
+  const int32_t previousDefault = app.DefaultPresetIndex;
+  const QString previousFile = app.PresetsFile;
+  const Preset previousWorking = app.WorkingSettings;
+  TempDir dir;
+  app.PresetList = MakePresets(Q("P1"));
+  app.DefaultPresetIndex = 0;
+  app.PresetsFile = dir.Path() + Q("Presets");
+
+  PresetDialogHooks hooks;
+  hooks.StorePageControls = [&app] { app.WorkingSettings.InsertText = Q("from the page"); };
+  hooks.AskText = [](QWidget*, const QString&, const QString&) { return Q("Via menu"); };
+  int rebuilds = 0;
+  // The save-as-new mode closes by itself once the name is in: nothing blocks here.
+  RunPresetDialog(nullptr, PresetDialog::Mode::kSaveAsNew, app, hooks, [&rebuilds] { ++rebuilds; });
+  EXPECT_EQ(rebuilds, 1);
+  EXPECT_EQ(app.DefaultPresetIndex, 2);
+  ASSERT_EQ(app.PresetList.size(), 3);
+  EXPECT_EQ(app.PresetList[2].InsertText, Q("from the page"));
+  QList<Preset> loaded;
+  int32_t loadedDefault = -1;
+  LoadPresets(app.PresetsFile, loaded, loadedDefault);
+  EXPECT_EQ(loaded, app.PresetList);
+  EXPECT_EQ(loadedDefault, 2);
+
+  app.PresetList = previousList;
+  app.DefaultPresetIndex = previousDefault;
+  app.PresetsFile = previousFile;
+  app.WorkingSettings = previousWorking;
 }
 
 TEST(PresetDialog, TheDeleteKeyAsksLikeTheButton) {
