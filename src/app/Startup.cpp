@@ -148,6 +148,10 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   for (const QString& path : app.Options.RejectedPaths)
     WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
                        path);
+  for (const QString& arg : app.Options.UnknownOptions)
+    WriteStandardError(QLatin1String("Unknown option, ignored: ") + arg +
+                       QLatin1String(" (to load a file whose name begins with \"-\", put \"--\" "
+                                     "before it; see -Help)"));
   if (app.StartFolder.isEmpty()) {
     // Never guess another folder for them: that could process the wrong files.
     QStringList dropped;

@@ -371,13 +371,11 @@ qsizetype LoadPaths(const QString& pendingPaths, FileList& list, const Preset& s
 
 QString ResolveRelativePaths(const QString& text, const QString& baseDirectory) {
   QString base = baseDirectory;
-  base.replace(u'\\', u'/');
   if (!base.endsWith(u'/')) base += u'/';
   QString result;
   for (const QStringView field : QStringView(text).split(u'\n')) {
     if (field.isEmpty()) continue;
     QString line = field.toString();
-    line.replace(u'\\', u'/');
     if (!line.startsWith(u'/')) {
       // "./" in front says nothing: drop it so the loaded path reads as a user expects.
       while (line.startsWith(u"./")) line.remove(0, 2);

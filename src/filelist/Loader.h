@@ -54,6 +54,6 @@ QString BaseName(const QString& path, int maxExtensionLength);
 QString ExtensionOf(const QString& path);
 
 // Makes every relative line of the line-feed-separated `text` absolute against
-// `baseDirectory` (the caller's working directory), reading "\" as "/". Empty lines are
-// dropped; every kept line is followed by a line feed.
+// `baseDirectory` (the caller's working directory). "\" is an ordinary character of a name.
+// Empty lines are dropped; every kept line is followed by a line feed.
 QString ResolveRelativePaths(const QString& text, const QString& baseDirectory);

