@@ -3,7 +3,7 @@
 #include "app/AppState.h"
 #include "app/ExitCode.h"
 #include "app/ImageStore.h"
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
 #include "platform/FileSystem.h"

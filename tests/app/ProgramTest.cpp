@@ -2,7 +2,7 @@
 // portable files may lie, and HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR in a temporary
 // folder, so that nothing of the machine's own settings is read or changed.
 
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "platform/InstanceLock.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"

@@ -1,6 +1,6 @@
 #include "settings/Locations.h"
 
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "settings/SettingsHeader.h"
 #include "support/TempDir.h"
 #include "texts/TextLoader.h"
