@@ -3,7 +3,6 @@
 #include "app/AppState.h"
 #include "app/ExitCode.h"
 #include "app/ImageStore.h"
-#include "texts/ProductTitle.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
 #include "platform/FileSystem.h"
@@ -13,6 +12,7 @@
 #include "platform/Process.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 

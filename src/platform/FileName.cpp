@@ -137,7 +137,8 @@ QString EscapedFileName(const QString& name) {
     } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
       out += QLatin1String("\\x");  // a byte that was not UTF-8
       hex(u - kEscapeBase, 2);
-    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
+               s[i + 1] <= 0xDFFF) {
       out += QChar(u);
       out += QChar(s[++i]);
     } else if ((u >= 0x80 && u <= 0x9F) || u == 0x2028 || u == 0x2029 ||

@@ -648,9 +648,8 @@ int WriteFileAtomically(const QString& path, const QByteArray& bytes, LinkAtName
   // Keep the mode of the file being replaced (never of a link's target when the link itself is
   // replaced), or give a new one the usual mode of a document.
   struct stat old {};
-  const bool haveOld =
-      ::fstatat(dir.Get(), split.Name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
-      S_ISREG(old.st_mode);
+  const bool haveOld = ::fstatat(dir.Get(), split.Name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISREG(old.st_mode);
   TempFile temp;
   if (const int err = temp.Create(dir.Get()); err != 0) return err;
   if (const int err = WriteAll(temp.Fd(), bytes.constData(), static_cast<size_t>(bytes.size()));

@@ -1,8 +1,8 @@
 #include "run/ErrorLog.h"
 
-#include "texts/ProductTitle.h"
 #include "platform/FileName.h"
 #include "platform/FileOps.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 
 #include <array>

@@ -1,9 +1,9 @@
 #include "settings/Locations.h"
 
-#include "texts/ProductTitle.h"
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
 #include "settings/SettingsHeader.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 
 #include <QLocale>
@@ -88,7 +88,11 @@ bool ForgetLanguage(const QString& languageFile) {
 QStringList RemoveAllSettings(const QString& portablePrefix) {
   QStringList remaining;
   const QString folder = PerUserFolderPath();
-  if (!folder.isEmpty() && RemoveFolderWithFiles(folder) != 0) remaining.append(folder);
+  // Only the files Mervane wrote: the user may keep files of their own there, or the folder
+  // may be a link into a dotfiles repository, which is never followed.
+  if (!folder.isEmpty() &&
+      RemoveNamedFilesAndEmptyFolder(folder, {kLanguageName, kPresetsName}) != 0)
+    remaining.append(folder);
   // Without the program's folder the portable files cannot be named; never guess a folder.
   if (!portablePrefix.startsWith(QLatin1Char('/'))) return remaining;
   for (const QString& name : {kLanguageName, kPresetsName}) {

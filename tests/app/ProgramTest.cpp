@@ -2,13 +2,13 @@
 // portable files may lie, and HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR in a temporary
 // folder, so that nothing of the machine's own settings is read or changed.
 
-#include "texts/ProductTitle.h"
 #include "platform/InstanceLock.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -187,14 +187,27 @@ TEST_F(Program, UninstallRemovesBothLocationsAndSaysSo) {
   EXPECT_FALSE(PathExists(UserDir()));
 }
 
-TEST_F(Program, UninstallThatCannotRemoveEverythingSaysSo) {
+TEST_F(Program, UninstallKeepsTheUsersFilesAndNeverFollowsALink) {
   dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Language", "x");
-  dir_.MakeDir("home/config/" + PlainTitle().toStdString() + "/sub");
+  dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/sub/mine.txt", "mine");
   const Result r = Run({QStringLiteral("-Uninstall")});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find(UserDir()), std::string::npos) << r.err;
+  EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(PathExists(UserDir() + "Language"));
+  EXPECT_EQ(ReadFileBytes(UserDir() + "sub/mine.txt"), "mine");
+
+  // A per-user folder linked in from elsewhere: nothing in it is touched, and the run says so.
+  ::unlink((UserDir() + "sub/mine.txt").c_str());
+  ::rmdir((UserDir() + "sub").c_str());
+  ASSERT_EQ(::rmdir(UserDir().c_str()), 0);
+  dir_.WriteFile("dotfiles/Presets", "y");
+  std::string link = UserDir();
+  link.pop_back();
+  ASSERT_EQ(::symlink((dir_.Bytes() + "dotfiles").c_str(), link.c_str()), 0);
+  const Result linked = Run({QStringLiteral("-Uninstall")});
+  EXPECT_EQ(linked.exitCode, 1);
+  EXPECT_EQ(linked.out, "");
+  EXPECT_NE(linked.err.find(UserDir()), std::string::npos) << linked.err;
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "dotfiles/Presets"), "y");
 }
 
 TEST_F(Program, SecondCopyEndsSilentlyWhateverItsOptions) {
@@ -306,8 +319,8 @@ TEST_F(Program, ArgumentThatLooksLikeAnOptionIsReported) {
     EXPECT_NE(r.out.find("\nPreset: 0 -> \""), std::string::npos) << r.out;
     EXPECT_EQ(r.exitCode, 2) << r.out;  // nothing loaded: the checks stop the run
   }
-  const Result given = Run({QStringLiteral("-Console"), QStringLiteral("--"),
-                            QStringLiteral("-draft.txt")});
+  const Result given =
+      Run({QStringLiteral("-Console"), QStringLiteral("--"), QStringLiteral("-draft.txt")});
   EXPECT_EQ(given.err, "");
   EXPECT_NE(given.out.find("Loaded files: 1\n"), std::string::npos) << given.out;
 }

@@ -40,7 +40,8 @@ const ParseCase kParseCases[] = {
     {"console any case", {"-console"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
     {"console upper", {"-CONSOLE"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
     {"console mixed", {"-Console"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
-    {"longer word is not the option", {"-Consoles", "-Console2", "-Consol"},
+    {"longer word is not the option",
+     {"-Consoles", "-Console2", "-Consol"},
      With([](StartupOptions& o) {
        o.UnknownOptions = {QStringLiteral("-Consoles"), QStringLiteral("-Console2"),
                            QStringLiteral("-Consol")};
@@ -104,7 +105,8 @@ const ParseCase kParseCases[] = {
     {"unknown dash arguments ignored", {"-x", "-", "-Preset"}, With([](StartupOptions& o) {
        o.UnknownOptions = {QStringLiteral("-x"), QStringLiteral("-"), QStringLiteral("-Preset")};
      })},
-    {"dash file name from a glob is reported", {"-draft.txt", "notes.txt"},
+    {"dash file name from a glob is reported",
+     {"-draft.txt", "notes.txt"},
      With([](StartupOptions& o) {
        o.PendingPaths = QStringLiteral("notes.txt\n");
        o.UnknownOptions = {QStringLiteral("-draft.txt")};
@@ -114,7 +116,8 @@ const ParseCase kParseCases[] = {
      With([](StartupOptions& o) {
        o.PendingPaths = QStringLiteral("b.txt\n/tmp/a b.jpg\ndir/\n");
      })},
-    {"backslash is an ordinary character", {"photos\\2024\\a.jpg", "\\home\\ana\\s.txt"},
+    {"backslash is an ordinary character",
+     {"photos\\2024\\a.jpg", "\\home\\ana\\s.txt"},
      With([](StartupOptions& o) {
        o.PendingPaths = QStringLiteral("photos\\2024\\a.jpg\n\\home\\ana\\s.txt\n");
      })},

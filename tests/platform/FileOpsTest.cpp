@@ -498,7 +498,7 @@ TEST(FileOpsTest, TemporariesOfEndedProcessesAreSweptAndNothingElse) {
       {".mervane-" + dead + "-" + std::to_string(start) + "-1-ab.tmp", true},
       {".mervane-" + dead + "-0-1-ab.tmp", true},  // start time unknown, process gone
       {".mervane-" + self + "-" + std::to_string(start + 1) + "-1-ab.tmp", true},  // pid reused
-      {".mervane-" + self + "-" + std::to_string(start) + "-2-ab.tmp", false},  // still running
+      {".mervane-" + self + "-" + std::to_string(start) + "-2-ab.tmp", false},     // still running
       {".mervane-" + self + "-0-3-ab.tmp", false},  // running, start time unknown
       {".mervane-replace-" + dead + "ab", false},   // a user's file parked aside
       {".mervane-rename-" + dead + "-1.tmp", false},
@@ -515,7 +515,8 @@ TEST(FileOpsTest, TemporariesOfEndedProcessesAreSweptAndNothingElse) {
   dir.MakeDir(staleFolder);
 
   EXPECT_EQ(RemoveStaleTemporaries(dir.Path()), 3);
-  for (const Row& row : rows) EXPECT_EQ(PathExists(dir.Bytes() + row.name), !row.removed) << row.name;
+  for (const Row& row : rows)
+    EXPECT_EQ(PathExists(dir.Bytes() + row.name), !row.removed) << row.name;
   EXPECT_TRUE(PathExists(dir.Bytes() + staleFolder));
   struct stat st {};
   EXPECT_EQ(::lstat((dir.Bytes() + staleLink).c_str(), &st), 0);

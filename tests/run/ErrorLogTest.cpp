@@ -142,7 +142,8 @@ TEST_F(ErrorLogTest, NamesAreEscapedOneLineEachAndTheReportStaysUtf8) {
     const QByteArray log = BuildErrorLog(list);
     const std::string text = ToStd(log);
     EXPECT_NE(text.find(std::string("Source: ") + row.shown + "\r\n"), std::string::npos)
-        << row.shown << "\n" << text;
+        << row.shown << "\n"
+        << text;
     EXPECT_NE(text.find(std::string("Target: ") + row.shown + ".new\r\n"), std::string::npos)
         << row.shown;
     // Exactly the header's lines, four per entry and the closing ones: nothing forged.
@@ -207,7 +208,8 @@ TEST_F(ErrorLogTest, ALinkAtTheReportsNameIsReplacedNeverFollowed) {
     const std::string log = dir.Bytes() + "Mervane_Errorlog.txt";
     ::unlink(log.c_str());
     ASSERT_EQ(::symlink(row.linkTo.c_str(), log.c_str()), 0) << row.label;
-    EXPECT_EQ(WriteDefaultErrorLog(list, dir.Path(), QString()), dir.Path() + "Mervane_Errorlog.txt")
+    EXPECT_EQ(WriteDefaultErrorLog(list, dir.Path(), QString()),
+              dir.Path() + "Mervane_Errorlog.txt")
         << row.label;
     struct stat st {};
     ASSERT_EQ(::lstat(log.c_str(), &st), 0);

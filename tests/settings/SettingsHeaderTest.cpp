@@ -234,7 +234,7 @@ TEST(SettingsFile, OnlySmallRegularFilesAreRead) {
     bool read;
   };
   const Row rows[] = {
-      {"plain", true},   {"link", true},    {"limit", true},   {"fifo", false},
+      {"plain", true},     {"link", true},    {"limit", true}, {"fifo", false},
       {"fifolink", false}, {"folder", false}, {"huge", false}, {"missing", false},
   };
   for (const Row& row : rows) {
