@@ -10,6 +10,7 @@
 #include "platform/Locations.h"
 #include "platform/Messages.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
 #include "texts/ProductTitle.h"
@@ -184,8 +185,24 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   if (activated == kActivateFailed) FatalExit(kInitializeProgram);
   app.ActivePresetIndex = activated;
 
-  // 14. Console run (help included): nothing of the window is built.
-  if (WithoutWindow(app.Options)) Shutdown(RunConsole(app));
+  // 14. Console run (help included): nothing of the window is built. Ctrl-C and SIGTERM stop
+  // the run after the file in hand rather than in the middle of it.
+  if (WithoutWindow(app.Options)) {
+    InstallStopSignalHandlers();
+    WatchStopSignal(app.Load.LoadStop);
+    WatchStopSignal(app.Run.RunCancelled);
+    const int exitCode = RunConsole(app);
+    if (const int signal = StopSignalReceived(); signal != 0) {
+      qsizetype notProcessed = 0;
+      for (const FileEntry& entry : app.Files)
+        if (entry.Status == kStatusNotProcessed) ++notProcessed;
+      WriteStandardError(PlainTitle() + QLatin1String(": stopped by ") +
+                         QLatin1String(signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                         QLatin1String("; files not processed: ") + QString::number(notProcessed));
+      Shutdown(kExitFailed);
+    }
+    Shutdown(exitCode);
+  }
 
   // 15. The window.
   RunWindowOrExplain(app, runWindow);

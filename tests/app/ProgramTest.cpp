@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -298,6 +299,53 @@ TEST_F(Program, RelativePathsNameFilesInTheCallersFolder) {
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/sub\\c.txt"), "literal");
   EXPECT_FALSE(PathExists(dir_.Bytes() + "home/Desktop/output/c.txt"));
+}
+
+TEST_F(Program, TerminatedRunFinishesTheFileInHandAndLeavesNoTemporaryFile) {
+  // Enough files that the run is still copying when the signal arrives.
+  const std::string content(256 * 1024, 'x');
+  constexpr int kFiles = 300;
+  for (int i = 0; i < kFiles; ++i)
+    dir_.WriteFile("work/in/f" + std::to_string(i) + ".bin", content);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
+  env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+  QProcess child;
+  child.setProcessEnvironment(env);
+  child.setWorkingDirectory(QString::fromStdString(dir_.Bytes() + "work"));
+  child.start(QString::fromStdString(program_), {QStringLiteral("-Console"), QStringLiteral("in")});
+  QByteArray out;
+  while (!out.contains("Processing, please wait...") && child.waitForReadyRead(30000))
+    out += child.readAllStandardOutput();
+  ASSERT_TRUE(out.contains("Processing, please wait...")) << out.toStdString();
+  child.terminate();  // SIGTERM
+  ASSERT_TRUE(child.waitForFinished(60000));
+  out += child.readAllStandardOutput();
+  const std::string err = child.readAllStandardError().toStdString();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "ended by the signal, not by itself";
+  EXPECT_EQ(child.exitCode(), 1) << out.toStdString() << err;
+  EXPECT_NE(err.find("stopped by SIGTERM"), std::string::npos) << err;
+
+  // Every source is intact, every copy made is complete, no temporary file is left.
+  const std::string output = dir_.Bytes() + "home/Desktop/output/";
+  int copies = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".bin";
+    EXPECT_TRUE(ReadFileBytes(dir_.Bytes() + "work/in/" + name) == content) << name;
+    if (PathExists(output + name)) {
+      ++copies;
+      EXPECT_TRUE(ReadFileBytes(output + name) == content) << name;
+    }
+  }
+  EXPECT_LT(copies, kFiles) << "the run went on after the signal";
+  if (DIR* d = ::opendir(output.c_str())) {
+    while (const dirent* e = ::readdir(d))
+      EXPECT_NE(std::string(e->d_name).rfind(".mervane-", 0), 0u) << e->d_name;
+    ::closedir(d);
+  }
 }
 
 TEST_F(Program, ArgumentThatLooksLikeAnOptionIsReported) {
