@@ -71,13 +71,10 @@ bool HasExtension(std::string_view name) {
 
 constexpr int32_t kRejected = std::numeric_limits<int32_t>::min();
 
-// The attribute word of a file that may be loaded, or kRejected. A FIFO, socket or device is
-// never a file to work on (reading a FIFO would hang a checksum): it counts as a system file.
-// Missing paths and directories are no files either.
-int32_t AdmissionWord(const char* encodedPath, const FileFacts& facts, const QString& fileName,
-                      const Preset& settings) {
-  if (facts.Kind != FileKind::Regular) return kRejected;
-  const int32_t attributes = AttributesFromStat(encodedPath, facts.Stat, fileName);
+// The attribute word of a regular file that may be loaded, or kRejected. (A FIFO, socket or
+// device is never a file to work on, since reading a FIFO would hang a checksum: callers
+// reject whatever is not a regular file before they get here.)
+int32_t AdmissionWord(int32_t attributes, const Preset& settings) {
   if (attributes < 0) return kAttrNormal;
   if ((attributes & kAttrSystem) != 0) return kRejected;
   if ((attributes & kAttrHidden) != 0 && settings.IncludeHidden == 0) return kRejected;
@@ -111,8 +108,9 @@ bool AlreadyLoaded(const FileList& list, const QString& path, const FileFacts& f
 FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const QString& fileName,
                           const char* encodedPath, const FileFacts& facts, FileList& target,
                           const Preset& settings) {
-  if (AlreadyLoaded(target, path, facts)) return nullptr;
-  const int32_t word = AdmissionWord(encodedPath, facts, fileName, settings);
+  if (AlreadyLoaded(target, path, facts) || facts.Kind != FileKind::Regular) return nullptr;
+  const int32_t word =
+      AdmissionWord(AttributesFromStat(encodedPath, facts.Stat, fileName), settings);
   if (word == kRejected) return nullptr;
   return &AppendEntry(path, directory, fileName, word, facts, target);
 }
@@ -405,13 +403,12 @@ class DirectoryWalk {
         listed.Facts.Inode = linkInode;
       }
     }
-    if (!listed.HaveFacts || listed.Path.isEmpty() || listed.Facts.Kind == FileKind::Directory)
+    if (!listed.HaveFacts || listed.Path.isEmpty() || listed.Facts.Kind != FileKind::Regular)
       return;
-    std::string encodedPath = bytes_;
-    encodedPath.append(name, listed.NameLength);
     const QString fileName =
         QString::fromRawData(listed.Path.constData() + dirLength, listed.Path.size() - dirLength);
-    listed.Word = AdmissionWord(encodedPath.c_str(), listed.Facts, fileName, settings_);
+    listed.Word =
+        AdmissionWord(AttributesFromStatAt(dirFd, name, listed.Facts.Stat, fileName), settings_);
   }
 
   FileList& list_;
