@@ -452,7 +452,7 @@ int32_t LastEntryId() {
 }
 
 QString BaseName(const QString& path, int maxExtensionLength) {
-  const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+  const qsizetype slash = path.lastIndexOf(u'/');
   return StripExtension(QStringView(path).mid(slash + 1), maxExtensionLength);
 }
 

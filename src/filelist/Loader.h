@@ -53,7 +53,8 @@ qsizetype ScanDirectory(const QString& directory, bool recurse, FileList& list,
 qsizetype LoadPaths(const QString& pendingPaths, FileList& list, const Preset& settings,
                     LoadFlags& flags, const RowAddedFn& onRowAdded = {});
 
-// The file part of `path` (after its last "/" or "\") without its last extension. A leading dot
+// The file part of `path` (after its last "/"; a "\" is part of a name) without its last
+// extension. A leading dot
 // is not an extension mark (".profile" stays). With `maxExtensionLength` >= 0 an extension
 // longer than that is kept ("archive.backup" with 3 stays whole).
 QString BaseName(const QString& path, int maxExtensionLength);

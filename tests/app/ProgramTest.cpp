@@ -348,6 +348,29 @@ TEST_F(Program, TerminatedRunFinishesTheFileInHandAndLeavesNoTemporaryFile) {
   }
 }
 
+TEST_F(Program, KeepSubfoldersWithParentPathsStaysInsideTheTargetFolder) {
+  // A preset that copies into "out" below the work folder, keeping the subfolders.
+  QList<Preset> presets = BuiltinPresets();
+  presets[0].TargetDirActive = 1;
+  presets[0].TargetDirTemplate = QString::fromStdString(dir_.Bytes() + "work/out/");
+  presets[0].KeepSubfolders = 1;
+  presets[0].TargetMove = 0;
+  presets[0].CaseActive = 0;  // names as they are
+  presets[0].ExtCaseActive = 0;
+  dir_.WriteFile(
+      "home/config/" + PlainTitle().toStdString() + "/Presets",
+      SerializePresets(presets, 0, FileNameTitle(), ProductTexts[kProductVersion]).toStdString());
+  dir_.WriteFile("work/Desktop/photos/a.jpg", "a");
+  dir_.WriteFile("work/other/photos/b.jpg", "b");
+  const Result r = Run({QStringLiteral("-Console"), QStringLiteral("-Preset=1"),
+                        QStringLiteral("-IgnoreWarning"), QStringLiteral("Desktop/photos"),
+                        QStringLiteral("Desktop/photos/../../other/photos")});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "work/out/Desktop/photos/a.jpg"), "a");
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "work/out/other/photos/b.jpg"), "b");
+  EXPECT_FALSE(PathExists(dir_.Bytes() + "work/other/photos/out")) << "nothing outside out/";
+}
+
 TEST_F(Program, ArgumentThatLooksLikeAnOptionIsReported) {
   dir_.WriteFile("work/-draft.txt", "d");
   struct Case {

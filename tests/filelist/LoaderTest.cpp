@@ -534,7 +534,7 @@ TEST(Loader, BaseNameTable) {
       {"/d/archive.backup", 3, "archive.backup"},
       {"/d/archive.tar", 3, "archive"},
       {"/d/..x", -1, "."},
-      {"C:\\dir.x\\file.txt", -1, "file"},
+      {"/d/dir.x\\file.txt", -1, "dir.x\\file"},  // a backslash is part of the name
       {"/dir.x/file", -1, "file"},
       {"", -1, ""},
   };
