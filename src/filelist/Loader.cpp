@@ -12,6 +12,9 @@
 
 #include <QStringList>
 
+#include <condition_variable>
+#include <mutex>
+
 #include <algorithm>
 #include <atomic>
 #include <deque>
@@ -115,39 +118,96 @@ FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const Q
   return &AppendEntry(path, directory, fileName, word, facts, target);
 }
 
-// Runs fn(0) .. fn(count - 1) on a few threads when there is enough to share. Reading a file's
-// facts is a system call or two that waits on the kernel, so several can be under way at once.
-template <typename Fn>
-void ForEachShared(size_t count, const Fn& fn) {
-  constexpr size_t kPerThread = 64;
-  constexpr size_t kSlice = 16;
-  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const size_t threads = std::min({cores, size_t{4}, count / kPerThread});
-  if (threads <= 1) {
-    for (size_t i = 0; i < count; ++i) fn(i);
-    return;
+// A few helper threads that share one job at a time with the thread that hands it out: fn(0)
+// .. fn(count - 1), taken in slices. Reading a file's facts is a system call or two that waits
+// on the kernel, so several can be under way at once; the threads are started once per walk
+// rather than once per batch.
+class HelperPool {
+ public:
+  HelperPool() {
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t helpers = std::min(cores, size_t{4}) - 1;
+    for (size_t t = 0; t < helpers; ++t) {
+      try {
+        threads_.emplace_back([this] { Serve(); });
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the caller does the rest
+      }
+    }
   }
-  std::atomic<size_t> next{0};
-  auto work = [&] {
+  ~HelperPool() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  HelperPool(const HelperPool&) = delete;
+  HelperPool& operator=(const HelperPool&) = delete;
+
+  // Hands out a job; the caller goes on with other work and calls Finish before it needs the
+  // results or hands out the next job. `fn` must stay valid until then.
+  void Start(size_t count, std::function<void(size_t)> fn) {
+    {
+      const std::lock_guard lock(mutex_);
+      fn_ = std::move(fn);
+      count_ = count;
+      next_.store(0, std::memory_order_relaxed);
+      active_ = true;
+      ++generation_;
+    }
+    if (count >= kWorthSharing) wake_.notify_all();
+  }
+
+  // Takes part in the job until it is done, and waits for the helpers to let go of it.
+  void Finish() {
+    Work();
+    std::unique_lock lock(mutex_);
+    active_ = false;
+    done_.wait(lock, [this] { return busy_ == 0; });
+  }
+
+ private:
+  static constexpr size_t kSlice = 16;
+  static constexpr size_t kWorthSharing = 64;
+
+  void Work() {
     for (;;) {
-      const size_t begin = next.fetch_add(kSlice, std::memory_order_relaxed);
-      if (begin >= count) return;
-      const size_t end = std::min(begin + kSlice, count);
-      for (size_t i = begin; i < end; ++i) fn(i);
-    }
-  };
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  for (size_t t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: the calling thread does the rest
+      const size_t begin = next_.fetch_add(kSlice, std::memory_order_relaxed);
+      if (begin >= count_) return;
+      const size_t end = std::min(begin + kSlice, count_);
+      for (size_t i = begin; i < end; ++i) fn_(i);
     }
   }
-  work();
-  for (std::thread& helper : helpers) helper.join();
-}
+
+  void Serve() {
+    uint64_t seen = 0;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return stop_ || (active_ && generation_ != seen); });
+      if (stop_) return;
+      seen = generation_;
+      ++busy_;
+      lock.unlock();
+      Work();
+      lock.lock();
+      if (--busy_ == 0) done_.notify_all();
+    }
+  }
+
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::function<void(size_t)> fn_;
+  size_t count_ = 0;
+  std::atomic<size_t> next_{0};
+  uint64_t generation_ = 0;
+  size_t busy_ = 0;
+  bool active_ = false;
+  bool stop_ = false;
+};
 
 // One walk of the loader over a folder tree, depth first, in the order each folder lists its
 // names. The walk keeps its own stack rather than recursing, so that no depth can exhaust the
@@ -220,6 +280,11 @@ class DirectoryWalk {
   struct Frame {
     DirectoryReader Reader;  // closed while the walk is deep below and descriptors are short
     Batch Current;
+    // The batch after the current one, whose facts the helpers read while the current one is
+    // admitted: the kernel's work and ours overlap.
+    Batch Ahead;
+    bool HaveAhead = false;
+    bool AheadRunning = false;
     std::deque<Batch> Rest;    // the rest of the listing, read before the folder was closed
     bool Exhausted = false;    // the listing has been read to its end
     qsizetype PathLength = 0;  // of path_ for this folder, final "/" included
@@ -229,7 +294,7 @@ class DirectoryWalk {
     ino_t Inode = 0;
   };
 
-  static constexpr size_t kBatchSize = 1024;
+  static constexpr size_t kBatchSize = 256;
   static constexpr int kMaxOpenFolders = 64;
 
   struct FolderKey {
@@ -262,6 +327,8 @@ class DirectoryWalk {
     if (child->Reader.Open(parent.Reader.Fd(), name) != 0) return;
     // A folder mounted below itself (a bind mount) would lead round in a circle.
     if (active_.contains({child->Reader.Device(), child->Reader.Inode()})) return;
+    // One job at a time: the parent's batch ahead is finished before the child starts its own.
+    FinishAhead(parent);
     if (open_ >= kMaxOpenFolders) {
       ReadToEnd(parent);
       parent.Reader.Close();
@@ -276,6 +343,7 @@ class DirectoryWalk {
   }
 
   void Leave() {
+    FinishAhead(*stack_.back());
     std::unique_ptr<Frame> child = std::move(stack_.back());
     stack_.pop_back();
     active_.erase({child->Device, child->Inode});
@@ -302,6 +370,8 @@ class DirectoryWalk {
     }
     if (!same) {
       parent.Current = Batch{};
+      parent.Ahead = Batch{};
+      parent.HaveAhead = false;
       parent.Rest.clear();
       parent.Exhausted = true;
     }
@@ -316,22 +386,61 @@ class DirectoryWalk {
     }
   }
 
-  // Makes the next batch of the folder current, with its facts read; false at the end.
+  // Makes the next batch of the folder current, with its facts read, and has the helpers read
+  // the facts of the one after it; false at the end.
   bool NextBatch(Frame& frame) {
     for (;;) {
-      if (!frame.Rest.empty()) {
-        frame.Current = std::move(frame.Rest.front());
-        frame.Rest.pop_front();
-      } else if (!frame.Exhausted && frame.Reader.IsOpen()) {
-        frame.Current = Batch{};
-        frame.Exhausted = !ReadBatch(frame.Reader, frame.Current);
-      } else {
+      if (frame.HaveAhead) {
+        FinishAhead(frame);
+        frame.Current = std::move(frame.Ahead);
+        frame.Ahead = Batch{};
+        frame.HaveAhead = false;
+      } else if (!LoadNext(frame, frame.Current)) {
         return false;
       }
       if (frame.Current.Items.empty()) continue;
-      ReadFactsOf(frame);
+      if (!frame.Current.HaveFacts) {
+        StartFacts(frame, frame.Current);
+        pool_.Finish();
+      }
+      if (LoadNext(frame, frame.Ahead) && !frame.Ahead.Items.empty()) {
+        frame.HaveAhead = true;
+        if (!frame.Ahead.HaveFacts) {
+          StartFacts(frame, frame.Ahead);
+          frame.AheadRunning = true;
+        }
+      }
       return true;
     }
+  }
+
+  // The next batch of the listing, from what was read ahead of a close or from the folder.
+  bool LoadNext(Frame& frame, Batch& batch) {
+    batch = Batch{};
+    if (!frame.Rest.empty()) {
+      batch = std::move(frame.Rest.front());
+      frame.Rest.pop_front();
+      return true;
+    }
+    if (frame.Exhausted || !frame.Reader.IsOpen()) return false;
+    frame.Exhausted = !ReadBatch(frame.Reader, batch);
+    return true;
+  }
+
+  void FinishAhead(Frame& frame) {
+    if (!frame.AheadRunning) return;
+    pool_.Finish();
+    frame.AheadRunning = false;
+  }
+
+  void StartFacts(Frame& frame, Batch& batch) {
+    batch.HaveFacts = true;
+    const int dirFd = frame.Reader.Fd();
+    const dev_t device = frame.Device;
+    const qsizetype dirLength = frame.PathLength;
+    pool_.Start(batch.Items.size(), [this, &batch, dirFd, device, dirLength](size_t i) {
+      ReadFacts(dirFd, device, batch.Names, dirLength, batch.Items[i]);
+    });
   }
 
   // Fills the batch with the next names worth a look; false when the folder is exhausted.
@@ -376,16 +485,6 @@ class DirectoryWalk {
     return true;
   }
 
-  void ReadFactsOf(Frame& frame) {
-    Batch& batch = frame.Current;
-    if (batch.HaveFacts) return;
-    batch.HaveFacts = true;
-    const int dirFd = frame.Reader.Fd();
-    ForEachShared(batch.Items.size(), [&](size_t i) {
-      ReadFacts(dirFd, frame.Device, batch.Names, frame.PathLength, batch.Items[i]);
-    });
-  }
-
   // Runs on any thread: touches only its own element and reads the rest.
   void ReadFacts(int dirFd, dev_t device, const std::string& names, qsizetype dirLength,
                  Listed& listed) const {
@@ -421,6 +520,7 @@ class DirectoryWalk {
   std::string bytes_;  // the same as the file system spells it
   std::unordered_set<FolderKey, FolderKeyHash> active_;  // the folders being walked
   int open_ = 0;                                         // folders open at this moment
+  HelperPool pool_;  // last, so that it ends (and its threads with it) before the rest
 };
 
 // True when the path may not be normal: it has an empty, "." or ".." component, or a final
