@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -374,6 +375,46 @@ TEST(Loader, TreeDeeperThanAnyLimitLoadsCompletely) {
         << "low limit " << lowLimit << ", status " << status;
   }
   RemoveDeepChain(top);
+}
+
+TEST(Loader, WideFoldersBelowTheOpenFolderLimitKeepListingOrder) {
+  // Deeper than the walk keeps folders open: folders there are read to their end, closed on
+  // the way down and opened again on the way back, in the middle of their listing.
+  TempDir dir;
+  std::string deep = "t";
+  for (int level = 0; level < 70; ++level) deep += "/d";
+  for (int i = 0; i < 600; ++i) dir.WriteFile(deep + "/f" + std::to_string(i) + ".txt");
+  for (int sub = 0; sub < 3; ++sub) {
+    const std::string subdir = deep + "/s" + std::to_string(sub);
+    for (int i = 0; i < 300; ++i) dir.WriteFile(subdir + "/g" + std::to_string(i) + ".txt");
+    dir.WriteFile(subdir + "/x/y/z.txt");
+  }
+  // What a walk in listing order must give: each folder's names in the order it lists them.
+  std::vector<std::string> expected;
+  const std::function<void(const std::string&)> listing = [&](const std::string& relative) {
+    DIR* stream = ::opendir((dir.Bytes() + relative).c_str());
+    ASSERT_NE(stream, nullptr);
+    std::vector<std::string> names;
+    while (const dirent* d = ::readdir(stream)) names.push_back(d->d_name);
+    ::closedir(stream);
+    for (const std::string& name : names) {
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      ::lstat((dir.Bytes() + relative + "/" + name).c_str(), &st);
+      if (S_ISDIR(st.st_mode))
+        listing(relative + "/" + name);
+      else
+        expected.push_back(relative + "/" + name);
+    }
+  };
+  listing("t");
+  FileList list;
+  Load(dir, list, Settings(true, false), "t");
+  std::vector<std::string> loaded;
+  for (const FileEntry& e : list)
+    loaded.push_back(EncodeFileName(e.Path).toStdString().substr(dir.Bytes().size()));
+  EXPECT_EQ(loaded.size(), 600u + 3u * 301u);
+  EXPECT_EQ(loaded, expected);
 }
 
 TEST(Loader, StopKeepsWhatWasAdmitted) {
