@@ -3,7 +3,6 @@
 #include "app/AppState.h"
 #include "app/ExitCode.h"
 #include "app/ImageStore.h"
-#include "app/ProductTitle.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
 #include "platform/FileSystem.h"
@@ -11,8 +10,10 @@
 #include "platform/Locations.h"
 #include "platform/Messages.h"
 #include "platform/Process.h"
+#include "platform/Signals.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -148,6 +149,10 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   for (const QString& path : app.Options.RejectedPaths)
     WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
                        path);
+  for (const QString& arg : app.Options.UnknownOptions)
+    WriteStandardError(QLatin1String("Unknown option, ignored: ") + arg +
+                       QLatin1String(" (to load a file whose name begins with \"-\", put \"--\" "
+                                     "before it; see -Help)"));
   if (app.StartFolder.isEmpty()) {
     // Never guess another folder for them: that could process the wrong files.
     QStringList dropped;
@@ -180,8 +185,24 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   if (activated == kActivateFailed) FatalExit(kInitializeProgram);
   app.ActivePresetIndex = activated;
 
-  // 14. Console run (help included): nothing of the window is built.
-  if (WithoutWindow(app.Options)) Shutdown(RunConsole(app));
+  // 14. Console run (help included): nothing of the window is built. Ctrl-C and SIGTERM stop
+  // the run after the file in hand rather than in the middle of it.
+  if (WithoutWindow(app.Options)) {
+    InstallStopSignalHandlers();
+    WatchStopSignal(app.Load.LoadStop);
+    WatchStopSignal(app.Run.RunCancelled);
+    const int exitCode = RunConsole(app);
+    if (const int signal = StopSignalReceived(); signal != 0) {
+      qsizetype notProcessed = 0;
+      for (const FileEntry& entry : app.Files)
+        if (entry.Status == kStatusNotProcessed) ++notProcessed;
+      WriteStandardError(PlainTitle() + QLatin1String(": stopped by ") +
+                         QLatin1String(signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                         QLatin1String("; files not processed: ") + QString::number(notProcessed));
+      Shutdown(kExitFailed);
+    }
+    Shutdown(exitCode);
+  }
 
   // 15. The window.
   RunWindowOrExplain(app, runWindow);

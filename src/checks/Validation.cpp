@@ -35,9 +35,6 @@ bool InRange(int value, int low, int high) {
   return value >= low && value <= high;
 }
 
-bool IsSwitch(int8_t value) {
-  return value == 0 || value == 1;
-}
 
 QString Quoted(const QString& text) {
   return kQuote + text + kQuote;
@@ -114,41 +111,6 @@ RunValues PrepareRunValues(const Preset& settings, qsizetype fileCount, const Pa
   values.PreparationNeeded =
       (settings.SortActive == 1 && fileCount > 1) || settings.FilterActive == 1;
   return values;
-}
-
-int ValidateRanges(const Preset& s) {
-  if (s.PresetNumber < 0 || !InRange(s.SelectedPage, 0, 11)) return kSettingOutOfRange;
-  for (const int8_t flag :
-       {s.TemplateButtons,  s.PatternButtons,      s.AlwaysOnTop,        s.IncludeSubdirectories,
-        s.IncludeHidden,    s.ListKeepFiltered,    s.ListKeepSources,    s.ListKeepFailed,
-        s.ListKeepTargets,  s.ListKeepUnprocessed, s.QuitAfterRun,       s.FilterActive,
-        s.ChangeDates,      s.DateRulesActive,     s.HiddenChange,       s.HiddenClear,
-        s.ReadOnlyChange,   s.ReadOnlyClear,       s.ArchiveChange,      s.ArchiveClear,
-        s.NotIndexedChange, s.NotIndexedClear,     s.RemoveActive,       s.RemoveFromEnd,
-        s.InsertActive,     s.InsertFromEnd,       s.CaseActive,         s.ReplaceActive,
-        s.ExtCaseActive,    s.ExtCaseMode,         s.ExtRulesActive,     s.SortActive,
-        s.SortDirection,    s.RemoveZoneMark,      s.NameTemplateActive, s.CounterPerDirectory,
-        s.NoLeadingZeros,   s.TargetDirActive,     s.KeepSubfolders,     s.TargetMove}) {
-    if (!IsSwitch(flag)) return kSettingOutOfRange;
-  }
-  for (const int8_t choice :
-       {s.FilterDateSource, s.DatePlaceholderSource, s.DateMode, s.DateCopySource}) {
-    if (!InRange(choice, 0, 2)) return kSettingOutOfRange;
-  }
-  if (s.FixedDate < 0) return kSettingOutOfRange;
-  for (const int16_t position : {s.RemovePosition, s.RemoveCount, s.InsertPosition}) {
-    if (!InRange(position, 1, 999)) return kSettingOutOfRange;
-  }
-  if (!InRange(s.CaseMode, 0, 5) || !InRange(s.SortKey, 0, 6)) return kSettingOutOfRange;
-  for (const FilterCondition& c : s.FilterConditions) {
-    if (!InRange(c.Kind, 0, 14) || !InRange(c.Operator, 0, 7) || !InRange(c.Mode, 1, 2)) {
-      return kSettingOutOfRange;
-    }
-  }
-  for (const DateAdjustment& a : s.DateAdjustments) {
-    if (!InRange(a.Unit, 0, 17) || !InRange(a.Operation, 0, 2)) return kSettingOutOfRange;
-  }
-  return kSettingsUsable;
 }
 
 int FailingRequirement(const Preset& s, const RunValues& v) {

@@ -43,10 +43,6 @@ inline constexpr int kFilterConditionInvalid = -3;
 inline constexpr int kReplaceRuleInvalid = -4;
 inline constexpr int kExtensionRuleInvalid = -5;
 
-// The range part alone: 1 when every setting and every rule field lies in its range, else 0.
-// Used when a preset is activated.
-int ValidateRanges(const Preset& settings);
-
 // The range part and, with `full`, the requirement checks, the check that anything would be
 // done at all, and the rule checks, in that order; the first failure decides. Every rule of a
 // switched-on list is examined, in force or not.

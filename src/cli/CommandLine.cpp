@@ -18,7 +18,8 @@ void AppendPath(StartupOptions& options, QString path) {
     options.RejectedPaths.append(path);
     return;
   }
-  path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+  // A "\" is an ordinary character of a Linux file name: a downloaded file may well be called
+  // "\home\ana\secret.txt", and reading it as "/" would name another file.
   options.PendingPaths += path;
   options.PendingPaths += QLatin1Char('\n');
 }
@@ -56,8 +57,11 @@ StartupOptions ParseCommandLine(const QStringList& args) {
       const QChar digit = arg.back();
       options.PresetIndex =
           (digit >= QLatin1Char('0') && digit <= QLatin1Char('9')) ? digit.unicode() - u'0' : 0;
+    } else {
+      // Ignored as before, but never silently: "-draft.txt" from a shell glob is a file the
+      // user meant to load, and "-Preset=12" a preset that does not exist.
+      options.UnknownOptions.append(arg);
     }
-    // Every other argument beginning with "-" is ignored.
   }
   return options;
 }

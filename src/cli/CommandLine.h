@@ -9,9 +9,10 @@
 // no failure: anything not understood is ignored. Options match whole arguments, ignoring case;
 // later arguments override earlier ones. "-Help", "-?", "--help" and "-h" also switch portable
 // mode on, so that printing the help never creates the per-user settings folder. Paths are
-// appended to PendingPaths, each followed by a line feed, with every "\" read as "/". After
-// "--" every further non-empty argument is a path, so files whose names begin with "-" can be
-// given too. A path holding a line break goes to RejectedPaths instead.
+// appended to PendingPaths as they stand ("\" is an ordinary character of a file name), each
+// followed by a line feed. After "--" every further non-empty argument is a path, so files whose
+// names begin with "-" can be given too. A path holding a line break goes to RejectedPaths
+// instead, and an argument that begins with "-" but is no option to UnknownOptions.
 StartupOptions ParseCommandLine(const QStringList& args);
 
 // argv[1..argc-1] through the lossless file-name decoding.

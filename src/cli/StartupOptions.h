@@ -18,4 +18,6 @@ struct StartupOptions {
   // Paths that cannot travel in PendingPaths because they hold a line break (the loader would
   // split them into other names); start-up reports them.
   QStringList RejectedPaths;
+  // Arguments that begin with "-" but are no option; they are ignored, and start-up says so.
+  QStringList UnknownOptions;
 };

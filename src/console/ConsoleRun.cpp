@@ -11,6 +11,7 @@
 #include "fileops/Batch.h"
 #include "platform/LocalTime.h"
 #include "platform/Locations.h"
+#include "platform/Signals.h"
 #include "run/ErrorLog.h"
 
 #include <sys/resource.h>
@@ -57,6 +58,7 @@ PathFolders TemplateFolders(const AppState& app) {
 bool LoadCommandLinePaths(AppState& app) {
   app.Load.LoadBusy.store(1, memory_order_relaxed);
   app.Load.LoadStop.store(0, memory_order_relaxed);
+  WatchStopSignal(app.Load.LoadStop);
   std::thread loader;
   try {
     loader = std::thread([&app] {
@@ -112,6 +114,7 @@ int RunConsoleBatchMode(AppState& app) {
 
   RunFlags& flags = app.Run;
   flags.Reset();
+  WatchStopSignal(flags.RunCancelled);
   ConsoleWriteLine();
   ConsoleWriteLine(QStringLiteral("Processing, please wait..."));
 
@@ -133,14 +136,17 @@ int RunConsoleBatchMode(AppState& app) {
 
   BatchOptions options;
   options.ConsoleMode = true;
-  const bool processed = RunWorker(
-      [&] { RunBatch(app.Files, app.FollowUp, app.WorkingSettings, runValues, flags, options); });
+  // A stop signal that came before the first entry leaves every file as it is.
+  const bool processed =
+      StopSignalReceived() != 0 || RunWorker([&] {
+        RunBatch(app.Files, app.FollowUp, app.WorkingSettings, runValues, flags, options);
+      });
   app.WorkingSettings.QuitAfterRun = quitAfterRun;
   if (!processed) {
     FatalExit(QStringLiteral("Couldn't initialize process."));
   }
 
-  const bool succeeded = RunSucceeded(app.Files);
+  const bool succeeded = RunSucceeded(app.Files) && StopSignalReceived() == 0;
   ConsoleWriteLine();
   ConsoleWriteLine();
   if (quitAfterRun) {

@@ -39,6 +39,11 @@ struct FileEntry {
   FileTime CreatedTime;
   FileTime ModifiedTime;
   FileTime AccessTime;
+
+  // Which file Path named at load (device and inode; a link's own for a symbolic link), so that
+  // two spellings of one file, or two hard links, make one entry. 0 and 0: not known.
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
 };
 
 // One of the entry's three dates, by the source settings use: 0 last access, 1 modified,

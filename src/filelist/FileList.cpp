@@ -13,6 +13,8 @@ constexpr int32_t kRemovedId = std::numeric_limits<int32_t>::min();
 FileEntry& FileList::Append(FileEntry entry) {
   Compact();
   paths_.insert(entry.Path, entry.Id);
+  if (entry.Device != 0 || entry.Inode != 0)
+    files_.insert(FileKey{entry.Device, entry.Inode}, entry.Id);
   entries_.push_back(std::move(entry));
   const auto pos = static_cast<qsizetype>(entries_.size()) - 1;
   if (positionsValid_) positions_.insert(entries_.back().Id, pos);
@@ -70,6 +72,8 @@ void FileList::MarkRemoved(size_t physical) {
   FileEntry& entry = entries_[physical];
   const auto pathIt = paths_.constFind(entry.Path);
   if (pathIt != paths_.cend() && pathIt.value() == entry.Id) paths_.erase(pathIt);
+  const auto fileIt = files_.constFind(FileKey{entry.Device, entry.Inode});
+  if (fileIt != files_.cend() && fileIt.value() == entry.Id) files_.erase(fileIt);
   entry = FileEntry{};  // frees its texts now rather than when the gaps are closed
   entry.Id = kRemovedId;
   ++removed_;
@@ -127,6 +131,7 @@ void FileList::Clear() {
   entries_.clear();
   removed_ = 0;
   paths_.clear();
+  files_.clear();
   positions_.clear();
   positionsValid_ = false;
   Current = -1;

@@ -11,8 +11,9 @@
 #include <utility>
 #include <vector>
 
-// An ordered list of loaded files with a current-entry cursor. Paths and ids are indexed, so
-// the duplicate test of admission and the lookup of a row's entry cost constant time.
+// An ordered list of loaded files with a current-entry cursor. Paths, files (device and inode)
+// and ids are indexed, so the duplicate test of admission and the lookup of a row's entry cost
+// constant time.
 //
 // Removal by id is constant time: the entry is emptied and left behind as a gap, and the gaps
 // are closed in one pass the next time the list is read by position (At, begin/end, Current).
@@ -60,6 +61,10 @@ class FileList {
 
   // Exact, case-sensitive comparison of paths.
   bool ContainsPath(const QString& path) const { return paths_.contains(path); }
+  // An entry stands for this file (device and inode), under whatever path; never for 0 and 0.
+  bool ContainsFile(uint64_t device, uint64_t inode) const {
+    return (device != 0 || inode != 0) && files_.contains(FileKey{device, inode});
+  }
   FileEntry* FindById(int32_t id);
   const FileEntry* FindById(int32_t id) const;
   bool RemoveById(int32_t id);
@@ -89,7 +94,16 @@ class FileList {
   mutable qsizetype removed_ = 0;                // gaps not yet closed
   mutable QHash<int32_t, qsizetype> positions_;  // Id -> position, built on first lookup
   mutable bool positionsValid_ = false;
+  struct FileKey {
+    uint64_t Device;
+    uint64_t Inode;
+    bool operator==(const FileKey&) const = default;
+    friend size_t qHash(const FileKey& key, size_t seed) {
+      return qHashMulti(seed, key.Device, key.Inode);
+    }
+  };
   QHash<QString, int32_t> paths_;  // Path -> Id
+  QHash<FileKey, int32_t> files_;  // Device and Inode -> Id, for entries that know them
   // Where the cursor stands among the entries and gaps, so that a removal can move it without
   // closing the gaps first. Valid while Current equals cursorSeen_.
   qsizetype cursorSeen_ = -1;

@@ -3,17 +3,28 @@
 #include "platform/Attributes.h"
 #include "platform/FileInfo.h"
 #include "platform/FileName.h"
+#include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
+#include "platform/Process.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 
+#include <QStringList>
+
+#include <condition_variable>
+#include <mutex>
+
 #include <algorithm>
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -63,13 +74,10 @@ bool HasExtension(std::string_view name) {
 
 constexpr int32_t kRejected = std::numeric_limits<int32_t>::min();
 
-// The attribute word of a file that may be loaded, or kRejected. A FIFO, socket or device is
-// never a file to work on (reading a FIFO would hang a checksum): it counts as a system file.
-// Missing paths and directories are no files either.
-int32_t AdmissionWord(const char* encodedPath, const FileFacts& facts, const QString& fileName,
-                      const Preset& settings) {
-  if (facts.Kind != FileKind::Regular) return kRejected;
-  const int32_t attributes = AttributesFromStat(encodedPath, facts.Stat, fileName);
+// The attribute word of a regular file that may be loaded, or kRejected. (A FIFO, socket or
+// device is never a file to work on, since reading a FIFO would hang a checksum: callers
+// reject whatever is not a regular file before they get here.)
+int32_t AdmissionWord(int32_t attributes, const Preset& settings) {
   if (attributes < 0) return kAttrNormal;
   if ((attributes & kAttrSystem) != 0) return kRejected;
   if ((attributes & kAttrHidden) != 0 && settings.IncludeHidden == 0) return kRejected;
@@ -91,52 +99,123 @@ FileEntry& AppendEntry(const QString& path, const QString& directory, QStringVie
   entry.Created = LocalDateFromUnix(facts.Created.Seconds);
   entry.Modified = LocalDateFromUnix(facts.Modified.Seconds);
   entry.LastAccess = LocalDateFromUnix(facts.Accessed.Seconds);
+  entry.Device = facts.Device;
+  entry.Inode = facts.Inode;
   return target.Append(std::move(entry));
+}
+
+bool AlreadyLoaded(const FileList& list, const QString& path, const FileFacts& facts) {
+  return list.ContainsPath(path) || list.ContainsFile(facts.Device, facts.Inode);
 }
 
 FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const QString& fileName,
                           const char* encodedPath, const FileFacts& facts, FileList& target,
                           const Preset& settings) {
-  const int32_t word = AdmissionWord(encodedPath, facts, fileName, settings);
+  if (AlreadyLoaded(target, path, facts) || facts.Kind != FileKind::Regular) return nullptr;
+  const int32_t word =
+      AdmissionWord(AttributesFromStat(encodedPath, facts.Stat, fileName), settings);
   if (word == kRejected) return nullptr;
   return &AppendEntry(path, directory, fileName, word, facts, target);
 }
 
-// Runs fn(0) .. fn(count - 1) on a few threads when there is enough to share. Reading a file's
-// facts is a system call or two that waits on the kernel, so several can be under way at once.
-template <typename Fn>
-void ForEachShared(size_t count, const Fn& fn) {
-  constexpr size_t kPerThread = 64;
-  constexpr size_t kSlice = 16;
-  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const size_t threads = std::min({cores, size_t{4}, count / kPerThread});
-  if (threads <= 1) {
-    for (size_t i = 0; i < count; ++i) fn(i);
-    return;
-  }
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (;;) {
-      const size_t begin = next.fetch_add(kSlice, std::memory_order_relaxed);
-      if (begin >= count) return;
-      const size_t end = std::min(begin + kSlice, count);
-      for (size_t i = begin; i < end; ++i) fn(i);
-    }
-  };
-  std::vector<std::thread> helpers;
-  helpers.reserve(threads - 1);
-  for (size_t t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // no more threads to be had: the calling thread does the rest
+// A few helper threads that share one job at a time with the thread that hands it out: fn(0)
+// .. fn(count - 1), taken in slices. Reading a file's facts is a system call or two that waits
+// on the kernel, so several can be under way at once; the threads are started once per walk
+// rather than once per batch.
+class HelperPool {
+ public:
+  HelperPool() {
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t helpers = std::min(cores, size_t{4}) - 1;
+    for (size_t t = 0; t < helpers; ++t) {
+      try {
+        threads_.emplace_back([this] { Serve(); });
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the caller does the rest
+      }
     }
   }
-  work();
-  for (std::thread& helper : helpers) helper.join();
-}
+  ~HelperPool() {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+  HelperPool(const HelperPool&) = delete;
+  HelperPool& operator=(const HelperPool&) = delete;
 
-// One walk of the loader: the list, its settings and the state shared by every level.
+  // Hands out a job; the caller goes on with other work and calls Finish before it needs the
+  // results or hands out the next job. `fn` must stay valid until then.
+  void Start(size_t count, std::function<void(size_t)> fn) {
+    {
+      const std::lock_guard lock(mutex_);
+      fn_ = std::move(fn);
+      count_ = count;
+      next_.store(0, std::memory_order_relaxed);
+      active_ = true;
+      ++generation_;
+    }
+    if (count >= kWorthSharing) wake_.notify_all();
+  }
+
+  // Takes part in the job until it is done, and waits for the helpers to let go of it.
+  void Finish() {
+    Work();
+    std::unique_lock lock(mutex_);
+    active_ = false;
+    done_.wait(lock, [this] { return busy_ == 0; });
+  }
+
+ private:
+  static constexpr size_t kSlice = 16;
+  static constexpr size_t kWorthSharing = 64;
+
+  void Work() {
+    for (;;) {
+      const size_t begin = next_.fetch_add(kSlice, std::memory_order_relaxed);
+      if (begin >= count_) return;
+      const size_t end = std::min(begin + kSlice, count_);
+      for (size_t i = begin; i < end; ++i) fn_(i);
+    }
+  }
+
+  void Serve() {
+    uint64_t seen = 0;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return stop_ || (active_ && generation_ != seen); });
+      if (stop_) return;
+      seen = generation_;
+      ++busy_;
+      lock.unlock();
+      Work();
+      lock.lock();
+      if (--busy_ == 0) done_.notify_all();
+    }
+  }
+
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::function<void(size_t)> fn_;
+  size_t count_ = 0;
+  std::atomic<size_t> next_{0};
+  uint64_t generation_ = 0;
+  size_t busy_ = 0;
+  bool active_ = false;
+  bool stop_ = false;
+};
+
+// One walk of the loader over a folder tree, depth first, in the order each folder lists its
+// names. The walk keeps its own stack rather than recursing, so that no depth can exhaust the
+// thread's stack, and keeps at most kMaxOpenFolders folders open, so that no depth can exhaust
+// the process's descriptors either: a folder left open further up is read to its end into
+// memory and closed, and opened again through ".." of the folder below when the walk comes
+// back to it. Links to folders are never followed: through them a walk would reach files
+// outside the folder the user gave (the whole parent, through a link to "..").
 class DirectoryWalk {
  public:
   DirectoryWalk(FileList& list, const Preset& settings, LoadFlags& flags,
@@ -146,59 +225,39 @@ class DirectoryWalk {
   qsizetype Added() const { return added_; }
   bool Stopped() const { return flags_.LoadStop.load(std::memory_order_relaxed) == 1; }
 
-  // `dirPath` ends with "/"; `dirBytes` is the same path as the file system spells it.
-  // Returns false when the walk was stopped.
-  bool Scan(int parentFd, const char* openName, const QString& dirPath, const std::string& dirBytes,
-            bool recurse) {
-    DirectoryReader reader;
-    if (reader.Open(parentFd, openName) != 0) return true;  // unreadable directories are skipped
-    for (const auto& [dev, ino] : active_) {
-      if (dev == reader.Device() && ino == reader.Inode()) return true;  // a link back up
-    }
-    active_.emplace_back(reader.Device(), reader.Inode());
-    bool more = true;
-    bool go = true;
-    // The directory is read a batch at a time: the batch's files are stat'ed together, then
-    // admitted (and subdirectories walked) in the order the directory lists them.
-    std::vector<Listed> batch;
-    std::string names;
-    while (go && more) {
-      more = ReadBatch(reader, dirPath, recurse, batch, names);
-      ForEachShared(batch.size(), [&](size_t i) {
-        ReadFacts(reader.Fd(), dirBytes, dirPath.size(), names, batch[i]);
-      });
-      for (const Listed& listed : batch) {
-        const char* name = names.data() + listed.NameOffset;
-        const bool isDirectory =
-            listed.Type == DT_DIR || (listed.HaveFacts && listed.Facts.Kind == FileKind::Directory);
-        if (isDirectory) {
-          if (recurse) {
-            const std::string_view nameView(name, listed.NameLength);
-            const QString subPath = JoinPath(dirPath, nameView) + u'/';
-            std::string subBytes = dirBytes;
-            subBytes.append(nameView).push_back('/');
-            if (!Scan(reader.Fd(), name, subPath, subBytes, true)) go = false;
-          }
-        } else if (!listed.Path.isEmpty() && listed.HaveFacts && listed.Word != kRejected &&
-                   !list_.ContainsPath(listed.Path)) {
-          const QStringView fileName = QStringView(listed.Path).mid(dirPath.size());
-          FileEntry& entry =
-              AppendEntry(listed.Path, dirPath, fileName, listed.Word, listed.Facts, list_);
-          ++added_;
-          if (onRowAdded_) onRowAdded_(entry);
-        }
-        if (!go || Stopped()) {
-          go = false;
-          break;
-        }
+  // Walks `directory` (absolute and normal); with `recurse`, its subfolders too.
+  void Walk(const QString& directory, bool recurse) {
+    path_ = directory;
+    if (!path_.endsWith(u'/')) path_ += u'/';
+    const QByteArray encoded = EncodeFileName(path_);
+    bytes_.assign(encoded.constData(), static_cast<size_t>(encoded.size()));
+    auto root = std::make_unique<Frame>();
+    if (root->Reader.Open(AT_FDCWD, bytes_.c_str()) != 0) return;  // unreadable: skipped
+    Enter(std::move(root));
+    while (!stack_.empty() && !Stopped()) {
+      Frame& frame = *stack_.back();
+      if (frame.Current.Next >= frame.Current.Items.size() && !NextBatch(frame)) {
+        Leave();
+        continue;
+      }
+      const Listed& listed = frame.Current.Items[frame.Current.Next++];
+      if (listed.Type == DT_DIR ||
+          (listed.HaveFacts && listed.Facts.Kind == FileKind::Directory && !listed.Facts.IsLink)) {
+        if (recurse) Descend(frame, listed);
+      } else if (listed.Word != kRejected && !AlreadyLoaded(list_, listed.Path, listed.Facts)) {
+        if (frame.Directory.isEmpty()) frame.Directory = path_;
+        const QStringView fileName = QStringView(listed.Path).mid(frame.PathLength);
+        FileEntry& entry =
+            AppendEntry(listed.Path, frame.Directory, fileName, listed.Word, listed.Facts, list_);
+        ++added_;
+        if (onRowAdded_) onRowAdded_(entry);
       }
     }
-    active_.pop_back();
-    return go;
+    while (!stack_.empty()) Leave();
   }
 
  private:
-  // One name of a directory batch, with what was learned about it.
+  // One name of a folder, with what was learned about it.
   struct Listed {
     size_t NameOffset = 0;  // into the batch's name store, NUL-terminated there
     uint32_t NameLength = 0;
@@ -210,59 +269,245 @@ class DirectoryWalk {
     FileFacts Facts;
   };
 
-  static constexpr size_t kBatchSize = 1024;
+  // A run of names of one folder: read together, their facts read together.
+  struct Batch {
+    std::vector<Listed> Items;
+    std::string Names;
+    size_t Next = 0;
+    bool HaveFacts = false;
+  };
 
-  // Fills the batch with the next names worth a look; false when the directory is exhausted.
-  bool ReadBatch(DirectoryReader& reader, const QString& dirPath, bool recurse,
-                 std::vector<Listed>& batch, std::string& names) {
-    batch.clear();
-    names.clear();
+  struct Frame {
+    DirectoryReader Reader;  // closed while the walk is deep below and descriptors are short
+    Batch Current;
+    // The batch after the current one, whose facts the helpers read while the current one is
+    // admitted: the kernel's work and ours overlap.
+    Batch Ahead;
+    bool HaveAhead = false;
+    bool AheadRunning = false;
+    std::deque<Batch> Rest;    // the rest of the listing, read before the folder was closed
+    bool Exhausted = false;    // the listing has been read to its end
+    qsizetype PathLength = 0;  // of path_ for this folder, final "/" included
+    size_t BytesLength = 0;    // of bytes_
+    QString Directory;         // path_ for this folder, shared by its entries once needed
+    dev_t Device = 0;
+    ino_t Inode = 0;
+  };
+
+  static constexpr size_t kBatchSize = 256;
+  static constexpr int kMaxOpenFolders = 64;
+
+  struct FolderKey {
+    dev_t Device;
+    ino_t Inode;
+    bool operator==(const FolderKey&) const = default;
+  };
+  struct FolderKeyHash {
+    size_t operator()(const FolderKey& key) const {
+      return std::hash<uint64_t>()(static_cast<uint64_t>(key.Device) * 0x9E3779B97F4A7C15ull ^
+                                   static_cast<uint64_t>(key.Inode));
+    }
+  };
+
+  void Enter(std::unique_ptr<Frame> frame) {
+    frame->PathLength = path_.size();
+    frame->BytesLength = bytes_.size();
+    frame->Device = frame->Reader.Device();
+    frame->Inode = frame->Reader.Inode();
+    active_.insert({frame->Device, frame->Inode});
+    ++open_;
+    stack_.push_back(std::move(frame));
+  }
+
+  void Descend(Frame& parent, const Listed& listed) {
+    const char* name = parent.Current.Names.data() + listed.NameOffset;
+    auto child = std::make_unique<Frame>();
+    // O_DIRECTORY with the listing's own type: a link to a folder that the listing showed as a
+    // folder cannot slip in between, since openat follows no link where the name is none.
+    if (child->Reader.Open(parent.Reader.Fd(), name) != 0) return;
+    // A folder mounted below itself (a bind mount) would lead round in a circle.
+    if (active_.contains({child->Reader.Device(), child->Reader.Inode()})) return;
+    // One job at a time: the parent's batch ahead is finished before the child starts its own.
+    FinishAhead(parent);
+    if (open_ >= kMaxOpenFolders) {
+      ReadToEnd(parent);
+      parent.Reader.Close();
+      --open_;
+    }
+    const std::string_view nameView(name, listed.NameLength);
+    // Appended in place: copying the path at every level would cost the square of the depth.
+    path_ += DecodeFileName(nameView);
+    path_ += u'/';
+    bytes_.append(nameView).push_back('/');
+    Enter(std::move(child));
+  }
+
+  void Leave() {
+    FinishAhead(*stack_.back());
+    std::unique_ptr<Frame> child = std::move(stack_.back());
+    stack_.pop_back();
+    active_.erase({child->Device, child->Inode});
+    if (!stack_.empty()) {
+      Frame& parent = *stack_.back();
+      if (!parent.Reader.IsOpen()) Reopen(parent, *child);
+      path_.truncate(parent.PathLength);
+      bytes_.resize(parent.BytesLength);
+    }
+    if (child->Reader.IsOpen()) --open_;
+  }
+
+  // Opens a folder that was closed on the way down again, through ".." of the folder below it;
+  // if that is no longer the same folder (the tree was moved meanwhile), the rest of it is left.
+  void Reopen(Frame& parent, const Frame& child) {
+    bool same = false;
+    if (child.Reader.IsOpen() && parent.Reader.Open(child.Reader.Fd(), "..") == 0) {
+      same = parent.Reader.Device() == parent.Device && parent.Reader.Inode() == parent.Inode;
+      if (same) {
+        ++open_;
+      } else {
+        parent.Reader.Close();
+      }
+    }
+    if (!same) {
+      parent.Current = Batch{};
+      parent.Ahead = Batch{};
+      parent.HaveAhead = false;
+      parent.Rest.clear();
+      parent.Exhausted = true;
+    }
+  }
+
+  // Reads the rest of a folder's listing into memory, before the folder is closed.
+  void ReadToEnd(Frame& frame) {
+    while (!frame.Exhausted) {
+      Batch batch;
+      frame.Exhausted = !ReadBatch(frame.Reader, batch);
+      if (!batch.Items.empty()) frame.Rest.push_back(std::move(batch));
+    }
+  }
+
+  // Makes the next batch of the folder current, with its facts read, and has the helpers read
+  // the facts of the one after it; false at the end.
+  bool NextBatch(Frame& frame) {
+    for (;;) {
+      if (frame.HaveAhead) {
+        FinishAhead(frame);
+        frame.Current = std::move(frame.Ahead);
+        frame.Ahead = Batch{};
+        frame.HaveAhead = false;
+      } else if (!LoadNext(frame, frame.Current)) {
+        return false;
+      }
+      if (frame.Current.Items.empty()) continue;
+      if (!frame.Current.HaveFacts) {
+        StartFacts(frame, frame.Current);
+        pool_.Finish();
+      }
+      if (LoadNext(frame, frame.Ahead) && !frame.Ahead.Items.empty()) {
+        frame.HaveAhead = true;
+        if (!frame.Ahead.HaveFacts) {
+          StartFacts(frame, frame.Ahead);
+          frame.AheadRunning = true;
+        }
+      }
+      return true;
+    }
+  }
+
+  // The next batch of the listing, from what was read ahead of a close or from the folder.
+  bool LoadNext(Frame& frame, Batch& batch) {
+    batch = Batch{};
+    if (!frame.Rest.empty()) {
+      batch = std::move(frame.Rest.front());
+      frame.Rest.pop_front();
+      return true;
+    }
+    if (frame.Exhausted || !frame.Reader.IsOpen()) return false;
+    frame.Exhausted = !ReadBatch(frame.Reader, batch);
+    return true;
+  }
+
+  void FinishAhead(Frame& frame) {
+    if (!frame.AheadRunning) return;
+    pool_.Finish();
+    frame.AheadRunning = false;
+  }
+
+  void StartFacts(Frame& frame, Batch& batch) {
+    batch.HaveFacts = true;
+    const int dirFd = frame.Reader.Fd();
+    const dev_t device = frame.Device;
+    const qsizetype dirLength = frame.PathLength;
+    pool_.Start(batch.Items.size(), [this, &batch, dirFd, device, dirLength](size_t i) {
+      ReadFacts(dirFd, device, batch.Names, dirLength, batch.Items[i]);
+    });
+  }
+
+  // Fills the batch with the next names worth a look; false when the folder is exhausted.
+  bool ReadBatch(DirectoryReader& reader, Batch& batch) {
     DirectoryReader::Item item{};
-    while (batch.size() < kBatchSize) {
+    while (batch.Items.size() < kBatchSize) {
       if (!reader.Next(item)) return false;
       Listed listed;
       listed.Type = item.Type;
       switch (item.Type) {
         case DT_DIR:
-          if (!recurse) continue;
           break;
         case DT_REG:
           // Only names with an extension are loaded: no need to look at the others.
           if (!HasExtension(item.Name)) continue;
-          listed.Path = JoinPath(dirPath, item.Name);
+          listed.Path = JoinPath(path_, item.Name);
           if (list_.ContainsPath(listed.Path)) continue;
           listed.NeedsFacts = true;
           break;
         case DT_LNK:
-        case DT_UNKNOWN:
-          // A link counts as what it leads to; some file systems do not report types at all.
+          // A link to a file is loaded (renaming acts on the link); a link to a folder never
+          // leads the walk anywhere. Without an extension it is neither.
+          if (!HasExtension(item.Name)) continue;
+          listed.Path = JoinPath(path_, item.Name);
           listed.NeedsFacts = true;
-          if (HasExtension(item.Name)) listed.Path = JoinPath(dirPath, item.Name);
+          listed.Facts.IsLink = true;
+          listed.Facts.Inode = item.Inode;
+          break;
+        case DT_UNKNOWN:
+          // Some file systems do not report types at all: the facts tell.
+          listed.NeedsFacts = true;
+          if (HasExtension(item.Name)) listed.Path = JoinPath(path_, item.Name);
           break;
         default:
           continue;  // FIFOs, sockets and devices listed as such are system files
       }
-      listed.NameOffset = names.size();
+      listed.NameOffset = batch.Names.size();
       listed.NameLength = static_cast<uint32_t>(item.Name.size());
-      names.append(item.Name).push_back('\0');
-      batch.push_back(std::move(listed));
+      batch.Names.append(item.Name).push_back('\0');
+      batch.Items.push_back(std::move(listed));
     }
     return true;
   }
 
   // Runs on any thread: touches only its own element and reads the rest.
-  void ReadFacts(int dirFd, const std::string& dirBytes, qsizetype dirLength,
-                 const std::string& names, Listed& listed) const {
+  void ReadFacts(int dirFd, dev_t device, const std::string& names, qsizetype dirLength,
+                 Listed& listed) const {
     if (!listed.NeedsFacts) return;
     const char* name = names.data() + listed.NameOffset;
-    listed.HaveFacts = ReadFileFactsAt(dirFd, name, listed.Facts);
-    if (!listed.HaveFacts || listed.Path.isEmpty() || listed.Facts.Kind == FileKind::Directory)
+    if (listed.Type == DT_UNKNOWN) {
+      listed.HaveFacts = ReadFileFactsAt(dirFd, name, listed.Facts);
+    } else {
+      const bool isLink = listed.Facts.IsLink;
+      const uint64_t linkInode = listed.Facts.Inode;
+      listed.HaveFacts = ReadFollowedFactsAt(dirFd, name, listed.Facts);
+      if (isLink) {
+        listed.Facts.IsLink = true;
+        listed.Facts.Device = device;
+        listed.Facts.Inode = linkInode;
+      }
+    }
+    if (!listed.HaveFacts || listed.Path.isEmpty() || listed.Facts.Kind != FileKind::Regular)
       return;
-    std::string encodedPath = dirBytes;
-    encodedPath.append(name, listed.NameLength);
     const QString fileName =
         QString::fromRawData(listed.Path.constData() + dirLength, listed.Path.size() - dirLength);
-    listed.Word = AdmissionWord(encodedPath.c_str(), listed.Facts, fileName, settings_);
+    listed.Word =
+        AdmissionWord(AttributesFromStatAt(dirFd, name, listed.Facts.Stat, fileName), settings_);
   }
 
   FileList& list_;
@@ -270,17 +515,30 @@ class DirectoryWalk {
   LoadFlags& flags_;
   const RowAddedFn& onRowAdded_;
   qsizetype added_ = 0;
-  std::vector<std::pair<dev_t, ino_t>> active_;  // the directories being walked, outermost first
+  std::vector<std::unique_ptr<Frame>> stack_;
+  QString path_;       // the folder of the top frame, with a final "/"
+  std::string bytes_;  // the same as the file system spells it
+  std::unordered_set<FolderKey, FolderKeyHash> active_;  // the folders being walked
+  int open_ = 0;                                         // folders open at this moment
+  HelperPool pool_;  // last, so that it ends (and its threads with it) before the rest
 };
 
-qsizetype ScanDirectoryWith(const QString& directory, bool recurse, DirectoryWalk& walk) {
-  const qsizetype before = walk.Added();
-  QString dirPath = directory;
-  if (!dirPath.endsWith(u'/')) dirPath += u'/';
-  const QByteArray encoded = EncodeFileName(dirPath);
-  const std::string dirBytes(encoded.constData(), static_cast<size_t>(encoded.size()));
-  walk.Scan(AT_FDCWD, dirBytes.c_str(), dirPath, dirBytes, recurse);
-  return walk.Added() - before;
+// True when the path may not be normal: it has an empty, "." or ".." component, or a final
+// "/". Paths the walk builds never do; a quick look spares them the work.
+bool MayNeedNormalizing(const QString& path) {
+  const qsizetype n = path.size();
+  if (n == 0 || path.front() != u'/') return true;
+  if (n > 1 && path.back() == u'/') return true;
+  for (qsizetype i = 0; i + 1 < n; ++i) {
+    if (path[i] != u'/') continue;
+    const QChar next = path[i + 1];
+    if (next == u'/') return true;
+    if (next == u'.') {
+      const QChar after = i + 2 < n ? path[i + 2] : QChar(u'/');
+      if (after == u'/' || (after == u'.' && (i + 3 >= n || path[i + 3] == u'/'))) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -294,7 +552,7 @@ int32_t LastEntryId() {
 }
 
 QString BaseName(const QString& path, int maxExtensionLength) {
-  const qsizetype slash = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+  const qsizetype slash = path.lastIndexOf(u'/');
   return StripExtension(QStringView(path).mid(slash + 1), maxExtensionLength);
 }
 
@@ -305,8 +563,36 @@ QString ExtensionOf(const QString& path) {
   return path.mid(dot + 1);
 }
 
-int AdmitFile(const QString& path, FileList& target, const Preset& settings) {
-  // The duplicate test first: it is the cheapest and needs no file access.
+QString NormalPath(const QString& path) {
+  if (path.isEmpty()) return {};
+  if (!MayNeedNormalizing(path)) return path;
+  QString absolute = path;
+  if (absolute.front() != u'/') absolute.prepend(CurrentFolder());
+  QStringList parts;
+  for (const QStringView part : QStringView(absolute).split(u'/')) {
+    if (part.isEmpty() || part == u".") continue;
+    if (part != u"..") {
+      parts.append(part.toString());
+      continue;
+    }
+    if (parts.isEmpty()) continue;  // the root is its own parent
+    // ".." after a link goes up from where the link leads, as the kernel reads it; after
+    // anything else it takes the last component away, which names the same folder.
+    const QString prefix = u'/' + parts.join(u'/');
+    if (IsSymbolicLink(prefix)) {
+      const QString resolved = ResolvedPath(prefix);
+      if (resolved.isEmpty()) return {};  // a broken link: the path names nothing
+      parts = resolved.split(u'/', Qt::SkipEmptyParts);
+      if (parts.isEmpty()) continue;
+    }
+    parts.removeLast();
+  }
+  return u'/' + parts.join(u'/');
+}
+
+int AdmitFile(const QString& givenPath, FileList& target, const Preset& settings) {
+  const QString path = NormalPath(givenPath);
+  // The path test first: it is the cheapest and needs no file access.
   if (path.isEmpty() || target.ContainsPath(path)) return 0;
   const qsizetype slash = path.lastIndexOf(u'/');
   const QString fileName = path.mid(slash + 1);
@@ -323,28 +609,33 @@ int AdmitFile(const QString& path, FileList& target, const Preset& settings) {
 
 qsizetype ScanDirectory(const QString& directory, bool recurse, FileList& list,
                         const Preset& settings, LoadFlags& flags, const RowAddedFn& onRowAdded) {
+  const QString path = NormalPath(directory);
+  if (path.isEmpty()) return 0;
   DirectoryWalk walk(list, settings, flags, onRowAdded);
-  return ScanDirectoryWith(directory, recurse, walk);
+  walk.Walk(path, recurse);
+  return walk.Added();
 }
 
 qsizetype AddPaths(const QString& paths, FileList& list, const Preset& settings, LoadFlags& flags,
                    const RowAddedFn& onRowAdded) {
-  DirectoryWalk walk(list, settings, flags, onRowAdded);
   qsizetype added = 0;
   // Files chosen in a dialog mostly share their folder: their entries share its text too.
   QString lastDirectory;
   for (const QStringView field : QStringView(paths).split(u'\n')) {
-    if (!field.isEmpty()) {
-      const QString path = field.toString();
+    const QString path = field.isEmpty() ? QString() : NormalPath(field.toString());
+    if (!path.isEmpty()) {
       const QByteArray encoded = EncodeFileName(path);
       FileFacts facts;
-      // Anything else (no extension, nothing there) is skipped without a word.
+      // Anything else (no extension, nothing there) is skipped without a word. A link named
+      // here is followed: the user pointed at it.
       if (ReadFileFacts(encoded.constData(), facts)) {
         const qsizetype slash = path.lastIndexOf(u'/');
         const QStringView fileName = QStringView(path).mid(slash + 1);
         if (facts.Kind == FileKind::Directory) {
-          added += ScanDirectoryWith(path, settings.IncludeSubdirectories == 1, walk);
-        } else if (HasExtension(fileName) && !list.ContainsPath(path)) {
+          DirectoryWalk walk(list, settings, flags, onRowAdded);
+          walk.Walk(path, settings.IncludeSubdirectories == 1);
+          added += walk.Added();
+        } else if (HasExtension(fileName)) {
           const QStringView directory = QStringView(path).left(slash + 1);
           if (directory != lastDirectory) lastDirectory = directory.toString();
           if (const FileEntry* entry = AdmitWithFacts(path, lastDirectory, fileName.toString(),
@@ -355,7 +646,7 @@ qsizetype AddPaths(const QString& paths, FileList& list, const Preset& settings,
         }
       }
     }
-    if (walk.Stopped()) break;
+    if (flags.LoadStop.load(std::memory_order_relaxed) == 1) break;
   }
   return added;
 }
@@ -371,13 +662,11 @@ qsizetype LoadPaths(const QString& pendingPaths, FileList& list, const Preset& s
 
 QString ResolveRelativePaths(const QString& text, const QString& baseDirectory) {
   QString base = baseDirectory;
-  base.replace(u'\\', u'/');
   if (!base.endsWith(u'/')) base += u'/';
   QString result;
   for (const QStringView field : QStringView(text).split(u'\n')) {
     if (field.isEmpty()) continue;
     QString line = field.toString();
-    line.replace(u'\\', u'/');
     if (!line.startsWith(u'/')) {
       // "./" in front says nothing: drop it so the loaded path reads as a user expects.
       while (line.startsWith(u"./")) line.remove(0, 2);

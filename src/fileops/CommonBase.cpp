@@ -8,16 +8,10 @@
 
 namespace {
 
-// The directory part of a path, up to and including its last "/" (or "\", which a path handed
-// in from elsewhere may use).
+// The directory part of a path, up to and including its last "/". A "\" is an ordinary
+// character of a Linux file name: "/d/x\\y.txt" lies in "/d/", not in "/d/x".
 QStringView DirectoryOf(const QString& path) {
-  const qsizetype cut =
-      std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-  return QStringView(path).left(cut + 1);
-}
-
-bool IsSeparator(QChar c) {
-  return c == QLatin1Char('/') || c == QLatin1Char('\\');
+  return QStringView(path).left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 }  // namespace
@@ -31,14 +25,11 @@ QString CommonBaseDirectory(const FileList& list) {
     const QStringView dir = DirectoryOf(entry.Path);
     qsizetype n = 0;
     const qsizetype limit = std::min(common.size(), dir.size());
-    while (n < limit && (common[n] == dir[n] || (IsSeparator(common[n]) && IsSeparator(dir[n]))))
-      ++n;
+    while (n < limit && common[n] == dir[n]) ++n;
     common = common.left(n);
     if (common.isEmpty()) return {};
   }
   qsizetype end = common.size();
-  while (end > 0 && !IsSeparator(common[end - 1])) --end;
-  QString result = common.left(end).toString();
-  result.replace(QLatin1Char('\\'), QLatin1Char('/'));
-  return result;
+  while (end > 0 && common[end - 1] != QLatin1Char('/')) --end;
+  return common.left(end).toString();
 }

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <mutex>
 #include <vector>
@@ -45,16 +46,23 @@ constexpr uint32_t kAttrDirectory = 0x10;
 class DeviceStores {
  public:
   DosStore Lookup(dev_t dev, const char* encodedPath) {
+    DosStore store;
+    if (Cached(dev, store)) return store;
+    store = Probe(encodedPath);
+    Remember(dev, store, std::chrono::steady_clock::now());
+    return store;
+  }
+
+  bool Cached(dev_t dev, DosStore& store) {
     const auto now = std::chrono::steady_clock::now();
-    {
-      std::lock_guard lock(mutex_);
-      for (const Entry& e : entries_) {
-        if (e.Dev == dev && now - e.Probed < kLifetime) return e.Store;
+    std::lock_guard lock(mutex_);
+    for (const Entry& e : entries_) {
+      if (e.Dev == dev && now - e.Probed < kLifetime) {
+        store = e.Store;
+        return true;
       }
     }
-    const DosStore store = Probe(encodedPath);
-    Remember(dev, store, now);
-    return store;
+    return false;
   }
 
   // getxattr said the device has no extended attributes at all: that holds for every file
@@ -141,6 +149,21 @@ uint32_t ReadFatWord(const char* encodedPath) {
   return value;
 }
 
+// Samba's word from the text the attribute held (its length, or -errno from the read).
+uint32_t DosWordFromRead(ptrdiff_t n, const char* buffer, const struct stat& st,
+                         const char* encodedPath) {
+  if (n >= 0) return ParseDosAttrib(buffer, static_cast<size_t>(n));
+  if (IsXattrUnsupported(static_cast<int>(-n))) {
+    Stores().MarkNoXattr(st.st_dev);
+  } else if (n == -ERANGE) {
+    // A long Samba record: only its leading text matters.
+    const XattrValue value = GetXattr(encodedPath, kDosAttribName);
+    if (value.Ok())
+      return ParseDosAttrib(value.Value.constData(), static_cast<size_t>(value.Value.size()));
+  }
+  return 0;
+}
+
 uint32_t ReadStoredWord(const char* encodedPath, const struct stat& st, DosStore store) {
   switch (store) {
     case DosStore::NoXattr:
@@ -158,16 +181,7 @@ uint32_t ReadStoredWord(const char* encodedPath, const struct stat& st, DosStore
   }
   char buffer[256];
   const ptrdiff_t n = GetXattrInto(encodedPath, kDosAttribName, buffer, sizeof buffer);
-  if (n >= 0) return ParseDosAttrib(buffer, static_cast<size_t>(n));
-  if (IsXattrUnsupported(static_cast<int>(-n))) {
-    Stores().MarkNoXattr(st.st_dev);
-  } else if (n == -ERANGE) {
-    // A long Samba record: only its leading text matters.
-    const XattrValue value = GetXattr(encodedPath, kDosAttribName);
-    if (value.Ok())
-      return ParseDosAttrib(value.Value.constData(), static_cast<size_t>(value.Value.size()));
-  }
-  return 0;
+  return DosWordFromRead(n, buffer, st, encodedPath);
 }
 
 bool NameIsHidden(const QString& fileName) {
@@ -198,23 +212,51 @@ QByteArray DosAttribText(uint32_t word) {
   return QByteArray(text, n + 1);
 }
 
-}  // namespace
-
-int32_t AttributesFromStat(const char* encodedPath, const struct stat& st,
-                           const QString& fileName) {
-  uint32_t word = 0;
-  if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) {
-    // Opening or querying a device or FIFO can block or have side effects: those carry no
-    // DOS word.
-    const DosStore store = Stores().Lookup(st.st_dev, encodedPath);
-    word = ReadStoredWord(encodedPath, st, store) &
-           ~static_cast<uint32_t>(kAttrReadOnly | kAttrNormal);
-  }
+// The word from the stored DOS word, the permission bits and the name.
+int32_t CombinedWord(uint32_t stored, const struct stat& st, const QString& fileName) {
+  uint32_t word = stored & ~static_cast<uint32_t>(kAttrReadOnly | kAttrNormal);
   if (S_ISDIR(st.st_mode)) word |= kAttrDirectory;
   if ((st.st_mode & S_IWUSR) == 0) word |= kAttrReadOnly;
   if (NameIsHidden(fileName)) word |= kAttrHidden;
   if (word == 0) word = kAttrNormal;
   return static_cast<int32_t>(word & 0x7FFFFFFFu);
+}
+
+// Opening or querying a device or FIFO can block or have side effects: those carry no DOS word.
+bool MayCarryDosWord(const struct stat& st) {
+  return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+int32_t AttributesFromStat(const char* encodedPath, const struct stat& st,
+                           const QString& fileName) {
+  uint32_t stored = 0;
+  if (MayCarryDosWord(st)) {
+    const DosStore store = Stores().Lookup(st.st_dev, encodedPath);
+    stored = ReadStoredWord(encodedPath, st, store);
+  }
+  return CombinedWord(stored, st, fileName);
+}
+
+int32_t AttributesFromStatAt(int dirFd, const char* name, const struct stat& st,
+                             const QString& fileName) {
+  if (!MayCarryDosWord(st)) return CombinedWord(0, st, fileName);
+  DosStore store = DosStore::Fat;  // unknown yet: the path below probes the device
+  const bool known = Stores().Cached(st.st_dev, store);
+  if (known && store == DosStore::NoXattr) return CombinedWord(0, st, fileName);
+  if (known && store == DosStore::Xattr) {
+    // The common case, read relative to the folder: no path to walk, at any depth.
+    char buffer[256];
+    const ptrdiff_t n = GetXattrAtInto(dirFd, name, kDosAttribName, buffer, sizeof buffer);
+    if (n != -ERANGE) return CombinedWord(DosWordFromRead(n, buffer, st, nullptr), st, fileName);
+  }
+  // A first look at this device, FAT or NTFS, or a long record: through a path of its own.
+  char path[PATH_MAX];
+  if (std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", dirFd, name) >=
+      static_cast<int>(sizeof path))
+    return CombinedWord(0, st, fileName);
+  return AttributesFromStat(path, st, fileName);
 }
 
 int32_t ReadAttributes(const QString& path) {

@@ -22,6 +22,11 @@ int32_t ReadAttributes(const QString& path);
 // `encodedPath` is the path in file-system bytes. Costs at most one extended-attribute read.
 int32_t AttributesFromStat(const char* encodedPath, const struct stat& st, const QString& fileName);
 
+// The same for `name` inside the open folder `dirFd`: the stored word is read relative to the
+// folder, so it costs no walk along the path and works at any depth.
+int32_t AttributesFromStatAt(int dirFd, const char* name, const struct stat& st,
+                             const QString& fileName);
+
 // Writes the word: read-only as permission bits, the other bits into the stored DOS word.
 // Returns 0 on success, else the errno value (ENOTSUP where a bit cannot be stored).
 int WriteAttributes(const QString& path, int32_t word);

@@ -31,6 +31,8 @@ bool FillFacts(int result, const struct statx& sx, FileFacts& facts) {
     facts.Kind = FileKind::Directory;
   else
     facts.Kind = FileKind::Other;
+  facts.Device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  facts.Inode = sx.stx_ino;
   facts.Size = static_cast<int64_t>(sx.stx_size);
   facts.Modified = FromStatx(sx.stx_mtime);
   facts.Accessed = FromStatx(sx.stx_atime);
@@ -57,23 +59,51 @@ bool FillFacts(int result, const struct statx& sx, FileFacts& facts) {
 
 constexpr unsigned kStatxMask = STATX_BASIC_STATS | STATX_BTIME;
 
-}  // namespace
-
-bool ReadFileFacts(const char* encodedPath, FileFacts& facts) {
+// The name's own facts first: a link is followed only once it is known to be one, and keeps
+// its own identity.
+bool ReadEntryFacts(int dirFd, const char* name, FileFacts& facts) {
   struct statx sx {};
-  const int result = ::statx(AT_FDCWD, encodedPath, AT_STATX_SYNC_AS_STAT, kStatxMask, &sx);
+  const int result =
+      ::statx(dirFd, name, AT_STATX_SYNC_AS_STAT | AT_SYMLINK_NOFOLLOW, kStatxMask, &sx);
+  if (result == 0 && S_ISLNK(sx.stx_mode)) {
+    const uint64_t device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    const uint64_t inode = sx.stx_ino;
+    const int followed = ::statx(dirFd, name, AT_STATX_SYNC_AS_STAT, kStatxMask, &sx);
+    const bool ok = FillFacts(followed, sx, facts);
+    facts.IsLink = true;
+    facts.Device = device;
+    facts.Inode = inode;
+    return ok;
+  }
   return FillFacts(result, sx, facts);
 }
 
+}  // namespace
+
+bool ReadFileFacts(const char* encodedPath, FileFacts& facts) {
+  return ReadEntryFacts(AT_FDCWD, encodedPath, facts);
+}
+
 bool ReadFileFactsAt(int dirFd, const char* name, FileFacts& facts) {
+  return ReadEntryFacts(dirFd, name, facts);
+}
+
+bool ReadFollowedFactsAt(int dirFd, const char* name, FileFacts& facts) {
   struct statx sx {};
   const int result = ::statx(dirFd, name, AT_STATX_SYNC_AS_STAT, kStatxMask, &sx);
   return FillFacts(result, sx, facts);
 }
 
 DirectoryReader::~DirectoryReader() {
+  Close();
+}
+
+void DirectoryReader::Close() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   std::free(buffer_);
+  buffer_ = nullptr;
+  used_ = offset_ = 0;
 }
 
 int DirectoryReader::Open(int parentFd, const char* name) {
@@ -122,6 +152,7 @@ bool DirectoryReader::Next(Item& item) {
     if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
     item.Name = std::string_view(name);
     item.Type = static_cast<unsigned char>(record[18]);
+    std::memcpy(&item.Inode, record, sizeof item.Inode);
     return true;
   }
 }

@@ -16,6 +16,12 @@ enum class FileKind : int8_t { Missing, Regular, Directory, Other };
 // The facts the loader needs about one file, links followed.
 struct FileFacts {
   FileKind Kind = FileKind::Missing;
+  bool IsLink = false;  // the name itself is a symbolic link (known where it was asked)
+  // Which file the name stands for, to tell two spellings of one file apart from two files: the
+  // device and inode of the file, or of the link itself for a symbolic link (renaming acts on
+  // the link, so a link and its target are two entries).
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
   int64_t Size = 0;
   FileTime Created;  // birth time where the file system reports it, else the modification time
   FileTime Modified;
@@ -24,10 +30,14 @@ struct FileFacts {
   int Error = 0;        // errno when Kind is Missing
 };
 
-// Reads the facts of `path` (file-system bytes), links followed. False when it cannot be read.
+// Reads the facts of `path` (file-system bytes), links followed; also tells whether the name is
+// a link, with the link's own identity. False when it cannot be read.
 bool ReadFileFacts(const char* encodedPath, FileFacts& facts);
 // The same for `name` relative to the open directory `dirFd`.
 bool ReadFileFactsAt(int dirFd, const char* name, FileFacts& facts);
+// Only the facts of the file a link leads to, in one call: for a name the directory listing
+// already showed to be a link (the caller sets IsLink and the identity) or a regular file.
+bool ReadFollowedFactsAt(int dirFd, const char* name, FileFacts& facts);
 
 // Walks one directory in the order the file system lists it, without "." and "..".
 // Opening relative to the parent's descriptor keeps every lookup a single path step.
@@ -47,9 +57,13 @@ class DirectoryReader {
   struct Item {
     std::string_view Name;  // valid until the next call of Next
     unsigned char Type;     // DT_* as the file system reported it (DT_UNKNOWN possible)
+    uint64_t Inode;         // of the entry itself (a link's own inode)
   };
   // The next entry; false at the end or on a read error.
   bool Next(Item& item);
+  // Gives the descriptor and the buffer back; Open may be called again.
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
 
  private:
   int fd_ = -1;

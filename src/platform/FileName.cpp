@@ -116,3 +116,38 @@ QByteArray EncodeFileName(const QString& name) {
   out.truncate(dst - begin);
   return out;
 }
+
+QString EscapedFileName(const QString& name) {
+  QString out;
+  out.reserve(name.size());
+  const auto hex = [&out](char32_t value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+      out += QLatin1Char(kDigits[(value >> shift) & 0xF]);
+  };
+  const char16_t* s = reinterpret_cast<const char16_t*>(name.constData());
+  const qsizetype n = name.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t u = s[i];
+    if (u == u'\\') {
+      out += QLatin1String("\\\\");
+    } else if (u < 0x20 || u == 0x7F) {
+      out += QLatin1String("\\x");
+      hex(u, 2);
+    } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
+      out += QLatin1String("\\x");  // a byte that was not UTF-8
+      hex(u - kEscapeBase, 2);
+    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
+               s[i + 1] <= 0xDFFF) {
+      out += QChar(u);
+      out += QChar(s[++i]);
+    } else if ((u >= 0x80 && u <= 0x9F) || u == 0x2028 || u == 0x2029 ||
+               (u >= 0xD800 && u <= 0xDFFF)) {
+      out += QLatin1String("\\u");
+      hex(u, 4);
+    } else {
+      out += QChar(u);
+    }
+  }
+  return out;
+}

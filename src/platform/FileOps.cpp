@@ -3,19 +3,26 @@
 #include "platform/FileName.h"
 #include "platform/Xattr.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -62,7 +69,39 @@ SplitPath Split(const QByteArray& path) {
   return {path.left(slash).toStdString(), path.mid(slash + 1).toStdString()};
 }
 
-// A temporary file in the target's directory, removed again unless it was placed.
+// When the process `pid` started, in clock ticks after boot (field 22 of /proc/PID/stat); 0
+// when it cannot be told, -1 when there is no such process. Together with the pid it names
+// one process for good: a pid is reused, a pid and a start time are not.
+long long ProcessStartTicks(pid_t pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? -1 : 0;
+  char buffer[1024];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+  ::close(fd);
+  if (n <= 0) return 0;
+  buffer[n] = '\0';
+  // The command name (field 2) may hold blanks and parentheses: count from the last ")".
+  const char* p = std::strrchr(buffer, ')');
+  if (p == nullptr) return 0;
+  for (int field = 2; field < 22 && p != nullptr; ++field) p = std::strchr(p + 1, ' ');
+  return p == nullptr ? 0 : std::atoll(p + 1);
+}
+
+long long OwnStartTicks() {
+  static const long long ticks = std::max(0LL, ProcessStartTicks(::getpid()));
+  return ticks;
+}
+
+constexpr char kTempPrefix[] = ".mervane-";
+constexpr char kTempSuffix[] = ".tmp";
+
+void SweepOnce(int dirFd);
+
+// A temporary file in the target's directory, removed again unless it was placed. Its name
+// holds the pid and start time of the process that made it, so that a later run can tell a
+// leftover of an ended process from a file another run is still writing.
 class TempFile {
  public:
   TempFile() = default;
@@ -73,13 +112,15 @@ class TempFile {
   // Creates the file exclusively in `dirFd` with owner-only permission; 0 or errno.
   int Create(int dirFd) {
     dirFd_ = dirFd;
+    SweepOnce(dirFd);
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
       timespec now{};
       ::clock_gettime(CLOCK_MONOTONIC, &now);
-      char name[64];
-      std::snprintf(name, sizeof name, ".mervane-%d-%u-%lx.tmp", static_cast<int>(::getpid()),
-                    counter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec));
+      char name[96];
+      std::snprintf(name, sizeof name, "%s%d-%lld-%u-%lx%s", kTempPrefix,
+                    static_cast<int>(::getpid()), OwnStartTicks(), counter.fetch_add(1),
+                    static_cast<unsigned long>(now.tv_nsec), kTempSuffix);
       const int fd = ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                               S_IRUSR | S_IWUSR);
       if (fd >= 0) {
@@ -141,11 +182,87 @@ int CopyByReadWrite(int src, int dst) {
   }
 }
 
+int PWriteAll(int fd, const char* data, size_t size, off_t offset) {
+  while (size > 0) {
+    const int failAt = gFailAtWrite.load(std::memory_order_relaxed);
+    if (failAt > 0 && gWriteCount.fetch_add(1) + 1 == failAt) return gFailErrno.load();
+    const ssize_t n = ::pwrite(fd, data, size, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += n;
+  }
+  return 0;
+}
+
+// `length` bytes at `offset` of `src` to the same place in `dst`.
+int CopyRange(int src, int dst, off_t offset, off_t length, std::unique_ptr<char[]>& buffer) {
+  off_t in = offset;
+  off_t out = offset;
+  const off_t end = offset + length;
+  if (gFailAtWrite.load(std::memory_order_relaxed) == 0) {
+    while (in < end) {
+      const ssize_t n = ::copy_file_range(src, &in, dst, &out, static_cast<size_t>(end - in), 0);
+      if (n > 0) continue;
+      if (n < 0 && errno == EINTR) continue;
+      break;  // nothing more in the kernel (0, or not across these file systems): by hand
+    }
+  }
+  if (!buffer) buffer.reset(new char[kCopyBuffer]);
+  while (in < end) {
+    const ssize_t n =
+        ::pread(src, buffer.get(), static_cast<size_t>(std::min<off_t>(kCopyBuffer, end - in)), in);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;  // the file became shorter meanwhile
+    if (const int err = PWriteAll(dst, buffer.get(), static_cast<size_t>(n), out); err != 0)
+      return err;
+    in += n;
+    out += n;
+  }
+  return 0;
+}
+
+// A file with holes (a disk image, a database, a download in progress) is copied extent by
+// extent, so that its holes stay holes: written out, a 2 GiB sparse file would take 2 GiB.
+// EOPNOTSUPP when the file system cannot tell where the data lies.
+int CopySparse(int src, int dst, off_t size) {
+  std::unique_ptr<char[]> buffer;
+  off_t pos = 0;
+  while (pos < size) {
+    const off_t data = ::lseek(src, pos, SEEK_DATA);
+    if (data < 0) {
+      if (errno == ENXIO) break;  // only a hole from here to the end
+      return pos == 0 && (errno == EINVAL || errno == EOPNOTSUPP) ? EOPNOTSUPP : errno;
+    }
+    off_t hole = ::lseek(src, data, SEEK_HOLE);
+    if (hole < 0) return errno;
+    if (hole > size) hole = size;
+    if (const int err = CopyRange(src, dst, data, hole - data, buffer); err != 0) return err;
+    pos = hole;
+  }
+  // The trailing hole, if any, is made by the length alone.
+  return ::ftruncate(dst, size) == 0 ? 0 : errno;
+}
+
 // The content of `src` into the empty file `dst`: a reflink where the file system shares
-// blocks, else an in-kernel copy, else plain reads and writes.
-int CopyContent(int src, int dst) {
-  if (gFailAtWrite.load(std::memory_order_relaxed) > 0) return CopyByReadWrite(src, dst);
-  if (::ioctl(dst, FICLONE, src) == 0) return 0;
+// blocks, else (for a file with holes) its data extents, else an in-kernel copy, else plain
+// reads and writes.
+int CopyContent(int src, const struct stat& srcStat, int dst) {
+  const bool seam = gFailAtWrite.load(std::memory_order_relaxed) > 0;
+  if (!seam && ::ioctl(dst, FICLONE, src) == 0) return 0;
+  // Fewer blocks than the size needs: there are holes (or the file system compresses).
+  if (static_cast<off_t>(srcStat.st_blocks) * 512 < srcStat.st_size) {
+    const int err = CopySparse(src, dst, srcStat.st_size);
+    if (err != EOPNOTSUPP) return err;
+    if (::ftruncate(dst, 0) != 0) return errno;
+  }
+  if (seam) return CopyByReadWrite(src, dst);
   bool anyCopied = false;
   for (;;) {
     const ssize_t n = ::copy_file_range(src, nullptr, dst, nullptr, kRangeChunk, 0);
@@ -198,7 +315,7 @@ int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp,
                  bool sync) {
   if (const int err = temp.Create(dirFd); err != 0) return err;
   const int dst = temp.Fd();
-  if (const int err = CopyContent(src, dst); err != 0) return err;
+  if (const int err = CopyContent(src, srcStat, dst); err != 0) return err;
   if (const int err = CopyUserXattrs(src, dst); err != 0) return err;
   if (kind == CopyKind::Move) ::fchown(dst, srcStat.st_uid, srcStat.st_gid);
   // FAT and SMB media keep no Unix permissions and refuse most changes (EPERM, although the
@@ -338,6 +455,76 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to)
   return result;
 }
 
+// "<digits>-" at `p`: the number, and `p` moved past the dash; false when it is not there.
+bool TakeNumber(const char*& p, long long& value) {
+  if (*p < '0' || *p > '9') return false;
+  value = 0;
+  while (*p >= '0' && *p <= '9') {
+    if (value > (LLONG_MAX - 9) / 10) return false;
+    value = value * 10 + (*p++ - '0');
+  }
+  if (*p != '-') return false;
+  ++p;
+  return true;
+}
+
+// True for a copy temporary whose maker has ended. Only names of the form
+// ".mervane-PID-START-....tmp" qualify: a file parked aside while a target is replaced
+// (".mervane-replace-...") or a file on its way to a new letter case (".mervane-rename-...")
+// holds a user's only copy and never matches.
+bool IsStaleTemporary(const char* name) {
+  const size_t length = std::strlen(name);
+  if (length <= sizeof kTempPrefix + sizeof kTempSuffix ||
+      std::strncmp(name, kTempPrefix, sizeof kTempPrefix - 1) != 0 ||
+      std::strcmp(name + length - (sizeof kTempSuffix - 1), kTempSuffix) != 0)
+    return false;
+  const char* p = name + sizeof kTempPrefix - 1;
+  long long pid = 0;
+  long long start = 0;
+  if (!TakeNumber(p, pid) || !TakeNumber(p, start) || pid <= 0 || pid > INT_MAX) return false;
+  const long long now = ProcessStartTicks(static_cast<pid_t>(pid));
+  if (now == -1) return true;  // no such process
+  // The pid lives on in another process when its start time differs; a start time that could
+  // not be told proves nothing either way, and the file stays.
+  return start > 0 && now > 0 && now != start;
+}
+
+int SweepDirectory(int dirFd) {
+  const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return 0;
+  }
+  int removed = 0;
+  const uid_t self = ::geteuid();
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] != '.' || !IsStaleTemporary(entry->d_name)) continue;
+    // Only a regular file of our own: never a link, never another user's file.
+    struct stat st {};
+    if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != self)
+      continue;
+    if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+// Each folder is swept the first time this process writes into it.
+void SweepOnce(int dirFd) {
+  struct stat st {};
+  if (::fstat(dirFd, &st) != 0) return;
+  static std::mutex lock;
+  static std::set<std::pair<dev_t, ino_t>> swept;
+  {
+    const std::lock_guard guard(lock);
+    if (!swept.emplace(st.st_dev, st.st_ino).second) return;
+  }
+  SweepDirectory(dirFd);
+}
+
 }  // namespace
 
 FileOpResult MoveFile(const QString& from, const QString& to) {
@@ -417,4 +604,64 @@ void SetCopyWriteFailure(int n, int err) {
   gWriteCount.store(0);
   gFailErrno.store(err);
   gFailAtWrite.store(n > 0 ? n : 0);
+}
+
+int RemoveStaleTemporaries(const QString& directory) {
+  Fd dir(::open(EncodeFileName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return dir.Valid() ? SweepDirectory(dir.Get()) : 0;
+}
+
+FileReadResult ReadWholeFile(const QString& path, int64_t maxSize) {
+  const QByteArray p = EncodeFileName(path);
+  if (p.isEmpty()) return {ENOENT, {}};
+  Fd fd;
+  struct stat st {};
+  if (const int err = OpenSourceFile(p.constData(), fd, st); err != 0) return {err, {}};
+  if (st.st_size > maxSize) return {EFBIG, {}};
+  QByteArray bytes;
+  bytes.reserve(static_cast<qsizetype>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return {errno, {}};
+    if (got == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (bytes.size() + got > maxSize) return {EFBIG, {}};
+    bytes.append(buffer, got);
+  }
+  return {0, bytes};
+}
+
+int WriteFileAtomically(const QString& path, const QByteArray& bytes, LinkAtName links) {
+  QByteArray target = EncodeFileName(path);
+  if (target.isEmpty()) return ENOENT;
+  if (links == LinkAtName::ReplaceWhereItPoints) {
+    if (char* resolved = ::realpath(target.constData(), nullptr)) {
+      target = resolved;
+      std::free(resolved);
+    }
+  }
+  const SplitPath split = Split(target);
+  Fd dir(::open(split.Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid()) return errno;
+  // Keep the mode of the file being replaced (never of a link's target when the link itself is
+  // replaced), or give a new one the usual mode of a document.
+  struct stat old {};
+  const bool haveOld = ::fstatat(dir.Get(), split.Name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISREG(old.st_mode);
+  TempFile temp;
+  if (const int err = temp.Create(dir.Get()); err != 0) return err;
+  if (const int err = WriteAll(temp.Fd(), bytes.constData(), static_cast<size_t>(bytes.size()));
+      err != 0)
+    return err;
+  if (::fchmod(temp.Fd(), haveOld ? (old.st_mode & 07777) : 0644) != 0) return errno;
+  if (::fsync(temp.Fd()) != 0) return errno;
+  if (const int err = temp.CloseFile(); err != 0) return err;
+  // rename() replaces a link at the name as a name: whatever it pointed to stays untouched.
+  if (::renameat(dir.Get(), temp.Name().c_str(), dir.Get(), split.Name.c_str()) != 0) return errno;
+  temp.Placed();
+  // The file is in place either way; a folder that cannot be synced does not fail the write.
+  SyncDirectory(dir.Get());
+  return 0;
 }

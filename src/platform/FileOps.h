@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <cstdint>
 
 // Safe copy and move of single files. Paths are QStrings in the lossless file-name form.
 // Every operation either completes or leaves the source as it was, and never replaces or
@@ -23,6 +26,37 @@ FileOpResult MoveFile(const QString& from, const QString& to);
 // partial target and the existing one intact. Carries the permission bits, the user.*
 // extended attributes and the access and modification times of the source.
 FileOpResult CopyFile(const QString& from, const QString& to);
+
+// Removes the copy temporaries (".mervane-PID-START-....tmp") that Mervane processes which
+// have ended (killed, or crashed) left in `directory`: regular files of the current user
+// whose maker no longer runs. A pid that now belongs to another process counts as ended, since
+// the start time in the name differs. Files parked aside while a target is replaced are never
+// touched. Every copy and every one-step file write sweeps its folder the first time this
+// process writes there. Returns the number of files removed.
+int RemoveStaleTemporaries(const QString& directory);
+
+struct FileReadResult {
+  int Error = 0;  // 0, or EINVAL (not a regular file), EISDIR, EFBIG (larger than allowed), ...
+  QByteArray Bytes;
+  bool Ok() const { return Error == 0; }
+};
+
+// The whole content of the regular file at `path` (links followed), at most `maxSize` bytes.
+// It is opened without blocking, so a FIFO or device in its place is refused at once instead
+// of hanging the reader.
+FileReadResult ReadWholeFile(const QString& path, int64_t maxSize);
+
+// What a one-step write does with a symbolic link at the name it replaces.
+enum class LinkAtName {
+  ReplaceWhereItPoints,  // the file the link leads to is replaced; the link stays
+  ReplaceTheLink,        // the link itself is replaced by the file; its target stays untouched
+};
+
+// Replaces the file at `path` with `bytes` in one step: they go to a temporary file beside it,
+// which is synced and renamed over the old one, so a crash or a full disk never leaves a
+// half-written file and the old one stays as it was on failure. Keeps the mode of the file it
+// replaces. Returns 0 or the errno value.
+int WriteFileAtomically(const QString& path, const QByteArray& bytes, LinkAtName links);
 
 // True when both paths name the same file (same device and inode), links followed. False
 // when either cannot be read.

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string_view>
 
 int64_t FileSize(const QString& path) {
   struct stat st {};
@@ -23,6 +25,19 @@ bool PathExists(const QString& path) {
 bool IsDirectory(const QString& path) {
   struct stat st {};
   return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsSymbolicLink(const QString& path) {
+  struct stat st {};
+  return ::lstat(EncodeFileName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+QString ResolvedPath(const QString& path) {
+  char* resolved = ::realpath(EncodeFileName(path).constData(), nullptr);
+  if (resolved == nullptr) return {};
+  const QString result = DecodeFileName(std::string_view(resolved));
+  std::free(resolved);
+  return result;
 }
 
 int DeleteFile(const QString& path) {

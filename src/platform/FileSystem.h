@@ -12,10 +12,14 @@
 // -2 for a directory, -3 for anything else (FIFO, socket, device: never read as a file).
 int64_t FileSize(const QString& path);
 
-bool PathExists(const QString& path);  // anything at all, links not followed
-bool IsDirectory(const QString& path);  // links followed
+bool PathExists(const QString& path);      // anything at all, links not followed
+bool IsDirectory(const QString& path);     // links followed
+bool IsSymbolicLink(const QString& path);  // the last component itself is a link
+
+// The path with every link resolved (realpath); empty when it names nothing.
+QString ResolvedPath(const QString& path);
 
 // Each returns 0 on success, else the errno value.
 int DeleteFile(const QString& path);
-int MakeDirectory(const QString& path);  // one level; EEXIST when it is there already
+int MakeDirectory(const QString& path);    // one level; EEXIST when it is there already
 int RemoveDirectory(const QString& path);  // only when empty

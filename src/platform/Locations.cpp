@@ -1,6 +1,7 @@
 #include "platform/Locations.h"
 
 #include "platform/FileName.h"
+#include "platform/FileOps.h"
 #include "platform/Process.h"
 
 #include <QDir>
@@ -70,6 +71,30 @@ int RemoveFolderWithFiles(const QString& folder) {
   ::closedir(dir);
   if (::rmdir(encoded.constData()) == 0 || errno == ENOENT) return 0;
   return errno;
+}
+
+int RemoveNamedFilesAndEmptyFolder(const QString& folder, const QStringList& names) {
+  QByteArray path = EncodeFileName(folder);
+  while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+  const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dirFd < 0) {
+    if (errno == ENOENT) return 0;
+    // O_NOFOLLOW on a link gives ELOOP; a link to a folder fails O_DIRECTORY only when followed.
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode)) return ELOOP;
+    return errno;
+  }
+  int first = 0;
+  for (const QString& name : names) {
+    if (::unlinkat(dirFd, EncodeFileName(name).constData(), 0) != 0 && errno != ENOENT &&
+        first == 0)
+      first = errno;
+  }
+  ::close(dirFd);
+  RemoveStaleTemporaries(DecodeFileName(path) + QLatin1Char('/'));
+  // Only an empty folder goes; one with the user's own files in it stays, and that is no error.
+  ::rmdir(path.constData());
+  return first;
 }
 
 bool MakePrivateFolderPath(const QString& folder) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The folders the desktop standards name, each with a final "/", or empty when unknown.
 
@@ -16,6 +17,13 @@ QString RuntimeFolder();
 // followed; subfolders are not entered), then removes the folder, which works only when it is
 // empty then. Returns 0 when the folder is gone (or never existed), else the errno value.
 int RemoveFolderWithFiles(const QString& folder);
+
+// Removes the files `names` directly inside `folder` (a link of that name is removed as a link),
+// then Mervane's own leftover temporaries there, then the folder itself when nothing else is
+// left in it; a folder still holding other files stays, with them. A link in place of the
+// folder is never followed: nothing is removed and the result is ELOOP. Returns 0 when every
+// named file is gone (or never existed), else the errno value of the first that stays.
+int RemoveNamedFilesAndEmptyFolder(const QString& folder, const QStringList& names);
 
 // Creates every missing folder of an absolute path, for the owner alone (the desktop standards
 // ask that of the configuration folder). True when the path is a directory afterwards.

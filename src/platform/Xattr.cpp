@@ -1,8 +1,14 @@
 #include "platform/Xattr.h"
 
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -71,6 +77,39 @@ XattrValue GetXattr(const char* encodedPath, const char* name) {
 ptrdiff_t GetXattrInto(const char* encodedPath, const char* name, char* buffer, size_t size) {
   const ssize_t n = ::getxattr(encodedPath, name, buffer, size);
   return n >= 0 ? static_cast<ptrdiff_t>(n) : -static_cast<ptrdiff_t>(errno);
+}
+
+namespace {
+
+// getxattrat (Linux 6.13) reads an attribute of a name inside an open folder: no path to walk,
+// and no limit on the depth. Its number is the same on every architecture.
+constexpr long kGetXattrAtCall = 464;
+
+struct XattrArgs {
+  uint64_t Value;
+  uint32_t Size;
+  uint32_t Flags;
+};
+
+std::atomic<bool> gNoGetXattrAt{false};
+
+}  // namespace
+
+ptrdiff_t GetXattrAtInto(int dirFd, const char* fileName, const char* name, char* buffer,
+                         size_t size) {
+  if (!gNoGetXattrAt.load(std::memory_order_relaxed)) {
+    XattrArgs args{reinterpret_cast<uintptr_t>(buffer), static_cast<uint32_t>(size), 0};
+    const long n = ::syscall(kGetXattrAtCall, dirFd, fileName, 0, name, &args, sizeof args);
+    if (n >= 0) return static_cast<ptrdiff_t>(n);
+    if (errno != ENOSYS) return -static_cast<ptrdiff_t>(errno);
+    gNoGetXattrAt.store(true, std::memory_order_relaxed);
+  }
+  // Older kernels: the folder's descriptor as a path of its own, short at any depth.
+  char path[PATH_MAX];
+  if (std::snprintf(path, sizeof path, "/proc/self/fd/%d/%s", dirFd, fileName) >=
+      static_cast<int>(sizeof path))
+    return -ENAMETOOLONG;
+  return GetXattrInto(path, name, buffer, size);
 }
 
 int SetXattr(const char* encodedPath, const char* name, const QByteArray& value) {

@@ -17,6 +17,9 @@ struct XattrValue {
 XattrValue GetXattr(const char* encodedPath, const char* name);
 // Reads into a caller's buffer without allocating; returns the length, or -errno.
 ptrdiff_t GetXattrInto(const char* encodedPath, const char* name, char* buffer, size_t size);
+// The same for `fileName` inside the open folder `dirFd`, links followed.
+ptrdiff_t GetXattrAtInto(int dirFd, const char* fileName, const char* name, char* buffer,
+                         size_t size);
 int SetXattr(const char* encodedPath, const char* name, const QByteArray& value);  // 0 or errno
 int RemoveXattr(const char* encodedPath, const char* name);                        // 0 or errno
 

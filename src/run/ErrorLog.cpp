@@ -1,8 +1,8 @@
 #include "run/ErrorLog.h"
 
-#include "app/ProductTitle.h"
 #include "platform/FileName.h"
-#include "settings/SettingsHeader.h"
+#include "platform/FileOps.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 
 #include <array>
@@ -32,11 +32,11 @@ void AddLine(QByteArray& out, const QString& text) {
   out += kLineEnd;
 }
 
-// Paths go out as the file system's own bytes: the same as UTF-8 for every valid name, and
-// for a name that is not UTF-8 the bytes that find the file again.
+// A file name may hold any byte but "/" and NUL: a line feed in it could forge an entry of the
+// report, and bytes that are not UTF-8 would make the whole report invalid UTF-8. Paths go out
+// escaped, one line each, in a form that still names exactly one file.
 void AddPathLine(QByteArray& out, const QString& label, const QString& path) {
-  out += (label + QStringLiteral(": ")).toUtf8();
-  out += EncodeFileName(path);
+  out += (label + QStringLiteral(": ") + EscapedFileName(path)).toUtf8();
   out += kLineEnd;
 }
 
@@ -94,8 +94,13 @@ QByteArray BuildErrorLog(const FileList& list) {
 
 int WriteErrorLog(const QString& path, const FileList& list) {
   // Written beside the target and renamed over it, so that a report cut short (a full disk) is
-  // never taken for a complete one and never replaces an earlier one.
-  return !path.isEmpty() && WriteSettingsFile(path, BuildErrorLog(list)) ? 1 : 0;
+  // never taken for a complete one and never replaces an earlier one. A link at the report's
+  // name is replaced as a link: following it would let whoever placed it choose which file a
+  // failing run overwrites (any file at all, for a run as root).
+  return !path.isEmpty() &&
+                 WriteFileAtomically(path, BuildErrorLog(list), LinkAtName::ReplaceTheLink) == 0
+             ? 1
+             : 0;
 }
 
 QString ErrorLogFileName() {

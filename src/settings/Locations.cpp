@@ -1,9 +1,9 @@
 #include "settings/Locations.h"
 
-#include "app/ProductTitle.h"
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
 #include "settings/SettingsHeader.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 
 #include <QLocale>
@@ -22,13 +22,6 @@ bool UsableFolderName(const QString& name) {
          name != QLatin1String("..");
 }
 
-// Reads a small regular settings file; nothing for a missing, empty or special file (a FIFO
-// would block the reader).
-std::optional<QByteArray> ReadRegularSettingsFile(const QString& path) {
-  if (FileSize(path) <= 0) return std::nullopt;
-  return ReadSettingsFile(path);
-}
-
 }  // namespace
 
 QString PortablePrefix(const QString& programFolder) {
@@ -45,7 +38,7 @@ QString PerUserFolderPath() {
 bool DetectPortable(const QString& portablePrefix) {
   if (!portablePrefix.startsWith(QLatin1Char('/'))) return false;
   for (const QString& name : {kLanguageName, kPresetsName}) {
-    const std::optional<QByteArray> bytes = ReadRegularSettingsFile(portablePrefix + name);
+    const std::optional<QByteArray> bytes = ReadSettingsFile(portablePrefix + name);
     if (!bytes) continue;
     SettingsReader in(*bytes);
     if (ReadHeader(in).IsCurrent()) return true;
@@ -69,7 +62,7 @@ int32_t SystemLanguageIndex() {
 }
 
 int32_t ChooseLanguage(const QString& languageFile) {
-  if (const std::optional<QByteArray> bytes = ReadRegularSettingsFile(languageFile)) {
+  if (const std::optional<QByteArray> bytes = ReadSettingsFile(languageFile)) {
     SettingsReader in(*bytes);
     // A file cut short after its header holds no choice (reading on would give 0, German).
     if (ReadHeader(in).IsCurrent() && !in.AtEnd()) {
@@ -95,7 +88,11 @@ bool ForgetLanguage(const QString& languageFile) {
 QStringList RemoveAllSettings(const QString& portablePrefix) {
   QStringList remaining;
   const QString folder = PerUserFolderPath();
-  if (!folder.isEmpty() && RemoveFolderWithFiles(folder) != 0) remaining.append(folder);
+  // Only the files Mervane wrote: the user may keep files of their own there, or the folder
+  // may be a link into a dotfiles repository, which is never followed.
+  if (!folder.isEmpty() &&
+      RemoveNamedFilesAndEmptyFolder(folder, {kLanguageName, kPresetsName}) != 0)
+    remaining.append(folder);
   // Without the program's folder the portable files cannot be named; never guess a folder.
   if (!portablePrefix.startsWith(QLatin1Char('/'))) return remaining;
   for (const QString& name : {kLanguageName, kPresetsName}) {

@@ -40,7 +40,9 @@ bool SaveLanguage(const QString& languageFile, int32_t languageIndex);
 // remains.
 bool ForgetLanguage(const QString& languageFile);
 
-// Removes every settings file, whatever the current mode: every file directly inside the
-// per-user folder and the folder itself, then the two portable files. A file that is not there
-// is no error. Returns what could not be removed (empty when all is gone).
+// Removes every settings file, whatever the current mode: the language and presets files in the
+// per-user folder and then that folder when nothing else is left in it, then the two portable
+// files. Files Mervane did not write stay, and a link in place of the per-user folder is never
+// followed (it is reported as not removed). A file that is not there is no error. Returns what
+// could not be removed (empty when all is gone).
 QStringList RemoveAllSettings(const QString& portablePrefix);

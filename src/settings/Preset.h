@@ -120,5 +120,9 @@ struct Preset {
   void CopySettingsFrom(const Preset& from);
 };
 
+// The range check of a preset: 1 when every setting and every rule field lies in its range,
+// else 0. A preset that fails it is never activated.
+int ValidateRanges(const Preset& settings);
+
 // The three date sources used by FilterDateSource, DatePlaceholderSource and DateCopySource.
 enum DateSource : int8_t { kDateLastAccess = 0, kDateModified = 1, kDateCreated = 2 };

@@ -1,6 +1,5 @@
 #include "settings/PresetsFile.h"
 
-#include "checks/Validation.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/SettingsHeader.h"
 #include "texts/TextTables.h"

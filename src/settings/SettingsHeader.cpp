@@ -1,15 +1,10 @@
 #include "settings/SettingsHeader.h"
 
-#include "platform/FileName.h"
+#include "platform/FileOps.h"
 #include "texts/TextTables.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 uint8_t SettingsReader::NextByte() {
   if (pos_ >= bytes_.size()) {
@@ -154,73 +149,13 @@ SettingsHeader ReadHeader(SettingsReader& in) {
 }
 
 std::optional<QByteArray> ReadSettingsFile(const QString& path) {
-  const QByteArray name = EncodeFileName(path);
-  const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  QByteArray bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    bytes.append(buffer, got);
-  }
-  ::close(fd);
-  return bytes;
+  FileReadResult read = ReadWholeFile(path, kMaxSettingsFileSize);
+  if (!read.Ok()) return std::nullopt;
+  return std::move(read.Bytes);
 }
 
 bool WriteSettingsFile(const QString& path, const QByteArray& bytes) {
-  QByteArray target = EncodeFileName(path);
   // A settings file kept elsewhere behind a link (dotfile managers do this) is replaced where it
   // lies, so the link survives the save.
-  if (char* resolved = ::realpath(target.constData(), nullptr)) {
-    target = resolved;
-    std::free(resolved);
-  }
-  QByteArray temp = target + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = true;
-  qsizetype done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t put =
-        ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      ok = false;
-    } else {
-      done += put;
-    }
-  }
-  // mkostemp creates the file for the owner only; keep the mode of the file being replaced, or
-  // give a new one the usual mode of a settings file.
-  struct stat old {};
-  const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  if (ok) ok = ::fchmod(fd, mode) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
-  if (::close(fd) != 0) ok = false;
-  if (ok) ok = ::rename(temp.constData(), target.constData()) == 0;
-  if (!ok) {
-    ::unlink(temp.constData());
-    return false;
-  }
-  // The rename itself reaches the disk with the folder; the file is in place either way, so a
-  // folder that cannot be synced does not make the save fail.
-  const qsizetype slash = target.lastIndexOf('/');
-  const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray(slash == 0 ? "/" : ".");
-  const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
+  return WriteFileAtomically(path, bytes, LinkAtName::ReplaceWhereItPoints) == 0;
 }

@@ -92,9 +92,16 @@ SettingsHeader ReadHeader(SettingsReader& in, const QString& fileNameTitle,
                           const QString& versionText);
 SettingsHeader ReadHeader(SettingsReader& in);
 
-// The whole content of a settings file; nothing when it cannot be opened or read.
+// No valid settings file comes anywhere near this size (a presets file of nine presets with
+// long rule lists takes some kilobytes); a larger file is damaged and never read into memory.
+inline constexpr int64_t kMaxSettingsFileSize = int64_t{64} << 20;
+
+// The whole content of a settings file; nothing when it cannot be opened or read, when it is no
+// regular file (a FIFO in its place is refused at once, never waited on) or when it is larger
+// than kMaxSettingsFileSize.
 std::optional<QByteArray> ReadSettingsFile(const QString& path);
 // Replaces a settings file in one step: the bytes go to a temporary file beside it, which is
 // synced and renamed over the old one, so a crash or a full disk never leaves a half-written
-// file. Returns false (and leaves the old file as it was) when anything fails.
+// file. A link at the name is kept and the file it leads to replaced. Returns false (and leaves
+// the old file as it was) when anything fails.
 bool WriteSettingsFile(const QString& path, const QByteArray& bytes);

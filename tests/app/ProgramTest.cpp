@@ -2,13 +2,13 @@
 // portable files may lie, and HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR in a temporary
 // folder, so that nothing of the machine's own settings is read or changed.
 
-#include "app/ProductTitle.h"
 #include "platform/InstanceLock.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -187,14 +188,27 @@ TEST_F(Program, UninstallRemovesBothLocationsAndSaysSo) {
   EXPECT_FALSE(PathExists(UserDir()));
 }
 
-TEST_F(Program, UninstallThatCannotRemoveEverythingSaysSo) {
+TEST_F(Program, UninstallKeepsTheUsersFilesAndNeverFollowsALink) {
   dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Language", "x");
-  dir_.MakeDir("home/config/" + PlainTitle().toStdString() + "/sub");
+  dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/sub/mine.txt", "mine");
   const Result r = Run({QStringLiteral("-Uninstall")});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find(UserDir()), std::string::npos) << r.err;
+  EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(PathExists(UserDir() + "Language"));
+  EXPECT_EQ(ReadFileBytes(UserDir() + "sub/mine.txt"), "mine");
+
+  // A per-user folder linked in from elsewhere: nothing in it is touched, and the run says so.
+  ::unlink((UserDir() + "sub/mine.txt").c_str());
+  ::rmdir((UserDir() + "sub").c_str());
+  ASSERT_EQ(::rmdir(UserDir().c_str()), 0);
+  dir_.WriteFile("dotfiles/Presets", "y");
+  std::string link = UserDir();
+  link.pop_back();
+  ASSERT_EQ(::symlink((dir_.Bytes() + "dotfiles").c_str(), link.c_str()), 0);
+  const Result linked = Run({QStringLiteral("-Uninstall")});
+  EXPECT_EQ(linked.exitCode, 1);
+  EXPECT_EQ(linked.out, "");
+  EXPECT_NE(linked.err.find(UserDir()), std::string::npos) << linked.err;
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "dotfiles/Presets"), "y");
 }
 
 TEST_F(Program, SecondCopyEndsSilentlyWhateverItsOptions) {
@@ -272,14 +286,114 @@ TEST_F(Program, RelativePathsNameFilesInTheCallersFolder) {
   // be found where the caller stood.
   dir_.WriteFile("work/a.txt", "a");
   dir_.WriteFile("work/sub/b.txt", "b");
+  dir_.WriteFile("work/sub/c.txt", "c");
+  // A downloaded file whose name holds backslashes: it names itself, never "sub/c.txt".
+  dir_.WriteFile("work/sub\\c.txt", "literal");
   dir_.WriteFile("program/a.txt", "wrong one");
-  const Result r =
-      Run({QStringLiteral("-Console"), QStringLiteral("a.txt"), QStringLiteral("./sub\\b.txt")});
+  const Result r = Run({QStringLiteral("-Console"), QStringLiteral("a.txt"),
+                        QStringLiteral("./sub/b.txt"), QStringLiteral("sub\\c.txt")});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("Loaded files: 2\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Loaded files: 3\n"), std::string::npos) << r.out;
   // The default preset copies into "output" on the desktop.
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/a.txt"), "a");
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/b.txt"), "b");
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/sub\\c.txt"), "literal");
+  EXPECT_FALSE(PathExists(dir_.Bytes() + "home/Desktop/output/c.txt"));
+}
+
+TEST_F(Program, TerminatedRunFinishesTheFileInHandAndLeavesNoTemporaryFile) {
+  // Enough files that the run is still copying when the signal arrives.
+  const std::string content(256 * 1024, 'x');
+  constexpr int kFiles = 300;
+  for (int i = 0; i < kFiles; ++i)
+    dir_.WriteFile("work/in/f" + std::to_string(i) + ".bin", content);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
+  env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+  QProcess child;
+  child.setProcessEnvironment(env);
+  child.setWorkingDirectory(QString::fromStdString(dir_.Bytes() + "work"));
+  child.start(QString::fromStdString(program_), {QStringLiteral("-Console"), QStringLiteral("in")});
+  QByteArray out;
+  while (!out.contains("Processing, please wait...") && child.waitForReadyRead(30000))
+    out += child.readAllStandardOutput();
+  ASSERT_TRUE(out.contains("Processing, please wait...")) << out.toStdString();
+  child.terminate();  // SIGTERM
+  ASSERT_TRUE(child.waitForFinished(60000));
+  out += child.readAllStandardOutput();
+  const std::string err = child.readAllStandardError().toStdString();
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "ended by the signal, not by itself";
+  EXPECT_EQ(child.exitCode(), 1) << out.toStdString() << err;
+  EXPECT_NE(err.find("stopped by SIGTERM"), std::string::npos) << err;
+
+  // Every source is intact, every copy made is complete, no temporary file is left.
+  const std::string output = dir_.Bytes() + "home/Desktop/output/";
+  int copies = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".bin";
+    EXPECT_TRUE(ReadFileBytes(dir_.Bytes() + "work/in/" + name) == content) << name;
+    if (PathExists(output + name)) {
+      ++copies;
+      EXPECT_TRUE(ReadFileBytes(output + name) == content) << name;
+    }
+  }
+  EXPECT_LT(copies, kFiles) << "the run went on after the signal";
+  if (DIR* d = ::opendir(output.c_str())) {
+    while (const dirent* e = ::readdir(d))
+      EXPECT_NE(std::string(e->d_name).rfind(".mervane-", 0), 0u) << e->d_name;
+    ::closedir(d);
+  }
+}
+
+TEST_F(Program, KeepSubfoldersWithParentPathsStaysInsideTheTargetFolder) {
+  // A preset that copies into "out" below the work folder, keeping the subfolders.
+  QList<Preset> presets = BuiltinPresets();
+  presets[0].TargetDirActive = 1;
+  presets[0].TargetDirTemplate = QString::fromStdString(dir_.Bytes() + "work/out/");
+  presets[0].KeepSubfolders = 1;
+  presets[0].TargetMove = 0;
+  presets[0].CaseActive = 0;  // names as they are
+  presets[0].ExtCaseActive = 0;
+  dir_.WriteFile(
+      "home/config/" + PlainTitle().toStdString() + "/Presets",
+      SerializePresets(presets, 0, FileNameTitle(), ProductTexts[kProductVersion]).toStdString());
+  dir_.WriteFile("work/Desktop/photos/a.jpg", "a");
+  dir_.WriteFile("work/other/photos/b.jpg", "b");
+  const Result r = Run({QStringLiteral("-Console"), QStringLiteral("-Preset=1"),
+                        QStringLiteral("-IgnoreWarning"), QStringLiteral("Desktop/photos"),
+                        QStringLiteral("Desktop/photos/../../other/photos")});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "work/out/Desktop/photos/a.jpg"), "a");
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "work/out/other/photos/b.jpg"), "b");
+  EXPECT_FALSE(PathExists(dir_.Bytes() + "work/other/photos/out")) << "nothing outside out/";
+}
+
+TEST_F(Program, ArgumentThatLooksLikeAnOptionIsReported) {
+  dir_.WriteFile("work/-draft.txt", "d");
+  struct Case {
+    QStringList args;
+    const char* mention;
+  };
+  const Case cases[] = {
+      {{QStringLiteral("-Console"), QStringLiteral("-draft.txt")}, "-draft.txt"},
+      // Not preset 1: a preset option with two characters is no preset option.
+      {{QStringLiteral("-Console"), QStringLiteral("-Preset=12")}, "-Preset=12"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run(c.args);
+    EXPECT_NE(r.err.find(std::string("Unknown option, ignored: ") + c.mention), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("\"--\""), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("\nPreset: 0 -> \""), std::string::npos) << r.out;
+    EXPECT_EQ(r.exitCode, 2) << r.out;  // nothing loaded: the checks stop the run
+  }
+  const Result given =
+      Run({QStringLiteral("-Console"), QStringLiteral("--"), QStringLiteral("-draft.txt")});
+  EXPECT_EQ(given.err, "");
+  EXPECT_NE(given.out.find("Loaded files: 1\n"), std::string::npos) << given.out;
 }
 
 TEST_F(Program, RelativePathsFromARemovedFolderAreIgnoredNotGuessed) {

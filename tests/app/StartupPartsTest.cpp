@@ -1,6 +1,6 @@
 #include "app/AppState.h"
 #include "app/ExitCode.h"
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "app/Startup.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"

@@ -40,7 +40,12 @@ const ParseCase kParseCases[] = {
     {"console any case", {"-console"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
     {"console upper", {"-CONSOLE"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
     {"console mixed", {"-Console"}, With([](StartupOptions& o) { o.ConsoleMode = true; })},
-    {"longer word is not the option", {"-Consoles", "-Console2", "-Consol"}, StartupOptions{}},
+    {"longer word is not the option",
+     {"-Consoles", "-Console2", "-Consol"},
+     With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-Consoles"), QStringLiteral("-Console2"),
+                           QStringLiteral("-Consol")};
+     })},
     {"help implies portable", {"-Help"}, With([](StartupOptions& o) {
        o.ShowHelp = true;
        o.Portable = true;
@@ -58,24 +63,38 @@ const ParseCase kParseCases[] = {
        o.Portable = true;
      })},
     {"version", {"--version"}, With([](StartupOptions& o) { o.ShowVersion = true; })},
-    {"single dash version is unknown", {"-version"}, StartupOptions{}},
+    {"single dash version is unknown", {"-version"}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-version")};
+     })},
     {"ignore warning", {"-ignorewarning"}, With([](StartupOptions& o) {
        o.IgnoreWarnings = true;
      })},
-    {"plural warning is unknown", {"-IgnoreWarnings"}, StartupOptions{}},
+    {"plural warning is unknown", {"-IgnoreWarnings"}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-IgnoreWarnings")};
+     })},
     {"portable", {"-PORTABLE"}, With([](StartupOptions& o) { o.Portable = true; })},
     {"uninstall", {"-Uninstall"}, With([](StartupOptions& o) { o.Uninstall = true; })},
     {"preset digit", {"-Preset=7"}, With([](StartupOptions& o) { o.PresetIndex = 7; })},
     {"preset zero", {"-preset=0"}, With([](StartupOptions& o) { o.PresetIndex = 0; })},
     {"preset letter gives zero", {"-Preset=x"}, With([](StartupOptions& o) { o.PresetIndex = 0; })},
-    {"preset two digits ignored", {"-Preset=10"}, StartupOptions{}},
-    {"preset nothing ignored", {"-Preset="}, StartupOptions{}},
-    {"preset without equals ignored", {"-Preset7"}, StartupOptions{}},
+    {"preset two digits ignored", {"-Preset=10"}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-Preset=10")};
+     })},
+    {"preset twelve is not preset one", {"-Preset=12"}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-Preset=12")};
+     })},
+    {"preset nothing ignored", {"-Preset="}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-Preset=")};
+     })},
+    {"preset without equals ignored", {"-Preset7"}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-Preset7")};
+     })},
     {"later preset wins", {"-Preset=3", "-PRESET=5"}, With([](StartupOptions& o) {
        o.PresetIndex = 5;
      })},
     {"ignored preset keeps earlier", {"-Preset=3", "-Preset=42"}, With([](StartupOptions& o) {
        o.PresetIndex = 3;
+       o.UnknownOptions = {QStringLiteral("-Preset=42")};
      })},
     {"preset non-ascii digit gives zero", {"-Preset=\xD9\xA3"}, With([](StartupOptions& o) {
        o.PresetIndex = 0;
@@ -83,14 +102,24 @@ const ParseCase kParseCases[] = {
     {"empty arguments ignored", {"", "-Console", ""}, With([](StartupOptions& o) {
        o.ConsoleMode = true;
      })},
-    {"unknown dash arguments ignored", {"-x", "-", "-Preset"}, StartupOptions{}},
+    {"unknown dash arguments ignored", {"-x", "-", "-Preset"}, With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("-x"), QStringLiteral("-"), QStringLiteral("-Preset")};
+     })},
+    {"dash file name from a glob is reported",
+     {"-draft.txt", "notes.txt"},
+     With([](StartupOptions& o) {
+       o.PendingPaths = QStringLiteral("notes.txt\n");
+       o.UnknownOptions = {QStringLiteral("-draft.txt")};
+     })},
     {"paths in order with line feeds",
      {"b.txt", "/tmp/a b.jpg", "dir/"},
      With([](StartupOptions& o) {
        o.PendingPaths = QStringLiteral("b.txt\n/tmp/a b.jpg\ndir/\n");
      })},
-    {"backslash read as slash", {"photos\\2024\\a.jpg"}, With([](StartupOptions& o) {
-       o.PendingPaths = QStringLiteral("photos/2024/a.jpg\n");
+    {"backslash is an ordinary character",
+     {"photos\\2024\\a.jpg", "\\home\\ana\\s.txt"},
+     With([](StartupOptions& o) {
+       o.PendingPaths = QStringLiteral("photos\\2024\\a.jpg\n\\home\\ana\\s.txt\n");
      })},
     {"switches and paths mixed",
      {"x.txt", "-console", "-Preset=2", "y.txt", "-IgnoreWarning"},

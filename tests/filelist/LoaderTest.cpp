@@ -8,13 +8,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -189,15 +192,229 @@ TEST(Loader, DirectoryLinkLoopTerminates) {
   EXPECT_EQ(Loaded(list, dir), (std::vector<std::string>{"top/a.txt", "top/sub/b.txt"}));
 }
 
-TEST(Loader, LinkedDirectoryIsWalkedWithItsLinkPath) {
+TEST(Loader, WalksNeverFollowLinksToFoldersButNamedLinksAreFollowed) {
   TempDir dir;
-  dir.WriteFile("real/c.txt");
-  dir.MakeDir("top");
-  ASSERT_EQ(::symlink("../real", (dir.Bytes() + "top/alias").c_str()), 0);
+  dir.WriteFile("outside/victim.conf", "secret");
+  dir.WriteFile("outside/notes.txt", "n");
+  dir.WriteFile("src/a.txt");
+  dir.WriteFile("src/sub/b.txt");
+  ASSERT_EQ(::symlink("../outside", (dir.Bytes() + "src/link").c_str()), 0);
+  ASSERT_EQ(::symlink("../outside", (dir.Bytes() + "src/link.d").c_str()), 0);  // "extension"
+  ASSERT_EQ(::symlink("..", (dir.Bytes() + "src/sub/up").c_str()), 0);
+  ASSERT_EQ(::symlink("/usr/include", (dir.Bytes() + "src/inc").c_str()), 0);
+  ASSERT_EQ(::symlink("../outside/notes.txt", (dir.Bytes() + "src/flink.txt").c_str()), 0);
+  struct Row {
+    const char* label;
+    std::string given;
+    std::vector<std::string> expected;
+  };
+  const Row rows[] = {
+      {"walk", "src", {"src/a.txt", "src/flink.txt", "src/sub/b.txt"}},
+      {"link named directly", "src/link", {"src/link/notes.txt", "src/link/victim.conf"}},
+      {"link to a file named directly", "src/flink.txt", {"src/flink.txt"}},
+  };
+  for (const Row& row : rows) {
+    FileList list;
+    Load(dir, list, Settings(true, false), row.given);
+    EXPECT_EQ(Loaded(list, dir), row.expected) << row.label;
+  }
+  // The link to a file and its target are two entries: renaming acts on the link.
+  FileList both;
+  const QString paths = Q(dir.Bytes() + "src") + u'\n' + Q(dir.Bytes() + "outside");
+  LoadFlags flags;
+  AddPaths(paths, both, Settings(true, false), flags);
+  EXPECT_EQ(Loaded(both, dir),
+            (std::vector<std::string>{"outside/notes.txt", "outside/victim.conf", "src/a.txt",
+                                      "src/flink.txt", "src/sub/b.txt"}));
+}
+
+TEST(Loader, OneFileUnderSeveralSpellingsIsLoadedOnce) {
+  TempDir dir;
+  dir.WriteFile("x/a.txt");
+  dir.WriteFile("y/b.txt");
+  ASSERT_EQ(::link((dir.Bytes() + "x/a.txt").c_str(), (dir.Bytes() + "y/hard.txt").c_str()), 0);
+  ASSERT_EQ(::symlink("x", (dir.Bytes() + "alias").c_str()), 0);
+  const std::string base = dir.Bytes();
+  struct Row {
+    const char* label;
+    std::vector<std::string> given;
+    std::vector<std::string> expected;
+  };
+  const Row rows[] = {
+      {"folder spelled four ways",
+       {base + "x", base + "x/", "/" + base + "x", base + "x/../x", base + "./x/."},
+       {"x/a.txt"}},
+      {"file spelled three ways",
+       {base + "x/a.txt", base + "x//a.txt", base + "y/../x/a.txt"},
+       {"x/a.txt"}},
+      {"folder and its link", {base + "x", base + "alias"}, {"x/a.txt"}},
+      {"hard links are one file", {base + "x", base + "y"}, {"x/a.txt", "y/b.txt"}},
+      {"parent of a link is where it leads", {base + "alias/../y/b.txt"}, {"y/b.txt"}},
+  };
+  for (const Row& row : rows) {
+    QString paths;
+    for (const std::string& given : row.given) paths += Q(given) + u'\n';
+    FileList list;
+    LoadFlags flags;
+    AddPaths(paths, list, Settings(true, false), flags);
+    EXPECT_EQ(Loaded(list, dir), row.expected) << row.label;
+  }
+}
+
+TEST(Loader, NormalPathTable) {
+  TempDir dir;
+  dir.MakeDir("real/inner");
+  ASSERT_EQ(::symlink("real/inner", (dir.Bytes() + "deep").c_str()), 0);
+  ASSERT_EQ(::symlink("missing", (dir.Bytes() + "broken").c_str()), 0);
+  const std::string base = dir.Bytes();  // ends with "/"
+  struct Row {
+    std::string given;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {"/a/b/c.txt", "/a/b/c.txt"},
+      {"//a///b/./c.txt", "/a/b/c.txt"},
+      {"/a/b/", "/a/b"},
+      {"/a/b/..", "/a"},
+      {"/../..", "/"},
+      {"/", "/"},
+      {"/a\\..\\b.txt", "/a\\..\\b.txt"},  // backslashes are part of the name
+      {"/a/..txt/.x", "/a/..txt/.x"},
+      {base + "real/inner/../x", base + "real/x"},
+      // After a link ".." goes up from where the link leads.
+      {base + "deep/../x", base + "real/x"},
+      {base + "deep/./..", base + "real"},
+      {base + "broken/../x", ""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(NormalPath(Q(row.given)), Q(row.expected)) << row.given;
+}
+
+TEST(Loader, KeepSubfoldersCannotClimbOutOfTheTargetFolder) {
+  // "photos ../other/photos": with normal paths the common base is the folder above both, so
+  // every file lands below the target folder.
+  TempDir dir;
+  dir.WriteFile("Desktop/photos/a.jpg");
+  dir.WriteFile("other/photos/b.jpg");
   FileList list;
-  Load(dir, list, Settings(true, false), "top");
-  EXPECT_EQ(Loaded(list, dir), std::vector<std::string>{"top/alias/c.txt"});
-  EXPECT_EQ(list.At(0).Directory, Q(dir.Bytes() + "top/alias/"));
+  LoadFlags flags;
+  AddPaths(Q(dir.Bytes() + "Desktop/photos\n" + dir.Bytes() + "Desktop/photos/../../other/photos"),
+           list, Settings(true, false), flags);
+  EXPECT_EQ(Loaded(list, dir),
+            (std::vector<std::string>{"Desktop/photos/a.jpg", "other/photos/b.jpg"}));
+  for (const FileEntry& e : list) {
+    EXPECT_FALSE(e.Path.contains(QStringLiteral("/../"))) << e.Path.toStdString();
+    EXPECT_TRUE(e.Directory.startsWith(dir.Path())) << e.Directory.toStdString();
+  }
+}
+
+// Removes a chain of folders too deep for a path: each step lifts the second folder of the
+// chain up to the top and removes the first, so no path ever grows long.
+void RemoveDeepChain(const std::string& top) {
+  const std::string spare = top + ".next";
+  for (;;) {
+    const std::string child = top + "/d";
+    struct stat st {};
+    if (::lstat(child.c_str(), &st) != 0) break;
+    const int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+    if (DIR* d = ::fdopendir(fd)) {
+      while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != ".." && name != "d") ::unlinkat(::dirfd(d), e->d_name, 0);
+      }
+      ::closedir(d);
+    }
+    if (::rename(child.c_str(), spare.c_str()) != 0 || ::rmdir(top.c_str()) != 0 ||
+        ::rename(spare.c_str(), top.c_str()) != 0)
+      break;
+  }
+}
+
+TEST(Loader, TreeDeeperThanAnyLimitLoadsCompletely) {
+  constexpr int kDepth = 20000;
+  constexpr int kEvery = 1000;
+  TempDir dir;
+  const std::string top = dir.MakeDir("deep");
+  // Built level by level through descriptors: the path soon exceeds what a path may hold.
+  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  for (int level = 1; level <= kDepth; ++level) {
+    ASSERT_EQ(::mkdirat(fd, "d", 0755), 0) << level;
+    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+    ASSERT_GE(fd, 0) << level;
+    if (level % kEvery == 0 || level == kDepth) {
+      const std::string name = "f" + std::to_string(level) + ".txt";
+      ::close(::openat(fd, name.c_str(), O_WRONLY | O_CREAT, 0644));
+    }
+  }
+  ::close(fd);
+  dir.WriteFile("deep/zz.txt");
+  const qsizetype expected = kDepth / kEvery + 1;
+
+  // Once as it is, once in a child with the usual limit of 1,024 open files.
+  for (const bool lowLimit : {false, true}) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (lowLimit) {
+        const rlimit limit{1024, 1024};
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(3);
+      }
+      FileList list;
+      LoadFlags flags;
+      const qsizetype added = LoadPaths(Q(top), list, Settings(true, false), flags);
+      bool deepest = false;
+      for (const FileEntry& e : list)
+        deepest = deepest || e.Path.endsWith(QStringLiteral("/f20000.txt"));
+      ::_exit(added == expected && list.Count() == expected && deepest ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "low limit " << lowLimit << ", status " << status;
+  }
+  RemoveDeepChain(top);
+}
+
+TEST(Loader, WideFoldersBelowTheOpenFolderLimitKeepListingOrder) {
+  // Deeper than the walk keeps folders open: folders there are read to their end, closed on
+  // the way down and opened again on the way back, in the middle of their listing.
+  TempDir dir;
+  std::string deep = "t";
+  for (int level = 0; level < 70; ++level) deep += "/d";
+  for (int i = 0; i < 600; ++i) dir.WriteFile(deep + "/f" + std::to_string(i) + ".txt");
+  for (int sub = 0; sub < 3; ++sub) {
+    const std::string subdir = deep + "/s" + std::to_string(sub);
+    for (int i = 0; i < 300; ++i) dir.WriteFile(subdir + "/g" + std::to_string(i) + ".txt");
+    dir.WriteFile(subdir + "/x/y/z.txt");
+  }
+  // What a walk in listing order must give: each folder's names in the order it lists them.
+  std::vector<std::string> expected;
+  const std::function<void(const std::string&)> listing = [&](const std::string& relative) {
+    DIR* stream = ::opendir((dir.Bytes() + relative).c_str());
+    ASSERT_NE(stream, nullptr);
+    std::vector<std::string> names;
+    while (const dirent* d = ::readdir(stream)) names.push_back(d->d_name);
+    ::closedir(stream);
+    for (const std::string& name : names) {
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      ::lstat((dir.Bytes() + relative + "/" + name).c_str(), &st);
+      if (S_ISDIR(st.st_mode))
+        listing(relative + "/" + name);
+      else
+        expected.push_back(relative + "/" + name);
+    }
+  };
+  listing("t");
+  FileList list;
+  Load(dir, list, Settings(true, false), "t");
+  std::vector<std::string> loaded;
+  for (const FileEntry& e : list)
+    loaded.push_back(EncodeFileName(e.Path).toStdString().substr(dir.Bytes().size()));
+  EXPECT_EQ(loaded.size(), 600u + 3u * 301u);
+  EXPECT_EQ(loaded, expected);
 }
 
 TEST(Loader, StopKeepsWhatWasAdmitted) {
@@ -358,7 +575,7 @@ TEST(Loader, BaseNameTable) {
       {"/d/archive.backup", 3, "archive.backup"},
       {"/d/archive.tar", 3, "archive"},
       {"/d/..x", -1, "."},
-      {"C:\\dir.x\\file.txt", -1, "file"},
+      {"/d/dir.x\\file.txt", -1, "dir.x\\file"},  // a backslash is part of the name
       {"/dir.x/file", -1, "file"},
       {"", -1, ""},
   };
@@ -383,9 +600,9 @@ TEST(Loader, ResolveRelativePathsTable) {
   };
   const Row rows[] = {
       {"a.jpg", "/home/u/a.jpg\n"},
-      {"/abs/b.jpg\n\nsub\\c.jpg\n", "/abs/b.jpg\n/home/u/sub/c.jpg\n"},
+      {"/abs/b.jpg\n\nsub\\c.jpg\n", "/abs/b.jpg\n/home/u/sub\\c.jpg\n"},
       {"./x.txt\n../y.txt", "/home/u/x.txt\n/home/u/../y.txt\n"},
-      {"\\\\server\\share\\f.txt", "//server/share/f.txt\n"},
+      {"\\\\server\\share\\f.txt", "/home/u/\\\\server\\share\\f.txt\n"},
       {"\n\n", ""},
   };
   for (const Row& row : rows) {

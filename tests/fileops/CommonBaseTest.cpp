@@ -40,8 +40,9 @@ TEST(CommonBaseTest, DeepestDirectoryHoldingEveryEntry) {
       // Names are compared exactly.
       {{"/Data/x", "/data/y"}, "/"},
       {{"relative.txt", "/a/b"}, ""},
-      // Paths handed in with "\" are read the same way.
-      {{"/a\\b\\x", "/a/b/y"}, "/a/b/"},
+      // A backslash is part of a name, never a separator.
+      {{"/a\\b\\x", "/a/b/y"}, "/"},
+      {{"/d/x\\y.txt", "/d/x\\z.txt"}, "/d/"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Expected);

@@ -9,13 +9,16 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -396,6 +399,136 @@ TEST(FileOpsTest, DiskFullCodes) {
   EXPECT_FALSE(IsDiskFull(EIO));
   EXPECT_FALSE(IsDiskFull(EFBIG));
   EXPECT_FALSE(IsDiskFull(0));
+}
+
+}  // namespace
+
+namespace {
+
+// A file of `size` bytes whose only data are a few bytes at the given offsets; the rest holes.
+std::string MakeSparse(const std::string& path, off_t size, const std::vector<off_t>& dataAt) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::string expected(static_cast<size_t>(size), '\0');
+  for (const off_t at : dataAt) {
+    const std::string chunk = "data@" + std::to_string(at);
+    ::pwrite(fd, chunk.data(), chunk.size(), at);
+    expected.replace(static_cast<size_t>(at), chunk.size(), chunk);
+  }
+  ::ftruncate(fd, size);
+  ::close(fd);
+  return expected;
+}
+
+TEST(FileOpsTest, CopiesAndMovesKeepHoles) {
+  TempDir dir;
+  OtherFileSystemDir other;
+  const off_t size = off_t{16} << 20;
+  struct Row {
+    const char* label;
+    std::vector<off_t> dataAt;
+  };
+  const Row rows[] = {
+      {"data at both ends", {0, size - 16}},
+      {"data in the middle only", {size / 2}},
+      {"nothing but a hole", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const std::string source = dir.Bytes() + "sparse.img";
+    const std::string expected = MakeSparse(source, size, row.dataAt);
+    if (StatOf(source).st_blocks * 512 >= size) GTEST_SKIP() << "no holes on this file system";
+    const std::string copy = dir.Bytes() + "copy.img";
+    ASSERT_TRUE(CopyFile(Q(source), Q(copy)).Ok());
+    EXPECT_TRUE(ReadFileBytes(copy) == expected);
+    EXPECT_LE(StatOf(copy).st_blocks * 512, off_t{1} << 20) << "the copy was written out whole";
+
+    const std::string elsewhere = other.PathApartFrom(dir.Bytes());
+    if (!elsewhere.empty()) {
+      const std::string moved = elsewhere + "moved.img";
+      const FileOpResult result = MoveFile(Q(copy), Q(moved));
+      ASSERT_TRUE(result.Ok()) << result.Error;
+      EXPECT_TRUE(result.Copied);
+      EXPECT_TRUE(ReadFileBytes(moved) == expected);
+      EXPECT_LE(StatOf(moved).st_blocks * 512, off_t{1} << 20) << "the move wrote out the holes";
+      ::unlink(moved.c_str());
+    }
+    ::unlink(copy.c_str());
+  }
+}
+
+TEST(FileOpsTest, SparseCopyFailingHalfWayLeavesNoPartial) {
+  TempDir dir;
+  const std::string source = dir.Bytes() + "sparse.img";
+  MakeSparse(source, off_t{8} << 20, {0, off_t{4} << 20});
+  const std::string target = dir.WriteFile("target.img", "old");
+  SetCopyWriteFailure(2, ENOSPC);
+  const FileOpResult result = CopyFile(Q(source), Q(target));
+  SetCopyWriteFailure(0, 0);
+  EXPECT_EQ(result.Error, ENOSPC);
+  EXPECT_EQ(ReadFileBytes(target), "old");
+  EXPECT_EQ(Listing(dir.Bytes()), (std::set<std::string>{"sparse.img", "target.img"}));
+}
+
+// The start time of this process as the temporary names carry it.
+long long OwnStartTicks() {
+  const std::string stat = ReadFileBytes("/proc/self/stat");
+  size_t p = stat.rfind(')');
+  for (int field = 2; field < 22 && p != std::string::npos; ++field) p = stat.find(' ', p + 1);
+  return p == std::string::npos ? 0 : std::atoll(stat.c_str() + p + 1);
+}
+
+pid_t EndedPid() {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return pid;
+}
+
+TEST(FileOpsTest, TemporariesOfEndedProcessesAreSweptAndNothingElse) {
+  const long long start = OwnStartTicks();
+  ASSERT_GT(start, 0);
+  const std::string dead = std::to_string(EndedPid());
+  const std::string self = std::to_string(::getpid());
+  struct Row {
+    std::string name;
+    bool removed;
+  };
+  const Row rows[] = {
+      {".mervane-" + dead + "-" + std::to_string(start) + "-1-ab.tmp", true},
+      {".mervane-" + dead + "-0-1-ab.tmp", true},  // start time unknown, process gone
+      {".mervane-" + self + "-" + std::to_string(start + 1) + "-1-ab.tmp", true},  // pid reused
+      {".mervane-" + self + "-" + std::to_string(start) + "-2-ab.tmp", false},     // still running
+      {".mervane-" + self + "-0-3-ab.tmp", false},  // running, start time unknown
+      {".mervane-replace-" + dead + "ab", false},   // a user's file parked aside
+      {".mervane-rename-" + dead + "-1.tmp", false},
+      {".mervane-" + dead + "-x-1.tmp", false},
+      {"mervane-" + dead + "-1-1-ab.tmp", false},
+      {".mervane-" + dead + "-1-1-ab.tmpx", false},
+  };
+  TempDir dir;
+  for (const Row& row : rows) dir.WriteFile(row.name, "part");
+  // A link or a folder with a stale name is no temporary of ours.
+  const std::string staleLink = ".mervane-" + dead + "-1-9-link.tmp";
+  const std::string staleFolder = ".mervane-" + dead + "-1-9-dir.tmp";
+  ASSERT_EQ(::symlink("elsewhere", (dir.Bytes() + staleLink).c_str()), 0);
+  dir.MakeDir(staleFolder);
+
+  EXPECT_EQ(RemoveStaleTemporaries(dir.Path()), 3);
+  for (const Row& row : rows)
+    EXPECT_EQ(PathExists(dir.Bytes() + row.name), !row.removed) << row.name;
+  EXPECT_TRUE(PathExists(dir.Bytes() + staleFolder));
+  struct stat st {};
+  EXPECT_EQ(::lstat((dir.Bytes() + staleLink).c_str(), &st), 0);
+}
+
+TEST(FileOpsTest, ACopyIntoAFolderSweepsItFirst) {
+  TempDir dir;
+  const std::string source = dir.WriteFile("a.txt", "alpha");
+  const std::string stale = ".mervane-" + std::to_string(EndedPid()) + "-5-1-ab.tmp";
+  dir.WriteFile("out/" + stale, "half a copy");
+  ASSERT_TRUE(CopyFile(Q(source), Q(dir.Bytes() + "out/a.txt")).Ok());
+  EXPECT_EQ(Listing(dir.Bytes() + "out"), std::set<std::string>{"a.txt"});
 }
 
 }  // namespace

@@ -5,11 +5,14 @@
 #include "support/TempDir.h"
 #include "texts/TextTables.h"
 
+#include <QStringDecoder>
+
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include <string>
@@ -120,10 +123,35 @@ TEST_F(ErrorLogTest, StarRowIsAsLongAsTheTitle) {
   EXPECT_NE(log.find("Zürich - Ä\r\n**********\r\n"), std::string::npos);
 }
 
-TEST_F(ErrorLogTest, PathsKeepTheirFileSystemBytes) {
-  const QString odd = DecodeFileName(std::string_view("/d/caf\xE9.txt"));
-  const FileList list = MakeList({{2, odd}});
-  EXPECT_NE(ToStd(BuildErrorLog(list)).find("Source: /d/caf\xE9.txt\r\n"), std::string::npos);
+TEST_F(ErrorLogTest, NamesAreEscapedOneLineEachAndTheReportStaysUtf8) {
+  struct Row {
+    std::string nameBytes;  // as the file system holds it
+    const char* shown;
+  };
+  const Row rows[] = {
+      {"/d/caf\xE9.txt", "/d/caf\\xE9.txt"},  // not UTF-8
+      {"/d/Grüße.txt", "/d/Grüße.txt"},
+      {"/d/x\r\nSource: /etc/passwd.txt", "/d/x\\x0D\\x0ASource: /etc/passwd.txt"},
+      {"/d/tab\there\x7F.txt", "/d/tab\\x09here\\x7F.txt"},
+      {"/d/a\\b.txt", "/d/a\\\\b.txt"},
+      {"/d/line\xE2\x80\xA8sep.txt", "/d/line\\u2028sep.txt"},
+      {"/d/c1\xC2\x85.txt", "/d/c1\\u0085.txt"},
+  };
+  for (const Row& row : rows) {
+    const FileList list = MakeList({{8, DecodeFileName(row.nameBytes)}});
+    const QByteArray log = BuildErrorLog(list);
+    const std::string text = ToStd(log);
+    EXPECT_NE(text.find(std::string("Source: ") + row.shown + "\r\n"), std::string::npos)
+        << row.shown << "\n"
+        << text;
+    EXPECT_NE(text.find(std::string("Target: ") + row.shown + ".new\r\n"), std::string::npos)
+        << row.shown;
+    // Exactly the header's lines, four per entry and the closing ones: nothing forged.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9 + 4 + 2 + 2 + 3) << row.shown;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8(log);
+    EXPECT_FALSE(utf8.hasError()) << row.shown;
+  }
 }
 
 TEST_F(ErrorLogTest, WritingTwiceKeepsOnlyTheSecondReport) {
@@ -162,6 +190,34 @@ TEST_F(ErrorLogTest, DefaultPlaceIsBesideTheProgramElseTheSettingsFolder) {
   EXPECT_EQ(ReadFileBytes(settings.Bytes() + "Mervane_Errorlog.txt"), ToStd(BuildErrorLog(list)));
 
   EXPECT_EQ(WriteDefaultErrorLog(list, blocked.Path(), blocked.Path()), QString());
+}
+
+TEST_F(ErrorLogTest, ALinkAtTheReportsNameIsReplacedNeverFollowed) {
+  TempDir dir;
+  const std::string victim = dir.WriteFile("victim.conf", "precious");
+  struct Row {
+    const char* label;
+    std::string linkTo;
+  };
+  const Row rows[] = {
+      {"link to a file", victim},
+      {"dangling link", dir.Bytes() + "nothing-here.txt"},
+  };
+  const FileList list = MakeList({{8, "/a.txt"}});
+  for (const Row& row : rows) {
+    const std::string log = dir.Bytes() + "Mervane_Errorlog.txt";
+    ::unlink(log.c_str());
+    ASSERT_EQ(::symlink(row.linkTo.c_str(), log.c_str()), 0) << row.label;
+    EXPECT_EQ(WriteDefaultErrorLog(list, dir.Path(), QString()),
+              dir.Path() + "Mervane_Errorlog.txt")
+        << row.label;
+    struct stat st {};
+    ASSERT_EQ(::lstat(log.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << row.label;
+    EXPECT_EQ(ReadFileBytes(log), ToStd(BuildErrorLog(list))) << row.label;
+    EXPECT_EQ(ReadFileBytes(victim), "precious") << row.label;
+    EXPECT_FALSE(PathExists(dir.Bytes() + "nothing-here.txt")) << row.label;
+  }
 }
 
 TEST_F(ErrorLogTest, ReportCutShortFailsAndKeepsTheEarlierOne) {

@@ -1,8 +1,8 @@
 #include "settings/Locations.h"
 
-#include "app/ProductTitle.h"
 #include "settings/SettingsHeader.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -196,7 +197,6 @@ TEST_F(Locations, UninstallRemovesBothLocations) {
     if (c.perUser) {
       dir.WriteFile("config/" + PlainTitle().toStdString() + "/Language", "x");
       dir.WriteFile("config/" + PlainTitle().toStdString() + "/Presets", "y");
-      dir.WriteFile("config/" + PlainTitle().toStdString() + "/Presets.old", "z");
     }
     if (c.portable) {
       dir.WriteFile("program/" + (FileNameTitle() + QLatin1Char('_')).toStdString() + "Language",
@@ -217,20 +217,40 @@ TEST_F(Locations, UninstallRemovesBothLocations) {
   }
 }
 
-TEST_F(Locations, UninstallReportsWhatStays) {
-  // A subfolder is never entered, so the per-user folder cannot go; its files still do.
+TEST_F(Locations, UninstallRemovesOnlyItsOwnFilesAndReportsWhatStays) {
+  // The user's own files in the per-user folder stay, and so does the folder with them.
   dir_.WriteFile("config/" + PlainTitle().toStdString() + "/Language", "x");
-  dir_.MakeDir("config/" + PlainTitle().toStdString() + "/kept");
+  dir_.WriteFile("config/" + PlainTitle().toStdString() + "/Presets.old", "mine");
+  dir_.WriteFile("config/" + PlainTitle().toStdString() + "/kept/notes.txt", "mine");
   dir_.MakeDir("program");
   // A portable "file" that is a folder with content cannot be deleted as a file.
   dir_.WriteFile("program/" + (FileNameTitle() + QLatin1Char('_')).toStdString() + "Presets/x",
                  "x");
   const QStringList remaining = RemoveAllSettings(Prefix());
-  ASSERT_EQ(remaining.size(), 2);
-  EXPECT_EQ(remaining[0].toStdString(), UserDir());
-  EXPECT_EQ(remaining[1], Prefix() + QLatin1String("Presets"));
+  ASSERT_EQ(remaining.size(), 1);
+  EXPECT_EQ(remaining[0], Prefix() + QLatin1String("Presets"));
   EXPECT_FALSE(PathExists(UserDir() + "Language"));
-  EXPECT_TRUE(PathExists(UserDir() + "kept"));
+  EXPECT_EQ(ReadFileBytes(UserDir() + "Presets.old"), "mine");
+  EXPECT_EQ(ReadFileBytes(UserDir() + "kept/notes.txt"), "mine");
+}
+
+TEST_F(Locations, UninstallNeverFollowsALinkInPlaceOfThePerUserFolder) {
+  // The per-user folder is kept in a dotfiles repository and linked into place.
+  dir_.WriteFile("dotfiles/mervane/Language", "x");
+  dir_.WriteFile("dotfiles/mervane/Presets", "y");
+  dir_.WriteFile("dotfiles/mervane/README", "mine");
+  dir_.MakeDir("config");
+  std::string link = UserDir();
+  link.pop_back();
+  ASSERT_EQ(::symlink((dir_.Bytes() + "dotfiles/mervane").c_str(), link.c_str()), 0);
+  const QStringList remaining = RemoveAllSettings(Prefix());
+  ASSERT_EQ(remaining.size(), 1);
+  EXPECT_EQ(remaining[0].toStdString(), UserDir());
+  struct stat st {};
+  EXPECT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  for (const char* name : {"Language", "Presets", "README"})
+    EXPECT_TRUE(PathExists(dir_.Bytes() + "dotfiles/mervane/" + name)) << name;
 }
 
 TEST_F(Locations, UninstallWithoutTitleNeverTouchesTheConfigurationFolder) {

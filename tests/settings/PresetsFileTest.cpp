@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 namespace {
@@ -519,6 +522,32 @@ TEST_F(PresetsFileTest, GarbageAfterACurrentHeaderNeverCrashes) {
     int32_t defaultIndex = 0;
     EXPECT_TRUE(ParsePresets(body.Data(), kTitle, kVersion, loaded, defaultIndex));
     EXPECT_GE(loaded.size(), 1);
+  }
+}
+
+TEST_F(PresetsFileTest, AFifoOrAnOversizedFileGivesTheBuiltInsAtOnce) {
+  TempDir dir;
+  QList<Preset> mine = BuiltinPresets();
+  mine[0].PresetName = QStringLiteral("mine");  // position 1 once loaded
+  const std::string valid = SerializePresets(mine, 1, kTitle, kVersion).toStdString();
+  ASSERT_EQ(::mkfifo((dir.Bytes() + "fifo").c_str(), 0600), 0);
+  // A usable file followed by zeros up to a size no presets file could have.
+  const std::string huge = dir.WriteFile("huge", valid);
+  ASSERT_EQ(::truncate(huge.c_str(), kMaxSettingsFileSize + 1), 0);
+  dir.WriteFile("valid", valid);
+  struct Row {
+    const char* name;
+    const char* expectedName;
+  };
+  const Row rows[] = {{"fifo", nullptr}, {"huge", nullptr}, {"valid", "mine"}};
+  for (const Row& row : rows) {
+    QList<Preset> loaded;
+    int32_t defaultIndex = 2;
+    LoadPresets(dir.Path() + QString::fromLatin1(row.name), loaded, defaultIndex);
+    ASSERT_EQ(loaded.size(), 4) << row.name;
+    EXPECT_EQ(loaded[1].PresetName,
+              row.expectedName ? QString::fromLatin1(row.expectedName) : LanguageTable[246])
+        << row.name;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <string>
 
 #include <sys/resource.h>
@@ -210,6 +211,40 @@ TEST(SettingsFile, WriteThroughALinkReplacesTheLinkedFile) {
   ASSERT_EQ(::lstat(link.c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
   EXPECT_EQ(ReadFileBytes(real), "new");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsFile, OnlySmallRegularFilesAreRead) {
+  TempDir dir;
+  dir.WriteFile("plain", "content");
+  ASSERT_EQ(::mkfifo((dir.Bytes() + "fifo").c_str(), 0600), 0);
+  dir.MakeDir("folder");
+  // Larger than any valid settings file could be: treated as damaged, never read into memory.
+  const std::string huge = dir.WriteFile("huge");
+  ASSERT_EQ(::truncate(huge.c_str(), kMaxSettingsFileSize + 1), 0);
+  const std::string limit = dir.WriteFile("limit");
+  ASSERT_EQ(::truncate(limit.c_str(), kMaxSettingsFileSize), 0);
+  ASSERT_EQ(::symlink("plain", (dir.Bytes() + "link").c_str()), 0);
+  ASSERT_EQ(::symlink("fifo", (dir.Bytes() + "fifolink").c_str()), 0);
+  struct Row {
+    const char* name;
+    bool read;
+  };
+  const Row rows[] = {
+      {"plain", true},     {"link", true},    {"limit", true}, {"fifo", false},
+      {"fifolink", false}, {"folder", false}, {"huge", false}, {"missing", false},
+  };
+  for (const Row& row : rows) {
+    // A FIFO would block a plain open until a writer came: this must return at once.
+    const std::optional<QByteArray> bytes =
+        ReadSettingsFile(dir.Path() + QString::fromLatin1(row.name));
+    EXPECT_EQ(bytes.has_value(), row.read) << row.name;
+  }
+  EXPECT_EQ(ReadSettingsFile(dir.Path() + QStringLiteral("link")).value_or(QByteArray()),
+            QByteArray("content"));
 }
 
 }  // namespace
