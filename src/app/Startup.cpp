@@ -1,9 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/AppState.h"
-#include "app/ExitCode.h"
 #include "app/ImageStore.h"
-#include "app/ProductTitle.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
 #include "platform/FileSystem.h"
@@ -11,8 +9,10 @@
 #include "platform/Locations.h"
 #include "platform/Messages.h"
 #include "platform/Process.h"
+#include "run/ExitCode.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -181,7 +181,23 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   app.ActivePresetIndex = activated;
 
   // 14. Console run (help included): nothing of the window is built.
-  if (WithoutWindow(app.Options)) Shutdown(RunConsole(app));
+  if (WithoutWindow(app.Options)) {
+    app.ConsoleAttached = true;
+    ConsoleContext context{app.Options,
+                           app.PresetList.value(app.ActivePresetIndex, app.WorkingSettings),
+                           app.WorkingSettings,
+                           app.Files,
+                           app.FollowUp,
+                           app.Run,
+                           app.Load};
+    context.StartFolder = app.StartFolder;
+    context.ProgramFolder = app.ProgramFolder;
+    context.DesktopFolder = app.DesktopFolder;
+    context.SettingsFolder = app.SettingsFolder;
+    const ConsoleResult result = RunConsole(context);
+    if (result.Failure != RunFailure::None) FatalExit(RunFailureReason(result.Failure));
+    Shutdown(result.ExitCode);
+  }
 
   // 15. The window.
   RunWindowOrExplain(app, runWindow);

@@ -60,6 +60,8 @@ class FileList {
 
   // Exact, case-sensitive comparison of paths.
   bool ContainsPath(const QString& path) const { return paths_.contains(path); }
+  // The id of the entry with exactly this path; 0 when there is none (ids start at 1).
+  int32_t IdOfPath(const QString& path) const { return paths_.value(path, 0); }
   FileEntry* FindById(int32_t id);
   const FileEntry* FindById(int32_t id) const;
   bool RemoveById(int32_t id);

@@ -25,6 +25,17 @@ bool IsDirectory(const QString& path) {
   return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int32_t FileMode(const QString& path) {
+  struct stat st {};
+  if (::stat(EncodeFileName(path).constData(), &st) != 0) return -1;
+  return static_cast<int32_t>(st.st_mode & 07777);
+}
+
+int SetFileMode(const QString& path, int32_t mode) {
+  return ::chmod(EncodeFileName(path).constData(), static_cast<mode_t>(mode & 07777)) == 0 ? 0
+                                                                                           : errno;
+}
+
 int DeleteFile(const QString& path) {
   return ::unlink(EncodeFileName(path).constData()) == 0 ? 0 : errno;
 }
@@ -35,4 +46,20 @@ int MakeDirectory(const QString& path) {
 
 int RemoveDirectory(const QString& path) {
   return ::rmdir(EncodeFileName(path).constData()) == 0 ? 0 : errno;
+}
+
+bool CreateDirectoryPath(const QString& path) {
+  if (path.isEmpty()) return false;
+  QString full = path;
+  if (!full.endsWith(QLatin1Char('/'))) full += QLatin1Char('/');
+  bool allMade = true;
+  for (qsizetype slash = full.indexOf(QLatin1Char('/')); slash >= 0;
+       slash = full.indexOf(QLatin1Char('/'), slash + 1)) {
+    // Each prefix up to a "/" is one more component; "//" adds nothing new.
+    const QString prefix = full.left(slash + 1);
+    if (slash > 0 && full[slash - 1] == QLatin1Char('/')) continue;
+    if (IsDirectory(prefix)) continue;
+    if (MakeDirectory(prefix) != 0 && !IsDirectory(prefix)) allMade = false;
+  }
+  return allMade;
 }

@@ -12,10 +12,20 @@
 // -2 for a directory, -3 for anything else (FIFO, socket, device: never read as a file).
 int64_t FileSize(const QString& path);
 
-bool PathExists(const QString& path);  // anything at all, links not followed
+bool PathExists(const QString& path);   // anything at all, links not followed
 bool IsDirectory(const QString& path);  // links followed
+
+// The permission bits (07777) of the file at `path`, links followed; -1 when it cannot be read.
+int32_t FileMode(const QString& path);
+// Sets them exactly; 0 or the errno value.
+int SetFileMode(const QString& path, int32_t mode);
 
 // Each returns 0 on success, else the errno value.
 int DeleteFile(const QString& path);
-int MakeDirectory(const QString& path);  // one level; EEXIST when it is there already
+int MakeDirectory(const QString& path);    // one level; EEXIST when it is there already
 int RemoveDirectory(const QString& path);  // only when empty
+
+// Creates every missing directory along the path ("/" separated). True when nothing had to be
+// created or every creation worked; false when any creation failed (the walk still goes on) or
+// the path is empty.
+bool CreateDirectoryPath(const QString& path);

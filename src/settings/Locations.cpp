@@ -1,9 +1,9 @@
 #include "settings/Locations.h"
 
-#include "app/ProductTitle.h"
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
 #include "settings/SettingsHeader.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 
 #include <QLocale>

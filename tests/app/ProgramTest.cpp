@@ -2,13 +2,13 @@
 // portable files may lie, and HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR and TMPDIR in a temporary
 // folder, so that nothing of the machine's own settings is read or changed.
 
-#include "app/ProductTitle.h"
 #include "platform/InstanceLock.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -61,6 +61,14 @@ const char* const kHelp[] = {
     "",
     " -Uninstall",
     "\"Uninstall\" the program by deleting all possible remaining setting files.",
+    "",
+    " --dry-run",
+    "With -Console: load, check and plan the run without changing anything, and print one line "
+    "per file: the status the run would give, the file's path and its new path, separated by "
+    "tabs. Names are written as UTF-8, a backslash as \\\\, a tab, line feed or carriage return "
+    "as \\t, \\n or \\r, and any other control character or byte that is not UTF-8 as \\xHH. "
+    "Exit code 0: every file would be processed; 1: any would fail or be left; 2: the checks stop "
+    "the run.",
 };
 
 class Program : public testing::Test {

@@ -3,13 +3,13 @@
 // and TMPDIR in a temporary folder. Arguments and paths are raw bytes, so names that are not
 // UTF-8 reach the program as they are.
 
-#include "app/ProductTitle.h"
 #include "naming/Transform.h"
 #include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 

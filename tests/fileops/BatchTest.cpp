@@ -42,7 +42,12 @@ struct Scene {
       values->NameBuildingActive = prepared.NameBuildingActive;
       prepared = *values;
     }
-    options_.ConsoleMode = consoleMode;
+    if (consoleMode) {
+      // Nobody can answer in a console run: existing targets are left, a full disk stops.
+      options_.ReplaceMemory = kAnswerLeaveAll;
+      options_.AskReplace = nullptr;
+      options_.AskStopOnDiskFull = nullptr;
+    }
     options_.StartDelay = std::chrono::milliseconds(0);
     flags_.RunActive = 1;
     RunBatch(files_, followUp_, settings_, prepared, flags_, options_);
@@ -290,6 +295,7 @@ TEST(Batch, SingleEntryRunReplacesWithoutAskingAndStopsAfterOne) {
   t.files_.Current = 1;
   t.flags_.RunSingle = 1;
   t.flags_.RunCancelled = 1;
+  t.options_.ReplaceMemory = kAnswerReplaceAll;
   t.options_.AskReplace = [](const QString&) -> int32_t {
     ADD_FAILURE() << "asked";
     return kAnswerLeave;

@@ -1,8 +1,8 @@
 #include "settings/Locations.h"
 
-#include "app/ProductTitle.h"
 #include "settings/SettingsHeader.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 

@@ -1,4 +1,4 @@
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
