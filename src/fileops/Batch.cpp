@@ -101,6 +101,9 @@ class BatchRun {
       return;
     }
 
+    // Only a decision to replace lets the operation put the file over an existing one: the
+    // answer for this target, or replace-all, which also covers a file that appears there
+    // after the plan. Otherwise a file found there by then is left.
     ExistingTarget existing = ExistingTarget::Refuse;
     if (planned && plan.Expect == PlanExpect::TargetExists && settings_.TargetDirActive) {
       if (answers_.ShouldReplace(plan.TargetPath())) {
@@ -109,6 +112,8 @@ class BatchRun {
       } else {
         status = kStatusTargetExists;
       }
+    } else if (settings_.TargetDirActive && answers_.Memory() == kAnswerReplaceAll) {
+      existing = ExistingTarget::Replace;
     }
     AddProgress(1);
 
