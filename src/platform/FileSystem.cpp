@@ -20,6 +20,14 @@ bool PathExists(const QString& path) {
   return ::lstat(EncodeFileName(path).constData(), &st) == 0;
 }
 
+bool IsRegularFile(const QString& path, bool followLinks) {
+  struct stat st {};
+  const QByteArray encoded = EncodeFileName(path);
+  const int result =
+      followLinks ? ::stat(encoded.constData(), &st) : ::lstat(encoded.constData(), &st);
+  return result == 0 && S_ISREG(st.st_mode);
+}
+
 bool IsDirectory(const QString& path) {
   struct stat st {};
   return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -12,7 +12,9 @@
 // -2 for a directory, -3 for anything else (FIFO, socket, device: never read as a file).
 int64_t FileSize(const QString& path);
 
-bool PathExists(const QString& path);   // anything at all, links not followed
+bool PathExists(const QString& path);  // anything at all, links not followed
+// A regular file; `followLinks` false: the path itself, not what a link there points to.
+bool IsRegularFile(const QString& path, bool followLinks);
 bool IsDirectory(const QString& path);  // links followed
 
 // The permission bits (07777) of the file at `path`, links followed; -1 when it cannot be read.
