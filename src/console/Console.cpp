@@ -1,6 +1,5 @@
 #include "console/Console.h"
 
-#include "app/AppState.h"
 #include "console/ConsoleRun.h"
 #include "console/ConsoleText.h"
 #include "platform/FileName.h"

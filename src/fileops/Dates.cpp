@@ -53,27 +53,27 @@ const FileTime* TimeToWrite(const DateToWrite& date) {
 
 int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
   if (date == kInvalidDate) return kInvalidDate;
-  if (operation == 0) {
+  if (operation == kDateSet) {
     CalendarParts parts = PartsOfDate(date);
     if (amount < kMinYear - 1 || amount > kMaxYear) return kInvalidDate;
     const int value = static_cast<int>(amount);
     switch (unit) {
-      case 0:
+      case kUnitSecond:
         parts.Second = value;
         break;
-      case 1:
+      case kUnitMinute:
         parts.Minute = value;
         break;
-      case 2:
+      case kUnitHour:
         parts.Hour = value;
         break;
-      case 3:
+      case kUnitDay:
         parts.Day = value;
         break;
-      case 4:
+      case kUnitMonth:
         parts.Month = value;
         break;
-      case 5:
+      case kUnitYear:
         parts.Year = value;
         break;
       default:
@@ -82,12 +82,12 @@ int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
     if (parts.Year < kMinYear || !IsValidCalendarDate(parts)) return kInvalidDate;
     return DateFromParts(parts);
   }
-  if (operation != 1 && operation != 2) return date;
-  const int64_t delta = operation == 2 ? -amount : amount;
+  if (operation != kDateAdd && operation != kDateSubtract) return date;
+  const int64_t delta = operation == kDateSubtract ? -amount : amount;
   static constexpr int64_t kSeconds[] = {1, 60, 3600, 86400};
-  if (unit >= 0 && unit <= 3) return date + delta * kSeconds[unit];
+  if (unit >= kUnitSecond && unit <= kUnitDay) return date + delta * kSeconds[unit];
   CalendarParts parts = PartsOfDate(date);
-  if (unit == 4) {
+  if (unit == kUnitMonth) {
     const int64_t months = int64_t{parts.Year} * 12 + (parts.Month - 1) + delta;
     const int64_t year = FloorDiv(months, 12);
     if (year < kMinYear || year > kMaxYear) return kInvalidDate;
@@ -97,7 +97,7 @@ int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
     parts.Day = std::min(parts.Day, DaysInMonth(parts.Year, parts.Month));
     return DateFromParts(parts);
   }
-  if (unit == 5) {
+  if (unit == kUnitYear) {
     const int64_t year = parts.Year + delta;
     if (year < kMinYear || year > kMaxYear) return kInvalidDate;
     parts.Year = static_cast<int>(year);
@@ -118,7 +118,7 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
 
   if (settings.ChangeDates == 1) {
     switch (settings.DateMode) {
-      case 0:
+      case kDateModeNow:
         if (ReadCreationTime(targetPath, currentCreation)) {
           created = {LocalDateFromUnix(currentCreation.Seconds), &currentCreation, true};
         } else {
@@ -130,10 +130,10 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
         now = {CurrentUnixTime(), 0};
         modified = {LocalDateFromUnix(now.Seconds), &now, false};
         break;
-      case 1:
+      case kDateModeFixed:
         created = modified = access = Computed(resolvedFixedDate);
         break;
-      case 2: {
+      case kDateModeCopy: {
         Working source;
         if (settings.DateCopySource == kDateLastAccess) {
           source = access;
@@ -157,9 +157,11 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
 
   if (settings.DateRulesActive == 1) {
     for (const DateAdjustment& rule : settings.DateAdjustments) {
-      if (!rule.IsActive() || rule.Unit < 0 || rule.Unit > 17) continue;
-      Working& date = rule.Unit < 6 ? access : (rule.Unit < 12 ? modified : created);
-      const int64_t adjusted = AdjustDate(date.Value, rule.Unit % 6, rule.Operation, rule.Amount);
+      if (!rule.IsActive() || rule.Unit < 0 || rule.Unit > kLastRuleUnit) continue;
+      const int which = rule.Unit / kUnitsPerDate;  // 0 last access, 1 modified, 2 created
+      Working& date = which == 0 ? access : (which == 1 ? modified : created);
+      const int64_t adjusted =
+          AdjustDate(date.Value, rule.Unit % kUnitsPerDate, rule.Operation, rule.Amount);
       if (adjusted != date.Value) date = Computed(adjusted);
     }
   }

@@ -4,6 +4,7 @@
 #include "settings/SettingsHeader.h"
 #include "texts/Additions.h"
 #include "texts/ProductTitle.h"
+#include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
 #include <array>
@@ -78,8 +79,8 @@ QByteArray BuildErrorLog(const FileList& list, bool stoppedByFullDisk) {
   const QString title = ErrorTitle();
   AddLine(out, title);
   AddLine(out, QString(title.size(), QLatin1Char('*')));
-  AddLine(out, ProductText(13));
-  AddLine(out, ProductText(14));
+  AddLine(out, ProductText(kProductBannerLine1));
+  AddLine(out, ProductText(kProductBannerLine2));
   AddLine(out, {});
   AddLine(out, {});
   AddLine(out, {});
@@ -136,7 +137,7 @@ int WriteErrorLog(const QString& path, const FileList& list, bool stoppedByFullD
 }
 
 QString ErrorLogFileName() {
-  return ProductText(2) + QStringLiteral("_Errorlog.txt");
+  return ProductText(kProductFileName) + QStringLiteral("_Errorlog.txt");
 }
 
 QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,
