@@ -8,6 +8,7 @@
 #include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
+#include "support/ChildProcess.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
 #include "texts/ProductTitle.h"
@@ -18,7 +19,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -26,15 +26,9 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Result = ChildResult;
 
 std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
@@ -60,10 +54,6 @@ class ConsoleRun : public testing::Test {
   // Runs the program in the folder "work" with the arguments as raw bytes.
   Result Run(std::vector<std::string> args) const {
     args.insert(args.begin(), program_);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
     std::vector<std::string> env = {
         "HOME=" + dir_.Bytes() + "home",
         "XDG_CONFIG_HOME=" + dir_.Bytes() + "config",
@@ -74,32 +64,8 @@ class ConsoleRun : public testing::Test {
     };
     for (const char* keep : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS"})
       if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
 
-    const std::string outFile = dir_.Bytes() + "stdout";
-    const std::string errFile = dir_.Bytes() + "stderr";
-    const std::string work = dir_.Bytes() + "work";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(work.c_str()))
-        ::_exit(127);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    Result result;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
-      ADD_FAILURE() << "could not run the program";
-      return result;
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFileBytes(outFile);
-    result.err = ReadFileBytes(errFile);
-    return result;
+    return RunChild(args, env, dir_.Bytes() + "work");
   }
 
   // What the run printed between the banner and the closing lines.
