@@ -6,18 +6,9 @@
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+
 namespace {
-
-// The folder part and the last name of a path ("/" separated).
-struct PathParts {
-  QString Folder;
-  QString Name;
-};
-
-PathParts SplitPath(const QString& path) {
-  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-  return {path.left(slash + 1), path.mid(slash + 1)};
-}
 
 bool FilterTakesOut(const FileEntry& entry, const Preset& settings) {
   if (!settings.FilterActive) return false;
@@ -55,19 +46,55 @@ Planner::Planner(const FileList& files, const Preset& settings, const RunValues&
                                : QString())),
       movesFiles_(targets_.NameBuildingActive || settings.ExtCaseActive ||
                   settings.ExtRulesActive || (settings.TargetDirActive && settings.TargetMove)),
-      counters_(targets_.CounterStart, targets_.CounterWidth, settings.CounterPerDirectory != 0) {}
+      counters_(targets_.CounterStart, targets_.CounterWidth, settings.CounterPerDirectory != 0),
+      taken_(MakeProbe()) {}
+
+PathTaken Planner::MakeProbe() {
+  if (options_.Simulate) return [this](const QString& path) { return Taken(path); };
+  if (options_.DiskLookups) return {};          // the disk alone
+  return [](const QString&) { return false; };  // nothing is looked up: every number is free
+}
+
+Planner::PathKey Planner::KeyOf(QStringView path) {
+  return {static_cast<uint64_t>(qHash(path, size_t{0x9E3779B97F4A7C15})),
+          static_cast<uint64_t>(qHash(path, size_t{0xC2B2AE3D27D4EB4F})) | 1};
+}
+
+bool Planner::ClaimSet::Contains(const PathKey& key) const {
+  if (count_ == 0) return false;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = key.A & mask;; i = (i + 1) & mask) {
+    if (slots_[i] == key) return true;
+    if (slots_[i].B == 0) return false;
+  }
+}
+
+void Planner::ClaimSet::Insert(const PathKey& key) {
+  if ((count_ + 1) * 2 > slots_.size()) {
+    std::vector<PathKey> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    count_ = 0;
+    for (const PathKey& moved : old)
+      if (moved.B != 0) Insert(moved);
+  }
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = key.A & mask;; i = (i + 1) & mask) {
+    if (slots_[i] == key) return;
+    if (slots_[i].B == 0) {
+      slots_[i] = key;
+      ++count_;
+      return;
+    }
+  }
+}
 
 bool Planner::Taken(const QString& path) const {
-  if (options_.Simulate && !claimed_.isEmpty()) {
-    const PathParts parts = SplitPath(path);
-    const auto folder = claimed_.constFind(parts.Folder);
-    if (folder != claimed_.constEnd() && folder->contains(parts.Name)) return true;
-  }
+  if (options_.Simulate && claimed_.Contains(KeyOf(path))) return true;
   if (!options_.DiskLookups || !PathExists(path)) return false;
   // A loaded file that an earlier entry moves away leaves its name free.
-  if (options_.Simulate && !freed_.isEmpty()) {
-    const int32_t id = files_.IdOfPath(path);
-    if (id != 0 && freed_.contains(id)) return false;
+  if (options_.Simulate && !freed_.empty()) {
+    const auto id = static_cast<size_t>(files_.IdOfPath(path));
+    if (id != 0 && id < freed_.size() && freed_[id]) return false;
   }
   return true;
 }
@@ -116,9 +143,8 @@ EntryPlan Planner::Failed(int8_t status) {
 }
 
 EntryPlan Planner::Plan(const FileEntry& entry) {
-  const PathTaken taken = [this](const QString& path) { return Taken(path); };
-  Target target = BuildTarget(entry, settings_, targets_, counters_,
-                              options_.DiskLookups || options_.Simulate ? taken : PathTaken());
+  Target target = BuildTarget(entry, settings_, targets_, counters_, taken_);
+  lastKeyValid_ = false;
 
   EntryPlan plan;
   // Share the folder text with the entry or with the plan before, so that a long list of plans
@@ -137,7 +163,9 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
     plan.Expect = PlanExpect::InvalidName;
   } else {
     plan.Action = ActionFor(entry, target.Path);
-    const bool lookUp = targets_.TargetDirActive || options_.LookUpInPlaceTargets;
+    // A counter's probe has just found this very path free: no second look.
+    const bool lookUp =
+        (targets_.TargetDirActive || options_.LookUpInPlaceTargets) && target.Counter.Number < 0;
     if (plan.Action != PlanAction::InPlace && lookUp && Taken(target.Path)) {
       // Only something that is there can be the source itself or stand in the way.
       if (SameFileAsSource(target.Path, entry)) {
@@ -155,6 +183,10 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   if (plan.Expect != PlanExpect::TargetFree && plan.Expect != PlanExpect::TargetExists)
     plan.Action = PlanAction::None;
   plan.Status = StatusFor(plan.Expect);
+  if (options_.Simulate) {
+    lastKey_ = KeyOf(target.Path);
+    lastKeyValid_ = true;
+  }
   return plan;
 }
 
@@ -169,13 +201,14 @@ void Planner::Settle(const FileEntry& entry, const EntryPlan& plan, int status) 
   }
   if (!options_.Simulate || !plan.TargetBuilt()) return;
   if (plan.Action == PlanAction::InPlace) return;
-  if (plan.FileName.contains(QLatin1Char('/'))) {
-    const PathParts parts = SplitPath(plan.TargetPath());
-    claimed_[parts.Folder].insert(parts.Name);
-  } else {
-    claimed_[plan.Directory].insert(plan.FileName);
+  claimed_.Insert(lastKeyValid_ ? lastKey_ : KeyOf(plan.TargetPath()));
+  lastKeyValid_ = false;
+  if (options_.DiskLookups && entry.Id > 0 &&
+      (plan.Action == PlanAction::Rename || plan.Action == PlanAction::Move)) {
+    const auto id = static_cast<size_t>(entry.Id);
+    if (freed_.size() <= id) freed_.resize(std::max(id + 1, freed_.size() * 2));
+    freed_[id] = true;
   }
-  if (plan.Action == PlanAction::Rename || plan.Action == PlanAction::Move) freed_.insert(entry.Id);
 }
 
 std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,

@@ -6,8 +6,6 @@
 #include "run/RunValues.h"
 #include "settings/Preset.h"
 
-#include <QHash>
-#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -91,7 +89,7 @@ class Planner {
           const PlanOptions& options);
 
   // Plans one entry whose checksums, when the templates need them, are filled in. Entries are
-  // planned in list order, each followed by Settle.
+  // planned in list order, each followed by Settle (of that entry's plan) before the next.
   EntryPlan Plan(const FileEntry& entry);
 
   // A plan for an entry that fails before its target is built (a missing source, a read
@@ -112,16 +110,42 @@ class Planner {
   PlanAction ActionFor(const FileEntry& entry, const QString& targetPath) const;
   int8_t StatusFor(PlanExpect expect) const;
 
+  // A claimed path by two independent 64-bit hashes of its text: 16 bytes per claim instead
+  // of the path itself, with a chance of a false match far below one in 10^20 per plan.
+  struct PathKey {
+    uint64_t A = 0;
+    uint64_t B = 0;  // never 0 for a real key: 0 marks a free slot
+    bool operator==(const PathKey&) const = default;
+  };
+  // The claimed keys in one flat table (open addressing, at most half full): a look-up costs
+  // one probe into memory in the common case, and a claim no allocation of its own.
+  class ClaimSet {
+   public:
+    bool Contains(const PathKey& key) const;
+    void Insert(const PathKey& key);
+    bool Empty() const { return count_ == 0; }
+
+   private:
+    std::vector<PathKey> slots_;
+    size_t count_ = 0;
+  };
+  static PathKey KeyOf(QStringView path);
+  PathTaken MakeProbe();
+
   const FileList& files_;
   const Preset& settings_;
   const PlanOptions options_;
   const TargetPlan targets_;
   const bool movesFiles_;  // a new name, an extension change or a move: the file is renamed
   CounterMap counters_;
+  const PathTaken taken_;  // the counter's probe: Taken(), or the disk alone
   QString lastDirectory_;  // shared with the next plan whose folder is the same
-  // What earlier entries did, when simulating: claimed names by folder, moved-away sources.
-  QHash<QString, QSet<QString>> claimed_;
-  QSet<int32_t> freed_;
+  PathKey lastKey_;        // the key of the target Plan() built last, for Settle
+  bool lastKeyValid_ = false;
+  // What earlier entries did, when simulating: the targets they claim, and the sources they
+  // free (by entry id; kept only where the disk is looked at, the one place it is asked).
+  ClaimSet claimed_;
+  std::vector<bool> freed_;
 };
 
 // Plans every entry of `files` in list order, as a run with these settings would meet them
