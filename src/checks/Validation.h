@@ -29,7 +29,22 @@ int ValidateSettings(const Preset& settings, const RunValues& runValues, bool fu
 // others), built from the page captions and the language table.
 QString ExplainFailure(int code, const Preset& settings, const RunValues& runValues);
 
-// The number of the requirement check (1..10, in check order) that fails first, 0 when all pass.
+// The requirement checks, numbered in check order.
+enum Requirement : int {
+  kRequirementsMet = 0,
+  kRequireFilterCondition = 1,  // filtering is on: a condition in force
+  kRequireDateRule = 2,         // date rules are on: a rule in force
+  kRequireInsertText = 3,       // inserting is on: a valid text
+  kRequireReplaceRule = 4,      // replacing is on: a rule in force
+  kRequireExtensionRule = 5,    // extension rules are on: a rule in force
+  kRequireNameTemplate = 6,     // a new name: a valid template
+  kRequireNamePlaceholder = 7,  // name transformations: "%FN%" in the template
+  kRequireValidCounter = 8,     // a counter in the template: a valid one
+  kRequireTargetFolder = 9,     // a target folder: a valid folder path
+  kRequireSubfolders = 10,      // "%PF%" alone: subfolders kept
+};
+
+// The requirement check that fails first (a Requirement), kRequirementsMet when all pass.
 // The window uses it to show the page concerned.
 int FailingRequirement(const Preset& settings, const RunValues& runValues);
 
