@@ -143,7 +143,6 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   }
 
   const RunResult run = RunProcedure(request);
-  context.Load.LoadBusy.store(0, std::memory_order_relaxed);
   ConsoleResult result;
   if (run.Failure != RunFailure::None) {
     result.Failure = run.Failure;

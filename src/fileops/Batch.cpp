@@ -91,8 +91,12 @@ class BatchRun {
       plan = planner_.Plan(entry);
       planned = true;
       // An in-place change of attributes or dates acts on the source: it must be there.
-      if (plan.Action == PlanAction::InPlace && !lookFirst && !SourceThere(entry))
-        plan = Planner::Failed(kStatusSourceMissing);
+      if (plan.Action == PlanAction::InPlace && !lookFirst && !SourceThere(entry)) {
+        EntryPlan failed = Planner::Failed(kStatusSourceMissing);
+        failed.Directory = plan.Directory;  // so that a counter number taken goes back
+        failed.CounterNumber = plan.CounterNumber;
+        plan = failed;
+      }
       status = plan.Status;
     }
     if (options_.DryRun) {
