@@ -172,6 +172,12 @@ int32_t CounterWidth(const QString& templateText) {
                                                      : static_cast<int32_t>(width);
 }
 
+CounterGroupSpan FindCounterGroupSpan(const QString& templateText) {
+  const CounterGroup group = FindCounterGroup(templateText);
+  if (group.Begin < 0) return {};
+  return {group.Begin, group.End - group.Begin + 1};
+}
+
 QString MarkCounter(const QString& templateText) {
   const CounterGroup group = FindCounterGroup(templateText);
   if (group.Begin < 0) return templateText;

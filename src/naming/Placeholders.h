@@ -59,6 +59,13 @@ QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& 
 // A start too large for 32 bits is held at the largest 32-bit value.
 int32_t CounterStart(const QString& templateText);
 int32_t CounterWidth(const QString& templateText);
+// Where the first counter group lies: its 0-based start (the opening "%") and its length with
+// both "%"; start -1 when the template has none.
+struct CounterGroupSpan {
+  qsizetype Start = -1;
+  qsizetype Length = 0;
+};
+CounterGroupSpan FindCounterGroupSpan(const QString& templateText);
 // The template with its first counter group (both "%" included) replaced by kCounterMarker.
 QString MarkCounter(const QString& templateText);
 

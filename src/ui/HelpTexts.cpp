@@ -1,6 +1,6 @@
 #include "ui/HelpTexts.h"
 
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 #include "ui/PlaceholderListItems.h"

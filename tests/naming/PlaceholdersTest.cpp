@@ -178,6 +178,14 @@ TEST(CounterScan, Table) {
     EXPECT_EQ(CounterStart(Q(row.templateText)), row.start) << row.templateText;
     EXPECT_EQ(CounterWidth(Q(row.templateText)), row.width) << row.templateText;
     EXPECT_EQ(MarkCounter(Q(row.templateText)), M(row.marked)) << row.templateText;
+    // The span is where the marker goes.
+    const CounterGroupSpan span = FindCounterGroupSpan(Q(row.templateText));
+    EXPECT_EQ(span.Start >= 0, row.start >= 0) << row.templateText;
+    if (span.Start >= 0) {
+      EXPECT_EQ(Q(row.templateText).replace(span.Start, span.Length, kCounterMarker),
+                M(row.marked))
+          << row.templateText;
+    }
   }
   const PreparedCounter none = PrepareCounter(Q("%FN%"));
   EXPECT_EQ(none.Start, 1);
