@@ -131,7 +131,7 @@ class BatchRun {
           (entry.Attributes & kAttrReadOnly) != 0;
       intent.RemovesZoneMark = settings_.RemoveZoneMark != 0;
       intent.ChangesAttributes = requests_.Any();
-      intent.WritesDates = true;
+      intent.WritesDates = settings_.ChangeDates != 0 || settings_.DateRulesActive != 0;
       if (options_.Observer != nullptr && !options_.Observer->BeforeAct(intent)) {
         error = ECANCELED;
         status = kStatusCopyMoveFailed;

@@ -30,7 +30,9 @@ struct ActIntent {
   bool ClearsReadOnly = false;     // the source's read-only bit goes before the move
   bool RemovesZoneMark = false;    // the download marks of the result are removed
   bool ChangesAttributes = false;  // the attribute requests of the task are applied
-  bool WritesDates = false;        // dates are written (a copy always gets the recorded ones)
+  // The task changes dates. (A copy, or a move across file systems, also gets the recorded
+  // dates written back, as the source had them.)
+  bool WritesDates = false;
 };
 
 // Sees every operation of a run. Called on the processing thread.
