@@ -1,7 +1,6 @@
 #include "app/Startup.h"
 
 #include "app/AppState.h"
-#include "app/ExitCode.h"
 #include "app/ImageStore.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
@@ -11,6 +10,7 @@
 #include "platform/Messages.h"
 #include "platform/Process.h"
 #include "platform/Signals.h"
+#include "run/ExitCode.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
 #include "texts/ProductTitle.h"
@@ -191,7 +191,20 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
     InstallStopSignalHandlers();
     WatchStopSignal(app.Load.LoadStop);
     WatchStopSignal(app.Run.RunCancelled);
-    const int exitCode = RunConsole(app);
+    app.ConsoleAttached = true;
+    ConsoleContext context{app.Options,
+                           app.PresetList.value(app.ActivePresetIndex, app.WorkingSettings),
+                           app.WorkingSettings,
+                           app.Files,
+                           app.FollowUp,
+                           app.Run,
+                           app.Load};
+    context.StartFolder = app.StartFolder;
+    context.ProgramFolder = app.ProgramFolder;
+    context.DesktopFolder = app.DesktopFolder;
+    context.SettingsFolder = app.SettingsFolder;
+    const ConsoleResult result = RunConsole(context);
+    if (result.Failure != RunFailure::None) FatalExit(RunFailureReason(result.Failure));
     if (const int signal = StopSignalReceived(); signal != 0) {
       qsizetype notProcessed = 0;
       for (const FileEntry& entry : app.Files)
@@ -201,7 +214,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
                          QLatin1String("; files not processed: ") + QString::number(notProcessed));
       Shutdown(kExitFailed);
     }
-    Shutdown(exitCode);
+    Shutdown(result.ExitCode);
   }
 
   // 15. The window.

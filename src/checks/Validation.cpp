@@ -35,7 +35,6 @@ bool InRange(int value, int low, int high) {
   return value >= low && value <= high;
 }
 
-
 QString Quoted(const QString& text) {
   return kQuote + text + kQuote;
 }
@@ -86,57 +85,31 @@ qsizetype FirstInvalid(const QList<Rule>& rules, Valid valid) {
 
 }  // namespace
 
-RunValues PrepareRunValues(const Preset& settings, qsizetype fileCount, const PathFolders& folders,
-                           int64_t dateFieldValue) {
-  RunValues values;
-  if (settings.ChangeDates == 1 && settings.DateMode == 1) {
-    values.ResolvedFixedDate =
-        settings.FixedDate != 0 ? settings.FixedDate : static_cast<int32_t>(dateFieldValue);
-  }
-  values.AttributesNeeded = settings.HiddenChange == 1 || settings.ReadOnlyChange == 1 ||
-                            settings.ArchiveChange == 1 || settings.NotIndexedChange == 1;
-  values.NameBuildingActive = settings.NameTemplateActive == 1 || settings.RemoveActive == 1 ||
-                              settings.InsertActive == 1 || settings.CaseActive == 1 ||
-                              settings.ReplaceActive == 1;
-  if (values.NameBuildingActive) {
-    values.PreparedNameTemplate = settings.NameTemplateActive == 1
-                                      ? NormalizePlaceholderCase(settings.NameTemplate)
-                                      : kFileNamePlaceholder;
-  }
-  if (settings.TargetDirActive == 1) {
-    const QString normalized = NormalizePlaceholderCase(settings.TargetDirTemplate);
-    values.PreparedTargetDir = ResolvePathPlaceholders(normalized, folders);
-    values.TargetRelativeToSource = LeadingPathPlaceholder(normalized) == u"%PF%";
-  }
-  values.PreparationNeeded =
-      (settings.SortActive == 1 && fileCount > 1) || settings.FilterActive == 1;
-  return values;
-}
-
 int FailingRequirement(const Preset& s, const RunValues& v) {
   const QString& name = v.PreparedNameTemplate;
-  if (s.FilterActive == 1 && !AnyActive(s.FilterConditions)) return 1;
-  if (s.DateRulesActive == 1 && !AnyActive(s.DateAdjustments)) return 2;
-  if (s.InsertActive == 1 && !FileNameTextValid(s.InsertText)) return 3;
-  if (s.ReplaceActive == 1 && !AnyActive(s.TextReplacements)) return 4;
-  if (s.ExtRulesActive == 1 && !AnyActive(s.ExtensionCorrections)) return 5;
+  if (s.FilterActive == 1 && !AnyActive(s.FilterConditions)) return kRequireFilterCondition;
+  if (s.DateRulesActive == 1 && !AnyActive(s.DateAdjustments)) return kRequireDateRule;
+  if (s.InsertActive == 1 && !FileNameTextValid(s.InsertText)) return kRequireInsertText;
+  if (s.ReplaceActive == 1 && !AnyActive(s.TextReplacements)) return kRequireReplaceRule;
+  if (s.ExtRulesActive == 1 && !AnyActive(s.ExtensionCorrections)) return kRequireExtensionRule;
   if (v.NameBuildingActive) {
-    if (!FileNameTextValid(name)) return 6;
+    if (!FileNameTextValid(name)) return kRequireNameTemplate;
     // Removing, inserting, case and replacing work on the text "%FN%" stands for; without it
     // they would have nothing to change.
     const bool transformsName =
         s.RemoveActive == 1 || s.InsertActive == 1 || s.CaseActive == 1 || s.ReplaceActive == 1;
-    if (transformsName && !name.contains(kFileNamePlaceholder)) return 7;
-    if (CounterStart(name) != -1 && !CounterValid(name)) return 8;
+    if (transformsName && !name.contains(kFileNamePlaceholder)) return kRequireNamePlaceholder;
+    if (CounterStart(name) != -1 && !CounterValid(name)) return kRequireValidCounter;
   }
   if (s.TargetDirActive == 1) {
-    if (!v.TargetRelativeToSource && !CheckDirectoryPath(v.PreparedTargetDir, false)) return 9;
+    if (!v.TargetRelativeToSource && !CheckDirectoryPath(v.PreparedTargetDir, false))
+      return kRequireTargetFolder;
     // Each file's own folder as the target would put every copy onto its source.
     if (v.TargetRelativeToSource && v.PreparedTargetDir == u"/" && s.KeepSubfolders == 0) {
-      return 10;
+      return kRequireSubfolders;
     }
   }
-  return 0;
+  return kRequirementsMet;
 }
 
 int ValidateSettings(const Preset& s, const RunValues& v, bool full) {
@@ -164,27 +137,27 @@ QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
   if (code == kSettingIncomplete) {
     const QString& name = v.PreparedNameTemplate;
     switch (FailingRequirement(s, v)) {
-      case 1:
+      case kRequireFilterCondition:
         return QuotedCaption(kPageFilter) + kArrow + x;
-      case 2:
+      case kRequireDateRule:
         return QuotedCaption(kPageDateRules) + kArrow + x;
-      case 3:
+      case kRequireInsertText:
         return QuotedCaption(kPageInsert) + kArrow + QuotedOrDash(s.InsertText);
-      case 4:
+      case kRequireReplaceRule:
         return QuotedCaption(kPageReplace) + kArrow + x;
-      case 5:
+      case kRequireExtensionRule:
         return QuotedCaption(kPageExtensions) + kArrow + x;
-      case 6:
+      case kRequireNameTemplate:
         return QuotedCaption(kPageNewName) + kArrow + QuotedOrDash(name);
-      case 7:
+      case kRequireNamePlaceholder:
         return QuotedCaption(kPageNewName) + kArrow + Quoted(name) + kArrow +
                Quoted(kFileNamePlaceholder);
-      case 8:
+      case kRequireValidCounter:
         return QuotedCaption(kPageNewName) + kArrow +
                Quoted(ZeroPad(CounterStart(name), CounterWidth(name)));
-      case 9:
+      case kRequireTargetFolder:
         return QuotedCaption(kPageTargetDir) + kArrow + QuotedOrDash(v.PreparedTargetDir);
-      case 10:
+      case kRequireSubfolders:
         return QuotedCaption(kPageTargetDir) + kArrow + Quoted(v.PreparedTargetDir);
       default:
         return {};

@@ -1,38 +1,11 @@
 #pragma once
 
-#include "naming/Placeholders.h"
+#include "run/RunValues.h"
 #include "settings/Preset.h"
 
 #include <QString>
 
 #include <cstdint>
-
-// The values a whole run needs, derived from the settings once before the run starts, so that
-// the checks, the preparation and the batch all see the same prepared templates.
-struct RunValues {
-  // With the fixed-date mode on: the preset's date, or the date the date field showed when the
-  // preset holds none; otherwise 0.
-  int32_t ResolvedFixedDate = 0;
-  bool AttributesNeeded = false;  // any of the four attribute changes is on
-  // Any step that builds a new name is on: template, removing, inserting, case, replacing.
-  bool NameBuildingActive = false;
-  // With name building: the template with its placeholders in upper case, or "%FN%" when only
-  // the other steps are on; otherwise empty.
-  QString PreparedNameTemplate;
-  // With a target directory: its template with the path placeholder resolved, "/"-separated,
-  // ending with "/"; otherwise empty.
-  QString PreparedTargetDir;
-  // The target directory opens with "%PF%": it lies below each file's own folder.
-  bool TargetRelativeToSource = false;
-  // The list must be filtered or sorted before the batch.
-  bool PreparationNeeded = false;
-};
-
-// Derives the run values. `fileCount` is the number of loaded entries (sorting one entry is
-// pointless); `dateFieldValue` is the date shown by the date field, used when the fixed-date
-// mode is on but the preset holds no date.
-RunValues PrepareRunValues(const Preset& settings, qsizetype fileCount, const PathFolders& folders,
-                           int64_t dateFieldValue);
 
 // Results of ValidateSettings.
 inline constexpr int kSettingsUsable = 1;
@@ -52,7 +25,22 @@ int ValidateSettings(const Preset& settings, const RunValues& runValues, bool fu
 // others), built from the page captions and the language table.
 QString ExplainFailure(int code, const Preset& settings, const RunValues& runValues);
 
-// The number of the requirement check (1..10, in check order) that fails first, 0 when all pass.
+// The requirement checks, numbered in check order.
+enum Requirement : int {
+  kRequirementsMet = 0,
+  kRequireFilterCondition = 1,  // filtering is on: a condition in force
+  kRequireDateRule = 2,         // date rules are on: a rule in force
+  kRequireInsertText = 3,       // inserting is on: a valid text
+  kRequireReplaceRule = 4,      // replacing is on: a rule in force
+  kRequireExtensionRule = 5,    // extension rules are on: a rule in force
+  kRequireNameTemplate = 6,     // a new name: a valid template
+  kRequireNamePlaceholder = 7,  // name transformations: "%FN%" in the template
+  kRequireValidCounter = 8,     // a counter in the template: a valid one
+  kRequireTargetFolder = 9,     // a target folder: a valid folder path
+  kRequireSubfolders = 10,      // "%PF%" alone: subfolders kept
+};
+
+// The requirement check that fails first (a Requirement), kRequirementsMet when all pass.
 // The window uses it to show the page concerned.
 int FailingRequirement(const Preset& settings, const RunValues& runValues);
 

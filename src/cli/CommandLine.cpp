@@ -51,6 +51,8 @@ StartupOptions ParseCommandLine(const QStringList& args) {
       options.Uninstall = true;
     } else if (lower == QLatin1String("--version")) {
       options.ShowVersion = true;
+    } else if (lower == QLatin1String("--dry-run")) {
+      options.DryRun = true;
     } else if (lower == QLatin1String("--")) {
       onlyPaths = true;
     } else if (lower.size() == kPresetPrefix.size() + 1 && lower.startsWith(kPresetPrefix)) {

@@ -14,6 +14,7 @@ struct StartupOptions {
   bool Portable = false;
   bool Uninstall = false;
   bool ShowVersion = false;  // "--version"
+  bool DryRun = false;       // "--dry-run": the console run plans and changes nothing
   QString PendingPaths;      // each path followed by a line feed
   // Paths that cannot travel in PendingPaths because they hold a line break (the loader would
   // split them into other names); start-up reports them.

@@ -1,10 +1,9 @@
 #include "console/Console.h"
 
-#include "app/AppState.h"
-#include "app/ExitCode.h"
 #include "console/ConsoleRun.h"
 #include "console/ConsoleText.h"
 #include "platform/FileName.h"
+#include "run/ExitCode.h"
 
 #include <QMutex>
 
@@ -34,19 +33,20 @@ void ConsoleWrite(const QString& text, bool lineEnd) {
 
 void WaitIfOwnConsole() {}
 
-int RunConsole(AppState& app) {
-  app.ConsoleAttached = true;
+ConsoleResult RunConsole(ConsoleContext& context) {
   ConsoleWriteLine();
   ConsoleWriteLine();
   WriteLines(BannerLines());
 
-  int exitCode = kExitOk;
-  if (app.Options.ShowHelp) {
+  ConsoleResult result;
+  if (context.Options.ShowHelp) {
     WriteLines(HelpLines());
     WaitIfOwnConsole();
   } else {
-    exitCode = RunConsoleBatchMode(app);
+    result = RunConsoleBatchMode(context);
+    // A fatal end prints no closing lines: the fatal message is the last word.
+    if (result.Failure != RunFailure::None) return result;
   }
   WriteLines(ClosingLines());
-  return exitCode;
+  return result;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
-#include <QString>
+#include "cli/StartupOptions.h"
+#include "filelist/FileList.h"
+#include "run/RunFlags.h"
+#include "run/RunProcedure.h"
+#include "settings/Preset.h"
 
-struct AppState;
+#include <QString>
 
 // Console output. Standard output is the console the program was started from: it always
 // counts as attached, text goes out as UTF-8 with "\n" line ends (file names keep their
@@ -17,6 +21,27 @@ inline void ConsoleWriteLine(const QString& text = QString()) {
 // window here, so this returns at once; it marks the places where a report must stay readable.
 void WaitIfOwnConsole();
 
+// What the console run works on: the program's state, handed in by start-up.
+struct ConsoleContext {
+  const StartupOptions& Options;
+  const Preset& ActivePreset;  // for the preset line
+  Preset& Settings;            // the working settings the run uses
+  FileList& Files;
+  FileList& FollowUp;
+  RunFlags& Run;
+  LoadFlags& Load;
+  QString StartFolder;    // the caller's working directory, for relative paths
+  QString ProgramFolder;  // where the error log goes first
+  QString DesktopFolder;
+  QString SettingsFolder;  // where the error log goes when the program's folder refuses it
+};
+
+struct ConsoleResult {
+  int ExitCode = 0;
+  // A worker thread could not be started: the program must end with the fatal message.
+  RunFailure Failure = RunFailure::None;
+};
+
 // The console run: attaches to the console (two empty lines), prints the banner, then either
-// the help text or the batch run, and the closing lines. Returns the exit code.
-int RunConsole(AppState& app);
+// the help text or the batch run, and the closing lines.
+ConsoleResult RunConsole(ConsoleContext& context);

@@ -53,6 +53,15 @@ QStringList HelpLines() {
       QStringLiteral(" -Uninstall"),
       QStringLiteral("\"Uninstall\" the program by deleting all possible remaining setting "
                      "files."),
+      QString(),
+      QStringLiteral(" --dry-run"),
+      QStringLiteral("With -Console: load, check and plan the run without changing anything, and "
+                     "print one line per file: the status the run would give, the file's path and "
+                     "its new path, separated by tabs. Names are written as UTF-8, a backslash as "
+                     "\\\\, a tab, line feed or carriage return as \\t, \\n or \\r, and "
+                     "any other control character or byte that is not UTF-8 as \\xHH. Exit code "
+                     "0: every file would be processed; 1: any would fail or be left; 2: the "
+                     "checks stop the run."),
   };
 }
 

@@ -9,7 +9,7 @@
 // product texts, three empty lines, a rule and one empty line.
 QStringList BannerLines();
 
-// The description of the command-line options, 19 lines.
+// The description of the command-line options.
 QStringList HelpLines();
 
 // An empty line, a rule and an empty line.

@@ -1,16 +1,10 @@
 #pragma once
 
+#include "platform/FileTime.h"
+
 #include <QString>
 
 #include <cstdint>
-
-// A file's recorded time with its full resolution, kept so that a time written back unchanged
-// does not lose its sub-second part.
-struct FileTime {
-  int64_t Seconds = 0;
-  int64_t Nanoseconds = 0;
-  bool operator==(const FileTime&) const = default;
-};
 
 // One loaded file.
 //
@@ -68,5 +62,8 @@ enum EntryStatus : int8_t {
   kStatusTargetIsSource = 4,    // the target is the source itself
   kStatusReadError = 5,         // a checksum or the attributes could not be read
   kStatusAttributesFailed = 6,  // the attributes could not be set
-  kStatusCopyMoveFailed = 8,    // the copy or move failed
+  // A folder or file name made from the file's data is unusable ("", ".", "..", a name without
+  // a base name, or too long for the file system). Mervane's own code: the design leaves 7 free.
+  kStatusInvalidName = 7,
+  kStatusCopyMoveFailed = 8,  // the copy or move failed
 };

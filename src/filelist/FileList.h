@@ -65,6 +65,8 @@ class FileList {
   bool ContainsFile(uint64_t device, uint64_t inode) const {
     return (device != 0 || inode != 0) && files_.contains(FileKey{device, inode});
   }
+  // The id of the entry with exactly this path; 0 when there is none (ids start at 1).
+  int32_t IdOfPath(const QString& path) const { return paths_.value(path, 0); }
   FileEntry* FindById(int32_t id);
   const FileEntry* FindById(int32_t id) const;
   bool RemoveById(int32_t id);

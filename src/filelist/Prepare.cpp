@@ -14,30 +14,28 @@
 
 namespace {
 
-enum ConditionMode : int8_t { kModeNumeric = 1, kModeText = 2 };
-
 // The tested value of a numeric kind; false for a kind that names no number.
 bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& value) {
-  if (kind == 3) {
+  if (kind == kFilterSizeKiB) {
     value = entry.Size / 1024;
     return true;
   }
-  if (kind < 4 || kind > 9) return false;
+  if (kind < kFilterSecond || kind > kFilterYear) return false;
   const CalendarParts parts = PartsOfDate(ChosenDate(entry, dateSource));
   switch (kind) {
-    case 4:
+    case kFilterSecond:
       value = parts.Second;
       break;
-    case 5:
+    case kFilterMinute:
       value = parts.Minute;
       break;
-    case 6:
+    case kFilterHour:
       value = parts.Hour;
       break;
-    case 7:
+    case kFilterDay:
       value = parts.Day;
       break;
-    case 8:
+    case kFilterMonth:
       value = parts.Month;
       break;
     default:
@@ -49,13 +47,13 @@ bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& val
 
 bool TextValue(int kind, const FileEntry& entry, QString& value) {
   switch (kind) {
-    case 0:
+    case kFilterFolder:
       value = entry.Directory;
       return true;
-    case 1:
+    case kFilterName:
       value = entry.Name;
       return true;
-    case 2:
+    case kFilterExtension:
       value = ExtensionOf(entry.Path);
       return true;
     default:
@@ -105,22 +103,22 @@ int32_t ReadConditionNumber(const QString& values) {
 bool ConditionIsValid(const FilterCondition& condition) {
   const int32_t number = ReadConditionNumber(condition.Values);
   switch (condition.Kind) {
-    case 0:
-    case 1:
-    case 2:
+    case kFilterFolder:
+    case kFilterName:
+    case kFilterExtension:
       return !condition.Values.isEmpty();
-    case 3:
+    case kFilterSizeKiB:
       return InRange(number, 1, 999'999'999);
-    case 4:
-    case 5:
+    case kFilterSecond:
+    case kFilterMinute:
       return InRange(number, 0, 59);
-    case 6:
+    case kFilterHour:
       return InRange(number, 0, 23);
-    case 7:
+    case kFilterDay:
       return InRange(number, 1, 31);
-    case 8:
+    case kFilterMonth:
       return InRange(number, 1, 12);
-    case 9:
+    case kFilterYear:
       return InRange(number, 1970, 2037);
     default:
       return true;
@@ -144,7 +142,8 @@ ReadyCondition Ready(const FilterCondition& condition) {
   ready.Operator = condition.Operator;
   ready.Mode = condition.Mode;
   if (condition.Mode == kModeNumeric) ready.Number = ReadConditionNumber(condition.Values);
-  ready.Patterns = condition.Operator < 4 ? LowerCaseUnits(condition.Values) : condition.Values;
+  ready.Patterns = condition.Operator < kOperatorCaseSensitive ? LowerCaseUnits(condition.Values)
+                                                               : condition.Values;
   return ready;
 }
 
@@ -153,13 +152,13 @@ bool IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSour
     int64_t tested = 0;
     if (!NumericValue(condition.Kind, entry, dateSource, tested)) return false;
     switch (condition.Operator) {
-      case 0:
+      case kOperatorEqual:
         return tested == condition.Number;
-      case 1:
+      case kOperatorNotEqual:
         return tested != condition.Number;
-      case 2:
+      case kOperatorLess:
         return tested < condition.Number;
-      case 3:
+      case kOperatorGreater:
         return tested > condition.Number;
       default:
         return false;
@@ -170,13 +169,13 @@ bool IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSour
     if (!TextValue(condition.Kind, entry, tested)) return false;
     if (condition.Operator < 0 || condition.Operator > 7) return false;
     // Operators 0..3 ignore case: both sides are lower-cased and then matched exactly.
-    if (condition.Operator < 4) tested = LowerCaseUnits(tested);
-    switch (condition.Operator % 4) {
-      case 0:
+    if (condition.Operator < kOperatorCaseSensitive) tested = LowerCaseUnits(tested);
+    switch (condition.Operator % kOperatorCaseSensitive) {
+      case kOperatorEqual:
         return MatchWholeList(tested, condition.Patterns, true);
-      case 1:
+      case kOperatorNotEqual:
         return !MatchWholeList(tested, condition.Patterns, true);
-      case 2:
+      case kOperatorContains:
         return FindList(tested, condition.Patterns, true) != 0;
       default:
         return FindList(tested, condition.Patterns, true) == 0;
@@ -196,7 +195,7 @@ void SortList(FileList& list, int sortKey, bool ascending) {
   if (n < 2) return;
   std::vector<qsizetype> order(static_cast<size_t>(n));
   std::iota(order.begin(), order.end(), qsizetype{0});
-  if (sortKey == 0) {
+  if (sortKey == kSortRandom) {
     std::random_device seed;
     std::mt19937_64 generator(seed());
     std::shuffle(order.begin(), order.end(), generator);
@@ -211,22 +210,22 @@ void SortList(FileList& list, int sortKey, bool ascending) {
     });
   };
   switch (sortKey) {
-    case 1:
+    case kSortName:
       sortBy([](const FileEntry& e) -> const QString& { return e.Name; });
       break;
-    case 2:
+    case kSortPath:
       sortBy([](const FileEntry& e) -> const QString& { return e.Path; });
       break;
-    case 3:
+    case kSortSize:
       sortBy([](const FileEntry& e) { return e.Size; });
       break;
-    case 4:
+    case kSortLastAccess:
       sortBy([](const FileEntry& e) { return e.LastAccess; });
       break;
-    case 5:
+    case kSortModified:
       sortBy([](const FileEntry& e) { return e.Modified; });
       break;
-    case 6:
+    case kSortCreated:
       sortBy([](const FileEntry& e) { return e.Created; });
       break;
     default:

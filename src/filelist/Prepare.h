@@ -8,6 +8,47 @@
 
 #include <cstdint>
 
+// What a filter condition tests (FilterCondition::Kind, as stored). Kinds 10..14 name no
+// property: such a condition is never met.
+enum FilterKind : int8_t {
+  kFilterFolder = 0,
+  kFilterName = 1,
+  kFilterExtension = 2,
+  kFilterSizeKiB = 3,
+  kFilterSecond = 4,
+  kFilterMinute = 5,
+  kFilterHour = 6,
+  kFilterDay = 7,
+  kFilterMonth = 8,
+  kFilterYear = 9,
+};
+
+// How a condition compares (FilterCondition::Operator). Numeric conditions use 0..3; text
+// conditions use 0..3 ignoring letter case and 4..7 for the same tests with it.
+enum FilterOperator : int8_t {
+  kOperatorEqual = 0,          // numbers: equal; texts: matches the pattern list as a whole
+  kOperatorNotEqual = 1,       // numbers: not equal; texts: does not match it
+  kOperatorLess = 2,           // numbers: less; texts: contains one of the patterns
+  kOperatorGreater = 3,        // numbers: greater; texts: contains none of them
+  kOperatorCaseSensitive = 4,  // added to a text operator: letter case counts
+};
+inline constexpr int8_t kOperatorContains = kOperatorLess;
+inline constexpr int8_t kOperatorLacks = kOperatorGreater;
+
+// Whether a condition compares numbers or texts (FilterCondition::Mode).
+enum ConditionMode : int8_t { kModeNumeric = 1, kModeText = 2 };
+
+// The order of a sort (Preset::SortKey, as stored).
+enum SortKey : int8_t {
+  kSortRandom = 0,
+  kSortName = 1,
+  kSortPath = 2,
+  kSortSize = 3,
+  kSortLastAccess = 4,
+  kSortModified = 5,
+  kSortCreated = 6,
+};
+
 // The number of a numeric filter condition: leading blanks and tabs are skipped, one "-" or
 // "+" may follow, "$" then introduces hexadecimal digits (otherwise decimal), reading stops at
 // the first character that is not a digit, and a text without digits reads 0. Only the low 32

@@ -5,6 +5,14 @@
 #include <algorithm>
 #include <charconv>
 
+namespace {
+
+// Language-table entries of the status line's two labels.
+constexpr int kEntryFilesLabel = 69;
+constexpr int kEntrySelectedLabel = 70;
+
+}  // namespace
+
 QString FormatSize(int64_t bytes, int decimals) {
   struct Unit {
     int64_t Bytes;
@@ -68,5 +76,5 @@ QString UpdateStatusLine(StatusFigures& figures, bool recountAll, bool recountSe
                          const QString& text, const FileList& list,
                          const QList<int32_t>& selectedIds) {
   return UpdateStatusLine(figures, recountAll, recountSelected, text, list, selectedIds,
-                          LanguageTable[69], LanguageTable[70]);
+                          LanguageTable[kEntryFilesLabel], LanguageTable[kEntrySelectedLabel]);
 }

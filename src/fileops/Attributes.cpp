@@ -1,6 +1,7 @@
 #include "fileops/Attributes.h"
 
 #include "platform/Attributes.h"
+#include "platform/FileSystem.h"
 #include "settings/Preset.h"
 
 namespace {
@@ -62,6 +63,18 @@ int ApplyAttributes(const QString& path, const AttributeRequests& requests, int3
     if (WriteAttributes(path, Normalized(current)) != 0) return 0;
   }
   return 1;
+}
+
+int32_t ClearReadOnlyBeforeMove(const QString& path, int32_t baseWord) {
+  int32_t word = baseWord;
+  if (word == 0) {
+    word = ReadAttributes(path);
+    if (word < 0) return -1;
+  }
+  if ((word & kAttrReadOnly) == 0) return -1;
+  const int32_t mode = FileMode(path);
+  if (mode < 0 || WriteAttributes(path, Normalized(word & ~kAttrReadOnly)) != 0) return -1;
+  return mode;
 }
 
 int ClearReadOnly(const QString& path, int32_t baseWord) {

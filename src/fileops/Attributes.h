@@ -24,6 +24,10 @@ AttributeRequests AttributeRequestsFrom(const Preset& settings);
 // could not be read. With no request nothing is written.
 int ApplyAttributes(const QString& path, const AttributeRequests& requests, int32_t baseWord);
 
+// Before a move: removes the read-only bit (base word as above) and returns the permission bits
+// the file had, so that a move that fails can put them back; -1 when nothing was changed.
+int32_t ClearReadOnlyBeforeMove(const QString& path, int32_t baseWord);
+
 // Removes the read-only bit (base word as above; an unreadable path counts as 0x80). Result 1,
 // or 0 when the write failed.
 int ClearReadOnly(const QString& path, int32_t baseWord);

@@ -1,9 +1,11 @@
 #pragma once
 
-#include "checks/Validation.h"
 #include "filelist/FileList.h"
+#include "fileops/Plan.h"
 #include "fileops/ReplaceAnswers.h"
+#include "platform/FileOps.h"
 #include "run/RunFlags.h"
+#include "run/RunValues.h"
 #include "settings/Preset.h"
 
 #include <QString>
@@ -11,27 +13,86 @@
 #include <chrono>
 #include <functional>
 
+// The batch procedure: plans each entry and acts on it, recording the outcome in the entry's
+// Status and NewPath.
+
 // Asked when a copy or move failed because the disk (or the user's quota) is full, with the
 // target path; true stops the run after this entry.
 using AskStopOnDiskFullFunction = std::function<bool(const QString& targetPath)>;
 
+// What the acting step is about to do to one entry, for an observer that records it (an undo
+// journal writes this before the operation and the outcome after it).
+struct ActIntent {
+  const FileEntry& Entry;  // the source as loaded: path, attribute word, dates
+  const EntryPlan& Plan;   // action, target folder and name
+  QString Target;          // the target path (the source itself for an in-place change)
+  ExistingTarget Existing = ExistingTarget::Refuse;  // Replace: a file at Target is replaced
+  bool ClearsReadOnly = false;     // the source's read-only bit goes before the move
+  bool RemovesZoneMark = false;    // the download marks of the result are removed
+  bool ChangesAttributes = false;  // the attribute requests of the task are applied
+  // The task changes dates. (A copy, or a move across file systems, also gets the recorded
+  // dates written back, as the source had them.)
+  bool WritesDates = false;
+};
+
+// Sees every operation of a run. Called on the processing thread.
+class ActObserver {
+ public:
+  virtual ~ActObserver() = default;
+  // Before the entry's operation; false vetoes it: nothing is touched and the entry fails with
+  // status 8.
+  virtual bool BeforeAct(const ActIntent& intent) = 0;
+  // After it, with the entry's status, its new path and the system error of a failed copy or
+  // move (0 otherwise).
+  virtual void AfterAct(const ActIntent& intent, int status, const QString& newPath, int error) = 0;
+};
+
+// What became of one entry: in a real run its Status and NewPath; in a dry run what the run
+// would record.
+struct EntryOutcome {
+  int Status = kStatusNotProcessed;
+  QString NewPath;
+  PlanAction Action = PlanAction::None;
+  PlanExpect Expect = PlanExpect::TargetFree;
+};
+
+// Called on the processing thread: before an entry (its position and entry) and after it.
+struct BatchEvents {
+  std::function<void(qsizetype pos, const FileEntry& entry)> EntryStarted;
+  std::function<void(qsizetype pos, const FileEntry& entry, const EntryOutcome& outcome)>
+      EntryFinished;
+};
+
 struct BatchOptions {
-  // Nobody can answer a question in a console run: existing targets are never replaced and a
-  // full disk stops the run.
-  bool ConsoleMode = false;
-  AskReplaceFunction AskReplace;                // the window's replace question
-  AskStopOnDiskFullFunction AskStopOnDiskFull;  // the window's disk-full question
+  // The replace answer memory the run starts with (ReplaceAnswer): kAnswerLeave asks at every
+  // clash, kAnswerReplaceAll replaces without asking (a single-file test run), kAnswerLeaveAll
+  // never replaces (nobody can answer, as in a console run).
+  int32_t ReplaceMemory = kAnswerLeave;
+  AskReplaceFunction AskReplace;  // empty: a clash that would be asked is left
+  // Empty: nobody can answer, and a full disk stops the run.
+  AskStopOnDiskFullFunction AskStopOnDiskFull;
+  // Plan every entry and report what the run would do, changing nothing on disk and nothing
+  // in the entries but the checksums the templates need.
+  bool DryRun = false;
   // A short breath before the first entry, so that the progress display is up when the first
   // file is processed.
   std::chrono::milliseconds StartDelay{75};
+  BatchEvents Events;
+  ActObserver* Observer = nullptr;
 };
 
-// The batch procedure: carries out the task on every entry of `files` (a single-entry run,
-// flagged by `flags.RunSingle`, only on the current entry) and records each outcome in the
-// entry's Status and NewPath. Per-file failures end as the entry's status and the run goes on;
-// only the stop request, a cleared RunActive or a full disk end it early, and the entries not
-// reached keep their status. Paths to keep after the run go to `followUp`, unless the
-// settings' QuitAfterRun is set. Progress goes to `flags` (three units per entry).
-// `runValues` must come from PrepareRunValues for these settings.
-void RunBatch(FileList& files, FileList& followUp, const Preset& settings,
-              const RunValues& runValues, RunFlags& flags, const BatchOptions& options);
+struct BatchResult {
+  bool StoppedByFullDisk = false;  // the disk filled up and the run stopped early
+  qsizetype Unreached = 0;         // entries the run never reached after such a stop
+  qsizetype Failed = 0;  // entries that ended (in a dry run: would end) with a status but 0 or 1
+};
+
+// Carries out the task on every entry of `files` (a single-entry run, flagged by
+// `flags.RunSingle`, only on the current entry) and records each outcome in the entry's Status
+// and NewPath. Per-file failures end as the entry's status and the run goes on; only the stop
+// request, a cleared RunActive or a full disk end it early, and the entries not reached keep
+// their status. Paths to keep after the run go to `followUp`, unless the settings' QuitAfterRun
+// is set. Progress goes to `flags` (three units per entry). `runValues` must come from
+// PrepareRunValues for these settings.
+BatchResult RunBatch(FileList& files, FileList& followUp, const Preset& settings,
+                     const RunValues& runValues, RunFlags& flags, const BatchOptions& options);

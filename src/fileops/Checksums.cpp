@@ -1,12 +1,9 @@
 #include "fileops/Checksums.h"
 
-#include "platform/FileName.h"
+#include "platform/FileRead.h"
 
-#include <fcntl.h>
 #include <libdeflate.h>
 #include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <condition_variable>
@@ -66,26 +63,12 @@ bool Stopped(const std::atomic<int32_t>* stop) {
   return stop != nullptr && stop->load(std::memory_order_relaxed) != 0;
 }
 
-// Reads up to one block; 0 at the end, -errno on failure.
-ssize_t ReadBlock(int fd, char* buffer) {
-  size_t filled = 0;
-  while (filled < kBlock) {
-    const ssize_t n = ::read(fd, buffer + filled, kBlock - filled);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -errno;
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(filled);
-}
-
-int HashAlone(int fd, Hashes& hashes, Hashes* more, const std::atomic<int32_t>* stop) {
+int HashAlone(SequentialFile& file, Hashes& hashes, Hashes* more,
+              const std::atomic<int32_t>* stop) {
   std::unique_ptr<char[]> buffer(new char[kBlock]);
   for (;;) {
     if (Stopped(stop)) return ECANCELED;
-    const ssize_t n = ReadBlock(fd, buffer.get());
+    const ssize_t n = file.Read(buffer.get(), kBlock);
     if (n < 0) return static_cast<int>(-n);
     if (n == 0) return 0;
     hashes.Update(buffer.get(), static_cast<size_t>(n));
@@ -95,7 +78,8 @@ int HashAlone(int fd, Hashes& hashes, Hashes* more, const std::atomic<int32_t>* 
 
 // The reading thread fills a ring of blocks and hashes each with its share; the second thread
 // hashes the same blocks with its share. A block is refilled only after both are done with it.
-int HashOnTwoThreads(int fd, Hashes& own, Hashes& other, const std::atomic<int32_t>* stop) {
+int HashOnTwoThreads(SequentialFile& file, Hashes& own, Hashes& other,
+                     const std::atomic<int32_t>* stop) {
   std::vector<std::unique_ptr<char[]>> ring;
   std::vector<size_t> sizes(kRing, 0);
   for (int i = 0; i < kRing; ++i) ring.emplace_back(new char[kBlock]);
@@ -125,7 +109,7 @@ int HashOnTwoThreads(int fd, Hashes& own, Hashes& other, const std::atomic<int32
     });
   } catch (const std::system_error&) {
     // No second thread to be had: the same work on this one.
-    return HashAlone(fd, own, &other, stop);
+    return HashAlone(file, own, &other, stop);
   }
 
   int err = 0;
@@ -139,7 +123,7 @@ int HashOnTwoThreads(int fd, Hashes& own, Hashes& other, const std::atomic<int32
       changed.wait(lock, [&] { return block - consumed < kRing; });
     }
     const auto slot = static_cast<size_t>(block % kRing);
-    const ssize_t n = ReadBlock(fd, ring[slot].get());
+    const ssize_t n = file.Read(ring[slot].get(), kBlock);
     if (n < 0) {
       err = static_cast<int>(-n);
       break;
@@ -162,37 +146,17 @@ int HashOnTwoThreads(int fd, Hashes& own, Hashes& other, const std::atomic<int32
   return err;
 }
 
-int OpenForReading(const QByteArray& path, bool& accessTimeKept) {
-  // Reading must not look like a use of the file: its access time is one of the dates the
-  // run writes back. O_NOATIME is refused for files of other users; read them anyway.
-  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  int fd = ::open(path.constData(), kFlags | O_NOATIME);
-  accessTimeKept = fd >= 0;
-  if (fd < 0 && errno == EPERM) fd = ::open(path.constData(), kFlags);
-  return fd;
-}
-
 }  // namespace
 
 ChecksumResult ComputeChecksums(const QString& path, bool needCrc, bool needMd5, bool needSha1,
                                 const std::atomic<int32_t>* stop) {
   ChecksumResult result;
-  const QByteArray encoded = EncodeFileName(path);
-  const int fd = OpenForReading(encoded, result.AccessTimeKept);
-  if (fd < 0) {
-    result.Error = errno;
+  SequentialFile file;
+  if (const int err = file.Open(path); err != 0) {
+    result.Error = err;
     return result;
   }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    // A FIFO or device would block or never end.
-    result.Error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    ::close(fd);
-    return result;
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  result.AccessTimeKept = file.AccessTimeKept();
 
   Hashes own;
   Hashes other;
@@ -205,8 +169,7 @@ ChecksumResult ComputeChecksums(const QString& path, bool needCrc, bool needMd5,
   if (needSha1) sha1Side.Sha1 = std::make_unique<Digest>(EVP_sha1());
 
   const int err =
-      needed > 1 ? HashOnTwoThreads(fd, own, other, stop) : HashAlone(fd, own, nullptr, stop);
-  ::close(fd);
+      needed > 1 ? HashOnTwoThreads(file, own, other, stop) : HashAlone(file, own, nullptr, stop);
   if (err != 0) {
     result.Error = err;
     return result;

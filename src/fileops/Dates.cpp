@@ -1,24 +1,12 @@
 #include "fileops/Dates.h"
 
-#include "platform/FileName.h"
+#include "platform/FileTimes.h"
 #include "platform/LocalTime.h"
 #include "settings/Preset.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statfs.h>
-#include <sys/xattr.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <ctime>
 
 namespace {
-
-constexpr long kNtfs3Magic = 0x7366746e;
-constexpr long kFuseMagic = 0x65735546;
-constexpr long kCifsMagic = 0xFF534D42;
-constexpr long kSmb2Magic = 0xFE534D42;
 
 // One date on its way to the file.
 struct Working {
@@ -42,43 +30,6 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 constexpr int kMinYear = 1;
 constexpr int kMaxYear = 9999;
 
-// The current creation time of the file (birth time, else modification time).
-bool ReadCreationTime(const QString& path, FileTime& time) {
-  struct statx sx {};
-  if (::statx(AT_FDCWD, EncodeFileName(path).constData(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0) {
-    return false;
-  }
-  const struct statx_timestamp& t = (sx.stx_mask & STATX_BTIME) != 0 ? sx.stx_btime : sx.stx_mtime;
-  time = {t.tv_sec, t.tv_nsec};
-  return true;
-}
-
-// Windows file time: 100-nanosecond steps since 1601-01-01 UTC, little-endian.
-QByteArray NtTimeBytes(const FileTime& time) {
-  constexpr int64_t kEpochDifference = 11644473600;
-  const auto ticks =
-      static_cast<uint64_t>((time.Seconds + kEpochDifference) * 10000000 + time.Nanoseconds / 100);
-  QByteArray bytes(8, '\0');
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>((ticks >> (8 * i)) & 0xFF);
-  return bytes;
-}
-
-// Only NTFS and SMB shares keep a creation time that can be set; elsewhere it is ignored.
-void WriteCreationTime(const QByteArray& path, const FileTime& time) {
-  struct statfs sfs {};
-  if (::statfs(path.constData(), &sfs) != 0) return;
-  const long type = static_cast<long>(sfs.f_type);
-  const char* name = nullptr;
-  if (type == kNtfs3Magic || type == kFuseMagic) {
-    name = "system.ntfs_crtime";
-  } else if (type == kCifsMagic || type == kSmb2Magic) {
-    name = "user.cifs.creationtime";
-  }
-  if (name == nullptr) return;
-  const QByteArray value = NtTimeBytes(time);
-  ::setxattr(path.constData(), name, value.constData(), static_cast<size_t>(value.size()), 0);
-}
-
 DateToWrite Finish(const Working& w) {
   DateToWrite out;
   out.Value = w.Value;
@@ -94,42 +45,35 @@ DateToWrite Finish(const Working& w) {
   return out;
 }
 
-timespec ToTimespec(const DateToWrite& date) {
-  timespec ts{};
-  if (!date.Write) {
-    ts.tv_nsec = UTIME_OMIT;
-    return ts;
-  }
-  ts.tv_sec = static_cast<time_t>(date.Time.Seconds);
-  ts.tv_nsec = static_cast<long>(date.Time.Nanoseconds);
-  return ts;
+const FileTime* TimeToWrite(const DateToWrite& date) {
+  return date.Write ? &date.Time : nullptr;
 }
 
 }  // namespace
 
 int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
   if (date == kInvalidDate) return kInvalidDate;
-  if (operation == 0) {
+  if (operation == kDateSet) {
     CalendarParts parts = PartsOfDate(date);
     if (amount < kMinYear - 1 || amount > kMaxYear) return kInvalidDate;
     const int value = static_cast<int>(amount);
     switch (unit) {
-      case 0:
+      case kUnitSecond:
         parts.Second = value;
         break;
-      case 1:
+      case kUnitMinute:
         parts.Minute = value;
         break;
-      case 2:
+      case kUnitHour:
         parts.Hour = value;
         break;
-      case 3:
+      case kUnitDay:
         parts.Day = value;
         break;
-      case 4:
+      case kUnitMonth:
         parts.Month = value;
         break;
-      case 5:
+      case kUnitYear:
         parts.Year = value;
         break;
       default:
@@ -138,12 +82,12 @@ int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
     if (parts.Year < kMinYear || !IsValidCalendarDate(parts)) return kInvalidDate;
     return DateFromParts(parts);
   }
-  if (operation != 1 && operation != 2) return date;
-  const int64_t delta = operation == 2 ? -amount : amount;
+  if (operation != kDateAdd && operation != kDateSubtract) return date;
+  const int64_t delta = operation == kDateSubtract ? -amount : amount;
   static constexpr int64_t kSeconds[] = {1, 60, 3600, 86400};
-  if (unit >= 0 && unit <= 3) return date + delta * kSeconds[unit];
+  if (unit >= kUnitSecond && unit <= kUnitDay) return date + delta * kSeconds[unit];
   CalendarParts parts = PartsOfDate(date);
-  if (unit == 4) {
+  if (unit == kUnitMonth) {
     const int64_t months = int64_t{parts.Year} * 12 + (parts.Month - 1) + delta;
     const int64_t year = FloorDiv(months, 12);
     if (year < kMinYear || year > kMaxYear) return kInvalidDate;
@@ -153,7 +97,7 @@ int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount) {
     parts.Day = std::min(parts.Day, DaysInMonth(parts.Year, parts.Month));
     return DateFromParts(parts);
   }
-  if (unit == 5) {
+  if (unit == kUnitYear) {
     const int64_t year = parts.Year + delta;
     if (year < kMinYear || year > kMaxYear) return kInvalidDate;
     parts.Year = static_cast<int>(year);
@@ -174,7 +118,7 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
 
   if (settings.ChangeDates == 1) {
     switch (settings.DateMode) {
-      case 0:
+      case kDateModeNow:
         if (ReadCreationTime(targetPath, currentCreation)) {
           created = {LocalDateFromUnix(currentCreation.Seconds), &currentCreation, true};
         } else {
@@ -183,13 +127,13 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
         }
         // The clock's own time, not a round trip through the local calendar, which is
         // ambiguous in the hour that repeats when summer time ends.
-        now = {static_cast<int64_t>(::time(nullptr)), 0};
+        now = {CurrentUnixTime(), 0};
         modified = {LocalDateFromUnix(now.Seconds), &now, false};
         break;
-      case 1:
+      case kDateModeFixed:
         created = modified = access = Computed(resolvedFixedDate);
         break;
-      case 2: {
+      case kDateModeCopy: {
         Working source;
         if (settings.DateCopySource == kDateLastAccess) {
           source = access;
@@ -213,9 +157,11 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
 
   if (settings.DateRulesActive == 1) {
     for (const DateAdjustment& rule : settings.DateAdjustments) {
-      if (!rule.IsActive() || rule.Unit < 0 || rule.Unit > 17) continue;
-      Working& date = rule.Unit < 6 ? access : (rule.Unit < 12 ? modified : created);
-      const int64_t adjusted = AdjustDate(date.Value, rule.Unit % 6, rule.Operation, rule.Amount);
+      if (!rule.IsActive() || rule.Unit < 0 || rule.Unit > kLastRuleUnit) continue;
+      const int which = rule.Unit / kUnitsPerDate;  // 0 last access, 1 modified, 2 created
+      Working& date = which == 0 ? access : (which == 1 ? modified : created);
+      const int64_t adjusted =
+          AdjustDate(date.Value, rule.Unit % kUnitsPerDate, rule.Operation, rule.Amount);
       if (adjusted != date.Value) date = Computed(adjusted);
     }
   }
@@ -229,11 +175,9 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
 
 int WriteDatePlan(const QString& targetPath, const DatePlan& plan) {
   if (!plan.AnyWrite()) return 0;
-  const QByteArray path = EncodeFileName(targetPath);
-  if (plan.Created.Write) WriteCreationTime(path, plan.Created.Time);
-  if (!plan.LastAccess.Write && !plan.Modified.Write) return 0;
-  const timespec times[2] = {ToTimespec(plan.LastAccess), ToTimespec(plan.Modified)};
-  return ::utimensat(AT_FDCWD, path.constData(), times, 0) == 0 ? 0 : errno;
+  if (plan.Created.Write) WriteCreationTime(targetPath, plan.Created.Time);
+  return WriteAccessAndModificationTimes(targetPath, TimeToWrite(plan.LastAccess),
+                                         TimeToWrite(plan.Modified));
 }
 
 void WriteDates(const QString& targetPath, const FileEntry& entry, const Preset& settings,

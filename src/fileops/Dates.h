@@ -8,6 +8,29 @@
 
 struct Preset;
 
+// The date modes of the task (Preset::DateMode, as stored).
+enum DateModeValue : int8_t {
+  kDateModeNow = 0,    // created keeps the file's own, modified becomes now
+  kDateModeFixed = 1,  // all three become the fixed date
+  kDateModeCopy = 2,   // all three become one of the file's dates (DateCopySource)
+};
+
+// The unit of a date adjustment: a rule's Unit is unit + 6 x date (0 last access, 1 modified,
+// 2 created), so 0..17.
+enum DateUnit : int8_t {
+  kUnitSecond = 0,
+  kUnitMinute = 1,
+  kUnitHour = 2,
+  kUnitDay = 3,
+  kUnitMonth = 4,
+  kUnitYear = 5,
+};
+inline constexpr int kUnitsPerDate = 6;
+inline constexpr int kLastRuleUnit = 3 * kUnitsPerDate - 1;
+
+// What an adjustment does (DateAdjustment::Operation).
+enum DateOperation : int8_t { kDateSet = 0, kDateAdd = 1, kDateSubtract = 2 };
+
 // Whether the target of an operation still carries the times recorded in its entry.
 enum class TargetTimes : int8_t {
   AsRecorded,  // a plain rename, or the source itself: unchanged dates need no write
@@ -44,7 +67,7 @@ int WriteDatePlan(const QString& targetPath, const DatePlan& plan);
 void WriteDates(const QString& targetPath, const FileEntry& entry, const Preset& settings,
                 int64_t resolvedFixedDate, TargetTimes targetTimes = TargetTimes::Fresh);
 
-// One adjustment: `unit` 0 second .. 5 year, `operation` 0 set, 1 add, 2 subtract. An
+// One adjustment: `unit` a DateUnit, `operation` a DateOperation. An
 // impossible result (30 February, 29 February + 1 year, hour 24 ...) gives -1; the invalid
 // date stays invalid; other unit or operation values leave the date as it is.
 int64_t AdjustDate(int64_t date, int unit, int operation, int64_t amount);

@@ -1,6 +1,7 @@
 #include "fileops/TargetBuilder.h"
 
 #include "naming/Transform.h"
+#include "platform/FileName.h"
 
 namespace {
 
@@ -28,6 +29,45 @@ QString TransformedName(const QString& name, const Preset& settings) {
   return NormalizePlaceholderCase(result).remove(kNamePlaceholder);
 }
 
+bool IsDotName(QStringView name) {
+  return name.isEmpty() || name == u"." || name == u"..";
+}
+
+// Folder names that came from the file's data: every component of the expanded folder whose
+// template component held a placeholder. Expanded values never hold a "/", so both split into
+// the same number of components; a different count means one did, which is refused as well.
+bool DataFoldersValid(const QString& templateDir, const QString& expandedDir) {
+  const QList<QStringView> templateParts = QStringView(templateDir).split(QLatin1Char('/'));
+  const QList<QStringView> expandedParts = QStringView(expandedDir).split(QLatin1Char('/'));
+  if (templateParts.size() != expandedParts.size()) return false;
+  for (qsizetype i = 0; i < templateParts.size(); ++i) {
+    if (templateParts[i].contains(QLatin1Char('%')) && IsDotName(expandedParts[i])) return false;
+  }
+  return true;
+}
+
+// The new file name: its base name must not be empty (".txt" would hide "report.txt"), and
+// neither it nor a folder part of a name template may be "." or ".."; the name must fit the
+// file system. UTF-8 takes at most three bytes per UTF-16 unit, so only long names are encoded.
+bool FileNameValid(const QString& name, const QString& extension) {
+  if (name.isEmpty()) return false;
+  const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+  if (slash >= 0) {
+    for (const QStringView part : QStringView(name).left(slash).split(QLatin1Char('/')))
+      if (IsDotName(part)) return false;
+    if (slash == name.size() - 1) return false;
+  }
+  const QStringView base = QStringView(name).mid(slash + 1);
+  const qsizetype units = base.size() + (extension.isEmpty() ? 0 : extension.size() + 1);
+  if (extension.isEmpty() && IsDotName(base)) return false;
+  if (units * 3 > kMaxFileNameBytes) {
+    QString fileName = base.toString();
+    if (!extension.isEmpty()) fileName += QLatin1Char('.') + extension;
+    if (EncodeFileName(fileName).size() > kMaxFileNameBytes) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TargetPlan PlanTargets(const Preset& settings, const QString& preparedNameTemplate,
@@ -53,6 +93,7 @@ TargetPlan PlanTargets(const Preset& settings, const QString& preparedNameTempla
     plan.TargetDir.replace(QLatin1Char('\\'), QLatin1Char('/'));
     plan.TargetRelativeToSource = targetRelativeToSource;
     plan.CommonBase = commonBase;
+    plan.TargetDirFromData = plan.TargetDir.contains(QLatin1Char('%'));
   }
   return plan;
 }
@@ -63,7 +104,7 @@ QString TargetExtension(const QString& fileName) {
 }
 
 Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetPlan& plan,
-                   CounterMap& counters) {
+                   CounterMap& counters, const PathTaken& taken) {
   Target target;
   QString directory = plan.TargetDirActive ? plan.TargetDir : entry.Directory;
   target.Extension = TargetExtension(entry.Path.mid(entry.Directory.size()));
@@ -78,6 +119,8 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
   if (plan.TargetDirActive) {
     directory = ExpandFilePlaceholders(directory, entry, settings.DatePlaceholderSource,
                                        settings.NoLeadingZeros != 0);
+    if (plan.TargetDirFromData && !DataFoldersValid(plan.TargetDir, directory))
+      target.InvalidName = true;
     if (plan.TargetRelativeToSource) {
       // The folder is relative to the file's own; "%PF%" alone resolves to "/".
       while (directory.startsWith(QLatin1Char('/'))) directory.remove(0, 1);
@@ -99,9 +142,10 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
   if (plan.NameBuildingActive) {
     name = ExpandFilePlaceholders(name, entry, settings.DatePlaceholderSource,
                                   settings.NoLeadingZeros != 0);
-    target.Counter = counters.Number(directory, name, target.Extension);
+    target.Counter = counters.Number(directory, name, target.Extension, taken);
     if (target.Counter.Number != -1) name = target.Counter.Name;
   }
+  if (!FileNameValid(name, target.Extension)) target.InvalidName = true;
 
   target.Directory = directory;
   target.Name = name;

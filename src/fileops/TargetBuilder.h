@@ -9,9 +9,9 @@
 #include <cstdint>
 
 // Building a file's target (folder, name, extension) touches no file: the only disk access is
-// the existence probe of the counter, which skips numbers that are taken. The folder to create
-// is handed back instead of created, so that a preview and a dry run can use the same code as
-// the run itself.
+// the existence probe of the counter, which skips numbers that are taken (and which a caller
+// may answer itself). The folder to create is handed back instead of created, so that a
+// preview and a dry run can use the same code as the run itself.
 
 // What the whole run shares, prepared once before the first file.
 struct TargetPlan {
@@ -24,6 +24,9 @@ struct TargetPlan {
   QString TargetDir;  // path placeholders resolved, "/" separators
   bool TargetRelativeToSource = false;
   QString CommonBase;  // with final "/"; empty: subfolders are not recreated
+  // The target folder template has placeholders, so some of its folder names come from the
+  // file's data and must be checked per file.
+  bool TargetDirFromData = false;
 };
 
 // `preparedNameTemplate` and `preparedTargetDir` are the run's prepared templates (placeholder
@@ -39,13 +42,21 @@ struct Target {
   QString Extension;             // without the dot; may be empty
   QString Path;                  // Directory + Name (+ "." + Extension when there is one)
   bool CreateDirectory = false;  // Directory is a target folder the caller must create
-  CounterUse Counter;            // the counter number taken (Number -1 when none)
+  // A folder name or the file name made from the file's data is no usable name: empty, "." or
+  // ".." (which would put the file elsewhere than the template says), a name whose part before
+  // the extension is empty (which would hide the file), or a file name longer than 255 bytes.
+  bool InvalidName = false;
+  CounterUse Counter;  // the counter number taken (Number -1 when none)
 };
+
+// The longest file name the file systems take, in bytes.
+inline constexpr qsizetype kMaxFileNameBytes = 255;
 
 // The extension of a path's file name: the text after its last ".", empty when there is none
 // or when the only dot opens the name (".profile" has no extension, as its base name says).
 QString TargetExtension(const QString& fileName);
 
-// Builds the target of one entry and takes its counter number from `counters`.
+// Builds the target of one entry and takes its counter number from `counters`; `taken` answers
+// the counter's probes (by default the disk).
 Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetPlan& plan,
-                   CounterMap& counters);
+                   CounterMap& counters, const PathTaken& taken = {});

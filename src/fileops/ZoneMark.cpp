@@ -1,10 +1,8 @@
 #include "fileops/ZoneMark.h"
 
 #include "platform/FileName.h"
+#include "platform/FileSystem.h"
 #include "platform/Xattr.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -23,29 +21,26 @@ constexpr const char* kMarkAttributes[] = {
 
 int ClearZoneMark(const QString& path) {
   if (path.isEmpty()) return -1;
+  if (!IsRegularFile(path, true)) return -1;
   const QByteArray encoded = EncodeFileName(path);
-  struct stat st {};
-  if (::stat(encoded.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  const int32_t mode = FileMode(path);
+  constexpr int32_t kOwnerWrite = 0200;
 
   bool removed = false;
   // A read-only file's attributes cannot be removed by its owner: open it up for the change.
-  const bool reopen = (st.st_mode & S_IWUSR) == 0;
+  const bool reopen = mode >= 0 && (mode & kOwnerWrite) == 0;
   bool opened = false;
   for (const char* name : kMarkAttributes) {
     int err = RemoveXattr(encoded.constData(), name);
     if ((err == EACCES || err == EPERM) && reopen && !opened) {
-      opened = ::chmod(encoded.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+      opened = SetFileMode(path, mode | kOwnerWrite) == 0;
       if (opened) err = RemoveXattr(encoded.constData(), name);
     }
     if (err == 0) removed = true;
   }
-  if (opened) ::chmod(encoded.constData(), st.st_mode & 07777);
+  if (opened) SetFileMode(path, mode);
 
-  const QByteArray sibling = encoded + ":Zone.Identifier";
-  struct stat sst {};
-  if (::lstat(sibling.constData(), &sst) == 0 && S_ISREG(sst.st_mode) &&
-      ::unlink(sibling.constData()) == 0) {
-    removed = true;
-  }
+  const QString sibling = path + QStringLiteral(":Zone.Identifier");
+  if (IsRegularFile(sibling, false) && DeleteFile(sibling) == 0) removed = true;
   return removed ? 1 : -1;
 }

@@ -172,6 +172,12 @@ int32_t CounterWidth(const QString& templateText) {
                                                      : static_cast<int32_t>(width);
 }
 
+CounterGroupSpan FindCounterGroupSpan(const QString& templateText) {
+  const CounterGroup group = FindCounterGroup(templateText);
+  if (group.Begin < 0) return {};
+  return {group.Begin, group.End - group.Begin + 1};
+}
+
 QString MarkCounter(const QString& templateText) {
   const CounterGroup group = FindCounterGroup(templateText);
   if (group.Begin < 0) return templateText;
@@ -185,14 +191,14 @@ QString ZeroPad(int64_t value, int width) {
 }
 
 int32_t NextFreeNumber(const QString& directory, const QString& name, const QString& extension,
-                       int32_t from, int32_t width) {
+                       int32_t from, int32_t width, const PathTaken& taken) {
   if (!name.contains(kCounterMarker)) return -1;
   const QString dottedExtension = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
   // Every marker is probed as it will be written: a name may carry the marker more than once
   // (a file's own name can hold it), and the path checked must be the path that is made.
   for (int64_t n = from < 0 ? 0 : from; n <= std::numeric_limits<int32_t>::max(); ++n) {
     const QString candidate = directory + ReplaceMarkers(name, ZeroPad(n, width)) + dottedExtension;
-    if (!PathExists(candidate)) return static_cast<int32_t>(n);
+    if (!(taken ? taken(candidate) : PathExists(candidate))) return static_cast<int32_t>(n);
   }
   return -1;
 }
@@ -215,22 +221,6 @@ bool CheckDirectoryPath(const QString& path, bool driveOnly) {
   return true;
 }
 
-bool CreateDirectoryPath(const QString& path) {
-  if (path.isEmpty()) return false;
-  QString full = path;
-  if (!full.endsWith(QLatin1Char('/'))) full += QLatin1Char('/');
-  bool allMade = true;
-  for (qsizetype slash = full.indexOf(QLatin1Char('/')); slash >= 0;
-       slash = full.indexOf(QLatin1Char('/'), slash + 1)) {
-    // Each prefix up to a "/" is one more component; "//" adds nothing new.
-    const QString prefix = full.left(slash + 1);
-    if (slash > 0 && full[slash - 1] == QLatin1Char('/')) continue;
-    if (IsDirectory(prefix)) continue;
-    if (MakeDirectory(prefix) != 0 && !IsDirectory(prefix)) allMade = false;
-  }
-  return allMade;
-}
-
 PreparedCounter PrepareCounter(const QString& normalizedTemplate) {
   PreparedCounter prepared;
   const int32_t start = CounterStart(normalizedTemplate);
@@ -248,9 +238,9 @@ CounterMap::CounterMap(int32_t start, int32_t width, bool perDirectory)
 }
 
 CounterUse CounterMap::Number(const QString& targetDirectory, const QString& name,
-                              const QString& extension) {
+                              const QString& extension, const PathTaken& taken) {
   CounterUse use;
-  use.Key = perDirectory_ ? targetDirectory : kCounterMarker;
+  use.Key = KeyFor(targetDirectory);
   use.Name = name;
   auto it = next_.find(use.Key);
   if (perDirectory_) {
@@ -263,7 +253,7 @@ CounterUse CounterMap::Number(const QString& targetDirectory, const QString& nam
   int64_t& next = it.value();
   if (next > std::numeric_limits<int32_t>::max()) return use;
   const int32_t k =
-      NextFreeNumber(targetDirectory, name, extension, static_cast<int32_t>(next), width_);
+      NextFreeNumber(targetDirectory, name, extension, static_cast<int32_t>(next), width_, taken);
   if (k < 0) return use;
   use.Number = k;
   use.Name = ReplaceMarkers(name, ZeroPad(k, width_));
@@ -271,8 +261,7 @@ CounterUse CounterMap::Number(const QString& targetDirectory, const QString& nam
   return use;
 }
 
-void CounterMap::GiveBack(const CounterUse& use) {
-  if (use.Number < 0) return;
-  auto it = next_.find(use.Key);
+void CounterMap::GiveBack(const QString& key) {
+  auto it = next_.find(key);
   if (it != next_.end()) --it.value();
 }

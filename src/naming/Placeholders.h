@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 // The placeholder language of name and target-directory templates.
 //
@@ -15,8 +16,10 @@
 // (documents), "%PC%" (program folder), "%PF%" (each file's own folder) may open a target
 // directory template. A counter is "%" + decimal digits + "%", e.g. "%001%" (start 1, width 3).
 
-// The internal marker that stands for the counter once its start and width are known.
-inline const QString kCounterMarker = QStringLiteral("%ENUMNR%");
+// The internal marker that stands for the counter once its start and width are known. It holds
+// NUL characters, which no file name and no text a user may put into a template can contain
+// (those refuse every character below 32), so a name never brings in a marker of its own.
+inline const QString kCounterMarker = QStringView(u"\0ENUMNR\0", 8).toString();
 
 // Every file placeholder written in any letter case becomes its upper-case form, so that users
 // may type "%fn%" while expansion itself stays case-sensitive. Other text is left alone.
@@ -56,27 +59,33 @@ QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& 
 // A start too large for 32 bits is held at the largest 32-bit value.
 int32_t CounterStart(const QString& templateText);
 int32_t CounterWidth(const QString& templateText);
+// Where the first counter group lies: its 0-based start (the opening "%") and its length with
+// both "%"; start -1 when the template has none.
+struct CounterGroupSpan {
+  qsizetype Start = -1;
+  qsizetype Length = 0;
+};
+CounterGroupSpan FindCounterGroupSpan(const QString& templateText);
 // The template with its first counter group (both "%" included) replaced by kCounterMarker.
 QString MarkCounter(const QString& templateText);
 
 // The decimal text of `value`, preceded by "0" up to `width` characters; never cut.
 QString ZeroPad(int64_t value, int width);
 
+// Whether something takes up a path. The default looks at the disk (anything at all: file,
+// directory or link); a plan that simulates a run adds the names its earlier entries claim.
+using PathTaken = std::function<bool(const QString& path)>;
+
 // The first number counting up from `from` whose candidate path - directory + name with every
 // counter marker replaced by the padded number + "." + extension (no "." when the extension is
-// empty) - names nothing on disk (no file, directory or link). -1 when the name holds no marker.
+// empty) - is not taken (by default: names nothing on disk). -1 when the name holds no marker.
 int32_t NextFreeNumber(const QString& directory, const QString& name, const QString& extension,
-                       int32_t from, int32_t width);
+                       int32_t from, int32_t width, const PathTaken& taken = {});
 
 // Syntactic check of a directory path: it begins with "/", ends with "/" and every component
 // between is non-empty and holds no character below 32. With `driveOnly` only the leading "/"
 // is tested. "\" counts as "/" here, since templates and command-line paths read it so.
 bool CheckDirectoryPath(const QString& path, bool driveOnly);
-
-// Creates every missing directory along the path ("/" separated). True when nothing had to be
-// created or every creation worked; false when any creation failed (the walk still goes on) or
-// the path is empty.
-bool CreateDirectoryPath(const QString& path);
 
 // What a name template's counter is after the run's set-up: the template with its counter marked,
 // and the start and width (1 and 3 when the template has no counter group).
@@ -102,10 +111,20 @@ class CounterMap {
  public:
   CounterMap(int32_t start, int32_t width, bool perDirectory);
 
-  // Numbers one file whose name placeholders were already expanded.
-  CounterUse Number(const QString& targetDirectory, const QString& name, const QString& extension);
-  // After a file that did not end as done: its number goes back, so the next file reuses it.
-  void GiveBack(const CounterUse& use);
+  // Numbers one file whose name placeholders were already expanded; `taken` as for
+  // NextFreeNumber.
+  CounterUse Number(const QString& targetDirectory, const QString& name, const QString& extension,
+                    const PathTaken& taken = {});
+  // After a file that did not end as done: its key's number goes back by one, so the next file
+  // reuses the number (Key as in CounterUse).
+  void GiveBack(const QString& key);
+  void GiveBack(const CounterUse& use) {
+    if (use.Number >= 0) GiveBack(use.Key);
+  }
+  // The key a file in `targetDirectory` numbers from.
+  const QString& KeyFor(const QString& targetDirectory) const {
+    return perDirectory_ ? targetDirectory : kCounterMarker;
+  }
 
   // The number the next file of that key would start probing from (0 for an unknown key).
   int64_t NextNumber(const QString& key) const { return next_.value(key, 0); }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelist/FileEntry.h"
+#include "platform/FileTime.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>

@@ -38,6 +38,42 @@ int ValidSequenceLength(std::string_view s, size_t i, char32_t& cp) {
   return 0;
 }
 
+bool IsUtf8Continuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
+
+// The length of the valid UTF-8 sequence at `bytes[i]`, 0 when none starts there.
+int Utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
+  const auto b = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = b(i);
+  int length = 0;
+  uint32_t code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > bytes.size()) return 0;
+  for (int k = 1; k < length; ++k) {
+    if (!IsUtf8Continuation(b(i + k))) return 0;
+    code = (code << 6) | (b(i + k) & 0x3F);
+  }
+  // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+  if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
+      (code >= 0xD800 && code <= 0xDFFF))
+    return 0;
+  // Control characters that a reader might take for a line end stay escaped.
+  if ((code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029) return 0;
+  return length;
+}
+
 }  // namespace
 
 QString DecodeFileName(std::string_view bytes) {
@@ -118,36 +154,32 @@ QByteArray EncodeFileName(const QString& name) {
 }
 
 QString EscapedFileName(const QString& name) {
-  QString out;
-  out.reserve(name.size());
-  const auto hex = [&out](char32_t value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-      out += QLatin1Char(kDigits[(value >> shift) & 0xF]);
-  };
-  const char16_t* s = reinterpret_cast<const char16_t*>(name.constData());
-  const qsizetype n = name.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    const char16_t u = s[i];
-    if (u == u'\\') {
-      out += QLatin1String("\\\\");
-    } else if (u < 0x20 || u == 0x7F) {
-      out += QLatin1String("\\x");
-      hex(u, 2);
-    } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
-      out += QLatin1String("\\x");  // a byte that was not UTF-8
-      hex(u - kEscapeBase, 2);
-    } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
-               s[i + 1] <= 0xDFFF) {
-      out += QChar(u);
-      out += QChar(s[++i]);
-    } else if ((u >= 0x80 && u <= 0x9F) || u == 0x2028 || u == 0x2029 ||
-               (u >= 0xD800 && u <= 0xDFFF)) {
-      out += QLatin1String("\\u");
-      hex(u, 4);
+  static const char kHex[] = "0123456789ABCDEF";
+  const QByteArray bytes = EncodeFileName(name);
+  QByteArray out;
+  out.reserve(bytes.size());
+  for (qsizetype i = 0; i < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      out += static_cast<char>(byte);
+    } else if (const int length = byte >= 0x80 ? Utf8SequenceLength(bytes, i) : 0; length > 0) {
+      out += bytes.mid(i, length);
+      i += length;
+      continue;
     } else {
-      out += QChar(u);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
     }
+    ++i;
   }
-  return out;
+  return QString::fromUtf8(out);
 }

@@ -17,8 +17,8 @@ inline QString DecodeFileName(const QByteArray& bytes) {
 QByteArray EncodeFileName(const QString& name);
 
 // A name or path in a form that is safe to show in a line of text (a report, a listing): valid
-// UTF-8 once encoded, and nothing in it can end the line or hide a character. A byte that is
-// not UTF-8 is written "\xHH", a control character (C0, DEL, C1) "\xHH" or "\uHHHH", the
-// Unicode line and paragraph separators "\uHHHH", and a backslash itself "\\", so that the
-// form reads back to exactly one name.
+// UTF-8 once encoded, and nothing in it can end the line or hide a character. A backslash is
+// written "\\", a tab, line feed or carriage return "\t", "\n" or "\r", and every other
+// control character (C0, DEL, C1, the Unicode line and paragraph separators) and every byte that
+// is not UTF-8 "\xHH", byte by byte, so that the form reads back to exactly one name.
 QString EscapedFileName(const QString& name);

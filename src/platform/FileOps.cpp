@@ -30,6 +30,20 @@ std::atomic<int> gFailAtWrite{0};
 std::atomic<int> gFailErrno{0};
 std::atomic<int> gWriteCount{0};
 
+std::atomic<bool> gHookSet{false};
+std::mutex gHookLock;
+std::function<void(const QString&)> gBeforeLastStep;
+
+void BeforeLastStep(const QByteArray& target) {
+  if (!gHookSet.load(std::memory_order_relaxed)) return;
+  std::function<void(const QString&)> hook;
+  {
+    std::lock_guard lock(gHookLock);
+    hook = gBeforeLastStep;
+  }
+  if (hook) hook(DecodeFileName(target));
+}
+
 constexpr size_t kCopyBuffer = 1 << 20;
 constexpr size_t kRangeChunk = size_t{1} << 30;
 
@@ -366,7 +380,8 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
 // Gives one directory entry a name that the file system considers equal to its current one
 // (a change of letter case where names are compared without case). rename() would see the
 // same file on both sides and do nothing, so the entry goes through a temporary name; if the
-// second step fails it gets its old name back.
+// second step fails it gets its old name back. The temporary name holds the user's file, so it
+// is not one of the ".tmp" names that a clean-up of leftover copies may remove.
 int RenameThroughTemporaryName(const QByteArray& from, const QByteArray& to) {
   const SplitPath source = Split(from);
   static std::atomic<unsigned> counter{0};
@@ -374,7 +389,7 @@ int RenameThroughTemporaryName(const QByteArray& from, const QByteArray& to) {
   int err = EEXIST;
   for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
     char name[64];
-    std::snprintf(name, sizeof name, "/.mervane-rename-%d-%u.tmp", static_cast<int>(::getpid()),
+    std::snprintf(name, sizeof name, "/.mervane-rename-%d-%u", static_cast<int>(::getpid()),
                   counter.fetch_add(1));
     temporary = source.Directory + name;
     err =
@@ -383,6 +398,7 @@ int RenameThroughTemporaryName(const QByteArray& from, const QByteArray& to) {
             : errno;
   }
   if (err != 0) return err;
+  BeforeLastStep(to);
   if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
     return 0;
   }
@@ -391,7 +407,18 @@ int RenameThroughTemporaryName(const QByteArray& from, const QByteArray& to) {
   return err;
 }
 
-FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to) {
+// Puts the finished temporary file in place: over an existing target only when replacing was
+// decided, otherwise refusing one that appeared meanwhile.
+int PlaceTemporary(int dirFd, const std::string& temporary, const std::string& target,
+                   ExistingTarget existing, const QByteArray& targetPath) {
+  BeforeLastStep(targetPath);
+  if (existing == ExistingTarget::Replace)
+    return ::renameat(dirFd, temporary.c_str(), dirFd, target.c_str()) == 0 ? 0 : errno;
+  return RenameNoReplace(dirFd, temporary.c_str(), dirFd, target.c_str());
+}
+
+FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
+                                   ExistingTarget existing) {
   FileOpResult result;
   result.Copied = true;
   const SplitPath target = Split(to);
@@ -405,9 +432,10 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to)
     return {errno, true};
   }
   // Checked before any copying so that an existing target costs nothing.
-  struct stat existing {};
-  if (::fstatat(dir.Get(), target.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-    return {EEXIST, true};
+  struct stat there {};
+  if (::fstatat(dir.Get(), target.Name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (existing == ExistingTarget::Refuse) return {EEXIST, true};
+    if (S_ISDIR(there.st_mode)) return {EISDIR, true};
   }
 
   TempFile temp;
@@ -435,9 +463,7 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to)
       return {err, true};
     }
   }
-  if (const int err =
-          RenameNoReplace(dir.Get(), temp.Name().c_str(), dir.Get(), target.Name.c_str());
-      err != 0) {
+  if (const int err = PlaceTemporary(dir.Get(), temp.Name(), target.Name, existing, to); err != 0) {
     return {err, true};
   }
   temp.Placed();
@@ -527,10 +553,18 @@ void SweepOnce(int dirFd) {
 
 }  // namespace
 
-FileOpResult MoveFile(const QString& from, const QString& to) {
+FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget existing) {
   const QByteArray f = EncodeFileName(from);
   const QByteArray t = EncodeFileName(to);
   if (f.isEmpty() || t.isEmpty()) return {ENOENT, false};
+  BeforeLastStep(t);
+  if (existing == ExistingTarget::Replace) {
+    // One step: the old target is gone only when the new file is in its place.
+    if (::renameat(AT_FDCWD, f.constData(), AT_FDCWD, t.constData()) == 0) return {};
+    const int err = errno;
+    if (err == EXDEV) return MoveAcrossFileSystems(f, t, existing);
+    return {err, false};
+  }
   if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0) {
     return {};
   }
@@ -547,7 +581,7 @@ FileOpResult MoveFile(const QString& from, const QString& to) {
     }
     return {EEXIST, false};
   }
-  if (err == EXDEV) return MoveAcrossFileSystems(f, t);
+  if (err == EXDEV) return MoveAcrossFileSystems(f, t, existing);
   if (err == EINVAL || err == ENOSYS) {
     const int linkErr = RenameNoReplace(AT_FDCWD, f.constData(), AT_FDCWD, t.constData());
     return {linkErr, false};
@@ -555,7 +589,7 @@ FileOpResult MoveFile(const QString& from, const QString& to) {
   return {err, false};
 }
 
-FileOpResult CopyFile(const QString& from, const QString& to) {
+FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget existing) {
   const QByteArray f = EncodeFileName(from);
   const QByteArray t = EncodeFileName(to);
   if (f.isEmpty() || t.isEmpty()) return {ENOENT, false};
@@ -566,12 +600,14 @@ FileOpResult CopyFile(const QString& from, const QString& to) {
   const SplitPath target = Split(t);
   Fd dir(::open(target.Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir.Valid()) return {errno, false};
-  struct stat existing {};
+  struct stat there {};
   const bool replacing =
-      ::fstatat(dir.Get(), target.Name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+      ::fstatat(dir.Get(), target.Name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
   if (replacing) {
-    if (SameEntry(existing, st)) return {EINVAL, false};  // a copy onto itself would lose it
-    if (S_ISDIR(existing.st_mode)) return {EISDIR, false};
+    if (SameEntry(there, st)) return {EINVAL, false};  // a copy onto itself would lose it
+    if (S_ISDIR(there.st_mode)) return {EISDIR, false};
+    // Nothing to copy for a target that must not be replaced.
+    if (existing == ExistingTarget::Refuse) return {EEXIST, false};
   }
 
   TempFile temp;
@@ -581,9 +617,8 @@ FileOpResult CopyFile(const QString& from, const QString& to) {
       err != 0) {
     return {err, false};
   }
-  if (::renameat(dir.Get(), temp.Name().c_str(), dir.Get(), target.Name.c_str()) != 0) {
-    return {errno, false};
-  }
+  if (const int err = PlaceTemporary(dir.Get(), temp.Name(), target.Name, existing, t); err != 0)
+    return {err, false};
   temp.Placed();
   if (replacing) SyncDirectory(dir.Get());
   return {};
@@ -598,6 +633,12 @@ bool SameFile(const QString& a, const QString& b) {
 
 bool IsDiskFull(int err) {
   return err == ENOSPC || err == EDQUOT;
+}
+
+void SetBeforeLastStepHook(std::function<void(const QString& target)> hook) {
+  std::lock_guard lock(gHookLock);
+  gHookSet.store(static_cast<bool>(hook), std::memory_order_relaxed);
+  gBeforeLastStep = std::move(hook);
 }
 
 void SetCopyWriteFailure(int n, int err) {

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 // Safe copy and move of single files. Paths are QStrings in the lossless file-name form.
 // Every operation either completes or leaves the source as it was, and never replaces or
@@ -15,17 +16,26 @@ struct FileOpResult {
   bool Ok() const { return Error == 0; }
 };
 
-// Moves (renames) `from` to `to`; fails with EEXIST when something exists at `to`, unless it
-// is `from` itself under another spelling (same file), which is a plain rename. Across file
-// systems the file is copied (content, permission bits, user.* extended attributes, access
-// and modification times), synced, and the source is removed only after that.
-FileOpResult MoveFile(const QString& from, const QString& to);
+// What the step that puts a file in place does with a file that is at the target by then.
+// Only a decision to replace (the user's answer, or replace-all) may destroy it; otherwise the
+// step refuses atomically with EEXIST, also when the file appeared after every earlier check.
+enum class ExistingTarget : int8_t { Refuse, Replace };
 
-// Copies `from` to `to`, replacing a file at `to`. The copy is written to a temporary file in
-// the target directory and renamed over the target only when complete, so a failure leaves no
-// partial target and the existing one intact. Carries the permission bits, the user.*
-// extended attributes and the access and modification times of the source.
-FileOpResult CopyFile(const QString& from, const QString& to);
+// Moves (renames) `from` to `to`. With Refuse it fails with EEXIST when something exists at
+// `to`, unless it is `from` itself under another spelling (same file), which is a plain rename;
+// with Replace a file at `to` is replaced in one step (a failure keeps it). Across file
+// systems the file is copied (content, permission bits, user.* extended attributes, access
+// and modification times) into a temporary file beside the target, synced, put in place, and
+// the source is removed only after that.
+FileOpResult MoveFile(const QString& from, const QString& to,
+                      ExistingTarget existing = ExistingTarget::Refuse);
+
+// Copies `from` to `to`. The copy is written to a temporary file in the target directory and
+// put in place only when complete, so a failure leaves no partial target and the existing one
+// intact; with Refuse a file at `to` is never replaced (EEXIST). Carries the permission bits,
+// the user.* extended attributes and the access and modification times of the source.
+FileOpResult CopyFile(const QString& from, const QString& to,
+                      ExistingTarget existing = ExistingTarget::Replace);
 
 // Removes the copy temporaries (".mervane-PID-START-....tmp") that Mervane processes which
 // have ended (killed, or crashed) left in `directory`: regular files of the current user
@@ -64,6 +74,11 @@ bool SameFile(const QString& a, const QString& b);
 
 // The "disk is full" errors: no space, or the user's quota is used up.
 bool IsDiskFull(int err);
+
+// For tests: `hook` runs right before the last step of every following copy or move (the
+// rename that puts the file in place), with the target path, so that a test can create the
+// target between the checks and that step. An empty function turns it off.
+void SetBeforeLastStepHook(std::function<void(const QString& target)> hook);
 
 // Failure injection for tests: the n-th (1-based) data write of the following copies fails
 // with `err` (counting across copies until reset). n <= 0 turns it off.

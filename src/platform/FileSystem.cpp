@@ -22,6 +22,14 @@ bool PathExists(const QString& path) {
   return ::lstat(EncodeFileName(path).constData(), &st) == 0;
 }
 
+bool IsRegularFile(const QString& path, bool followLinks) {
+  struct stat st {};
+  const QByteArray encoded = EncodeFileName(path);
+  const int result =
+      followLinks ? ::stat(encoded.constData(), &st) : ::lstat(encoded.constData(), &st);
+  return result == 0 && S_ISREG(st.st_mode);
+}
+
 bool IsDirectory(const QString& path) {
   struct stat st {};
   return ::stat(EncodeFileName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -40,6 +48,17 @@ QString ResolvedPath(const QString& path) {
   return result;
 }
 
+int32_t FileMode(const QString& path) {
+  struct stat st {};
+  if (::stat(EncodeFileName(path).constData(), &st) != 0) return -1;
+  return static_cast<int32_t>(st.st_mode & 07777);
+}
+
+int SetFileMode(const QString& path, int32_t mode) {
+  return ::chmod(EncodeFileName(path).constData(), static_cast<mode_t>(mode & 07777)) == 0 ? 0
+                                                                                           : errno;
+}
+
 int DeleteFile(const QString& path) {
   return ::unlink(EncodeFileName(path).constData()) == 0 ? 0 : errno;
 }
@@ -50,4 +69,20 @@ int MakeDirectory(const QString& path) {
 
 int RemoveDirectory(const QString& path) {
   return ::rmdir(EncodeFileName(path).constData()) == 0 ? 0 : errno;
+}
+
+bool CreateDirectoryPath(const QString& path) {
+  if (path.isEmpty()) return false;
+  QString full = path;
+  if (!full.endsWith(QLatin1Char('/'))) full += QLatin1Char('/');
+  bool allMade = true;
+  for (qsizetype slash = full.indexOf(QLatin1Char('/')); slash >= 0;
+       slash = full.indexOf(QLatin1Char('/'), slash + 1)) {
+    // Each prefix up to a "/" is one more component; "//" adds nothing new.
+    const QString prefix = full.left(slash + 1);
+    if (slash > 0 && full[slash - 1] == QLatin1Char('/')) continue;
+    if (IsDirectory(prefix)) continue;
+    if (MakeDirectory(prefix) != 0 && !IsDirectory(prefix)) allMade = false;
+  }
+  return allMade;
 }

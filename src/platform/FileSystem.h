@@ -15,11 +15,23 @@ int64_t FileSize(const QString& path);
 bool PathExists(const QString& path);      // anything at all, links not followed
 bool IsDirectory(const QString& path);     // links followed
 bool IsSymbolicLink(const QString& path);  // the last component itself is a link
+// A regular file; `followLinks` false: the path itself, not what a link there points to.
+bool IsRegularFile(const QString& path, bool followLinks);
 
 // The path with every link resolved (realpath); empty when it names nothing.
 QString ResolvedPath(const QString& path);
+
+// The permission bits (07777) of the file at `path`, links followed; -1 when it cannot be read.
+int32_t FileMode(const QString& path);
+// Sets them exactly; 0 or the errno value.
+int SetFileMode(const QString& path, int32_t mode);
 
 // Each returns 0 on success, else the errno value.
 int DeleteFile(const QString& path);
 int MakeDirectory(const QString& path);    // one level; EEXIST when it is there already
 int RemoveDirectory(const QString& path);  // only when empty
+
+// Creates every missing directory along the path ("/" separated). True when nothing had to be
+// created or every creation worked; false when any creation failed (the walk still goes on) or
+// the path is empty.
+bool CreateDirectoryPath(const QString& path);

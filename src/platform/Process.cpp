@@ -2,6 +2,7 @@
 
 #include "platform/FileName.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,4 +56,12 @@ QString CurrentFolder() {
 
 bool SetCurrentFolder(const QString& folder) {
   return !folder.isEmpty() && ::chdir(EncodeFileName(folder).constData()) == 0;
+}
+
+void LowerThreadPriority() {
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5);
+}
+
+bool StandardOutputIsTerminal() {
+  return ::isatty(STDOUT_FILENO) == 1;
 }

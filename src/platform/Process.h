@@ -14,3 +14,10 @@ QString EnvironmentPath(const char* name);
 
 // A folder path with a final "/" (an empty text stays empty).
 QString WithFinalSlash(QString folder);
+
+// Lowers the calling thread to below-normal priority, so that the machine stays responsive
+// while a worker runs.
+void LowerThreadPriority();
+
+// Standard output is a terminal (a person is reading), not a pipe or a file.
+bool StandardOutputIsTerminal();

@@ -2,7 +2,9 @@
 
 #include "platform/FileName.h"
 #include "platform/FileOps.h"
+#include "texts/Additions.h"
 #include "texts/ProductTitle.h"
+#include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
 #include <array>
@@ -12,20 +14,37 @@ namespace {
 constexpr char kLineEnd[] = "\r\n";
 const QString kSeparator = QStringLiteral("----------------");
 
-// Failure kinds in legend order, with the entries of their name and explanation.
+// Language-table entries of the log's labels.
+constexpr int kEntrySourceLabel = 324;
+constexpr int kEntryTargetLabel = 325;
+constexpr int kEntryFailureLabel = 326;
+constexpr int kEntryLegendTitle = 327;
+
+// Failure kinds in legend order, with the texts of their name and explanation: language-table
+// entries, or, for Mervane's own kinds, entries of the additions table.
 struct FailureKind {
   int Status;
   int NameEntry;
   int ExplanationEntry;
+  bool Addition;
+  QString Name() const { return Addition ? AdditionText(NameEntry) : LanguageText(NameEntry); }
+  QString Explanation() const {
+    return Addition ? AdditionText(ExplanationEntry) : LanguageText(ExplanationEntry);
+  }
 };
-constexpr std::array<FailureKind, 6> kFailureKinds{{
-    {2, 328, 329},
-    {3, 330, 331},
-    {4, 332, 333},
-    {5, 334, 335},
-    {6, 336, 337},
-    {8, 338, 339},
+constexpr std::array<FailureKind, 7> kFailureKinds{{
+    {kStatusSourceMissing, 328, 329, false},
+    {kStatusTargetExists, 330, 331, false},
+    {kStatusTargetIsSource, 332, 333, false},
+    {kStatusReadError, 334, 335, false},
+    {kStatusAttributesFailed, 336, 337, false},
+    {kStatusInvalidName, kAddStatusInvalidName, kAddStatusInvalidNameExplanation, true},
+    {kStatusCopyMoveFailed, 338, 339, false},
 }};
+
+// The entries a full disk kept the run from reaching, listed after the failed ones.
+constexpr FailureKind kNotReached{kStatusNotProcessed, kAddNotReachedDiskFull,
+                                  kAddNotReachedDiskFullExplanation, true};
 
 void AddLine(QByteArray& out, const QString& text) {
   out += text.toUtf8();
@@ -40,20 +59,28 @@ void AddPathLine(QByteArray& out, const QString& label, const QString& path) {
   out += kLineEnd;
 }
 
+// Source, target and failure name of one entry, and an empty line.
+void AddEntryBlock(QByteArray& out, const FileEntry& entry, const QString& failureName) {
+  AddPathLine(out, LanguageText(kEntrySourceLabel), entry.Path);
+  AddPathLine(out, LanguageText(kEntryTargetLabel), entry.NewPath);
+  AddLine(out, LanguageText(kEntryFailureLabel) + QStringLiteral(": ") + failureName);
+  AddLine(out, {});
+}
+
 bool IsFailed(const FileEntry& entry) {
   return entry.Status != kStatusNotProcessed && entry.Status != kStatusDone;
 }
 
 }  // namespace
 
-QByteArray BuildErrorLog(const FileList& list) {
+QByteArray BuildErrorLog(const FileList& list, bool stoppedByFullDisk) {
   QByteArray out("\xEF\xBB\xBF");
 
   const QString title = ErrorTitle();
   AddLine(out, title);
   AddLine(out, QString(title.size(), QLatin1Char('*')));
-  AddLine(out, ProductText(13));
-  AddLine(out, ProductText(14));
+  AddLine(out, ProductText(kProductBannerLine1));
+  AddLine(out, ProductText(kProductBannerLine2));
   AddLine(out, {});
   AddLine(out, {});
   AddLine(out, {});
@@ -69,50 +96,62 @@ QByteArray BuildErrorLog(const FileList& list) {
     for (size_t k = 0; k < kFailureKinds.size(); ++k) {
       if (kFailureKinds[k].Status != entry.Status) continue;
       occurred[k] = true;
-      failureName = LanguageText(kFailureKinds[k].NameEntry);
+      failureName = kFailureKinds[k].Name();
     }
-    AddPathLine(out, LanguageText(324), entry.Path);
-    AddPathLine(out, LanguageText(325), entry.NewPath);
-    AddLine(out, LanguageText(326) + QStringLiteral(": ") + failureName);
-    AddLine(out, {});
+    AddEntryBlock(out, entry, failureName);
+  }
+  // After a full disk stopped the run, the entries it never reached are named as well.
+  bool notReached = false;
+  if (stoppedByFullDisk) {
+    for (const FileEntry& entry : list) {
+      if (entry.Status != kStatusNotProcessed) continue;
+      notReached = anyFailed = true;
+      AddEntryBlock(out, entry, kNotReached.Name());
+    }
   }
   AddLine(out, kSeparator);
   AddLine(out, {});
 
   if (anyFailed) {
     AddLine(out, {});
-    AddLine(out, LanguageText(327));
+    AddLine(out, LanguageText(kEntryLegendTitle));
     for (size_t k = 0; k < kFailureKinds.size(); ++k) {
       if (!occurred[k]) continue;
-      AddLine(out, LanguageText(kFailureKinds[k].NameEntry));
-      AddLine(out, LanguageText(kFailureKinds[k].ExplanationEntry));
+      AddLine(out, kFailureKinds[k].Name());
+      AddLine(out, kFailureKinds[k].Explanation());
+      AddLine(out, {});
+    }
+    if (notReached) {
+      AddLine(out, kNotReached.Name());
+      AddLine(out, kNotReached.Explanation());
       AddLine(out, {});
     }
   }
   return out;
 }
 
-int WriteErrorLog(const QString& path, const FileList& list) {
+int WriteErrorLog(const QString& path, const FileList& list, bool stoppedByFullDisk) {
   // Written beside the target and renamed over it, so that a report cut short (a full disk) is
   // never taken for a complete one and never replaces an earlier one. A link at the report's
   // name is replaced as a link: following it would let whoever placed it choose which file a
   // failing run overwrites (any file at all, for a run as root).
   return !path.isEmpty() &&
-                 WriteFileAtomically(path, BuildErrorLog(list), LinkAtName::ReplaceTheLink) == 0
+                 WriteFileAtomically(path, BuildErrorLog(list, stoppedByFullDisk),
+                                     LinkAtName::ReplaceTheLink) == 0
              ? 1
              : 0;
 }
 
 QString ErrorLogFileName() {
-  return ProductText(2) + QStringLiteral("_Errorlog.txt");
+  return ProductText(kProductFileName) + QStringLiteral("_Errorlog.txt");
 }
 
 QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,
-                             const QString& settingsFolder) {
+                             const QString& settingsFolder, bool stoppedByFullDisk) {
   for (const QString& folder : {programFolder, settingsFolder}) {
     if (folder.isEmpty()) continue;
     const QString path = folder + ErrorLogFileName();
-    if (WriteErrorLog(path, list) == 1) return path;
+    if (WriteErrorLog(path, list, stoppedByFullDisk) == 1) return path;
   }
   return {};
 }

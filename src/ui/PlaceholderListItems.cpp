@@ -103,17 +103,12 @@ QString WithoutMnemonics(const QString& caption) {
 }
 
 CounterSpan FindCounterSpan(const QString& templateText) {
-  // MarkCounter is the run's own scan: the marked text differs from the template exactly at the
-  // group. Both share the group's opening "%", so the first difference is one past its start.
-  const QString marked = MarkCounter(templateText);
-  if (marked == templateText) return {};
-  qsizetype common = 0;
-  while (common < marked.size() && common < templateText.size() &&
-         marked[common] == templateText[common])
-    ++common;
+  // The run's own scan finds the group.
+  const CounterGroupSpan group = FindCounterGroupSpan(templateText);
+  if (group.Start < 0) return {};
   CounterSpan span;
-  span.Start = common - 1;
-  span.Length = templateText.size() - marked.size() + kCounterMarker.size();
+  span.Start = group.Start;
+  span.Length = group.Length;
   return span;
 }
 

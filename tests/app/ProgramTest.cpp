@@ -6,16 +6,17 @@
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
+#include "support/ChildProcess.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
+#include <gtest/gtest.h>
+
 #include <QProcess>
 #include <QProcessEnvironment>
-
-#include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -28,11 +29,7 @@
 
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Result = ChildResult;
 
 // The help text as the user must see it, line by line.
 const char* const kHelp[] = {
@@ -62,6 +59,14 @@ const char* const kHelp[] = {
     "",
     " -Uninstall",
     "\"Uninstall\" the program by deleting all possible remaining setting files.",
+    "",
+    " --dry-run",
+    "With -Console: load, check and plan the run without changing anything, and print one line "
+    "per file: the status the run would give, the file's path and its new path, separated by "
+    "tabs. Names are written as UTF-8, a backslash as \\\\, a tab, line feed or carriage return "
+    "as \\t, \\n or \\r, and any other control character or byte that is not UTF-8 as \\xHH. "
+    "Exit code 0: every file would be processed; 1: any would fail or be left; 2: the checks stop "
+    "the run.",
 };
 
 class Program : public testing::Test {
@@ -85,29 +90,13 @@ class Program : public testing::Test {
 
   Result Run(const QStringList& args, const std::string& cwd = {},
              const std::string& executable = {}) const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"})
-      env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
-    env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setWorkingDirectory(QString::fromStdString(cwd.empty() ? dir_.Bytes() + "work" : cwd));
-    child.start(QString::fromStdString(executable.empty() ? program_ : executable), args);
-    Result result;
-    if (!child.waitForFinished(60000)) {
-      child.kill();
-      child.waitForFinished();
-      ADD_FAILURE() << "the program did not end";
-      return result;
-    }
-    result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
-    result.out = child.readAllStandardOutput().toStdString();
-    result.err = child.readAllStandardError().toStdString();
-    return result;
+    std::vector<std::string> argv = {executable.empty() ? program_ : executable};
+    for (const QString& arg : args) argv.push_back(arg.toStdString());
+    const std::vector<std::string> env = EnvironmentWith(
+        {"LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home", "XDG_CONFIG_HOME=" + ConfigHome(),
+         "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime", "TMPDIR=" + dir_.Bytes() + "tmp"},
+        {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"});
+    return RunChild(argv, env, cwd.empty() ? dir_.Bytes() + "work" : cwd);
   }
 
   std::string ConfigHome() const { return dir_.Bytes() + "home/config"; }

@@ -1,12 +1,12 @@
 #include "app/AppState.h"
-#include "app/ExitCode.h"
-#include "texts/ProductTitle.h"
 #include "app/Startup.h"
 #include "platform/FileName.h"
 #include "platform/InstanceLock.h"
 #include "platform/Locations.h"
 #include "platform/Process.h"
+#include "run/ExitCode.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 
 #include <gtest/gtest.h>

@@ -3,13 +3,15 @@
 // and TMPDIR in a temporary folder. Arguments and paths are raw bytes, so names that are not
 // UTF-8 reach the program as they are.
 
-#include "texts/ProductTitle.h"
+#include "filelist/FileEntry.h"
 #include "naming/Transform.h"
 #include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
+#include "support/ChildProcess.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
+#include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -17,22 +19,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Result = ChildResult;
 
 std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
@@ -58,10 +54,6 @@ class ConsoleRun : public testing::Test {
   // Runs the program in the folder "work" with the arguments as raw bytes.
   Result Run(std::vector<std::string> args) const {
     args.insert(args.begin(), program_);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
     std::vector<std::string> env = {
         "HOME=" + dir_.Bytes() + "home",
         "XDG_CONFIG_HOME=" + dir_.Bytes() + "config",
@@ -72,32 +64,8 @@ class ConsoleRun : public testing::Test {
     };
     for (const char* keep : {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS"})
       if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
 
-    const std::string outFile = dir_.Bytes() + "stdout";
-    const std::string errFile = dir_.Bytes() + "stderr";
-    const std::string work = dir_.Bytes() + "work";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(work.c_str()))
-        ::_exit(127);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    Result result;
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) {
-      ADD_FAILURE() << "could not run the program";
-      return result;
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFileBytes(outFile);
-    result.err = ReadFileBytes(errFile);
-    return result;
+    return RunChild(args, env, dir_.Bytes() + "work");
   }
 
   // What the run printed between the banner and the closing lines.
@@ -318,6 +286,112 @@ TEST_F(ConsoleRun, MovingOntoExistingFilesLeavesBothFiles) {
   EXPECT_EQ(Read("work/in/b.txt"), "renaming b");
   EXPECT_EQ(Read("work/in/c.txt"), "taken c");
   EXPECT_NE(ReadFileBytes(ErrorLogPath()).find(Utf8(LanguageTable[338])), std::string::npos);
+}
+
+// The lines of a dry run after the check lines: status, source and target, tab-separated.
+struct PlannedLine {
+  int status;
+  std::string source;
+  std::string target;
+};
+
+std::vector<PlannedLine> PlannedLines(const std::vector<std::string>& body) {
+  std::vector<PlannedLine> lines;
+  for (const std::string& line : body) {
+    const size_t first = line.find('\t');
+    if (first == std::string::npos) continue;
+    const size_t second = line.find('\t', first + 1);
+    lines.push_back({std::stoi(line.substr(0, first)), line.substr(first + 1, second - first - 1),
+                     line.substr(second + 1)});
+  }
+  return lines;
+}
+
+// A dry run predicts the real run on the same tree and changes nothing: counters (one per
+// target folder), clashes inside the run and existing targets.
+TEST_F(ConsoleRun, ADryRunPredictsTheRealRun) {
+  Preset numbered = FailingCopyPreset(dir_.Bytes() + "work/out/");
+  numbered.PresetName = QStringLiteral("Numbered copies");
+  numbered.NameTemplateActive = 1;
+  numbered.NameTemplate = QStringLiteral("%1% %FN%");
+  numbered.CounterPerDirectory = 1;
+  numbered.KeepSubfolders = 1;
+  Preset plain = FailingCopyPreset(dir_.Bytes() + "work/out/");
+  plain.PresetName = QStringLiteral("Plain moves");
+  plain.TargetMove = 1;
+  SavePresetList({numbered, plain});
+  const std::string work = dir_.Bytes() + "work/";
+
+  // The list order is the order the folder walk meets the files, so the checks below hold
+  // for any order: each predicted target must be where the file really went.
+  struct Case {
+    const char* preset;
+    int exitCode;
+    int done;
+  };
+  const std::map<std::string, std::string> sources = {
+      {"in/a.txt", "a"},
+      {"in/b.txt", "b"},
+      {"in/sub/a.txt", "sub a"},  // a clash inside the run
+      {"in/sub/c.txt", "sub c"},
+      {"in/d.txt", "d"}};
+  for (const Case& c : {Case{"-Preset=1", 0, 5}, Case{"-Preset=2", 1, 3}}) {
+    SCOPED_TRACE(c.preset);
+    ASSERT_EQ(
+        ::system(("rm -rf '" + work + "in' '" + work + "out' '" + ErrorLogPath() + "'").c_str()),
+        0);
+    for (const auto& [file, content] : sources) dir_.WriteFile("work/" + file, content);
+    dir_.WriteFile("work/out/1 a.txt", "taken");  // skipped by the counter
+    dir_.WriteFile("work/out/d.txt", "old d");    // an existing target, left
+
+    const Result dry = Run({"-Console", c.preset, "-IgnoreWarning", "--dry-run", "in"});
+    const std::vector<PlannedLine> planned = PlannedLines(Body(dry));
+    ASSERT_EQ(planned.size(), sources.size()) << dry.out;
+    EXPECT_EQ(dry.exitCode, c.exitCode) << dry.out;
+    EXPECT_EQ(Read("work/in/a.txt"), "a") << "a dry run changes nothing";
+    EXPECT_FALSE(Exists("work/out/a.txt"));
+    EXPECT_FALSE(Exists(ErrorLogPath()));
+
+    const Result real = Run({"-Console", c.preset, "-IgnoreWarning", "in"});
+    EXPECT_EQ(real.exitCode, dry.exitCode);
+    const std::string log = ReadFileBytes(ErrorLogPath());
+    int done = 0;
+    for (const PlannedLine& line : planned) {
+      SCOPED_TRACE(line.source + " -> " + line.target);
+      const std::string source = line.source.substr(work.size());
+      ASSERT_EQ(sources.count(source), 1u);
+      ASSERT_EQ(line.target.rfind(work + "out/", 0), 0u);
+      if (line.status == kStatusDone) {
+        ++done;
+        EXPECT_EQ(Read(line.target.substr(dir_.Bytes().size())), sources.at(source));
+      } else {
+        EXPECT_EQ(line.status, kStatusTargetExists);
+        EXPECT_NE(log.find(line.source + "\r\n"), std::string::npos);
+        EXPECT_NE(log.find(line.target + "\r\n"), std::string::npos);
+      }
+    }
+    EXPECT_EQ(done, c.done);
+    EXPECT_EQ(Read("work/out/1 a.txt"), "taken");
+    EXPECT_EQ(Read("work/out/d.txt"), "old d");
+  }
+}
+
+TEST_F(ConsoleRun, ADryRunWritesEveryNameOnOneLineAndSaysWhenTheChecksStopIt) {
+  // Word capitals change nothing here, so the target is the source.
+  dir_.WriteFile("work/odd/1\n2 \xE9\t\\ 3.txt", "x");
+  const Result dry = Run({"-Console", "-Preset=1", "-IgnoreWarning", "--dry-run", "odd"});
+  EXPECT_EQ(dry.exitCode, 0) << dry.out;
+  const std::vector<PlannedLine> planned = PlannedLines(Body(dry));
+  ASSERT_EQ(planned.size(), 1u) << dry.out;
+  EXPECT_EQ(planned[0].status, 1);
+  const std::string escaped = dir_.Bytes() + "work/odd/1\\n2 \\xE9\\t\\\\ 3.txt";
+  EXPECT_EQ(planned[0].source, escaped);
+  EXPECT_EQ(planned[0].target, escaped);
+  EXPECT_TRUE(Exists("work/odd/1\n2 \xE9\t\\ 3.txt"));
+
+  const Result stopped = Run({"-Console", "-Preset=1", "--dry-run", "odd"});
+  EXPECT_EQ(stopped.exitCode, 2);
+  EXPECT_TRUE(PlannedLines(Body(stopped)).empty());
 }
 
 }  // namespace

@@ -25,7 +25,10 @@ struct Scene {
   Scene() = default;
   Scene(const Scene&) = delete;
   Scene& operator=(const Scene&) = delete;
-  ~Scene() { SetCopyWriteFailure(0, 0); }
+  ~Scene() {
+    SetCopyWriteFailure(0, 0);
+    SetBeforeLastStepHook({});
+  }
 
   // Loads the files (paths below the temporary folder) as the loader would.
   void Load(const std::vector<std::string>& relativePaths) {
@@ -42,10 +45,15 @@ struct Scene {
       values->NameBuildingActive = prepared.NameBuildingActive;
       prepared = *values;
     }
-    options_.ConsoleMode = consoleMode;
+    if (consoleMode) {
+      // Nobody can answer in a console run: existing targets are left, a full disk stops.
+      options_.ReplaceMemory = kAnswerLeaveAll;
+      options_.AskReplace = nullptr;
+      options_.AskStopOnDiskFull = nullptr;
+    }
     options_.StartDelay = std::chrono::milliseconds(0);
     flags_.RunActive = 1;
-    RunBatch(files_, followUp_, settings_, prepared, flags_, options_);
+    result_ = RunBatch(files_, followUp_, settings_, prepared, flags_, options_);
   }
 
   std::vector<int> Statuses() const {
@@ -88,6 +96,7 @@ struct Scene {
   FileList followUp_;
   RunFlags flags_;
   BatchOptions options_;
+  BatchResult result_;
 };
 
 TEST(Batch, CounterSkipsTakenNumbersAndReusesTheNumberOfAFailedFile) {
@@ -290,6 +299,7 @@ TEST(Batch, SingleEntryRunReplacesWithoutAskingAndStopsAfterOne) {
   t.files_.Current = 1;
   t.flags_.RunSingle = 1;
   t.flags_.RunCancelled = 1;
+  t.options_.ReplaceMemory = kAnswerReplaceAll;
   t.options_.AskReplace = [](const QString&) -> int32_t {
     ADD_FAILURE() << "asked";
     return kAnswerLeave;
@@ -325,6 +335,8 @@ TEST(Batch, FullDiskStopsAConsoleRunAndAsksInTheWindow) {
     t.Run(c.console);
     EXPECT_EQ(t.Statuses(), c.expected) << c.console << c.answerStop;
     EXPECT_EQ(questions, c.questions);
+    EXPECT_EQ(t.result_.StoppedByFullDisk, c.expected[1] == 0);
+    EXPECT_EQ(t.result_.Unreached, c.expected[1] == 0 ? 2 : 0);
     EXPECT_FALSE(t.Exists("out/a.txt"));
   }
 }
@@ -480,6 +492,176 @@ TEST(Batch, AFailedReplacementKeepsTheExistingTarget) {
     EXPECT_EQ(t.Read("out/a.txt"), "old");
     EXPECT_EQ(t.List("out"), std::vector<std::string>{"a.txt"});
   }
+}
+
+// Names made from a file's data that would put the file elsewhere than the template says, or
+// hide it, or that no file system takes, end the entry with status 7 and touch nothing.
+TEST(Batch, NamesMadeFromDataThatAreNoNamesAreRefused) {
+  struct Case {
+    const char* what;
+    std::string file;
+    std::function<void(Scene&)> configure;
+  };
+  const auto replaceX = [](Scene& t, const char* with) {
+    t.settings_.ReplaceActive = 1;
+    TextReplacement rule;
+    rule.ItemState = kItemChecked;
+    rule.SearchList = QStringLiteral("x");
+    rule.Replacement = QString::fromUtf8(with);
+    t.settings_.TextReplacements = {rule};
+  };
+  const std::vector<Case> cases = {
+      {"a file named ...txt gives the folder ..", "in/...txt",
+       [](Scene& t) { t.CopyInto("out/%FN%/"); }},
+      {"a replace rule makes the folder ..", "in/xx.txt",
+       [&](Scene& t) {
+         t.CopyInto("out/%FN%/");
+         replaceX(t, ".");
+       }},
+      {"a replace rule empties the folder", "in/xx.txt",
+       [&](Scene& t) {
+         t.CopyInto("out/%FN%/");
+         replaceX(t, "");
+       }},
+      {"a replace rule empties the name before the extension", "in/x.txt",
+       [&](Scene& t) {
+         t.settings_.TargetDirActive = 0;
+         replaceX(t, "");
+       }},
+      {"a name without extension becomes .", "in/x",
+       [&](Scene& t) {
+         t.settings_.TargetDirActive = 0;
+         replaceX(t, ".");
+       }},
+      {"a name longer than 255 bytes", "in/a.txt",
+       [](Scene& t) {
+         t.settings_.TargetDirActive = 0;
+         t.settings_.NameTemplateActive = 1;
+         t.settings_.NameTemplate = QString(200, QChar(0x00E9));  // 400 bytes in UTF-8
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene t;
+    t.dir_.WriteFile(c.file, "data");
+    t.dir_.MakeDir("out");
+    t.settings_.IncludeHidden = 1;
+    t.Load({c.file});
+    c.configure(t);
+    t.settings_.TargetMove = 1;
+    t.Run();
+    EXPECT_EQ(t.Statuses(), std::vector<int>{kStatusInvalidName});
+    EXPECT_EQ(t.Read(c.file), "data");
+    EXPECT_EQ(t.List("in").size(), 1u);
+    EXPECT_TRUE(t.List("out").empty());
+    EXPECT_EQ(t.List(""), (std::vector<std::string>{"in", "out"}));
+  }
+}
+
+// A file that appears at the target between the checks and the last step of a copy or move
+// is never replaced unless replacing was decided.
+TEST(Batch, AFileThatAppearsAtTheTargetIsKeptUnlessReplacingWasDecided) {
+  struct Case {
+    const char* what;
+    bool move;
+    int32_t memory;
+    int expected;
+    std::string targetAfter;
+  };
+  const std::vector<Case> cases = {
+      {"copy, target free at the check", false, kAnswerLeaveAll, kStatusTargetExists, "theirs"},
+      {"move, target free at the check", true, kAnswerLeaveAll, kStatusTargetExists, "theirs"},
+      {"copy with replace-all", false, kAnswerReplaceAll, kStatusDone, "ours"},
+      {"move with replace-all", true, kAnswerReplaceAll, kStatusDone, "ours"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene t;
+    t.dir_.WriteFile("a.txt", "ours");
+    t.Load({"a.txt"});
+    t.CopyInto("out/");
+    t.settings_.TargetMove = c.move;
+    t.options_.ReplaceMemory = c.memory;
+    const std::string target = t.dir_.Bytes() + "out/a.txt";
+    SetBeforeLastStepHook([&](const QString& path) {
+      if (EncodeFileName(path).toStdString() == target) t.dir_.WriteFile("out/a.txt", "theirs");
+    });
+    t.Run(false);
+    SetBeforeLastStepHook({});
+    EXPECT_EQ(t.Statuses(), std::vector<int>{c.expected});
+    EXPECT_EQ(t.Read("out/a.txt"), c.targetAfter);
+    EXPECT_EQ(t.List("out"), std::vector<std::string>{"a.txt"}) << "no temporary file is left";
+    EXPECT_EQ(t.Exists("a.txt"), !(c.move && c.expected == kStatusDone));
+  }
+}
+
+TEST(Batch, AReadOnlySourceWhoseMoveFailsKeepsItsPermissions) {
+  Scene t;
+  const std::string source = t.dir_.WriteFile("a.txt", "a");
+  ASSERT_EQ(::chmod(source.c_str(), 0444), 0);
+  t.dir_.WriteFile("blocker", "a file where the target folder should be");
+  t.Load({"a.txt"});
+  t.CopyInto("blocker/sub/");
+  t.settings_.TargetMove = 1;
+  t.Run();
+  EXPECT_EQ(t.Statuses(), std::vector<int>{kStatusCopyMoveFailed});
+  struct stat st {};
+  ASSERT_EQ(::stat(source.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST(Batch, ATargetFolderRemovedDuringTheRunIsMadeAgain) {
+  Scene t;
+  t.dir_.WriteFile("a.txt", "a");
+  t.dir_.WriteFile("b.txt", "b");
+  t.Load({"a.txt", "b.txt"});
+  t.CopyInto("out/sub/");
+  // Another program removes the folder after the first file arrived there.
+  t.options_.Events.EntryFinished = [&](qsizetype pos, const FileEntry&, const EntryOutcome&) {
+    if (pos != 0) return;
+    ::unlink((t.dir_.Bytes() + "out/sub/a.txt").c_str());
+    ::rmdir((t.dir_.Bytes() + "out/sub").c_str());
+  };
+  t.Run();
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 1}));
+  EXPECT_EQ(t.Read("out/sub/b.txt"), "b");
+}
+
+// Records what the acting step is about to do, and may refuse it.
+class RecordingObserver : public ActObserver {
+ public:
+  explicit RecordingObserver(QString veto) : veto_(std::move(veto)) {}
+  bool BeforeAct(const ActIntent& intent) override {
+    log.push_back("before " + intent.Entry.Name.toStdString() + " -> " +
+                  intent.Target.toStdString().substr(intent.Target.lastIndexOf('/') + 1));
+    return intent.Entry.Name != veto_;
+  }
+  void AfterAct(const ActIntent& intent, int status, const QString&, int error) override {
+    log.push_back("after " + intent.Entry.Name.toStdString() + " " + std::to_string(status) +
+                  (error != 0 ? " error" : ""));
+  }
+  std::vector<std::string> log;
+
+ private:
+  QString veto_;
+};
+
+TEST(Batch, AnObserverSeesEveryOperationAndMayRefuseOne) {
+  Scene t;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.dir_.WriteFile(name, name);
+  t.dir_.WriteFile("out/c.txt", "taken");
+  t.Load({"a.txt", "b.txt", "c.txt"});
+  t.CopyInto("out/");
+  t.settings_.TargetMove = 1;
+  RecordingObserver observer(QStringLiteral("b"));
+  t.options_.Observer = &observer;
+  t.Run();
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 8, 3}));
+  EXPECT_EQ(observer.log, (std::vector<std::string>{"before a -> a.txt", "after a 1",
+                                                    "before b -> b.txt", "after b 8 error"}))
+      << "an entry left before acting is never announced";
+  EXPECT_EQ(t.Read("b.txt"), "b.txt");
+  EXPECT_FALSE(t.Exists("out/b.txt"));
 }
 
 }  // namespace

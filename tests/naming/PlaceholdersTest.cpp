@@ -17,6 +17,11 @@ QString Q(const char* s) {
   return QString::fromUtf8(s);
 }
 
+// Text with the counter's internal marker where "%ENUMNR%" is written.
+QString M(const char* text) {
+  return Q(text).replace(QStringLiteral("%ENUMNR%"), kCounterMarker);
+}
+
 FileEntry SampleEntry() {
   FileEntry entry;
   entry.Name = Q("Holiday");
@@ -172,7 +177,15 @@ TEST(CounterScan, Table) {
   for (const CounterRow& row : rows) {
     EXPECT_EQ(CounterStart(Q(row.templateText)), row.start) << row.templateText;
     EXPECT_EQ(CounterWidth(Q(row.templateText)), row.width) << row.templateText;
-    EXPECT_EQ(MarkCounter(Q(row.templateText)), Q(row.marked)) << row.templateText;
+    EXPECT_EQ(MarkCounter(Q(row.templateText)), M(row.marked)) << row.templateText;
+    // The span is where the marker goes.
+    const CounterGroupSpan span = FindCounterGroupSpan(Q(row.templateText));
+    EXPECT_EQ(span.Start >= 0, row.start >= 0) << row.templateText;
+    if (span.Start >= 0) {
+      EXPECT_EQ(Q(row.templateText).replace(span.Start, span.Length, kCounterMarker),
+                M(row.marked))
+          << row.templateText;
+    }
   }
   const PreparedCounter none = PrepareCounter(Q("%FN%"));
   EXPECT_EQ(none.Start, 1);
@@ -181,7 +194,7 @@ TEST(CounterScan, Table) {
   const PreparedCounter some = PrepareCounter(Q("%FN% %0042%"));
   EXPECT_EQ(some.Start, 42);
   EXPECT_EQ(some.Width, 4);
-  EXPECT_EQ(some.Template, Q("%FN% %ENUMNR%"));
+  EXPECT_EQ(some.Template, M("%FN% %ENUMNR%"));
 }
 
 TEST(ZeroPad, Table) {
@@ -199,27 +212,37 @@ TEST(NextFreeNumber, SkipsTakenNumbersOnDisk) {
   dir.MakeDir("pic 003.jpg");  // a directory takes the number too
   ::symlink("/nonexistent/target", (dir.Bytes() + "pic 004.jpg").c_str());  // a dangling link
   dir.WriteFile("pic 006");
-  EXPECT_EQ(NextFreeNumber(dir.Path(), Q("pic %ENUMNR%"), Q("jpg"), 1, 3), 5);
-  EXPECT_EQ(NextFreeNumber(dir.Path(), Q("pic %ENUMNR%"), Q("jpg"), 6, 3), 6);
-  EXPECT_EQ(NextFreeNumber(dir.Path(), Q("pic %ENUMNR%"), QString(), 6, 3), 7);
-  EXPECT_EQ(NextFreeNumber(dir.Path(), Q("pic %ENUMNR%"), Q("jpg"), 1, 2), 1);  // "pic 01.jpg"
+  EXPECT_EQ(NextFreeNumber(dir.Path(), M("pic %ENUMNR%"), Q("jpg"), 1, 3), 5);
+  EXPECT_EQ(NextFreeNumber(dir.Path(), M("pic %ENUMNR%"), Q("jpg"), 6, 3), 6);
+  EXPECT_EQ(NextFreeNumber(dir.Path(), M("pic %ENUMNR%"), QString(), 6, 3), 7);
+  EXPECT_EQ(NextFreeNumber(dir.Path(), M("pic %ENUMNR%"), Q("jpg"), 1, 2), 1);  // "pic 01.jpg"
   EXPECT_EQ(NextFreeNumber(dir.Path(), Q("pic"), Q("jpg"), 1, 3), -1);
+}
+
+TEST(CounterMap, AMarkerWrittenInAFileNameStaysText) {
+  TempDir dir;
+  CounterMap counter(1, 1, false);
+  FileEntry entry;
+  entry.Name = Q("report %ENUMNR%");  // a name can hold what used to be the marker's text
+  const QString name = ExpandFilePlaceholders(M("%FN% %ENUMNR%"), entry, 1, false);
+  const CounterUse use = counter.Number(dir.Path(), name, Q("txt"));
+  EXPECT_EQ(use.Name, Q("report %ENUMNR% 1"));
 }
 
 TEST(NextFreeNumber, ProbesEveryMarkerAsItWillBeWritten) {
   TempDir dir;
   dir.WriteFile("1-1.txt");
-  EXPECT_EQ(NextFreeNumber(dir.Path(), Q("%ENUMNR%-%ENUMNR%"), Q("txt"), 1, 1), 2);
+  EXPECT_EQ(NextFreeNumber(dir.Path(), M("%ENUMNR%-%ENUMNR%"), Q("txt"), 1, 1), 2);
 }
 
 TEST(CounterMap, NumbersAcrossTheRunAndSkipsExistingFiles) {
   TempDir dir;
   dir.WriteFile("(001) a.txt");
   CounterMap counter(1, 3, false);
-  const CounterUse first = counter.Number(dir.Path(), Q("(%ENUMNR%) a"), Q("txt"));
+  const CounterUse first = counter.Number(dir.Path(), M("(%ENUMNR%) a"), Q("txt"));
   EXPECT_EQ(first.Number, 2);
   EXPECT_EQ(first.Name, Q("(002) a"));
-  const CounterUse second = counter.Number(dir.Path(), Q("(%ENUMNR%) b"), Q("txt"));
+  const CounterUse second = counter.Number(dir.Path(), M("(%ENUMNR%) b"), Q("txt"));
   EXPECT_EQ(second.Number, 3);
   EXPECT_EQ(second.Name, Q("(003) b"));
   // Without a marker nothing is numbered and nothing is taken.
@@ -232,11 +255,11 @@ TEST(CounterMap, NumbersAcrossTheRunAndSkipsExistingFiles) {
 TEST(CounterMap, FailedFileGivesItsNumberBack) {
   TempDir dir;
   CounterMap counter(1, 2, false);
-  const CounterUse a = counter.Number(dir.Path(), Q("%ENUMNR%"), Q("x"));
-  const CounterUse b = counter.Number(dir.Path(), Q("%ENUMNR%"), Q("x"));
+  const CounterUse a = counter.Number(dir.Path(), M("%ENUMNR%"), Q("x"));
+  const CounterUse b = counter.Number(dir.Path(), M("%ENUMNR%"), Q("x"));
   ASSERT_EQ(b.Name, Q("02"));
   counter.GiveBack(b);  // the file failed, nothing was written
-  const CounterUse c = counter.Number(dir.Path(), Q("%ENUMNR%"), Q("x"));
+  const CounterUse c = counter.Number(dir.Path(), M("%ENUMNR%"), Q("x"));
   EXPECT_EQ(c.Name, Q("02"));
   EXPECT_EQ(a.Name, Q("01"));
   counter.GiveBack(CounterUse{});  // an unnumbered file gives nothing back
@@ -248,10 +271,10 @@ TEST(CounterMap, PerDirectoryKeysAreExact) {
   const QString upper = QString::fromStdString(dir.MakeDir("Out"));
   const QString lower = QString::fromStdString(dir.MakeDir("out"));
   CounterMap counter(5, 1, true);
-  EXPECT_EQ(counter.Number(upper, Q("%ENUMNR%"), Q("t")).Name, Q("5"));
-  EXPECT_EQ(counter.Number(upper, Q("%ENUMNR%"), Q("t")).Name, Q("6"));
-  EXPECT_EQ(counter.Number(lower, Q("%ENUMNR%"), Q("t")).Name, Q("5"));
-  EXPECT_EQ(counter.Number(upper, Q("%ENUMNR%"), Q("t")).Name, Q("7"));
+  EXPECT_EQ(counter.Number(upper, M("%ENUMNR%"), Q("t")).Name, Q("5"));
+  EXPECT_EQ(counter.Number(upper, M("%ENUMNR%"), Q("t")).Name, Q("6"));
+  EXPECT_EQ(counter.Number(lower, M("%ENUMNR%"), Q("t")).Name, Q("5"));
+  EXPECT_EQ(counter.Number(upper, M("%ENUMNR%"), Q("t")).Name, Q("7"));
 }
 
 TEST(CheckDirectoryPath, Table) {
@@ -275,21 +298,6 @@ TEST(CheckDirectoryPath, Table) {
   for (const auto& [path, driveOnly, expected] : rows) {
     EXPECT_EQ(CheckDirectoryPath(Q(path), driveOnly), expected) << path << " " << driveOnly;
   }
-}
-
-TEST(CreateDirectoryPath, CreatesEveryMissingLevel) {
-  TempDir dir;
-  EXPECT_TRUE(CreateDirectoryPath(dir.Path() + Q("a/b/c")));
-  EXPECT_TRUE(PathExists(dir.Bytes() + "a/b/c/"));
-  EXPECT_TRUE(CreateDirectoryPath(dir.Path() + Q("a/b/c/")));  // all there already
-  EXPECT_TRUE(CreateDirectoryPath(dir.Path() + Q("a//d/")));   // a doubled separator
-  EXPECT_TRUE(PathExists(dir.Bytes() + "a/d/"));
-  EXPECT_TRUE(CreateDirectoryPath(dir.Path() + Q("ünï cødé/x")));
-  EXPECT_TRUE(PathExists(dir.Bytes() + "ünï cødé/x"));
-
-  dir.WriteFile("file");
-  EXPECT_FALSE(CreateDirectoryPath(dir.Path() + Q("file/sub/")));  // a file blocks the way
-  EXPECT_FALSE(CreateDirectoryPath(QString()));
 }
 
 }  // namespace

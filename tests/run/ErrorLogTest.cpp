@@ -3,6 +3,7 @@
 #include "filelist/FileList.h"
 #include "platform/FileName.h"
 #include "support/TempDir.h"
+#include "texts/Additions.h"
 #include "texts/TextTables.h"
 
 #include <QStringDecoder>
@@ -84,7 +85,7 @@ TEST_F(ErrorLogTest, ReportsFailedEntriesInListOrderWithLegendInKindOrder) {
                                   {2, "/d/gone.txt"},
                                   {0, "/d/untouched.txt"},
                                   {8, "/d/b.txt"},
-                                  {7, "/d/odd.txt"}});
+                                  {9, "/d/odd.txt"}});
   const std::string expected =
       Header() +
       "Source: /d/a.txt\r\nTarget: /d/a.txt.new\r\nProblem: text 338\r\n\r\n"
@@ -109,6 +110,39 @@ TEST_F(ErrorLogTest, EveryKindHasItsOwnNameAndLegendBlock) {
     EXPECT_NE(log.find("Problem: " + name + "\r\n"), std::string::npos) << status;
     EXPECT_TRUE(log.ends_with("Legend\r\n" + name + "\r\n" + explanation + "\r\n\r\n")) << status;
   }
+  // Mervane's own kind, the invalid name, takes its texts from the additions table.
+  {
+    const std::string log = ToStd(BuildErrorLog(MakeList({{7, "/x/f.dat"}})));
+    const std::string name = AdditionText(kAddStatusInvalidName).toStdString();
+    const std::string explanation = AdditionText(kAddStatusInvalidNameExplanation).toStdString();
+    ASSERT_FALSE(name.empty());
+    EXPECT_NE(log.find("Problem: " + name + "\r\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with("Legend\r\n" + name + "\r\n" + explanation + "\r\n\r\n"));
+  }
+}
+
+TEST_F(ErrorLogTest, AFullDiskNamesTheEntriesItNeverReached) {
+  const FileList list =
+      MakeList({{1, "/d/done.txt"}, {8, "/d/full.txt"}, {0, "/d/next.txt"}, {0, "/d/last.txt"}});
+  const std::string notReached = AdditionText(kAddNotReachedDiskFull).toStdString();
+  const std::string why = AdditionText(kAddNotReachedDiskFullExplanation).toStdString();
+  ASSERT_FALSE(notReached.empty());
+  const std::string expected =
+      Header() +
+      "Source: /d/full.txt\r\nTarget: /d/full.txt.new\r\nProblem: text 338\r\n\r\n"
+      "Source: /d/next.txt\r\nTarget: \r\nProblem: " +
+      notReached +
+      "\r\n\r\n"
+      "Source: /d/last.txt\r\nTarget: \r\nProblem: " +
+      notReached +
+      "\r\n\r\n"
+      "----------------\r\n\r\n"
+      "\r\nLegend\r\n"
+      "text 338\r\ntext 339\r\n\r\n" +
+      notReached + "\r\n" + why + "\r\n\r\n";
+  EXPECT_EQ(ToStd(BuildErrorLog(list, true)), expected);
+  // Without the stop the unprocessed entries are no failures, as before.
+  EXPECT_EQ(ToStd(BuildErrorLog(list)).find("next.txt"), std::string::npos);
 }
 
 TEST_F(ErrorLogTest, NoFailureMeansNoLegend) {
@@ -131,11 +165,11 @@ TEST_F(ErrorLogTest, NamesAreEscapedOneLineEachAndTheReportStaysUtf8) {
   const Row rows[] = {
       {"/d/caf\xE9.txt", "/d/caf\\xE9.txt"},  // not UTF-8
       {"/d/Grüße.txt", "/d/Grüße.txt"},
-      {"/d/x\r\nSource: /etc/passwd.txt", "/d/x\\x0D\\x0ASource: /etc/passwd.txt"},
-      {"/d/tab\there\x7F.txt", "/d/tab\\x09here\\x7F.txt"},
+      {"/d/x\r\nSource: /etc/passwd.txt", "/d/x\\r\\nSource: /etc/passwd.txt"},
+      {"/d/tab\there\x7F.txt", "/d/tab\\there\\x7F.txt"},
       {"/d/a\\b.txt", "/d/a\\\\b.txt"},
-      {"/d/line\xE2\x80\xA8sep.txt", "/d/line\\u2028sep.txt"},
-      {"/d/c1\xC2\x85.txt", "/d/c1\\u0085.txt"},
+      {"/d/line\xE2\x80\xA8sep.txt", "/d/line\\xE2\\x80\\xA8sep.txt"},
+      {"/d/c1\xC2\x85.txt", "/d/c1\\xC2\\x85.txt"},
   };
   for (const Row& row : rows) {
     const FileList list = MakeList({{8, DecodeFileName(row.nameBytes)}});

@@ -1,13 +1,13 @@
 // The build-time packer, run as the real tool on sources in a temporary folder: it must refuse
 // broken sources (failing the build) and its output must unpack to exactly the source texts.
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 #include "texts/TextLoader.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -21,6 +21,13 @@ namespace {
 // The tool is built beside the program.
 QString PackerPath() {
   return QFileInfo(QStringLiteral(MERVANE_BINARY)).absolutePath() + QStringLiteral("/pack_texts");
+}
+
+// Runs the packer with `args`; what it wrote to standard error, and its exit code.
+ChildResult RunPacker(const QStringList& args) {
+  std::vector<std::string> argv = {PackerPath().toStdString()};
+  for (const QString& arg : args) argv.push_back(arg.toStdString());
+  return RunChild(argv, EnvironmentWith({}), "/", 30);
 }
 
 const std::string kIcon = std::string(MERVANE_SOURCE_DIR) + "/resources/images/icon16.png";
@@ -37,9 +44,7 @@ PackRun Pack(const TempDir& dir, const std::string& product, int count) {
   const std::string productPath = dir.WriteFile("product.txt", product);
   const std::string languagePath = dir.WriteFile("language.txt", "0\tx\n1\ty\n");
   const std::string outputPath = dir.Bytes() + "out.cpp";
-  QProcess process;
-  process.start(
-      PackerPath(),
+  const ChildResult process = RunPacker(
       {QString::fromStdString(outputPath), QStringLiteral("--table"), QStringLiteral("product"),
        QString::number(count), QString::fromStdString(productPath), QStringLiteral("--table"),
        QStringLiteral("german"), QStringLiteral("2"), QString::fromStdString(languagePath),
@@ -47,9 +52,8 @@ PackRun Pack(const TempDir& dir, const std::string& product, int count) {
        QString::fromStdString(languagePath), QStringLiteral("--image"), QStringLiteral("1"),
        QString::fromStdString(kIcon)});
   PackRun run;
-  if (!process.waitForFinished(30000)) return run;
-  run.exitCode = process.exitCode();
-  run.errors = QString::fromUtf8(process.readAllStandardError());
+  run.exitCode = process.exitCode;
+  run.errors = QString::fromStdString(process.err);
   run.output = ReadFileBytes(outputPath);
   return run;
 }
@@ -155,11 +159,9 @@ TEST(PackTexts, RefusesAdditionsThatDisagree) {
            << QString::fromStdString(language);
     args << QStringLiteral("--additions") << QString::fromStdString(english)
          << QString::fromStdString(german);
-    QProcess process;
-    process.start(PackerPath(), args);
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_NE(process.exitCode(), 0);
-    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    const ChildResult process = RunPacker(args);
+    EXPECT_NE(process.exitCode, 0);
+    const QString errors = QString::fromStdString(process.err);
     EXPECT_TRUE(errors.contains(QString::fromUtf8(row.message))) << errors.toStdString();
   }
 }
@@ -168,16 +170,14 @@ TEST(PackTexts, RefusesAnImageThatIsNoPng) {
   TempDir dir;
   const std::string notPng = dir.WriteFile("fake.png", "GIF89a not a png at all");
   const std::string language = dir.WriteFile("language.txt", "0\tx\n");
-  QProcess process;
   QStringList args = {QString::fromStdString(dir.Bytes() + "out.cpp")};
   for (const char* name : {"product", "german", "english"})
     args << QStringLiteral("--table") << QString::fromLatin1(name) << QStringLiteral("1")
          << QString::fromStdString(language);
   args << QStringLiteral("--image") << QStringLiteral("1") << QString::fromStdString(notPng);
-  process.start(PackerPath(), args);
-  ASSERT_TRUE(process.waitForFinished(30000));
-  EXPECT_NE(process.exitCode(), 0);
-  EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("PNG")));
+  const ChildResult process = RunPacker(args);
+  EXPECT_NE(process.exitCode, 0);
+  EXPECT_NE(process.err.find("PNG"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,236 @@
+#include "fileops/Plan.h"
+
+#include "filelist/Prepare.h"
+#include "fileops/CommonBase.h"
+#include "naming/Placeholders.h"
+#include "platform/FileOps.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+
+namespace {
+
+bool FilterTakesOut(const FileEntry& entry, const Preset& settings) {
+  if (!settings.FilterActive) return false;
+  for (const FilterCondition& condition : settings.FilterConditions)
+    if (condition.IsActive() && ConditionIsMet(condition, entry, settings.DatePlaceholderSource))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues) {
+  QString joined;
+  if (settings.InsertActive) joined += settings.InsertText + QLatin1Char(' ');
+  if (settings.ReplaceActive) {
+    for (const TextReplacement& rule : settings.TextReplacements)
+      if (rule.IsActive()) joined += rule.Replacement + QLatin1Char(' ');
+  }
+  if (runValues.NameBuildingActive) joined += runValues.PreparedNameTemplate + QLatin1Char(' ');
+  if (settings.TargetDirActive) joined += runValues.PreparedTargetDir + QLatin1Char(' ');
+  joined = NormalizePlaceholderCase(joined);
+  return {joined.contains(QStringLiteral("%CC%")), joined.contains(QStringLiteral("%CM%")),
+          joined.contains(QStringLiteral("%CS%"))};
+}
+
+Planner::Planner(const FileList& files, const Preset& settings, const RunValues& runValues,
+                 const PlanOptions& options)
+    : files_(files),
+      settings_(settings),
+      options_(options),
+      targets_(PlanTargets(settings, runValues.PreparedNameTemplate, runValues.PreparedTargetDir,
+                           runValues.TargetRelativeToSource,
+                           settings.TargetDirActive && settings.KeepSubfolders
+                               ? CommonBaseDirectory(files)
+                               : QString())),
+      movesFiles_(targets_.NameBuildingActive || settings.ExtCaseActive ||
+                  settings.ExtRulesActive || (settings.TargetDirActive && settings.TargetMove)),
+      counters_(targets_.CounterStart, targets_.CounterWidth, settings.CounterPerDirectory != 0),
+      taken_(MakeProbe()) {}
+
+PathTaken Planner::MakeProbe() {
+  if (options_.Simulate) return [this](const QString& path) { return Taken(path); };
+  if (options_.DiskLookups) return {};          // the disk alone
+  return [](const QString&) { return false; };  // nothing is looked up: every number is free
+}
+
+Planner::PathKey Planner::KeyOf(QStringView path) {
+  return {static_cast<uint64_t>(qHash(path, size_t{0x9E3779B97F4A7C15})),
+          static_cast<uint64_t>(qHash(path, size_t{0xC2B2AE3D27D4EB4F})) | 1};
+}
+
+bool Planner::ClaimSet::Contains(const PathKey& key) const {
+  if (count_ == 0) return false;
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = key.A & mask;; i = (i + 1) & mask) {
+    if (slots_[i] == key) return true;
+    if (slots_[i].B == 0) return false;
+  }
+}
+
+void Planner::ClaimSet::Insert(const PathKey& key) {
+  if ((count_ + 1) * 2 > slots_.size()) {
+    std::vector<PathKey> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    count_ = 0;
+    for (const PathKey& moved : old)
+      if (moved.B != 0) Insert(moved);
+  }
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = key.A & mask;; i = (i + 1) & mask) {
+    if (slots_[i] == key) return;
+    if (slots_[i].B == 0) {
+      slots_[i] = key;
+      ++count_;
+      return;
+    }
+  }
+}
+
+bool Planner::Taken(const QString& path) const {
+  if (options_.Simulate && claimed_.Contains(KeyOf(path))) return true;
+  if (!options_.DiskLookups || !PathExists(path)) return false;
+  // A loaded file that an earlier entry moves away leaves its name free.
+  if (options_.Simulate && !freed_.empty()) {
+    const auto id = static_cast<size_t>(files_.IdOfPath(path));
+    if (id != 0 && id < freed_.size() && freed_[id]) return false;
+  }
+  return true;
+}
+
+bool Planner::SameFileAsSource(const QString& target, const FileEntry& entry) const {
+  return target == entry.Path || (options_.DiskLookups && SameFile(target, entry.Path));
+}
+
+PlanAction Planner::ActionFor(const FileEntry& entry, const QString& targetPath) const {
+  if (targets_.TargetDirActive && !settings_.TargetMove) return PlanAction::Copy;
+  // Into the target folder, the same path is the source itself (status 4), not a no-op.
+  if (!movesFiles_ || (!targets_.TargetDirActive && targetPath == entry.Path))
+    return PlanAction::InPlace;
+  return targets_.TargetDirActive ? PlanAction::Move : PlanAction::Rename;
+}
+
+int8_t Planner::StatusFor(PlanExpect expect) const {
+  switch (expect) {
+    case PlanExpect::TargetFree:
+      return kStatusDone;
+    case PlanExpect::TargetExists:
+      // Only a copy or move into the target folder asks; a rename in place simply fails.
+      if (!targets_.TargetDirActive) return kStatusCopyMoveFailed;
+      return options_.ReplaceMemory == kAnswerReplace || options_.ReplaceMemory == kAnswerReplaceAll
+                 ? kStatusDone
+                 : kStatusTargetExists;
+    case PlanExpect::TargetIsSource:
+      return kStatusTargetIsSource;
+    case PlanExpect::InvalidName:
+      return kStatusInvalidName;
+    case PlanExpect::SourceMissing:
+      return kStatusSourceMissing;
+    case PlanExpect::ReadError:
+      return kStatusReadError;
+    case PlanExpect::FilteredOut:
+      return kStatusNotProcessed;
+  }
+  return kStatusDone;
+}
+
+EntryPlan Planner::Failed(int8_t status) {
+  EntryPlan plan;
+  plan.Status = status;
+  plan.Expect = status == kStatusSourceMissing ? PlanExpect::SourceMissing : PlanExpect::ReadError;
+  return plan;
+}
+
+EntryPlan Planner::Plan(const FileEntry& entry) {
+  Target target = BuildTarget(entry, settings_, targets_, counters_, taken_);
+  lastKeyValid_ = false;
+
+  EntryPlan plan;
+  // Share the folder text with the entry or with the plan before, so that a long list of plans
+  // holds each folder once.
+  if (target.Directory == entry.Directory)
+    plan.Directory = entry.Directory;
+  else if (target.Directory == lastDirectory_)
+    plan.Directory = lastDirectory_;
+  else
+    plan.Directory = lastDirectory_ = target.Directory;
+  plan.FileName = target.Path.mid(target.Directory.size());
+  plan.CounterNumber = target.Counter.Number;
+  plan.CreateDirectory = target.CreateDirectory;
+
+  if (target.InvalidName) {
+    plan.Expect = PlanExpect::InvalidName;
+  } else {
+    plan.Action = ActionFor(entry, target.Path);
+    // A counter's probe has just found this very path free: no second look.
+    const bool lookUp =
+        (targets_.TargetDirActive || options_.LookUpInPlaceTargets) && target.Counter.Number < 0;
+    if (plan.Action != PlanAction::InPlace && lookUp && Taken(target.Path)) {
+      // Only something that is there can be the source itself or stand in the way.
+      if (SameFileAsSource(target.Path, entry)) {
+        // A rename to another spelling of the same file (a case-only change where names are
+        // compared without case) is a rename; into the target folder it is the source itself.
+        if (targets_.TargetDirActive) plan.Expect = PlanExpect::TargetIsSource;
+      } else if (!options_.DiskLookups || FileSize(target.Path) != -2) {
+        plan.Expect = PlanExpect::TargetExists;
+      }
+      // A folder in the way is no clash to ask about: the copy or move fails on it.
+    } else if (targets_.TargetDirActive && target.Path == entry.Path) {
+      plan.Expect = PlanExpect::TargetIsSource;
+    }
+  }
+  if (plan.Expect != PlanExpect::TargetFree && plan.Expect != PlanExpect::TargetExists)
+    plan.Action = PlanAction::None;
+  plan.Status = StatusFor(plan.Expect);
+  if (options_.Simulate) {
+    lastKey_ = KeyOf(target.Path);
+    lastKeyValid_ = true;
+  }
+  return plan;
+}
+
+void Planner::Settle(const FileEntry& entry, const EntryPlan& plan, int status) {
+  if (status != kStatusDone) {
+    // The number of a file that did not end as done goes back: the key's next number drops by
+    // one, so the next file of that key probes from it again (and, in a simulation, finds it
+    // free, since nothing claimed it). A dry run therefore numbers exactly as the run does when
+    // its predictions hold.
+    if (plan.CounterNumber >= 0) counters_.GiveBack(counters_.KeyFor(plan.Directory));
+    return;
+  }
+  if (!options_.Simulate || !plan.TargetBuilt()) return;
+  if (plan.Action == PlanAction::InPlace) return;
+  claimed_.Insert(lastKeyValid_ ? lastKey_ : KeyOf(plan.TargetPath()));
+  lastKeyValid_ = false;
+  if (options_.DiskLookups && entry.Id > 0 &&
+      (plan.Action == PlanAction::Rename || plan.Action == PlanAction::Move)) {
+    const auto id = static_cast<size_t>(entry.Id);
+    if (freed_.size() <= id) freed_.resize(std::max(id + 1, freed_.size() * 2));
+    freed_[id] = true;
+  }
+}
+
+std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
+                                const RunValues& runValues, const PlanOptions& options) {
+  Planner planner(files, settings, runValues, options);
+  std::vector<EntryPlan> plans;
+  plans.reserve(static_cast<size_t>(files.Count()));
+  for (const FileEntry& entry : files) {
+    EntryPlan plan;
+    if (options.CheckFilter && FilterTakesOut(entry, settings)) {
+      plan = Planner::Failed(kStatusNotProcessed);
+      plan.Expect = PlanExpect::FilteredOut;
+    } else if (runValues.PreparationNeeded &&
+               (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
+      plan = Planner::Failed(entry.Status);
+    } else if (options.DiskLookups && FileSize(entry.Path) < 0) {
+      plan = Planner::Failed(kStatusSourceMissing);
+    } else {
+      plan = planner.Plan(entry);
+    }
+    planner.Settle(entry, plan, plan.Status);
+    plans.push_back(std::move(plan));
+  }
+  return plans;
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "filelist/FileList.h"
+#include "fileops/ReplaceAnswers.h"
+#include "fileops/TargetBuilder.h"
+#include "run/RunValues.h"
+#include "settings/Preset.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// The planning half of the batch: what the run will do to each entry, worked out without
+// changing anything on disk. The run plans each entry right before it acts on it; a dry run, a
+// preview of new names and an undo journal plan whole lists with the same code.
+
+// What the acting step does with the entry's file.
+enum class PlanAction : int8_t {
+  None,     // nothing: the entry fails before anything is done (see PlanExpect)
+  InPlace,  // nothing is moved or copied: attributes, zone mark or dates change on the source
+  Rename,   // a new name in the file's own folder
+  Move,     // into the target folder; the source goes
+  Copy,     // into the target folder; the source stays
+};
+
+// What the run expects to meet.
+enum class PlanExpect : int8_t {
+  TargetFree,      // nothing in the way
+  TargetExists,    // something is at the target: the replace policy decides (in place: fails)
+  TargetIsSource,  // the target is the source itself (a copy or move into the target folder)
+  InvalidName,     // a name made from the file's data is unusable
+  SourceMissing,   // the source is gone or is a folder (or the preparation marked it so)
+  ReadError,       // the preparation marked it unreadable, or a checksum could not be read
+  FilteredOut,     // a ticked filter condition takes it out (only when the caller asks)
+};
+
+// One entry's plan. Kept compact for lists of a million entries: the target folder is shared
+// with the entry's own folder or with the plan before it wherever they are equal, so a plan
+// costs about 56 bytes plus its file name.
+struct EntryPlan {
+  QString Directory;  // target folder, with final "/"; empty when no target was built
+  QString FileName;   // new file name with its extension (may hold "/" from a name template)
+  int32_t CounterNumber = -1;  // the counter number taken, -1 for none
+  PlanAction Action = PlanAction::None;
+  PlanExpect Expect = PlanExpect::TargetFree;
+  int8_t Status = kStatusDone;   // what the run records when nothing changes meanwhile
+  bool CreateDirectory = false;  // Directory is a target folder the acting step makes
+
+  bool TargetBuilt() const { return !FileName.isEmpty(); }
+  QString TargetPath() const { return TargetBuilt() ? Directory + FileName : QString(); }
+};
+
+struct PlanOptions {
+  // Read-only look-ups on disk: the counter's probes, existing targets, the same-file test and
+  // (in PlanList) whether each source is still there. Off, the disk counts as empty.
+  bool DiskLookups = true;
+  // Also look for an existing file at an in-place target. The run leaves that to the rename
+  // itself, which refuses an existing target at no extra cost.
+  bool LookUpInPlaceTargets = true;
+  // Count what earlier entries of this plan will have done: the targets they claim are taken,
+  // the sources they move away are free. The run itself turns this off: there the disk tells.
+  bool Simulate = true;
+  // The replace answer memory (ReplaceAnswer): decides the status of an existing target.
+  // kAnswerLeave stands for a run that asks; its plan says 3, the answer of a closed question.
+  int32_t ReplaceMemory = kAnswerLeaveAll;
+  // Mark entries that a ticked filter condition takes out (PlanList only; a run's preparation
+  // removes them from the list instead).
+  bool CheckFilter = false;
+};
+
+// Which checksums the texts of the task ask for. Placeholders count in any letter case, as they
+// expand, and the target folder counts too: a checksum that a template asks for is never
+// expanded as an empty text.
+struct ChecksumNeed {
+  bool Crc = false;
+  bool Md5 = false;
+  bool Sha1 = false;
+  bool Any() const { return Crc || Md5 || Sha1; }
+};
+ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues);
+
+// Plans the entries of one list in order. Not thread-safe; one planner per run or per plan.
+class Planner {
+ public:
+  // `files` is the list the entries belong to (for the sources earlier entries move away);
+  // `settings` and `runValues` must outlive the planner.
+  Planner(const FileList& files, const Preset& settings, const RunValues& runValues,
+          const PlanOptions& options);
+
+  // Plans one entry whose checksums, when the templates need them, are filled in. Entries are
+  // planned in list order, each followed by Settle (of that entry's plan) before the next.
+  EntryPlan Plan(const FileEntry& entry);
+
+  // A plan for an entry that fails before its target is built (a missing source, a read
+  // error): no action, no target.
+  static EntryPlan Failed(int8_t status);
+
+  // How the entry ended (the run's status, or the plan's own for a plan that is not carried
+  // out). A counter number is handed back after every end but done, so the next entry of the
+  // same key takes it again (the numbering of the design: a failed file's number is reused).
+  // When simulating, a done entry claims its target and, when it moved, frees its source.
+  void Settle(const FileEntry& entry, const EntryPlan& plan, int status);
+
+  const TargetPlan& Targets() const { return targets_; }
+
+ private:
+  bool Taken(const QString& path) const;
+  bool SameFileAsSource(const QString& target, const FileEntry& entry) const;
+  PlanAction ActionFor(const FileEntry& entry, const QString& targetPath) const;
+  int8_t StatusFor(PlanExpect expect) const;
+
+  // A claimed path by two independent 64-bit hashes of its text: 16 bytes per claim instead
+  // of the path itself, with a chance of a false match far below one in 10^20 per plan.
+  struct PathKey {
+    uint64_t A = 0;
+    uint64_t B = 0;  // never 0 for a real key: 0 marks a free slot
+    bool operator==(const PathKey&) const = default;
+  };
+  // The claimed keys in one flat table (open addressing, at most half full): a look-up costs
+  // one probe into memory in the common case, and a claim no allocation of its own.
+  class ClaimSet {
+   public:
+    bool Contains(const PathKey& key) const;
+    void Insert(const PathKey& key);
+    bool Empty() const { return count_ == 0; }
+
+   private:
+    std::vector<PathKey> slots_;
+    size_t count_ = 0;
+  };
+  static PathKey KeyOf(QStringView path);
+  PathTaken MakeProbe();
+
+  const FileList& files_;
+  const Preset& settings_;
+  const PlanOptions options_;
+  const TargetPlan targets_;
+  const bool movesFiles_;  // a new name, an extension change or a move: the file is renamed
+  CounterMap counters_;
+  const PathTaken taken_;  // the counter's probe: Taken(), or the disk alone
+  QString lastDirectory_;  // shared with the next plan whose folder is the same
+  PathKey lastKey_;        // the key of the target Plan() built last, for Settle
+  bool lastKeyValid_ = false;
+  // What earlier entries did, when simulating: the targets they claim, and the sources they
+  // free (by entry id; kept only where the disk is looked at, the one place it is asked).
+  ClaimSet claimed_;
+  std::vector<bool> freed_;
+};
+
+// Plans every entry of `files` in list order, as a run with these settings would meet them
+// now; nothing on disk changes. Entries marked by a preparation pass keep their code, as in a
+// run after one. Checksums are taken from the entries as they are.
+std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
+                                const RunValues& runValues, const PlanOptions& options);
