@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Shows a file in the desktop's file manager, selected: through the file manager's D-Bus
+// interface (org.freedesktop.FileManager1.ShowItems), or, where no file manager offers it, by
+// opening the folder the file lies in. False when neither worked.
+bool ShowInFileManager(const QString& path);

@@ -1,0 +1,54 @@
+#include "ui/WindowProgram.h"
+
+#include "app/AppState.h"
+#include "app/ExitCode.h"
+#include "app/ProductTitle.h"
+#include "platform/Messages.h"
+#include "ui/Icons.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+// One QApplication for the life of the process, made when the first window or box needs it.
+// It is never destroyed: the process ends through Shutdown, not by unwinding main.
+QApplication& Application() {
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  static int argc = 1;
+  static char name[] = "mervane";
+  static char* argv[] = {name, nullptr};
+  auto* application = new QApplication(argc, argv);
+  QApplication::setApplicationName(PlainTitle());
+  QApplication::setApplicationDisplayName(PlainTitle());
+  QApplication::setDesktopFileName(QStringLiteral("mervane"));
+  return *application;
+}
+
+bool ShowStartupBox(const QString& caption, const QString& text, MessageIcon icon) {
+  Application();
+  QMessageBox box(icon == MessageIcon::kError ? QMessageBox::Critical : QMessageBox::Information,
+                  caption, text, QMessageBox::Ok);
+  box.exec();
+  return true;
+}
+
+}  // namespace
+
+void InstallWindowMessageBoxes() {
+  SetMessageBoxHandler(&ShowStartupBox);
+}
+
+int RunMainWindow(AppState& app) {
+  QApplication& application = Application();
+  QApplication::setWindowIcon(StoreIcon(kImageProgram));
+  MainWindow window(app);
+  window.show();
+  if (!app.Options.PendingPaths.isEmpty()) {
+    window.LoadPaths(app.Options.PendingPaths);
+    app.Options.PendingPaths.clear();
+  }
+  application.exec();
+  return kExitOk;
+}
