@@ -1,6 +1,7 @@
 #include "ui/CommandButton.h"
 
 #include <QFontMetrics>
+#include <QRegularExpression>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -35,12 +36,16 @@ QSize CommandButton::sizeHint() const {
 }
 
 QSize CommandButton::minimumSizeHint() const {
+  // Narrow enough to wrap the caption, never so narrow that a word is cut.
   const QFontMetrics metrics(font());
-  // Two lines of the caption beside the icon.
+  int widestWord = 0;
+  for (const QString& word : text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+    widestWord = std::max(widestWord, metrics.horizontalAdvance(word));
+  const QRect needed =
+      metrics.boundingRect(QRect(0, 0, widestWord, 1000), TextFlags(), text());
   QStyleOptionButton option;
   initStyleOption(&option);
-  const QSize contents(kIconSide + kGap + metrics.averageCharWidth() * 8,
-                       std::max(kIconSide, metrics.lineSpacing() * 2));
+  const QSize contents(kIconSide + kGap + widestWord, std::max(kIconSide, needed.height()));
   return style()->sizeFromContents(QStyle::CT_PushButton, &option, contents, this);
 }
 

@@ -272,8 +272,10 @@ void MainWindow::Build() {
   right->addWidget(frame, 1);
   layout->addLayout(right, 1);
 
-  central->setMinimumSize(kMinimumWidth, kMinimumHeight);
   setCentralWidget(central);
+  // The design's smallest window, or what the desktop's font needs so that no caption of any
+  // page is cut off, whichever is larger.
+  central->setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
   BuildMenus();
 
   connect(commandButtons_[0], &QPushButton::clicked, this, [this] {

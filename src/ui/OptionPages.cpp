@@ -159,6 +159,11 @@ OptionPages::OptionPages(bool templateButtons, bool patternButtons, Clock now, Q
   UpdateEnabling();
 }
 
+OptionPages::~OptionPages() {
+  for (const QPointer<QWidget>& page : pages_)
+    if (page != nullptr && page->parent() == nullptr) delete page.data();
+}
+
 QWidget* OptionPages::Page(int page) const {
   return page > 0 && page < kPageCount ? pages_[static_cast<size_t>(page)].data() : nullptr;
 }

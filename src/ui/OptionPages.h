@@ -58,6 +58,7 @@ class OptionPages : public QObject {
   // the rule editors); tests pass a fixed clock.
   using Clock = std::function<int64_t()>;
   OptionPages(bool templateButtons, bool patternButtons, Clock now, QObject* parent = nullptr);
+  ~OptionPages() override;  // deletes the pages no window has taken
 
   // Page 1..11's widget (parentless until the window takes it); nullptr for page 0.
   QWidget* Page(int page) const;

@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QHelpEvent>
 #include <QPalette>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 
 namespace {
@@ -35,6 +37,58 @@ RowInfo InfoOfRow(int row) {
   }
   return {-1, -1};
 }
+
+const QString kMarker = QStringLiteral("> ");
+
+// Page rows are indented under their group; the "> " mark of a switched-on page hangs in the
+// indent, so that the captions stay aligned.
+int Indent(const QFontMetrics& metrics) {
+  return metrics.horizontalAdvance(kMarker) + 10;
+}
+
+class PageRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    if (PageListModel::PageOfRow(index.row()) < 0) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem item(option);
+    initStyleOption(&item, index);
+    const bool marked = item.text.startsWith(kMarker);
+    const QString caption = marked ? item.text.mid(kMarker.size()) : item.text;
+    item.text.clear();
+    const QWidget* view = option.widget;
+    QStyle* style = view != nullptr ? view->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+
+    const QVariant foreground = index.data(Qt::ForegroundRole);
+    const QColor colour = foreground.isValid()
+                              ? foreground.value<QBrush>().color()
+                              : item.palette.color((item.state & QStyle::State_Selected) != 0
+                                                       ? QPalette::HighlightedText
+                                                       : QPalette::Text);
+    const int indent = Indent(item.fontMetrics);
+    const QRect text = item.rect.adjusted(indent, 0, -2, 0);
+    painter->save();
+    painter->setPen(colour);
+    if (marked)
+      painter->drawText(QRect(item.rect.left(), item.rect.top(), indent, item.rect.height()),
+                        Qt::AlignRight | Qt::AlignVCenter, kMarker);
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                      item.fontMetrics.elidedText(caption, Qt::ElideRight, text.width()));
+    painter->restore();
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (PageListModel::PageOfRow(index.row()) >= 0) size.rwidth() += Indent(option.fontMetrics);
+    return size;
+  }
+};
 
 }  // namespace
 
@@ -81,7 +135,6 @@ QVariant PageListModel::data(const QModelIndex& index, int role) const {
   const bool shown = info.Page == shownPage_;
   switch (role) {
     case Qt::DisplayRole:
-      return QStringLiteral("   ") + RowCaption(info.Page);
     case Qt::AccessibleTextRole:
       return RowCaption(info.Page);
     case Qt::BackgroundRole:
@@ -120,6 +173,7 @@ PageListView::PageListView(QWidget* parent) : QListView(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setTextElideMode(Qt::ElideRight);
   setSpacing(1);
+  setItemDelegate(new PageRowDelegate(this));
   // The system's face colour behind the rows, as a panel rather than a document.
   QPalette colours = palette();
   colours.setBrush(QPalette::Base, colours.brush(QPalette::Window));
@@ -138,15 +192,18 @@ QSize PageListView::minimumSizeHint() const {
     for (int row = 0; row < model()->rowCount(); ++row) {
       const QModelIndex index = model()->index(row, 0);
       QString text = index.data(Qt::DisplayRole).toString();
-      if (PageListModel::PageOfRow(row) >= 0 && !text.contains(QStringLiteral("> ")))
-        text += QStringLiteral("> ");
-      QFont font = index.data(Qt::FontRole).isValid() ? index.data(Qt::FontRole).value<QFont>()
-                                                      : this->font();
-      width = std::max(width, QFontMetrics(font).horizontalAdvance(text));
+      const bool page = PageListModel::PageOfRow(row) >= 0;
+      if (page && text.startsWith(kMarker)) text = text.mid(kMarker.size());
+      const QFont font = index.data(Qt::FontRole).isValid()
+                             ? index.data(Qt::FontRole).value<QFont>()
+                             : this->font();
+      const QFontMetrics metrics(font);
+      width = std::max(width, metrics.horizontalAdvance(text) + (page ? Indent(metrics) : 0));
       height += sizeHintForRow(row) + 2 * spacing();
     }
   }
-  return QSize(width + 2 * frameWidth() + 16, std::min(height, 200));
+  // Every row is in view without a scroll bar.
+  return QSize(width + 2 * frameWidth() + 16, height);
 }
 
 bool PageListView::viewportEvent(QEvent* event) {
@@ -155,7 +212,7 @@ bool PageListView::viewportEvent(QEvent* event) {
     const QModelIndex index = indexAt(help->pos());
     const QString text = index.data(Qt::DisplayRole).toString();
     if (index.isValid() &&
-        fontMetrics().horizontalAdvance(text) > visualRect(index).width() - 6)
+        fontMetrics().horizontalAdvance(text) + Indent(fontMetrics()) > visualRect(index).width())
       QToolTip::showText(help->globalPos(), text.trimmed(), viewport(), visualRect(index));
     else
       QToolTip::hideText();
