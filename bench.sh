@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMERVANE_TESTS=OFF >/dev/null
 cmake --build "$here/build/bench" >&2
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(loading naming plan pattern rename checksums copy)
+[ ${#names[@]} -gt 0 ] || names=(loading naming plan pattern rename checksums copy window)
 for name in "${names[@]}"; do
   echo "== $name"
   "$here/build/bench/bench/bench_$name"

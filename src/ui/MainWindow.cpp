@@ -756,12 +756,20 @@ void MainWindow::ForEachSelectedRow(const std::function<void(int row)>& visit) c
 
 void MainWindow::RemoveSelectedFiles() {
   if (locked_ || LoadBusy()) return;
-  QSet<int32_t> ids;
-  ForEachSelectedRow([&](int row) {
-    if (const FileEntry* entry = fileModel_->EntryAt(row)) ids.insert(entry->Id);
-  });
-  if (ids.isEmpty()) return;
-  app_.Files.RemoveByIds(ids);
+  qsizetype selected = 0;
+  ForEachSelectedRow([&](int) { ++selected; });
+  if (selected == 0) return;
+  if (selected == fileModel_->RowCount()) {
+    // Every row (Ctrl+A): one sweep instead of a look-up per entry.
+    app_.Files.Clear();
+  } else {
+    QSet<int32_t> ids;
+    ids.reserve(selected);
+    ForEachSelectedRow([&](int row) {
+      if (const FileEntry* entry = fileModel_->EntryAt(row)) ids.insert(entry->Id);
+    });
+    app_.Files.RemoveByIds(ids);
+  }
   fileModel_->Reload();
   UpdateFileButtons();
   UpdateStatusLine(true, true, QString());
@@ -958,6 +966,7 @@ void MainWindow::DoRebuild() {
   pages_ = nullptr;
   Build();
   FillPages();
+  fileModel_->RefreshHeaders();
   UpdateFileButtons();
   UpdateStatusLine(true, true, LoadBusy() ? LanguageText(360) : QString());
   if (visible) setGeometry(geometry);
