@@ -20,7 +20,7 @@ import zlib
 PLAIN = {
     3: (32, "actions/document-open"),
     4: (32, "actions/folder-new"),
-    5: (32, "actions/media-playback-start"),
+    5: (32, "actions/go-next"),
     6: (32, "apps/system-file-manager"),
     7: (32, "actions/edit-find"),
     8: (32, "mimetypes/x-office-calendar"),

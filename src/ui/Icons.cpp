@@ -8,6 +8,9 @@
 #include <QMimeDatabase>
 #include <QStyle>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 struct ThemeName {
@@ -46,6 +49,27 @@ constexpr ThemeName kThemeNames[] = {
     {kImageDescending, "go-down"},
 };
 
+// Pictures shown side by side come from one source: the theme's icons only when the theme has
+// every one of the group, else ours, so that a row of buttons never mixes two styles.
+constexpr int kGroups[][12] = {
+    {kImageAddFiles, kImageAddFolder, kImageStart},
+    {6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17},
+    {kImageAttributeSet, kImageAttributeClear},
+    {kImageFromStart, kImageFromEnd},
+    {kImageSortRandom, kImageSortName, kImageSortSize, kImageSortDate},
+    {kImageAscending, kImageDescending},
+};
+
+bool ThemeHasGroupOf(int number) {
+  for (const auto& group : kGroups) {
+    if (std::find(std::begin(group), std::end(group), number) == std::end(group)) continue;
+    for (const int member : group)
+      if (member != 0 && !QIcon::hasThemeIcon(ThemeNameOf(member))) return false;
+    return true;
+  }
+  return QIcon::hasThemeIcon(ThemeNameOf(number));
+}
+
 QHash<QString, QIcon>& ExtensionIcons() {
   static QHash<QString, QIcon> cache;
   return cache;
@@ -73,7 +97,7 @@ QIcon StoreIcon(int number) {
   const QPixmap pixmap = StorePixmap(number);
   if (!pixmap.isNull()) ours.addPixmap(pixmap);
   const QString themeName = ThemeNameOf(number);
-  if (themeName.isEmpty()) return ours;
+  if (themeName.isEmpty() || !ThemeHasGroupOf(number)) return ours;
   return QIcon::fromTheme(themeName, ours);
 }
 

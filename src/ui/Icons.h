@@ -29,7 +29,9 @@ enum ImageNumber : int {
   kImageDescending = 30,
 };
 
-// The picture as an icon: the theme's, else ours; an empty icon when neither exists.
+// The picture as an icon: the theme's when the theme has it and every picture shown beside it
+// (the command buttons, the page icons, the items of one combo box), else ours; an empty icon
+// when neither exists.
 QIcon StoreIcon(int number);
 // Our own picture alone (no theme), e.g. for an illustration; null when it is not carried.
 QPixmap StorePixmap(int number);

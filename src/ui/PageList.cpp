@@ -125,8 +125,6 @@ QVariant PageListModel::data(const QModelIndex& index, int role) const {
         font.setBold(true);
         return font;
       }
-      case Qt::ForegroundRole:
-        return QApplication::palette().brush(QPalette::Disabled, QPalette::WindowText);
       default:
         return QVariant();
     }
@@ -174,10 +172,9 @@ PageListView::PageListView(QWidget* parent) : QListView(parent) {
   setTextElideMode(Qt::ElideRight);
   setSpacing(1);
   setItemDelegate(new PageRowDelegate(this));
-  // The system's face colour behind the rows, as a panel rather than a document.
-  QPalette colours = palette();
-  colours.setBrush(QPalette::Base, colours.brush(QPalette::Window));
-  setPalette(colours);
+  // The system's face colour behind the rows, as a panel rather than a document; it follows
+  // the desktop's palette when that changes.
+  viewport()->setBackgroundRole(QPalette::Window);
 }
 
 QSize PageListView::sizeHint() const {

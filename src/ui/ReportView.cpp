@@ -25,13 +25,6 @@ ReportView::ReportView(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   horizontalHeader()->setStretchLastSection(true);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  // The selection stays visible when the focus is elsewhere.
-  QPalette colours = palette();
-  colours.setColor(QPalette::Inactive, QPalette::Highlight,
-                   colours.color(QPalette::Active, QPalette::Highlight));
-  colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   colours.color(QPalette::Active, QPalette::HighlightedText));
-  setPalette(colours);
 }
 
 void ReportView::SetColumnWidths(const std::vector<int>& widths) {

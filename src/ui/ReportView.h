@@ -5,8 +5,9 @@
 #include <vector>
 
 // A list in report mode: whole rows selected, several at once, the selection shown also
-// without the focus, no grid and no row header, every row one line high; a cell whose text is
-// cut off shows the whole text as its tooltip.
+// without the focus (in the style's colours for an inactive selection), no grid and no row
+// header, every row one line high; a cell whose text is cut off shows the whole text as its
+// tooltip.
 class ReportView : public QTableView {
   Q_OBJECT
 
