@@ -21,6 +21,7 @@
 #include "ui/Icons.h"
 #include "ui/Mnemonics.h"
 #include "ui/PageList.h"
+#include "ui/PlaceholderPopups.h"
 #include "ui/UiTexts.h"
 
 #include <QAction>
@@ -315,6 +316,24 @@ void MainWindow::Build() {
     if (refusal.Problem == RuleProblem::InvalidCharacters)
       Tell(MessageIcon::kWarning, 363, AdditionText(kAddInvalidNameCharacters));
   });
+
+  // The pop-ups that help with templates and patterns serve this build's fields.
+  popups_ = new PlaceholderPopups(this, settings.TemplateButtons != 0);
+  const std::array<std::pair<FieldKind, PlaceholderField>, kFieldKindCount> served = {{
+      {FieldKind::InsertText, PlaceholderField::kInsertText},
+      {FieldKind::ReplaceWith, PlaceholderField::kReplaceWith},
+      {FieldKind::NameTemplate, PlaceholderField::kNameTemplate},
+      {FieldKind::TargetTemplate, PlaceholderField::kTargetDir},
+      {FieldKind::FilterText, PlaceholderField::kPattern},
+      {FieldKind::FindText, PlaceholderField::kPattern},
+      {FieldKind::OldExtensions, PlaceholderField::kPattern},
+  }};
+  for (const auto& [kind, field] : served) {
+    if (QToolButton* button = pages_->ListButton(kind))
+      popups_->AttachListButton(button, pages_->Field(kind), field);
+    if (IsTemplateField(kind)) popups_->AttachPreviewField(pages_->Field(kind), field);
+  }
+  connect(this, &MainWindow::ClosePopups, popups_, &PlaceholderPopups::CloseAll);
 
   for (QWidget* target : {static_cast<QWidget*>(commandButtons_[0]),
                           static_cast<QWidget*>(commandButtons_[1]), fileView_->viewport(),
@@ -960,6 +979,8 @@ void MainWindow::DoRebuild() {
   emit ClosePopups();
   const QRect geometry = this->geometry();
   const bool visible = isVisible();
+  delete popups_;
+  popups_ = nullptr;
   QWidget* old = takeCentralWidget();
   delete old;
   delete pages_;

@@ -19,6 +19,7 @@ class FileListView;
 class FileLoader;
 class PageListModel;
 class PageListView;
+class PlaceholderPopups;
 class QAction;
 class QActionGroup;
 class QLabel;
@@ -76,6 +77,8 @@ class MainWindow : public QMainWindow {
   QLineEdit* Field(FieldKind kind) const;
   QToolButton* ListButton(FieldKind kind) const;
   OptionPages* Pages() const { return pages_; }
+  // The placeholder list and preview of this build (made anew with every build).
+  PlaceholderPopups* Popups() const { return popups_; }
   // The help window (topic 0 = getting started, 1..7 the topics), the about window and the
   // preset dialog (mode 0 manage, 1 save as new) come as components of their own. Attaching
   // one enables its menu items; until then they are disabled (the topics show message boxes).
@@ -175,6 +178,7 @@ class MainWindow : public QMainWindow {
 
   // Widgets of the current build.
   OptionPages* pages_ = nullptr;
+  PlaceholderPopups* popups_ = nullptr;
   PageListView* pageView_ = nullptr;
   QStackedWidget* pageStack_ = nullptr;
   QLabel* pageCaption_ = nullptr;

@@ -4,8 +4,10 @@
 #include "app/ExitCode.h"
 #include "app/ProductTitle.h"
 #include "platform/Messages.h"
+#include "ui/AboutWindow.h"
 #include "ui/Icons.h"
 #include "ui/MainWindow.h"
+#include "ui/PresetDialog.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -44,6 +46,14 @@ int RunMainWindow(AppState& app) {
   QApplication& application = Application();
   QApplication::setWindowIcon(StoreIcon(kImageProgram));
   MainWindow window(app);
+  window.AttachHelpWindow([&window](int topic) { ShowHelpWindow(&window, topic); });
+  window.AttachAboutWindow([&window] { ShowAboutWindow(&window); });
+  window.AttachPresetDialog([&window, &app](int mode) {
+    PresetDialogHooks hooks;
+    hooks.StorePageControls = [&window] { window.StorePages(); };
+    RunPresetDialog(&window, mode == 1 ? PresetDialog::Mode::kSaveAsNew : PresetDialog::Mode::kManage,
+                    app, std::move(hooks), [&window] { window.PresetsChanged(); });
+  });
   window.show();
   if (!app.Options.PendingPaths.isEmpty()) {
     window.LoadPaths(app.Options.PendingPaths);

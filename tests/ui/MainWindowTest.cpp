@@ -12,6 +12,7 @@
 #include "ui/FilePaths.h"
 #include "ui/Mnemonics.h"
 #include "ui/PageList.h"
+#include "ui/PlaceholderPopups.h"
 #include "ui/UiTexts.h"
 
 #include <QAbstractButton>
@@ -457,6 +458,26 @@ TEST_F(MainWindowTest, MenuItemsCarryTheirChecksAndShortcuts) {
   QObject::connect(window.get(), &MainWindow::ClosePopups, [&] { ++closes; });
   window->Action(MenuCommand::IncludeHidden)->trigger();
   EXPECT_EQ(closes, 1);
+}
+
+TEST_F(MainWindowTest, ListButtonsOpenThePopupsAndEveryCommandClosesThem) {
+  const auto window = MakeWindow();
+  window->show();
+  ProcessEvents();
+  // The target page is switched on by default, so its "<" button is enabled.
+  window->ShowPage(kPageTarget);
+  ProcessEvents();
+  ASSERT_NE(window->Popups(), nullptr);
+  window->ListButton(FieldKind::TargetTemplate)->click();
+  EXPECT_TRUE(window->Popups()->ListOpen());
+  window->Action(MenuCommand::IncludeHidden)->trigger();
+  EXPECT_FALSE(window->Popups()->ListOpen());
+
+  // A rebuild brings pop-ups of its own for the new fields.
+  window->Action(MenuCommand::PatternButtons)->trigger();
+  ProcessEvents();
+  ASSERT_NE(window->Popups(), nullptr);
+  EXPECT_EQ(window->ListButton(FieldKind::FindText), nullptr);
 }
 
 // The file list model over a list of 100,000 entries: rows, texts, selection and removal.
