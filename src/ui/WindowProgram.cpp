@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace {
 
@@ -54,6 +55,9 @@ int RunMainWindow(AppState& app) {
     RunPresetDialog(&window, mode == 1 ? PresetDialog::Mode::kSaveAsNew : PresetDialog::Mode::kManage,
                     app, std::move(hooks), [&window] { window.PresetsChanged(); });
   });
+  // Centred on the screen the first time it is shown.
+  if (const QScreen* screen = window.screen())
+    window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
   if (!app.Options.PendingPaths.isEmpty()) {
     window.LoadPaths(app.Options.PendingPaths);
