@@ -181,7 +181,6 @@ class MainWindow : public QMainWindow {
   PlaceholderPopups* popups_ = nullptr;
   PageListView* pageView_ = nullptr;
   QStackedWidget* pageStack_ = nullptr;
-  QLabel* pageCaption_ = nullptr;
   std::array<CommandButton*, 3> commandButtons_{};
   FileListView* fileView_ = nullptr;
   QLabel* statusLine_ = nullptr;
