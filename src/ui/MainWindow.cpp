@@ -1,7 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "app/AppState.h"
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "app/Startup.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"

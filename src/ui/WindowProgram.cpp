@@ -2,7 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/ExitCode.h"
-#include "app/ProductTitle.h"
+#include "texts/ProductTitle.h"
 #include "platform/Messages.h"
 #include "ui/AboutWindow.h"
 #include "ui/Icons.h"
