@@ -571,6 +571,42 @@ TEST_F(MainWindowTest, PagesHaveDistinctAccessKeysAndAccessibleNames) {
   LoadUiResources(kLanguageEnglish);
 }
 
+// Tab walks every page in reading order: row by row from the top, left to right in a row.
+TEST_F(MainWindowTest, TabOrderFollowsTheLayoutOfEveryPage) {
+  app_->WorkingSettings = PresetOffDefaults();  // every module on: every control enabled
+  app_->WorkingSettings.TargetDirActive = 1;
+  const auto window = MakeWindow();
+  window->show();
+  auto* stack = window->findChild<QStackedWidget*>();
+  ASSERT_NE(stack, nullptr);
+  for (int page = 0; page < kPageCount; ++page) {
+    window->ShowPage(page);
+    ProcessEvents();
+    QWidget* root = stack->widget(page);
+    QList<QWidget*> order;
+    QWidget* first = nullptr;
+    for (QWidget* w = root->nextInFocusChain(); w != first; w = w->nextInFocusChain()) {
+      if (first == nullptr) first = w;
+      if (!root->isAncestorOf(w) || !w->isVisible() || (w->focusPolicy() & Qt::TabFocus) == 0)
+        continue;
+      // A spin box's or combo's inner field stands for the control itself.
+      if (w->objectName().startsWith(QStringLiteral("qt_"))) continue;
+      order << w;
+    }
+    ASSERT_FALSE(order.isEmpty()) << page;
+    constexpr int kSameRow = 8;
+    for (int i = 1; i < order.size(); ++i) {
+      const QRect a(order[i - 1]->mapTo(root, QPoint()), order[i - 1]->size());
+      const QRect b(order[i]->mapTo(root, QPoint()), order[i]->size());
+      const bool sameRow = std::abs(a.center().y() - b.center().y()) <= kSameRow;
+      EXPECT_TRUE(sameRow ? b.left() > a.left() : b.center().y() > a.center().y())
+          << "page " << page << ": " << order[i - 1]->metaObject()->className() << " "
+          << order[i - 1]->accessibleName().toStdString() << " before "
+          << order[i]->metaObject()->className() << " " << order[i]->accessibleName().toStdString();
+    }
+  }
+}
+
 // At the smallest size the window allows, no caption of any page is cut off, in either
 // language.
 TEST_F(MainWindowTest, NoCaptionIsCutOffAtTheMinimumSize) {
