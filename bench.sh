@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks optimised and runs them all (or the ones named: loading naming pattern
-# plan rename checksums copy). Each prints Mervane's figure beside a reference measured in the same
+# plan rename checksums copy window). Each prints Mervane's figure beside a reference measured in the same
 # run, and the ratio of the two.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"

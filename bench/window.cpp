@@ -16,7 +16,7 @@
 #include "app/ImageStore.h"
 #include "filelist/Loader.h"
 #include "platform/FileName.h"
-#include "platform/ThreadPriority.h"
+#include "platform/Process.h"
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/FileListModel.h"
@@ -87,7 +87,7 @@ double ConsoleLoad(const QString& paths, const Preset& settings, qsizetype& load
   LoadFlags flags;
   const auto start = Clock::now();
   std::thread worker([&] {
-    LowerCurrentThreadPriority();
+    LowerThreadPriority();
     loaded = LoadPaths(paths, *list, settings, flags);
   });
   worker.join();

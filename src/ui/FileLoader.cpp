@@ -1,7 +1,7 @@
 #include "ui/FileLoader.h"
 
 #include "filelist/Loader.h"
-#include "platform/ThreadPriority.h"
+#include "platform/Process.h"
 
 #include <system_error>
 
@@ -26,7 +26,7 @@ bool FileLoader::Start(const QString& paths, const Preset& settings) {
   lastPost_ = std::chrono::steady_clock::now();
   try {
     worker_ = std::thread([this, paths, settings] {
-      LowerCurrentThreadPriority();
+      LowerThreadPriority();
       const qsizetype added = LoadPaths(paths, list_, settings, flags_,
                                         [this](const FileEntry& entry) { OnRowAdded(entry); });
       added_ = added;

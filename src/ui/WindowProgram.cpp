@@ -1,7 +1,7 @@
 #include "ui/WindowProgram.h"
 
 #include "app/AppState.h"
-#include "app/ExitCode.h"
+#include "run/ExitCode.h"
 #include "texts/ProductTitle.h"
 #include "platform/Messages.h"
 #include "ui/AboutWindow.h"
