@@ -8,7 +8,6 @@ enum AdditionEntry : int {
   kAddProgramName = 0,
   kAddPageList = 1,               // accessible name of the page list
   kAddInvalidNameCharacters = 2,  // a rule's replacement or new extension cannot be a name
-  kAddRunNotAvailable = 3,        // a run cannot be started from the window in this build
 
   // 100 - 199: the run.
   kAddStatusInvalidName = 100,             // the failure name of status 7

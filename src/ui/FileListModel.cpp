@@ -4,6 +4,8 @@
 #include "texts/TextTables.h"
 #include "ui/Icons.h"
 
+#include <algorithm>
+
 FileListModel::FileListModel(FileList& list, QObject* parent)
     : QAbstractTableModel(parent), list_(list) {}
 
@@ -18,6 +20,11 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
 const FileEntry* FileListModel::EntryAt(int row) const {
   return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)]
                                                              : nullptr;
+}
+
+int FileListModel::RowOf(const FileEntry* entry) const {
+  const auto found = std::find(rows_.begin(), rows_.end(), entry);
+  return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {

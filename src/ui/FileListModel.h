@@ -33,6 +33,8 @@ class FileListModel : public QAbstractTableModel {
   // The entry of a row; nullptr for a row that is not there.
   const FileEntry* EntryAt(int row) const;
   int RowCount() const { return static_cast<int>(rows_.size()); }
+  // The row of an entry, -1 when it has none; rows are the list's positions.
+  int RowOf(const FileEntry* entry) const;
   // The sum of the sizes of all rows.
   int64_t TotalSize() const { return totalSize_; }
 

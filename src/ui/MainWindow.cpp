@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"
+#include "run/RunProcedure.h"
 #include "platform/LocalTime.h"
 #include "platform/Locations.h"
 #include "settings/Locations.h"
@@ -23,6 +24,7 @@
 #include "ui/PageList.h"
 #include "ui/PlaceholderPopups.h"
 #include "ui/UiTexts.h"
+#include "ui/WindowRun.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -189,6 +191,8 @@ WindowDialogs StandardDialogs(QWidget* owner) {
         owner, title, start.isEmpty() ? QUrl() : QUrl(FileUrlOfPath(start)));
     return url.isEmpty() ? QString() : LocalPathFromUrl(url);
   };
+  dialogs.ShowFile = [](const QString& path) { return ShowInFileManager(path); };
+  dialogs.ShowProperties = [](const QString& path) { return ShowFileProperties(path); };
   return dialogs;
 }
 
@@ -211,6 +215,27 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
             OnRowsArrived();
           });
   connect(loader_, &FileLoader::Finished, this, [this] { OnLoadFinished(); });
+  run_ = new WindowRun(app_, this);
+  runStatusTimer_ = new QTimer(this);
+  runStatusTimer_->setInterval(100);
+  connect(runStatusTimer_, &QTimer::timeout, this, [this] { UpdateRunStatus(); });
+  connect(run_, &WindowRun::StageChanged, this, [this](RunStage stage) {
+    switch (stage) {
+      case RunStage::Preparing:
+        runStageText_ = LanguageText(303) + QStringLiteral("...");
+        break;
+      case RunStage::Processing:
+        runStageText_ = LanguageText(304);
+        break;
+      case RunStage::Finished:
+        runStageText_ = LanguageText(307);
+        break;
+      default:
+        break;
+    }
+    UpdateRunStatus();
+  });
+  connect(run_, &WindowRun::Finished, this, [this](const RunResult& result) { OnRunFinished(result); });
 
   setWindowTitle(ProductTitle(false, true, false));
   setWindowIcon(StoreIcon(kImageProgram));
@@ -370,7 +395,7 @@ QWidget* MainWindow::BuildFilesPage() {
   });
   connect(fileView_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     const FileEntry* entry = fileModel_->EntryAt(index.row());
-    if (entry != nullptr && !ShowInFileManager(entry->Path))
+    if (entry != nullptr && !dialogs_.ShowFile(entry->Path))
       Tell(MessageIcon::kWarning, 363, LanguageText(348));
   });
   connect(removeButton_, &QPushButton::clicked, this, [this] {
@@ -410,9 +435,8 @@ void MainWindow::BuildMenus() {
   menus_[0] = file;
   file->addAction(NewAction(M::Start, Caption(3), [this] { StartCommand(); }));
   file->addSeparator();
-  QAction* testRun = NewAction(M::TestRun, tab(4, CtrlKeyText(QStringLiteral("D"))), [this] {
-    Tell(MessageIcon::kInformation, 359, AdditionText(kAddRunNotAvailable));
-  });
+  QAction* testRun = NewAction(M::TestRun, tab(4, CtrlKeyText(QStringLiteral("D"))),
+                               [this] { TestRunCommand(); });
   testRun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
   file->addAction(testRun);
   QAction* addFiles = NewAction(
@@ -691,7 +715,7 @@ bool MainWindow::LoadBusy() const {
 }
 
 bool MainWindow::LoadPaths(const QString& paths) {
-  if (LoadBusy() || app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0) return false;
+  if (LoadBusy() || RunBusy()) return false;
   if (!loader_->Start(paths, app_.WorkingSettings)) return false;
   UpdateStatusLine(false, false, LanguageText(360));
   SetCommandsLocked(true);
@@ -699,6 +723,10 @@ bool MainWindow::LoadPaths(const QString& paths) {
 }
 
 void MainWindow::StopLoading() {
+  if (RunBusy()) {
+    AskToCancelRun(357);
+    return;
+  }
   loader_->Stop();
 }
 
@@ -881,17 +909,24 @@ void MainWindow::SavePreset() {
     Tell(MessageIcon::kWarning, 363, LanguageText(346));
 }
 
-void MainWindow::StartCommand() {
-  if (locked_ || LoadBusy()) return;
-  StorePages();
+PathFolders MainWindow::Folders() const {
   PathFolders folders;
   folders.Desktop = app_.DesktopFolder;
   folders.Documents = DocumentsFolder();
   folders.Program = app_.ProgramFolder;
-  const RunValues values = PrepareRunValues(app_.WorkingSettings, app_.Files.Count(), folders,
+  return folders;
+}
+
+bool MainWindow::RunBusy() const {
+  return run_->Busy() || app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0;
+}
+
+void MainWindow::StartCommand() {
+  if (locked_ || LoadBusy() || RunBusy()) return;
+  StorePages();
+  const RunValues values = PrepareRunValues(app_.WorkingSettings, app_.Files.Count(), Folders(),
                                             pages_->DatePickerValue());
-  const bool busy = app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0;
-  const WindowCheckResult check = CheckBeforeWindowRun(busy, app_.Files, app_.WorkingSettings,
+  const WindowCheckResult check = CheckBeforeWindowRun(false, app_.Files, app_.WorkingSettings,
                                                        values, app_.Options.IgnoreWarnings);
   switch (check.Result) {
     case WindowCheckResult::RefusedSilently:
@@ -905,10 +940,163 @@ void MainWindow::StartCommand() {
     case WindowCheckResult::Start:
       break;
   }
-  if (runStarter_)
+  if (runStarter_) {
     runStarter_();
-  else
-    Tell(MessageIcon::kInformation, 359, AdditionText(kAddRunNotAvailable));
+    return;
+  }
+  testRunEntry_ = 0;
+  StartRun(app_.WorkingSettings, false);
+}
+
+void MainWindow::TestRunCommand() {
+  if (locked_ || LoadBusy() || RunBusy()) return;
+  // The selected row under the cursor, else the first selected row.
+  const QModelIndex current = fileView_->currentIndex();
+  const std::vector<int> rows = fileView_->SelectedRows();
+  int row = rows.empty() ? -1 : rows.front();
+  if (current.isValid() && fileView_->selectionModel()->isRowSelected(current.row()))
+    row = current.row();
+  const FileEntry* entry = fileModel_->EntryAt(row);
+  if (entry == nullptr) {
+    Tell(MessageIcon::kInformation, 359, LanguageText(369));
+    return;
+  }
+  StorePages();
+  // A copy of the one file goes into the preview folder; nothing is asked, kept or sorted.
+  Preset settings = app_.WorkingSettings;
+  settings.ListKeepFiltered = settings.ListKeepSources = settings.ListKeepFailed = 0;
+  settings.ListKeepTargets = settings.ListKeepUnprocessed = 0;
+  settings.QuitAfterRun = 1;
+  settings.SortActive = 0;
+  settings.TargetDirActive = 1;
+  settings.TargetDirTemplate = app_.PreviewFolder;
+  settings.KeepSubfolders = 0;
+  settings.TargetMove = 0;
+  const RunValues values =
+      PrepareRunValues(settings, app_.Files.Count(), Folders(), pages_->DatePickerValue());
+  const WindowCheckResult check = CheckBeforeWindowRun(false, app_.Files, settings, values, true);
+  if (check.Result == WindowCheckResult::Refused) {
+    Tell(check.Message.Icon, check.Message.TitleEntry, check.Message.Text);
+    return;
+  }
+  if (check.Result == WindowCheckResult::RefusedSilently) return;
+  testRunEntry_ = entry->Id;
+  // The model's rows are the list's positions.
+  app_.Files.Current = fileModel_->RowOf(entry);
+  StartRun(settings, true);
+}
+
+bool MainWindow::StartRun(const Preset& settings, bool single) {
+  runEntries_ = single ? 1 : fileModel_->RowCount();
+  // From here until the run ends the lists are the run's: the view shows no rows.
+  fileModel_->Detach();
+  SetCommandsLocked(true);
+  runStageText_ = single ? LanguageText(361) : LanguageText(304);
+  if (!run_->Start(settings, Folders(), pages_->DatePickerValue(), single)) {
+    fileModel_->Reload();
+    SetCommandsLocked(false);
+    FatalExit(RunFailureReason(RunFailure::Process));
+  }
+  UpdateRunStatus();
+  runStatusTimer_->start();
+  return true;
+}
+
+void MainWindow::UpdateRunStatus() {
+  QString text = runStageText_;
+  if (testRunEntry_ == 0 && app_.Run.RunPhase.load() == kPhaseProcessing && runEntries_ > 0) {
+    // Three progress units per entry.
+    const int done = std::min(runEntries_, app_.Run.ProgressCount.load() / 3);
+    text += QStringLiteral(": ") + QString::number(done) + QStringLiteral(" / ") +
+            QString::number(runEntries_);
+  }
+  UpdateStatusLine(false, false, text);
+}
+
+bool MainWindow::AskToCancelRun(int textEntry) {
+  if (app_.Run.RunCancelled.load() != 0) return true;
+  app_.Run.RunAsking.store(1);
+  const bool yes = dialogs_.Ask(PlainCaption(349), LanguageText(textEntry));
+  if (yes) {
+    app_.Run.RunCancelled.store(1);
+    app_.Run.RunPaused.store(0);
+  }
+  app_.Run.RunAsking.store(0);
+  return yes;
+}
+
+void MainWindow::OnRunFinished(const RunResult& result) {
+  runStatusTimer_->stop();
+  if (result.Failure != RunFailure::None) FatalExit(RunFailureReason(result.Failure));
+  const Preset& settings = run_->Settings();
+  if (testRunEntry_ != 0) {
+    FinishTestRun(testRunEntry_);
+    testRunEntry_ = 0;
+  } else {
+    if (quitWhenRunEnds_ || app_.Run.QuitRequested.load() != 0 || settings.QuitAfterRun != 0) {
+      quitWhenRunEnds_ = true;
+      close();
+      return;
+    }
+    if (result.Started && !result.Succeeded) {
+      // The result window comes with the progress window; until then a summary of the files
+      // that failed, so that no failure goes unseen.
+      QStringList lines;
+      int failed = 0;
+      for (const FileEntry& entry : app_.Files) {
+        if (entry.Status == kStatusNotProcessed || entry.Status == kStatusDone) continue;
+        if (++failed <= 15) {
+          static const QHash<int, int> kStatusTexts = {{2, 328}, {3, 330}, {4, 332},
+                                                       {5, 334}, {6, 336}, {8, 338}};
+          lines << LanguageText(kStatusTexts.value(entry.Status, 345)) + QStringLiteral(": ") +
+                       entry.Path;
+        }
+      }
+      if (failed > 15) lines << QStringLiteral("... (%1)").arg(failed);
+      Tell(MessageIcon::kWarning, 322, LanguageText(323) + QStringLiteral(":\n\n") + lines.join(u'\n'));
+    }
+    // The list holds what the options keep after a run, in the run's order.
+    app_.Files.Clear();
+    const bool keep = settings.ListKeepFiltered != 0 || settings.ListKeepSources != 0 ||
+                      settings.ListKeepFailed != 0 || settings.ListKeepTargets != 0 ||
+                      settings.ListKeepUnprocessed != 0;
+    if (keep) app_.Files = std::move(app_.FollowUp);
+    app_.FollowUp.Clear();
+  }
+  fileModel_->Reload();
+  SetCommandsLocked(false);
+  if (!fileView_->HasSelection() && fileModel_->RowCount() > 0)
+    fileView_->selectionModel()->setCurrentIndex(
+        fileModel_->index(0, FileListModel::kDirectoryColumn),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  UpdateFileButtons();
+  UpdateStatusLine(true, true, QString());
+  emit RunFinished();
+}
+
+void MainWindow::FinishTestRun(int32_t entryId) {
+  FileEntry* entry = app_.Files.FindById(entryId);
+  if (entry == nullptr) return;
+  app_.PreviewFolderCreated = true;
+  if (entry->Status == kStatusDone) {
+    if (!dialogs_.ShowProperties(entry->NewPath)) Tell(MessageIcon::kWarning, 363, LanguageText(348));
+  } else {
+    QString text = LanguageText(322) + QStringLiteral(":\n");
+    if (entry->Detail == 1) {
+      text += LanguageText(362);
+    } else {
+      static const QHash<int, int> kExplanations = {{2, 329}, {5, 335}, {6, 337}, {8, 339}};
+      text += LanguageText(326) + QStringLiteral("! ") +
+              (kExplanations.contains(entry->Status)
+                   ? LanguageText(kExplanations.value(entry->Status))
+                   : u'(' + QString::number(entry->Status) + u')');
+    }
+    Tell(MessageIcon::kInformation, 359, text);
+  }
+  // The entry comes out of a test run as it went in.
+  entry->Status = kStatusNotProcessed;
+  entry->Detail = 0;
+  entry->NewPath.clear();
 }
 
 void MainWindow::ToggleOption(int8_t& field, bool rebuild) {
@@ -998,7 +1186,16 @@ void MainWindow::DoRebuild() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   emit ClosePopups();
-  if (fileModel_->RowCount() > 0 && !dialogs_.Ask(PlainCaption(349), LanguageText(358))) {
+  if (RunBusy()) {
+    // The run ends after the file in hand; the window closes then.
+    if (quitWhenRunEnds_ || AskToCancelRun(358)) {
+      quitWhenRunEnds_ = true;
+      app_.Run.QuitRequested.store(1);
+    }
+    event->ignore();
+    return;
+  }
+  if (!quitWhenRunEnds_ && fileModel_->RowCount() > 0 && !dialogs_.Ask(PlainCaption(349), LanguageText(358))) {
     event->ignore();
     return;
   }

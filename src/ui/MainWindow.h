@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filelist/StatusLine.h"
+#include "naming/Placeholders.h"
 #include "platform/Messages.h"
 #include "ui/OptionPages.h"
 
@@ -26,6 +27,9 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QStackedWidget;
+class QTimer;
+class WindowRun;
+struct RunResult;
 
 // Every command of the menus and keyboard shortcuts.
 enum class MenuCommand {
@@ -50,6 +54,9 @@ struct WindowDialogs {
   std::function<void(MessageIcon icon, const QString& title, const QString& text)> Tell;
   std::function<QStringList()> ChooseFiles;  // the open-file dialog; paths
   std::function<QString(const QString& title, const QString& start)> ChooseFolder;
+  // The file manager: a file shown selected (double click), a file's properties (test run).
+  std::function<bool(const QString& path)> ShowFile;
+  std::function<bool(const QString& path)> ShowProperties;
 };
 WindowDialogs StandardDialogs(QWidget* owner);
 
@@ -87,7 +94,8 @@ class MainWindow : public QMainWindow {
   void AttachPresetDialog(std::function<void(int mode)> show);
   // After the preset list or the default preset changed: menu 3 and the first items of menu 2.
   void PresetsChanged();
-  // Starts the batch run after the checks passed (the run procedure attaches it).
+  // Puts something else in place of the run procedure once the checks passed (tests count
+  // starts with it); without it the window runs the batch itself.
   void AttachRunStarter(std::function<void()> start);
 
   // ---- Commands, callable as the menus and buttons call them ----
@@ -107,6 +115,10 @@ class MainWindow : public QMainWindow {
   void AddFilesCommand();
   void AddFolderCommand();
   void StartCommand();
+  // The single-file test run of the selected file, into the preview folder.
+  void TestRunCommand();
+  // A batch or test run is going: the lists belong to it until it ends.
+  bool RunBusy() const;
   void SetCommandsLocked(bool locked);
   bool CommandsLocked() const { return locked_; }
   void Rebuild();
@@ -132,6 +144,8 @@ class MainWindow : public QMainWindow {
   void Rebuilt();
   // A load has ended and the list is the window's again.
   void LoadFinished();
+  // A run has ended and the lists are the window's again.
+  void RunFinished();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -160,11 +174,23 @@ class MainWindow : public QMainWindow {
   void Tell(MessageIcon icon, int titleEntry, const QString& text);
   void WatchDrops(QWidget* widget);
   void DoRebuild();
+  PathFolders Folders() const;
+  bool StartRun(const Preset& settings, bool single);
+  void OnRunFinished(const RunResult& result);
+  void FinishTestRun(int32_t entryId);
+  void UpdateRunStatus();
+  bool AskToCancelRun(int textEntry);
 
   AppState& app_;
   WindowDialogs dialogs_;
   FileListModel* fileModel_ = nullptr;
   FileLoader* loader_ = nullptr;
+  WindowRun* run_ = nullptr;
+  QTimer* runStatusTimer_ = nullptr;
+  QString runStageText_;
+  int runEntries_ = 0;
+  int32_t testRunEntry_ = 0;   // the entry a test run works on, 0 in a batch run
+  bool quitWhenRunEnds_ = false;
   PageListModel* pageModel_ = nullptr;
   StatusFigures figures_;
   QString statusText_;

@@ -40,6 +40,7 @@ class MainWindowTest : public testing::Test {
     app_ = std::make_unique<AppState>();
     app_->LanguageIndex = kLanguageEnglish;
     app_->DesktopFolder = dir_.Path();
+    app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
     app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
     app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
     app_->PresetList = {WorkingPreset()};
@@ -59,6 +60,14 @@ class MainWindowTest : public testing::Test {
     };
     dialogs.ChooseFiles = [this] { return chosenFiles_; };
     dialogs.ChooseFolder = [this](const QString&, const QString&) { return chosenFolder_; };
+    dialogs.ShowFile = [this](const QString& path) {
+      shown_ << path;
+      return true;
+    };
+    dialogs.ShowProperties = [this](const QString& path) {
+      properties_ << path;
+      return true;
+    };
     window->SetDialogs(dialogs);
     return window;
   }
@@ -74,6 +83,8 @@ class MainWindowTest : public testing::Test {
   QStringList questions_;
   QStringList notices_;
   QStringList chosenFiles_;
+  QStringList shown_;
+  QStringList properties_;
   QString chosenFolder_;
 };
 
@@ -478,6 +489,61 @@ TEST_F(MainWindowTest, ListButtonsOpenThePopupsAndEveryCommandClosesThem) {
   ProcessEvents();
   ASSERT_NE(window->Popups(), nullptr);
   EXPECT_EQ(window->ListButton(FieldKind::FindText), nullptr);
+}
+
+// Start, through the checks, runs the batch on its own thread; the window waits for nothing.
+TEST_F(MainWindowTest, StartRunsTheBatchAndTheListKeepsWhatTheOptionsSay) {
+  dir_.WriteFile("in/a.txt", "a");
+  dir_.WriteFile("in/b.txt", "b");
+  dir_.WriteFile("output/b.txt", "older");  // a clash: nobody can be asked yet, so it is kept
+  const auto window = MakeWindow();
+  Load(*window, dir_.Path() + QStringLiteral("in"));
+  ASSERT_EQ(app_->Files.Count(), 2);
+  bool finished = false;
+  QObject::connect(window.get(), &MainWindow::RunFinished, [&] { finished = true; });
+  window->StartCommand();
+  EXPECT_TRUE(window->CommandsLocked());
+  EXPECT_TRUE(window->RunBusy());
+  EXPECT_EQ(window->FileModel()->rowCount(), 0) << "the list is the run's meanwhile";
+  ASSERT_TRUE(ProcessUntil([&] { return finished; }));
+  EXPECT_FALSE(window->CommandsLocked());
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "output/a.txt"), "a");
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "output/b.txt"), "older");
+  ASSERT_EQ(notices_.size(), 1) << "the failed file is reported";
+  EXPECT_TRUE(notices_[0].startsWith(PlainCaption(322) + u'|'));
+  EXPECT_TRUE(notices_[0].contains(dir_.Path() + QStringLiteral("in/b.txt")));
+  // By default the failed files stay in the list, with fresh data.
+  ASSERT_EQ(app_->Files.Count(), 1);
+  EXPECT_EQ(window->FileModel()->EntryAt(0)->Path, dir_.Path() + QStringLiteral("in/b.txt"));
+  EXPECT_EQ(window->FileModel()->EntryAt(0)->Status, kStatusNotProcessed);
+}
+
+TEST_F(MainWindowTest, TestRunCopiesTheSelectedFileIntoThePreviewFolder) {
+  dir_.WriteFile("in/photo.jpg", "jpg");
+  const auto window = MakeWindow();
+  window->TestRunCommand();
+  ASSERT_EQ(notices_.size(), 1);
+  EXPECT_EQ(notices_[0], PlainCaption(359) + u'|' + LanguageText(369)) << "nothing selected";
+
+  Load(*window, dir_.Path() + QStringLiteral("in"));
+  window->Field(FieldKind::NameTemplate)->setText(QStringLiteral("test %FN%"));
+  window->ShowPage(kPageNewName);
+  window->Pages()->Page(kPageNewName)->findChild<QCheckBox*>()->click();
+  bool finished = false;
+  QObject::connect(window.get(), &MainWindow::RunFinished, [&] { finished = true; });
+  window->Action(MenuCommand::TestRun)->trigger();
+  ASSERT_TRUE(ProcessUntil([&] { return finished; }));
+  ASSERT_EQ(properties_.size(), 1) << notices_.join(u'\n').toStdString();
+  EXPECT_EQ(properties_[0], dir_.Path() + QStringLiteral("preview/test photo.jpg"));
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "preview/test photo.jpg"), "jpg");
+  EXPECT_TRUE(PathExists(dir_.Bytes() + "in/photo.jpg")) << "the file itself stays";
+  EXPECT_TRUE(app_->PreviewFolderCreated);
+  // The entry and the settings come out as they went in.
+  ASSERT_EQ(app_->Files.Count(), 1);
+  EXPECT_EQ(app_->Files.At(0).Status, kStatusNotProcessed);
+  EXPECT_TRUE(app_->Files.At(0).NewPath.isEmpty());
+  EXPECT_EQ(window->FileModel()->rowCount(), 1);
+  EXPECT_EQ(app_->WorkingSettings.TargetDirTemplate, QStringLiteral("%PD%\\output\\"));
 }
 
 // The file list model over a list of 100,000 entries: rows, texts, selection and removal.
