@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kIconSide = 32;
 constexpr int kGap = 6;
-constexpr int kTextWidth = 86;  // the caption's width in the design's 115-pixel face
+constexpr int kTextWidth = 86;  // the caption's width in a face 115 pixels wide at 96 dpi
 
 }  // namespace
 

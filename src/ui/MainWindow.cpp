@@ -299,7 +299,7 @@ void MainWindow::Build() {
   layout->addLayout(right, 1);
 
   setCentralWidget(central);
-  // The design's smallest window, or what the desktop's font needs so that no caption of any
+  // The smallest window is 520 x 400, or what the desktop's font needs so that no caption of any
   // page is cut off, whichever is larger.
   central->setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
   BuildMenus();

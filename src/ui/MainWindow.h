@@ -61,7 +61,7 @@ struct WindowDialogs {
 WindowDialogs StandardDialogs(QWidget* owner);
 
 // The open-file dialog's nine patterns in Qt's filter form: the caption with its short list as
-// the language table and the design give it, then the full wildcard list in parentheses.
+// the language table gives it, then the full wildcard list in parentheses.
 QStringList OpenFileFilters();
 
 // The main window: the page list, the three command buttons, the pages, the menus with their

@@ -28,7 +28,7 @@ ReportView::ReportView(QWidget* parent) : QTableView(parent) {
 }
 
 void ReportView::SetColumnWidths(const std::vector<int>& widths) {
-  // The design's widths are for a font about 13 pixels high.
+  // The widths are given for a font about 13 pixels high.
   const double scale = std::max(1.0, fontMetrics().height() / 13.0);
   for (size_t i = 0; i < widths.size(); ++i)
     setColumnWidth(static_cast<int>(i), static_cast<int>(widths[i] * scale));

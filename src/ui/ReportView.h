@@ -14,7 +14,7 @@ class ReportView : public QTableView {
  public:
   explicit ReportView(QWidget* parent = nullptr);
 
-  // Column widths as the design gives them, for its 96-dpi font; they grow with the font.
+  // Column widths for a 96-dpi font of about 13 pixels; they grow with the font.
   // The last column takes what is left.
   void SetColumnWidths(const std::vector<int>& widths);
   // Rows whose any cell is selected, ascending.
