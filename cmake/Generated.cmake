@@ -20,7 +20,18 @@ set(MERVANE_TEXT_SOURCES
     ${MERVANE_TEXT_DIR}/english.txt
     ${MERVANE_TEXT_DIR}/additions-english.txt
     ${MERVANE_TEXT_DIR}/additions-german.txt)
+# Image 1 is the program icon; 3 to 30 are the window's pictures (tools/make_images.py).
 set(MERVANE_IMAGE_SOURCES ${MERVANE_IMAGE_DIR}/icon16.png)
+set(MERVANE_IMAGE_ARGS --image 1 ${MERVANE_IMAGE_DIR}/icon16.png)
+foreach(number RANGE 3 30)
+  if(number LESS 10)
+    set(file ${MERVANE_IMAGE_DIR}/image0${number}.png)
+  else()
+    set(file ${MERVANE_IMAGE_DIR}/image${number}.png)
+  endif()
+  list(APPEND MERVANE_IMAGE_SOURCES ${file})
+  list(APPEND MERVANE_IMAGE_ARGS --image ${number} ${file})
+endforeach()
 
 add_custom_command(
   OUTPUT ${MERVANE_PACKED_SOURCE}
@@ -31,7 +42,7 @@ add_custom_command(
           --table english 371 ${MERVANE_TEXT_DIR}/english.txt
           --additions ${MERVANE_TEXT_DIR}/additions-english.txt
                       ${MERVANE_TEXT_DIR}/additions-german.txt
-          --image 1 ${MERVANE_IMAGE_DIR}/icon16.png
+          ${MERVANE_IMAGE_ARGS}
   DEPENDS pack_texts ${MERVANE_TEXT_SOURCES} ${MERVANE_IMAGE_SOURCES}
   COMMENT "Packing text tables and embedded images"
   VERBATIM)

@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libdeflate-dev libpng-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr rename python3
+  xvfb xauth
 )
 
 missing=()

@@ -1,5 +1,14 @@
 #include "app/Startup.h"
 
+#ifdef MERVANE_HAVE_UI
+#include "ui/WindowProgram.h"
+#endif
+
 int main(int argc, char** argv) {
+#ifdef MERVANE_HAVE_UI
+  InstallWindowMessageBoxes();
+  RunProgram(argc, argv, &RunMainWindow);
+#else
   RunProgram(argc, argv, nullptr);
+#endif
 }

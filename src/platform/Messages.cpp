@@ -38,10 +38,8 @@ void ShowStartupMessage(const QString& caption, const QString& text, MessageIcon
   const MessageBoxHandler handler = boxHandler.load();
   if (handler != nullptr && !consoleMode && DisplayAvailable() && handler(caption, text, icon))
     return;
-  if (icon == MessageIcon::kError)
-    WriteStandardError(text);
-  else
-    WriteStandardOutput(text);
+  // Notices too: standard output belongs to what a console run reports.
+  WriteStandardError(text);
 }
 
 void WriteStandardError(const QString& text) {

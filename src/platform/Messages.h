@@ -4,8 +4,7 @@
 
 // Messages that start-up shows before any window exists: fatal errors and the uninstall
 // notice. The engine has no widgets; a window build installs a handler that shows a message
-// box. Without a handler, without a display or in console mode the text goes to the standard
-// streams: errors to standard error, notices to standard output.
+// box. Without a handler, without a display or in console mode the text goes to standard error.
 
 enum class MessageIcon { kError, kInformation, kWarning, kQuestion };
 

@@ -6,6 +6,8 @@
 enum AdditionEntry : int {
   // 0 - 99: the window.
   kAddProgramName = 0,
+  kAddPageList = 1,               // accessible name of the page list
+  kAddInvalidNameCharacters = 2,  // a rule's replacement or new extension cannot be a name
 
   // 100 - 199: the run.
   kAddStatusInvalidName = 100,             // the failure name of status 7

@@ -163,7 +163,8 @@ TEST_F(Program, UninstallRemovesBothLocationsAndSaysSo) {
 
   const Result r = Run({QStringLiteral("-uninstall"), QStringLiteral("-Console")});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "Removed all setting files of " + PlainTitle().toStdString() + "!\n");
+  EXPECT_EQ(r.err, "Removed all setting files of " + PlainTitle().toStdString() + "!\n");
+  EXPECT_EQ(r.out, "");
   EXPECT_FALSE(PathExists(UserDir()));
   EXPECT_FALSE(PathExists(PortableFile("Language")));
   EXPECT_FALSE(PathExists(PortableFile("Presets")));
@@ -173,7 +174,7 @@ TEST_F(Program, UninstallRemovesBothLocationsAndSaysSo) {
   // Nothing left to remove is no error either, and creates nothing.
   const Result again = Run({QStringLiteral("-Uninstall")});
   EXPECT_EQ(again.exitCode, 0);
-  EXPECT_EQ(again.out, r.out);
+  EXPECT_EQ(again.err, r.err);
   EXPECT_FALSE(PathExists(UserDir()));
 }
 

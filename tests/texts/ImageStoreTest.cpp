@@ -47,6 +47,22 @@ TEST(ImageStore, EmbeddedIconIsTheCommittedFile) {
   EXPECT_EQ(EmbeddedImage(1)->Rgba, fromFile.Rgba);
 }
 
+// Pictures 3 to 30 of the window: icons of 32 x 32 and the 68 x 50 download-mark picture.
+TEST(ImageStore, WindowPicturesAreCarried) {
+  ASSERT_TRUE(DecodeEmbeddedImages());
+  for (int number = 3; number <= 30; ++number) {
+    const Image* image = EmbeddedImage(number);
+    ASSERT_NE(image, nullptr) << number;
+    const bool illustration = number == 27;
+    EXPECT_EQ(image->Width, illustration ? 68 : 32) << number;
+    EXPECT_EQ(image->Height, illustration ? 50 : 32) << number;
+    int drawn = 0;
+    for (int y = 0; y < image->Height; ++y)
+      for (int x = 0; x < image->Width; ++x) drawn += Alpha(*image, x, y) > 0 ? 1 : 0;
+    EXPECT_GT(drawn, image->Width * image->Height / 10) << number << " is nearly empty";
+  }
+}
+
 TEST(ImageStore, EveryTruncatedIconIsRefused) {
   const std::string file = ReadFileBytes(kIconPath);
   ASSERT_GT(file.size(), 8u);

@@ -1,0 +1,131 @@
+// Renders Mervane's main window, every page, with some files loaded, into PNG files: the
+// pictures tools/screenshots.sh takes under Xvfb in both languages and at two scales.
+//
+//   mervane_screenshots OUTPUT_FOLDER LANGUAGE(0 German, 1 English) SUFFIX
+
+#include "app/AppState.h"
+#include "app/ImageStore.h"
+#include "settings/BuiltinPresets.h"
+#include "settings/PresetsFile.h"
+#include "texts/TextLoader.h"
+#include "ui/MainWindow.h"
+#include "ui/OptionPages.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QStyle>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+void Settle(int milliseconds = 150) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+void WriteFile(const QString& path) {
+  QDir().mkpath(path.left(path.lastIndexOf(u'/')));
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly)) file.write("sample");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: mervane_screenshots OUTPUT_FOLDER LANGUAGE SUFFIX\n");
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  const int language = QString::fromLocal8Bit(argv[2]).toInt();
+  const QString suffix = QString::fromLocal8Bit(argv[3]);
+  QDir().mkpath(out);
+  if (!LoadProductTexts() || !LoadLanguageTable(language) || !DecodeEmbeddedImages()) return 1;
+
+  QTemporaryDir files;
+  const QString root = files.path() + QStringLiteral("/Holiday photos/");
+  for (const char* name :
+       {"IMG_0087.jpg", "IMG_0088.jpg", "IMG_0091.JPG", "Beach & sunset.png", "notes.txt",
+        "2011/Trip report.pdf", "2011/Budget.ods", "2011/video/clip_01.mp4",
+        "2011/video/clip_02.mkv", "Crème Brûlée_final!.TXT", "archive.tar.gz", "song.mp3"})
+    WriteFile(root + QString::fromUtf8(name));
+
+  AppState& app = App();
+  app.LanguageIndex = language;
+  app.PresetList = {WorkingPreset()};
+  app.PresetList += BuiltinPresets();
+  app.DefaultPresetIndex = 0;
+  // Preset 3 switches several pages on, so that the page list shows its marks.
+  ActivatePreset(3, app.PresetList, app.WorkingSettings);
+  app.WorkingSettings.SelectedPage = 0;
+
+  MainWindow window(app);
+  window.resize(640, 480);
+  window.show();
+  window.LoadPaths(root);
+  window.WaitForLoad();
+  Settle(300);
+
+  const auto save = [&](const QString& name, const QPixmap& pixmap) {
+    pixmap.save(out + u'/' + name + u'-' + suffix + QStringLiteral(".png"));
+  };
+  for (int page = 0; page < kPageCount; ++page) {
+    window.ShowPage(page);
+    Settle();
+    save(QStringLiteral("page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());
+  }
+  // The smallest window the user can make.
+  window.resize(window.minimumSize());
+  for (const int page : {0, 2, 4, 5, 11}) {
+    window.ShowPage(page);
+    Settle();
+    save(QStringLiteral("minimum-page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());
+  }
+  // A dark desktop.
+  window.resize(640, 480);
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(45, 45, 48));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::AlternateBase, QColor(40, 40, 42));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  dark.setColor(QPalette::Button, QColor(55, 55, 58));
+  dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  dark.setColor(QPalette::HighlightedText, Qt::white);
+  dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+  QApplication::setPalette(dark);
+  window.Rebuild();
+  Settle(300);
+  for (const int page : {0, 6, 8}) {
+    window.ShowPage(page);
+    Settle();
+    save(QStringLiteral("dark-page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());
+  }
+  // The menus, opened one by one.
+  QApplication::setPalette(QApplication::style()->standardPalette());
+  window.Rebuild();
+  Settle(300);
+  const QList<QAction*> menus = window.menuBar()->actions();
+  for (int i = 0; i < menus.size(); ++i) {
+    QMenu* menu = menus[i]->menu();
+    if (menu == nullptr) continue;
+    menu->popup(window.mapToGlobal(window.menuBar()->actionGeometry(menus[i]).bottomLeft()));
+    Settle();
+    save(QStringLiteral("menu%1").arg(i + 1), menu->grab());
+    menu->hide();
+  }
+  return 0;
+}
