@@ -21,3 +21,7 @@ void LowerThreadPriority();
 
 // Standard output is a terminal (a person is reading), not a pipe or a file.
 bool StandardOutputIsTerminal();
+
+// Ends the process at once with SIGKILL, as a crash or a kill from outside would: nothing is
+// flushed, no handler runs. Only for tests that must leave a run cut off midway.
+[[noreturn]] void KillThisProcess();
