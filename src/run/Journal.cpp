@@ -272,6 +272,8 @@ class Decoder {
       intent.Sibling = static_cast<SiblingState>(sibling);
       if (intent.Sibling == SiblingState::Kept) {
         intent.SiblingMode = in.U32();
+        intent.SiblingAccessed = in.Time();
+        intent.SiblingModified = in.Time();
         intent.SiblingContent = in.Bytes();
       }
     }
@@ -445,6 +447,8 @@ void JournalEncoder::Intent(const JournalIntent& intent) {
     out.U8(static_cast<uint8_t>(intent.Sibling));
     if (intent.Sibling == SiblingState::Kept) {
       out.U32(intent.SiblingMode);
+      out.Time(intent.SiblingAccessed);
+      out.Time(intent.SiblingModified);
       out.Bytes(intent.SiblingContent);
     }
   }

@@ -54,7 +54,8 @@
 //                3 NTFS), bytes raw value;
 //              flag 0x08: the download marks: u8 count + count x (bytes name, bytes value) of the
 //                marks the file carries, then the sibling file "<target>:Zone.Identifier":
-//                u8 state (0 none, 1 kept, 2 too large to keep), when kept u32 mode + bytes;
+//                u8 state (0 none, 1 kept, 2 too large to keep), when kept u32 mode, time
+//                accessed, time modified, bytes content;
 //              flag 0x20: the file at the target that may be replaced: u64 device, u64 inode,
 //                i64 size, time modified
 //              Flags: 0x01 a file at the target may be replaced, 0x02 the read-only bit is
@@ -114,6 +115,8 @@ struct JournalIntent {
   std::vector<JournalMark> Marks;   // kIntentRemovesMarks
   SiblingState Sibling = SiblingState::None;
   uint32_t SiblingMode = 0;
+  FileTime SiblingAccessed;
+  FileTime SiblingModified;
   QByteArray SiblingContent;
   FileIdentity Replaced;  // kIntentHasReplaced (device, inode, size, modified)
 

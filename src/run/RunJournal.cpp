@@ -170,11 +170,15 @@ JournalIntent RunJournal::Describe(const ActIntent& act) {
     }
     const QString sibling = ZoneMarkSiblingPath(act.Target);
     if (IsRegularFile(sibling, false)) {
+      // Its times before the read below counts as a use of it.
+      const FileIdentity facts = ReadFileIdentity(sibling);
       const FileReadResult read = ReadWholeFile(sibling, kJournalMaxSibling);
       if (read.Ok()) {
         intent.Sibling = SiblingState::Kept;
         intent.SiblingContent = read.Bytes;
-        intent.SiblingMode = static_cast<uint32_t>(std::max(0, FileMode(sibling)));
+        intent.SiblingMode = facts.Mode & 07777;
+        intent.SiblingAccessed = facts.Accessed;
+        intent.SiblingModified = facts.Modified;
       } else {
         intent.Sibling = SiblingState::TooLarge;
       }

@@ -244,7 +244,10 @@ bool RestoreSibling(const JournalIntent& intent) {
   if (intent.Sibling == SiblingState::TooLarge) return false;
   const QString sibling = ZoneMarkSiblingPath(Decoded(intent.Target));
   if (PathExists(sibling)) return true;
-  return WriteNewFile(sibling, intent.SiblingContent, static_cast<int32_t>(intent.SiblingMode)) == 0;
+  if (WriteNewFile(sibling, intent.SiblingContent, static_cast<int32_t>(intent.SiblingMode)) != 0)
+    return false;
+  WriteAccessAndModificationTimes(sibling, &intent.SiblingAccessed, &intent.SiblingModified);
+  return true;
 }
 
 // Carries out a decision; the report's result and error say how it went.
@@ -292,6 +295,13 @@ void Execute(const JournalEntry& entry, Decision& decision) {
         report.Error = err;
         return;
       }
+      // Reading the source for the copy counted as a use of it; unless it was changed since,
+      // its access time goes back too.
+      const FileIdentity source = ReadFollowedIdentity(report.To);
+      if (intent.Action == JournalAction::Copy && source.IsRegular() &&
+          source.Modified == intent.Properties.Modified &&
+          source.Accessed != intent.Properties.Accessed)
+        WriteAccessAndModificationTimes(report.To, &intent.Properties.Accessed, nullptr);
       back = true;
       break;
     }
