@@ -40,6 +40,10 @@ bool PlansAhead(const BatchOptions& options, const RunFlags& flags) {
 // A window of entries planned ahead stops growing after this long, so that the first of them
 // is acted on soon even where planning reads whole files for their checksums.
 constexpr std::chrono::milliseconds kPlanAheadTime{100};
+// After an entry ended otherwise than planned, the entries already announced after it are
+// planned anew in windows of at most this many, so that a run in which many entries fail
+// spends little on planning again what mostly stays as it was.
+constexpr qsizetype kReplanWindow = 64;
 
 class BatchRun {
  public:
@@ -123,7 +127,12 @@ class BatchRun {
   void PlanWindow(qsizetype first) {
     window_.clear();
     qsizetype ahead = 1;
-    if (planAhead_) ahead = std::max<qsizetype>(1, options_.Observer->AnnounceAhead());
+    if (planAhead_) {
+      ahead = std::max<qsizetype>(1, options_.Observer->AnnounceAhead());
+      // Entries announced before are planned again up to where that announcement went, so that
+      // the observer finds them announced as they stand and has nothing new to record.
+      if (first < announcedEnd_) ahead = std::min({ahead, announcedEnd_ - first, kReplanWindow});
+    }
     const auto start = std::chrono::steady_clock::now();
     for (qsizetype pos = first; pos < files_.Count() && static_cast<qsizetype>(window_.size()) < ahead;
          ++pos) {
@@ -225,6 +234,7 @@ class BatchRun {
       }
     }
     if (!intents.empty()) options_.Observer->Announce(intents);
+    if (!window_.empty()) announcedEnd_ = std::max(announcedEnd_, window_.back().Pos + 1);
   }
 
   // Acts on one planned entry and records its outcome; returns the status the planner settles
@@ -414,6 +424,7 @@ class BatchRun {
   Planner planner_;
   const bool renamesInPlace_;
   std::vector<Pending> window_;
+  qsizetype announcedEnd_ = 0;  // the position after the last entry announced so far
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // the checksum read may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)

@@ -60,7 +60,8 @@ class ActObserver {
   // How many entries the run should plan and announce before it acts on them (at least 1).
   virtual qsizetype AnnounceAhead() { return 1; }
   // The entries of the next group that may be acted on, in list order; called only when the
-  // observer asks for more than one entry ahead.
+  // observer asks for more than one entry ahead. After an entry ended otherwise than planned,
+  // the entries after it are announced again as they are planned anew (mostly as before).
   virtual void Announce(const std::vector<ActIntent>& intents) { (void)intents; }
   // Before the entry's operation; false vetoes it: nothing is touched and the entry fails with
   // status 8.

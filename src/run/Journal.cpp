@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -152,11 +153,6 @@ class Decoder {
   bool Record(uint8_t type, const char* body, size_t size, bool first) {
     In in(body, size);
     if (first != (type == kRecordBegin)) return false;
-    // Positions are places in the run's list: one beyond it is no record this format writes.
-    if (type == kRecordIntent || type == kRecordOutcome || type == kRecordUndoEntry) {
-      In peek(body, size);
-      if (peek.U32() >= listCount_ || !peek.Ok()) return false;
-    }
     switch (type) {
       case kRecordBegin:
         return Begin(in);
@@ -227,7 +223,6 @@ class Decoder {
       header.Values.append({key, value});
     }
     if (!in.Ok() || header.Format != kFormat) return false;
-    listCount_ = header.ListCount;
     if (visitor_.Begin) visitor_.Begin(header);
     return true;
   }
@@ -306,7 +301,6 @@ class Decoder {
 
   const JournalRecordVisitor& visitor_;
   QByteArray lastSource_;
-  uint32_t listCount_ = 0;
 };
 
 // Walks records in a stream of bytes that arrives in pieces.
@@ -584,20 +578,10 @@ JournalContents ReadJournal(const QString& path) {
 
 JournalSummary SummarizeJournal(const QString& path) {
   JournalSummary summary;
-  std::vector<bool> announced;
-  uint32_t announcedCount = 0;
+  QSet<uint32_t> announced;
   JournalRecordVisitor visitor;
   visitor.Begin = [&](const JournalHeader& header) { summary.Header = header; };
-  visitor.Intent = [&](JournalIntent&& intent) {
-    const size_t position = intent.Position;
-    // Positions come from the list, so they stay below its size; a damaged count cannot make
-    // this grow without bound since the record passed its CRC.
-    if (announced.size() <= position) announced.resize(std::max(position + 1, announced.size() * 2));
-    if (!announced[position]) {
-      announced[position] = true;
-      ++announcedCount;
-    }
-  };
+  visitor.Intent = [&](JournalIntent&& intent) { announced.insert(intent.Position); };
   visitor.End = [&](const JournalEnd& end) {
     summary.Finished = true;
     summary.Files = end.Changed;
@@ -608,6 +592,6 @@ JournalSummary SummarizeJournal(const QString& path) {
     summary.Left = undone.Left;
   };
   summary.Read = ReadJournalRecords(path, visitor);
-  if (!summary.Finished) summary.Files = announcedCount;
+  if (!summary.Finished) summary.Files = static_cast<uint32_t>(announced.size());
   return summary;
 }

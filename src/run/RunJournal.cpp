@@ -209,31 +209,38 @@ void RunJournal::NoteNewFolders(const ActIntent& intent) {
   }
 }
 
+bool RunJournal::Covered(const ActIntent& intent) const {
+  const auto it = announced_.constFind(intent.Position);
+  return it != announced_.constEnd() && it->Action == ActionOf(intent.Plan.Action) &&
+         it->Target == intent.Target &&
+         (it->MayReplace || intent.Existing == ExistingTarget::Refuse);
+}
+
 void RunJournal::Announce(const std::vector<ActIntent>& intents) {
-  if (error_ != 0 || !file_.IsOpen()) return;
-  announced_.clear();
+  if (error_ != 0 || !file_.IsOpen() || intents.empty()) return;
+  // Entries before this group are done with.
+  const qsizetype first = intents.front().Position;
+  for (auto it = announced_.begin(); it != announced_.end();)
+    it = it.key() < first ? announced_.erase(it) : std::next(it);
+  bool added = false;
   for (const ActIntent& intent : intents) {
+    // Planned again as announced before: that intent is on disk already.
+    if (Covered(intent)) continue;
     NoteNewFolders(intent);
     pending_.Intent(Describe(intent));
     announced_.insert(intent.Position, {ActionOf(intent.Plan.Action),
                                         intent.Existing == ExistingTarget::Replace, intent.Target});
     ++intentCount_;
+    added = true;
   }
-  if (const int err = Write(true); err != 0) {
-    // The operations stay unannounced: BeforeAct tries once more, and refuses them if that
-    // fails too.
-    announced_.clear();
-    Fail(err);
-  }
+  if (!added) return;
+  // A journal that cannot be written refuses every later operation, and the run stops.
+  if (const int err = Write(true); err != 0) Fail(err);
 }
 
 bool RunJournal::BeforeAct(const ActIntent& intent) {
   if (error_ != 0 || !file_.IsOpen()) return false;
-  const auto it = announced_.constFind(intent.Position);
-  if (it != announced_.constEnd() && it->Action == ActionOf(intent.Plan.Action) &&
-      it->Target == intent.Target &&
-      (it->MayReplace || intent.Existing == ExistingTarget::Refuse))
-    return true;
+  if (Covered(intent)) return true;
   // Not covered by the group's sync (re-planned, or a replace the question just allowed).
   NoteNewFolders(intent);
   pending_.Intent(Describe(intent));

@@ -79,6 +79,8 @@ class RunJournal : public ActObserver {
   bool WroteIntents() const { return intentCount_ > 0; }
 
  private:
+  // A synced intent covers the operation as it now stands.
+  bool Covered(const ActIntent& intent) const;
   JournalIntent Describe(const ActIntent& intent);
   void NoteNewFolders(const ActIntent& intent);
   int Write(bool sync);  // appends what is pending; syncs when asked
@@ -97,7 +99,8 @@ class RunJournal : public ActObserver {
   uint32_t changed_ = 0;
   uint32_t failed_ = 0;
 
-  // What the last group announced, by position: the operations its sync covers.
+  // What the groups announced, by position, from the current group on: the operations their
+  // syncs cover.
   struct Announced {
     JournalAction Action;
     bool MayReplace;

@@ -277,21 +277,6 @@ TEST(Journal, DamageEndsTheJournalAtTheRecordBeforeIt) {
   EXPECT_FALSE(result.Damaged);
 }
 
-// A position beyond the run's list is no record this format writes: it ends the journal, so
-// that a forged one cannot make a reader allocate without bound.
-TEST(Journal, APositionBeyondTheListEndsTheJournal) {
-  JournalEncoder out;
-  JournalHeader header = Header();
-  header.ListCount = 2;
-  out.Begin(header);
-  out.Intent(Intent(1, "/a", "/b"));
-  out.Intent(Intent(2, "/c", "/d"));
-  Collected read;
-  ReadJournalBytes(out.Bytes(), read.Visitor());
-  EXPECT_EQ(read.log, (std::vector<std::string>{"begin 7 " + Header().PresetName.toStdString(),
-                                                "intent 1 /a -> /b"}));
-}
-
 TEST(Journal, ASummaryCountsFilesAndTellsHowFarTheRunWasTakenBack) {
   TempDir dir;
   struct Case {

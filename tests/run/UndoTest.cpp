@@ -413,6 +413,50 @@ TEST(Undo, TheJournalHoldsEveryIntentBeforeItsOperation) {
   EXPECT_FALSE(PathExists(s.Path("out")));
 }
 
+// A run in which every entry fails plans them again after each failure, but records each
+// intent only once, and its undo touches nothing: neither the sources nor the files that stood
+// in the way.
+TEST(Undo, ARunWhereEveryEntryFailsRecordsEachIntentOnceAndUndoTouchesNothing) {
+  Scene s;
+  std::vector<std::string> names;
+  for (int i = 0; i < 150; ++i) names.push_back("f" + std::to_string(i) + ".txt");
+  s.Files(names);
+  for (const std::string& name : names) s.dir.WriteFile("in/x" + name, "in the way");
+  Rename(s.settings, "x%FN%");
+  const std::string before = Snapshot(s.dir.Bytes());
+  const QString journal = s.Run();
+  EXPECT_EQ(s.Statuses(), std::vector<int>(150, kStatusCopyMoveFailed));
+
+  int intents = 0;
+  JournalRecordVisitor count;
+  count.Intent = [&](JournalIntent&&) { ++intents; };
+  ReadJournalRecords(journal, count);
+  EXPECT_EQ(intents, 150);
+
+  const UndoSummary undo = s.Undo(journal);
+  EXPECT_EQ(undo.ExitCode(), 0);
+  EXPECT_EQ(undo.Unchanged, 150);
+  EXPECT_EQ(Snapshot(s.dir.Bytes()), before);
+}
+
+// Journals beyond the last 20 go when a run ends.
+TEST(Undo, TheLastTwentyJournalsAreKept) {
+  Scene s;
+  s.Files({"a.txt"});
+  Rename(s.settings, "%FN%x");
+  std::string name = "a";
+  for (int run = 0; run < kJournalsKept + 3; ++run) {
+    s.Run();
+    s.files.Clear();
+    name += 'x';
+    s.Load("in/" + name + ".txt");
+  }
+  const std::vector<JournalFile> kept = ListJournalFiles(s.journalFolder());
+  ASSERT_EQ(kept.size(), static_cast<size_t>(kJournalsKept));
+  EXPECT_EQ(kept.front().Number, 4u);
+  EXPECT_EQ(kept.back().Number, static_cast<uint32_t>(kJournalsKept + 3));
+}
+
 // A journal of entries whose outcome never came (the run was killed), over a disk left as a
 // kill at some step leaves it.
 struct CutOff {
