@@ -20,6 +20,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -366,6 +367,35 @@ TEST(Undo, ASecondUndoFindsNothingAndAPartialOneIsTriedAgainFirst) {
   EXPECT_EQ(ChooseRunToUndo(s.journalFolder(), 99).What, RunChoice::Found::NoSuchRun);
   EXPECT_EQ(ReadQuietly(s.Path("in/a.txt")), "content of a.txt");
   EXPECT_EQ(ReadQuietly(s.Path("in/b.txt")), "content of b.txt");
+}
+
+// An undo stopped midway (Ctrl-C, or the window's Cancel) ends after the entry in hand; the
+// run is not marked as taken back, and the next undo takes back the rest.
+TEST(Undo, AStoppedUndoLeavesTheRestForTheNext) {
+  Scene s;
+  s.Files({"a.txt", "b.txt", "c.txt"});
+  Rename(s.settings, "new-%FN%");
+  const QString journal = s.Run();
+  std::atomic<int32_t> stop{0};
+  UndoOptions options;
+  options.Stop = &stop;
+  options.EntryDone = [&](const UndoEntryReport&, qsizetype done, qsizetype total) {
+    EXPECT_EQ(total, 3);
+    if (done == 1) stop.store(1);
+  };
+  const UndoSummary stopped = UndoJournal(journal, options);
+  EXPECT_TRUE(stopped.Stopped);
+  EXPECT_EQ(stopped.TakenBack, 1);
+  EXPECT_EQ(stopped.ExitCode(), 1);
+  EXPECT_EQ(ReadJournal(journal).Undo, UndoState::Interrupted);
+  EXPECT_EQ(ChooseRunToUndo(s.journalFolder(), 0).File.Path, journal);
+
+  const UndoSummary rest = s.Undo(journal);
+  EXPECT_EQ(rest.ExitCode(), 0);
+  EXPECT_EQ(rest.TakenBack, 2);
+  EXPECT_EQ(rest.Unchanged, 1);
+  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt"}) EXPECT_TRUE(PathExists(s.Path(name)));
+  EXPECT_EQ(ReadJournal(journal).Undo, UndoState::Complete);
 }
 
 TEST(Undo, AFileTheRunReplacedIsReportedAsLost) {
