@@ -92,6 +92,17 @@ std::string WithoutInodes(std::string text) {
   return text;
 }
 
+// The same where only a removed sibling mark file, which undo writes anew, may have a new inode.
+std::string WithNewMarkFiles(const std::string& text) {
+  std::string result;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = text.substr(start, end - start + 1);
+    result += line.find(":Zone.Identifier ") != std::string::npos ? WithoutInodes(line) : line;
+  }
+  return result;
+}
+
 // A run of the batch with its journal, and the undo of it.
 struct Scene {
   Scene() {
@@ -227,7 +238,7 @@ TEST(Undo, PutsBackWhatEveryKindOfRunChanged) {
     EXPECT_EQ(undo.ExitCode(), 0);
     EXPECT_TRUE(undo.Left.empty());
     EXPECT_EQ(undo.TakenBack, dry.TakenBack);
-    EXPECT_EQ(Snapshot(s.dir.Bytes()), before);
+    EXPECT_EQ(WithNewMarkFiles(Snapshot(s.dir.Bytes())), WithNewMarkFiles(before));
   }
 }
 
