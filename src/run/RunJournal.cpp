@@ -170,7 +170,7 @@ JournalIntent RunJournal::Describe(const ActIntent& act) {
     }
     const QString sibling = ZoneMarkSiblingPath(act.Target);
     if (IsRegularFile(sibling, false)) {
-      // Its times before the read below counts as a use of it.
+      // Its times are taken first: the read below counts as a use of it.
       const FileIdentity facts = ReadFileIdentity(sibling);
       const FileReadResult read = ReadWholeFile(sibling, kJournalMaxSibling);
       if (read.Ok()) {
