@@ -1156,6 +1156,10 @@ void MainWindow::OnUndoFinished(const UndoSummary& summary) {
     undoProgress_->deleteLater();
   }
   SetCommandsLocked(false);
+  if (quitWhenRunEnds_) {
+    close();
+    return;
+  }
   undoResult_ = new UndoResultDialog(undoRunNumber_, summary, this);
   undoResult_->setAttribute(Qt::WA_DeleteOnClose);
   undoResult_->show();
@@ -1274,6 +1278,16 @@ void MainWindow::DoRebuild() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   emit ClosePopups();
+  if (undo_->Busy()) {
+    // The undo stops after the file in hand; the window closes then. The rest of the run can be
+    // taken back later.
+    if (quitWhenRunEnds_ || dialogs_.Ask(PlainCaption(349), LanguageText(358))) {
+      quitWhenRunEnds_ = true;
+      undo_->Stop();
+    }
+    event->ignore();
+    return;
+  }
   if (RunBusy()) {
     // The run ends after the file in hand; the window closes then.
     if (quitWhenRunEnds_ || AskToCancelRun(358)) {

@@ -165,6 +165,23 @@ TEST_F(UndoWindowTest, TheResultListNamesWhatCouldNotBeTakenBack) {
   EXPECT_FALSE(PathExists(dir_.Bytes() + "output/b.txt"));
 }
 
+// Closing the window during an undo asks, stops the undo after the file in hand and closes
+// once it has stopped; the rest can be taken back later.
+TEST_F(UndoWindowTest, ClosingDuringAnUndoStopsItAndClosesWhenItHasStopped) {
+  for (int i = 0; i < 40; ++i) dir_.WriteFile("in/f" + std::to_string(i) + ".txt", "x");
+  const auto window = MakeWindow();
+  RunCopies(*window);
+  window->show();
+  window->Action(MenuCommand::UndoLastRun)->trigger();
+  ASSERT_TRUE(window->RunBusy());
+  EXPECT_FALSE(window->close()) << "not while the undo goes on";
+  EXPECT_TRUE(questions_.back().endsWith(LanguageText(358)));
+  ASSERT_TRUE(ProcessUntil([&] { return !window->isVisible(); }));
+  EXPECT_EQ(window->UndoResult(), nullptr) << "no result window for a window that closes";
+  for (int i = 0; i < 40; ++i)
+    EXPECT_TRUE(PathExists(dir_.Bytes() + "in/f" + std::to_string(i) + ".txt"));
+}
+
 TEST_F(UndoWindowTest, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
   dir_.WriteFile("in/a.txt", "a");
   dir_.WriteFile("blocked", "a file where the journal folder should be");
