@@ -13,12 +13,11 @@ const QChar kTab = QLatin1Char('\t');
 
 QString RunLine(const RunChoice& choice) {
   const JournalHeader& header = choice.Summary.Header;
+  // One pass, so that a "%" in the preset's name stays as it is.
   return AdditionText(kAddUndoRunLine)
-      .arg(choice.File.Number)
-      .arg(RunTimeText(header.Started))
-      .arg(header.PresetNumber)
-      .arg(header.PresetName)
-      .arg(choice.Summary.Files);
+      .arg(QString::number(choice.File.Number), RunTimeText(header.Started),
+           QString::number(header.PresetNumber), header.PresetName,
+           QString::number(choice.Summary.Files));
 }
 
 QString VerbOf(UndoAction action) {

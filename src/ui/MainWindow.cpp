@@ -1121,12 +1121,12 @@ void MainWindow::UndoLastRunCommand() {
     return;
   }
   const JournalHeader& header = choice.Summary.Header;
-  const QString question = AdditionText(kAddUndoQuestion)
-                               .arg(choice.File.Number)
-                               .arg(RunTimeText(header.Started))
-                               .arg(header.PresetNumber)
-                               .arg(header.PresetName)
-                               .arg(choice.Summary.Files);
+  // One pass, so that a "%" in the preset's name stays as it is.
+  const QString question =
+      AdditionText(kAddUndoQuestion)
+          .arg(QString::number(choice.File.Number), RunTimeText(header.Started),
+               QString::number(header.PresetNumber), header.PresetName,
+               QString::number(choice.Summary.Files));
   if (!dialogs_.Ask(title, question)) return;
   if (undoResult_) undoResult_->close();
   // The files of the list may move meanwhile: the commands wait for the undo.

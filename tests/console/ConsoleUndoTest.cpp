@@ -134,7 +134,7 @@ class ConsoleUndo : public testing::Test {
 
 Preset RenamePreset() {
   Preset preset;
-  preset.PresetName = QStringLiteral("Numbered");
+  preset.PresetName = QStringLiteral("Numbered %2");
   preset.TargetDirActive = 0;
   preset.NameTemplateActive = 1;
   preset.NameTemplate = QStringLiteral("%001% %FN%");
@@ -170,7 +170,7 @@ TEST_F(ConsoleUndo, TakesBackTheNewestRunAndASecondUndoFindsNothing) {
   ASSERT_EQ(lines.size(), 3u) << listed.out;
   EXPECT_EQ(lines[0], Utf8(AdditionText(kAddRunsHeading)));
   EXPECT_EQ(lines[1].substr(0, 2), "1\t");
-  EXPECT_NE(lines[1].find("\tpreset 1 \"Numbered\"\t3 file(s)\tnot undone"), std::string::npos)
+  EXPECT_NE(lines[1].find("\tpreset 1 \"Numbered %2\"\t3 file(s)\tnot undone"), std::string::npos)
       << lines[1];
 
   const Result dry = Run({"-Console", "--undo", "--dry-run"});
@@ -178,7 +178,8 @@ TEST_F(ConsoleUndo, TakesBackTheNewestRunAndASecondUndoFindsNothing) {
   const std::vector<std::string> planned = Body(dry);
   ASSERT_EQ(planned.size(), 6u) << dry.out;
   EXPECT_EQ(planned[0].rfind("Undo: run 1 of ", 0), 0u) << planned[0];
-  EXPECT_NE(planned[0].find(", preset 1 -> \"Numbered\", 3 file(s)"), std::string::npos);
+  EXPECT_NE(planned[0].find(", preset 1 -> \"Numbered %2\", 3 file(s)"), std::string::npos)
+      << "a \"%\" in the preset's name stays as it is";
   // Backwards: the last file renamed comes back first.
   for (size_t i = 2; i < 5; ++i)
     EXPECT_EQ(planned[i].rfind("move back\t" + dir_.Bytes() + "work/files/00" +
