@@ -25,6 +25,7 @@ struct AppState {
   QString SettingsFolder;
   QString LanguageFile;
   QString PresetsFile;
+  QString JournalFolder;  // the undo journals of runs
   int32_t LanguageIndex = 1;  // 0 German, 1 English
 
   QList<Preset> PresetList;  // position 0 is the working preset 0

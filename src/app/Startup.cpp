@@ -11,6 +11,7 @@
 #include "platform/Process.h"
 #include "platform/Signals.h"
 #include "run/ExitCode.h"
+#include "run/JournalFolder.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
 #include "texts/ProductTitle.h"
@@ -143,6 +144,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
     app.SettingsFolder = PerUserSettingsFolder(portablePrefix);
   app.LanguageFile = app.SettingsFolder + QLatin1String("Language");
   app.PresetsFile = app.SettingsFolder + QLatin1String("Presets");
+  app.JournalFolder = JournalFolderPath(app.Options.Portable, portablePrefix);
 
   // 8. Relative paths name files in the caller's folder (a shell expands "*.jpg" there), so
   // they are made absolute before the program's folder becomes the current directory.
@@ -203,6 +205,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
     context.ProgramFolder = app.ProgramFolder;
     context.DesktopFolder = app.DesktopFolder;
     context.SettingsFolder = app.SettingsFolder;
+    context.JournalFolder = app.JournalFolder;
     const ConsoleResult result = RunConsole(context);
     if (result.Failure != RunFailure::None) FatalExit(RunFailureReason(result.Failure));
     if (const int signal = StopSignalReceived(); signal != 0) {

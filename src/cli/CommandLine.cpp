@@ -24,6 +24,20 @@ void AppendPath(StartupOptions& options, QString path) {
   options.PendingPaths += QLatin1Char('\n');
 }
 
+// N of "--undo=N" (decimal digits only, at most nine); 0 for anything else.
+int64_t UndoRunNumber(const QString& lower) {
+  static const QString kPrefix = QStringLiteral("--undo=");
+  if (!lower.startsWith(kPrefix)) return 0;
+  const QStringView digits = QStringView(lower).mid(kPrefix.size());
+  if (digits.isEmpty() || digits.size() > 9) return 0;
+  int64_t number = 0;
+  for (const QChar c : digits) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return 0;
+    number = number * 10 + (c.unicode() - u'0');
+  }
+  return number;
+}
+
 }  // namespace
 
 StartupOptions ParseCommandLine(const QStringList& args) {
@@ -53,6 +67,14 @@ StartupOptions ParseCommandLine(const QStringList& args) {
       options.ShowVersion = true;
     } else if (lower == QLatin1String("--dry-run")) {
       options.DryRun = true;
+    } else if (lower == QLatin1String("--undo")) {
+      options.Undo = true;
+      options.UndoRun = 0;
+    } else if (const int64_t run = UndoRunNumber(lower); run > 0) {
+      options.Undo = true;
+      options.UndoRun = run;
+    } else if (lower == QLatin1String("--list-runs")) {
+      options.ListRuns = true;
     } else if (lower == QLatin1String("--")) {
       onlyPaths = true;
     } else if (lower.size() == kPresetPrefix.size() + 1 && lower.startsWith(kPresetPrefix)) {

@@ -15,6 +15,9 @@ struct StartupOptions {
   bool Uninstall = false;
   bool ShowVersion = false;  // "--version"
   bool DryRun = false;       // "--dry-run": the console run plans and changes nothing
+  bool Undo = false;         // "--undo" or "--undo=N": the console takes a run back
+  int64_t UndoRun = 0;       // "--undo=N": that run's number; 0: the newest not undone
+  bool ListRuns = false;     // "--list-runs": the console lists the runs in the undo journal
   QString PendingPaths;      // each path followed by a line feed
   // Paths that cannot travel in PendingPaths because they hold a line break (the loader would
   // split them into other names); start-up reports them.

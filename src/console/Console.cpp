@@ -2,6 +2,7 @@
 
 #include "console/ConsoleRun.h"
 #include "console/ConsoleText.h"
+#include "console/ConsoleUndo.h"
 #include "platform/FileName.h"
 #include "run/ExitCode.h"
 
@@ -42,6 +43,10 @@ ConsoleResult RunConsole(ConsoleContext& context) {
   if (context.Options.ShowHelp) {
     WriteLines(HelpLines());
     WaitIfOwnConsole();
+  } else if (context.Options.ListRuns) {
+    result = RunConsoleListRuns(context);
+  } else if (context.Options.Undo) {
+    result = RunConsoleUndo(context);
   } else {
     result = RunConsoleBatchMode(context);
     // A fatal end prints no closing lines: the fatal message is the last word.

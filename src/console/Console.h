@@ -34,6 +34,7 @@ struct ConsoleContext {
   QString ProgramFolder;  // where the error log goes first
   QString DesktopFolder;
   QString SettingsFolder;  // where the error log goes when the program's folder refuses it
+  QString JournalFolder;   // where the undo journals of runs are kept; empty: none is written
 };
 
 struct ConsoleResult {
@@ -43,5 +44,5 @@ struct ConsoleResult {
 };
 
 // The console run: attaches to the console (two empty lines), prints the banner, then either
-// the help text or the batch run, and the closing lines.
+// the help text, the list of runs, an undo or the batch run, and the closing lines.
 ConsoleResult RunConsole(ConsoleContext& context);

@@ -9,8 +9,12 @@
 #include "platform/Signals.h"
 #include "run/ErrorLog.h"
 #include "run/ExitCode.h"
+#include "run/RunJournal.h"
+#include "texts/Additions.h"
+#include "texts/TextTables.h"
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -25,6 +29,24 @@ PathFolders TemplateFolders(const ConsoleContext& context) {
   folders.Documents = DocumentsFolder();
   folders.Program = context.ProgramFolder;
   return folders;
+}
+
+// What the journal's header says about the run: the preset, the list and the task in short.
+RunJournalInfo JournalInfo(const ConsoleContext& context) {
+  const Preset& settings = context.Settings;
+  RunJournalInfo info;
+  info.PresetNumber = context.ActivePreset.PresetNumber;
+  info.PresetName = context.ActivePreset.PresetName;
+  info.FrontEnd = JournalFrontEnd::Console;
+  info.ListCount = static_cast<uint32_t>(context.Files.Count());
+  if (settings.NameTemplateActive)
+    info.Values.append({QStringLiteral("NameTemplate"), settings.NameTemplate});
+  if (settings.TargetDirActive) {
+    info.Values.append({QStringLiteral("TargetDirectory"), settings.TargetDirTemplate});
+    info.Values.append({QStringLiteral("TargetMove"), QString::number(settings.TargetMove)});
+  }
+  info.Values.append({QStringLiteral("Paths"), context.Options.PendingPaths});
+  return info;
 }
 
 }  // namespace
@@ -54,11 +76,32 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
     ConsoleWriteLine();
   };
   const bool ignoreWarnings = context.Options.IgnoreWarnings;
-  request.Events.Check = [&context, ignoreWarnings, dryRun](const RunValues& values) {
+  // Every run that changes files keeps an undo journal, opened once the checks have passed: a
+  // run whose journal cannot be written does not start. MERVANE_JOURNAL=off runs without one;
+  // only the benchmark that weighs the journal's cost uses it.
+  const bool journaled = !dryRun && EnvironmentPath("MERVANE_JOURNAL") != QLatin1String("off");
+  std::unique_ptr<RunJournal> journal;
+  request.Events.Check = [&context, &journal, &request, ignoreWarnings, dryRun,
+                          journaled](const RunValues& values) {
     const ConsoleCheckResult checks =
         CheckBeforeConsoleRun(context.Files, context.Settings, values, ignoreWarnings);
     for (const CheckProblem& problem : checks.Problems)
       ConsoleWrite(ConsoleProblemText(problem), false);
+    if (checks.RunStarts && journaled) {
+      journal = std::make_unique<RunJournal>(context.JournalFolder, JournalInfo(context),
+                                             &context.Run.RunCancelled);
+      if (const int err = journal->Open(); err != 0) {
+        ConsoleWriteLine();
+        ConsoleWriteLine(QStringLiteral("Error: ") +
+                         AdditionText(kAddJournalCannotOpen)
+                             .arg(EscapedFileName(context.JournalFolder), SystemErrorText(err)));
+        ConsoleWriteLine();
+        journal.reset();
+        return false;
+      }
+      journal->SetCrashPoint(CrashPointFromEnvironment());
+      request.Events.Observer = journal.get();
+    }
     if (checks.RunStarts && !dryRun) {
       ConsoleWriteLine();
       ConsoleWriteLine(QStringLiteral("Processing, please wait..."));
@@ -83,6 +126,7 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   }
 
   const RunResult run = RunProcedure(request);
+  const int journalError = journal ? journal->Finish() : 0;
   ConsoleResult result;
   if (run.Failure != RunFailure::None) {
     result.Failure = run.Failure;
@@ -102,6 +146,10 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   const bool quitAfterRun = context.Settings.QuitAfterRun != 0;
   ConsoleWriteLine();
   ConsoleWriteLine();
+  if (journalError != 0) {
+    ConsoleWriteLine(AdditionText(kAddJournalWriteFailed)
+                         .arg(EscapedFileName(journal->Path()), SystemErrorText(journalError)));
+  }
   if (quitAfterRun) {
     ConsoleWriteLine(QStringLiteral("Result: Finished"));
   } else if (run.Succeeded && StopSignalReceived() == 0) {
@@ -126,6 +174,6 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
     }
     WaitIfOwnConsole();
   }
-  result.ExitCode = run.Succeeded ? kExitOk : kExitFailed;
+  result.ExitCode = run.Succeeded && journalError == 0 ? kExitOk : kExitFailed;
   return result;
 }

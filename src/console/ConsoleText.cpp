@@ -1,5 +1,6 @@
 #include "console/ConsoleText.h"
 
+#include "texts/Additions.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
@@ -62,6 +63,12 @@ QStringList HelpLines() {
                      "any other control character or byte that is not UTF-8 as \\xHH. Exit code "
                      "0: every file would be processed; 1: any would fail or be left; 2: the "
                      "checks stop the run."),
+      QString(),
+      AdditionText(kAddHelpUndoOption),
+      AdditionText(kAddHelpUndoText),
+      QString(),
+      AdditionText(kAddHelpListRunsOption),
+      AdditionText(kAddHelpListRunsText),
   };
 }
 

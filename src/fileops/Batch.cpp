@@ -8,23 +8,42 @@
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
+#include <vector>
 
 namespace {
 
 using std::memory_order_relaxed;
 
 // How the run plans: the disk tells what earlier entries did, and an in-place target is left to
-// the rename, which refuses an existing one at no extra cost. A dry run simulates instead.
-PlanOptions PlanOptionsFor(const BatchOptions& options) {
+// the rename, which refuses an existing one at no extra cost. A dry run simulates instead, and
+// so does a run that plans entries ahead of acting on them (an observer asks for it): there the
+// entries planned before one have not acted yet when it is planned.
+PlanOptions PlanOptionsFor(const BatchOptions& options, bool planAhead) {
   PlanOptions plan;
   plan.DiskLookups = true;
   plan.ReplaceMemory = options.ReplaceMemory;
-  plan.Simulate = options.DryRun;
+  plan.Simulate = options.DryRun || planAhead;
   plan.LookUpInPlaceTargets = options.DryRun;
+  plan.Rewindable = !options.DryRun;
   return plan;
 }
+
+// Planning ahead for an observer is worth it only where entries are acted on one after another.
+bool PlansAhead(const BatchOptions& options, const RunFlags& flags) {
+  return options.Observer != nullptr && !options.DryRun &&
+         flags.RunSingle.load(std::memory_order_relaxed) == 0;
+}
+
+// A window of entries planned ahead stops growing after this long, so that the first of them
+// is acted on soon even where planning reads whole files for their checksums.
+constexpr std::chrono::milliseconds kPlanAheadTime{100};
+// After an entry ended otherwise than planned, the entries already announced after it are
+// planned anew in windows of at most this many, so that a run in which many entries fail
+// spends little on planning again what mostly stays as it was.
+constexpr qsizetype kReplanWindow = 64;
 
 class BatchRun {
  public:
@@ -39,7 +58,8 @@ class BatchRun {
         answers_(options.ReplaceMemory, options.AskReplace),
         requests_(AttributeRequestsFrom(settings)),
         need_(ChecksumsNeeded(settings, runValues)),
-        planner_(files, settings, runValues, PlanOptionsFor(options)),
+        planAhead_(PlansAhead(options, flags)),
+        planner_(files, settings, runValues, PlanOptionsFor(options, planAhead_)),
         renamesInPlace_(!settings.TargetDirActive &&
                         (planner_.Targets().NameBuildingActive || settings.ExtCaseActive ||
                          settings.ExtRulesActive)) {}
@@ -49,94 +69,199 @@ class BatchRun {
     const bool single = flags_.RunSingle.load(memory_order_relaxed) != 0;
     qsizetype pos = single ? files_.Current : 0;
     if (pos < 0) pos = 0;
-    for (; pos < files_.Count(); ++pos) {
-      ProcessEntry(pos);
-      WhilePaused();
-      if (flags_.RunCancelled.load(memory_order_relaxed) != 0 ||
-          flags_.RunActive.load(memory_order_relaxed) == 0)
-        break;
+    bool stopped = false;
+    while (pos < files_.Count() && !stopped) {
+      // Plan a group of entries (one, unless an observer wants them announced ahead), then act
+      // on them in order. An entry that ends otherwise than planned makes the entries after it
+      // be planned anew, from what the disk now shows.
+      PlanWindow(pos);
+      if (planAhead_) AnnounceWindow();
+      for (Pending& pending : window_) {
+        const int settled = ActOn(pending);
+        pos = pending.Pos + 1;
+        WhilePaused();
+        if (flags_.RunCancelled.load(memory_order_relaxed) != 0 ||
+            flags_.RunActive.load(memory_order_relaxed) == 0) {
+          stopped = true;
+          break;
+        }
+        if (pending.Planned && settled != pending.Plan.Status) {
+          planner_.Rewind(pending.Mark);
+          planner_.Settle(files_.At(pending.Pos), pending.Plan, settled);
+          break;
+        }
+      }
+      // A dry run goes on simulating every entry; a real run's disk now shows what they did.
+      if (!options_.DryRun) planner_.ForgetClaims();
     }
-    if (result_.StoppedByFullDisk) result_.Unreached = files_.Count() - pos - 1;
+    if (result_.StoppedByFullDisk) result_.Unreached = files_.Count() - pos;
     if (!options_.DryRun) KeepUnprocessed();
     return result_;
   }
 
  private:
+  // One entry planned and not yet acted on.
+  struct Pending {
+    qsizetype Pos = 0;
+    int Status = kStatusDone;  // what the entry ends with when nothing changes meanwhile
+    EntryPlan Plan;
+    bool Planned = false;  // the planner planned it (and settled it as planned)
+    Planner::Checkpoint Mark;  // the planner's state right after the plan, before settling
+  };
+
   void AddProgress(int units) { flags_.ProgressCount.fetch_add(units, memory_order_relaxed); }
+
+  void PublishProgress(qsizetype pos, const FileEntry& entry) {
+    flags_.ProgressCount.store(static_cast<int32_t>(pos * 3), memory_order_relaxed);
+    flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
+    if (options_.Events.EntryStarted) options_.Events.EntryStarted(pos, entry);
+  }
 
   // The source as the run must find it: a regular file (or a link to one).
   bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path) >= 0; }
 
-  void ProcessEntry(qsizetype pos) {
-    FileEntry& entry = files_.At(pos);
-    flags_.ProgressCount.store(static_cast<int32_t>(pos * 3), memory_order_relaxed);
-    flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
-    if (options_.Events.EntryStarted) options_.Events.EntryStarted(pos, entry);
+  // A plain rename in place needs no look at the source first: the rename's own "no such file"
+  // tells the same (see Act), and a large batch of renames saves a call per file.
+  bool LooksFirst() const { return !renamesInPlace_ || need_.Any() || options_.DryRun; }
 
+  void PlanWindow(qsizetype first) {
+    window_.clear();
+    qsizetype ahead = 1;
+    if (planAhead_) {
+      ahead = std::max<qsizetype>(1, options_.Observer->AnnounceAhead());
+      // Entries announced before are planned again up to where that announcement went, so that
+      // the observer finds them announced as they stand and has nothing new to record.
+      if (first < announcedEnd_) ahead = std::min({ahead, announcedEnd_ - first, kReplanWindow});
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (qsizetype pos = first; pos < files_.Count() && static_cast<qsizetype>(window_.size()) < ahead;
+         ++pos) {
+      window_.push_back(PlanEntry(pos));
+      if (std::chrono::steady_clock::now() - start > kPlanAheadTime) break;
+    }
+  }
+
+  Pending PlanEntry(qsizetype pos) {
+    FileEntry& entry = files_.At(pos);
+    // Entries planned ahead show in the progress when they are acted on; one whose content is
+    // read for its checksums shows while it is read.
+    if (!planAhead_)
+      PublishProgress(pos, entry);
+    else if (need_.Any())
+      flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
+
+    Pending pending;
+    pending.Pos = pos;
     int status = kStatusDone;
-    EntryPlan plan;
-    bool planned = false;
     if (runValues_.PreparationNeeded &&
         (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError))
       status = entry.Status;
-    // A plain rename in place needs no look at the source first: the rename's own "no such
-    // file" tells the same (see Act), and a large batch of renames saves a call per file.
-    const bool lookFirst = !renamesInPlace_ || need_.Any() || options_.DryRun;
+    const bool lookFirst = LooksFirst();
     if (status == kStatusDone && lookFirst && !SourceThere(entry)) status = kStatusSourceMissing;
     if (status == kStatusDone && need_.Any()) status = FillChecksums(entry);
 
     if (status != kStatusDone) {
-      plan = Planner::Failed(static_cast<int8_t>(status));
+      pending.Plan = Planner::Failed(static_cast<int8_t>(status));
     } else {
-      plan = planner_.Plan(entry);
-      planned = true;
+      pending.Plan = planner_.Plan(entry);
+      pending.Planned = true;
       // An in-place change of attributes or dates acts on the source: it must be there.
-      if (plan.Action == PlanAction::InPlace && !lookFirst && !SourceThere(entry)) {
+      if (pending.Plan.Action == PlanAction::InPlace && !lookFirst && !SourceThere(entry)) {
         EntryPlan failed = Planner::Failed(kStatusSourceMissing);
-        failed.Directory = plan.Directory;  // so that a counter number taken goes back
-        failed.CounterNumber = plan.CounterNumber;
-        plan = failed;
+        failed.Directory = pending.Plan.Directory;  // so that a counter number taken goes back
+        failed.CounterNumber = pending.Plan.CounterNumber;
+        pending.Plan = failed;
       }
-      status = plan.Status;
+      status = pending.Plan.Status;
     }
+    pending.Status = status;
+    if (pending.Planned) {
+      pending.Mark = planner_.Mark();
+      planner_.Settle(entry, pending.Plan, status);
+    }
+    return pending;
+  }
+
+  // What the entry's operation does with a file at its target: only a decision to replace lets
+  // it put the file over an existing one (the answer for this target, or replace-all, which
+  // also covers a file that appears there after the plan). `status` becomes 3 for a target left.
+  ExistingTarget DecideExisting(const Pending& pending, int& status) {
+    if (pending.Planned && pending.Plan.Expect == PlanExpect::TargetExists &&
+        settings_.TargetDirActive) {
+      if (answers_.ShouldReplace(pending.Plan.TargetPath())) {
+        status = kStatusDone;
+        return ExistingTarget::Replace;
+      }
+      status = kStatusTargetExists;
+      return ExistingTarget::Refuse;
+    }
+    if (settings_.TargetDirActive && answers_.Memory() == kAnswerReplaceAll)
+      return ExistingTarget::Replace;
+    return ExistingTarget::Refuse;
+  }
+
+  ActIntent IntentFor(const Pending& pending, ExistingTarget existing) {
+    const FileEntry& entry = files_.At(pending.Pos);
+    const EntryPlan& plan = pending.Plan;
+    ActIntent intent{entry, plan, pending.Pos,
+                     plan.Action == PlanAction::InPlace ? entry.Path : plan.TargetPath()};
+    intent.Existing = existing;
+    intent.ClearsReadOnly = (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
+                            (entry.Attributes & kAttrReadOnly) != 0;
+    intent.RemovesZoneMark = settings_.RemoveZoneMark != 0;
+    intent.ChangesAttributes = requests_.Any();
+    intent.WritesDates = settings_.ChangeDates != 0 || settings_.DateRulesActive != 0;
+    return intent;
+  }
+
+  // Tells the observer what the entries of the window may do: those planned to be acted on,
+  // and those whose target is still to be asked about (the answer may be to replace it).
+  void AnnounceWindow() {
+    std::vector<ActIntent> intents;
+    intents.reserve(window_.size());
+    const bool asks = answers_.Memory() != kAnswerLeaveAll && answers_.Memory() != kAnswerReplaceAll;
+    for (const Pending& pending : window_) {
+      if (!pending.Planned) continue;
+      const bool clash =
+          pending.Plan.Expect == PlanExpect::TargetExists && settings_.TargetDirActive;
+      if (pending.Status == kStatusDone) {
+        const bool replace =
+            settings_.TargetDirActive && (clash || answers_.Memory() == kAnswerReplaceAll);
+        intents.push_back(
+            IntentFor(pending, replace ? ExistingTarget::Replace : ExistingTarget::Refuse));
+      } else if (pending.Status == kStatusTargetExists && clash && asks) {
+        intents.push_back(IntentFor(pending, ExistingTarget::Replace));
+      }
+    }
+    if (!intents.empty()) options_.Observer->Announce(intents);
+    if (!window_.empty()) announcedEnd_ = std::max(announcedEnd_, window_.back().Pos + 1);
+  }
+
+  // Acts on one planned entry and records its outcome; returns the status the planner settles
+  // it with (the status right after the copy or move, before the later steps).
+  int ActOn(Pending& pending) {
+    const qsizetype pos = pending.Pos;
+    FileEntry& entry = files_.At(pos);
+    if (planAhead_) PublishProgress(pos, entry);
+    const EntryPlan& plan = pending.Plan;
+    int status = pending.Status;
     if (options_.DryRun) {
-      if (planned) planner_.Settle(entry, plan, status);
       Finish(pos, entry, status, plan);
-      return;
+      return status;
     }
 
-    // Only a decision to replace lets the operation put the file over an existing one: the
-    // answer for this target, or replace-all, which also covers a file that appears there
-    // after the plan. Otherwise a file found there by then is left.
-    ExistingTarget existing = ExistingTarget::Refuse;
-    if (planned && plan.Expect == PlanExpect::TargetExists && settings_.TargetDirActive) {
-      if (answers_.ShouldReplace(plan.TargetPath())) {
-        existing = ExistingTarget::Replace;
-        status = kStatusDone;
-      } else {
-        status = kStatusTargetExists;
-      }
-    } else if (settings_.TargetDirActive && answers_.Memory() == kAnswerReplaceAll) {
-      existing = ExistingTarget::Replace;
-    }
+    const ExistingTarget existing = DecideExisting(pending, status);
     AddProgress(1);
 
     QString targetPath = plan.TargetPath();
     int error = 0;
     if (status == kStatusDone) {
-      ActIntent intent{entry, plan, plan.Action == PlanAction::InPlace ? entry.Path : targetPath};
-      intent.Existing = existing;
-      intent.ClearsReadOnly =
-          (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
-          (entry.Attributes & kAttrReadOnly) != 0;
-      intent.RemovesZoneMark = settings_.RemoveZoneMark != 0;
-      intent.ChangesAttributes = requests_.Any();
-      intent.WritesDates = settings_.ChangeDates != 0 || settings_.DateRulesActive != 0;
+      const ActIntent intent = IntentFor(pending, existing);
       if (options_.Observer != nullptr && !options_.Observer->BeforeAct(intent)) {
         error = ECANCELED;
         status = kStatusCopyMoveFailed;
       } else {
-        status = Act(entry, plan, existing, !lookFirst, targetPath, error);
+        status = Act(entry, plan, existing, !LooksFirst(), targetPath, error);
       }
       if (status == kStatusCopyMoveFailed && IsDiskFull(error)) {
         const bool stop = !options_.AskStopOnDiskFull || options_.AskStopOnDiskFull(targetPath);
@@ -146,15 +271,26 @@ class BatchRun {
         }
       }
       AddProgress(1);
-      planner_.Settle(entry, plan, status);
+      const int settled = status;
       AfterOperation(entry, status, targetPath);
-      if (options_.Observer != nullptr)
-        options_.Observer->AfterAct(intent, status, targetPath, error);
-    } else {
-      AddProgress(1);
-      if (planned) planner_.Settle(entry, plan, status);
+      if (options_.Observer != nullptr) {
+        ActOutcome outcome;
+        outcome.Status = status;
+        outcome.NewPath = targetPath;
+        outcome.Error = error;
+        outcome.NewFile = copied_ && settled == kStatusDone;
+        options_.Observer->AfterAct(intent, outcome);
+      }
+      FinishEntry(pos, entry, status, targetPath, plan);
+      return settled;
     }
+    AddProgress(1);
+    FinishEntry(pos, entry, status, targetPath, plan);
+    return status;
+  }
 
+  void FinishEntry(qsizetype pos, FileEntry& entry, int status, const QString& targetPath,
+                   const EntryPlan& plan) {
     KeepForLater(entry, status, targetPath);
     AddProgress(1);
     entry.Status = static_cast<int8_t>(status);
@@ -284,8 +420,11 @@ class BatchRun {
   ReplaceAnswers answers_;
   const AttributeRequests requests_;
   const ChecksumNeed need_;
+  const bool planAhead_;  // entries are planned and announced in groups before acting
   Planner planner_;
   const bool renamesInPlace_;
+  std::vector<Pending> window_;
+  qsizetype announcedEnd_ = 0;  // the position after the last entry announced so far
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // the checksum read may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)

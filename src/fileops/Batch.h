@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 // The batch procedure: plans each entry and acts on it, recording the outcome in the entry's
 // Status and NewPath.
@@ -25,8 +26,11 @@ using AskStopOnDiskFullFunction = std::function<bool(const QString& targetPath)>
 struct ActIntent {
   const FileEntry& Entry;  // the source as loaded: path, attribute word, dates
   const EntryPlan& Plan;   // action, target folder and name
+  qsizetype Position = 0;  // the entry's place in the list: entries are acted on in this order
   QString Target;          // the target path (the source itself for an in-place change)
-  ExistingTarget Existing = ExistingTarget::Refuse;  // Replace: a file at Target is replaced
+  // Replace: a file at Target is replaced. In an announcement also "may be replaced": the
+  // replace question is still to be asked.
+  ExistingTarget Existing = ExistingTarget::Refuse;
   bool ClearsReadOnly = false;     // the source's read-only bit goes before the move
   bool RemovesZoneMark = false;    // the download marks of the result are removed
   bool ChangesAttributes = false;  // the attribute requests of the task are applied
@@ -35,16 +39,35 @@ struct ActIntent {
   bool WritesDates = false;
 };
 
+// How the entry's operation and the steps after it (zone mark, attributes, dates) ended.
+struct ActOutcome {
+  int Status = kStatusDone;
+  QString NewPath;      // where the file is now (the target, or the source when it failed)
+  int Error = 0;        // the system error of a failed copy or move, else 0
+  bool NewFile = false;  // the target is a new file: a copy, or a move across file systems
+};
+
 // Sees every operation of a run. Called on the processing thread.
+//
+// A run may plan several entries before it acts on the first of them: it then announces what
+// each of them may do, so that an observer that must have every intent on disk before its
+// operation can write them all at once. BeforeAct still comes before each operation and is the
+// last word: an observer whose announcement did not cover the operation as it now stands
+// records it there.
 class ActObserver {
  public:
   virtual ~ActObserver() = default;
+  // How many entries the run should plan and announce before it acts on them (at least 1).
+  virtual qsizetype AnnounceAhead() { return 1; }
+  // The entries of the next group that may be acted on, in list order; called only when the
+  // observer asks for more than one entry ahead. After an entry ended otherwise than planned,
+  // the entries after it are announced again as they are planned anew (mostly as before).
+  virtual void Announce(const std::vector<ActIntent>& intents) { (void)intents; }
   // Before the entry's operation; false vetoes it: nothing is touched and the entry fails with
   // status 8.
   virtual bool BeforeAct(const ActIntent& intent) = 0;
-  // After it, with the entry's status, its new path and the system error of a failed copy or
-  // move (0 otherwise).
-  virtual void AfterAct(const ActIntent& intent, int status, const QString& newPath, int error) = 0;
+  // After the operation and the steps that follow it.
+  virtual void AfterAct(const ActIntent& intent, const ActOutcome& outcome) = 0;
 };
 
 // What became of one entry: in a real run its Status and NewPath; in a dry run what the run

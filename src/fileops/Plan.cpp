@@ -47,7 +47,9 @@ Planner::Planner(const FileList& files, const Preset& settings, const RunValues&
       movesFiles_(targets_.NameBuildingActive || settings.ExtCaseActive ||
                   settings.ExtRulesActive || (settings.TargetDirActive && settings.TargetMove)),
       counters_(targets_.CounterStart, targets_.CounterWidth, settings.CounterPerDirectory != 0),
-      taken_(MakeProbe()) {}
+      taken_(MakeProbe()) {
+  counters_.SetRecording(options.Rewindable);
+}
 
 PathTaken Planner::MakeProbe() {
   if (options_.Simulate) return [this](const QString& path) { return Taken(path); };
@@ -86,6 +88,39 @@ void Planner::ClaimSet::Insert(const PathKey& key) {
       return;
     }
   }
+}
+
+void Planner::ClaimSet::Clear() {
+  if (count_ == 0) return;
+  std::fill(slots_.begin(), slots_.end(), PathKey{});
+  count_ = 0;
+}
+
+Planner::Checkpoint Planner::Mark() const {
+  return {counters_.Mark(), freedIds_.size()};
+}
+
+void Planner::Rewind(const Checkpoint& mark) {
+  counters_.RollBack(mark.Counters);
+  while (freedIds_.size() > mark.Freed) {
+    freed_[static_cast<size_t>(freedIds_.back())] = false;
+    freedIds_.pop_back();
+  }
+  // Claims made after the mark stay: a rewind is followed by ForgetClaims, once the disk shows
+  // what the entries up to the mark did.
+  lastKeyValid_ = false;
+}
+
+void Planner::ForgetClaims() {
+  claimed_.Clear();
+  if (options_.Rewindable) {
+    for (const int32_t id : freedIds_) freed_[static_cast<size_t>(id)] = false;
+  } else {
+    std::fill(freed_.begin(), freed_.end(), false);
+  }
+  freedIds_.clear();
+  counters_.Forget();
+  lastKeyValid_ = false;
 }
 
 bool Planner::Taken(const QString& path) const {
@@ -208,6 +243,7 @@ void Planner::Settle(const FileEntry& entry, const EntryPlan& plan, int status) 
     const auto id = static_cast<size_t>(entry.Id);
     if (freed_.size() <= id) freed_.resize(std::max(id + 1, freed_.size() * 2));
     freed_[id] = true;
+    if (options_.Rewindable) freedIds_.push_back(entry.Id);
   }
 }
 

@@ -67,6 +67,9 @@ struct PlanOptions {
   // Mark entries that a ticked filter condition takes out (PlanList only; a run's preparation
   // removes them from the list instead).
   bool CheckFilter = false;
+  // The planner can return to an earlier state (Planner::Mark and Rewind): for a run that plans
+  // entries ahead of acting on them.
+  bool Rewindable = false;
 };
 
 // Which checksums the texts of the task ask for. Placeholders count in any letter case, as they
@@ -104,6 +107,20 @@ class Planner {
 
   const TargetPlan& Targets() const { return targets_; }
 
+  // Planning ahead. A run that announces entries before it acts on them plans and settles each
+  // one as planned (simulating, so that each sees what the ones before it will have done); an
+  // entry that ends otherwise is settled again from the state noted right after its plan, and
+  // the entries after it are planned anew. Needs PlanOptions::Rewindable.
+  struct Checkpoint {
+    size_t Counters = 0;
+    size_t Freed = 0;
+  };
+  Checkpoint Mark() const;
+  void Rewind(const Checkpoint& mark);
+  // The disk now shows what every settled entry did: the targets they claim and the sources
+  // they free need no simulating any more. Older checkpoints are no longer valid.
+  void ForgetClaims();
+
  private:
   bool Taken(const QString& path) const;
   bool SameFileAsSource(const QString& target, const FileEntry& entry) const;
@@ -124,6 +141,7 @@ class Planner {
     bool Contains(const PathKey& key) const;
     void Insert(const PathKey& key);
     bool Empty() const { return count_ == 0; }
+    void Clear();
 
    private:
     std::vector<PathKey> slots_;
@@ -146,6 +164,7 @@ class Planner {
   // free (by entry id; kept only where the disk is looked at, the one place it is asked).
   ClaimSet claimed_;
   std::vector<bool> freed_;
+  std::vector<int32_t> freedIds_;  // the ids set in freed_, in order (when rewindable)
 };
 
 // Plans every entry of `files` in list order, as a run with these settings would meet them

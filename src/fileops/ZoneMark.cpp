@@ -40,7 +40,16 @@ int ClearZoneMark(const QString& path) {
   }
   if (opened) SetFileMode(path, mode);
 
-  const QString sibling = path + QStringLiteral(":Zone.Identifier");
+  const QString sibling = ZoneMarkSiblingPath(path);
   if (IsRegularFile(sibling, false) && DeleteFile(sibling) == 0) removed = true;
   return removed ? 1 : -1;
+}
+
+const std::vector<const char*>& ZoneMarkAttributeNames() {
+  static const std::vector<const char*> names(std::begin(kMarkAttributes), std::end(kMarkAttributes));
+  return names;
+}
+
+QString ZoneMarkSiblingPath(const QString& path) {
+  return path + QStringLiteral(":Zone.Identifier");
 }

@@ -242,6 +242,7 @@ CounterUse CounterMap::Number(const QString& targetDirectory, const QString& nam
   CounterUse use;
   use.Key = KeyFor(targetDirectory);
   use.Name = name;
+  Remember(use.Key);
   auto it = next_.find(use.Key);
   if (perDirectory_) {
     // Each target directory numbers from the start value on its own.
@@ -263,5 +264,28 @@ CounterUse CounterMap::Number(const QString& targetDirectory, const QString& nam
 
 void CounterMap::GiveBack(const QString& key) {
   auto it = next_.find(key);
-  if (it != next_.end()) --it.value();
+  if (it == next_.end()) return;
+  Remember(key);
+  --it.value();
+}
+
+void CounterMap::Remember(const QString& key) {
+  if (!recording_) return;
+  Change change;
+  change.Key = key;
+  const auto it = next_.constFind(key);
+  change.Existed = it != next_.constEnd();
+  if (change.Existed) change.Old = it.value();
+  log_.push_back(std::move(change));
+}
+
+void CounterMap::RollBack(size_t mark) {
+  while (log_.size() > mark) {
+    const Change& change = log_.back();
+    if (change.Existed)
+      next_[change.Key] = change.Old;
+    else
+      next_.remove(change.Key);
+    log_.pop_back();
+  }
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // The placeholder language of name and target-directory templates.
 //
@@ -129,9 +130,30 @@ class CounterMap {
   // The number the next file of that key would start probing from (0 for an unknown key).
   int64_t NextNumber(const QString& key) const { return next_.value(key, 0); }
 
+  // Taking changes back, for a caller that numbers files ahead of knowing how they end. While
+  // recording, Mark notes where the table stands and RollBack(mark) returns to it; Forget drops
+  // the notes (older marks are then no longer valid).
+  void SetRecording(bool on) {
+    recording_ = on;
+    log_.clear();
+  }
+  size_t Mark() const { return log_.size(); }
+  void RollBack(size_t mark);
+  void Forget() { log_.clear(); }
+
  private:
+  // Notes the key's value before a change, when recording.
+  void Remember(const QString& key);
+
   int32_t start_;
   int32_t width_;
   bool perDirectory_;
   QHash<QString, int64_t> next_;
+  struct Change {
+    QString Key;
+    int64_t Old = 0;
+    bool Existed = false;
+  };
+  bool recording_ = false;
+  std::vector<Change> log_;
 };

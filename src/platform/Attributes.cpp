@@ -320,3 +320,78 @@ int WriteAttributes(const QString& path, int32_t word) {
   }
   return 0;
 }
+
+namespace {
+
+QByteArray LittleEndian(uint32_t value) {
+  QByteArray bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+uint32_t FromLittleEndian(const QByteArray& bytes) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4 && i < bytes.size(); ++i)
+    value |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  return value;
+}
+
+}  // namespace
+
+int ReadStoredDosWord(const QString& path, StoredDosWord& word) {
+  word = StoredDosWord{};
+  const QByteArray encoded = EncodeFileName(path);
+  const char* p = encoded.constData();
+  struct stat st {};
+  if (encoded.isEmpty() || ::stat(p, &st) != 0) return errno != 0 ? errno : ENOENT;
+  if (!MayCarryDosWord(st)) return 0;
+  switch (Stores().Lookup(st.st_dev, p)) {
+    case DosStore::NoXattr:
+      return 0;
+    case DosStore::Fat: {
+      const int fd = ::open(p, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+      if (fd < 0) return errno;
+      uint32_t value = 0;
+      const int err = ::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &value) == 0 ? 0 : errno;
+      ::close(fd);
+      if (err != 0) return err;
+      word.Kind = StoredDosWord::Store::Fat;
+      word.Raw = LittleEndian(value);
+      return 0;
+    }
+    case DosStore::Ntfs: {
+      XattrValue value = GetXattr(p, kNtfsAttribName);
+      if (value.Error == ENODATA) return 0;
+      if (!value.Ok()) return value.Error;
+      word.Kind = StoredDosWord::Store::Ntfs;
+      word.Raw = value.Value;
+      return 0;
+    }
+    case DosStore::Xattr:
+      break;
+  }
+  XattrValue value = GetXattr(p, kDosAttribName);
+  if (value.Error == ENODATA || IsXattrUnsupported(value.Error)) return 0;
+  if (!value.Ok()) return value.Error;
+  word.Kind = StoredDosWord::Store::Text;
+  word.Raw = value.Value;
+  return 0;
+}
+
+int RestoreStoredDosWord(const QString& path, const StoredDosWord& word) {
+  const QByteArray encoded = EncodeFileName(path);
+  const char* p = encoded.constData();
+  if (encoded.isEmpty()) return ENOENT;
+  switch (word.Kind) {
+    case StoredDosWord::Store::Fat:
+      return WriteFatWord(p, FromLittleEndian(word.Raw));
+    case StoredDosWord::Store::Ntfs:
+      return SetXattr(p, kNtfsAttribName, word.Raw);
+    case StoredDosWord::Store::Text:
+      return SetXattr(p, kDosAttribName, word.Raw);
+    case StoredDosWord::Store::None:
+      break;
+  }
+  const int err = RemoveXattr(p, kDosAttribName);
+  return err == ENODATA || IsXattrUnsupported(err) ? 0 : err;
+}

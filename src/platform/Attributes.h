@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -30,3 +31,24 @@ int32_t AttributesFromStatAt(int dirFd, const char* name, const struct stat& st,
 // Writes the word: read-only as permission bits, the other bits into the stored DOS word.
 // Returns 0 on success, else the errno value (ENOTSUP where a bit cannot be stored).
 int WriteAttributes(const QString& path, int32_t word);
+
+// The stored DOS word exactly as the file keeps it, so that it can be put back byte for byte
+// (Samba's attribute may carry a binary record after its text, which WriteAttributes would not
+// keep).
+struct StoredDosWord {
+  enum class Store : int8_t {
+    None,  // nothing stored (or the file system keeps nothing)
+    Text,  // "user.DOSATTRIB": Raw is the attribute's whole value
+    Fat,   // the FAT attribute byte: Raw is the word, 4 bytes little-endian
+    Ntfs,  // "system.ntfs_attrib": Raw is its 4 bytes
+  };
+  Store Kind = Store::None;
+  QByteArray Raw;
+  bool operator==(const StoredDosWord&) const = default;
+};
+
+// Reads the stored word of the file at `path` (links followed). 0 or the errno value.
+int ReadStoredDosWord(const QString& path, StoredDosWord& word);
+// Puts a word read before back: the stored attribute takes exactly that value, or goes when
+// nothing was stored. 0 or the errno value.
+int RestoreStoredDosWord(const QString& path, const StoredDosWord& word);

@@ -30,18 +30,35 @@ std::atomic<int> gFailAtWrite{0};
 std::atomic<int> gFailErrno{0};
 std::atomic<int> gWriteCount{0};
 
-std::atomic<bool> gHookSet{false};
-std::mutex gHookLock;
-std::function<void(const QString&)> gBeforeLastStep;
+// A hook for tests, called with a target path at one step of the copies and moves.
+class TestHook {
+ public:
+  void Set(std::function<void(const QString&)> hook) {
+    std::lock_guard lock(lock_);
+    set_.store(static_cast<bool>(hook), std::memory_order_relaxed);
+    hook_ = std::move(hook);
+  }
+  void Call(const QByteArray& target) {
+    if (!set_.load(std::memory_order_relaxed)) return;
+    std::function<void(const QString&)> hook;
+    {
+      std::lock_guard lock(lock_);
+      hook = hook_;
+    }
+    if (hook) hook(DecodeFileName(target));
+  }
+
+ private:
+  std::atomic<bool> set_{false};
+  std::mutex lock_;
+  std::function<void(const QString&)> hook_;
+};
+
+TestHook gBeforeLastStep;
+TestHook gBeforeSourceRemoval;
 
 void BeforeLastStep(const QByteArray& target) {
-  if (!gHookSet.load(std::memory_order_relaxed)) return;
-  std::function<void(const QString&)> hook;
-  {
-    std::lock_guard lock(gHookLock);
-    hook = gBeforeLastStep;
-  }
-  if (hook) hook(DecodeFileName(target));
+  gBeforeLastStep.Call(target);
 }
 
 constexpr size_t kCopyBuffer = 1 << 20;
@@ -473,6 +490,7 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
   }
   // Only now, with the copy complete and on disk, the source goes. If it cannot, the copy is
   // taken back so that the file does not end up in two places.
+  gBeforeSourceRemoval.Call(to);
   if (::unlink(from.constData()) != 0) {
     const int err = errno;
     ::unlinkat(dir.Get(), target.Name.c_str(), 0);
@@ -636,9 +654,36 @@ bool IsDiskFull(int err) {
 }
 
 void SetBeforeLastStepHook(std::function<void(const QString& target)> hook) {
-  std::lock_guard lock(gHookLock);
-  gHookSet.store(static_cast<bool>(hook), std::memory_order_relaxed);
-  gBeforeLastStep = std::move(hook);
+  gBeforeLastStep.Set(std::move(hook));
+}
+
+void SetBeforeSourceRemovalHook(std::function<void(const QString& target)> hook) {
+  gBeforeSourceRemoval.Set(std::move(hook));
+}
+
+int WriteNewFile(const QString& path, const QByteArray& bytes, int32_t mode) {
+  const QByteArray target = EncodeFileName(path);
+  if (target.isEmpty()) return ENOENT;
+  const SplitPath split = Split(target);
+  Fd dir(::open(split.Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid()) return errno;
+  // Written aside and put in place without replacing, so that no half-written file ever
+  // carries the name and nothing that appeared meanwhile is lost.
+  TempFile temp;
+  if (const int err = temp.Create(dir.Get()); err != 0) return err;
+  if (const int err = WriteAll(temp.Fd(), bytes.constData(), static_cast<size_t>(bytes.size()));
+      err != 0)
+    return err;
+  if (::fchmod(temp.Fd(), static_cast<mode_t>(mode & 07777)) != 0 && !IsMetadataUnsupported(errno))
+    return errno;
+  if (::fsync(temp.Fd()) != 0) return errno;
+  if (const int err = temp.CloseFile(); err != 0) return err;
+  if (const int err = RenameNoReplace(dir.Get(), temp.Name().c_str(), dir.Get(), split.Name.c_str());
+      err != 0)
+    return err;
+  temp.Placed();
+  SyncDirectory(dir.Get());
+  return 0;
 }
 
 void SetCopyWriteFailure(int n, int err) {

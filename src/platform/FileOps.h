@@ -68,6 +68,11 @@ enum class LinkAtName {
 // replaces. Returns 0 or the errno value.
 int WriteFileAtomically(const QString& path, const QByteArray& bytes, LinkAtName links);
 
+// Creates a new file at `path` holding `bytes` with the permission bits `mode`; it never
+// replaces anything (EEXIST when something is there) and leaves nothing behind on failure.
+// 0 or the errno value.
+int WriteNewFile(const QString& path, const QByteArray& bytes, int32_t mode);
+
 // True when both paths name the same file (same device and inode), links followed. False
 // when either cannot be read.
 bool SameFile(const QString& a, const QString& b);
@@ -79,6 +84,10 @@ bool IsDiskFull(int err);
 // rename that puts the file in place), with the target path, so that a test can create the
 // target between the checks and that step. An empty function turns it off.
 void SetBeforeLastStepHook(std::function<void(const QString& target)> hook);
+
+// For tests: `hook` runs when a move across file systems has put its copy in place, right
+// before the source is removed, with the target path. An empty function turns it off.
+void SetBeforeSourceRemovalHook(std::function<void(const QString& target)> hook);
 
 // Failure injection for tests: the n-th (1-based) data write of the following copies fails
 // with `err` (counting across copies until reset). n <= 0 turns it off.

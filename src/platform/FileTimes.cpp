@@ -76,3 +76,9 @@ int WriteAccessAndModificationTimes(const QString& path, const FileTime* access,
 int64_t CurrentUnixTime() {
   return static_cast<int64_t>(::time(nullptr));
 }
+
+FileTime CurrentFileTime() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return {static_cast<int64_t>(now.tv_sec), static_cast<int64_t>(now.tv_nsec)};
+}

@@ -23,3 +23,5 @@ int WriteAccessAndModificationTimes(const QString& path, const FileTime* access,
 
 // The clock's current time, whole seconds since the epoch (UTC).
 int64_t CurrentUnixTime();
+// The same with its nanoseconds.
+FileTime CurrentFileTime();

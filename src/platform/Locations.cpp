@@ -36,19 +36,38 @@ QString DocumentsFolder() {
   return WithFinalSlash(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
-QString ConfigHomeFolder() {
-  // The base-directory standard ignores relative values.
-  const QString configHome = EnvironmentPath("XDG_CONFIG_HOME");
-  if (configHome.startsWith(QLatin1Char('/'))) return WithFinalSlash(configHome);
+namespace {
+
+// $HOME, or the account's home folder where it is unusable (a service or a stripped
+// environment); with a final "/", empty when neither is known.
+QString HomeFolder() {
   QString home = EnvironmentPath("HOME");
   if (!home.startsWith(QLatin1Char('/'))) {
-    // No usable $HOME (a service or a stripped environment): the account's home folder.
     const passwd* account = ::getpwuid(::getuid());
     if (account == nullptr || account->pw_dir == nullptr) return {};
     home = DecodeFileName(std::string_view(account->pw_dir, std::strlen(account->pw_dir)));
     if (!home.startsWith(QLatin1Char('/'))) return {};
   }
-  return WithFinalSlash(home) + QLatin1String(".config/");
+  return WithFinalSlash(home);
+}
+
+// The base-directory standard's folder: the variable when it holds an absolute path (relative
+// values are ignored), else `fallback` below the home folder.
+QString BaseDirectory(const char* variable, const char* fallback) {
+  const QString folder = EnvironmentPath(variable);
+  if (folder.startsWith(QLatin1Char('/'))) return WithFinalSlash(folder);
+  const QString home = HomeFolder();
+  return home.isEmpty() ? QString() : home + QLatin1String(fallback);
+}
+
+}  // namespace
+
+QString ConfigHomeFolder() {
+  return BaseDirectory("XDG_CONFIG_HOME", ".config/");
+}
+
+QString StateHomeFolder() {
+  return BaseDirectory("XDG_STATE_HOME", ".local/state/");
 }
 
 QString RuntimeFolder() {

@@ -12,6 +12,9 @@ QString DocumentsFolder();  // the XDG documents folder, with a final "/"; empty
 QString ConfigHomeFolder();
 // $XDG_RUNTIME_DIR when it is an absolute path, else empty.
 QString RuntimeFolder();
+// $XDG_STATE_HOME when it is an absolute path, else the home folder + ".local/state/"; empty
+// when there is no home folder either.
+QString StateHomeFolder();
 
 // Deletes every entry directly inside `folder` that is not a directory (links are removed, not
 // followed; subfolders are not entered), then removes the folder, which works only when it is

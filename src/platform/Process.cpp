@@ -3,6 +3,7 @@
 #include "platform/FileName.h"
 
 #include <sys/resource.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,4 +65,20 @@ void LowerThreadPriority() {
 
 bool StandardOutputIsTerminal() {
   return ::isatty(STDOUT_FILENO) == 1;
+}
+
+void KillThisProcess() {
+  ::kill(::getpid(), SIGKILL);
+  ::_exit(137);
+}
+
+uint32_t ProcessId() {
+  return static_cast<uint32_t>(::getpid());
+}
+
+QString SystemErrorText(int error) {
+  char buffer[256];
+  // The GNU strerror_r returns the text, which may or may not live in the buffer.
+  const char* text = ::strerror_r(error, buffer, sizeof buffer);
+  return QString::fromLocal8Bit(text);
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 // The process itself: its own file, its working directory and its environment. Folders are
 // returned with a final "/", or empty when they are unknown.
 
@@ -21,3 +23,13 @@ void LowerThreadPriority();
 
 // Standard output is a terminal (a person is reading), not a pipe or a file.
 bool StandardOutputIsTerminal();
+
+// The system's description of an errno value ("No space left on device").
+QString SystemErrorText(int error);
+
+// This process's id.
+uint32_t ProcessId();
+
+// Ends the process at once with SIGKILL, as a crash or a kill from outside would: nothing is
+// flushed, no handler runs. Only for tests that must leave a run cut off midway.
+[[noreturn]] void KillThisProcess();

@@ -22,4 +22,57 @@ enum AdditionEntry : int {
   // 400 - 499: the new-name column.
 
   // 500 - 599: undo.
+  // The window.
+  kAddUndoMenuItem = 500,         // menu 1, after the test run
+  kAddUndoTitle = 501,            // caption of the question, progress and result windows
+  kAddUndoQuestion = 502,         // %1 run number, %2 time, %3 preset number, %4 name, %5 files
+  kAddUndoNothing = 503,          // no run to take back
+  kAddUndoProgress = 504,         // %1 run number
+  kAddUndoResultTitle = 505,
+  kAddUndoResultComplete = 506,   // %1 run number
+  kAddUndoResultPartly = 507,     // %1 taken back, %2 left
+  kAddUndoClose = 508,
+  kAddUndoCancel = 509,
+  // The console.
+  kAddUndoRunLine = 510,          // %1 run number, %2 time, %3 preset number, %4 name, %5 files
+  kAddUndoWorking = 511,
+  kAddUndoResultAll = 512,
+  kAddUndoResultSome = 513,       // %1 taken back, %2 left
+  kAddUndoNothingToUndo = 514,
+  kAddUndoNoSuchRun = 515,        // %1 run number
+  kAddUndoUnreadable = 516,       // %1 run number, %2 reason
+  kAddUndoAlreadyUndone = 517,    // %1 run number
+  kAddJournalCannotOpen = 518,    // %1 path, %2 reason
+  kAddJournalWriteFailed = 519,   // %1 path, %2 reason
+  kAddRunsHeading = 520,
+  kAddRunsNone = 521,
+  kAddRunNotUndone = 522,
+  kAddRunUndone = 523,
+  kAddRunPartlyUndone = 524,      // %1 files left
+  kAddRunUndoCutOff = 525,
+  kAddRunCutOff = 526,
+  kAddRunDamaged = 527,
+  kAddRunPreset = 528,            // %1 preset number, %2 name
+  kAddRunFiles = 529,             // %1 files
+  kAddUndoStopped = 530,
+  kAddUndoNotRecorded = 531,      // %1 reason
+  kAddUndoFolderStays = 532,      // %1 folder
+  // Why an entry was not (fully) taken back, by UndoResult.
+  kAddUndoLeftOldPlaceTaken = 540,
+  kAddUndoLeftNotFound = 541,
+  kAddUndoLeftCopyChanged = 542,
+  kAddUndoLeftFailed = 543,       // %1 the system's reason
+  kAddUndoLeftIncomplete = 544,
+  kAddUndoLeftReplacedLost = 545,
+  // What an undo dry run would do.
+  kAddUndoVerbMoveBack = 550,
+  kAddUndoVerbRemoveCopy = 551,
+  kAddUndoVerbRestore = 552,
+  kAddUndoVerbLeave = 553,
+  kAddUndoVerbRemoveFolder = 554,
+  // Help lines.
+  kAddHelpUndoOption = 560,
+  kAddHelpUndoText = 561,
+  kAddHelpListRunsOption = 562,
+  kAddHelpListRunsText = 563,
 };

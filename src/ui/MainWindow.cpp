@@ -5,7 +5,10 @@
 #include "app/Startup.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"
+#include "platform/Process.h"
+#include "run/RunJournal.h"
 #include "run/RunProcedure.h"
+#include "run/Undo.h"
 #include "platform/LocalTime.h"
 #include "platform/Locations.h"
 #include "settings/Locations.h"
@@ -24,6 +27,7 @@
 #include "ui/PageList.h"
 #include "ui/PlaceholderPopups.h"
 #include "ui/UiTexts.h"
+#include "ui/UndoWindow.h"
 #include "ui/WindowRun.h"
 
 #include <QAction>
@@ -236,6 +240,9 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
     UpdateRunStatus();
   });
   connect(run_, &WindowRun::Finished, this, [this](const RunResult& result) { OnRunFinished(result); });
+  undo_ = new UndoRun(this);
+  connect(undo_, &UndoRun::Finished, this,
+          [this](const UndoSummary& summary) { OnUndoFinished(summary); });
 
   setWindowTitle(ProductTitle(false, true, false));
   setWindowIcon(StoreIcon(kImageProgram));
@@ -439,6 +446,8 @@ void MainWindow::BuildMenus() {
                                [this] { TestRunCommand(); });
   testRun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
   file->addAction(testRun);
+  file->addAction(NewAction(M::UndoLastRun, AdditionText(kAddUndoMenuItem) + QStringLiteral("..."),
+                            [this] { UndoLastRunCommand(); }));
   QAction* addFiles = NewAction(
       M::AddFiles, Caption(5) + QStringLiteral("...\t") + CtrlKeyText(QStringLiteral("L")),
       [this] { AddFilesCommand(); });
@@ -869,7 +878,7 @@ void MainWindow::SetCommandsLocked(bool locked) {
   for (CommandButton* button : commandButtons_)
     if (button != nullptr) button->setEnabled(!locked);
   using M = MenuCommand;
-  for (const M command : {M::TestRun, M::AddFiles, M::SelectAll})
+  for (const M command : {M::TestRun, M::UndoLastRun, M::AddFiles, M::SelectAll})
     if (QAction* action = Action(command)) action->setEnabled(!locked);
   for (QAction* action : presetActions_)
     if (action != nullptr) action->setEnabled(!locked);
@@ -918,7 +927,8 @@ PathFolders MainWindow::Folders() const {
 }
 
 bool MainWindow::RunBusy() const {
-  return run_->Busy() || app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0;
+  return run_->Busy() || undo_->Busy() || app_.Run.RunActive.load() != 0 ||
+         app_.Run.RunSingle.load() != 0;
 }
 
 void MainWindow::StartCommand() {
@@ -987,12 +997,36 @@ void MainWindow::TestRunCommand() {
 }
 
 bool MainWindow::StartRun(const Preset& settings, bool single) {
+  // A run of the list records its changes for undo first; one whose journal cannot be written
+  // does not start. The test run works on a copy in the preview folder and needs none.
+  std::unique_ptr<RunJournal> journal;
+  if (!single) {
+    RunJournalInfo info;
+    const Preset& active = app_.PresetList.value(app_.ActivePresetIndex, app_.WorkingSettings);
+    info.PresetNumber = active.PresetNumber;
+    info.PresetName = active.PresetName;
+    info.FrontEnd = JournalFrontEnd::Window;
+    info.ListCount = static_cast<uint32_t>(app_.Files.Count());
+    if (settings.NameTemplateActive)
+      info.Values.append({QStringLiteral("NameTemplate"), settings.NameTemplate});
+    if (settings.TargetDirActive) {
+      info.Values.append({QStringLiteral("TargetDirectory"), settings.TargetDirTemplate});
+      info.Values.append({QStringLiteral("TargetMove"), QString::number(settings.TargetMove)});
+    }
+    journal = std::make_unique<RunJournal>(app_.JournalFolder, info, &app_.Run.RunCancelled);
+    if (const int err = journal->Open(); err != 0) {
+      dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
+                    AdditionText(kAddJournalCannotOpen)
+                        .arg(app_.JournalFolder, SystemErrorText(err)));
+      return false;
+    }
+  }
   runEntries_ = single ? 1 : fileModel_->RowCount();
   // From here until the run ends the lists are the run's: the view shows no rows.
   fileModel_->Detach();
   SetCommandsLocked(true);
   runStageText_ = single ? LanguageText(361) : LanguageText(304);
-  if (!run_->Start(settings, Folders(), pages_->DatePickerValue(), single)) {
+  if (!run_->Start(settings, Folders(), pages_->DatePickerValue(), single, std::move(journal))) {
     fileModel_->Reload();
     SetCommandsLocked(false);
     FatalExit(RunFailureReason(RunFailure::Process));
@@ -1033,6 +1067,10 @@ void MainWindow::OnRunFinished(const RunResult& result) {
     FinishTestRun(testRunEntry_);
     testRunEntry_ = 0;
   } else {
+    if (run_->JournalError() != 0)
+      dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
+                    AdditionText(kAddJournalWriteFailed)
+                        .arg(run_->JournalPath(), SystemErrorText(run_->JournalError())));
     if (quitWhenRunEnds_ || app_.Run.QuitRequested.load() != 0 || settings.QuitAfterRun != 0) {
       quitWhenRunEnds_ = true;
       close();
@@ -1072,6 +1110,60 @@ void MainWindow::OnRunFinished(const RunResult& result) {
   UpdateFileButtons();
   UpdateStatusLine(true, true, QString());
   emit RunFinished();
+}
+
+void MainWindow::UndoLastRunCommand() {
+  if (locked_ || LoadBusy() || RunBusy()) return;
+  const RunChoice choice = ChooseRunToUndo(app_.JournalFolder, 0);
+  const QString title = AdditionText(kAddUndoTitle);
+  if (choice.What != RunChoice::Found::Run) {
+    dialogs_.Tell(MessageIcon::kInformation, title, AdditionText(kAddUndoNothing));
+    return;
+  }
+  const JournalHeader& header = choice.Summary.Header;
+  // One pass, so that a "%" in the preset's name stays as it is.
+  const QString question =
+      AdditionText(kAddUndoQuestion)
+          .arg(QString::number(choice.File.Number), RunTimeText(header.Started),
+               QString::number(header.PresetNumber), header.PresetName,
+               QString::number(choice.Summary.Files));
+  if (!dialogs_.Ask(title, question)) return;
+  if (undoResult_) undoResult_->close();
+  // The files of the list may move meanwhile: the commands wait for the undo.
+  SetCommandsLocked(true);
+  undoRunNumber_ = choice.File.Number;
+  if (!undo_->Start(choice.File.Path)) {
+    SetCommandsLocked(false);
+    FatalExit(RunFailureReason(RunFailure::Process));
+  }
+  undoProgress_ =
+      new UndoProgressDialog(AdditionText(kAddUndoProgress).arg(choice.File.Number), *undo_, this);
+  undoProgress_->setAttribute(Qt::WA_DeleteOnClose);
+  undoProgress_->show();
+}
+
+UndoProgressDialog* MainWindow::UndoProgress() const {
+  return undoProgress_;
+}
+
+UndoResultDialog* MainWindow::UndoResult() const {
+  return undoResult_;
+}
+
+void MainWindow::OnUndoFinished(const UndoSummary& summary) {
+  if (undoProgress_) {
+    undoProgress_->hide();
+    undoProgress_->deleteLater();
+  }
+  SetCommandsLocked(false);
+  if (quitWhenRunEnds_) {
+    close();
+    return;
+  }
+  undoResult_ = new UndoResultDialog(undoRunNumber_, summary, this);
+  undoResult_->setAttribute(Qt::WA_DeleteOnClose);
+  undoResult_->show();
+  emit UndoFinished();
 }
 
 void MainWindow::FinishTestRun(int32_t entryId) {
@@ -1186,6 +1278,16 @@ void MainWindow::DoRebuild() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   emit ClosePopups();
+  if (undo_->Busy()) {
+    // The undo stops after the file in hand; the window closes then. The rest of the run can be
+    // taken back later.
+    if (quitWhenRunEnds_ || dialogs_.Ask(PlainCaption(349), LanguageText(358))) {
+      quitWhenRunEnds_ = true;
+      undo_->Stop();
+    }
+    event->ignore();
+    return;
+  }
   if (RunBusy()) {
     // The run ends after the file in hand; the window closes then.
     if (quitWhenRunEnds_ || AskToCancelRun(358)) {

@@ -28,12 +28,16 @@ class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
+class UndoProgressDialog;
+class UndoResultDialog;
+class UndoRun;
 class WindowRun;
 struct RunResult;
+struct UndoSummary;
 
 // Every command of the menus and keyboard shortcuts.
 enum class MenuCommand {
-  Start, TestRun, AddFiles, AddFolder, Exit,
+  Start, TestRun, UndoLastRun, AddFiles, AddFolder, Exit,
   SavePreset, SaveAsNewPreset, TemplateButtons, PatternButtons, AlwaysOnTop,
   IncludeSubdirectories, IncludeHidden,
   FilterDateLastAccess, FilterDateModified, FilterDateCreated,
@@ -117,7 +121,10 @@ class MainWindow : public QMainWindow {
   void StartCommand();
   // The single-file test run of the selected file, into the preview folder.
   void TestRunCommand();
-  // A batch or test run is going: the lists belong to it until it ends.
+  // Takes back the newest run not taken back yet, after a question that names it: on a worker
+  // thread, with a progress window, then a window with the result.
+  void UndoLastRunCommand();
+  // A batch or test run (or an undo) is going: the lists belong to it until it ends.
   bool RunBusy() const;
   void SetCommandsLocked(bool locked);
   bool CommandsLocked() const { return locked_; }
@@ -135,6 +142,8 @@ class MainWindow : public QMainWindow {
   QPushButton* RemoveFilesButton() const { return removeButton_; }
   QPushButton* ClearFilesButton() const { return clearButton_; }
   CommandButton* CommandButtonAt(int index) const;  // 0 add files, 1 add folder, 2 start
+  UndoProgressDialog* UndoProgress() const;
+  UndoResultDialog* UndoResult() const;
 
  signals:
   // Open pop-ups must close: a menu command or shortcut, a drop, a rebuild, a move.
@@ -146,6 +155,8 @@ class MainWindow : public QMainWindow {
   void LoadFinished();
   // A run has ended and the lists are the window's again.
   void RunFinished();
+  // An undo has ended; its result window is open.
+  void UndoFinished();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -178,6 +189,7 @@ class MainWindow : public QMainWindow {
   bool StartRun(const Preset& settings, bool single);
   void OnRunFinished(const RunResult& result);
   void FinishTestRun(int32_t entryId);
+  void OnUndoFinished(const UndoSummary& summary);
   void UpdateRunStatus();
   bool AskToCancelRun(int textEntry);
 
@@ -186,6 +198,10 @@ class MainWindow : public QMainWindow {
   FileListModel* fileModel_ = nullptr;
   FileLoader* loader_ = nullptr;
   WindowRun* run_ = nullptr;
+  UndoRun* undo_ = nullptr;
+  uint32_t undoRunNumber_ = 0;
+  QPointer<UndoProgressDialog> undoProgress_;
+  QPointer<UndoResultDialog> undoResult_;
   QTimer* runStatusTimer_ = nullptr;
   QString runStageText_;
   int runEntries_ = 0;

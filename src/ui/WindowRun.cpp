@@ -15,10 +15,13 @@ WindowRun::~WindowRun() {
 }
 
 bool WindowRun::Start(const Preset& settings, const PathFolders& folders, int64_t dateFieldValue,
-                      bool single) {
+                      bool single, std::unique_ptr<RunJournal> journal) {
   if (running_ || app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0) return false;
   if (controller_.joinable()) controller_.join();
   *settings_ = settings;
+  journal_ = std::move(journal);
+  journalError_ = 0;
+  journalPath_.clear();
   RunPolicy policy;
   if (single) {
     policy.SingleEntry = true;
@@ -39,7 +42,12 @@ bool WindowRun::Start(const Preset& settings, const PathFolders& folders, int64_
         QMetaObject::invokeMethod(this, [this, stage] { emit StageChanged(stage); },
                                   Qt::QueuedConnection);
       };
+      request.Events.Observer = journal_.get();
       result_ = RunProcedure(request);
+      if (journal_) {
+        journalError_ = journal_->Finish();
+        journalPath_ = journal_->Path();
+      }
       QMetaObject::invokeMethod(this, &WindowRun::Complete, Qt::QueuedConnection);
     });
   } catch (const std::system_error&) {
@@ -55,6 +63,7 @@ void WindowRun::Cancel() {
 
 void WindowRun::Complete() {
   if (controller_.joinable()) controller_.join();
+  journal_.reset();
   running_ = false;
   emit Finished(result_);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/RunJournal.h"
 #include "run/RunProcedure.h"
 
 #include <QObject>
@@ -22,13 +23,19 @@ class WindowRun : public QObject {
 
   // Starts a run of the whole list (`single` false) or of the list's current entry alone, with
   // `settings` (a copy the run may change). False when a run is going already or no thread
-  // could be started.
+  // could be started. `journal`, opened already, records the run's changes for undo (a run
+  // of the whole list always has one; the test run works on a copy and needs none); the run
+  // finishes it on its own thread.
   bool Start(const Preset& settings, const PathFolders& folders, int64_t dateFieldValue,
-             bool single);
+             bool single, std::unique_ptr<RunJournal> journal = {});
   bool Busy() const { return running_; }
   // Asks the run to start no further entry.
   void Cancel();
   const Preset& Settings() const { return *settings_; }
+  // After Finished: the errno that stopped the last run's journal (0 when it was written
+  // whole), and its path.
+  int JournalError() const { return journalError_; }
+  const QString& JournalPath() const { return journalPath_; }
 
  signals:
   void StageChanged(RunStage stage);
@@ -42,4 +49,7 @@ class WindowRun : public QObject {
   std::thread controller_;
   bool running_ = false;
   RunResult result_;
+  std::unique_ptr<RunJournal> journal_;
+  int journalError_ = 0;
+  QString journalPath_;
 };

@@ -67,6 +67,19 @@ const char* const kHelp[] = {
     "as \\t, \\n or \\r, and any other control character or byte that is not UTF-8 as \\xHH. "
     "Exit code 0: every file would be processed; 1: any would fail or be left; 2: the checks stop "
     "the run.",
+    "",
+    " --undo[=N]",
+    "With -Console: take back the newest run that has not been taken back (or run N of "
+    "--list-runs). Files that were renamed or moved go back to their old paths, copies the run "
+    "made are removed while they are unchanged, and attributes, dates and download marks are "
+    "restored; folders the run created are removed when empty. Nothing that now stands in a "
+    "file's old place is replaced: such files are listed and left. This works for a run that was "
+    "cut off too. With --dry-run it only prints what it would do. Exit code 0: everything was "
+    "taken back; 1: some files could not be; 2: nothing to undo.",
+    "",
+    " --list-runs",
+    "With -Console: list the runs kept in the undo journal (the last 20), one per line: number, "
+    "time, preset, number of files and whether they were taken back.",
 };
 
 class Program : public testing::Test {

@@ -31,8 +31,11 @@ std::string Describe(const StartupOptions& o) {
          " preset=" + std::to_string(o.PresetIndex) +
          " ignore=" + std::to_string(o.IgnoreWarnings) + " portable=" + std::to_string(o.Portable) +
          " uninstall=" + std::to_string(o.Uninstall) + " version=" + std::to_string(o.ShowVersion) +
+         " dry=" + std::to_string(o.DryRun) + " undo=" + std::to_string(o.Undo) + "/" +
+         std::to_string(o.UndoRun) + " list=" + std::to_string(o.ListRuns) +
          " paths=[" + o.PendingPaths.toStdString() + "] rejected=[" +
-         o.RejectedPaths.join(QLatin1Char('|')).toStdString() + "]";
+         o.RejectedPaths.join(QLatin1Char('|')).toStdString() + "] unknown=[" +
+         o.UnknownOptions.join(QLatin1Char('|')).toStdString() + "]";
 }
 
 const ParseCase kParseCases[] = {
@@ -139,6 +142,25 @@ const ParseCase kParseCases[] = {
        o.PendingPaths = QStringLiteral("c.txt\n");
        o.RejectedPaths = QStringList{QStringLiteral("a\nb.txt"), QStringLiteral("d\re")};
      })},
+    {"undo the newest run, dry", {"-Console", "--UNDO", "--dry-run"}, With([](StartupOptions& o) {
+       o.ConsoleMode = true;
+       o.Undo = true;
+       o.DryRun = true;
+     })},
+    {"undo a run by number; the later one wins",
+     {"--undo=12", "--undo=000000034"},
+     With([](StartupOptions& o) {
+       o.Undo = true;
+       o.UndoRun = 34;
+     })},
+    {"undo numbers that are none are reported",
+     {"--undo=", "--undo=0", "--undo=x1", "--undo=1234567890", "--undo=-1"},
+     With([](StartupOptions& o) {
+       o.UnknownOptions = {QStringLiteral("--undo="), QStringLiteral("--undo=0"),
+                           QStringLiteral("--undo=x1"), QStringLiteral("--undo=1234567890"),
+                           QStringLiteral("--undo=-1")};
+     })},
+    {"list runs", {"--List-Runs"}, With([](StartupOptions& o) { o.ListRuns = true; })},
     {"after double dash only paths",
      {"-Console", "--", "-Help", "", "-odd name"},
      With([](StartupOptions& o) {

@@ -15,10 +15,39 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
+
+// Asks for entries to be planned and announced ahead and lets every operation pass. With
+// MERVANE_TEST_PLAN_AHEAD=N in the environment, every run below that has no observer of its own
+// gets one asking for N entries at a time, so that the whole suite shows that planning ahead
+// (as a run with an undo journal does) changes nothing a run does.
+class PlanAheadObserver : public ActObserver {
+ public:
+  explicit PlanAheadObserver(qsizetype ahead) : ahead_(ahead) {}
+  qsizetype AnnounceAhead() override { return ahead_; }
+  void Announce(const std::vector<ActIntent>& intents) override {
+    for (const ActIntent& intent : intents) announced.push_back(intent.Position);
+  }
+  bool BeforeAct(const ActIntent& intent) override {
+    acted.push_back(intent.Position);
+    return true;
+  }
+  void AfterAct(const ActIntent&, const ActOutcome&) override {}
+  std::vector<qsizetype> announced;
+  std::vector<qsizetype> acted;
+
+ private:
+  qsizetype ahead_;
+};
+
+qsizetype PlanAheadFromEnvironment() {
+  const char* value = std::getenv("MERVANE_TEST_PLAN_AHEAD");
+  return value != nullptr ? std::atoi(value) : 0;
+}
 
 // A run of the batch on real files in a temporary folder.
 struct Scene {
@@ -53,7 +82,11 @@ struct Scene {
     }
     options_.StartDelay = std::chrono::milliseconds(0);
     flags_.RunActive = 1;
+    PlanAheadObserver planAhead(PlanAheadFromEnvironment());
+    const bool attach = options_.Observer == nullptr && PlanAheadFromEnvironment() > 0;
+    if (attach) options_.Observer = &planAhead;
     result_ = RunBatch(files_, followUp_, settings_, prepared, flags_, options_);
+    if (attach) options_.Observer = nullptr;
   }
 
   std::vector<int> Statuses() const {
@@ -636,9 +669,9 @@ class RecordingObserver : public ActObserver {
                   intent.Target.toStdString().substr(intent.Target.lastIndexOf('/') + 1));
     return intent.Entry.Name != veto_;
   }
-  void AfterAct(const ActIntent& intent, int status, const QString&, int error) override {
-    log.push_back("after " + intent.Entry.Name.toStdString() + " " + std::to_string(status) +
-                  (error != 0 ? " error" : ""));
+  void AfterAct(const ActIntent& intent, const ActOutcome& outcome) override {
+    log.push_back("after " + intent.Entry.Name.toStdString() + " " +
+                  std::to_string(outcome.Status) + (outcome.Error != 0 ? " error" : ""));
   }
   std::vector<std::string> log;
 

@@ -1,0 +1,160 @@
+#include "console/ConsoleUndo.h"
+
+#include "platform/FileName.h"
+#include "platform/Process.h"
+#include "run/ExitCode.h"
+#include "run/Undo.h"
+#include "texts/Additions.h"
+#include "texts/TextTables.h"
+
+namespace {
+
+const QChar kTab = QLatin1Char('\t');
+
+QString RunLine(const RunChoice& choice) {
+  const JournalHeader& header = choice.Summary.Header;
+  // One pass, so that a "%" in the preset's name stays as it is.
+  return AdditionText(kAddUndoRunLine)
+      .arg(QString::number(choice.File.Number), RunTimeText(header.Started),
+           QString::number(header.PresetNumber), header.PresetName,
+           QString::number(choice.Summary.Files));
+}
+
+QString VerbOf(UndoAction action) {
+  switch (action) {
+    case UndoAction::MoveBack:
+      return AdditionText(kAddUndoVerbMoveBack);
+    case UndoAction::RemoveCopy:
+      return AdditionText(kAddUndoVerbRemoveCopy);
+    case UndoAction::Restore:
+      return AdditionText(kAddUndoVerbRestore);
+    case UndoAction::Leave:
+      return AdditionText(kAddUndoVerbLeave);
+    case UndoAction::None:
+      break;
+  }
+  return {};
+}
+
+// "<reason>: <where the file is> -> <where it belongs>".
+QString LeftLine(const UndoEntryReport& entry) {
+  QString line = UndoResultText(entry) + QStringLiteral(": ");
+  if (!entry.From.isEmpty())
+    line += EscapedFileName(entry.From) + QStringLiteral(" -> ");
+  return line + EscapedFileName(entry.To);
+}
+
+int ExitFor(RunChoice::Found found) {
+  return found == RunChoice::Found::Unreadable ? kExitFailed : kExitChecksStopped;
+}
+
+}  // namespace
+
+ConsoleResult RunConsoleListRuns(ConsoleContext& context) {
+  ConsoleResult result;
+  const std::vector<JournalFile> files = ListJournalFiles(context.JournalFolder);
+  if (files.empty()) {
+    ConsoleWriteLine(AdditionText(kAddRunsNone));
+    ConsoleWriteLine();
+    return result;
+  }
+  ConsoleWriteLine(AdditionText(kAddRunsHeading));
+  for (const JournalFile& file : files) {
+    const JournalSummary summary = SummarizeJournal(file.Path);
+    const JournalHeader& header = summary.Header;
+    const bool readable = summary.Read.Error == 0 && summary.Read.IsJournal;
+    ConsoleWriteLine(QString::number(file.Number) + kTab +
+                     (readable ? RunTimeText(header.Started) : QString()) + kTab +
+                     (readable ? AdditionText(kAddRunPreset).arg(header.PresetNumber).arg(header.PresetName)
+                               : QString()) +
+                     kTab + AdditionText(kAddRunFiles).arg(summary.Files) + kTab +
+                     RunStateText(summary));
+  }
+  ConsoleWriteLine();
+  return result;
+}
+
+ConsoleResult RunConsoleUndo(ConsoleContext& context) {
+  ConsoleResult result;
+  const bool dryRun = context.Options.DryRun;
+  const RunChoice choice =
+      ChooseRunToUndo(context.JournalFolder, static_cast<uint32_t>(context.Options.UndoRun));
+  switch (choice.What) {
+    case RunChoice::Found::Run:
+      break;
+    case RunChoice::Found::Nothing:
+      ConsoleWriteLine(AdditionText(kAddUndoNothingToUndo));
+      break;
+    case RunChoice::Found::NoSuchRun:
+      ConsoleWriteLine(AdditionText(kAddUndoNoSuchRun).arg(context.Options.UndoRun));
+      break;
+    case RunChoice::Found::AlreadyUndone:
+      ConsoleWriteLine(AdditionText(kAddUndoAlreadyUndone).arg(context.Options.UndoRun));
+      break;
+    case RunChoice::Found::Unreadable:
+      ConsoleWriteLine(
+          AdditionText(kAddUndoUnreadable)
+              .arg(context.Options.UndoRun)
+              .arg(choice.Summary.Read.Error != 0 ? SystemErrorText(choice.Summary.Read.Error)
+                                                  : AdditionText(kAddRunDamaged)));
+      break;
+  }
+  if (choice.What != RunChoice::Found::Run) {
+    ConsoleWriteLine();
+    result.ExitCode = ExitFor(choice.What);
+    return result;
+  }
+
+  ConsoleWriteLine(RunLine(choice));
+  ConsoleWriteLine();
+  UndoOptions options;
+  options.DryRun = dryRun;
+  options.Stop = &context.Run.RunCancelled;
+  if (dryRun) {
+    // One line per entry that undo would touch: what, where the file is, where it goes.
+    options.EntryDone = [](const UndoEntryReport& entry, qsizetype, qsizetype) {
+      if (entry.Action == UndoAction::None) return;
+      QString line = VerbOf(entry.Action);
+      if (entry.Action == UndoAction::Leave) line += QStringLiteral(": ") + UndoResultText(entry);
+      ConsoleWriteLine(line + kTab + EscapedFileName(entry.From) + kTab +
+                       EscapedFileName(entry.To));
+    };
+  } else {
+    ConsoleWriteLine(AdditionText(kAddUndoWorking));
+  }
+  const UndoSummary summary = UndoJournal(choice.File.Path, options);
+
+  if (dryRun && summary.Started) {
+    for (const UndoFolderReport& folder : summary.Folders)
+      ConsoleWriteLine(AdditionText(kAddUndoVerbRemoveFolder) + kTab + EscapedFileName(folder.Path));
+    ConsoleWriteLine();
+    result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
+    return result;
+  }
+  if (!dryRun) {
+    for (const UndoEntryReport& entry : summary.Left) ConsoleWriteLine(LeftLine(entry));
+    for (const UndoFolderReport& folder : summary.Folders)
+      if (folder.Error != 0) ConsoleWriteLine(AdditionText(kAddUndoFolderStays).arg(EscapedFileName(folder.Path)));
+  }
+  if (!summary.Started) {
+    // The journal could not be read or not be opened to record the undo: nothing was done.
+    ConsoleWriteLine(AdditionText(kAddUndoUnreadable)
+                         .arg(choice.File.Number)
+                         .arg(SystemErrorText(summary.Error)));
+    result.ExitCode = kExitFailed;
+    return result;
+  }
+  ConsoleWriteLine();
+  ConsoleWriteLine();
+  if (summary.Stopped) ConsoleWriteLine(AdditionText(kAddUndoStopped));
+  if (summary.Error != 0)
+    ConsoleWriteLine(AdditionText(kAddUndoNotRecorded).arg(SystemErrorText(summary.Error)));
+  if (summary.Left.empty() && !summary.Stopped)
+    ConsoleWriteLine(AdditionText(kAddUndoResultAll));
+  else
+    ConsoleWriteLine(AdditionText(kAddUndoResultSome)
+                         .arg(summary.TakenBack)
+                         .arg(static_cast<qsizetype>(summary.Left.size())));
+  result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
+  return result;
+}
