@@ -39,7 +39,8 @@ InstanceLock& TheInstanceLock() {
 }
 
 [[noreturn]] void Uninstall(AppState& app, const QString& portablePrefix) {
-  const QStringList remaining = RemoveAllSettings(portablePrefix);
+  // The undo journals go too: they name the user's files, and undo ends with the program.
+  const QStringList remaining = RemoveAllSettings(portablePrefix) + RemoveAllJournals(portablePrefix);
   const bool withoutWindow = WithoutWindow(app.Options);
   if (remaining.isEmpty()) {
     ShowStartupMessage(

@@ -63,3 +63,22 @@ int PruneJournals(const QString& folder, int keep) {
     if (DeleteFile(files[i].Path) == 0) ++removed;
   return removed;
 }
+
+QStringList RemoveAllJournals(const QString& portablePrefix) {
+  QStringList remaining;
+  for (const bool portable : {false, true}) {
+    // Without the program's folder the portable journals cannot be named; never guess a folder.
+    if (portable && !portablePrefix.startsWith(QLatin1Char('/'))) continue;
+    const QString folder = JournalFolderPath(portable, portablePrefix);
+    if (folder.isEmpty()) continue;
+    QStringList names;
+    for (const JournalFile& file : ListJournalFiles(folder)) names.append(file.Path.mid(folder.size()));
+    if (RemoveNamedFilesAndEmptyFolder(folder, names) != 0) {
+      remaining.append(folder);
+      continue;
+    }
+    // The per-user journals live in a folder of the program's own below the state folder.
+    if (!portable) RemoveDirectory(folder.left(folder.size() - 1).section(QLatin1Char('/'), 0, -2));
+  }
+  return remaining;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -26,6 +27,12 @@ std::vector<JournalFile> ListJournalFiles(const QString& folder);
 
 // "00000012.journal".
 QString JournalFileName(uint32_t number);
+
+// Removes every journal of both places (per user and, when `portablePrefix` names one, beside
+// the program), then each journal folder and the per-user state folder above it when they are
+// empty. Only journal files go: a file of the user's stays, and a link in place of a folder is
+// never followed. Returns the folders that could not be emptied of journals.
+QStringList RemoveAllJournals(const QString& portablePrefix);
 
 // Removes the oldest journals until at most `keep` are left. Returns how many were removed.
 int PruneJournals(const QString& folder, int keep = kJournalsKept);

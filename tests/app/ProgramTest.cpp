@@ -107,12 +107,14 @@ class Program : public testing::Test {
     for (const QString& arg : args) argv.push_back(arg.toStdString());
     const std::vector<std::string> env = EnvironmentWith(
         {"LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home", "XDG_CONFIG_HOME=" + ConfigHome(),
-         "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime", "TMPDIR=" + dir_.Bytes() + "tmp"},
+         "XDG_STATE_HOME=" + StateHome(), "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime",
+         "TMPDIR=" + dir_.Bytes() + "tmp"},
         {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"});
     return RunChild(argv, env, cwd.empty() ? dir_.Bytes() + "work" : cwd);
   }
 
   std::string ConfigHome() const { return dir_.Bytes() + "home/config"; }
+  std::string StateHome() const { return dir_.Bytes() + "home/state"; }
   std::string UserDir() const { return ConfigHome() + "/" + PlainTitle().toStdString() + "/"; }
   std::string PortableFile(const char* name) const {
     return dir_.Bytes() + "program/" + FileNameTitle().toStdString() + "_" + name;
@@ -194,10 +196,19 @@ TEST_F(Program, UninstallRemovesBothLocationsAndSaysSo) {
 TEST_F(Program, UninstallKeepsTheUsersFilesAndNeverFollowsALink) {
   dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Language", "x");
   dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/sub/mine.txt", "mine");
+  // The undo journals of both places go with the settings; a file of the user's stays.
+  dir_.WriteFile("home/state/" + PlainTitle().toStdString() + "/journal/00000001.journal", "j");
+  dir_.WriteFile("program/" + FileNameTitle().toStdString() + "_Journal/00000002.journal", "j");
+  dir_.WriteFile("program/" + FileNameTitle().toStdString() + "_Journal/notes.txt", "mine");
   const Result r = Run({QStringLiteral("-Uninstall")});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(PathExists(UserDir() + "Language"));
   EXPECT_EQ(ReadFileBytes(UserDir() + "sub/mine.txt"), "mine");
+  EXPECT_FALSE(PathExists(StateHome() + "/" + PlainTitle().toStdString())) << "emptied and removed";
+  const std::string portableJournals =
+      dir_.Bytes() + "program/" + FileNameTitle().toStdString() + "_Journal/";
+  EXPECT_FALSE(PathExists(portableJournals + "00000002.journal"));
+  EXPECT_EQ(ReadFileBytes(portableJournals + "notes.txt"), "mine");
 
   // A per-user folder linked in from elsewhere: nothing in it is touched, and the run says so.
   ::unlink((UserDir() + "sub/mine.txt").c_str());

@@ -57,6 +57,7 @@ class ConsoleRun : public testing::Test {
     std::vector<std::string> env = {
         "HOME=" + dir_.Bytes() + "home",
         "XDG_CONFIG_HOME=" + dir_.Bytes() + "config",
+        "XDG_STATE_HOME=" + dir_.Bytes() + "state",
         "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime",
         "TMPDIR=" + dir_.Bytes() + "tmp",
         "LANG=C.UTF-8",
