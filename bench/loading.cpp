@@ -4,6 +4,7 @@
 //
 //   bench_loading [files]        (or MERVANE_BENCH_FILES=files; default 200000 in a release
 //                                build, 2000 in the test build; in at most 200 folders)
+//   MERVANE_BENCH_TREE=folder    load that tree instead (made once and kept, for profiling)
 
 #include "filelist/Loader.h"
 #include "platform/FileName.h"
@@ -129,19 +130,28 @@ int main(int argc, char** argv) {
   if (files < 1) files = 1;
   const long folders = std::min<long>(200, files);
 
-  std::string root = QDir::tempPath().toStdString() + "/mervane-bench-XXXXXX";
-  if (::mkdtemp(root.data()) == nullptr) {
-    std::perror("mkdtemp");
-    return 1;
+  std::string root;
+  const char* kept = std::getenv("MERVANE_BENCH_TREE");
+  if (kept != nullptr && *kept != '\0' && ::access(kept, F_OK) == 0) {
+    root = kept;
+    std::printf("tree: kept under %s\n", root.c_str());
+  } else {
+    root = kept != nullptr && *kept != '\0' ? std::string(kept)
+                                             : QDir::tempPath().toStdString() + "/mervane-bench-XXXXXX";
+    if (kept != nullptr && *kept != '\0' ? ::mkdir(root.c_str(), 0755) != 0
+                                          : ::mkdtemp(root.data()) == nullptr) {
+      std::perror(root.c_str());
+      return 1;
+    }
+    std::printf("tree: %ld files in %ld folders under %s\n", files, folders, root.c_str());
+    const auto made = Clock::now();
+    if (!MakeTree(root, files, folders)) {
+      std::perror("creating the tree");
+      ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+      return 1;
+    }
+    std::printf("created in %.2f s\n", Seconds(made));
   }
-  std::printf("tree: %ld files in %ld folders under %s\n", files, folders, root.c_str());
-  const auto made = Clock::now();
-  if (!MakeTree(root, files, folders)) {
-    std::perror("creating the tree");
-    ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
-    return 1;
-  }
-  std::printf("created in %.2f s\n", Seconds(made));
 
   Preset settings;
   settings.IncludeSubdirectories = 1;
@@ -206,6 +216,9 @@ int main(int argc, char** argv) {
     std::printf("peak RSS growth: %.0f bytes per entry while loading\n",
                 static_cast<double>(peakKiB) * 1024.0 / static_cast<double>(loaded));
   }
-  ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
-  return loaded == files ? 0 : 1;
+  if (kept == nullptr || *kept == '\0') {
+    ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+    return loaded == files ? 0 : 1;
+  }
+  return loaded > 0 ? 0 : 1;
 }
