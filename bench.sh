@@ -5,7 +5,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/tools/install-deps.sh" >&2
-cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMERVANE_TESTS=OFF >/dev/null
+cmake -S "$here" -B "$here/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMERVANE_TESTS=OFF -DMERVANE_TEST_SWITCHES=ON >/dev/null
 cmake --build "$here/build/bench" >&2
 names=("$@")
 [ ${#names[@]} -gt 0 ] || names=(loading naming plan pattern rename undo checksums copy window)

@@ -4,7 +4,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 "$here/tools/install-deps.sh"
-cmake -S "$here" -B "$here/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMERVANE_SANITIZE=ON
+cmake -S "$here" -B "$here/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMERVANE_SANITIZE=ON -DMERVANE_TEST_SWITCHES=ON
 cmake --build "$here/build/test"
 export QT_QPA_PLATFORM=offscreen
 cd "$here/build/test"

@@ -77,9 +77,14 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   };
   const bool ignoreWarnings = context.Options.IgnoreWarnings;
   // Every run that changes files keeps an undo journal, opened once the checks have passed: a
-  // run whose journal cannot be written does not start. MERVANE_JOURNAL=off runs without one;
-  // only the benchmark that weighs the journal's cost uses it.
+  // run whose journal cannot be written does not start. MERVANE_JOURNAL=off runs without one in
+  // a build for the tests and benchmarks; only the benchmark that weighs the journal's cost and
+  // its test use it.
+#ifdef MERVANE_TEST_SWITCHES
   const bool journaled = !dryRun && EnvironmentPath("MERVANE_JOURNAL") != QLatin1String("off");
+#else
+  const bool journaled = !dryRun;
+#endif
   std::unique_ptr<RunJournal> journal;
   request.Events.Check = [&context, &journal, &request, ignoreWarnings, dryRun,
                           journaled](const RunValues& values) {

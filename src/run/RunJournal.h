@@ -21,7 +21,8 @@
 
 // Where a crash test makes the run end abruptly (SIGKILL), so that undo can be tried on a run
 // cut off at that point. Set by the environment variable MERVANE_TEST_KILL_AT="<point>:<n>"
-// (point: written, synced, acted, laststep, placed), read by the console; nothing else sets it.
+// (point: written, synced, acted, laststep, placed), read by the console only in a build with
+// MERVANE_TEST_SWITCHES; nothing else sets it.
 struct JournalCrashPoint {
   enum class Point : int8_t {
     None,
