@@ -64,7 +64,7 @@ class NewNamePlanner {
     plan_.settings_ = settings_;
     plan_.rows_.resize(static_cast<size_t>(count));
     const ChecksumNeed need = ChecksumsNeeded(settings_, values_);
-    plan_.checksumsNeeded_ = need.Any();
+    plan_.need_ = need;
 
     const std::vector<uint8_t> leftOut = Filter();
     Sort();
@@ -153,11 +153,13 @@ class NewNamePlanner {
         plan = Planner::Failed(kStatusSourceMissing);
       } else if (need.Any() && inputs_.Checksums != nullptr) {
         const auto known = inputs_.Checksums->constFind(entry.Id);
-        if (known != inputs_.Checksums->constEnd() && !known->Ok) {
+        const bool found = known != inputs_.Checksums->constEnd();
+        if (found && !known->Ok) {
           plan = Planner::Failed(kStatusReadError);
         } else {
           // The name is built from the sums read so far, or shows the placeholders themselves.
-          pending = known == inputs_.Checksums->constEnd();
+          pending = !found || (need.Crc && known->Crc32.isEmpty()) ||
+                    (need.Md5 && known->Md5.isEmpty()) || (need.Sha1 && known->Sha1.isEmpty());
           withSums = entry;
           if (need.Crc) withSums.Crc32 = pending ? QStringLiteral("%CC%") : known->Crc32;
           if (need.Md5) withSums.Md5 = pending ? QStringLiteral("%CM%") : known->Md5;

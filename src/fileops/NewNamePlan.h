@@ -130,7 +130,9 @@ class NewNamePlan {
   // What the plan was made from.
   const Preset& Settings() const { return settings_; }
   int32_t CounterWidth() const { return counterWidth_; }
-  bool ChecksumsNeeded() const { return checksumsNeeded_; }
+  // Which checksums the names need.
+  const ChecksumNeed& Need() const { return need_; }
+  bool ChecksumsNeeded() const { return need_.Any(); }
   // Heap bytes the plan keeps (rows, names, folders, order), for the benchmarks.
   size_t KeptBytes() const;
 
@@ -145,7 +147,7 @@ class NewNamePlan {
 
   bool complete_ = false;
   bool randomOrder_ = false;
-  bool checksumsNeeded_ = false;
+  ChecksumNeed need_;
   int32_t counterWidth_ = 3;
   std::vector<NewNameRow> rows_;
   std::vector<uint32_t> order_;
