@@ -123,6 +123,8 @@ class NewNamePlanner {
     options.LookUpInPlaceTargets = true;
     options.Simulate = true;
     options.ReplaceMemory = inputs_.ReplaceMemory;
+    // A whole list asks about every file of its folders: each folder is read once.
+    options.Disk = &disk_;
     if (settings_.TargetDirActive && settings_.KeepSubfolders && !leftOut.empty())
       options.CommonBase = CommonBaseDirectory(files_, leftOut);
     Planner planner(files_, settings_, values_, options);
@@ -149,7 +151,7 @@ class NewNamePlanner {
       if (values_.PreparationNeeded &&
           (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
         plan = Planner::Failed(entry.Status);
-      } else if (inputs_.DiskLookups && FileSize(entry.Path) < 0) {
+      } else if (inputs_.DiskLookups && disk_.Kind(entry.Path) < 0) {
         plan = Planner::Failed(kStatusSourceMissing);
       } else if (need.Any() && inputs_.Checksums != nullptr) {
         const auto known = inputs_.Checksums->constFind(entry.Id);
@@ -234,7 +236,7 @@ class NewNamePlanner {
           clashTargets_.insert(target, -1);
         } else {
           row.Problem = NameProblem::TargetExists;
-          if (inputs_.DiskLookups && files_.IdOfPath(plan.TargetPath()) != 0)
+          if (files_.IdOfPath(plan.TargetPath()) != 0)
             row.Flags |= NewNameRow::kOnDiskIsListed;
         }
         break;
@@ -341,6 +343,7 @@ class NewNamePlanner {
   const NewNameInputs& inputs_;
   NewNamePlan& plan_;
   TargetFolderCheck folders_;
+  FolderSnapshots disk_;
   QHash<QString, uint32_t> folderIndexes_;
   QString lastFolder_;
   uint32_t lastFolderIndex_ = 0;

@@ -112,9 +112,17 @@ void Planner::ForgetClaims() {
   lastKeyValid_ = false;
 }
 
+bool Planner::OnDisk(const QString& path) const {
+  return options_.Disk != nullptr ? options_.Disk->Exists(path) : PathExists(path);
+}
+
+int64_t Planner::KindOnDisk(const QString& path) const {
+  return options_.Disk != nullptr ? options_.Disk->Kind(path) : FileSize(path);
+}
+
 bool Planner::Taken(const QString& path) const {
   if (options_.Simulate && claimed_.Contains(KeyOf(path))) return true;
-  if (!options_.DiskLookups || !PathExists(path)) return false;
+  if (!options_.DiskLookups || !OnDisk(path)) return false;
   // A loaded file that an earlier entry moves away leaves its name free.
   if (options_.Simulate && !freed_.empty()) {
     const auto id = static_cast<size_t>(files_.IdOfPath(path));
@@ -201,7 +209,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
         // A rename to another spelling of the same file (a case-only change where names are
         // compared without case) is a rename; into the target folder it is the source itself.
         if (targets_.TargetDirActive) plan.Expect = PlanExpect::TargetIsSource;
-      } else if (!options_.DiskLookups || FileSize(target.Path) != -2) {
+      } else if (!options_.DiskLookups || KindOnDisk(target.Path) != kPathFolder) {
         plan.Expect = PlanExpect::TargetExists;
       }
       // A folder in the way is no clash to ask about: the copy or move fails on it.
@@ -292,7 +300,8 @@ std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
     } else if (runValues.PreparationNeeded &&
                (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
       plan = Planner::Failed(entry.Status);
-    } else if (options.DiskLookups && FileSize(entry.Path) < 0) {
+    } else if (options.DiskLookups &&
+               (options.Disk != nullptr ? options.Disk->Kind(entry.Path) : FileSize(entry.Path)) < 0) {
       plan = Planner::Failed(kStatusSourceMissing);
     } else {
       plan = planner.Plan(entry);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filelist/FileList.h"
+#include "fileops/DiskLookup.h"
 #include "fileops/ReplaceAnswers.h"
 #include "fileops/TargetBuilder.h"
 #include "platform/FolderAccess.h"
@@ -77,6 +78,8 @@ struct PlanOptions {
   // caller knows the run's: a run works it out from the list after the filter, which a plan of
   // the whole list (filtered entries included) does not see. Unset: from `files`.
   std::optional<QString> CommonBase;
+  // Where the look-ups go (not owned; must outlive the planner); null: straight to the disk.
+  DiskLookup* Disk = nullptr;
 };
 
 // Which checksums the texts of the task ask for. Placeholders count in any letter case, as they
@@ -135,6 +138,8 @@ class Planner {
 
  private:
   bool Taken(const QString& path) const;
+  bool OnDisk(const QString& path) const;
+  int64_t KindOnDisk(const QString& path) const;
   bool SameFileAsSource(const QString& target, const FileEntry& entry) const;
   PlanAction ActionFor(const FileEntry& entry, const QString& targetPath) const;
   int8_t StatusFor(PlanExpect expect) const;
