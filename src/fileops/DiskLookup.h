@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // What a plan asks of the disk: whether something is at a path, and what. By default each
@@ -39,44 +40,30 @@ class FolderSnapshots final : public DiskLookup {
  public:
   static constexpr int kListAfter = 16;
 
+  FolderSnapshots();
+  ~FolderSnapshots() override;
+
   bool Exists(const QString& path) override;
   int64_t Kind(const QString& path) override;
+  // The same for a path that is `folder` (with final "/") followed by a name without "/".
+  int64_t KindIn(const QString& folder, const QString& path);
 
   qsizetype FoldersRead() const { return read_; }
 
  private:
-  // What is known of a folder: asked so often, read (Listed), or not readable (asked directly).
-  struct Folder {
-    int Questions = 0;
-    bool Listed = false;
-    bool Unreadable = false;
-  };
-  // The listed kind of the entry at `path`: -1 when its folder is not read (ask the disk), 0
-  // when nothing is there, else 1 + ListedKind.
-  int Listed(const QString& path);
+  struct Folder;
+  // The listed kind of `name` in `folder` (with final "/"): -1 when the folder is not read (ask
+  // the disk), 0 when nothing is there, else 1 + ListedKind.
+  int Listed(QStringView folder, QStringView name);
   Folder& FolderOf(QStringView folder);
-  void Read(const QString& folder, Folder& state);
+  void Read(Folder& folder);
+  static int64_t KindOf(int listed, const QString& path);
 
-  // Entries of the read folders by two 64-bit hashes of their full path; the kind rides in the
-  // low bits of the second (which is never 0 for a used slot).
-  struct Slot {
-    uint64_t A = 0;
-    uint64_t B = 0;
-  };
-  static Slot KeyOf(QStringView path);
-  void Insert(Slot key, int kind);
-  int Find(Slot key) const;  // 0 when absent, else 1 + kind
-  std::vector<Slot> slots_;
-  size_t used_ = 0;
-
+  std::vector<std::unique_ptr<Folder>> all_;
+  QMultiHash<size_t, Folder*> byPath_;  // by a hash of the folder's path
   // The folders asked about most recently, before the table of all of them.
-  struct Recent {
-    QString Path;
-    Folder State;
-  };
   static constexpr int kRecent = 4;
-  Recent recent_[kRecent];
+  Folder* recent_[kRecent] = {};
   int nextRecent_ = 0;
-  QHash<QString, Folder> folders_;
   qsizetype read_ = 0;
 };

@@ -151,7 +151,7 @@ class NewNamePlanner {
       if (values_.PreparationNeeded &&
           (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
         plan = Planner::Failed(entry.Status);
-      } else if (inputs_.DiskLookups && disk_.Kind(entry.Path) < 0) {
+      } else if (inputs_.DiskLookups && disk_.KindIn(entry.Directory, entry.Path) < 0) {
         plan = Planner::Failed(kStatusSourceMissing);
       } else if (need.Any() && inputs_.Checksums != nullptr) {
         const auto known = inputs_.Checksums->constFind(entry.Id);

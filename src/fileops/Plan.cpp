@@ -121,7 +121,12 @@ int64_t Planner::KindOnDisk(const QString& path) const {
 }
 
 bool Planner::Taken(const QString& path) const {
-  if (options_.Simulate && claimed_.Contains(KeyOf(path))) return true;
+  if (options_.Simulate) {
+    // The counter's last probe is the target itself: its key is kept for the claim.
+    probedPath_ = path;
+    probedKey_ = KeyOf(path);
+    if (claimed_.Contains(probedKey_)) return true;
+  }
   if (!options_.DiskLookups || !OnDisk(path)) return false;
   // A loaded file that an earlier entry moves away leaves its name free.
   if (options_.Simulate && !freed_.empty()) {
@@ -221,7 +226,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
     plan.Action = PlanAction::None;
   plan.Status = StatusFor(plan.Expect);
   if (options_.Simulate) {
-    lastKey_ = KeyOf(target.Path);
+    lastKey_ = target.Path == probedPath_ ? probedKey_ : KeyOf(target.Path);
     lastKeyValid_ = true;
   }
   return plan;

@@ -178,6 +178,8 @@ class Planner {
   PathKey lastKey_;        // the key of the target Plan() built last, for Settle
   bool lastKeyValid_ = false;
   int32_t lastCounterFrom_ = -1;
+  mutable QString probedPath_;  // the path Taken() looked at last, and its key
+  mutable PathKey probedKey_;
   // What earlier entries did, when simulating: the targets they claim, and the sources they
   // free (by entry id; kept only where the disk is looked at, the one place it is asked).
   ClaimSet claimed_;
