@@ -52,6 +52,7 @@ class NewNameColumnTest : public testing::Test {
     app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
     app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
     app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
+    app_->JournalFolder = dir_.Path() + QStringLiteral("journal/");
     app_->PresetList = {WorkingPreset()};
     app_->PresetList += BuiltinPresets();
     app_->WorkingSettings = app_->PresetList[0];
