@@ -109,6 +109,8 @@ FolderSnapshots::Folder& FolderSnapshots::FolderOf(QStringView folder) {
 
 void FolderSnapshots::Read(Folder& folder) {
   QString decoded;
+  // A name whose letters can change case: the probe for folders that ignore case.
+  QString cased;
   const int error = ListFolder(folder.Path, [&](std::string_view name, ListedKind kind) {
     // Most names are plain ASCII: read into one reused text, without a decoder and its copy.
     bool ascii = true;
@@ -121,9 +123,16 @@ void FolderSnapshots::Read(Folder& folder) {
       decoded = DecodeFileName(name);
     }
     folder.Insert(decoded, static_cast<int>(kind));
+    if (cased.isEmpty() && decoded.toUpper() != decoded.toLower()) cased = decoded;
   });
   // A folder that is not there holds nothing; one that cannot be read is asked name by name.
-  if (error == 0 || error == ENOENT || error == ENOTDIR) {
+  // A folder that ignores case (vfat, exFAT, a casefolded folder) finds "IMG.JPG" where
+  // "img.jpg" is listed: such a folder is asked name by name, as the run asks it.
+  if (error == 0 && !cased.isEmpty() && IgnoresCase(folder, cased)) {
+    folder.Unreadable = true;
+    folder.Slots = {};
+    folder.Used = 0;
+  } else if (error == 0 || error == ENOENT || error == ENOTDIR) {
     folder.Listed = true;
     ++read_;
   } else {
@@ -131,6 +140,13 @@ void FolderSnapshots::Read(Folder& folder) {
     folder.Slots = {};
     folder.Used = 0;
   }
+}
+
+bool FolderSnapshots::IgnoresCase(const Folder& folder, const QString& name) {
+  QString other = name.toUpper();
+  if (other == name) other = name.toLower();
+  if (other == name || folder.Find(other) != 0) return false;
+  return PathExists(folder.Path + other);
 }
 
 int FolderSnapshots::Listed(QStringView folderPath, QStringView name) {

@@ -35,7 +35,8 @@ class DirectLookup final : public DiskLookup {
 // Answers from folders read whole: a folder is read once it has been asked about kListAfter
 // times (a few questions go to the disk directly, a folder with a million files is not read for
 // them). What the folders hold is taken as it was when each was read: for one plan, which
-// changes nothing on disk. A link found in a folder is still followed on the disk.
+// changes nothing on disk. A link found in a folder is still followed on the disk. A folder on a
+// file system that ignores letter case is never read: its answers would differ from the disk's.
 class FolderSnapshots final : public DiskLookup {
  public:
   static constexpr int kListAfter = 16;
@@ -57,6 +58,8 @@ class FolderSnapshots final : public DiskLookup {
   int Listed(QStringView folder, QStringView name);
   Folder& FolderOf(QStringView folder);
   void Read(Folder& folder);
+  // Whether the folder finds `name` (listed in it) spelt in other letter case too.
+  static bool IgnoresCase(const Folder& folder, const QString& name);
   static int64_t KindOf(int listed, const QString& path);
 
   std::vector<std::unique_ptr<Folder>> all_;

@@ -39,6 +39,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +53,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -435,6 +437,10 @@ QWidget* MainWindow::BuildFilesPage() {
   fileView_ = new FileListView;
   fileView_->setModel(fileModel_);
   fileView_->SetColumnWidths({25, 145, 125, 150, 50, 145});
+  // The extension column is no longer the last one: wide enough for its caption.
+  fileView_->setColumnWidth(FileListModel::kExtensionColumn,
+                            std::max(fileView_->columnWidth(FileListModel::kExtensionColumn),
+                                     fileView_->horizontalHeader()->sectionSizeHint(FileListModel::kExtensionColumn)));
   fileView_->setAccessibleName(PlainCaption(53));
   layout->addWidget(fileView_, 1);
   removeButton_ = new QPushButton(Caption(74));
