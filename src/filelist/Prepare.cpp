@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -211,19 +213,32 @@ std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascen
     std::shuffle(order.begin(), order.end(), generator);
     return order;
   }
-  // Sort positions rather than entries: a stable sort moves 8-byte numbers, and the entries are
-  // put in place once at the end.
+  // Sort positions rather than entries: each position goes with its key (a number, or the
+  // entry's text), so that a stable sort moves small pairs and compares them without visiting
+  // the entries again; the entries are put in place once at the end.
   auto sortBy = [&](auto key) {
-    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-      return ascending ? key(list.At(a)) < key(list.At(b)) : key(list.At(b)) < key(list.At(a));
+    using Key = decltype(key(list.At(0)));
+    std::vector<std::pair<Key, qsizetype>> keyed;
+    keyed.reserve(static_cast<size_t>(n));
+    qsizetype pos = 0;
+    for (const FileEntry& entry : list) keyed.emplace_back(key(entry), pos++);
+    const auto less = [](const auto& a, const auto& b) {
+      if constexpr (std::is_pointer_v<Key>)
+        return *a < *b;
+      else
+        return a < b;
+    };
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+      return ascending ? less(a.first, b.first) : less(b.first, a.first);
     });
+    for (size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].second;
   };
   switch (sortKey) {
     case kSortName:
-      sortBy([](const FileEntry& e) -> const QString& { return e.Name; });
+      sortBy([](const FileEntry& e) { return &e.Name; });
       break;
     case kSortPath:
-      sortBy([](const FileEntry& e) -> const QString& { return e.Path; });
+      sortBy([](const FileEntry& e) { return &e.Path; });
       break;
     case kSortSize:
       sortBy([](const FileEntry& e) { return e.Size; });
