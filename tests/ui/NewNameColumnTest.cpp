@@ -630,4 +630,47 @@ TEST_F(NewNameColumnTest, RemovingFilesWhilePlanningPlansTheNewList) {
   EXPECT_EQ(window->FileModel()->rowCount(), 0);
 }
 
+// Start with a list too long to plan at once, before the column has a plan: the window waits
+// for the plan (its progress in a window the user may cancel) and then asks; nothing starts
+// unasked.
+TEST_F(NewNameColumnTest, StartWaitsForThePlanOfALongListAndAsks) {
+  const qsizetype count = NewNamePreview::kPlanAtOnce + 1;
+  for (qsizetype i = 0; i < count; ++i) {
+    FileEntry entry;
+    entry.Id = TakeNextEntryId();
+    entry.Directory = QStringLiteral("/nonexistent-mervane/%1/").arg(i / 1000);
+    entry.Name = QStringLiteral("f%1").arg(i);
+    entry.Path = entry.Directory + entry.Name + ".txt";
+    app_->Files.Append(std::move(entry));
+  }
+  app_->WorkingSettings = NamedInPlace("n %FN%");
+  const auto window = MakeWindow();
+  // The settings' own question (files changed in place) is answered Yes; ours as the test says.
+  bool startAnyway = false;
+  WindowDialogs dialogs;
+  dialogs.Ask = [&](const QString& title, const QString& text) {
+    questions_ << title + u'|' + text;
+    return text.contains(AdditionText(kAddStartAnyway)) ? startAnyway : true;
+  };
+  window->SetDialogs(dialogs);
+  int started = 0;
+  window->AttachRunStarter([&] { ++started; });
+  ASSERT_EQ(window->FileModel()->Plan(), nullptr);
+  window->StartCommand();
+  EXPECT_EQ(started, 0);
+  ASSERT_FALSE(questions_.isEmpty());
+  EXPECT_TRUE(questions_.last().contains(QStringLiteral("- %1 \u00D7 ").arg(count) +
+                                         AdditionText(kAddKindSourceMissing)))
+      << questions_.last().toStdString();
+  ASSERT_NE(window->FileModel()->Plan(), nullptr) << "the column shows the plan asked about";
+  EXPECT_EQ(window->FileModel()->Plan()->Count(), count);
+
+  // Asked again with the plan in hand: no waiting, and Yes starts.
+  startAnyway = true;
+  questions_.clear();
+  window->StartCommand();
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(questions_.filter(AdditionText(kAddStartAnyway)).size(), 1);
+}
+
 }  // namespace
