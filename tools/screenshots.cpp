@@ -5,10 +5,13 @@
 
 #include "app/AppState.h"
 #include "app/ImageStore.h"
+#include "filelist/Prepare.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "texts/TextLoader.h"
+#include "ui/FileListModel.h"
 #include "ui/MainWindow.h"
+#include "ui/NewNamePreview.h"
 #include "ui/OptionPages.h"
 
 #include <QApplication>
@@ -20,6 +23,7 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -29,6 +33,16 @@ void Settle(int milliseconds = 150) {
   QElapsedTimer timer;
   timer.start();
   while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Lets the new-name column show the plan of the settings on the pages.
+void SettleNames(MainWindow& window) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 5000 &&
+         (!window.NewNames()->Idle() || window.FileModel()->Plan() == nullptr))
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  Settle();
 }
 
 void WriteFile(const QString& path) {
@@ -56,11 +70,14 @@ int main(int argc, char** argv) {
   for (const char* name :
        {"IMG_0087.jpg", "IMG_0088.jpg", "IMG_0091.JPG", "Beach & sunset.png", "notes.txt",
         "2011/Trip report.pdf", "2011/Budget.ods", "2011/video/clip_01.mp4",
-        "2011/video/clip_02.mkv", "Crème Brûlée_final!.TXT", "archive.tar.gz", "song.mp3"})
+        "2011/video/clip_02.mkv", "2011/IMG_0087.jpg", "Crème Brûlée_final!.TXT", "archive.tar.gz",
+        "song.mp3"})
     WriteFile(root + QString::fromUtf8(name));
 
   AppState& app = App();
   app.LanguageIndex = language;
+  // The built-in presets copy into an output folder on the desktop.
+  app.DesktopFolder = files.path() + QStringLiteral("/Desktop/");
   app.PresetList = {WorkingPreset()};
   app.PresetList += BuiltinPresets();
   app.DefaultPresetIndex = 0;
@@ -83,6 +100,40 @@ int main(int argc, char** argv) {
     Settle();
     save(QStringLiteral("page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());
   }
+  // The new-name column with problems: the task copies everything into one folder, where two
+  // files meet under one name and one name is taken already; the filter leaves out the music.
+  const auto newNames = [&](const QString& prefix) {
+    const Preset before = app.WorkingSettings;
+    Preset task = before;
+    task.TargetDirActive = 1;
+    task.TargetMove = 0;
+    task.KeepSubfolders = 0;
+    task.TargetDirTemplate = files.path() + QStringLiteral("/Sorted/");
+    WriteFile(task.TargetDirTemplate + QStringLiteral("notes.txt"));
+    FilterCondition music;
+    music.ItemState = kItemChecked;
+    music.Kind = kFilterExtension;
+    music.Operator = kOperatorEqual;
+    music.Values = QStringLiteral("mp3");
+    music.Mode = kModeText;
+    task.FilterActive = 1;
+    task.FilterConditions = {music};
+    app.WorkingSettings = task;
+    window.resize(900, 480);
+    window.FillPages();
+    window.ShowPage(kPageFiles);
+    SettleNames(window);
+    save(prefix + QStringLiteral("newnames"), window.grab());
+    window.OnlyProblemsButton()->click();
+    Settle();
+    save(prefix + QStringLiteral("newnames-problems"), window.grab());
+    window.OnlyProblemsButton()->click();
+    app.WorkingSettings = before;
+    window.FillPages();
+    window.resize(640, 480);
+    SettleNames(window);
+  };
+  newNames(QString());
   // The smallest window the user can make.
   window.resize(window.minimumSize());
   for (const int page : {0, 2, 4, 5, 11}) {
@@ -114,6 +165,7 @@ int main(int argc, char** argv) {
     Settle();
     save(QStringLiteral("dark-page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());
   }
+  newNames(QStringLiteral("dark-"));
   // The menus, opened one by one.
   QApplication::setPalette(QApplication::style()->standardPalette());
   window.Rebuild();

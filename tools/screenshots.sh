@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders the real main window under Xvfb, in German and English, at scale 1 and 2: every page
-# with some files loaded, the smallest window, a dark palette and the menus. The PNG files go to
-# build/screenshots/.
+# with some files loaded, the new-name column with problems, the smallest window, a dark palette
+# and the menus. The PNG files go to build/screenshots/.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/tools/install-deps.sh" >&2

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -127,14 +129,7 @@ bool ConditionIsValid(const FilterCondition& condition) {
 
 namespace {
 
-// A condition with its number read and its patterns case-folded once, not once per entry.
-struct ReadyCondition {
-  int8_t Kind = 0;
-  int8_t Operator = 0;
-  int8_t Mode = 0;
-  int64_t Number = 0;
-  QString Patterns;
-};
+using ReadyCondition = FilterMatcher::Condition;
 
 ReadyCondition Ready(const FilterCondition& condition) {
   ReadyCondition ready;
@@ -190,31 +185,60 @@ bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, in
   return IsMet(Ready(condition), entry, dateSource);
 }
 
-void SortList(FileList& list, int sortKey, bool ascending) {
+FilterMatcher::FilterMatcher(const Preset& settings) : dateSource_(settings.FilterDateSource) {
+  if (settings.FilterActive != 1) return;
+  for (qsizetype i = 0; i < settings.FilterConditions.size(); ++i) {
+    const FilterCondition& condition = settings.FilterConditions[i];
+    if (!condition.IsActive()) continue;
+    active_.push_back(Ready(condition));
+    indexes_.push_back(static_cast<int>(i));
+  }
+}
+
+int FilterMatcher::FirstMet(const FileEntry& entry) const {
+  if (entry.Status != kStatusNotProcessed) return -1;
+  for (size_t i = 0; i < active_.size(); ++i)
+    if (IsMet(active_[i], entry, dateSource_)) return indexes_[i];
+  return -1;
+}
+
+std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascending) {
   const qsizetype n = list.Count();
-  if (n < 2) return;
   std::vector<qsizetype> order(static_cast<size_t>(n));
   std::iota(order.begin(), order.end(), qsizetype{0});
+  if (n < 2) return order;
   if (sortKey == kSortRandom) {
     std::random_device seed;
     std::mt19937_64 generator(seed());
     std::shuffle(order.begin(), order.end(), generator);
-    list.Reorder(order);
-    return;
+    return order;
   }
-  // Sort positions rather than entries: a stable sort moves 8-byte numbers, and the entries are
-  // put in place once at the end.
+  // Sort positions rather than entries: each position goes with its key (a number, or the
+  // entry's text), so that a stable sort moves small pairs and compares them without visiting
+  // the entries again; the entries are put in place once at the end.
   auto sortBy = [&](auto key) {
-    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-      return ascending ? key(list.At(a)) < key(list.At(b)) : key(list.At(b)) < key(list.At(a));
+    using Key = decltype(key(list.At(0)));
+    std::vector<std::pair<Key, qsizetype>> keyed;
+    keyed.reserve(static_cast<size_t>(n));
+    qsizetype pos = 0;
+    for (const FileEntry& entry : list) keyed.emplace_back(key(entry), pos++);
+    const auto less = [](const auto& a, const auto& b) {
+      if constexpr (std::is_pointer_v<Key>)
+        return *a < *b;
+      else
+        return a < b;
+    };
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+      return ascending ? less(a.first, b.first) : less(b.first, a.first);
     });
+    for (size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].second;
   };
   switch (sortKey) {
     case kSortName:
-      sortBy([](const FileEntry& e) -> const QString& { return e.Name; });
+      sortBy([](const FileEntry& e) { return &e.Name; });
       break;
     case kSortPath:
-      sortBy([](const FileEntry& e) -> const QString& { return e.Path; });
+      sortBy([](const FileEntry& e) { return &e.Path; });
       break;
     case kSortSize:
       sortBy([](const FileEntry& e) { return e.Size; });
@@ -229,9 +253,14 @@ void SortList(FileList& list, int sortKey, bool ascending) {
       sortBy([](const FileEntry& e) { return e.Created; });
       break;
     default:
-      return;  // no such key: the order stays
+      break;  // no such key: the order stays
   }
-  list.Reorder(order);
+  return order;
+}
+
+void SortList(FileList& list, int sortKey, bool ascending) {
+  if (list.Count() < 2) return;
+  list.Reorder(SortedOrder(list, sortKey, ascending));
 }
 
 qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings,

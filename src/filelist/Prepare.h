@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 // What a filter condition tests (FilterCondition::Kind, as stored). Kinds 10..14 name no
 // property: such a condition is never met.
@@ -63,6 +64,36 @@ bool ConditionIsValid(const FilterCondition& condition);
 // picks the date the date kinds test: 0 last access, 1 modified, 2 created. A kind that names
 // no property, or a mode that does not fit the kind, is never met.
 bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource);
+
+// The filter of a run, prepared once for many entries: what PrepareList takes out.
+class FilterMatcher {
+ public:
+  // Nothing is met while the settings' filter is off.
+  explicit FilterMatcher(const Preset& settings);
+  // The index in FilterConditions of the first ticked condition the entry meets; -1 when none
+  // is, or when the entry has a status already (the filter looks only at unprocessed entries).
+  int FirstMet(const FileEntry& entry) const;
+  bool Active() const { return !active_.empty(); }
+
+  // A condition with its number read and its patterns case-folded once, not once per entry.
+  struct Condition {
+    int8_t Kind = 0;
+    int8_t Operator = 0;
+    int8_t Mode = 0;
+    int64_t Number = 0;
+    QString Patterns;
+  };
+
+ private:
+  int dateSource_ = 1;
+  std::vector<Condition> active_;
+  std::vector<int> indexes_;  // where each active condition stands in FilterConditions
+};
+
+// The order SortList puts the list in, without changing it: `order[i]` is the position of the
+// entry that goes to position i. A stable sort, so that a preview of the order and the run agree,
+// and so does the order of a part of the list (the entries a filter keeps) taken from it.
+std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascending);
 
 // Orders the whole list by `sortKey` (0 random, 1 name, 2 path, 3 size, 4 last access,
 // 5 modified, 6 created), ascending or descending. Entries with equal keys keep their order.

@@ -173,6 +173,11 @@ class BatchRun {
         pending.Plan = failed;
       }
       status = pending.Plan.Status;
+      // A target folder that cannot be made, or a folder of the new name that is not there,
+      // fails the copy or move: the dry run says so, as the run would find it.
+      if (options_.DryRun && status == kStatusDone &&
+          folders_.Check(pending.Plan).Outcome != TargetFolderCheck::Verdict::Usable)
+        status = kStatusCopyMoveFailed;
     }
     pending.Status = status;
     if (pending.Planned) {
@@ -422,6 +427,7 @@ class BatchRun {
   const ChecksumNeed need_;
   const bool planAhead_;  // entries are planned and announced in groups before acting
   Planner planner_;
+  TargetFolderCheck folders_;  // the dry run's look at target folders
   const bool renamesInPlace_;
   std::vector<Pending> window_;
   qsizetype announcedEnd_ = 0;  // the position after the last entry announced so far

@@ -17,18 +17,31 @@ QStringView DirectoryOf(const QString& path) {
 }  // namespace
 
 QString CommonBaseDirectory(const FileList& list) {
-  if (list.IsEmpty()) return {};
+  return CommonBaseDirectory(list, {});
+}
+
+QString CommonBaseDirectory(const FileList& list, const std::vector<uint8_t>& leftOut) {
   // The longest common prefix of all directories, then cut back to a whole component, gives
   // the same answer as growing the candidate component by component from the shallowest.
-  QStringView common = DirectoryOf(list.At(0).Path);
-  for (const FileEntry& entry : list) {
-    const QStringView dir = DirectoryOf(entry.Path);
+  bool any = false;
+  QStringView common;
+  const qsizetype count = list.Count();
+  for (qsizetype pos = 0; pos < count; ++pos) {
+    if (static_cast<size_t>(pos) < leftOut.size() && leftOut[static_cast<size_t>(pos)] != 0)
+      continue;
+    const QStringView dir = DirectoryOf(list.At(pos).Path);
+    if (!any) {
+      common = dir;
+      any = true;
+      continue;
+    }
     qsizetype n = 0;
     const qsizetype limit = std::min(common.size(), dir.size());
     while (n < limit && common[n] == dir[n]) ++n;
     common = common.left(n);
     if (common.isEmpty()) return {};
   }
+  if (!any) return {};
   qsizetype end = common.size();
   while (end > 0 && common[end - 1] != QLatin1Char('/')) --end;
   return common.left(end).toString();

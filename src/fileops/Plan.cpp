@@ -7,18 +7,7 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
-
-namespace {
-
-bool FilterTakesOut(const FileEntry& entry, const Preset& settings) {
-  if (!settings.FilterActive) return false;
-  for (const FilterCondition& condition : settings.FilterConditions)
-    if (condition.IsActive() && ConditionIsMet(condition, entry, settings.DatePlaceholderSource))
-      return true;
-  return false;
-}
-
-}  // namespace
+#include <cerrno>
 
 ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues) {
   QString joined;
@@ -41,9 +30,9 @@ Planner::Planner(const FileList& files, const Preset& settings, const RunValues&
       options_(options),
       targets_(PlanTargets(settings, runValues.PreparedNameTemplate, runValues.PreparedTargetDir,
                            runValues.TargetRelativeToSource,
-                           settings.TargetDirActive && settings.KeepSubfolders
-                               ? CommonBaseDirectory(files)
-                               : QString())),
+                           !settings.TargetDirActive || !settings.KeepSubfolders ? QString()
+                           : options.CommonBase.has_value()                     ? *options.CommonBase
+                                                             : CommonBaseDirectory(files))),
       movesFiles_(targets_.NameBuildingActive || settings.ExtCaseActive ||
                   settings.ExtRulesActive || (settings.TargetDirActive && settings.TargetMove)),
       counters_(targets_.CounterStart, targets_.CounterWidth, settings.CounterPerDirectory != 0),
@@ -123,15 +112,32 @@ void Planner::ForgetClaims() {
   lastKeyValid_ = false;
 }
 
+bool Planner::OnDisk(const QString& path) const {
+  return options_.Disk != nullptr ? options_.Disk->Exists(path) : PathExists(path);
+}
+
+int64_t Planner::KindOnDisk(const QString& path) const {
+  return options_.Disk != nullptr ? options_.Disk->Kind(path) : FileSize(path);
+}
+
 bool Planner::Taken(const QString& path) const {
-  if (options_.Simulate && claimed_.Contains(KeyOf(path))) return true;
-  if (!options_.DiskLookups || !PathExists(path)) return false;
+  if (options_.Simulate) {
+    // The counter's last probe is the target itself: its key is kept for the claim.
+    probedPath_ = path;
+    probedKey_ = KeyOf(path);
+    if (claimed_.Contains(probedKey_)) return true;
+  }
+  if (!options_.DiskLookups || !OnDisk(path)) return false;
   // A loaded file that an earlier entry moves away leaves its name free.
   if (options_.Simulate && !freed_.empty()) {
     const auto id = static_cast<size_t>(files_.IdOfPath(path));
     if (id != 0 && id < freed_.size() && freed_[id]) return false;
   }
   return true;
+}
+
+bool Planner::Claimed(const QString& path) const {
+  return options_.Simulate && claimed_.Contains(KeyOf(path));
 }
 
 bool Planner::SameFileAsSource(const QString& target, const FileEntry& entry) const {
@@ -180,6 +186,7 @@ EntryPlan Planner::Failed(int8_t status) {
 EntryPlan Planner::Plan(const FileEntry& entry) {
   Target target = BuildTarget(entry, settings_, targets_, counters_, taken_);
   lastKeyValid_ = false;
+  lastCounterFrom_ = target.Counter.Number >= 0 ? target.Counter.From : -1;
 
   EntryPlan plan;
   // Share the folder text with the entry or with the plan before, so that a long list of plans
@@ -207,7 +214,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
         // A rename to another spelling of the same file (a case-only change where names are
         // compared without case) is a rename; into the target folder it is the source itself.
         if (targets_.TargetDirActive) plan.Expect = PlanExpect::TargetIsSource;
-      } else if (!options_.DiskLookups || FileSize(target.Path) != -2) {
+      } else if (!options_.DiskLookups || KindOnDisk(target.Path) != kPathFolder) {
         plan.Expect = PlanExpect::TargetExists;
       }
       // A folder in the way is no clash to ask about: the copy or move fails on it.
@@ -219,7 +226,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
     plan.Action = PlanAction::None;
   plan.Status = StatusFor(plan.Expect);
   if (options_.Simulate) {
-    lastKey_ = KeyOf(target.Path);
+    lastKey_ = target.Path == probedPath_ ? probedKey_ : KeyOf(target.Path);
     lastKeyValid_ = true;
   }
   return plan;
@@ -247,20 +254,59 @@ void Planner::Settle(const FileEntry& entry, const EntryPlan& plan, int status) 
   }
 }
 
+FolderAccessResult TargetFolderCheck::Look(const QString& folder) {
+  const auto found = seen_.constFind(folder);
+  if (found != seen_.constEnd()) return found.value();
+  const FolderAccessResult access = CheckFolderAccess(folder);
+  seen_.insert(folder, access);
+  return access;
+}
+
+TargetFolderCheck::Result TargetFolderCheck::Check(const EntryPlan& plan) {
+  Result result;
+  if (!plan.TargetBuilt() || (plan.Action != PlanAction::Copy && plan.Action != PlanAction::Move &&
+                              plan.Action != PlanAction::Rename))
+    return result;
+  if (plan.CreateDirectory) {
+    result.Access = Look(plan.Directory);
+    if (!result.Access.Usable()) {
+      result.Outcome = Verdict::TargetFolderRefused;
+      result.Folder = plan.Directory;
+      return result;
+    }
+  }
+  const qsizetype slash = plan.FileName.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return result;
+  // A folder the target folder does not have yet is not there either (unless the run makes it,
+  // which it does only for the target folder itself).
+  const QString inner = plan.Directory + plan.FileName.left(slash + 1);
+  result.Access = Look(inner);
+  if (result.Access.Access != FolderAccess::Writable) {
+    if (result.Access.Access == FolderAccess::Creatable) result.Access.Error = ENOENT;
+    result.Outcome = result.Access.Access == FolderAccess::Creatable ? Verdict::NameFolderMissing
+                                                                     : Verdict::TargetFolderRefused;
+    result.Folder = inner;
+  }
+  return result;
+}
+
 std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
                                 const RunValues& runValues, const PlanOptions& options) {
   Planner planner(files, settings, runValues, options);
+  // The filter's date conditions test the date the filter is told to (not the placeholders').
+  const FilterMatcher filter(settings);
   std::vector<EntryPlan> plans;
   plans.reserve(static_cast<size_t>(files.Count()));
   for (const FileEntry& entry : files) {
     EntryPlan plan;
-    if (options.CheckFilter && FilterTakesOut(entry, settings)) {
+    if (options.CheckFilter && filter.FirstMet(entry) >= 0) {
       plan = Planner::Failed(kStatusNotProcessed);
       plan.Expect = PlanExpect::FilteredOut;
     } else if (runValues.PreparationNeeded &&
                (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
       plan = Planner::Failed(entry.Status);
-    } else if (options.DiskLookups && FileSize(entry.Path) < 0) {
+    } else if (options.DiskLookups &&
+               (options.Disk != nullptr ? options.Disk->Kind(entry.Path) : FileSize(entry.Path)) < 0) {
       plan = Planner::Failed(kStatusSourceMissing);
     } else {
       plan = planner.Plan(entry);

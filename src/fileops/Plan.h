@@ -1,14 +1,18 @@
 #pragma once
 
 #include "filelist/FileList.h"
+#include "fileops/DiskLookup.h"
 #include "fileops/ReplaceAnswers.h"
 #include "fileops/TargetBuilder.h"
+#include "platform/FolderAccess.h"
 #include "run/RunValues.h"
 #include "settings/Preset.h"
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The planning half of the batch: what the run will do to each entry, worked out without
@@ -70,6 +74,12 @@ struct PlanOptions {
   // The planner can return to an earlier state (Planner::Mark and Rewind): for a run that plans
   // entries ahead of acting on them.
   bool Rewindable = false;
+  // The folder below which source subfolders are recreated in the target folder, when the
+  // caller knows the run's: a run works it out from the list after the filter, which a plan of
+  // the whole list (filtered entries included) does not see. Unset: from `files`.
+  std::optional<QString> CommonBase;
+  // Where the look-ups go (not owned; must outlive the planner); null: straight to the disk.
+  DiskLookup* Disk = nullptr;
 };
 
 // Which checksums the texts of the task ask for. Placeholders count in any letter case, as they
@@ -106,6 +116,11 @@ class Planner {
   void Settle(const FileEntry& entry, const EntryPlan& plan, int status);
 
   const TargetPlan& Targets() const { return targets_; }
+  // The number the counter of the entry planned last began its search at (-1 without a
+  // counter): below the plan's CounterNumber when taken numbers were passed over.
+  int32_t CounterSearchedFrom() const { return lastCounterFrom_; }
+  // Whether an earlier entry of this plan claims the path (when simulating).
+  bool Claimed(const QString& path) const;
 
   // Planning ahead. A run that announces entries before it acts on them plans and settles each
   // one as planned (simulating, so that each sees what the ones before it will have done); an
@@ -123,6 +138,8 @@ class Planner {
 
  private:
   bool Taken(const QString& path) const;
+  bool OnDisk(const QString& path) const;
+  int64_t KindOnDisk(const QString& path) const;
   bool SameFileAsSource(const QString& target, const FileEntry& entry) const;
   PlanAction ActionFor(const FileEntry& entry, const QString& targetPath) const;
   int8_t StatusFor(PlanExpect expect) const;
@@ -160,11 +177,39 @@ class Planner {
   QString lastDirectory_;  // shared with the next plan whose folder is the same
   PathKey lastKey_;        // the key of the target Plan() built last, for Settle
   bool lastKeyValid_ = false;
+  int32_t lastCounterFrom_ = -1;
+  mutable QString probedPath_;  // the path Taken() looked at last, and its key
+  mutable PathKey probedKey_;
   // What earlier entries did, when simulating: the targets they claim, and the sources they
   // free (by entry id; kept only where the disk is looked at, the one place it is asked).
   ClaimSet claimed_;
   std::vector<bool> freed_;
   std::vector<int32_t> freedIds_;  // the ids set in freed_, in order (when rewindable)
+};
+
+// Whether the folders of a planned target will be there when the run acts: the target folder,
+// which the run makes (it must be there and take files, or be makeable), and any folder a name
+// template puts before the file name, which the run does not make. A look at the disk that
+// changes nothing; verdicts are remembered per folder. A plan that fails here ends as a failed
+// copy or move (status 8) in the run.
+class TargetFolderCheck {
+ public:
+  enum class Verdict : int8_t {
+    Usable,
+    TargetFolderRefused,  // the target folder cannot be made or takes no files (Access says why)
+    NameFolderMissing,    // a folder of the new name is not there, and the run does not make it
+  };
+  struct Result {
+    Verdict Outcome = Verdict::Usable;
+    FolderAccessResult Access;
+    QString Folder;  // the folder concerned, with final "/"
+  };
+  // Only a plan that copies, moves or renames is looked at; others are usable.
+  Result Check(const EntryPlan& plan);
+
+ private:
+  FolderAccessResult Look(const QString& folder);
+  QHash<QString, FolderAccessResult> seen_;
 };
 
 // Plans every entry of `files` in list order, as a run with these settings would meet them

@@ -257,6 +257,7 @@ CounterUse CounterMap::Number(const QString& targetDirectory, const QString& nam
       NextFreeNumber(targetDirectory, name, extension, static_cast<int32_t>(next), width_, taken);
   if (k < 0) return use;
   use.Number = k;
+  use.From = static_cast<int32_t>(next);
   use.Name = ReplaceMarkers(name, ZeroPad(k, width_));
   next = static_cast<int64_t>(k) + 1;
   return use;

@@ -102,6 +102,9 @@ struct CounterUse {
   QString Name;         // the name with every counter marker replaced by the padded number
   QString Key;          // the counter key the number was taken from
   int32_t Number = -1;  // the number used; -1 when the name had no marker
+  // The number the search for a free one began at; below Number when numbers were passed over
+  // because their names were taken.
+  int32_t From = -1;
 };
 
 // The per-run counter table: one next number per key. Without per-directory numbering the only

@@ -20,6 +20,50 @@ enum AdditionEntry : int {
   // 300 - 399: the window's helpers.
 
   // 400 - 499: the new-name column.
+  kAddNewNameColumn = 400,
+  kAddNewFolderColumn = 401,
+  kAddProblems = 402,                 // the status line's count
+  kAddOnlyProblems = 403,             // the toggle
+  kAddOnlyProblemsTip = 404,
+  kAddPlanningNewNames = 405,         // the status line while a plan is worked out
+  kAddFilteredOut = 406,              // the cell of an entry the filter takes out
+  kAddFilteredOutTip = 407,           // %1: the condition
+  kAddSameTargetEarlier = 408,        // %1: the other file
+  kAddSameTargetLater = 409,          // %1: the other file
+  kAddResolutionAsk = 410,            // how a clash ends: the run asks
+  kAddResolutionLeave = 411,          // leaves
+  kAddResolutionReplace = 412,        // replaces
+  kAddResolutionRenameFails = 413,    // an in-place rename fails
+  kAddTargetExists = 414,
+  kAddTargetIsListed = 415,           // the file in the way is one the run renames later
+  kAddTargetIsSource = 416,
+  kAddInvalidNewName = 417,
+  kAddNameTooLong = 418,              // %1: its bytes
+  kAddFolderCannotBeMade = 419,       // %1: why
+  kAddFolderRefusesFiles = 420,       // %1: why
+  kAddNameFolderMissing = 421,        // %1: the folder
+  kAddFolderReasonNotAFolder = 422,
+  kAddFolderReasonPermission = 423,
+  kAddFolderReasonReadOnly = 424,
+  kAddFolderReasonTooLong = 425,
+  kAddFolderReasonNotAPath = 426,
+  kAddSourceMissing = 427,
+  kAddReadError = 428,
+  kAddChecksumPending = 429,
+  kAddCounterPassedOver = 430,        // %1: the first number passed over
+  kAddRandomOrder = 431,
+  kAddStartQuestion = 432,            // %1: how many files
+  kAddStartAnyway = 433,
+  kAddKindSameTarget = 434,           // the question's short names of the problems
+  kAddKindTargetExists = 435,
+  kAddKindTargetIsSource = 436,
+  kAddKindInvalidName = 437,
+  kAddKindNameTooLong = 438,
+  kAddKindFolder = 439,
+  kAddKindSourceMissing = 440,
+  kAddKindReadError = 441,
+  kAddResultLostIfReplaced = 442,
+  kAddWaitingForChecksums = 443,      // the status line's count of names not known yet
 
   // 500 - 599: undo.
   // The window.

@@ -24,6 +24,7 @@
 #include "ui/FilePaths.h"
 #include "ui/Icons.h"
 #include "ui/Mnemonics.h"
+#include "ui/NewNamePreview.h"
 #include "ui/PageList.h"
 #include "ui/PlaceholderPopups.h"
 #include "ui/UiTexts.h"
@@ -38,6 +39,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -219,6 +224,34 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
             OnRowsArrived();
           });
   connect(loader_, &FileLoader::Finished, this, [this] { OnLoadFinished(); });
+  NewNamePreview::Sources sources;
+  sources.Settings = [this] {
+    Preset settings = app_.WorkingSettings;
+    if (pages_ != nullptr) pages_->Store(settings);
+    settings.SelectedPage = 0;  // which page shows changes no name
+    return settings;
+  };
+  sources.Folders = [this] { return Folders(); };
+  sources.DateFieldValue = [this] { return pages_ != nullptr ? pages_->DatePickerValue() : 0; };
+  sources.ListFree = [this] { return !LoadBusy() && !RunBusy(); };
+  sources.Ask = [this](const QString& title, const QString& text) { return dialogs_.Ask(title, text); };
+  newNames_ = new NewNamePreview(
+      app_.Files, std::move(sources),
+      [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+      },
+      this);
+  connect(newNames_, &NewNamePreview::PlanChanged, this, [this] { OnNewNamesPlanned(); });
+  connect(newNames_, &NewNamePreview::ProgressChanged, this, [this] {
+    if (!LoadBusy() && !RunBusy()) UpdateStatusLine(false, false, QString());
+  });
+  // A run takes the list when the rows go; the list is the window's again when they come back.
+  connect(fileModel_, &FileListModel::Detaching, newNames_,
+          [this] { newNames_->ReleaseList(NewNamePreview::Change::Replace); });
+  connect(fileModel_, &FileListModel::Reloaded, newNames_, &NewNamePreview::ListChanged);
+  connect(loader_, &FileLoader::Finished, newNames_, &NewNamePreview::ListChanged);
   run_ = new WindowRun(app_, this);
   runStatusTimer_ = new QTimer(this);
   runStatusTimer_->setInterval(100);
@@ -333,6 +366,11 @@ void MainWindow::Build() {
             if (page >= 0 && page != ShownPage()) ShowPage(page);
           });
   connect(pages_, &OptionPages::SwitchesChanged, this, [this] { UpdatePageList(); });
+  // Every edit of a page or a menu option may change the new names.
+  for (int page = 1; page < kPageCount; ++page)
+    WatchEdits(pages_->Page(page), newNames_, [this] { newNames_->SettingsEdited(); });
+  for (QAction* action : menuBar()->findChildren<QAction*>())
+    connect(action, &QAction::triggered, newNames_, &NewNamePreview::SettingsEdited);
   connect(pages_, &OptionPages::ListButtonClicked, this,
           [this](FieldKind kind) { emit ListButtonClicked(kind, pages_->Field(kind)); });
   connect(pages_, &OptionPages::BrowseTargetClicked, this, [this] {
@@ -381,10 +419,28 @@ QWidget* MainWindow::BuildFilesPage() {
   QVBoxLayout* layout = MakePageLayout(page, kPageFiles);
   statusLine_ = new QLabel;
   statusLine_->setTextFormat(Qt::PlainText);
-  layout->addWidget(statusLine_);
+  // A long line is cut rather than widening the window.
+  statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  problemsButton_ = new QToolButton;
+  problemsButton_->setCheckable(true);
+  problemsButton_->setAutoRaise(true);
+  problemsButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  problemsButton_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  problemsButton_->setIconSize(QSize(16, 16));
+  problemsButton_->setText(AdditionText(kAddOnlyProblems));
+  problemsButton_->setToolTip(AdditionText(kAddOnlyProblemsTip));
+  problemsButton_->setChecked(fileModel_->OnlyProblems());
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(statusLine_, 1);
+  statusRow->addWidget(problemsButton_);
+  layout->addLayout(statusRow);
   fileView_ = new FileListView;
   fileView_->setModel(fileModel_);
-  fileView_->SetColumnWidths({25, 145, 125, 50});
+  fileView_->SetColumnWidths({25, 145, 125, 150, 50, 145});
+  // The extension column is no longer the last one: wide enough for its caption.
+  fileView_->setColumnWidth(FileListModel::kExtensionColumn,
+                            std::max(fileView_->columnWidth(FileListModel::kExtensionColumn),
+                                     fileView_->horizontalHeader()->sectionSizeHint(FileListModel::kExtensionColumn)));
   fileView_->setAccessibleName(PlainCaption(53));
   layout->addWidget(fileView_, 1);
   removeButton_ = new QPushButton(Caption(74));
@@ -400,6 +456,13 @@ QWidget* MainWindow::BuildFilesPage() {
     UpdateFileButtons();
     UpdateStatusLine(false, true, QString());
   });
+  connect(problemsButton_, &QToolButton::toggled, this, [this](bool on) {
+    fileModel_->SetOnlyProblems(on);
+    UpdateFileButtons();
+    if (!LoadBusy() && !RunBusy()) UpdateStatusLine(false, true, QString());
+    ShowEntriesOnScreen();
+  });
+  connect(fileView_, &FileListView::RowsOnScreenChanged, this, [this] { ShowEntriesOnScreen(); });
   connect(fileView_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     const FileEntry* entry = fileModel_->EntryAt(index.row());
     if (entry != nullptr && !dialogs_.ShowFile(entry->Path))
@@ -725,6 +788,7 @@ bool MainWindow::LoadBusy() const {
 
 bool MainWindow::LoadPaths(const QString& paths) {
   if (LoadBusy() || RunBusy()) return false;
+  newNames_->ReleaseList(NewNamePreview::Change::Append);
   if (!loader_->Start(paths, app_.WorkingSettings)) return false;
   UpdateStatusLine(false, false, LanguageText(360));
   SetCommandsLocked(true);
@@ -759,6 +823,23 @@ void MainWindow::OnLoadFinished() {
   emit LoadFinished();
 }
 
+void MainWindow::OnNewNamesPlanned() {
+  const std::shared_ptr<const NewNamePlan> plan = newNames_->Plan();
+  fileModel_->SetPlan(plan);
+  fileView_->setColumnHidden(FileListModel::kNewFolderColumn,
+                             !plan || plan->Settings().TargetDirActive == 0);
+  if (!LoadBusy() && !RunBusy()) UpdateStatusLine(false, true, QString());
+  ShowEntriesOnScreen();
+}
+
+void MainWindow::ShowEntriesOnScreen() {
+  const auto [first, last] = fileView_->RowsOnScreen();
+  std::vector<const FileEntry*> entries;
+  for (int row = first; row <= last; ++row)
+    if (const FileEntry* entry = fileModel_->EntryAt(row)) entries.push_back(entry);
+  newNames_->ShowEntries(entries);
+}
+
 void MainWindow::UpdateFileButtons() {
   removeButton_->setEnabled(!locked_ && fileView_->HasSelection());
   clearButton_->setEnabled(!locked_ && fileModel_->RowCount() > 0);
@@ -787,7 +868,12 @@ void MainWindow::UpdateStatusLine(bool recountAll, bool recountSelected, const Q
                                 : LanguageText(69) + QStringLiteral(": ") + figures_.CountText +
                                       QStringLiteral("   ") + LanguageText(70) +
                                       QStringLiteral(": ") + figures_.SelectedText;
+  if (text.isEmpty()) {
+    const QString names = newNames_->StatusText();
+    if (!names.isEmpty()) statusText_ += QStringLiteral("   ") + names;
+  }
   statusLine_->setText(statusText_);
+  statusLine_->setToolTip(statusText_);
 }
 
 void MainWindow::ForEachSelectedRow(const std::function<void(int row)>& visit) const {
@@ -815,8 +901,9 @@ void MainWindow::RemoveSelectedFiles() {
   qsizetype selected = 0;
   ForEachSelectedRow([&](int) { ++selected; });
   if (selected == 0) return;
+  newNames_->ReleaseList(NewNamePreview::Change::Replace);
   if (selected == fileModel_->RowCount()) {
-    // Every row (Ctrl+A): one sweep instead of a look-up per entry.
+    // Every entry (Ctrl+A): one sweep instead of a look-up per entry.
     app_.Files.Clear();
   } else {
     QSet<int32_t> ids;
@@ -834,6 +921,7 @@ void MainWindow::RemoveSelectedFiles() {
 void MainWindow::ClearFileList() {
   if (locked_ || LoadBusy() || app_.Files.IsEmpty()) return;
   if (!dialogs_.Ask(PlainCaption(349), LanguageText(350))) return;
+  newNames_->ReleaseList(NewNamePreview::Change::Replace);
   app_.Files.Clear();
   fileModel_->Reload();
   UpdateFileButtons();
@@ -950,6 +1038,7 @@ void MainWindow::StartCommand() {
     case WindowCheckResult::Start:
       break;
   }
+  if (!newNames_->ConfirmStart(app_.Options.IgnoreWarnings)) return;
   if (runStarter_) {
     runStarter_();
     return;
@@ -991,8 +1080,7 @@ void MainWindow::TestRunCommand() {
   }
   if (check.Result == WindowCheckResult::RefusedSilently) return;
   testRunEntry_ = entry->Id;
-  // The model's rows are the list's positions.
-  app_.Files.Current = fileModel_->RowOf(entry);
+  app_.Files.Current = fileModel_->ListPosition(entry);
   StartRun(settings, true);
 }
 

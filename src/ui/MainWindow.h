@@ -18,6 +18,7 @@ class CommandButton;
 class FileListModel;
 class FileListView;
 class FileLoader;
+class NewNamePreview;
 class PageListModel;
 class PageListView;
 class PlaceholderPopups;
@@ -136,6 +137,9 @@ class MainWindow : public QMainWindow {
   // ---- For tests and the screenshots ----
   FileListModel* FileModel() const { return fileModel_; }
   FileListView* FileView() const { return fileView_; }
+  // The plan of the new names that the list shows.
+  NewNamePreview* NewNames() const { return newNames_; }
+  QToolButton* OnlyProblemsButton() const { return problemsButton_; }
   PageListModel* PageModel() const { return pageModel_; }
   PageListView* PageView() const { return pageView_; }
   QString StatusText() const;
@@ -192,11 +196,14 @@ class MainWindow : public QMainWindow {
   void OnUndoFinished(const UndoSummary& summary);
   void UpdateRunStatus();
   bool AskToCancelRun(int textEntry);
+  void OnNewNamesPlanned();
+  void ShowEntriesOnScreen();
 
   AppState& app_;
   WindowDialogs dialogs_;
   FileListModel* fileModel_ = nullptr;
   FileLoader* loader_ = nullptr;
+  NewNamePreview* newNames_ = nullptr;
   WindowRun* run_ = nullptr;
   UndoRun* undo_ = nullptr;
   uint32_t undoRunNumber_ = 0;
@@ -226,6 +233,7 @@ class MainWindow : public QMainWindow {
   std::array<CommandButton*, 3> commandButtons_{};
   FileListView* fileView_ = nullptr;
   QLabel* statusLine_ = nullptr;
+  QToolButton* problemsButton_ = nullptr;
   QPushButton* removeButton_ = nullptr;
   QPushButton* clearButton_ = nullptr;
   std::array<QAction*, kMenuCommandCount> actions_{};

@@ -57,8 +57,14 @@ bool ReportView::viewportEvent(QEvent* event) {
     // Only a cut-off text gets a tooltip; its room is the cell less the margins and the icon.
     int room = cell.width() - 8;
     if (!index.data(Qt::DecorationRole).isNull()) room -= iconSize().width() + 4;
+    QString tip;
     if (index.isValid() && !text.isEmpty() && fontMetrics().horizontalAdvance(text) > room)
-      QToolTip::showText(help->globalPos(), text, viewport(), cell);
+      tip = text;
+    // A cell may have more to say than its text (why it is marked): after the text, if cut.
+    const QString own = index.data(Qt::ToolTipRole).toString();
+    if (!own.isEmpty()) tip = tip.isEmpty() ? own : tip + QStringLiteral("\n\n") + own;
+    if (!tip.isEmpty())
+      QToolTip::showText(help->globalPos(), tip, viewport(), cell);
     else
       QToolTip::hideText();
     return true;

@@ -7,7 +7,7 @@
 // A list in report mode: whole rows selected, several at once, the selection shown also
 // without the focus (in the style's colours for an inactive selection), no grid and no row
 // header, every row one line high; a cell whose text is cut off shows the whole text as its
-// tooltip.
+// tooltip, followed by the cell's own tooltip (Qt::ToolTipRole) when it has one.
 class ReportView : public QTableView {
   Q_OBJECT
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -140,6 +141,47 @@ TEST(RunProcedure, PoliciesDecideWhatTheFrontEndsDiffer) {
     EXPECT_EQ(result.Succeeded, c.succeeded);
     EXPECT_EQ(PathExists(p.dir.Bytes() + "out/b.txt"),
               !p.request.Policy.DryRun && !p.request.Policy.SingleEntry);
+  }
+}
+
+// A target folder the run cannot make, or a folder of the new name that is not there: the dry
+// run gives each file the status the run then records, rather than "done".
+TEST(RunProcedure, ADryRunSaysWhatTheRunFindsAtTargetFolders) {
+  struct Case {
+    const char* what;
+    std::function<void(Procedure&)> configure;
+  };
+  const std::vector<Case> cases = {
+      {"the target folder would be made below a file",
+       [](Procedure& p) {
+         p.dir.WriteFile("blocker", "a file");
+         p.settings.TargetDirTemplate = p.dir.Path() + "blocker/out/";
+       }},
+      {"the new name puts the file into a folder that is not there",
+       [](Procedure& p) {
+         p.settings.TargetDirActive = 0;
+         p.settings.NameTemplateActive = 1;
+         p.settings.NameTemplate = QStringLiteral("missing/%FN%");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> said;
+    for (const bool dry : {true, false}) {
+      Procedure p;
+      p.Files({"a.txt"});
+      c.configure(p);
+      p.request.Policy.DryRun = dry;
+      const RunResult result = RunProcedure(p.request);
+      EXPECT_FALSE(result.Succeeded);
+      ASSERT_EQ(p.finished.size(), 1u);
+      EXPECT_NE(p.finished[0], "a " + std::to_string(kStatusDone));
+      if (dry)
+        said = p.finished;
+      else
+        EXPECT_EQ(p.finished, said) << "the dry run said what the run found";
+      EXPECT_EQ(ReadFileBytes(p.dir.Bytes() + "in/a.txt"), "a.txt") << "the file stays";
+    }
   }
 }
 

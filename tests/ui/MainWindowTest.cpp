@@ -562,7 +562,7 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
   const auto window = MakeWindow();
   FileListModel* model = window->FileModel();
   ASSERT_EQ(model->rowCount(), kCount);
-  EXPECT_EQ(model->columnCount(), 4);
+  EXPECT_EQ(model->columnCount(), FileListModel::kColumnCount);
   EXPECT_EQ(model->data(model->index(54321, FileListModel::kNameColumn), Qt::DisplayRole).toString(),
             QStringLiteral("IMG_054321"));
   EXPECT_EQ(model->data(model->index(54321, FileListModel::kDirectoryColumn), Qt::DisplayRole)
@@ -583,7 +583,7 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
   // Keep every tenth row, remove the rest.
   QItemSelection keep;
   for (int row = 0; row < kCount; row += 10)
-    keep.select(model->index(row, 0), model->index(row, 3));
+    keep.select(model->index(row, 0), model->index(row, FileListModel::kColumnCount - 1));
   window->FileView()->selectionModel()->select(keep, QItemSelectionModel::Deselect);
   window->RemoveSelectedFiles();
   ASSERT_EQ(app_->Files.Count(), kCount / 10);

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "fileops/NewNamePlan.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Reads the checksums that new names need, only for the files the list shows, on a worker
+// thread of its own. Sums are remembered by the file's identity (device, inode, size and
+// modification time): a file is read once however often it comes on screen, and again once it
+// changed. Every request looks at each file anew (a cheap look, no read) so that a changed file
+// is noticed.
+class NewNameChecksums : public QObject {
+  Q_OBJECT
+
+ public:
+  struct File {
+    int32_t Id = 0;
+    QString Path;
+  };
+
+  explicit NewNameChecksums(QObject* parent = nullptr);
+  ~NewNameChecksums() override;  // stops a read in hand and waits for the worker
+
+  // The files to read now, replacing every request still waiting; a read in hand of a file
+  // no longer asked for stops.
+  void Request(std::vector<File> files, ChecksumNeed need);
+  // The sums known so far, by entry id (GUI thread). An entry may lack a sum that was not
+  // needed when it was read.
+  const QHash<int32_t, KnownChecksums>& Known() const { return known_; }
+
+ signals:
+  // Sums of one or more files became known or changed (GUI thread).
+  void Arrived();
+
+ private:
+  struct Identity {
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    int64_t Size = 0;
+    int64_t Seconds = 0;
+    int64_t Nanoseconds = 0;
+    bool operator==(const Identity&) const = default;
+    friend size_t qHash(const Identity& id, size_t seed) {
+      return qHashMulti(seed, id.Device, id.Inode, id.Size, id.Seconds, id.Nanoseconds);
+    }
+  };
+
+  void Work();  // worker thread
+  void Deliver();  // GUI thread
+
+  std::thread worker_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  // Guarded by mutex_.
+  std::vector<File> waiting_;
+  ChecksumNeed need_;
+  bool quit_ = false;
+  int32_t reading_ = 0;  // the id of the file being read, 0 for none
+  std::vector<std::pair<int32_t, KnownChecksums>> results_;
+  bool deliveryPosted_ = false;
+  // Stops the read in hand.
+  std::atomic<int32_t> stopRead_{0};
+  // Worker only.
+  QHash<Identity, KnownChecksums> byIdentity_;
+  // GUI thread only.
+  QHash<int32_t, KnownChecksums> known_;
+};
