@@ -1038,6 +1038,18 @@ bool MainWindow::RunBusy() const {
          app_.Run.RunSingle.load() != 0;
 }
 
+void MainWindow::RequestQuit() {
+  quitWhenRunEnds_ = true;
+  if (controller_->Busy()) {
+    controller_->RequestQuit();
+    return;
+  }
+  app_.Run.RunCancelled.store(1);
+  if (run_->Busy()) return;  // the test run's end closes the window
+  loader_->StopAndWait();
+  dialogs_.EndProgram();
+}
+
 void MainWindow::SetRunTimings(const RunTimings& timings) {
   controller_->SetTimings(timings);
 }

@@ -143,6 +143,9 @@ class MainWindow : public QMainWindow {
   void UndoLastRunCommand();
   // A batch or test run (or an undo) is going: the lists belong to it until it ends.
   bool RunBusy() const;
+  // The program is asked to end from outside (a stop signal): a run ends after the file in
+  // hand and then the program, without questions; otherwise the program ends at once.
+  void RequestQuit();
   // The batch run from the window (progress window, questions, result window).
   RunController* BatchRun() const { return controller_; }
   void SetRunTimings(const RunTimings& timings);

@@ -8,6 +8,7 @@
 #include "ui/UiTexts.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -298,6 +299,14 @@ void ProgressWindow::Stopped(bool quit, bool yes) {
   flags_.RunAsking.store(0, memory_order_relaxed);
   asking_ = false;
   if (yes && quit) emit QuitChosen();
+  emit QuestionClosed();
+}
+
+void ProgressWindow::DropQuestion() {
+  if (!asking_) return;
+  asking_ = false;
+  flags_.RunAsking.store(0, memory_order_relaxed);
+  for (QDialog* box : findChildren<QDialog*>()) box->reject();
   emit QuestionClosed();
 }
 

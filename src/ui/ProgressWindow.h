@@ -57,6 +57,9 @@ class ProgressWindow : public QWidget {
   bool Asking() const { return asking_; }
   // Closes the window for good at the end of the run (the close box only asks).
   void Dismiss();
+  // The program is to end: an open question of this window is closed unanswered and no
+  // longer holds the run.
+  void DropQuestion();
 
   // ---- For tests and the screenshots ----
   QGroupBox* Frame() const { return frame_; }

@@ -176,6 +176,7 @@ void RunController::RequestQuit() {
   app_.Run.RunPaused.store(0, memory_order_relaxed);
   questions_->Close();
   CloseQuestion();
+  if (progress_) progress_->DropQuestion();
 }
 
 void RunController::OnRunEnded(const RunResult& result) {

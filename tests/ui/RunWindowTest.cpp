@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 #include "fileops/ReplaceAnswers.h"
 #include "platform/FileName.h"
+#include "platform/Attributes.h"
 #include "platform/FileOps.h"
 #include "run/ErrorLog.h"
 #include "support/TempDir.h"
@@ -16,6 +17,7 @@
 #include "ui/MainWindow.h"
 #include "ui/OptionPages.h"
 #include "ui/ProgressWindow.h"
+#include "ui/PropertiesWindow.h"
 #include "ui/ReplaceQuestion.h"
 #include "ui/RunController.h"
 #include "ui/RunQuestions.h"
@@ -33,6 +35,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -931,9 +936,7 @@ TEST_F(RunWindowTest, TestRunTellsWhyNoCopyWasMade) {
     const int finished = finished_;
     window.TestRunCommand();
     ASSERT_TRUE(ProcessUntil([&] { return finished_ != finished; }, 5000))
-        << notices_.join(u'\n').toStdString() << " row " << row.RowIndex << " locked "
-        << window.CommandsLocked() << " busy " << window.RunBusy() << " load " << window.LoadBusy()
-        << " sel " << window.FileView()->SelectedRows().size();
+        << "row " << row.RowIndex << ": " << notices_.join(u'\n').toStdString();
     ASSERT_EQ(notices_.size(), 1);
     EXPECT_EQ(notices_[0], PlainCaption(359) + u'|' + LanguageText(322) + QStringLiteral(":\n") +
                                row.Expected);
@@ -941,6 +944,59 @@ TEST_F(RunWindowTest, TestRunTellsWhyNoCopyWasMade) {
   EXPECT_TRUE(properties_.isEmpty());
   EXPECT_FALSE(PathExists(dir_.Bytes() + "preview/skip.log"));
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "preview/same.txt"), "same");
+}
+
+// ---- The properties window, where no file manager shows them ----
+
+TEST_F(RunWindowTest, PermissionTextReadsAsLsWritesIt) {
+  struct Row {
+    int32_t Mode;
+    const char* Expected;
+  };
+  for (const Row& row : std::initializer_list<Row>{
+           {0644, "rw-r--r-- (644)"},
+           {0, "--------- (0)"},
+           {04755, "rwsr-xr-x (4755)"},
+           {02640, "rw-r-S--- (2640)"},
+           {01777, "rwxrwxrwt (1777)"},
+       })
+    EXPECT_EQ(PermissionText(row.Mode), QString::fromLatin1(row.Expected)) << row.Mode;
+}
+
+TEST_F(RunWindowTest, PropertiesWindowShowsWhatTheCopyIs) {
+  const std::string path = dir_.WriteFile("preview/.copy of b.txt", std::string(1536, 'x'));
+  ::chmod(path.c_str(), 0640);
+  const bool marked = ::setxattr(path.c_str(), "user.xdg.origin.url", "http://a/", 9, 0) == 0;
+  const QString file = DecodeFileName(path);
+  const FileProperties properties = ReadFileProperties(file);
+  ASSERT_TRUE(properties.Readable);
+  EXPECT_EQ(properties.Size, 1536);
+  EXPECT_EQ(properties.Mode, 0640);
+  EXPECT_NE(properties.Attributes & kAttrHidden, 0) << "a leading dot hides";
+  EXPECT_EQ(properties.ZoneMark, marked);
+
+  PropertiesWindow window(file);
+  window.show();
+  ProcessEvents();
+  EXPECT_TRUE(window.Readable());
+  EXPECT_EQ(window.Field(PropertiesWindow::kNameRow)->text(), QStringLiteral(".copy of b.txt"));
+  EXPECT_EQ(window.Field(PropertiesWindow::kFolderRow)->text(), app_->PreviewFolder);
+  const QString size = window.Field(PropertiesWindow::kSizeRow)->text();
+  EXPECT_TRUE(size.startsWith(QStringLiteral("1.5 KB"))) << size.toStdString();
+  EXPECT_TRUE(size.contains(AdditionText(kAddBytes)));
+  EXPECT_EQ(window.Field(PropertiesWindow::kPermissionsRow)->text(), QStringLiteral("rw-r----- (640)"));
+  EXPECT_EQ(window.Field(PropertiesWindow::kHiddenRow)->text(), PlainCaption(233));
+  EXPECT_EQ(window.Field(PropertiesWindow::kReadOnlyRow)->text(), PlainCaption(234));
+  EXPECT_EQ(window.Field(PropertiesWindow::kZoneMarkRow)->text(), PlainCaption(marked ? 233 : 234));
+  EXPECT_FALSE(window.Field(PropertiesWindow::kModifiedRow)->text().isEmpty());
+  EXPECT_TRUE(window.windowTitle().startsWith(PlainCaption(239)));
+  ExpectAccessible(&window);
+
+  // The copy is gone by the time the window opens: it says so and shows no stale figures.
+  PropertiesWindow gone(dir_.Path() + QStringLiteral("preview/gone.txt"));
+  EXPECT_FALSE(gone.Readable());
+  EXPECT_TRUE(gone.Field(PropertiesWindow::kSizeRow)->text().isEmpty());
+  EXPECT_EQ(gone.Field(PropertiesWindow::kNameRow)->text(), QStringLiteral("gone.txt"));
 }
 
 }  // namespace
