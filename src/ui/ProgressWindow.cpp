@@ -144,7 +144,8 @@ ProgressWindow::ProgressWindow(RunFlags& flags, AskLaterFunction ask, ProgressTi
   const QSize hint = layout->sizeHint();
   setMinimumWidth(std::max(kMinimumWidth, layout->minimumSize().width()));
   setFixedHeight(hint.height());
-  resize(std::max(minimumWidth(), hint.width()), hint.height());
+  // A little wider than the least, so that a usual path fits without being cut.
+  resize(std::max({minimumWidth() * 7 / 5, hint.width()}), hint.height());
 
   updater_ = new QTimer(this);
   updater_->setInterval(timings_.UpdaterPeriodMs);
@@ -268,10 +269,21 @@ void ProgressWindow::TogglePause() {
 }
 
 void ProgressWindow::SetPauseCaption() {
+  if (pauseCaption_.isEmpty()) {
+    // The keys are chosen once, for both captions of the Pause button, so that Cancel's key
+    // never changes under the user's fingers.
+    cancel_->setText(PlainCaption(kEntryCancel));
+    pause_->setText(QString());
+    AssignMnemonics(this, QString());
+    pause_->setText(PlainCaption(kEntryPause));
+    AssignMnemonics(this, QString());
+    pauseCaption_ = pause_->text();
+    pause_->setText(PlainCaption(kEntryContinue));
+    AssignMnemonics(this, QString());
+    continueCaption_ = pause_->text();
+  }
   const bool paused = flags_.RunPaused.load(memory_order_relaxed) != 0;
-  pause_->setText(PlainCaption(paused ? kEntryContinue : kEntryPause));
-  cancel_->setText(PlainCaption(kEntryCancel));
-  AssignMnemonics(this, QString());
+  pause_->setText(paused ? continueCaption_ : pauseCaption_);
 }
 
 void ProgressWindow::AskToStop(bool quit) {

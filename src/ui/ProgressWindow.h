@@ -104,6 +104,8 @@ class ProgressWindow : public QWidget {
   QPushButton* pause_ = nullptr;
   QPushButton* cancel_ = nullptr;
 
+  QString pauseCaption_;  // with their access keys
+  QString continueCaption_;
   std::array<int64_t, 4> phaseEntries_{0, -1, -1, -1};  // -1: not known yet
   int32_t lastPhase_ = -1;
   int32_t lastId_ = -1;

@@ -6,6 +6,8 @@
 #include "ui/UiTexts.h"
 
 #include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,6 +67,8 @@ ReplaceQuestion::ReplaceQuestion(const QString& targetPath, int tickMs, QWidget*
   first->setTextFormat(Qt::PlainText);
   folderField_ = PathField(folder, kEntryFolder);
   nameField_ = PathField(name, kEntryFile);
+  // A folder too long for its field shows its end: the folders nearest the file tell most.
+  folderField_->setCursorPosition(static_cast<int>(folder.size()));
   auto* second = new QLabel(LanguageText(kEntryReplaceQuestion));
   second->setTextFormat(Qt::PlainText);
 
@@ -131,7 +135,14 @@ ReplaceQuestion::ReplaceQuestion(const QString& targetPath, int tickMs, QWidget*
   const QSize hint = layout->sizeHint();
   setMinimumWidth(std::max(kMinimumWidth, layout->minimumSize().width()));
   setFixedHeight(hint.height());
-  resize(std::max(minimumWidth(), hint.width()), hint.height());
+  // Wide enough for the whole path where the screen allows, so nothing has to be scrolled.
+  const int pathWidth = folderField_->fontMetrics().horizontalAdvance(folder) + 60;
+  int width = std::max({minimumWidth(), hint.width(), pathWidth});
+  if (const QScreen* screen = parent != nullptr && parent->screen() != nullptr
+                                  ? parent->screen()
+                                  : QGuiApplication::primaryScreen())
+    width = std::min(width, std::max(minimumWidth(), screen->availableGeometry().width() / 2));
+  resize(width, hint.height());
 
   WatchMouse(this);
   for (QWidget* child : findChildren<QWidget*>()) WatchMouse(child);

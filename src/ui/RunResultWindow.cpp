@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSortFilterProxyModel>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -54,6 +55,29 @@ class ResultListView : public ReportView {
     ReportView::keyPressEvent(event);
   }
 };
+
+// The failure column is cut at its end, the paths in their middle.
+class ResultDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode =
+        index.column() == RunResultModel::kFailureColumn ? Qt::ElideRight : Qt::ElideMiddle;
+  }
+};
+
+// Wide enough for the longest name of a failure.
+int FailureColumnWidth(const QFontMetrics& metrics, const QAbstractItemModel& model) {
+  int width = metrics.horizontalAdvance(
+      model.headerData(RunResultModel::kFailureColumn, Qt::Horizontal, Qt::DisplayRole).toString());
+  for (const int status : FailureStatuses())
+    width = std::max(width, metrics.horizontalAdvance(FailureName(status)));
+  width = std::max(width, metrics.horizontalAdvance(NotReachedName()));
+  return width + 24;
+}
 
 }  // namespace
 
@@ -157,10 +181,10 @@ RunResultWindow::RunResultWindow(std::vector<RunResultRow> rows,
   list_->setModel(sorted_);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setTextElideMode(Qt::ElideMiddle);
+  list_->setItemDelegate(new ResultDelegate(list_));
   // The list keeps the run's order until a column header is clicked.
   list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   list_->setSortingEnabled(true);
-  list_->SetColumnWidths({115, 110, 110});
   list_->setAccessibleName(LanguageText(kEntryIntro));
   list_->setAccessibleDescription(AdditionText(kAddResultListHint));
   list_->setToolTip(AdditionText(kAddResultListHint));
@@ -200,15 +224,35 @@ RunResultWindow::RunResultWindow(std::vector<RunResultRow> rows,
   setTabOrder(list_, help_);
   const QSize minimum = layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight));
   setMinimumSize(minimum);
-  resize(minimum.expandedTo(QSize(kMinimumWidth * 3 / 2, kMinimumHeight * 4 / 3)));
-  if (const QScreen* screen = parent != nullptr && parent->screen() != nullptr
-                                  ? parent->screen()
-                                  : QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
+  // Room for the failures and two paths of about 40 characters where the screen allows.
+  const int wanted = FailureColumnWidth(list_->fontMetrics(), *model_) +
+                     2 * 40 * list_->fontMetrics().averageCharWidth() + 60;
+  QSize size = minimum.expandedTo(QSize(wanted, kMinimumHeight * 4 / 3));
+  const QScreen* screen = parent != nullptr && parent->screen() != nullptr
+                              ? parent->screen()
+                              : QGuiApplication::primaryScreen();
+  if (screen != nullptr)
+    size = size.boundedTo(screen->availableGeometry().size() * 3 / 4).expandedTo(minimum);
+  resize(size);
+  if (screen != nullptr) {
+    QRect frame(QPoint(0, 0), this->size());
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
   }
   ok_->setFocus(Qt::OtherFocusReason);
+}
+
+void RunResultWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (columnsSized_) return;
+  columnsSized_ = true;
+  // The failure column as wide as its longest text (there are few kinds), the two paths share
+  // what is left; a path that does not fit is cut in its middle and shown whole as a tooltip.
+  int failureWidth = FailureColumnWidth(list_->fontMetrics(), *model_);
+  const int room = list_->viewport()->width();
+  failureWidth = std::min(failureWidth, room / 3);
+  list_->setColumnWidth(RunResultModel::kFailureColumn, failureWidth);
+  list_->setColumnWidth(RunResultModel::kSourceColumn, std::max(60, (room - failureWidth) / 2));
 }
 
 QAbstractItemModel* RunResultWindow::ListModel() const {

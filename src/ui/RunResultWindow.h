@@ -79,6 +79,9 @@ class RunResultWindow : public QDialog {
   QPushButton* OkButton() const { return ok_; }
   MessageWindow* Explanation() const { return explanation_; }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   std::function<bool(const QString&)> showFile_;
   RunResultModel* model_ = nullptr;
@@ -87,4 +90,5 @@ class RunResultWindow : public QDialog {
   QPushButton* help_ = nullptr;
   QPushButton* ok_ = nullptr;
   QPointer<MessageWindow> explanation_;
+  bool columnsSized_ = false;
 };
