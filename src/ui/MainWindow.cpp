@@ -1145,7 +1145,7 @@ void MainWindow::OnBatchRunFinished(const RunResult& result) {
   (void)result;
   const Preset& settings = controller_->Settings();
   // The list holds what the options keep after a run, in the run's order.
-  app_.Files.Clear();
+  controller_->DiscardLater(std::move(app_.Files));
   const bool keep = settings.ListKeepFiltered != 0 || settings.ListKeepSources != 0 ||
                     settings.ListKeepFailed != 0 || settings.ListKeepTargets != 0 ||
                     settings.ListKeepUnprocessed != 0;

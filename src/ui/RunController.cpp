@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <system_error>
+
 namespace {
 
 using std::memory_order_relaxed;
@@ -60,6 +62,18 @@ RunController::~RunController() {
   delete progress_;
   delete result_;
   if (active_) QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow_);
+  if (discarder_.joinable()) discarder_.join();
+}
+
+void RunController::DiscardLater(FileList&& list) {
+  auto spent = std::make_unique<FileList>(std::move(list));
+  list.Clear();
+  if (discarder_.joinable()) discarder_.join();
+  try {
+    discarder_ = std::thread([spent = std::move(spent)]() mutable { spent.reset(); });
+  } catch (const std::system_error&) {
+    // No thread to spare: the task that held the list is gone, and the list with it, here.
+  }
 }
 
 bool RunController::Busy() const {
@@ -136,6 +150,7 @@ void RunController::PresentReplace(const QString& targetPath,
     answer(kAnswerClosed);
     return;
   }
+  BringUpProgress();
   auto* question = new ReplaceQuestion(targetPath, timings_.CountdownTickMs, progress_);
   question->setAttribute(Qt::WA_DeleteOnClose);
   question_ = question;
@@ -150,6 +165,7 @@ void RunController::PresentDiskFull(const QString& targetPath, std::function<voi
     answer(true);
     return;
   }
+  BringUpProgress();
   // Where a Windows drive letter would stand: the file system's mount point.
   QString drive = MountPointOf(targetPath);
   if (drive.isEmpty()) drive = targetPath.left(targetPath.lastIndexOf(u'/') + 1);
@@ -157,6 +173,14 @@ void RunController::PresentDiskFull(const QString& targetPath, std::function<voi
                        QStringLiteral("\"\n") + LanguageText(kEntryCancelQuestion);
   hooks_.Ask(progress_, PlainCaption(kEntryQuestion), text,
              [answer = std::move(answer)](bool yes) { answer(yes); });
+}
+
+void RunController::BringUpProgress() {
+  // A question needs the user: a minimised progress window would hide it with itself.
+  if (!progress_) return;
+  if (progress_->isMinimized()) progress_->showNormal();
+  progress_->raise();
+  progress_->activateWindow();
 }
 
 void RunController::CloseQuestion() {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 struct AppState;
 class RunJournal;
@@ -64,6 +65,9 @@ class RunController : public QObject {
   bool Busy() const;
   // The settings of the last run (a copy taken at its start).
   const Preset& Settings() const;
+  // Frees a list the window no longer needs on a thread of its own: freeing a million entries
+  // would hold the GUI thread for most of a second just as the window comes back.
+  void DiscardLater(FileList&& list);
   // The program is to end (a stop signal, the session): as the quit answer, the run ends after
   // the file in hand, open questions get their safe answer, and then the program ends.
   void RequestQuit();
@@ -85,6 +89,7 @@ class RunController : public QObject {
   void OnRunEnded(const RunResult& result);
   void Conclude();
   void CloseQuestion();
+  void BringUpProgress();
   void EndProgram();
   void Done();
   void PresentReplace(const QString& targetPath, std::function<void(int32_t)> answer);
@@ -102,4 +107,5 @@ class RunController : public QObject {
   bool active_ = false;       // from Start until Finished (or the end of the program)
   bool concluding_ = false;   // the run procedure has returned
   bool quitOnLastWindow_ = true;
+  std::thread discarder_;
 };
