@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"
+#include "filelist/Loader.h"
 #include "platform/Process.h"
 #include "run/RunJournal.h"
 #include "run/ErrorLog.h"
@@ -1290,6 +1291,28 @@ UndoResultDialog* MainWindow::UndoResult() const {
   return undoResult_;
 }
 
+void MainWindow::RefreshListAfterUndo() {
+  // The undo moved files back, removed copies and restored dates and attributes: each entry is
+  // read afresh from the disk, in the list's order, and an entry whose file no longer stands at
+  // its path (taken back to its old place) leaves the list.
+  Preset settings = app_.WorkingSettings;
+  settings.IncludeHidden = 1;  // what was listed stays listed, hidden or not
+  FileList refreshed;
+  const qsizetype current = app_.Files.Current;
+  qsizetype position = 0;
+  qsizetype newCurrent = -1;
+  for (const FileEntry& entry : app_.Files) {
+    const bool kept = AdmitFile(entry.Path, refreshed, settings) == 1;
+    if (kept && position == current) newCurrent = refreshed.Count() - 1;
+    ++position;
+  }
+  refreshed.Current = newCurrent >= 0 ? newCurrent : (refreshed.IsEmpty() ? -1 : 0);
+  app_.Files = std::move(refreshed);
+  fileModel_->Reload();
+  UpdateFileButtons();
+  UpdateStatusLine(true, true, QString());
+}
+
 void MainWindow::OnUndoFinished(const UndoSummary& summary) {
   if (undoProgress_) {
     undoProgress_->hide();
@@ -1300,6 +1323,7 @@ void MainWindow::OnUndoFinished(const UndoSummary& summary) {
     close();
     return;
   }
+  RefreshListAfterUndo();
   undoResult_ = new UndoResultDialog(undoRunNumber_, summary, this);
   undoResult_->setAttribute(Qt::WA_DeleteOnClose);
   undoResult_->show();

@@ -218,6 +218,7 @@ class MainWindow : public QMainWindow {
   void OnTestRunFinished(const RunResult& result);
   void ShowAfterRun();
   void OnUndoFinished(const UndoSummary& summary);
+  void RefreshListAfterUndo();
   bool AskToCancelRun(int textEntry);
   void OnNewNamesPlanned();
   void ShowEntriesOnScreen();

@@ -218,7 +218,9 @@ void RunController::Conclude() {
   CloseQuestion();
   if (progress_) {
     progress_->Dismiss();
+    // Gone for the window from here on; freed once the events in hand have been delivered.
     progress_->deleteLater();
+    progress_ = nullptr;
   }
   if (lastResult_.Failure != RunFailure::None) {
     active_ = false;

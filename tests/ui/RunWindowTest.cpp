@@ -67,6 +67,7 @@ class RunWindowTest : public testing::Test {
     app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
     app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
     app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
+    app_->JournalFolder = dir_.Path() + QStringLiteral("journal/");
     app_->PresetList = {WorkingPreset()};
     app_->WorkingSettings = app_->PresetList[0];
   }

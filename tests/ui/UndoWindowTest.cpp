@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QStringListModel>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -143,6 +145,55 @@ TEST_F(UndoWindowTest, TakesBackTheWindowsRunAfterAQuestionThatNamesIt) {
   // A second undo finds nothing.
   EXPECT_FALSE(Undo(*window));
   EXPECT_EQ(notices_.back(), AdditionText(kAddUndoTitle) + u'|' + AdditionText(kAddUndoNothing));
+}
+
+// After an undo the list holds what is on the disk: each entry is read again, and entries
+// whose files the undo took away from their paths leave the list.
+TEST_F(UndoWindowTest, TheListIsReadAgainAfterAnUndo) {
+  struct Row {
+    const char* Why;
+    int8_t Move, KeepSources;
+    QStringList Before, After;  // relative to the folder
+  };
+  const std::vector<Row> rows = {
+      {"copies: the sources stay, the removed copies leave", 0, 1,
+       {"in/a.txt", "output/a.txt", "in/b.txt", "output/b.txt"},
+       {"in/a.txt", "in/b.txt"}},
+      {"moves: the files went back to where the list does not look", 1, 0,
+       {"output/a.txt", "output/b.txt"},
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Why);
+    std::filesystem::remove_all(dir_.Bytes() + "output");
+    dir_.WriteFile("in/a.txt", "a");
+    dir_.WriteFile("in/b.txt", "b");
+    app_->Files.Clear();
+    app_->WorkingSettings.TargetMove = row.Move;
+    app_->WorkingSettings.ListKeepSources = row.KeepSources;
+    app_->WorkingSettings.ListKeepTargets = 1;
+    const auto window = MakeWindow();
+    window->FillPages();
+    RunCopies(*window);
+    const auto listed = [&] {
+      QStringList paths;
+      for (const FileEntry& entry : app_->Files)
+        paths << entry.Path.mid(dir_.Path().size());
+      return paths;
+    };
+    QStringList before = listed();
+    std::sort(before.begin(), before.end());
+    QStringList expectedBefore = row.Before;
+    std::sort(expectedBefore.begin(), expectedBefore.end());
+    ASSERT_EQ(before, expectedBefore);
+    ASSERT_TRUE(Undo(*window));
+    QStringList after = listed();
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, row.After);
+    EXPECT_EQ(window->FileModel()->RowCount(), row.After.size());
+    for (const FileEntry& entry : app_->Files) EXPECT_EQ(entry.Status, kStatusNotProcessed);
+    if (window->UndoResult()) window->UndoResult()->close();
+  }
 }
 
 TEST_F(UndoWindowTest, TheResultListNamesWhatCouldNotBeTakenBack) {
