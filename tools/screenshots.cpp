@@ -1,5 +1,5 @@
 // Renders Mervane's main window, every page, with some files loaded, and the windows of a run
-// (progress, replace question, result) into PNG files: the pictures tools/screenshots.sh takes
+// (progress, replace question, result, the test run's properties) into PNG files: the pictures tools/screenshots.sh takes
 // under Xvfb in both languages and at two scales.
 //
 //   mervane_screenshots OUTPUT_FOLDER LANGUAGE(0 German, 1 English) SUFFIX
@@ -15,6 +15,7 @@
 #include "ui/NewNamePreview.h"
 #include "ui/OptionPages.h"
 #include "ui/ProgressWindow.h"
+#include "ui/PropertiesWindow.h"
 #include "ui/ReplaceQuestion.h"
 #include "ui/RunResultWindow.h"
 #include "run/RunProcedure.h"
@@ -54,7 +55,8 @@ void SettleNames(MainWindow& window) {
 
 // The windows of a run, on their own: the progress window in each phase and paused, the
 // replace question counting down, and the result window with its explanation.
-void RunWindows(const std::function<void(const QString&, const QPixmap&)>& save) {
+void RunWindows(const std::function<void(const QString&, const QPixmap&)>& save,
+                const QString& testedCopy) {
   const QString folder = QStringLiteral("/home/anna/Pictures/Holiday photos/2011/Beach/");
   RunFlags flags;
   ProgressWindow progress(flags, {}, {100000, -1});
@@ -105,6 +107,13 @@ void RunWindows(const std::function<void(const QString&, const QPixmap&)>& save)
     result.Explanation()->accept();
   }
   result.accept();
+
+  // The test run's copy, as the window shows it where no file manager offers its properties.
+  PropertiesWindow properties(testedCopy);
+  properties.show();
+  Settle();
+  save(QStringLiteral("properties"), properties.grab());
+  properties.accept();
 }
 
 void WriteFile(const QString& path) {
@@ -157,7 +166,7 @@ int main(int argc, char** argv) {
   const auto save = [&](const QString& name, const QPixmap& pixmap) {
     pixmap.save(out + u'/' + name + u'-' + suffix + QStringLiteral(".png"));
   };
-  RunWindows(save);
+  RunWindows(save, root + QStringLiteral("IMG_0087.jpg"));
   for (int page = 0; page < kPageCount; ++page) {
     window.ShowPage(page);
     Settle();

@@ -13,12 +13,13 @@
 
 #include <QDateTime>
 #include <QFormLayout>
-#include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -139,20 +140,23 @@ PropertiesWindow::PropertiesWindow(const QString& path, QWidget* parent) : QDial
   addRow(general, kPermissionsRow, 0, AdditionText(kAddPermissions),
          p.Readable ? PermissionText(p.Mode) : QString());
   addRow(general, kZoneMarkRow, kEntryZoneMark, {}, p.Readable ? YesNo(p.ZoneMark) : QString());
-  layout->addLayout(general);
 
-  auto* attributes = new QGroupBox(PlainCaption(kEntryAttributes));
-  attributes->setAccessibleName(attributes->title());
-  auto* attributeForm = new QFormLayout(attributes);
+  // The attributes in the same form, under a heading of their own, so that every field starts
+  // in one column.
+  auto* heading = new QLabel(PlainCaption(kEntryAttributes));
+  QFont bold = heading->font();
+  bold.setBold(true);
+  heading->setFont(bold);
+  heading->setContentsMargins(0, 8, 0, 0);
+  general->addRow(heading);
   const auto attribute = [&](Row row, int entry, int32_t bit) {
-    addRow(attributeForm, row, entry, {},
-           p.Readable ? YesNo((p.Attributes & bit) != 0) : QString());
+    addRow(general, row, entry, {}, p.Readable ? YesNo((p.Attributes & bit) != 0) : QString());
   };
   attribute(kHiddenRow, kEntryHidden, kAttrHidden);
   attribute(kReadOnlyRow, kEntryReadOnly, kAttrReadOnly);
   attribute(kArchiveRow, kEntryArchive, kAttrArchive);
   attribute(kNotIndexedRow, kEntryNotIndexed, kAttrNotIndexed);
-  layout->addWidget(attributes);
+  layout->addLayout(general);
 
   auto* ok = new QPushButton(QStringLiteral("OK"));
   ok->setDefault(true);
@@ -167,7 +171,17 @@ PropertiesWindow::PropertiesWindow(const QString& path, QWidget* parent) : QDial
 
   AssignMnemonics(this, QString());
   setMinimumWidth(std::max(kMinimumWidth, layout->minimumSize().width()));
-  resize(std::max(minimumWidth(), layout->sizeHint().width() * 5 / 4), layout->sizeHint().height());
+  // Wide enough for the whole folder where the screen allows, so that the path reads at once.
+  const QLineEdit* folder = fields_[kFolderRow];
+  const int folderWidth = folder->fontMetrics().horizontalAdvance(p.Folder) + 24;
+  const int wanted = layout->sizeHint().width() - folder->sizeHint().width() + folderWidth;
+  const QScreen* screen = parent != nullptr && parent->screen() != nullptr
+                              ? parent->screen()
+                              : QGuiApplication::primaryScreen();
+  const int widest = screen != nullptr ? screen->availableGeometry().width() * 3 / 4 : 900;
+  resize(std::clamp(std::max(wanted, layout->sizeHint().width() * 5 / 4), minimumWidth(),
+                    std::max(minimumWidth(), widest)),
+         layout->sizeHint().height());
   ok->setFocus(Qt::OtherFocusReason);
 }
 

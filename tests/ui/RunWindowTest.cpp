@@ -982,6 +982,9 @@ TEST_F(RunWindowTest, PropertiesWindowShowsWhatTheCopyIs) {
   EXPECT_TRUE(window.Readable());
   EXPECT_EQ(window.Field(PropertiesWindow::kNameRow)->text(), QStringLiteral(".copy of b.txt"));
   EXPECT_EQ(window.Field(PropertiesWindow::kFolderRow)->text(), app_->PreviewFolder);
+  const QLineEdit* folder = window.Field(PropertiesWindow::kFolderRow);
+  EXPECT_GE(folder->width(), folder->fontMetrics().horizontalAdvance(folder->text()))
+      << "the window opens wide enough for the whole folder";
   const QString size = window.Field(PropertiesWindow::kSizeRow)->text();
   EXPECT_TRUE(size.startsWith(QStringLiteral("1.5 KB"))) << size.toStdString();
   EXPECT_TRUE(size.contains(AdditionText(kAddBytes)));
