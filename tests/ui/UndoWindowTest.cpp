@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 #include "texts/Additions.h"
 #include "ui/FileListModel.h"
+#include "ui/RunController.h"
 #include "ui/UiTexts.h"
 #include "ui/UndoWindow.h"
 
@@ -57,6 +58,11 @@ class UndoWindowTest : public testing::Test {
     dialogs.ShowFile = [](const QString&) { return true; };
     dialogs.ShowProperties = [](const QString&) { return true; };
     window->SetDialogs(dialogs);
+    // The runs' waits for the eye are no part of these tests.
+    RunTimings timings;
+    timings.MinPreparation = timings.MinProcessing = timings.FinishedDisplay =
+        std::chrono::milliseconds(0);
+    window->SetRunTimings(timings);
     return window;
   }
 
@@ -238,10 +244,13 @@ TEST_F(UndoWindowTest, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
   dir_.WriteFile("blocked", "a file where the journal folder should be");
   app_->JournalFolder = dir_.Path() + QStringLiteral("blocked/journal/");
   const auto window = MakeWindow();
+  window->show();
   ASSERT_TRUE(window->LoadPaths(dir_.Path() + QStringLiteral("in")));
   ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
   window->StartCommand();
   EXPECT_FALSE(window->RunBusy());
+  EXPECT_TRUE(window->isVisible()) << "the window does not step aside for a run that never starts";
+  EXPECT_EQ(window->BatchRun()->Progress(), nullptr);
   EXPECT_FALSE(window->CommandsLocked());
   ASSERT_EQ(notices_.size(), 1);
   EXPECT_TRUE(notices_[0].contains(QStringLiteral("The undo journal cannot be written")));
