@@ -1045,6 +1045,12 @@ void MainWindow::RequestQuit() {
     controller_->RequestQuit();
     return;
   }
+  if (undo_->Busy()) {
+    // The undo stops after the file in hand and its end closes the window; the rest can be
+    // taken back later.
+    undo_->Stop();
+    return;
+  }
   app_.Run.RunCancelled.store(1);
   if (run_->Busy()) return;  // the test run's end closes the window
   loader_->StopAndWait();

@@ -239,6 +239,28 @@ TEST_F(UndoWindowTest, ClosingDuringAnUndoStopsItAndClosesWhenItHasStopped) {
     EXPECT_TRUE(PathExists(dir_.Bytes() + "in/f" + std::to_string(i) + ".txt"));
 }
 
+// A stop signal during an undo (SIGTERM, the session ending) stops it after the file in hand,
+// without a question, and the window closes once it has stopped.
+TEST_F(UndoWindowTest, AStopSignalDuringAnUndoStopsItBeforeTheProgramEnds) {
+  for (int i = 0; i < 40; ++i) dir_.WriteFile("in/f" + std::to_string(i) + ".txt", "x");
+  const auto window = MakeWindow();
+  int ended = 0;
+  WindowDialogs dialogs;
+  dialogs.EndProgram = [&] { ++ended; };
+  window->SetDialogs(dialogs);
+  RunCopies(*window);
+  window->show();
+  window->Action(MenuCommand::UndoLastRun)->trigger();
+  ASSERT_TRUE(window->RunBusy());
+  const qsizetype asked = questions_.size();
+  window->RequestQuit();
+  EXPECT_EQ(ended, 0) << "not while the undo goes on";
+  ASSERT_TRUE(ProcessUntil([&] { return !window->isVisible(); }));
+  EXPECT_FALSE(window->RunBusy());
+  EXPECT_EQ(questions_.size(), asked) << "a stop signal asks nothing";
+  EXPECT_EQ(window->UndoResult(), nullptr);
+}
+
 TEST_F(UndoWindowTest, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
   dir_.WriteFile("in/a.txt", "a");
   dir_.WriteFile("blocked", "a file where the journal folder should be");
