@@ -24,7 +24,9 @@
 #include "run/RunJournal.h"
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
+#include "ui/FileListModel.h"
 #include "ui/MainWindow.h"
+#include "ui/NewNamePreview.h"
 #include "ui/RunController.h"
 
 #include <QApplication>
@@ -164,6 +166,13 @@ WindowResult RunFromWindow(const std::string& root, const std::string& base) {
   QObject::connect(window.get(), &MainWindow::LoadFinished, &loop, &QEventLoop::quit);
   window->LoadPaths(DecodeFileName(root));
   loop.exec();
+  // The user presses Start once the list shows the new names: their plan is not part of the
+  // run (a longer list would make Start wait for it).
+  QElapsedTimer planning;
+  planning.start();
+  while (planning.elapsed() < 120000 &&
+         (!window->NewNames()->Idle() || window->FileModel()->Plan() == nullptr))
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
   QApplication::processEvents();
 
   QElapsedTimer sinceTick;

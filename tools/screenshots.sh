@@ -3,8 +3,7 @@
 # with some files loaded, the new-name column with problems, the smallest window, a dark palette
 # and the menus; and the windows of a run: the progress window in each phase and paused, the
 # replace question counting down, the result window and its explanation, and the test run's
-# properties window. The PNG files go to
-# build/screenshots/.
+# properties window. The PNG files go to build/screenshots/.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/tools/install-deps.sh" >&2

@@ -1301,6 +1301,7 @@ void MainWindow::RefreshListAfterUndo() {
   // The undo moved files back, removed copies and restored dates and attributes: each entry is
   // read afresh from the disk, in the list's order, and an entry whose file no longer stands at
   // its path (taken back to its old place) leaves the list.
+  newNames_->ReleaseList(NewNamePreview::Change::Replace);
   Preset settings = app_.WorkingSettings;
   settings.IncludeHidden = 1;  // what was listed stays listed, hidden or not
   FileList refreshed;
