@@ -1,5 +1,6 @@
-// Renders Mervane's main window, every page, with some files loaded, into PNG files: the
-// pictures tools/screenshots.sh takes under Xvfb in both languages and at two scales.
+// Renders Mervane's main window, every page, with some files loaded, and the windows of a run
+// (progress, replace question, result, the test run's properties) into PNG files: the pictures tools/screenshots.sh takes
+// under Xvfb in both languages and at two scales.
 //
 //   mervane_screenshots OUTPUT_FOLDER LANGUAGE(0 German, 1 English) SUFFIX
 
@@ -13,6 +14,11 @@
 #include "ui/MainWindow.h"
 #include "ui/NewNamePreview.h"
 #include "ui/OptionPages.h"
+#include "ui/ProgressWindow.h"
+#include "ui/PropertiesWindow.h"
+#include "ui/ReplaceQuestion.h"
+#include "ui/RunResultWindow.h"
+#include "run/RunProcedure.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,11 +27,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPushButton>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QToolButton>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -43,6 +51,69 @@ void SettleNames(MainWindow& window) {
          (!window.NewNames()->Idle() || window.FileModel()->Plan() == nullptr))
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   Settle();
+}
+
+// The windows of a run, on their own: the progress window in each phase and paused, the
+// replace question counting down, and the result window with its explanation.
+void RunWindows(const std::function<void(const QString&, const QPixmap&)>& save,
+                const QString& testedCopy) {
+  const QString folder = QStringLiteral("/home/anna/Pictures/Holiday photos/2011/Beach/");
+  RunFlags flags;
+  ProgressWindow progress(flags, {}, {100000, -1});
+  progress.show();
+  const auto shot = [&](const QString& name, int32_t phase, int32_t count) {
+    flags.RunPhase.store(phase);
+    flags.ProgressCount.store(count);
+    progress.Update();
+    Settle();
+    save(name, progress.grab());
+  };
+  progress.SetPhaseEntries(kPhasePreparing, 412);
+  shot(QStringLiteral("progress-preparing"), kPhasePreparing, 0);
+  progress.SetPhaseEntries(kPhaseProcessing, 398);
+  flags.SetProgressEntry(17, QStringLiteral("Beach & sunset at the old lighthouse, panorama"),
+                         folder);
+  shot(QStringLiteral("progress-processing"), kPhaseProcessing, 517);
+  progress.PauseButton()->click();
+  shot(QStringLiteral("progress-paused"), kPhaseProcessing, 519);
+  progress.PauseButton()->click();
+  progress.SetPhaseEntries(kPhaseFinished, 398);
+  shot(QStringLiteral("progress-finished"), kPhaseFinished, 3 * 398);
+  progress.Dismiss();
+
+  ReplaceQuestion question(folder + QStringLiteral("IMG_0087 & friends.jpg"), 0);
+  question.show();
+  for (int tick = 0; tick < 14; ++tick) question.Tick();
+  Settle();
+  save(QStringLiteral("replace-question"), question.grab());
+  question.LeaveButton()->click();
+
+  const std::vector<RunResultRow> rows = {
+      {kStatusTargetExists, false, folder + QStringLiteral("IMG_0087.jpg"),
+       QStringLiteral("/home/anna/Pictures/sorted/IMG_0087.jpg")},
+      {kStatusCopyMoveFailed, false, folder + QStringLiteral("Beach & sunset.png"),
+       QStringLiteral("/media/usb/sorted/Beach & sunset.png")},
+      {kStatusSourceMissing, false, folder + QStringLiteral("notes.txt"), QString()},
+      {kStatusNotProcessed, true, folder + QStringLiteral("song.mp3"), QString()},
+  };
+  RunResultWindow result(rows, {});
+  result.show();
+  Settle();
+  save(QStringLiteral("result"), result.grab());
+  result.ShowExplanation();
+  Settle();
+  if (result.Explanation() != nullptr) {
+    save(QStringLiteral("result-explanation"), result.Explanation()->grab());
+    result.Explanation()->accept();
+  }
+  result.accept();
+
+  // The test run's copy, as the window shows it where no file manager offers its properties.
+  PropertiesWindow properties(testedCopy);
+  properties.show();
+  Settle();
+  save(QStringLiteral("properties"), properties.grab());
+  properties.accept();
 }
 
 void WriteFile(const QString& path) {
@@ -95,6 +166,7 @@ int main(int argc, char** argv) {
   const auto save = [&](const QString& name, const QPixmap& pixmap) {
     pixmap.save(out + u'/' + name + u'-' + suffix + QStringLiteral(".png"));
   };
+  RunWindows(save, root + QStringLiteral("IMG_0087.jpg"));
   for (int page = 0; page < kPageCount; ++page) {
     window.ShowPage(page);
     Settle();

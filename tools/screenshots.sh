@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Renders the real main window under Xvfb, in German and English, at scale 1 and 2: every page
 # with some files loaded, the new-name column with problems, the smallest window, a dark palette
-# and the menus. The PNG files go to build/screenshots/.
+# and the menus; and the windows of a run: the progress window in each phase and paused, the
+# replace question counting down, the result window and its explanation, and the test run's
+# properties window. The PNG files go to build/screenshots/.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/tools/install-deps.sh" >&2

@@ -53,3 +53,13 @@ const std::vector<const char*>& ZoneMarkAttributeNames() {
 QString ZoneMarkSiblingPath(const QString& path) {
   return path + QStringLiteral(":Zone.Identifier");
 }
+
+bool HasZoneMark(const QString& path) {
+  if (path.isEmpty() || !IsRegularFile(path, true)) return false;
+  const QByteArray encoded = EncodeFileName(path);
+  for (const char* name : kMarkAttributes) {
+    // A size of 0 asks for the length alone: any answer but an error means the mark is there.
+    if (GetXattrInto(encoded.constData(), name, nullptr, 0) >= 0) return true;
+  }
+  return IsRegularFile(path + QStringLiteral(":Zone.Identifier"), false);
+}

@@ -12,3 +12,5 @@ int ClearZoneMark(const QString& path);
 // The extended attributes ClearZoneMark removes, and the sibling file it removes for `path`.
 const std::vector<const char*>& ZoneMarkAttributeNames();
 QString ZoneMarkSiblingPath(const QString& path);
+// Whether the file carries any of those marks (the test run's properties show it).
+bool HasZoneMark(const QString& path);

@@ -86,3 +86,26 @@ bool CreateDirectoryPath(const QString& path) {
   }
   return allMade;
 }
+
+QString MountPointOf(const QString& path) {
+  if (!path.startsWith(u'/')) return {};
+  QByteArray current = EncodeFileName(path);
+  while (current.size() > 1 && current.endsWith('/')) current.chop(1);
+  const auto parentOf = [](const QByteArray& p) {
+    const qsizetype slash = p.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : p.left(slash);
+  };
+  struct stat st {};
+  while (::stat(current.constData(), &st) != 0) {
+    if (current == "/") return {};
+    current = parentOf(current);
+  }
+  // Up the folders while the parent lies on the same device: the last one is the mount point.
+  while (current != "/") {
+    const QByteArray parent = parentOf(current);
+    struct stat up {};
+    if (::stat(parent.constData(), &up) != 0 || up.st_dev != st.st_dev) break;
+    current = parent;
+  }
+  return DecodeFileName(current);
+}

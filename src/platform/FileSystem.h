@@ -35,3 +35,8 @@ int RemoveDirectory(const QString& path);  // only when empty
 // created or every creation worked; false when any creation failed (the walk still goes on) or
 // the path is empty.
 bool CreateDirectoryPath(const QString& path);
+
+// The folder at which the file system that holds `path` is mounted ("/", "/media/usb"), where
+// the disk-full question names the drive. A path that does not exist (yet) is answered for the
+// nearest folder above it that does. Empty for a relative or empty path.
+QString MountPointOf(const QString& path);

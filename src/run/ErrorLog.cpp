@@ -155,3 +155,29 @@ QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,
   }
   return {};
 }
+
+QString FailureName(int status) {
+  for (const FailureKind& kind : kFailureKinds)
+    if (kind.Status == status) return kind.Name();
+  return {};
+}
+
+QString FailureExplanation(int status) {
+  for (const FailureKind& kind : kFailureKinds)
+    if (kind.Status == status) return kind.Explanation();
+  return {};
+}
+
+QList<int> FailureStatuses() {
+  QList<int> statuses;
+  for (const FailureKind& kind : kFailureKinds) statuses << kind.Status;
+  return statuses;
+}
+
+QString NotReachedName() {
+  return kNotReached.Name();
+}
+
+QString NotReachedExplanation() {
+  return kNotReached.Explanation();
+}

@@ -3,6 +3,7 @@
 #include "filelist/FileList.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The report of a console run with failed files: a header, four lines per failed entry (every
@@ -28,3 +29,15 @@ QString ErrorLogFileName();
 // of the written report, or an empty text when neither place took it.
 QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,
                              const QString& settingsFolder, bool stoppedByFullDisk = false);
+
+// The name and the explanation of a kind of failure as the report and the run result window
+// show them: statuses 2 to 8; an empty text for any other status.
+QString FailureName(int status);
+QString FailureExplanation(int status);
+
+// The statuses with a kind of their own, in the order their explanations are listed.
+QList<int> FailureStatuses();
+
+// The name and explanation of an entry a full disk kept the run from reaching (Status 0).
+QString NotReachedName();
+QString NotReachedExplanation();

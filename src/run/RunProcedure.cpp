@@ -124,6 +124,7 @@ RunResult RunProcedure(RunRequest& request) {
       restore();
       flags.Preparing.store(0, memory_order_relaxed);
       flags.RunActive.store(0, memory_order_relaxed);
+      flags.RunSingle.store(0, memory_order_relaxed);
       result.Failure = RunFailure::Preparation;
       return result;
     }
@@ -156,6 +157,7 @@ RunResult RunProcedure(RunRequest& request) {
     if (!processed) {
       restore();
       flags.RunActive.store(0, memory_order_relaxed);
+      flags.RunSingle.store(0, memory_order_relaxed);
       result.Failure = RunFailure::Process;
       return result;
     }
@@ -176,5 +178,7 @@ RunResult RunProcedure(RunRequest& request) {
   Announce(request, RunStage::Finished);
   if (clean) std::this_thread::sleep_for(policy.FinishedDisplay);
   flags.RunActive.store(0, memory_order_relaxed);
+  // A test run is over too: a later run must not take it for one still going.
+  flags.RunSingle.store(0, memory_order_relaxed);
   return result;
 }

@@ -16,6 +16,10 @@ enum AdditionEntry : int {
   kAddNotReachedDiskFullExplanation = 103,
 
   // 200 - 299: running from the window.
+  kAddPermissions = 200,           // the properties window's line of permission bits
+  kAddBytes = 201,                 // the unit after an exact size
+  kAddPropertiesUnreadable = 202,  // the test copy is gone or cannot be read
+  kAddResultListHint = 203,        // how the run result list shows a file
 
   // 300 - 399: the window's helpers.
 

@@ -24,8 +24,8 @@ bool CallFileManager(const QString& method, const QString& path) {
 
 }  // namespace
 
-bool ShowFileProperties(const QString& path) {
-  return CallFileManager(QStringLiteral("ShowItemProperties"), path) || ShowInFileManager(path);
+bool ShowPropertiesInFileManager(const QString& path) {
+  return CallFileManager(QStringLiteral("ShowItemProperties"), path);
 }
 
 bool ShowInFileManager(const QString& path) {

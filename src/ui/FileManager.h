@@ -7,6 +7,6 @@
 // opening the folder the file lies in. False when neither worked.
 bool ShowInFileManager(const QString& path);
 
-// Shows the properties of a file (the copy a test run made): through the file manager's D-Bus
-// interface (ShowItemProperties), or, where none offers it, the file selected in its folder.
-bool ShowFileProperties(const QString& path);
+// Asks the desktop's file manager to show the properties of a file (D-Bus ShowItemProperties).
+// False when none answered; PropertiesWindow.h has the window for that case.
+bool ShowPropertiesInFileManager(const QString& path);

@@ -5,8 +5,11 @@
 #include "app/Startup.h"
 #include "checks/RunChecks.h"
 #include "checks/Validation.h"
+#include "filelist/Loader.h"
 #include "platform/Process.h"
 #include "run/RunJournal.h"
+#include "run/ErrorLog.h"
+#include "run/ExitCode.h"
 #include "run/RunProcedure.h"
 #include "run/Undo.h"
 #include "platform/LocalTime.h"
@@ -27,6 +30,8 @@
 #include "ui/NewNamePreview.h"
 #include "ui/PageList.h"
 #include "ui/PlaceholderPopups.h"
+#include "ui/PropertiesWindow.h"
+#include "ui/RunController.h"
 #include "ui/UiTexts.h"
 #include "ui/UndoWindow.h"
 #include "ui/WindowRun.h"
@@ -34,6 +39,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -201,7 +207,21 @@ WindowDialogs StandardDialogs(QWidget* owner) {
     return url.isEmpty() ? QString() : LocalPathFromUrl(url);
   };
   dialogs.ShowFile = [](const QString& path) { return ShowInFileManager(path); };
-  dialogs.ShowProperties = [](const QString& path) { return ShowFileProperties(path); };
+  dialogs.ShowProperties = [owner](const QString& path) { return ShowFileProperties(path, owner); };
+  dialogs.AskLater = [](QWidget* parent, const QString& title, const QString& text,
+                        std::function<void(bool)> done) {
+    auto* box = new QMessageBox(QMessageBox::Question, title, text,
+                                QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [box, done = std::move(done)] {
+      done(box->standardButton(box->clickedButton()) == QMessageBox::Yes);
+    });
+    // Modal over its window only, and without a loop of its own: the run goes on meanwhile.
+    box->open();
+  };
+  dialogs.EndProgram = [] { QCoreApplication::exit(kExitOk); };
+  dialogs.Fatal = [](const QString& reason) { FatalExit(reason); };
   return dialogs;
 }
 
@@ -253,26 +273,11 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
   connect(fileModel_, &FileListModel::Reloaded, newNames_, &NewNamePreview::ListChanged);
   connect(loader_, &FileLoader::Finished, newNames_, &NewNamePreview::ListChanged);
   run_ = new WindowRun(app_, this);
-  runStatusTimer_ = new QTimer(this);
-  runStatusTimer_->setInterval(100);
-  connect(runStatusTimer_, &QTimer::timeout, this, [this] { UpdateRunStatus(); });
-  connect(run_, &WindowRun::StageChanged, this, [this](RunStage stage) {
-    switch (stage) {
-      case RunStage::Preparing:
-        runStageText_ = LanguageText(303) + QStringLiteral("...");
-        break;
-      case RunStage::Processing:
-        runStageText_ = LanguageText(304);
-        break;
-      case RunStage::Finished:
-        runStageText_ = LanguageText(307);
-        break;
-      default:
-        break;
-    }
-    UpdateRunStatus();
-  });
-  connect(run_, &WindowRun::Finished, this, [this](const RunResult& result) { OnRunFinished(result); });
+  connect(run_, &WindowRun::Finished, this,
+          [this](const RunResult& result) { OnTestRunFinished(result); });
+  controller_ = new RunController(app_, this);
+  connect(controller_, &RunController::Finished, this,
+          [this](const RunResult& result) { OnBatchRunFinished(result); });
   undo_ = new UndoRun(this);
   connect(undo_, &UndoRun::Finished, this,
           [this](const UndoSummary& summary) { OnUndoFinished(summary); });
@@ -284,6 +289,21 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
   FillPages();
   UpdateStatusLine(true, true, QString());
   resize(sizeHint().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+}
+
+void MainWindow::SetDialogs(WindowDialogs dialogs) {
+  const auto take = [](auto& mine, auto& given) {
+    if (given) mine = std::move(given);
+  };
+  take(dialogs_.Ask, dialogs.Ask);
+  take(dialogs_.Tell, dialogs.Tell);
+  take(dialogs_.ChooseFiles, dialogs.ChooseFiles);
+  take(dialogs_.ChooseFolder, dialogs.ChooseFolder);
+  take(dialogs_.ShowFile, dialogs.ShowFile);
+  take(dialogs_.ShowProperties, dialogs.ShowProperties);
+  take(dialogs_.AskLater, dialogs.AskLater);
+  take(dialogs_.EndProgram, dialogs.EndProgram);
+  take(dialogs_.Fatal, dialogs.Fatal);
 }
 
 MainWindow::~MainWindow() {
@@ -1015,8 +1035,30 @@ PathFolders MainWindow::Folders() const {
 }
 
 bool MainWindow::RunBusy() const {
-  return run_->Busy() || undo_->Busy() || app_.Run.RunActive.load() != 0 ||
+  return run_->Busy() || controller_->Busy() || undo_->Busy() || app_.Run.RunActive.load() != 0 ||
          app_.Run.RunSingle.load() != 0;
+}
+
+void MainWindow::RequestQuit() {
+  quitWhenRunEnds_ = true;
+  if (controller_->Busy()) {
+    controller_->RequestQuit();
+    return;
+  }
+  if (undo_->Busy()) {
+    // The undo stops after the file in hand and its end closes the window; the rest can be
+    // taken back later.
+    undo_->Stop();
+    return;
+  }
+  app_.Run.RunCancelled.store(1);
+  if (run_->Busy()) return;  // the test run's end closes the window
+  loader_->StopAndWait();
+  dialogs_.EndProgram();
+}
+
+void MainWindow::SetRunTimings(const RunTimings& timings) {
+  controller_->SetTimings(timings);
 }
 
 void MainWindow::StartCommand() {
@@ -1043,8 +1085,103 @@ void MainWindow::StartCommand() {
     runStarter_();
     return;
   }
-  testRunEntry_ = 0;
-  StartRun(app_.WorkingSettings, false);
+  StartBatchRun();
+}
+
+std::unique_ptr<RunJournal> MainWindow::OpenRunJournal(const Preset& settings) {
+  RunJournalInfo info;
+  const Preset& active = app_.PresetList.value(app_.ActivePresetIndex, app_.WorkingSettings);
+  info.PresetNumber = active.PresetNumber;
+  info.PresetName = active.PresetName;
+  info.FrontEnd = JournalFrontEnd::Window;
+  info.ListCount = static_cast<uint32_t>(app_.Files.Count());
+  if (settings.NameTemplateActive)
+    info.Values.append({QStringLiteral("NameTemplate"), settings.NameTemplate});
+  if (settings.TargetDirActive) {
+    info.Values.append({QStringLiteral("TargetDirectory"), settings.TargetDirTemplate});
+    info.Values.append({QStringLiteral("TargetMove"), QString::number(settings.TargetMove)});
+  }
+  auto journal = std::make_unique<RunJournal>(app_.JournalFolder, info, &app_.Run.RunCancelled);
+  if (const int err = journal->Open(); err != 0) {
+    dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
+                  AdditionText(kAddJournalCannotOpen).arg(app_.JournalFolder, SystemErrorText(err)));
+    return nullptr;
+  }
+  return journal;
+}
+
+void MainWindow::StartBatchRun() {
+  // A run of the list records its changes for undo first; one whose journal cannot be written
+  // does not start, and the window stays as it is.
+  std::unique_ptr<RunJournal> journal = OpenRunJournal(app_.WorkingSettings);
+  if (!journal) return;
+  emit ClosePopups();
+  RunControllerHooks hooks;
+  hooks.Ask = [this](QWidget* parent, const QString& title, const QString& text,
+                     std::function<void(bool)> done) {
+    dialogs_.AskLater(parent, title, text, std::move(done));
+  };
+  hooks.ShowFile = [this](const QString& path) { return dialogs_.ShowFile(path); };
+  hooks.EndProgram = [this] {
+    quitWhenRunEnds_ = true;
+    dialogs_.EndProgram();
+  };
+  hooks.Fatal = [this](const QString& reason) { dialogs_.Fatal(reason); };
+  hooks.JournalFailed = [this](const QString& path, int error) {
+    dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
+                  AdditionText(kAddJournalWriteFailed).arg(path, SystemErrorText(error)));
+  };
+  controller_->SetHooks(std::move(hooks));
+  // From here until the run ends the lists are the run's: the view shows no rows, and the
+  // window steps aside for the progress window.
+  shownBeforeRun_ = isVisible();
+  stateBeforeRun_ = windowState();
+  fileModel_->Detach();
+  SetCommandsLocked(true);
+  hide();
+  if (!controller_->Start(app_.WorkingSettings, Folders(), pages_->DatePickerValue(), this,
+                         std::move(journal))) {
+    // Only when the fatal message let the program live on (a test).
+    fileModel_->Reload();
+    SetCommandsLocked(false);
+    ShowAfterRun();
+  }
+}
+
+void MainWindow::OnBatchRunFinished(const RunResult& result) {
+  (void)result;
+  const Preset& settings = controller_->Settings();
+  // The list holds what the options keep after a run, in the run's order.
+  controller_->DiscardLater(std::move(app_.Files));
+  const bool keep = settings.ListKeepFiltered != 0 || settings.ListKeepSources != 0 ||
+                    settings.ListKeepFailed != 0 || settings.ListKeepTargets != 0 ||
+                    settings.ListKeepUnprocessed != 0;
+  if (keep) app_.Files = std::move(app_.FollowUp);
+  app_.FollowUp.Clear();
+  fileModel_->Reload();
+  SetCommandsLocked(false);
+  if (!fileView_->HasSelection() && fileModel_->RowCount() > 0)
+    fileView_->selectionModel()->setCurrentIndex(
+        fileModel_->index(0, FileListModel::kDirectoryColumn),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  UpdateFileButtons();
+  UpdateStatusLine(true, true, QString());
+  ShowAfterRun();
+  emit RunFinished();
+}
+
+void MainWindow::ShowAfterRun() {
+  if (!shownBeforeRun_) return;
+  if (stateBeforeRun_.testFlag(Qt::WindowMinimized))
+    showMinimized();
+  else if (stateBeforeRun_.testFlag(Qt::WindowFullScreen))
+    showFullScreen();
+  else if (stateBeforeRun_.testFlag(Qt::WindowMaximized))
+    showMaximized();
+  else
+    showNormal();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::TestRunCommand() {
@@ -1061,7 +1198,9 @@ void MainWindow::TestRunCommand() {
     return;
   }
   StorePages();
-  // A copy of the one file goes into the preview folder; nothing is asked, kept or sorted.
+  // The run gets a copy of the settings with these few overridden, so the working settings
+  // come out as they went in whatever happens: a copy of the one file goes into the preview
+  // folder, and nothing is asked, kept or sorted.
   Preset settings = app_.WorkingSettings;
   settings.ListKeepFiltered = settings.ListKeepSources = settings.ListKeepFailed = 0;
   settings.ListKeepTargets = settings.ListKeepUnprocessed = 0;
@@ -1071,8 +1210,7 @@ void MainWindow::TestRunCommand() {
   settings.TargetDirTemplate = app_.PreviewFolder;
   settings.KeepSubfolders = 0;
   settings.TargetMove = 0;
-  const RunValues values =
-      PrepareRunValues(settings, app_.Files.Count(), Folders(), pages_->DatePickerValue());
+  const RunValues values = PrepareRunValues(settings, 1, Folders(), pages_->DatePickerValue());
   const WindowCheckResult check = CheckBeforeWindowRun(false, app_.Files, settings, values, true);
   if (check.Result == WindowCheckResult::Refused) {
     Tell(check.Message.Icon, check.Message.TitleEntry, check.Message.Text);
@@ -1080,59 +1218,16 @@ void MainWindow::TestRunCommand() {
   }
   if (check.Result == WindowCheckResult::RefusedSilently) return;
   testRunEntry_ = entry->Id;
-  app_.Files.Current = fileModel_->ListPosition(entry);
-  StartRun(settings, true);
-}
-
-bool MainWindow::StartRun(const Preset& settings, bool single) {
-  // A run of the list records its changes for undo first; one whose journal cannot be written
-  // does not start. The test run works on a copy in the preview folder and needs none.
-  std::unique_ptr<RunJournal> journal;
-  if (!single) {
-    RunJournalInfo info;
-    const Preset& active = app_.PresetList.value(app_.ActivePresetIndex, app_.WorkingSettings);
-    info.PresetNumber = active.PresetNumber;
-    info.PresetName = active.PresetName;
-    info.FrontEnd = JournalFrontEnd::Window;
-    info.ListCount = static_cast<uint32_t>(app_.Files.Count());
-    if (settings.NameTemplateActive)
-      info.Values.append({QStringLiteral("NameTemplate"), settings.NameTemplate});
-    if (settings.TargetDirActive) {
-      info.Values.append({QStringLiteral("TargetDirectory"), settings.TargetDirTemplate});
-      info.Values.append({QStringLiteral("TargetMove"), QString::number(settings.TargetMove)});
-    }
-    journal = std::make_unique<RunJournal>(app_.JournalFolder, info, &app_.Run.RunCancelled);
-    if (const int err = journal->Open(); err != 0) {
-      dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
-                    AdditionText(kAddJournalCannotOpen)
-                        .arg(app_.JournalFolder, SystemErrorText(err)));
-      return false;
-    }
-  }
-  runEntries_ = single ? 1 : fileModel_->RowCount();
-  // From here until the run ends the lists are the run's: the view shows no rows.
-  fileModel_->Detach();
+  // The run works on a copy of the entry: the list stays on screen, locked.
   SetCommandsLocked(true);
-  runStageText_ = single ? LanguageText(361) : LanguageText(304);
-  if (!run_->Start(settings, Folders(), pages_->DatePickerValue(), single, std::move(journal))) {
-    fileModel_->Reload();
+  fileView_->setEnabled(false);
+  UpdateStatusLine(false, false, LanguageText(361));
+  if (!run_->StartTest(settings, Folders(), pages_->DatePickerValue(), *entry)) {
+    fileView_->setEnabled(true);
     SetCommandsLocked(false);
-    FatalExit(RunFailureReason(RunFailure::Process));
+    UpdateStatusLine(true, true, QString());
+    dialogs_.Fatal(RunFailureReason(RunFailure::Process));
   }
-  UpdateRunStatus();
-  runStatusTimer_->start();
-  return true;
-}
-
-void MainWindow::UpdateRunStatus() {
-  QString text = runStageText_;
-  if (testRunEntry_ == 0 && app_.Run.RunPhase.load() == kPhaseProcessing && runEntries_ > 0) {
-    // Three progress units per entry.
-    const int done = std::min(runEntries_, app_.Run.ProgressCount.load() / 3);
-    text += QStringLiteral(": ") + QString::number(done) + QStringLiteral(" / ") +
-            QString::number(runEntries_);
-  }
-  UpdateStatusLine(false, false, text);
 }
 
 bool MainWindow::AskToCancelRun(int textEntry) {
@@ -1147,57 +1242,21 @@ bool MainWindow::AskToCancelRun(int textEntry) {
   return yes;
 }
 
-void MainWindow::OnRunFinished(const RunResult& result) {
-  runStatusTimer_->stop();
-  if (result.Failure != RunFailure::None) FatalExit(RunFailureReason(result.Failure));
-  const Preset& settings = run_->Settings();
-  if (testRunEntry_ != 0) {
-    FinishTestRun(testRunEntry_);
-    testRunEntry_ = 0;
-  } else {
-    if (run_->JournalError() != 0)
-      dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
-                    AdditionText(kAddJournalWriteFailed)
-                        .arg(run_->JournalPath(), SystemErrorText(run_->JournalError())));
-    if (quitWhenRunEnds_ || app_.Run.QuitRequested.load() != 0 || settings.QuitAfterRun != 0) {
-      quitWhenRunEnds_ = true;
-      close();
-      return;
-    }
-    if (result.Started && !result.Succeeded) {
-      // The result window comes with the progress window; until then a summary of the files
-      // that failed, so that no failure goes unseen.
-      QStringList lines;
-      int failed = 0;
-      for (const FileEntry& entry : app_.Files) {
-        if (entry.Status == kStatusNotProcessed || entry.Status == kStatusDone) continue;
-        if (++failed <= 15) {
-          static const QHash<int, int> kStatusTexts = {{2, 328}, {3, 330}, {4, 332},
-                                                       {5, 334}, {6, 336}, {8, 338}};
-          lines << LanguageText(kStatusTexts.value(entry.Status, 345)) + QStringLiteral(": ") +
-                       entry.Path;
-        }
-      }
-      if (failed > 15) lines << QStringLiteral("... (%1)").arg(failed);
-      Tell(MessageIcon::kWarning, 322, LanguageText(323) + QStringLiteral(":\n\n") + lines.join(u'\n'));
-    }
-    // The list holds what the options keep after a run, in the run's order.
-    app_.Files.Clear();
-    const bool keep = settings.ListKeepFiltered != 0 || settings.ListKeepSources != 0 ||
-                      settings.ListKeepFailed != 0 || settings.ListKeepTargets != 0 ||
-                      settings.ListKeepUnprocessed != 0;
-    if (keep) app_.Files = std::move(app_.FollowUp);
-    app_.FollowUp.Clear();
+QString TestRunOutcomeText(const FileEntry& entry) {
+  QString text = LanguageText(322) + QStringLiteral(":\n");
+  if (entry.Detail == 1) return text + LanguageText(362);
+  text += LanguageText(326) + QStringLiteral("! ");
+  switch (entry.Status) {
+    case kStatusSourceMissing:
+    case kStatusReadError:
+    case kStatusAttributesFailed:
+    case kStatusInvalidName:
+    case kStatusCopyMoveFailed:
+      return text + FailureExplanation(entry.Status);
+    default:
+      // Statuses without an explanation of their own (3, 4) say their number.
+      return text + u'(' + QString::number(entry.Status) + u')';
   }
-  fileModel_->Reload();
-  SetCommandsLocked(false);
-  if (!fileView_->HasSelection() && fileModel_->RowCount() > 0)
-    fileView_->selectionModel()->setCurrentIndex(
-        fileModel_->index(0, FileListModel::kDirectoryColumn),
-        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  UpdateFileButtons();
-  UpdateStatusLine(true, true, QString());
-  emit RunFinished();
 }
 
 void MainWindow::UndoLastRunCommand() {
@@ -1238,6 +1297,29 @@ UndoResultDialog* MainWindow::UndoResult() const {
   return undoResult_;
 }
 
+void MainWindow::RefreshListAfterUndo() {
+  // The undo moved files back, removed copies and restored dates and attributes: each entry is
+  // read afresh from the disk, in the list's order, and an entry whose file no longer stands at
+  // its path (taken back to its old place) leaves the list.
+  newNames_->ReleaseList(NewNamePreview::Change::Replace);
+  Preset settings = app_.WorkingSettings;
+  settings.IncludeHidden = 1;  // what was listed stays listed, hidden or not
+  FileList refreshed;
+  const qsizetype current = app_.Files.Current;
+  qsizetype position = 0;
+  qsizetype newCurrent = -1;
+  for (const FileEntry& entry : app_.Files) {
+    const bool kept = AdmitFile(entry.Path, refreshed, settings) == 1;
+    if (kept && position == current) newCurrent = refreshed.Count() - 1;
+    ++position;
+  }
+  refreshed.Current = newCurrent >= 0 ? newCurrent : (refreshed.IsEmpty() ? -1 : 0);
+  app_.Files = std::move(refreshed);
+  fileModel_->Reload();
+  UpdateFileButtons();
+  UpdateStatusLine(true, true, QString());
+}
+
 void MainWindow::OnUndoFinished(const UndoSummary& summary) {
   if (undoProgress_) {
     undoProgress_->hide();
@@ -1248,35 +1330,39 @@ void MainWindow::OnUndoFinished(const UndoSummary& summary) {
     close();
     return;
   }
+  RefreshListAfterUndo();
   undoResult_ = new UndoResultDialog(undoRunNumber_, summary, this);
   undoResult_->setAttribute(Qt::WA_DeleteOnClose);
   undoResult_->show();
   emit UndoFinished();
 }
 
-void MainWindow::FinishTestRun(int32_t entryId) {
-  FileEntry* entry = app_.Files.FindById(entryId);
-  if (entry == nullptr) return;
-  app_.PreviewFolderCreated = true;
-  if (entry->Status == kStatusDone) {
-    if (!dialogs_.ShowProperties(entry->NewPath)) Tell(MessageIcon::kWarning, 363, LanguageText(348));
-  } else {
-    QString text = LanguageText(322) + QStringLiteral(":\n");
-    if (entry->Detail == 1) {
-      text += LanguageText(362);
-    } else {
-      static const QHash<int, int> kExplanations = {{2, 329}, {5, 335}, {6, 337}, {8, 339}};
-      text += LanguageText(326) + QStringLiteral("! ") +
-              (kExplanations.contains(entry->Status)
-                   ? LanguageText(kExplanations.value(entry->Status))
-                   : u'(' + QString::number(entry->Status) + u')');
-    }
-    Tell(MessageIcon::kInformation, 359, text);
+void MainWindow::OnTestRunFinished(const RunResult& result) {
+  fileView_->setEnabled(true);
+  SetCommandsLocked(false);
+  UpdateStatusLine(true, true, QString());
+  if (result.Failure != RunFailure::None) {
+    dialogs_.Fatal(RunFailureReason(result.Failure));
+    return;
   }
-  // The entry comes out of a test run as it went in.
-  entry->Status = kStatusNotProcessed;
-  entry->Detail = 0;
-  entry->NewPath.clear();
+  // Whatever became of the copy, the folder is removed at the end of the program.
+  app_.PreviewFolderCreated = true;
+  const FileEntry* tested = run_->TestedEntry();
+  testRunEntry_ = 0;
+  if (quitWhenRunEnds_) {
+    close();
+    return;
+  }
+  if (tested != nullptr) {
+    if (tested->Status == kStatusDone) {
+      if (!dialogs_.ShowProperties(tested->NewPath))
+        Tell(MessageIcon::kWarning, 363, LanguageText(348));
+    } else {
+      Tell(MessageIcon::kInformation, 359, TestRunOutcomeText(*tested));
+    }
+  }
+  fileView_->setFocus(Qt::OtherFocusReason);
+  emit RunFinished();
 }
 
 void MainWindow::ToggleOption(int8_t& field, bool rebuild) {

@@ -29,11 +29,14 @@ class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
+class RunController;
+class RunJournal;
 class UndoProgressDialog;
 class UndoResultDialog;
 class UndoRun;
 class WindowRun;
 struct RunResult;
+struct RunTimings;
 struct UndoSummary;
 
 // Every command of the menus and keyboard shortcuts.
@@ -62,12 +65,24 @@ struct WindowDialogs {
   // The file manager: a file shown selected (double click), a file's properties (test run).
   std::function<bool(const QString& path)> ShowFile;
   std::function<bool(const QString& path)> ShowProperties;
+  // While a run goes on: a Yes/No question that does not wait (true = Yes), over `parent`.
+  std::function<void(QWidget* parent, const QString& title, const QString& text,
+                     std::function<void(bool)> done)>
+      AskLater;
+  // The program ends through its shut-down (the quit answer, QuitAfterRun), or with a fatal
+  // message (a thread could not be started).
+  std::function<void()> EndProgram;
+  std::function<void(const QString& reason)> Fatal;
 };
 WindowDialogs StandardDialogs(QWidget* owner);
 
 // The open-file dialog's nine patterns in Qt's filter form: the caption with its short list as
 // the language table gives it, then the full wildcard list in parentheses.
 QStringList OpenFileFilters();
+
+// What the test run tells about a file it did not copy: taken out by the filter, or the
+// explanation of its failure ("(3)" and the like for a status without one).
+QString TestRunOutcomeText(const FileEntry& entry);
 
 // The main window: the page list, the three command buttons, the pages, the menus with their
 // shortcuts, the loaded-file list and its loader. Everything the user changes on the pages is
@@ -79,7 +94,8 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(AppState& app, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  void SetDialogs(WindowDialogs dialogs) { dialogs_ = std::move(dialogs); }
+  // What is not given stays as it was.
+  void SetDialogs(WindowDialogs dialogs);
 
   // ---- For the components that attach to the window ----
   QAction* Action(MenuCommand command) const;
@@ -127,6 +143,12 @@ class MainWindow : public QMainWindow {
   void UndoLastRunCommand();
   // A batch or test run (or an undo) is going: the lists belong to it until it ends.
   bool RunBusy() const;
+  // The program is asked to end from outside (a stop signal): a run ends after the file in
+  // hand and then the program, without questions; otherwise the program ends at once.
+  void RequestQuit();
+  // The batch run from the window (progress window, questions, result window).
+  RunController* BatchRun() const { return controller_; }
+  void SetRunTimings(const RunTimings& timings);
   void SetCommandsLocked(bool locked);
   bool CommandsLocked() const { return locked_; }
   void Rebuild();
@@ -190,11 +212,13 @@ class MainWindow : public QMainWindow {
   void WatchDrops(QWidget* widget);
   void DoRebuild();
   PathFolders Folders() const;
-  bool StartRun(const Preset& settings, bool single);
-  void OnRunFinished(const RunResult& result);
-  void FinishTestRun(int32_t entryId);
+  void StartBatchRun();
+  std::unique_ptr<RunJournal> OpenRunJournal(const Preset& settings);
+  void OnBatchRunFinished(const RunResult& result);
+  void OnTestRunFinished(const RunResult& result);
+  void ShowAfterRun();
   void OnUndoFinished(const UndoSummary& summary);
-  void UpdateRunStatus();
+  void RefreshListAfterUndo();
   bool AskToCancelRun(int textEntry);
   void OnNewNamesPlanned();
   void ShowEntriesOnScreen();
@@ -204,15 +228,15 @@ class MainWindow : public QMainWindow {
   FileListModel* fileModel_ = nullptr;
   FileLoader* loader_ = nullptr;
   NewNamePreview* newNames_ = nullptr;
-  WindowRun* run_ = nullptr;
+  WindowRun* run_ = nullptr;  // the test run
+  RunController* controller_ = nullptr;  // the batch run
+  Qt::WindowStates stateBeforeRun_;  // shown again so after a batch run
+  bool shownBeforeRun_ = false;
+  int32_t testRunEntry_ = 0;  // the entry a test run works on
   UndoRun* undo_ = nullptr;
   uint32_t undoRunNumber_ = 0;
   QPointer<UndoProgressDialog> undoProgress_;
   QPointer<UndoResultDialog> undoResult_;
-  QTimer* runStatusTimer_ = nullptr;
-  QString runStageText_;
-  int runEntries_ = 0;
-  int32_t testRunEntry_ = 0;   // the entry a test run works on, 0 in a batch run
   bool quitWhenRunEnds_ = false;
   PageListModel* pageModel_ = nullptr;
   StatusFigures figures_;

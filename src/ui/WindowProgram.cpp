@@ -4,6 +4,7 @@
 #include "run/ExitCode.h"
 #include "texts/ProductTitle.h"
 #include "platform/Messages.h"
+#include "platform/Signals.h"
 #include "ui/AboutWindow.h"
 #include "ui/Icons.h"
 #include "ui/MainWindow.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 
@@ -58,6 +60,19 @@ int RunMainWindow(AppState& app) {
   // Centred on the screen the first time it is shown.
   if (const QScreen* screen = window.screen())
     window.move(screen->availableGeometry().center() - window.rect().center());
+  // SIGINT and SIGTERM (a logout, "kill") do not cut a copy or move short: the run ends after
+  // the file in hand, a load stops, and the program ends through its shut-down.
+  InstallStopSignalHandlers();
+  WatchStopSignal(app.Load.LoadStop);
+  WatchStopSignal(app.Run.RunCancelled);
+  QTimer signalWatch;
+  signalWatch.setInterval(100);
+  QObject::connect(&signalWatch, &QTimer::timeout, [&window, &signalWatch] {
+    if (StopSignalReceived() == 0) return;
+    signalWatch.stop();
+    window.RequestQuit();
+  });
+  signalWatch.start();
   window.show();
   if (!app.Options.PendingPaths.isEmpty()) {
     window.LoadPaths(app.Options.PendingPaths);

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QElapsedTimer>
 #include <QProcessEnvironment>
 
 #include <dirent.h>
@@ -23,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -360,6 +362,45 @@ TEST_F(Program, TerminatedRunFinishesTheFileInHandAndLeavesNoTemporaryFile) {
       EXPECT_NE(std::string(e->d_name).rfind(".mervane-", 0), 0u) << e->d_name;
     ::closedir(d);
   }
+}
+
+// Whether the process with `pid` has a handler of its own for `signal` (/proc's SigCgt mask).
+bool CatchesSignal(qint64 pid, int signal) {
+  const std::string status = ReadFileBytes("/proc/" + std::to_string(pid) + "/status");
+  const size_t at = status.find("SigCgt:");
+  if (at == std::string::npos) return false;
+  const unsigned long long mask = std::strtoull(status.c_str() + at + 7, nullptr, 16);
+  return (mask >> (signal - 1)) & 1;
+}
+
+TEST_F(Program, TerminatedWindowEndsThroughTheShutDown) {
+  dir_.WriteFile("work/a.txt", "a");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":mervane-test"));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  // The window's application object lives until the process ends; the font library's caches
+  // that it holds are no leak of ours.
+  env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+  ::chmod((dir_.Bytes() + "runtime").c_str(), 0700);
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
+  env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+  QProcess child;
+  child.setProcessEnvironment(env);
+  child.setWorkingDirectory(QString::fromStdString(dir_.Bytes() + "work"));
+  child.start(QString::fromStdString(program_), {QStringLiteral("a.txt")});
+  ASSERT_TRUE(child.waitForStarted(30000));
+  // The window is up once the program catches SIGTERM itself.
+  QElapsedTimer timer;
+  timer.start();
+  while (!CatchesSignal(child.processId(), SIGTERM) && timer.elapsed() < 30000)
+    ::usleep(20000);
+  ASSERT_TRUE(CatchesSignal(child.processId(), SIGTERM));
+  child.terminate();  // SIGTERM
+  ASSERT_TRUE(child.waitForFinished(30000));
+  EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "ended by itself, not by the signal";
+  EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardError().toStdString();
 }
 
 TEST_F(Program, KeepSubfoldersWithParentPathsStaysInsideTheTargetFolder) {

@@ -59,7 +59,9 @@ TEST(ZoneMarkTest, RemovesEveryKindOfMarkAndNothingElse) {
     if (row.Sibling) dir.WriteFile(name + ":Zone.Identifier", "[ZoneTransfer]\r\nZoneId=3\r\n");
     ::chmod(path.c_str(), row.Mode);
 
+    EXPECT_EQ(HasZoneMark(DecodeFileName(path)), row.Result == 1);
     EXPECT_EQ(ClearZoneMark(DecodeFileName(path)), row.Result);
+    EXPECT_FALSE(HasZoneMark(DecodeFileName(path)));
     EXPECT_FALSE(HasXattr(path, kOrigin));
     EXPECT_FALSE(HasXattr(path, kReferrer));
     EXPECT_FALSE(HasXattr(path, kZoneStream));
@@ -83,6 +85,7 @@ TEST(ZoneMarkTest, NothingToDoForMissingOrEmptyPaths) {
   // The sibling of a missing file is not touched either.
   const std::string sibling = dir.WriteFile("gone.zip:Zone.Identifier", "x");
   EXPECT_EQ(ClearZoneMark(dir.Path() + QStringLiteral("gone.zip")), -1);
+  EXPECT_FALSE(HasZoneMark(dir.Path() + QStringLiteral("gone.zip")));
   EXPECT_TRUE(PathExists(sibling));
 }
 

@@ -27,4 +27,26 @@ TEST(CreateDirectoryPath, CreatesEveryMissingLevel) {
   EXPECT_FALSE(CreateDirectoryPath(QString()));
 }
 
+// The disk-full question names the mount point of the target's file system.
+TEST(MountPointOf, ClimbsToWhereTheFileSystemIsMounted) {
+  struct Row {
+    const char* Path;
+    const char* Expected;
+  };
+  for (const Row& row : std::initializer_list<Row>{
+           {"/proc/version", "/proc"},         // a file on another file system than "/"
+           {"/proc/self/status", "/proc"},     // through a link
+           {"/proc/no/such/file", "/proc"},    // a target not there yet: its nearest folder
+           {"/", "/"},
+           {"relative/path", ""},
+           {"", ""},
+       }) {
+    EXPECT_EQ(MountPointOf(Q(row.Path)), Q(row.Expected)) << row.Path;
+  }
+  TempDir dir;
+  const QString mount = MountPointOf(dir.Path() + Q("new/file.txt"));
+  ASSERT_FALSE(mount.isEmpty());
+  EXPECT_TRUE(dir.Path().startsWith(mount)) << mount.toStdString();
+}
+
 }  // namespace

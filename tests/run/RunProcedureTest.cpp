@@ -141,6 +141,9 @@ TEST(RunProcedure, PoliciesDecideWhatTheFrontEndsDiffer) {
     EXPECT_EQ(result.Succeeded, c.succeeded);
     EXPECT_EQ(PathExists(p.dir.Bytes() + "out/b.txt"),
               !p.request.Policy.DryRun && !p.request.Policy.SingleEntry);
+    // Over: nothing is left that would refuse the next run.
+    EXPECT_EQ(p.flags.RunActive.load(), 0);
+    EXPECT_EQ(p.flags.RunSingle.load(), 0);
   }
 }
 

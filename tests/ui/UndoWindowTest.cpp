@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 #include "texts/Additions.h"
 #include "ui/FileListModel.h"
+#include "ui/RunController.h"
 #include "ui/UiTexts.h"
 #include "ui/UndoWindow.h"
 
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QStringListModel>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -55,6 +58,11 @@ class UndoWindowTest : public testing::Test {
     dialogs.ShowFile = [](const QString&) { return true; };
     dialogs.ShowProperties = [](const QString&) { return true; };
     window->SetDialogs(dialogs);
+    // The runs' waits for the eye are no part of these tests.
+    RunTimings timings;
+    timings.MinPreparation = timings.MinProcessing = timings.FinishedDisplay =
+        std::chrono::milliseconds(0);
+    window->SetRunTimings(timings);
     return window;
   }
 
@@ -145,6 +153,55 @@ TEST_F(UndoWindowTest, TakesBackTheWindowsRunAfterAQuestionThatNamesIt) {
   EXPECT_EQ(notices_.back(), AdditionText(kAddUndoTitle) + u'|' + AdditionText(kAddUndoNothing));
 }
 
+// After an undo the list holds what is on the disk: each entry is read again, and entries
+// whose files the undo took away from their paths leave the list.
+TEST_F(UndoWindowTest, TheListIsReadAgainAfterAnUndo) {
+  struct Row {
+    const char* Why;
+    int8_t Move, KeepSources;
+    QStringList Before, After;  // relative to the folder
+  };
+  const std::vector<Row> rows = {
+      {"copies: the sources stay, the removed copies leave", 0, 1,
+       {"in/a.txt", "output/a.txt", "in/b.txt", "output/b.txt"},
+       {"in/a.txt", "in/b.txt"}},
+      {"moves: the files went back to where the list does not look", 1, 0,
+       {"output/a.txt", "output/b.txt"},
+       {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Why);
+    std::filesystem::remove_all(dir_.Bytes() + "output");
+    dir_.WriteFile("in/a.txt", "a");
+    dir_.WriteFile("in/b.txt", "b");
+    app_->Files.Clear();
+    app_->WorkingSettings.TargetMove = row.Move;
+    app_->WorkingSettings.ListKeepSources = row.KeepSources;
+    app_->WorkingSettings.ListKeepTargets = 1;
+    const auto window = MakeWindow();
+    window->FillPages();
+    RunCopies(*window);
+    const auto listed = [&] {
+      QStringList paths;
+      for (const FileEntry& entry : app_->Files)
+        paths << entry.Path.mid(dir_.Path().size());
+      return paths;
+    };
+    QStringList before = listed();
+    std::sort(before.begin(), before.end());
+    QStringList expectedBefore = row.Before;
+    std::sort(expectedBefore.begin(), expectedBefore.end());
+    ASSERT_EQ(before, expectedBefore);
+    ASSERT_TRUE(Undo(*window));
+    QStringList after = listed();
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, row.After);
+    EXPECT_EQ(window->FileModel()->RowCount(), row.After.size());
+    for (const FileEntry& entry : app_->Files) EXPECT_EQ(entry.Status, kStatusNotProcessed);
+    if (window->UndoResult()) window->UndoResult()->close();
+  }
+}
+
 TEST_F(UndoWindowTest, TheResultListNamesWhatCouldNotBeTakenBack) {
   dir_.WriteFile("in/a.txt", "a");
   dir_.WriteFile("in/b.txt", "b");
@@ -182,15 +239,40 @@ TEST_F(UndoWindowTest, ClosingDuringAnUndoStopsItAndClosesWhenItHasStopped) {
     EXPECT_TRUE(PathExists(dir_.Bytes() + "in/f" + std::to_string(i) + ".txt"));
 }
 
+// A stop signal during an undo (SIGTERM, the session ending) stops it after the file in hand,
+// without a question, and the window closes once it has stopped.
+TEST_F(UndoWindowTest, AStopSignalDuringAnUndoStopsItBeforeTheProgramEnds) {
+  for (int i = 0; i < 40; ++i) dir_.WriteFile("in/f" + std::to_string(i) + ".txt", "x");
+  const auto window = MakeWindow();
+  int ended = 0;
+  WindowDialogs dialogs;
+  dialogs.EndProgram = [&] { ++ended; };
+  window->SetDialogs(dialogs);
+  RunCopies(*window);
+  window->show();
+  window->Action(MenuCommand::UndoLastRun)->trigger();
+  ASSERT_TRUE(window->RunBusy());
+  const qsizetype asked = questions_.size();
+  window->RequestQuit();
+  EXPECT_EQ(ended, 0) << "not while the undo goes on";
+  ASSERT_TRUE(ProcessUntil([&] { return !window->isVisible(); }));
+  EXPECT_FALSE(window->RunBusy());
+  EXPECT_EQ(questions_.size(), asked) << "a stop signal asks nothing";
+  EXPECT_EQ(window->UndoResult(), nullptr);
+}
+
 TEST_F(UndoWindowTest, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
   dir_.WriteFile("in/a.txt", "a");
   dir_.WriteFile("blocked", "a file where the journal folder should be");
   app_->JournalFolder = dir_.Path() + QStringLiteral("blocked/journal/");
   const auto window = MakeWindow();
+  window->show();
   ASSERT_TRUE(window->LoadPaths(dir_.Path() + QStringLiteral("in")));
   ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
   window->StartCommand();
   EXPECT_FALSE(window->RunBusy());
+  EXPECT_TRUE(window->isVisible()) << "the window does not step aside for a run that never starts";
+  EXPECT_EQ(window->BatchRun()->Progress(), nullptr);
   EXPECT_FALSE(window->CommandsLocked());
   ASSERT_EQ(notices_.size(), 1);
   EXPECT_TRUE(notices_[0].contains(QStringLiteral("The undo journal cannot be written")));
