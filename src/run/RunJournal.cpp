@@ -313,8 +313,11 @@ int RunJournal::Finish() {
     return error_;
   }
   if (error_ == 0) {
+    // Not synced: every operation's intent is on disk already, and undo asks the disk what
+    // became of each entry, so a run whose end record a power cut takes is still taken back
+    // whole. A sync here would wait for the file system to commit every change of the run.
     pending_.End({CurrentFileTime(), changed_, failed_});
-    if (const int err = Write(true); err != 0) error_ = err;
+    if (const int err = Write(false); err != 0) error_ = err;
   }
   if (const int err = file_.Close(); err != 0 && error_ == 0) error_ = err;
   PruneJournals(folder_);
