@@ -305,8 +305,8 @@ TEST_F(ConsoleUndo, ARunKilledAtAnyMomentIsTakenBackCompletely) {
   const char* const points[] = {
       "written:1", "synced:1",   "acted:1",    "acted:31",   "acted:32",
       "synced:2",  "written:3",  "acted:500",  "acted:1000", "acted:2500",
-      "synced:6",  "acted:4000", "acted:5000", "acted:6001", "acted:7500",
-      "written:8", "acted:9000", "acted:9998", "acted:9999", "acted:10000",
+      "synced:4",  "acted:4000", "acted:5000", "acted:6001", "acted:7500",
+      "written:5", "acted:9000", "acted:9998", "acted:9999", "acted:10000",
   };
   for (const char* point : points) {
     SCOPED_TRACE(point);
