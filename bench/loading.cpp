@@ -9,6 +9,8 @@
 #include "filelist/Loader.h"
 #include "platform/FileName.h"
 
+#include "BenchSupport.h"
+
 #include <QDir>
 
 #include <fcntl.h>
@@ -61,10 +63,6 @@ bool MakeTree(const std::string& root, long files, long folders) {
     }
   }
   return true;
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
 }
 
 double CpuSeconds(int who) {
@@ -136,10 +134,11 @@ int main(int argc, char** argv) {
     root = kept;
     std::printf("tree: kept under %s\n", root.c_str());
   } else {
-    root = kept != nullptr && *kept != '\0' ? std::string(kept)
-                                             : QDir::tempPath().toStdString() + "/mervane-bench-XXXXXX";
+    root = kept != nullptr && *kept != '\0'
+               ? std::string(kept)
+               : QDir::tempPath().toStdString() + "/mervane-bench-XXXXXX";
     if (kept != nullptr && *kept != '\0' ? ::mkdir(root.c_str(), 0755) != 0
-                                          : ::mkdtemp(root.data()) == nullptr) {
+                                         : ::mkdtemp(root.data()) == nullptr) {
       std::perror(root.c_str());
       return 1;
     }
@@ -147,7 +146,7 @@ int main(int argc, char** argv) {
     const auto made = Clock::now();
     if (!MakeTree(root, files, folders)) {
       std::perror("creating the tree");
-      ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+      bench::RemoveTree(root);
       return 1;
     }
     std::printf("created in %.2f s\n", Seconds(made));
@@ -217,7 +216,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(peakKiB) * 1024.0 / static_cast<double>(loaded));
   }
   if (kept == nullptr || *kept == '\0') {
-    ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+    bench::RemoveTree(root);
     return loaded == files ? 0 : 1;
   }
   return loaded > 0 ? 0 : 1;

@@ -22,14 +22,16 @@
 #include "filelist/Loader.h"
 #include "fileops/NewNamePlan.h"
 #include "fileops/TargetBuilder.h"
-#include "platform/FileName.h"
 #include "naming/Transform.h"
+#include "platform/FileName.h"
 #include "run/RunValues.h"
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/FileListModel.h"
 #include "ui/MainWindow.h"
 #include "ui/NewNamePreview.h"
+
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,7 +62,7 @@ double Seconds(Clock::time_point from) {
 
 // The processor time of the calling thread: other programs on the machine hardly change it.
 double ThreadSeconds() {
-  timespec now {};
+  timespec now{};
   ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
@@ -109,10 +111,6 @@ bool MakeTree(const QString& root, long count) {
     ::close(fd);
   }
   return true;
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
 }
 
 Preset Task() {
@@ -209,9 +207,8 @@ void WindowPlan(const QString& root, long count) {
   sinceTick.start();
   ticker.start();
   bool planned = false;
-  QObject::connect(window->NewNames(), &NewNamePreview::PlanChanged, [&] {
-    planned = window->NewNames()->Plan() != nullptr;
-  });
+  QObject::connect(window->NewNames(), &NewNamePreview::PlanChanged,
+                   [&] { planned = window->NewNames()->Plan() != nullptr; });
   int progressShown = 0;
   QObject::connect(window->NewNames(), &NewNamePreview::ProgressChanged, [&] {
     if (window->NewNames()->Progress() >= 0) ++progressShown;
@@ -243,8 +240,8 @@ void EditLatency(const QString& root) {
   constexpr int kEdits = 5;
   for (int i = 0; i < kEdits; ++i) {
     bool shown = false;
-    const auto connection = QObject::connect(window->NewNames(), &NewNamePreview::PlanChanged,
-                                             [&] { shown = true; });
+    const auto connection =
+        QObject::connect(window->NewNames(), &NewNamePreview::PlanChanged, [&] { shown = true; });
     const QString text = QStringLiteral("edit %1 %FN% %001%").arg(i);
     const Clock::time_point start = Clock::now();
     window->Field(FieldKind::NameTemplate)->setText(text);
@@ -254,9 +251,10 @@ void EditLatency(const QString& root) {
     worst = std::max(worst, elapsed);
     total += elapsed;
   }
-  std::printf("edit to names shown       %8.1f ms average, %.1f ms worst (target 300; %lld ms of "
-              "it is the quiet time)\n",
-              total / kEdits, worst, static_cast<long long>(NewNamePreview::kQuietDelay));
+  std::printf(
+      "edit to names shown       %8.1f ms average, %.1f ms worst (target 300; %lld ms of "
+      "it is the quiet time)\n",
+      total / kEdits, worst, static_cast<long long>(NewNamePreview::kQuietDelay));
 }
 
 }  // namespace
@@ -289,7 +287,7 @@ int main(int argc, char** argv) {
   const Clock::time_point made = Clock::now();
   if (!MakeTree(tree, files)) {
     std::perror("creating the tree");
-    ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+    bench::RemoveTree(root);
     return 1;
   }
   std::printf("tree: %ld files in folders of %ld under %s (%.1f s)\n", files, kPerFolder,
@@ -297,6 +295,6 @@ int main(int argc, char** argv) {
   EnginePlan(tree, entries);
   WindowPlan(tree, windowEntries);
   EditLatency(tree);
-  ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+  bench::RemoveTree(root);
   return 0;
 }

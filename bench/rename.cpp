@@ -17,6 +17,8 @@
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
+#include "BenchSupport.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -64,59 +66,6 @@ int CountRenamed(const std::string& folder) {
     ::closedir(d);
   }
   return renamed;
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
-}
-void RemoveTree(const std::string& folder) {
-  ::nftw(folder.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-// Runs a program and waits; `input` (when not empty) is fed to its standard input.
-double TimedRun(std::vector<std::string> args, const std::vector<std::string>& env,
-                const std::string& workFolder, const std::string& input, int& exitCode) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envCopy = env;
-  std::vector<char*> envp;
-  for (std::string& entry : envCopy) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
-  const std::string inputFile = workFolder + "/.input";
-  {
-    const int fd = ::open(inputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ::write(fd, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
-      std::exit(1);
-    ::close(fd);
-  }
-  // Standard output is a pipe that this process drains, as a script reading it would.
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) std::exit(1);
-  const auto start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open(inputFile.c_str(), O_RDONLY);
-    if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(pipeFds[1], 1) < 0 ||
-        ::chdir(workFolder.c_str()) != 0)
-      ::_exit(127);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  char drain[4096];
-  while (::read(pipeFds[0], drain, sizeof drain) > 0) {
-  }
-  ::close(pipeFds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  ::unlink(inputFile.c_str());
-  return seconds;
 }
 
 // The plain loop: list the folder, then one renameat2 per file, prefixing "b".
@@ -186,10 +135,10 @@ int main(int argc, char** argv) {
     const std::string folder = root + "/program";
     MakeFolderOfFiles(folder, count);
     int exitCode = 0;
-    seconds = TimedRun({MERVANE_BINARY, "-Console", presetOption, "-IgnoreWarning", folder}, env,
-                       root, {}, exitCode);
+    seconds = bench::TimedRun({MERVANE_BINARY, "-Console", presetOption, "-IgnoreWarning", folder},
+                              env, root, exitCode);
     const int renamed = CountRenamed(folder);
-    RemoveTree(folder);
+    bench::RemoveTree(folder);
     if (exitCode != 0 || renamed != count) {
       std::printf("program failed: exit code %d, %d of %d renamed\n", exitCode, renamed, count);
       return false;
@@ -208,9 +157,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < count; ++i) names += FileName(i) + "\n";
   const char* perlRename =
       ::access("/usr/bin/file-rename", X_OK) == 0 ? "/usr/bin/file-rename" : "/usr/bin/rename";
-  const double perl = TimedRun({perlRename, "s/^/b/"}, env, perlFolder, names, exitCode);
+  const double perl = bench::TimedRun({perlRename, "s/^/b/"}, env, perlFolder, exitCode, names);
   const int perlRenamed = CountRenamed(perlFolder);
-  RemoveTree(perlFolder);
+  bench::RemoveTree(perlFolder);
   if (exitCode != 0 || perlRenamed != count) {
     std::printf("perl rename failed: exit code %d, %d of %d renamed\n", exitCode, perlRenamed,
                 count);
@@ -222,13 +171,13 @@ int main(int argc, char** argv) {
   MakeFolderOfFiles(loopFolder, count);
   const double loop = PlainLoop(loopFolder);
   const int loopRenamed = CountRenamed(loopFolder);
-  RemoveTree(loopFolder);
+  bench::RemoveTree(loopFolder);
   if (loopRenamed != count) return 1;
   // MERVANE_BENCH_KEEP keeps the private world (settings included) for profiling by hand.
   if (std::getenv("MERVANE_BENCH_KEEP"))
     std::printf("kept %s\n", root.c_str());
   else
-    RemoveTree(root);
+    bench::RemoveTree(root);
 
   std::printf("program b%%FN%%      %8.3f s\n", program);
   std::printf("program counter    %8.3f s\n", programCounter);

@@ -19,6 +19,8 @@
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
+#include "BenchSupport.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -63,45 +65,6 @@ int CountNamed(const std::string& folder, char prefix) {
   return named;
 }
 
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
-}
-void RemoveTree(const std::string& folder) {
-  ::nftw(folder.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-// Runs a program with its output drained from a pipe and waits; its time in seconds.
-double TimedRun(std::vector<std::string> args, const std::vector<std::string>& env,
-                const std::string& workFolder, int& exitCode) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envCopy = env;
-  std::vector<char*> envp;
-  for (std::string& entry : envCopy) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) std::exit(1);
-  const auto start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::dup2(pipeFds[1], 1) < 0 || ::chdir(workFolder.c_str()) != 0) ::_exit(127);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(pipeFds[1]);
-  char drain[4096];
-  while (::read(pipeFds[0], drain, sizeof drain) > 0) {
-  }
-  ::close(pipeFds[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -134,10 +97,12 @@ int main(int argc, char** argv) {
   if (!SavePresets(QString::fromStdString(settings + "/Presets"), {WorkingPreset(), preset}, 0))
     return 1;
 
-  const std::vector<std::string> env = {
-      "HOME=" + root + "/home",           "XDG_CONFIG_HOME=" + root + "/config",
-      "XDG_STATE_HOME=" + root + "/state", "XDG_RUNTIME_DIR=" + root + "/runtime",
-      "TMPDIR=" + root + "/tmp",           "LANG=C.UTF-8"};
+  const std::vector<std::string> env = {"HOME=" + root + "/home",
+                                        "XDG_CONFIG_HOME=" + root + "/config",
+                                        "XDG_STATE_HOME=" + root + "/state",
+                                        "XDG_RUNTIME_DIR=" + root + "/runtime",
+                                        "TMPDIR=" + root + "/tmp",
+                                        "LANG=C.UTF-8"};
   std::vector<std::string> withoutJournal = env;
   withoutJournal.push_back("MERVANE_JOURNAL=off");
 
@@ -149,29 +114,30 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     int exitCode = 0;
     MakeFolderOfFiles(folder, count);
-    const double without = TimedRun({MERVANE_BINARY, "-Console", "-Preset=1", "-IgnoreWarning", folder},
-                                    withoutJournal, root, exitCode);
+    const double without =
+        bench::TimedRun({MERVANE_BINARY, "-Console", "-Preset=1", "-IgnoreWarning", folder},
+                        withoutJournal, root, exitCode);
     if (exitCode != 0 || CountNamed(folder, 'b') != count) {
       std::printf("the run without journal failed: exit code %d\n", exitCode);
       return 1;
     }
-    RemoveTree(folder);
+    bench::RemoveTree(folder);
 
     MakeFolderOfFiles(folder, count);
-    const double with =
-        TimedRun({MERVANE_BINARY, "-Console", "-Preset=1", "-IgnoreWarning", folder}, env, root,
-                 exitCode);
+    const double with = bench::TimedRun(
+        {MERVANE_BINARY, "-Console", "-Preset=1", "-IgnoreWarning", folder}, env, root, exitCode);
     if (exitCode != 0 || CountNamed(folder, 'b') != count) {
       std::printf("the run with journal failed: exit code %d\n", exitCode);
       return 1;
     }
-    const double undo = TimedRun({MERVANE_BINARY, "-Console", "--undo"}, env, root, exitCode);
+    const double undo =
+        bench::TimedRun({MERVANE_BINARY, "-Console", "--undo"}, env, root, exitCode);
     if (exitCode != 0 || CountNamed(folder, 'f') != count) {
       std::printf("undo failed: exit code %d, %d of %d back\n", exitCode, CountNamed(folder, 'f'),
                   count);
       return 1;
     }
-    RemoveTree(folder);
+    bench::RemoveTree(folder);
     std::printf("round %d: without journal %.3f s, with journal %.3f s, undo %.3f s\n", round + 1,
                 without, with, undo);
     bestWithout = std::min(bestWithout, without);
@@ -182,7 +148,7 @@ int main(int argc, char** argv) {
   if (std::getenv("MERVANE_BENCH_KEEP"))
     std::printf("kept %s\n", root.c_str());
   else
-    RemoveTree(root);
+    bench::RemoveTree(root);
 
   std::printf("run without journal  %8.3f s\n", bestWithout);
   std::printf("run with journal     %8.3f s\n", bestWith);

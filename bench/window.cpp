@@ -23,6 +23,8 @@
 #include "ui/FileListView.h"
 #include "ui/MainWindow.h"
 
+#include "BenchSupport.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -68,10 +70,6 @@ bool MakeTree(const std::string& root, long files, long folders) {
     }
   }
   return true;
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
 }
 
 size_t HeapInUse() {
@@ -160,11 +158,12 @@ void MillionEntries(long count) {
   QApplication::processEvents();
   const size_t withWindow = HeapInUse() - before;
 #ifndef __SANITIZE_ADDRESS__
-  std::printf("heap per entry:  list alone %.0f bytes, with the window %.0f bytes, ratio %.3f "
-              "(target at most 1.2)\n",
-              static_cast<double>(listBytes) / static_cast<double>(count),
-              static_cast<double>(withWindow) / static_cast<double>(count),
-              static_cast<double>(withWindow) / static_cast<double>(listBytes));
+  std::printf(
+      "heap per entry:  list alone %.0f bytes, with the window %.0f bytes, ratio %.3f "
+      "(target at most 1.2)\n",
+      static_cast<double>(listBytes) / static_cast<double>(count),
+      static_cast<double>(withWindow) / static_cast<double>(count),
+      static_cast<double>(withWindow) / static_cast<double>(listBytes));
 #else
   (void)listBytes;
   (void)withWindow;
@@ -236,7 +235,7 @@ int main(int argc, char** argv) {
   std::printf("tree: %ld files in %ld folders under %s\n", files, folders, root.c_str());
   if (!MakeTree(root, files, folders)) {
     std::perror("creating the tree");
-    ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+    bench::RemoveTree(root);
     return 1;
   }
   const QString paths = DecodeFileName(root);
@@ -257,21 +256,22 @@ int main(int argc, char** argv) {
     worstGap = std::max(worstGap, load.LongestGapMs);
     if (load.Seconds < bestWindow.Seconds) bestWindow = load;
   }
-  std::printf("entries loaded:  console %lld, window %lld\n",
-              static_cast<long long>(consoleLoaded), static_cast<long long>(bestWindow.Rows));
+  std::printf("entries loaded:  console %lld, window %lld\n", static_cast<long long>(consoleLoaded),
+              static_cast<long long>(bestWindow.Rows));
   std::printf("console load:    %.3f s (best of 3)\n", bestConsole);
   std::printf("window load:     %.3f s (best of 3)\n", bestWindow.Seconds);
   std::printf("ratio:           %.2f (target at most 1.3)\n", bestWindow.Seconds / bestConsole);
-  std::printf("longest stall:   %.1f ms between two 10 ms ticks while loading (target under "
-              "100 ms, worst of 3)\n",
-              worstGap);
+  std::printf(
+      "longest stall:   %.1f ms between two 10 ms ticks while loading (target under "
+      "100 ms, worst of 3)\n",
+      worstGap);
 #ifndef __SANITIZE_ADDRESS__
   std::printf("heap per entry:  console %.0f bytes, window %.0f bytes, ratio %.3f\n",
               static_cast<double>(consoleHeap) / static_cast<double>(consoleLoaded),
               static_cast<double>(bestWindow.HeapBytes) / static_cast<double>(bestWindow.Rows),
               static_cast<double>(bestWindow.HeapBytes) / static_cast<double>(consoleHeap));
 #endif
-  ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+  bench::RemoveTree(root);
 
   MillionEntries(entries);
   return consoleLoaded == files && bestWindow.Rows == files ? 0 : 1;

@@ -9,10 +9,10 @@
 //   list given back with the window shown again, until RunFinished.
 // The minimum phase waits and the finished display are 0 on both sides, the breath before the
 // first file (75 ms) is the same, and both keep an undo journal of the run. Turns alternate,
-// five rounds (the machine is shared: its noise reaches both sides alike). Printed: each round's pair, the best and median times of
-// both, their ratios and the median of the rounds' ratios (target at most 1.1), and the
-// longest gap between two ticks of a 10 ms timer of the GUI thread during the window runs (the
-// progress window stays responsive; target well under 100 ms).
+// five rounds (the machine is shared: its noise reaches both sides alike). Printed: each round's
+// pair, the best and median times of both, their ratios and the median of the rounds' ratios
+// (target at most 1.1), and the longest gap between two ticks of a 10 ms timer of the GUI thread
+// during the window runs (the progress window stays responsive; target well under 100 ms).
 //
 //   bench_windowrun [files [rounds]]   (or MERVANE_BENCH_FILES; default 100000 files in a
 //                                       release build, 2000 in the test build; 5 rounds)
@@ -28,6 +28,8 @@
 #include "ui/MainWindow.h"
 #include "ui/NewNamePreview.h"
 #include "ui/RunController.h"
+
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,14 +76,6 @@ bool MakeTree(const std::string& root, long files, long folders) {
     }
   }
   return true;
-}
-
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
-  return ::remove(path);
-}
-
-void RemoveTree(const std::string& root) {
-  ::nftw(root.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 // Files whose names begin with "r", in every folder of the tree.
@@ -247,14 +241,14 @@ int main(int argc, char** argv) {
         worstGap = std::max(worstGap, window.LongestGapMs);
       }
       allRenamed = allRenamed && CountRenamed(root) == files;
-      RemoveTree(root);
+      bench::RemoveTree(root);
     }
     ratios.push_back(windowTimes.back() / consoleTimes.back());
     std::printf("round %d: console %.3f s, window %.3f s, ratio %.3f\n", round + 1,
                 consoleTimes.back(), windowTimes.back(), ratios.back());
     std::fflush(stdout);
   }
-  RemoveTree(base);
+  bench::RemoveTree(base);
   std::sort(ratios.begin(), ratios.end());
   std::sort(consoleTimes.begin(), consoleTimes.end());
   std::sort(windowTimes.begin(), windowTimes.end());

@@ -18,7 +18,7 @@ struct ThemeName {
   const char* Name;
 };
 
-// Names of the freedesktop icon naming specification (and common extensions of it).
+// Icon names that freedesktop icon themes share (and common additions to them).
 constexpr ThemeName kThemeNames[] = {
     {kImageAddFiles, "document-open"},
     {kImageAddFolder, "folder-new"},

@@ -1,6 +1,6 @@
 #include "ui/MainWindow.h"
 
-#include "UiTestSupport.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "checks/Validation.h"
 #include "platform/FileName.h"
@@ -34,32 +34,11 @@
 
 namespace {
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public WindowFixture {
  protected:
-  void SetUp() override {
-    LoadUiResources();
-    app_ = std::make_unique<AppState>();
-    app_->LanguageIndex = kLanguageEnglish;
-    app_->DesktopFolder = dir_.Path();
-    app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
-    app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
-    app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
-    app_->JournalFolder = dir_.Path() + QStringLiteral("journal/");
-    app_->PresetList = {WorkingPreset()};
-    app_->PresetList += BuiltinPresets();
-    app_->WorkingSettings = app_->PresetList[0];
-  }
-
   std::unique_ptr<MainWindow> MakeWindow() {
     auto window = std::make_unique<MainWindow>(*app_);
-    WindowDialogs dialogs;
-    dialogs.Ask = [this](const QString& title, const QString& text) {
-      questions_ << title + u'|' + text;
-      return answer_;
-    };
-    dialogs.Tell = [this](MessageIcon, const QString& title, const QString& text) {
-      notices_ << title + u'|' + text;
-    };
+    WindowDialogs dialogs = RecordingDialogs();
     dialogs.ChooseFiles = [this] { return chosenFiles_; };
     dialogs.ChooseFolder = [this](const QString&, const QString&) { return chosenFolder_; };
     dialogs.ShowFile = [this](const QString& path) {
@@ -79,11 +58,6 @@ class MainWindowTest : public testing::Test {
     ASSERT_TRUE(ProcessUntil([&] { return !window.LoadBusy(); }));
   }
 
-  std::unique_ptr<AppState> app_;
-  TempDir dir_;
-  bool answer_ = true;
-  QStringList questions_;
-  QStringList notices_;
   QStringList chosenFiles_;
   QStringList shown_;
   QStringList properties_;
@@ -117,8 +91,7 @@ TEST_F(MainWindowTest, PageListHasFourGroupsAndMarksSwitchedOnPages) {
   EXPECT_EQ(model->RowCaption(kPageZoneMark), QStringLiteral("> ") + PageCaption(kPageZoneMark));
   // The shown page's row is highlighted.
   EXPECT_EQ(model->ShownPage(), kPageZoneMark);
-  EXPECT_TRUE(model->data(model->index(PageListModel::RowOfPage(kPageZoneMark)),
-                          Qt::BackgroundRole)
+  EXPECT_TRUE(model->data(model->index(PageListModel::RowOfPage(kPageZoneMark)), Qt::BackgroundRole)
                   .isValid());
   EXPECT_FALSE(model->data(model->index(PageListModel::RowOfPage(kPageFiles)), Qt::BackgroundRole)
                    .isValid());
@@ -313,7 +286,8 @@ TEST_F(MainWindowTest, DroppedLocalFilesAreLoadedWithEveryByteOfTheirNames) {
                                           "\r\nhttp://example.org/x.txt\r\n"));
   QWidget* target = window->FileView()->viewport();
   const QPoint point = target->rect().center();
-  QDragEnterEvent enter(point, Qt::CopyAction | Qt::LinkAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent enter(point, Qt::CopyAction | Qt::LinkAction, mime, Qt::LeftButton,
+                        Qt::NoModifier);
   QCoreApplication::sendEvent(target, &enter);
   EXPECT_TRUE(enter.isAccepted());
   EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
@@ -377,7 +351,8 @@ TEST_F(MainWindowTest, AddButtonsHandTheChosenPathsToTheLoader) {
   const QStringList filters = OpenFileFilters();
   ASSERT_EQ(filters.size(), 9);
   EXPECT_EQ(filters[0], LanguageText(175) + QStringLiteral("  (*.*) (*.*)"));
-  EXPECT_TRUE(filters[2].startsWith(LanguageText(177) + QStringLiteral("  (*.jpg, *.png, *.gif, ...) (*.bmp ")));
+  EXPECT_TRUE(filters[2].startsWith(LanguageText(177) +
+                                    QStringLiteral("  (*.jpg, *.png, *.gif, ...) (*.bmp ")));
   EXPECT_TRUE(filters[8].endsWith(QStringLiteral("*.vb *.vbs)")));
 }
 
@@ -446,10 +421,12 @@ TEST_F(MainWindowTest, MenuItemsCarryTheirChecksAndShortcuts) {
   EXPECT_EQ(app_->WorkingSettings.DatePlaceholderSource, 0);
   EXPECT_EQ(window->Action(MenuCommand::TestRun)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
   EXPECT_EQ(window->Action(MenuCommand::AddFiles)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
-  EXPECT_EQ(window->Action(MenuCommand::SavePreset)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+  EXPECT_EQ(window->Action(MenuCommand::SavePreset)->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_S));
   EXPECT_EQ(window->Action(MenuCommand::Help)->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(window->Action(MenuCommand::StopLoading)->shortcut(), QKeySequence(Qt::Key_Escape));
-  EXPECT_EQ(window->Action(MenuCommand::NextPage)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Tab));
+  EXPECT_EQ(window->Action(MenuCommand::NextPage)->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_Tab));
   // The components of a later issue: disabled until they attach.
   EXPECT_FALSE(window->Action(MenuCommand::Help)->isEnabled());
   EXPECT_FALSE(window->Action(MenuCommand::About)->isEnabled());
@@ -520,7 +497,8 @@ TEST_F(MainWindowTest, StartRunsTheBatchAndTheListKeepsWhatTheOptionsSay) {
   // The new files, with fresh data.
   ASSERT_EQ(app_->Files.Count(), 2);
   for (int row = 0; row < 2; ++row) {
-    EXPECT_TRUE(window->FileModel()->EntryAt(row)->Path.startsWith(dir_.Path() + QStringLiteral("output/")));
+    EXPECT_TRUE(window->FileModel()->EntryAt(row)->Path.startsWith(dir_.Path() +
+                                                                   QStringLiteral("output/")));
     EXPECT_EQ(window->FileModel()->EntryAt(row)->Status, kStatusNotProcessed);
   }
 }
@@ -569,16 +547,17 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
   FileListModel* model = window->FileModel();
   ASSERT_EQ(model->rowCount(), kCount);
   EXPECT_EQ(model->columnCount(), FileListModel::kColumnCount);
-  EXPECT_EQ(model->data(model->index(54321, FileListModel::kNameColumn), Qt::DisplayRole).toString(),
-            QStringLiteral("IMG_054321"));
-  EXPECT_EQ(model->data(model->index(54321, FileListModel::kDirectoryColumn), Qt::DisplayRole)
-                .toString(),
-            QStringLiteral("/photos/54/"));
+  EXPECT_EQ(
+      model->data(model->index(54321, FileListModel::kNameColumn), Qt::DisplayRole).toString(),
+      QStringLiteral("IMG_054321"));
+  EXPECT_EQ(
+      model->data(model->index(54321, FileListModel::kDirectoryColumn), Qt::DisplayRole).toString(),
+      QStringLiteral("/photos/54/"));
   EXPECT_EQ(model->data(model->index(kCount - 1, FileListModel::kExtensionColumn), Qt::DisplayRole)
                 .toString(),
             QStringLiteral("jpg"));
-  EXPECT_FALSE(model->data(model->index(0, FileListModel::kIconColumn), Qt::DecorationRole)
-                   .isNull());
+  EXPECT_FALSE(
+      model->data(model->index(0, FileListModel::kIconColumn), Qt::DecorationRole).isNull());
   EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), LanguageText(71));
   EXPECT_FALSE(model->index(kCount, 0).isValid());
 
@@ -635,8 +614,9 @@ TEST_F(MainWindowTest, PagesHaveDistinctAccessKeysAndAccessibleNames) {
         }
         if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
           EXPECT_FALSE(button->text().isEmpty() && button->accessibleName().isEmpty())
-              << "page " << page << ": an image button without a name: "
-              << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+              << "page " << page
+              << ": an image button without a name: " << widget->metaObject()->className() << " "
+              << widget->objectName().toStdString();
         }
       }
     }
@@ -698,10 +678,11 @@ TEST_F(MainWindowTest, NoCaptionIsCutOffAtTheMinimumSize) {
       ProcessEvents();
       for (QWidget* widget : window->centralWidget()->findChildren<QWidget*>()) {
         if (!widget->isVisible()) continue;
-        const bool captioned = qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget) ||
-                               qobject_cast<QPushButton*>(widget) ||
-                               (qobject_cast<QLabel*>(widget) && !qobject_cast<QLabel*>(widget)->wordWrap() &&
-                                !qobject_cast<QLabel*>(widget)->text().isEmpty());
+        const bool captioned =
+            qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+            qobject_cast<QPushButton*>(widget) ||
+            (qobject_cast<QLabel*>(widget) && !qobject_cast<QLabel*>(widget)->wordWrap() &&
+             !qobject_cast<QLabel*>(widget)->text().isEmpty());
         if (!captioned) continue;
         // The caption itself must fit; a push button's style may ask for more than its text.
         QString caption = widget->property("text").toString();

@@ -4,7 +4,7 @@
 
 #include "ui/MainWindow.h"
 
-#include "UiTestSupport.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"
@@ -46,38 +46,13 @@ std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
 }
 
-class NewNameColumnTest : public testing::Test {
+class NewNameColumnTest : public WindowFixture {
  protected:
-  void SetUp() override {
-    LoadUiResources();
-    app_ = std::make_unique<AppState>();
-    app_->LanguageIndex = kLanguageEnglish;
-    app_->DesktopFolder = dir_.Path();
-    app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
-    app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
-    app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
-    app_->JournalFolder = dir_.Path() + QStringLiteral("journal/");
-    app_->PresetList = {WorkingPreset()};
-    app_->PresetList += BuiltinPresets();
-    app_->WorkingSettings = app_->PresetList[0];
-  }
-
   std::unique_ptr<MainWindow> MakeWindow() {
     auto window = std::make_unique<MainWindow>(*app_);
-    WindowDialogs dialogs;
-    dialogs.Ask = [this](const QString& title, const QString& text) {
-      questions_ << title + u'|' + text;
-      return answer_;
-    };
-    dialogs.Tell = [this](MessageIcon, const QString& title, const QString& text) {
-      notices_ << title + u'|' + text;
-    };
+    WindowDialogs dialogs = RecordingDialogs();
     window->SetDialogs(dialogs);
-    // A run's waits for the eye are no part of these tests.
-    RunTimings timings;
-    timings.MinPreparation = timings.MinProcessing = timings.FinishedDisplay =
-        std::chrono::milliseconds(0);
-    window->SetRunTimings(timings);
+    window->SetRunTimings(NoWaits());
     return window;
   }
 
@@ -89,7 +64,8 @@ class NewNameColumnTest : public testing::Test {
   }
 
   static void WaitForPlan(MainWindow& window) {
-    ASSERT_TRUE(ProcessUntil([&] { return window.NewNames()->Idle() && window.FileModel()->Plan(); }));
+    ASSERT_TRUE(
+        ProcessUntil([&] { return window.NewNames()->Idle() && window.FileModel()->Plan(); }));
   }
 
   // The settings as the pages would hold them after the user chose them.
@@ -125,12 +101,6 @@ class NewNameColumnTest : public testing::Test {
     }
     return rows;
   }
-
-  std::unique_ptr<AppState> app_;
-  TempDir dir_;
-  bool answer_ = true;
-  QStringList questions_;
-  QStringList notices_;
 };
 
 Preset CopyInto(const QString& folder) {
@@ -163,8 +133,10 @@ TEST_F(NewNameColumnTest, ShowsTheNewNamesOfTheBuiltInPresets) {
   // The defaults copy into the desktop's output folder under the same name: the names are
   // dimmed, the new folder shows.
   EXPECT_EQ(Cell(*window, first, FileListModel::kNewNameColumn), "IMG_0001.JPG");
-  EXPECT_TRUE(model->data(model->index(first, FileListModel::kNewNameColumn),
-                          FileListModel::NameUnchangedRole).toBool());
+  EXPECT_TRUE(model
+                  ->data(model->index(first, FileListModel::kNewNameColumn),
+                         FileListModel::NameUnchangedRole)
+                  .toBool());
   EXPECT_EQ(model->data(model->index(first, FileListModel::kNewNameColumn), Qt::ForegroundRole)
                 .value<QBrush>(),
             QApplication::palette().brush(QPalette::PlaceholderText));
@@ -306,16 +278,20 @@ TEST_F(NewNameColumnTest, ClashesAreMarkedCountedAndAskedAbout) {
   for (int row = 0; row < 3; ++row) {
     const FileEntry* entry = model->EntryAt(row);
     const auto problem = static_cast<NameProblem>(
-        model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ProblemRole).toInt());
+        model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ProblemRole)
+            .toInt());
     const QString tip = Cell(*window, row, FileListModel::kNewNameColumn, Qt::ToolTipRole);
     if (entry->Name == "b") {
       EXPECT_EQ(problem, NameProblem::None);
-      EXPECT_TRUE(model->data(model->index(row, FileListModel::kNewNameColumn), Qt::DecorationRole).isNull());
+      EXPECT_TRUE(model->data(model->index(row, FileListModel::kNewNameColumn), Qt::DecorationRole)
+                      .isNull());
       continue;
     }
     ++marked;
-    EXPECT_FALSE(model->data(model->index(row, FileListModel::kNewNameColumn), Qt::DecorationRole).isNull());
-    const QString other = entry->Path.contains("/p/") ? dir_.Path() + "in/q/a.txt" : dir_.Path() + "in/p/a.txt";
+    EXPECT_FALSE(
+        model->data(model->index(row, FileListModel::kNewNameColumn), Qt::DecorationRole).isNull());
+    const QString other =
+        entry->Path.contains("/p/") ? dir_.Path() + "in/q/a.txt" : dir_.Path() + "in/p/a.txt";
     EXPECT_TRUE(tip.contains(other)) << tip.toStdString();
     if (problem == NameProblem::SameTargetEarlier)
       EXPECT_TRUE(tip.contains(AdditionText(kAddResolutionAsk))) << tip.toStdString();
@@ -355,7 +331,8 @@ TEST_F(NewNameColumnTest, ClashesAreMarkedCountedAndAskedAbout) {
 // Other problems the column marks before the run: an existing target, an unusable name, a name
 // too long, a target folder that cannot be made.
 TEST_F(NewNameColumnTest, MarksWhatWouldFailWithItsReason) {
-  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt", "in/d.txt"}) dir_.WriteFile(name, "x");
+  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt", "in/d.txt"})
+    dir_.WriteFile(name, "x");
   const auto window = MakeWindow();
   Load(*window, dir_.Path() + QStringLiteral("in"));
   dir_.WriteFile("in/taken.txt", "not loaded");
@@ -375,7 +352,8 @@ TEST_F(NewNameColumnTest, MarksWhatWouldFailWithItsReason) {
       {"a", NameProblem::TargetExists, AdditionText(kAddTargetExists)},
       {"b", NameProblem::InvalidName, AdditionText(kAddInvalidNewName)},
       {"c", NameProblem::NameTooLong, AdditionText(kAddNameTooLong).arg(260)},
-      {"d", NameProblem::FolderNotCreatable, AdditionText(kAddNameFolderMissing).arg(dir_.Path() + "in/sub/")},
+      {"d", NameProblem::FolderNotCreatable,
+       AdditionText(kAddNameFolderMissing).arg(dir_.Path() + "in/sub/")},
   };
   FileListModel* model = window->FileModel();
   ASSERT_EQ(model->rowCount(), 4);
@@ -384,8 +362,10 @@ TEST_F(NewNameColumnTest, MarksWhatWouldFailWithItsReason) {
     int row = 0;
     while (row < 4 && model->EntryAt(row)->Name != e.name) ++row;
     ASSERT_LT(row, 4);
-    EXPECT_EQ(model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ProblemRole).toInt(),
-              static_cast<int>(e.problem));
+    EXPECT_EQ(
+        model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ProblemRole)
+            .toInt(),
+        static_cast<int>(e.problem));
     EXPECT_TRUE(Cell(*window, row, FileListModel::kNewNameColumn, Qt::ToolTipRole).contains(e.tip))
         << Cell(*window, row, FileListModel::kNewNameColumn, Qt::ToolTipRole).toStdString();
   }
@@ -411,13 +391,15 @@ TEST_F(NewNameColumnTest, FilteredRowsAreGreyedWithTheirReason) {
   const int log = model->EntryAt(0)->Name == "b" ? 0 : 1;
   EXPECT_EQ(Cell(*window, 1 - log, FileListModel::kNewNameColumn), "new a.txt");
   EXPECT_EQ(Cell(*window, log, FileListModel::kNewNameColumn), AdditionText(kAddFilteredOut));
-  EXPECT_TRUE(model->data(model->index(log, FileListModel::kNewNameColumn), FileListModel::FilteredOutRole).toBool());
+  EXPECT_TRUE(
+      model->data(model->index(log, FileListModel::kNewNameColumn), FileListModel::FilteredOutRole)
+          .toBool());
   const QBrush grey = QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
   for (const int column : {FileListModel::kNameColumn, FileListModel::kDirectoryColumn})
     EXPECT_EQ(model->data(model->index(log, column), Qt::ForegroundRole).value<QBrush>(), grey);
-  EXPECT_EQ(Cell(*window, log, FileListModel::kNewNameColumn, Qt::ToolTipRole),
-            AdditionText(kAddFilteredOutTip)
-                .arg(LanguageText(200) + " " + LanguageText(85) + " log"));
+  EXPECT_EQ(
+      Cell(*window, log, FileListModel::kNewNameColumn, Qt::ToolTipRole),
+      AdditionText(kAddFilteredOutTip).arg(LanguageText(200) + " " + LanguageText(85) + " log"));
   EXPECT_EQ(window->NewNames()->Plan()->Problems(), 0) << "taken out is no problem";
 }
 
@@ -428,7 +410,8 @@ TEST_F(NewNameColumnTest, SortedTasksShowTheRunsOrder) {
   const auto window = MakeWindow();
   Load(*window, dir_.Path());
   FileListModel* model = window->FileModel();
-  const int rowOfC = model->RowOf(app_->Files.FindById(app_->Files.IdOfPath(dir_.Path() + "c.txt")));
+  const int rowOfC =
+      model->RowOf(app_->Files.FindById(app_->Files.IdOfPath(dir_.Path() + "c.txt")));
   window->FileView()->selectRow(rowOfC);
   Preset s = NamedInPlace("%1% %FN%");
   s.SortActive = 1;
@@ -463,20 +446,24 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
     const FileEntry* entry = model->EntryAt(row);
     const QByteArray content = QByteArray::number(entry->Name.mid(1).toInt());
     const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(content.constData()), content.size());
-    return entry->Name + " " + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper() + ".txt";
+    return entry->Name + " " + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper() +
+           ".txt";
   };
-  ASSERT_TRUE(ProcessUntil([&] { return Cell(*window, 0, FileListModel::kNewNameColumn) == expected(0); }));
+  ASSERT_TRUE(
+      ProcessUntil([&] { return Cell(*window, 0, FileListModel::kNewNameColumn) == expected(0); }));
   const auto [first, last] = window->FileView()->RowsOnScreen();
   ASSERT_LT(last, kFiles - 10);
   ASSERT_TRUE(ProcessUntil([&] {
-    return window->NewNames()->Idle() && Cell(*window, last, FileListModel::kNewNameColumn) == expected(last);
+    return window->NewNames()->Idle() &&
+           Cell(*window, last, FileListModel::kNewNameColumn) == expected(last);
   }));
   const QString far = Cell(*window, kFiles - 1, FileListModel::kNewNameColumn);
   EXPECT_TRUE(far.endsWith(" %CC%.txt")) << far.toStdString();
   EXPECT_LE(window->NewNames()->Checksums()->Known().size(), last - first + 2);
   EXPECT_TRUE(window->StatusText().contains(AdditionText(kAddWaitingForChecksums)));
 
-  window->FileView()->verticalScrollBar()->setValue(window->FileView()->verticalScrollBar()->maximum());
+  window->FileView()->verticalScrollBar()->setValue(
+      window->FileView()->verticalScrollBar()->maximum());
   ASSERT_TRUE(ProcessUntil([&] {
     return Cell(*window, kFiles - 1, FileListModel::kNewNameColumn) == expected(kFiles - 1);
   }));
@@ -515,13 +502,17 @@ TEST_F(NewNameColumnTest, AgreesWithTheDryRunAndTheRun) {
   struct Case {
     const char* what;
     std::vector<std::pair<std::string, std::string>> sources;  // below tree/in/
-    std::vector<std::string> existing;                        // below tree/
+    std::vector<std::string> existing;                         // below tree/
     std::function<void(Preset&)> configure;
     int done;
   };
   const std::vector<Case> cases = {
       {"numbered per folder, filtered and sorted",
-       {{"x/b.txt", "xb"}, {"x/a.txt", "xa"}, {"y/a.txt", "ya"}, {"y/c.txt", "yc"}, {"skip.log", "log"},
+       {{"x/b.txt", "xb"},
+        {"x/a.txt", "xa"},
+        {"y/a.txt", "ya"},
+        {"y/c.txt", "yc"},
+        {"skip.log", "log"},
         {"d.txt", "d"}},
        {"out/x/a 1.txt"},
        [&](Preset& s) {

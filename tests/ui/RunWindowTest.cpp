@@ -1,11 +1,11 @@
 // Running from the window: the batch run with its progress window, the replace and full-disk
 // questions, the result window, the end of the program, and the single-file test run.
 
-#include "UiTestSupport.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "fileops/ReplaceAnswers.h"
-#include "platform/FileName.h"
 #include "platform/Attributes.h"
+#include "platform/FileName.h"
 #include "platform/FileOps.h"
 #include "run/ErrorLog.h"
 #include "support/TempDir.h"
@@ -57,17 +57,10 @@ void ExpectAccessible(QWidget* window) {
   }
 }
 
-class RunWindowTest : public testing::Test {
+class RunWindowTest : public WindowFixture {
  protected:
   void SetUp() override {
-    LoadUiResources();
-    app_ = std::make_unique<AppState>();
-    app_->LanguageIndex = kLanguageEnglish;
-    app_->DesktopFolder = dir_.Path();
-    app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
-    app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
-    app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
-    app_->JournalFolder = dir_.Path() + QStringLiteral("journal/");
+    WindowFixture::SetUp();
     app_->PresetList = {WorkingPreset()};
     app_->WorkingSettings = app_->PresetList[0];
   }
@@ -138,9 +131,7 @@ class RunWindowTest : public testing::Test {
     ASSERT_EQ(app_->Files.Count(), static_cast<qsizetype>(relativePaths.size()));
   }
 
-  void Remove(const std::string& relative) {
-    std::filesystem::remove_all(dir_.Bytes() + relative);
-  }
+  void Remove(const std::string& relative) { std::filesystem::remove_all(dir_.Bytes() + relative); }
 
   RunController& Run() { return *window_->BatchRun(); }
 
@@ -167,16 +158,11 @@ class RunWindowTest : public testing::Test {
     return paths;
   }
 
-  std::unique_ptr<AppState> app_;
-  TempDir dir_;
   std::unique_ptr<MainWindow> window_;
-  QStringList questions_;
-  QStringList notices_;
   QStringList shown_;
   QStringList properties_;
   QStringList asked_;
   QStringList fatal_;
-  bool answer_ = true;
   bool holdAnswers_ = false;
   std::vector<std::function<void(bool)>> held_;
   bool closeResults_ = true;
@@ -228,8 +214,7 @@ TEST_F(RunWindowTest, KeepOptionsRebuildTheListFromWhatTheRunKept) {
   const std::vector<Row> rows = {
       {"targets", 0, 1, {"output/a.txt", "output/b.txt"}},
       {"sources", 1, 0, {"in/a.txt", "in/b.txt"}},
-      {"both, in the run's order", 1, 1,
-       {"in/a.txt", "output/a.txt", "in/b.txt", "output/b.txt"}},
+      {"both, in the run's order", 1, 1, {"in/a.txt", "output/a.txt", "in/b.txt", "output/b.txt"}},
   };
   dir_.WriteFile("in/a.txt", "a");
   dir_.WriteFile("in/b.txt", "b");
@@ -329,10 +314,11 @@ TEST_F(RunWindowTest, PauseHoldsTheRunAndChangesTheTitleOnce) {
   EXPECT_EQ(app_->Run.ProgressCount.load(), held);
   EXPECT_LE(held, 3);
   const QString paused = LanguageText(300);
-  const qsizetype pausedTitles =
-      std::count_if(titles.begin(), titles.end(), [&](const QString& t) { return t.contains(paused); });
+  const qsizetype pausedTitles = std::count_if(
+      titles.begin(), titles.end(), [&](const QString& t) { return t.contains(paused); });
   EXPECT_EQ(pausedTitles, 1) << titles.join(u'\n').toStdString();
-  EXPECT_TRUE(titles.last().endsWith(QStringLiteral("% ") + paused + QStringLiteral(" - ") + ErrorTitle()))
+  EXPECT_TRUE(
+      titles.last().endsWith(QStringLiteral("% ") + paused + QStringLiteral(" - ") + ErrorTitle()))
       << titles.last().toStdString();
   progress->PauseButton()->click();
   EXPECT_EQ(progress->PauseButton()->text().remove(u'&'), PlainCaption(309));
@@ -461,16 +447,26 @@ TEST_F(RunWindowTest, ReplaceQuestionAnswersDecideEveryClash) {
       asked.push_back(question->FolderField()->text() + u'/' + question->NameField()->text());
       EXPECT_EQ(question->windowTitle(), PlainCaption(349));
       switch (row.Clicks[next++]) {
-        case kReplace: question->ReplaceButton()->click(); break;
-        case kLeave: question->LeaveButton()->click(); break;
-        case kReplaceAll: question->ReplaceAllButton()->click(); break;
-        case kLeaveAll: question->LeaveAllButton()->click(); break;
+        case kReplace:
+          question->ReplaceButton()->click();
+          break;
+        case kLeave:
+          question->LeaveButton()->click();
+          break;
+        case kReplaceAll:
+          question->ReplaceAllButton()->click();
+          break;
+        case kLeaveAll:
+          question->LeaveAllButton()->click();
+          break;
         case kEsc: {
           QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
           QCoreApplication::sendEvent(question, &esc);
           break;
         }
-        case kCloseBox: question->close(); break;
+        case kCloseBox:
+          question->close();
+          break;
       }
     }));
     EXPECT_EQ(next, row.Clicks.size());
@@ -478,10 +474,12 @@ TEST_F(RunWindowTest, ReplaceQuestionAnswersDecideEveryClash) {
     EXPECT_EQ(asked.front(), dir_.Path() + QStringLiteral("output/1.txt"));
     std::string found;
     for (int i = 1; i <= 4; ++i)
-      found += ReadFileBytes(dir_.Bytes() + "output/" + std::to_string(i) + ".txt") == "new" ? 'n' : 'o';
+      found +=
+          ReadFileBytes(dir_.Bytes() + "output/" + std::to_string(i) + ".txt") == "new" ? 'n' : 'o';
     EXPECT_EQ(found, row.Expected);
     // The files left are reported, each as "target exists".
-    const auto left = static_cast<size_t>(std::count(row.Expected.begin(), row.Expected.end(), 'o'));
+    const auto left =
+        static_cast<size_t>(std::count(row.Expected.begin(), row.Expected.end(), 'o'));
     EXPECT_EQ(resultRows_.size(), left);
     for (const RunResultRow& result : resultRows_) EXPECT_EQ(result.Status, kStatusTargetExists);
     resultRows_.clear();
@@ -631,9 +629,9 @@ TEST_F(RunWindowTest, FullDiskAsksWhetherToStop) {
       // The files not reached are listed too, with why.
       EXPECT_TRUE(resultRows_[1].NotReached);
       EXPECT_TRUE(resultRows_[2].NotReached);
-      EXPECT_EQ(RunResultExplanation(resultRows_),
-                LanguageText(338) + u'\n' + LanguageText(339) + QStringLiteral("\n\n") +
-                    NotReachedName() + u'\n' + NotReachedExplanation());
+      EXPECT_EQ(RunResultExplanation(resultRows_), LanguageText(338) + u'\n' + LanguageText(339) +
+                                                       QStringLiteral("\n\n") + NotReachedName() +
+                                                       u'\n' + NotReachedExplanation());
     }
     EXPECT_EQ(PathExists(dir_.Bytes() + "output/3.txt"), !stop);
   }
@@ -667,7 +665,7 @@ TEST_F(RunWindowTest, ProgressPercentTextHasTwoDecimalsAndSurvivesAnEmptyRun) {
            {29999, 30000, 2, "99.99"},
            {3, 3, 2, "100.00"},
            {5, 3, 3, "100.00"},
-           {0, 0, 1, "0.00"},   // every file taken out by the filter
+           {0, 0, 1, "0.00"},  // every file taken out by the filter
            {0, 0, 2, "100.00"},
            {0, 0, 3, "100.00"},
            {-4, 10, 2, "0.00"},
@@ -720,7 +718,8 @@ TEST_F(RunWindowTest, ProgressWindowShowsEachPhaseAndTheFileInHandAsPlainText) {
       EXPECT_EQ(progress.windowTitle(), QStringLiteral("33.33% - ") + ErrorTitle());
       // A long name is cut at its end, a long folder in its middle.
       const QString name = QString(200, u'n') + QStringLiteral("END");
-      const QString folder = QStringLiteral("/start/") + QString(200, u'f') + QStringLiteral("/last/");
+      const QString folder =
+          QStringLiteral("/start/") + QString(200, u'f') + QStringLiteral("/last/");
       flags.SetProgressEntry(8, name, folder);
       progress.Update();
       EXPECT_FALSE(progress.NameField()->ShownText().contains(QStringLiteral("END")));
@@ -807,7 +806,8 @@ TEST_F(RunWindowTest, ResultWindowListsEveryProblemSortsAndExplains) {
   ExpectAccessible(&window);
   window.HelpButton()->click();
   ASSERT_NE(window.Explanation(), nullptr);
-  EXPECT_EQ(window.Explanation()->TextLabel()->text(), KeepOptionsWhole(RunResultExplanation(rows)));
+  EXPECT_EQ(window.Explanation()->TextLabel()->text(),
+            KeepOptionsWhole(RunResultExplanation(rows)));
   window.Explanation()->reject();
   ProcessEvents();
   QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -929,7 +929,7 @@ TEST_F(RunWindowTest, TestRunTellsWhyNoCopyWasMade) {
     app_->WorkingSettings.FilterActive = row.Filter ? 1 : 0;
     app_->WorkingSettings.FilterConditions = {
         {kItemChecked, 2, 0, QStringLiteral("log"), 2}};  // extension is "log"
-    app_->WorkingSettings.RemoveZoneMark = 1;  // something to do without a new name
+    app_->WorkingSettings.RemoveZoneMark = 1;             // something to do without a new name
     window.FillPages();
     window.FileView()->selectionModel()->setCurrentIndex(
         window.FileModel()->index(row.RowIndex, FileListModel::kNameColumn),
@@ -939,8 +939,8 @@ TEST_F(RunWindowTest, TestRunTellsWhyNoCopyWasMade) {
     ASSERT_TRUE(ProcessUntil([&] { return finished_ != finished; }, 5000))
         << "row " << row.RowIndex << ": " << notices_.join(u'\n').toStdString();
     ASSERT_EQ(notices_.size(), 1);
-    EXPECT_EQ(notices_[0], PlainCaption(359) + u'|' + LanguageText(322) + QStringLiteral(":\n") +
-                               row.Expected);
+    EXPECT_EQ(notices_[0],
+              PlainCaption(359) + u'|' + LanguageText(322) + QStringLiteral(":\n") + row.Expected);
   }
   EXPECT_TRUE(properties_.isEmpty());
   EXPECT_FALSE(PathExists(dir_.Bytes() + "preview/skip.log"));
@@ -988,7 +988,8 @@ TEST_F(RunWindowTest, PropertiesWindowShowsWhatTheCopyIs) {
   const QString size = window.Field(PropertiesWindow::kSizeRow)->text();
   EXPECT_TRUE(size.startsWith(QStringLiteral("1.5 KB"))) << size.toStdString();
   EXPECT_TRUE(size.contains(AdditionText(kAddBytes)));
-  EXPECT_EQ(window.Field(PropertiesWindow::kPermissionsRow)->text(), QStringLiteral("rw-r----- (640)"));
+  EXPECT_EQ(window.Field(PropertiesWindow::kPermissionsRow)->text(),
+            QStringLiteral("rw-r----- (640)"));
   EXPECT_EQ(window.Field(PropertiesWindow::kHiddenRow)->text(), PlainCaption(233));
   EXPECT_EQ(window.Field(PropertiesWindow::kReadOnlyRow)->text(), PlainCaption(234));
   EXPECT_EQ(window.Field(PropertiesWindow::kZoneMarkRow)->text(), PlainCaption(marked ? 233 : 234));

@@ -3,7 +3,7 @@
 
 #include "ui/MainWindow.h"
 
-#include "UiTestSupport.h"
+#include "WindowFixture.h"
 #include "app/AppState.h"
 #include "platform/FileName.h"
 #include "support/TempDir.h"
@@ -27,42 +27,17 @@
 
 namespace {
 
-class UndoWindowTest : public testing::Test {
+class UndoWindowTest : public WindowFixture {
  protected:
-  void SetUp() override {
-    LoadUiResources();
-    app_ = std::make_unique<AppState>();
-    app_->LanguageIndex = kLanguageEnglish;
-    app_->DesktopFolder = dir_.Path();
-    app_->PreviewFolder = dir_.Path() + QStringLiteral("preview/");
-    app_->LanguageFile = dir_.Path() + QStringLiteral("Language");
-    app_->PresetsFile = dir_.Path() + QStringLiteral("Presets");
-    app_->JournalFolder = dir_.Path() + QStringLiteral("journal/");
-    app_->PresetList = {WorkingPreset()};
-    app_->PresetList += BuiltinPresets();
-    app_->WorkingSettings = app_->PresetList[0];
-  }
-
   std::unique_ptr<MainWindow> MakeWindow() {
     auto window = std::make_unique<MainWindow>(*app_);
-    WindowDialogs dialogs;
-    dialogs.Ask = [this](const QString& title, const QString& text) {
-      questions_ << title + u'|' + text;
-      return answer_;
-    };
-    dialogs.Tell = [this](MessageIcon, const QString& title, const QString& text) {
-      notices_ << title + u'|' + text;
-    };
+    WindowDialogs dialogs = RecordingDialogs();
     dialogs.ChooseFiles = [] { return QStringList(); };
     dialogs.ChooseFolder = [](const QString&, const QString&) { return QString(); };
     dialogs.ShowFile = [](const QString&) { return true; };
     dialogs.ShowProperties = [](const QString&) { return true; };
     window->SetDialogs(dialogs);
-    // The runs' waits for the eye are no part of these tests.
-    RunTimings timings;
-    timings.MinPreparation = timings.MinProcessing = timings.FinishedDisplay =
-        std::chrono::milliseconds(0);
-    window->SetRunTimings(timings);
+    window->SetRunTimings(NoWaits());
     return window;
   }
 
@@ -90,12 +65,6 @@ class UndoWindowTest : public testing::Test {
     QObject::disconnect(connection);
     return started;
   }
-
-  std::unique_ptr<AppState> app_;
-  TempDir dir_;
-  bool answer_ = true;
-  QStringList questions_;
-  QStringList notices_;
 };
 
 TEST_F(UndoWindowTest, TheMenuItemFollowsTheTestRunAndIsLockedWithTheCommands) {
@@ -131,8 +100,10 @@ TEST_F(UndoWindowTest, TakesBackTheWindowsRunAfterAQuestionThatNamesIt) {
   answer_ = false;
   EXPECT_FALSE(Undo(*window));
   ASSERT_EQ(questions_.size(), 1);
-  EXPECT_TRUE(questions_[0].startsWith(AdditionText(kAddUndoTitle) + QStringLiteral("|Take back run 1 of ")));
-  EXPECT_TRUE(questions_[0].contains(QStringLiteral("(preset 0 \"") + app_->PresetList[0].PresetName +
+  EXPECT_TRUE(questions_[0].startsWith(AdditionText(kAddUndoTitle) +
+                                       QStringLiteral("|Take back run 1 of ")));
+  EXPECT_TRUE(questions_[0].contains(QStringLiteral("(preset 0 \"") +
+                                     app_->PresetList[0].PresetName +
                                      QStringLiteral("\", 2 file(s))?")))
       << questions_[0].toStdString();
   EXPECT_TRUE(PathExists(dir_.Bytes() + "output/a.txt"));
@@ -162,10 +133,14 @@ TEST_F(UndoWindowTest, TheListIsReadAgainAfterAnUndo) {
     QStringList Before, After;  // relative to the folder
   };
   const std::vector<Row> rows = {
-      {"copies: the sources stay, the removed copies leave", 0, 1,
+      {"copies: the sources stay, the removed copies leave",
+       0,
+       1,
        {"in/a.txt", "output/a.txt", "in/b.txt", "output/b.txt"},
        {"in/a.txt", "in/b.txt"}},
-      {"moves: the files went back to where the list does not look", 1, 0,
+      {"moves: the files went back to where the list does not look",
+       1,
+       0,
        {"output/a.txt", "output/b.txt"},
        {}},
   };
@@ -183,8 +158,7 @@ TEST_F(UndoWindowTest, TheListIsReadAgainAfterAnUndo) {
     RunCopies(*window);
     const auto listed = [&] {
       QStringList paths;
-      for (const FileEntry& entry : app_->Files)
-        paths << entry.Path.mid(dir_.Path().size());
+      for (const FileEntry& entry : app_->Files) paths << entry.Path.mid(dir_.Path().size());
       return paths;
     };
     QStringList before = listed();
@@ -216,8 +190,10 @@ TEST_F(UndoWindowTest, TheResultListNamesWhatCouldNotBeTakenBack) {
   const QStringList lines = result->Lines()->stringList();
   ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
   EXPECT_EQ(lines[0], AdditionText(kAddUndoLeftCopyChanged) + QStringLiteral(": ") + dir_.Path() +
-                          QStringLiteral("output/a.txt -> ") + dir_.Path() + QStringLiteral("in/a.txt"));
-  EXPECT_EQ(lines[1], AdditionText(kAddUndoFolderStays).arg(dir_.Path() + QStringLiteral("output")));
+                          QStringLiteral("output/a.txt -> ") + dir_.Path() +
+                          QStringLiteral("in/a.txt"));
+  EXPECT_EQ(lines[1],
+            AdditionText(kAddUndoFolderStays).arg(dir_.Path() + QStringLiteral("output")));
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "output/a.txt"), "edited since");
   EXPECT_FALSE(PathExists(dir_.Bytes() + "output/b.txt"));
 }

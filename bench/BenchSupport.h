@@ -1,0 +1,77 @@
+#pragma once
+
+// Helpers the benchmarks share: removing a tree they made, and timing a program they run.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ftw.h>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+inline int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path);
+}
+
+// Removes a folder and everything in it, never following a link.
+inline void RemoveTree(const std::string& folder) {
+  ::nftw(folder.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// Runs a program in `workFolder` with the environment `env` and waits; its time in seconds.
+// Standard output is a pipe that this process drains, as a script reading it would; `input`
+// (when not empty) is fed to its standard input from a file.
+inline double TimedRun(std::vector<std::string> args, const std::vector<std::string>& env,
+                       const std::string& workFolder, int& exitCode,
+                       const std::string& input = std::string()) {
+  using Clock = std::chrono::steady_clock;
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> envCopy = env;
+  std::vector<char*> envp;
+  for (std::string& entry : envCopy) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  const std::string inputFile = input.empty() ? std::string() : workFolder + "/.input";
+  if (!inputFile.empty()) {
+    const int fd = ::open(inputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+      std::exit(1);
+    ::close(fd);
+  }
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) std::exit(1);
+  const auto start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (!inputFile.empty()) {
+      const int in = ::open(inputFile.c_str(), O_RDONLY);
+      if (in < 0 || ::dup2(in, 0) < 0) ::_exit(127);
+    }
+    if (::dup2(pipeFds[1], 1) < 0 || ::chdir(workFolder.c_str()) != 0) ::_exit(127);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(pipeFds[1]);
+  char drain[4096];
+  while (::read(pipeFds[0], drain, sizeof drain) > 0) {
+  }
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (!inputFile.empty()) ::unlink(inputFile.c_str());
+  return seconds;
+}
+
+}  // namespace bench
