@@ -824,7 +824,8 @@ void MainWindow::StopLoading() {
 }
 
 void MainWindow::WaitForLoad() {
-  loader_->StopAndWait();
+  // The rows reach the list through the event loop, so it keeps running meanwhile.
+  while (LoadBusy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 void MainWindow::OnRowsArrived() {

@@ -87,14 +87,12 @@ ReplaceQuestion::ReplaceQuestion(const QString& targetPath, int tickMs, QWidget*
   for (QPushButton* b : {replace_, replaceAll_, leaveAll_}) b->setAutoDefault(false);
   leave_->setDefault(true);
 
+  // Folder above name, one under the other and aligned, so the eye reads them as one path.
   auto* paths = new QVBoxLayout;
   paths->setContentsMargins(5, 0, 0, 0);
-  paths->setSpacing(0);
+  paths->setSpacing(4);
   paths->addWidget(folderField_);
-  auto* nameRow = new QVBoxLayout;
-  nameRow->setContentsMargins(5, 0, 0, 0);
-  nameRow->addWidget(nameField_);
-  paths->addLayout(nameRow);
+  paths->addWidget(nameField_);
 
   auto* buttons = new QGridLayout;
   buttons->setHorizontalSpacing(20);
