@@ -205,11 +205,15 @@ class BatchRun {
     return ExistingTarget::Refuse;
   }
 
-  ActIntent IntentFor(const Pending& pending, ExistingTarget existing) {
+  // `targetPath` is the plan's target path when the caller has it at hand (empty: not yet).
+  ActIntent IntentFor(const Pending& pending, ExistingTarget existing,
+                      const QString& targetPath = {}) {
     const FileEntry& entry = files_.At(pending.Pos);
     const EntryPlan& plan = pending.Plan;
     ActIntent intent{entry, plan, pending.Pos,
-                     plan.Action == PlanAction::InPlace ? entry.Path : plan.TargetPath()};
+                     plan.Action == PlanAction::InPlace ? entry.Path
+                     : targetPath.isEmpty()             ? plan.TargetPath()
+                                                        : targetPath};
     intent.Existing = existing;
     intent.ClearsReadOnly = (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
                             (entry.Attributes & kAttrReadOnly) != 0;
@@ -261,7 +265,7 @@ class BatchRun {
     QString targetPath = plan.TargetPath();
     int error = 0;
     if (status == kStatusDone) {
-      const ActIntent intent = IntentFor(pending, existing);
+      const ActIntent intent = IntentFor(pending, existing, targetPath);
       if (options_.Observer != nullptr && !options_.Observer->BeforeAct(intent)) {
         error = ECANCELED;
         status = kStatusCopyMoveFailed;

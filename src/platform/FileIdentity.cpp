@@ -17,15 +17,14 @@ FileTime FromStatx(const struct statx_timestamp& ts) {
   return {static_cast<int64_t>(ts.tv_sec), static_cast<int64_t>(ts.tv_nsec)};
 }
 
-FileIdentity Look(const QString& path, int flags) {
+FileIdentity Look(const char* encoded, int flags) {
   FileIdentity identity;
-  const QByteArray encoded = EncodeFileName(path);
-  if (encoded.isEmpty()) {
+  if (*encoded == '\0') {
     identity.Error = ENOENT;
     return identity;
   }
   struct statx sx {};
-  if (::statx(AT_FDCWD, encoded.constData(), flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+  if (::statx(AT_FDCWD, encoded, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
     identity.Error = errno;
     return identity;
   }
@@ -56,11 +55,15 @@ bool FileIdentity::IsLink() const {
 }
 
 FileIdentity ReadFileIdentity(const QString& path) {
-  return Look(path, AT_SYMLINK_NOFOLLOW);
+  return Look(EncodeFileName(path).constData(), AT_SYMLINK_NOFOLLOW);
+}
+
+FileIdentity ReadFileIdentity(const QByteArray& encodedPath) {
+  return Look(encodedPath.constData(), AT_SYMLINK_NOFOLLOW);
 }
 
 FileIdentity ReadFollowedIdentity(const QString& path) {
-  return Look(path, 0);
+  return Look(EncodeFileName(path).constData(), 0);
 }
 
 bool SameContent(const QString& a, const QString& b) {

@@ -2,6 +2,7 @@
 
 #include "platform/FileTime.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -38,6 +39,8 @@ struct FileIdentity {
 
 // The path itself: a symbolic link is looked at, not followed (a rename moves the link).
 FileIdentity ReadFileIdentity(const QString& path);
+// The same for a path already in its file-system bytes (EncodeFileName).
+FileIdentity ReadFileIdentity(const QByteArray& encodedPath);
 // What a link at the path leads to (the file whose permission bits and dates change).
 FileIdentity ReadFollowedIdentity(const QString& path);
 

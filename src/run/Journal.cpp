@@ -31,14 +31,16 @@ uint32_t Crc(const char* data, size_t size) {
   return static_cast<uint32_t>(libdeflate_crc32(0, data, size));
 }
 
-// Little-endian fields appended to a byte array.
+// Little-endian fields appended to the record being built. A record is built in a buffer of
+// its own (reused from record to record) and joins the encoder's bytes whole, so that a field
+// costs a few stores rather than a call into QByteArray.
 class Out {
  public:
-  explicit Out(QByteArray& bytes) : bytes_(bytes) {}
-  void U8(uint8_t v) { bytes_.append(static_cast<char>(v)); }
-  void U16(uint16_t v) { Fixed(v, 2); }
-  void U32(uint32_t v) { Fixed(v, 4); }
-  void U64(uint64_t v) { Fixed(v, 8); }
+  explicit Out(std::string& bytes) : bytes_(bytes) {}
+  void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
+  void U16(uint16_t v) { Fixed<2>(v); }
+  void U32(uint32_t v) { Fixed<4>(v); }
+  void U64(uint64_t v) { Fixed<8>(v); }
   void I8(int8_t v) { U8(static_cast<uint8_t>(v)); }
   void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
   void I64(int64_t v) { U64(static_cast<uint64_t>(v)); }
@@ -48,25 +50,28 @@ class Out {
   }
   void Bytes(const QByteArray& b) {
     U32(static_cast<uint32_t>(b.size()));
-    bytes_.append(b);
+    bytes_.append(b.constData(), static_cast<size_t>(b.size()));
   }
   void Text(const QString& text) { Bytes(text.toUtf8()); }
   void Path(const QByteArray& path, const QByteArray& reference) {
     const qsizetype limit = std::min(path.size(), reference.size());
+    const char* p = path.constData();
+    const char* r = reference.constData();
     qsizetype shared = 0;
-    while (shared < limit && path[shared] == reference[shared]) ++shared;
+    while (shared < limit && p[shared] == r[shared]) ++shared;
     U32(static_cast<uint32_t>(shared));
     U32(static_cast<uint32_t>(path.size() - shared));
-    bytes_.append(path.constData() + shared, path.size() - shared);
+    bytes_.append(p + shared, static_cast<size_t>(path.size() - shared));
   }
 
  private:
-  void Fixed(uint64_t v, int n) {
-    char b[8];
-    for (int i = 0; i < n; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-    bytes_.append(b, n);
+  template <size_t N>
+  void Fixed(uint64_t v) {
+    char b[N];
+    for (size_t i = 0; i < N; ++i) b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    bytes_.append(b, N);
   }
-  QByteArray& bytes_;
+  std::string& bytes_;
 };
 
 // Reads fields from one record's body; every read past the end fails the record.
@@ -376,24 +381,23 @@ JournalReadResult Finish(const RecordStream& stream, int error) {
 
 }  // namespace
 
-qsizetype JournalEncoder::Open(uint8_t type) {
-  const qsizetype start = bytes_.size();
-  bytes_.append(4, '\0');
-  bytes_.append(static_cast<char>(type));
-  return start;
+std::string& JournalEncoder::Open(uint8_t type) {
+  record_.assign(4, '\0');
+  record_.push_back(static_cast<char>(type));
+  return record_;
 }
 
-void JournalEncoder::Close(qsizetype start) {
-  const auto length = static_cast<uint32_t>(bytes_.size() - start - 4);
-  for (int i = 0; i < 4; ++i) bytes_[start + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-  const uint32_t crc = Crc(bytes_.constData() + start, static_cast<size_t>(bytes_.size() - start));
-  Out(bytes_).U32(crc);
+void JournalEncoder::Close() {
+  const auto length = static_cast<uint32_t>(record_.size() - 4);
+  for (size_t i = 0; i < 4; ++i) record_[i] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  const uint32_t crc = Crc(record_.data(), record_.size());
+  Out(record_).U32(crc);
+  bytes_.append(record_);
 }
 
 void JournalEncoder::Begin(const JournalHeader& header) {
-  if (bytes_.isEmpty()) bytes_.append(kJournalMagic, kJournalMagicSize);
-  const qsizetype start = Open(kRecordBegin);
-  Out out(bytes_);
+  if (bytes_.empty()) bytes_.append(kJournalMagic, kJournalMagicSize);
+  Out out(Open(kRecordBegin));
   out.U16(kFormat);
   out.U32(header.Number);
   out.Time(header.Started);
@@ -407,12 +411,11 @@ void JournalEncoder::Begin(const JournalHeader& header) {
     out.Text(header.Values[i].first);
     out.Text(header.Values[i].second);
   }
-  Close(start);
+  Close();
 }
 
 void JournalEncoder::Intent(const JournalIntent& intent) {
-  const qsizetype start = Open(kRecordIntent);
-  Out out(bytes_);
+  Out out(Open(kRecordIntent));
   out.U32(intent.Position);
   out.U8(static_cast<uint8_t>(intent.Action));
   out.U8(intent.Flags);
@@ -450,13 +453,12 @@ void JournalEncoder::Intent(const JournalIntent& intent) {
     WriteIdentityCore(out, intent.Replaced);
     out.Time(intent.Replaced.Modified);
   }
-  Close(start);
+  Close();
   lastSource_ = intent.Source;
 }
 
 void JournalEncoder::Outcome(const JournalOutcome& outcome) {
-  const qsizetype start = Open(kRecordOutcome);
-  Out out(bytes_);
+  Out out(Open(kRecordOutcome));
   out.U32(outcome.Position);
   out.I8(outcome.Status);
   out.I32(outcome.Error);
@@ -469,48 +471,43 @@ void JournalEncoder::Outcome(const JournalOutcome& outcome) {
     out.Time(outcome.Result.Modified);
   }
   if (!outcome.NewPath.isEmpty()) out.Bytes(outcome.NewPath);
-  Close(start);
+  Close();
 }
 
 void JournalEncoder::Folder(const QByteArray& path) {
-  const qsizetype start = Open(kRecordFolder);
-  Out(bytes_).Bytes(path);
-  Close(start);
+  Out(Open(kRecordFolder)).Bytes(path);
+  Close();
 }
 
 void JournalEncoder::End(const JournalEnd& end) {
-  const qsizetype start = Open(kRecordEnd);
-  Out out(bytes_);
+  Out out(Open(kRecordEnd));
   out.Time(end.Ended);
   out.U32(end.Changed);
   out.U32(end.Failed);
-  Close(start);
+  Close();
 }
 
 void JournalEncoder::UndoBegin(const FileTime& started, uint32_t processId) {
-  const qsizetype start = Open(kRecordUndoBegin);
-  Out out(bytes_);
+  Out out(Open(kRecordUndoBegin));
   out.Time(started);
   out.U32(processId);
-  Close(start);
+  Close();
 }
 
 void JournalEncoder::UndoEntry(const JournalUndoEntry& entry) {
-  const qsizetype start = Open(kRecordUndoEntry);
-  Out out(bytes_);
+  Out out(Open(kRecordUndoEntry));
   out.U32(entry.Position);
   out.I8(entry.Result);
   out.I32(entry.Error);
-  Close(start);
+  Close();
 }
 
 void JournalEncoder::Undone(const JournalUndone& undone) {
-  const qsizetype start = Open(kRecordUndone);
-  Out out(bytes_);
+  Out out(Open(kRecordUndone));
   out.Time(undone.Ended);
   out.U32(undone.TakenBack);
   out.U32(undone.Left);
-  Close(start);
+  Close();
 }
 
 JournalReadResult ReadJournalBytes(const QByteArray& bytes, const JournalRecordVisitor& visitor) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 // The undo journal: what a run is about to do to each file, written before it does it, and
@@ -194,15 +195,19 @@ class JournalEncoder {
   void UndoEntry(const JournalUndoEntry& entry);
   void Undone(const JournalUndone& undone);
 
-  const QByteArray& Bytes() const { return bytes_; }
-  void Clear() { bytes_.clear(); }
-  bool IsEmpty() const { return bytes_.isEmpty(); }
+  // The records so far.
+  const char* Data() const { return bytes_.data(); }
+  size_t Size() const { return bytes_.size(); }
+  QByteArray Bytes() const { return {bytes_.data(), static_cast<qsizetype>(bytes_.size())}; }
+  void Clear() { bytes_.clear(); }  // keeps the buffer for the next records
+  bool IsEmpty() const { return bytes_.empty(); }
 
  private:
-  qsizetype Open(uint8_t type);  // starts a record; returns where its length goes
-  void Close(qsizetype start);   // fills in the length and appends the CRC
+  std::string& Open(uint8_t type);  // starts a record; returns the buffer it is built in
+  void Close();  // fills in the length, adds the CRC and appends the record to the bytes
 
-  QByteArray bytes_;
+  std::string bytes_;
+  std::string record_;
   QByteArray lastSource_;
 };
 

@@ -30,7 +30,7 @@ constexpr qsizetype kMaxAhead = 65536;
 constexpr qsizetype kGrowth = 4;
 constexpr int kSyncShare = 32;
 // Outcomes wait for the next group's write, unless this many bytes gather first.
-constexpr qsizetype kPendingLimit = 1 << 20;
+constexpr size_t kPendingLimit = 1 << 20;
 
 JournalAction ActionOf(PlanAction action) {
   switch (action) {
@@ -124,7 +124,7 @@ int RunJournal::Open() {
   header.ListCount = info_.ListCount;
   header.Values = info_.Values;
   pending_.Begin(header);
-  err = file_.Append(pending_.Bytes().constData(), static_cast<size_t>(pending_.Bytes().size()));
+  err = file_.Append(pending_.Data(), pending_.Size());
   pending_.Clear();
   if (err == 0) err = file_.Sync();
   if (err != 0) {
@@ -150,7 +150,7 @@ JournalIntent RunJournal::Describe(const ActIntent& act) {
   intent.Action = ActionOf(act.Plan.Action);
   intent.Source = EncodeFileName(act.Entry.Path);
   intent.Target = EncodeFileName(act.Target);
-  intent.Identity = ReadFileIdentity(act.Entry.Path);
+  intent.Identity = ReadFileIdentity(intent.Source);
   const bool copy = intent.Action == JournalAction::Copy;
 
   // What undo restores on the file itself; a copy leaves its source as it was.
@@ -219,26 +219,37 @@ void RunJournal::NoteNewFolders(const ActIntent& intent) {
 }
 
 bool RunJournal::Covered(const ActIntent& intent) const {
-  const auto it = announced_.constFind(intent.Position);
-  return it != announced_.constEnd() && it->Action == ActionOf(intent.Plan.Action) &&
-         it->Target == intent.Target &&
-         (it->MayReplace || intent.Existing == ExistingTarget::Refuse);
+  const qsizetype slot = intent.Position - announcedFirst_;
+  if (slot < 0 || slot >= static_cast<qsizetype>(announced_.size())) return false;
+  const Announced& it = announced_[static_cast<size_t>(slot)];
+  return it.Valid && it.Action == ActionOf(intent.Plan.Action) && it.Target == intent.Target &&
+         (it.MayReplace || intent.Existing == ExistingTarget::Refuse);
 }
 
 void RunJournal::Announce(const std::vector<ActIntent>& intents) {
   if (error_ != 0 || !file_.IsOpen() || intents.empty()) return;
   // Entries before this group are done with.
   const qsizetype first = intents.front().Position;
-  for (auto it = announced_.begin(); it != announced_.end();)
-    it = it.key() < first ? announced_.erase(it) : std::next(it);
+  if (first >= announcedFirst_ + static_cast<qsizetype>(announced_.size())) {
+    announced_.clear();
+  } else if (first > announcedFirst_) {
+    announced_.erase(announced_.begin(), announced_.begin() + (first - announcedFirst_));
+  } else {
+    announced_.insert(announced_.begin(), static_cast<size_t>(announcedFirst_ - first), {});
+  }
+  announcedFirst_ = first;
   bool added = false;
   for (const ActIntent& intent : intents) {
     // Planned again as announced before: that intent is on disk already.
     if (Covered(intent)) continue;
     NoteNewFolders(intent);
     pending_.Intent(Describe(intent));
-    announced_.insert(intent.Position, {ActionOf(intent.Plan.Action),
-                                        intent.Existing == ExistingTarget::Replace, intent.Target});
+    if (intent.Position >= announcedFirst_) {
+      const auto slot = static_cast<size_t>(intent.Position - announcedFirst_);
+      if (slot >= announced_.size()) announced_.resize(slot + 1);
+      announced_[slot] = {true, ActionOf(intent.Plan.Action),
+                          intent.Existing == ExistingTarget::Replace, intent.Target};
+    }
     ++intentCount_;
     added = true;
   }
@@ -281,15 +292,14 @@ void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
   }
   if (outcome.NewPath != intent.Target) record.NewPath = EncodeFileName(outcome.NewPath);
   pending_.Outcome(record);
-  if (error_ == 0 && pending_.Bytes().size() > kPendingLimit) {
+  if (error_ == 0 && pending_.Size() > kPendingLimit) {
     if (const int err = Write(false); err != 0) Fail(err);
   }
 }
 
 int RunJournal::Write(bool sync) {
   if (!pending_.IsEmpty()) {
-    const int err = file_.Append(pending_.Bytes().constData(),
-                                 static_cast<size_t>(pending_.Bytes().size()));
+    const int err = file_.Append(pending_.Data(), pending_.Size());
     pending_.Clear();
     if (err != 0) return err;
   }

@@ -4,13 +4,13 @@
 #include "platform/AppendFile.h"
 #include "run/Journal.h"
 
-#include <QHash>
 #include <QSet>
 #include <QString>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 // The undo journal of one run, attached to the run as its observer. Every intent reaches the
 // disk (fdatasync) before the operation it announces: the run plans entries in groups, the
@@ -100,14 +100,16 @@ class RunJournal : public ActObserver {
   uint32_t changed_ = 0;
   uint32_t failed_ = 0;
 
-  // What the groups announced, by position, from the current group on: the operations their
-  // syncs cover.
+  // What the groups announced, from the current group on: the operations their syncs cover.
+  // Slot i holds the entry at position announcedFirst_ + i (groups come in list order).
   struct Announced {
-    JournalAction Action;
-    bool MayReplace;
+    bool Valid = false;
+    JournalAction Action = JournalAction::InPlace;
+    bool MayReplace = false;
     QString Target;
   };
-  QHash<qsizetype, Announced> announced_;
+  std::vector<Announced> announced_;
+  qsizetype announcedFirst_ = 0;
 
   // Folders already looked at for the Folder records, and the last of them.
   QSet<QString> foldersSeen_;

@@ -21,7 +21,7 @@
 namespace {
 
 // Undo's own records wait in memory until this many bytes gather.
-constexpr qsizetype kFlushBytes = 1 << 20;
+constexpr size_t kFlushBytes = 1 << 20;
 
 QString Decoded(const QByteArray& path) {
   return DecodeFileName(path);
@@ -345,7 +345,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
     summary.Error = file.Open(journalPath, journal.Read.ValidLength);
     if (summary.Error != 0) return summary;
     records.UndoBegin(CurrentFileTime(), ProcessId());
-    summary.Error = file.Append(records.Bytes().constData(), static_cast<size_t>(records.Bytes().size()));
+    summary.Error = file.Append(records.Data(), records.Size());
     if (summary.Error == 0) summary.Error = file.Sync();
     records.Clear();
     if (summary.Error != 0) return summary;
@@ -353,8 +353,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
   }
   const auto flush = [&] {
     if (!recording || records.IsEmpty()) return;
-    if (const int err = file.Append(records.Bytes().constData(),
-                                    static_cast<size_t>(records.Bytes().size()));
+    if (const int err = file.Append(records.Data(), records.Size());
         err != 0 && summary.Error == 0)
       summary.Error = err;
     records.Clear();
@@ -387,7 +386,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
       summary.Left.push_back(report);
     if (recording) {
       records.UndoEntry({report.Position, static_cast<int8_t>(report.Result), report.Error});
-      if (records.Bytes().size() > kFlushBytes) flush();
+      if (records.Size() > kFlushBytes) flush();
     }
     ++done;
     if (options.EntryDone) options.EntryDone(report, done, total);

@@ -60,4 +60,20 @@ TEST(FileName, TypedTextIsWrittenAsUtf8) {
   EXPECT_EQ(EncodeFileName(QString(QChar(0xD800))), QByteArray("\xEF\xBF\xBD"));
 }
 
+// Plain ASCII is copied in blocks: whatever stands at any place of a long path, before, inside
+// or after a block, must come out as it went in.
+TEST(FileName, LongPathsSurviveWhateverStandsWhere) {
+  const std::string pieces[] = {"\xC3\xBC", "\xF0\x9F\x98\x80", "\xE9", "\x7F", "\x01"};
+  for (const std::string& piece : pieces) {
+    for (size_t at = 0; at <= 40; ++at) {
+      std::string bytes(40, 'a');
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
+      bytes.insert(at, piece);
+      const QByteArray encoded = EncodeFileName(DecodeFileName(bytes));
+      EXPECT_EQ(std::string(encoded.constData(), static_cast<size_t>(encoded.size())), bytes)
+          << "piece of " << piece.size() << " bytes at " << at;
+    }
+  }
+}
+
 }  // namespace
