@@ -205,15 +205,11 @@ class BatchRun {
     return ExistingTarget::Refuse;
   }
 
-  // `targetPath` is the plan's target path when the caller has it at hand (empty: not yet).
-  ActIntent IntentFor(const Pending& pending, ExistingTarget existing,
-                      const QString& targetPath = {}) {
+  ActIntent IntentFor(const Pending& pending, ExistingTarget existing) {
     const FileEntry& entry = files_.At(pending.Pos);
     const EntryPlan& plan = pending.Plan;
     ActIntent intent{entry, plan, pending.Pos,
-                     plan.Action == PlanAction::InPlace ? entry.Path
-                     : targetPath.isEmpty()             ? plan.TargetPath()
-                                                        : targetPath};
+                     plan.Action == PlanAction::InPlace ? entry.Path : plan.TargetPath()};
     intent.Existing = existing;
     intent.ClearsReadOnly = (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
                             (entry.Attributes & kAttrReadOnly) != 0;
@@ -265,7 +261,7 @@ class BatchRun {
     QString targetPath = plan.TargetPath();
     int error = 0;
     if (status == kStatusDone) {
-      const ActIntent intent = IntentFor(pending, existing, targetPath);
+      const ActIntent intent = IntentFor(pending, existing);
       if (options_.Observer != nullptr && !options_.Observer->BeforeAct(intent)) {
         error = ECANCELED;
         status = kStatusCopyMoveFailed;

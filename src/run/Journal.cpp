@@ -58,6 +58,7 @@ class Out {
     const char* p = path.constData();
     const char* r = reference.constData();
     qsizetype shared = 0;
+    while (shared + 8 <= limit && std::memcmp(p + shared, r + shared, 8) == 0) shared += 8;
     while (shared < limit && p[shared] == r[shared]) ++shared;
     U32(static_cast<uint32_t>(shared));
     U32(static_cast<uint32_t>(path.size() - shared));

@@ -309,7 +309,8 @@ TEST(Loader, KeepSubfoldersCannotClimbOutOfTheTargetFolder) {
 
 // Removes a chain of folders too deep for a path: each step lifts the second folder of the
 // chain up to the top and removes the first, so no path ever grows long.
-void RemoveDeepChain(const std::string& top) {
+void RemoveDeepChain(std::string top) {
+  while (top.size() > 1 && top.back() == '/') top.pop_back();  // the spare goes beside it
   const std::string spare = top + ".next";
   for (;;) {
     const std::string child = top + "/d";
