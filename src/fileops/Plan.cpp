@@ -252,7 +252,11 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   EntryPlan plan;
   // Share the folder text with the entry or with the plan before, so that a long list of plans
   // holds each folder once.
-  if (target.Directory == entry.Directory)
+  // Without a target folder the builder hands back the entry's own folder text: the same
+  // characters need no comparing.
+  const bool sameText = target.Directory.constData() == entry.Directory.constData() &&
+                        target.Directory.size() == entry.Directory.size();
+  if (sameText || target.Directory == entry.Directory)
     plan.Directory = entry.Directory;
   else if (target.Directory == lastDirectory_)
     plan.Directory = lastDirectory_;
