@@ -32,6 +32,7 @@
 #include "ui/NewNamePreview.h"
 
 #include "BenchSupport.h"
+#include "NewNamesTask.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,6 +55,7 @@
 
 namespace {
 
+using namespace newnames;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point from) {
@@ -71,59 +73,6 @@ size_t HeapInUse() {
   ::malloc_trim(0);
   const struct mallinfo2 info = ::mallinfo2();
   return info.uordblks + info.hblkhd;
-}
-
-constexpr long kPerFolder = 1000;
-
-// The name of entry `i`: a few kinds of names people rename.
-QString NameOf(long i) {
-  static const char* const kStems[] = {"holiday_photo draft", "IMG_2041", "scan of letter",
-                                       "Meeting-notes_final", "track 07 - live"};
-  return QString::fromLatin1(kStems[i % 5]) + QString::number(i);
-}
-
-QString FolderOf(const QString& root, long i) {
-  return root + QStringLiteral("/dir%1/").arg(i / kPerFolder, 4, 10, QLatin1Char('0'));
-}
-
-// Entries under `root` (which need not exist), as the loader would have made them.
-void Load(FileList& list, const QString& root, long count) {
-  for (long i = 0; i < count; ++i) {
-    FileEntry entry;
-    entry.Id = TakeNextEntryId();
-    entry.Directory = FolderOf(root, i);
-    entry.Name = NameOf(i);
-    entry.Path = entry.Directory + entry.Name + QStringLiteral(".jpg");
-    entry.Size = 1000 + (i * 7919) % 100000;
-    entry.Modified = 1170000000 + i;
-    list.Append(std::move(entry));
-  }
-}
-
-// The files of Load on disk, empty.
-bool MakeTree(const QString& root, long count) {
-  for (long i = 0; i < count; ++i) {
-    if (i % kPerFolder == 0 && ::mkdir(EncodeFileName(FolderOf(root, i)).constData(), 0755) != 0)
-      return false;
-    const QByteArray path = EncodeFileName(FolderOf(root, i) + NameOf(i) + QStringLiteral(".jpg"));
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0) return false;
-    ::close(fd);
-  }
-  return true;
-}
-
-Preset Task() {
-  Preset settings = WorkingPreset();
-  settings.TargetDirActive = 0;
-  settings.NameTemplateActive = 1;
-  settings.NameTemplate = QStringLiteral("%fn% (%001%)");
-  settings.CaseActive = 1;
-  settings.CaseMode = kCaseWords;
-  settings.ReplaceActive = 1;
-  settings.TextReplacements = {{kItemChecked, QStringLiteral("_| "), QStringLiteral("-")},
-                               {kItemChecked, QStringLiteral("draft|final"), QStringLiteral("v2")}};
-  return settings;
 }
 
 void EnginePlan(const QString& root, long count) {

@@ -1,5 +1,6 @@
 #include "fileops/DiskLookup.h"
 
+#include "fileops/PathText.h"
 #include "platform/FileName.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderListing.h"
@@ -85,8 +86,12 @@ FolderSnapshots::FolderSnapshots() = default;
 FolderSnapshots::~FolderSnapshots() = default;
 
 FolderSnapshots::Folder& FolderSnapshots::FolderOf(QStringView folder) {
-  for (Folder* recent : recent_)
-    if (recent != nullptr && recent->Path == folder) return *recent;
+  for (Folder* recent : recent_) {
+    if (recent != nullptr && recent->Path == folder) {
+      last_ = recent;
+      return *recent;
+    }
+  }
   // By the folder's hash, so that a look-up makes no copy of the folder's path.
   const size_t hash = qHash(folder, size_t{0x51ED27});
   Folder* found = nullptr;
@@ -104,6 +109,7 @@ FolderSnapshots::Folder& FolderSnapshots::FolderOf(QStringView folder) {
   }
   recent_[nextRecent_] = found;
   nextRecent_ = (nextRecent_ + 1) % kRecent;
+  last_ = found;
   return *found;
 }
 
@@ -113,12 +119,9 @@ void FolderSnapshots::Read(Folder& folder) {
   QString cased;
   const int error = ListFolder(folder.Path, [&](std::string_view name, ListedKind kind) {
     // Most names are plain ASCII: read into one reused text, without a decoder and its copy.
-    bool ascii = true;
-    for (const char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) {
-      decoded.resize(static_cast<qsizetype>(name.size()));
-      QChar* out = decoded.data();
-      for (size_t i = 0; i < name.size(); ++i) out[i] = QLatin1Char(name[i]);
+    const QLatin1StringView latin1(name.data(), static_cast<qsizetype>(name.size()));
+    if (QtPrivate::isAscii(latin1)) {
+      decoded = latin1;
     } else {
       decoded = DecodeFileName(name);
     }
@@ -151,7 +154,10 @@ bool FolderSnapshots::IgnoresCase(const Folder& folder, const QString& name) {
 
 int FolderSnapshots::Listed(QStringView folderPath, QStringView name) {
   if (name.isEmpty()) return -1;
-  Folder& folder = FolderOf(folderPath);
+  return Listed(FolderOf(folderPath), name);
+}
+
+int FolderSnapshots::Listed(Folder& folder, QStringView name) {
   if (!folder.Listed) {
     if (folder.Unreadable || ++folder.Questions < kListAfter) return -1;
     Read(folder);
@@ -178,18 +184,20 @@ int64_t FolderSnapshots::KindOf(int listed, const QString& path) {
   }
 }
 
+int FolderSnapshots::Listed(QStringView path) {
+  if (last_ != nullptr && InFolder(path, last_->Path))
+    return Listed(*last_, path.sliced(last_->Path.size()));
+  const qsizetype slash = LastSlash(path);
+  return slash < 0 ? -1 : Listed(path.first(slash + 1), path.sliced(slash + 1));
+}
+
 bool FolderSnapshots::Exists(const QString& path) {
-  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-  const int listed = slash < 0 ? -1 : Listed(QStringView(path).left(slash + 1),
-                                             QStringView(path).mid(slash + 1));
+  const int listed = Listed(QStringView(path));
   return listed < 0 ? PathExists(path) : listed > 0;
 }
 
 int64_t FolderSnapshots::Kind(const QString& path) {
-  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-  const int listed = slash < 0 ? -1 : Listed(QStringView(path).left(slash + 1),
-                                             QStringView(path).mid(slash + 1));
-  return KindOf(listed, path);
+  return KindOf(Listed(QStringView(path)), path);
 }
 
 int64_t FolderSnapshots::KindIn(const QString& folder, const QString& path) {

@@ -56,6 +56,9 @@ class FolderSnapshots final : public DiskLookup {
   // The listed kind of `name` in `folder` (with final "/"): -1 when the folder is not read (ask
   // the disk), 0 when nothing is there, else 1 + ListedKind.
   int Listed(QStringView folder, QStringView name);
+  int Listed(Folder& folder, QStringView name);
+  // The same for a whole path.
+  int Listed(QStringView path);
   Folder& FolderOf(QStringView folder);
   void Read(Folder& folder);
   // Whether the folder finds `name` (listed in it) spelt in other letter case too.
@@ -68,5 +71,6 @@ class FolderSnapshots final : public DiskLookup {
   static constexpr int kRecent = 4;
   Folder* recent_[kRecent] = {};
   int nextRecent_ = 0;
+  Folder* last_ = nullptr;  // the folder asked about last
   qsizetype read_ = 0;
 };

@@ -207,7 +207,10 @@ class NewNamePlanner {
     if (!plan.TargetBuilt()) {
       row.Flags |= NewNameRow::kNoTarget;
     } else {
-      if (plan.Directory == entry.Directory)
+      // The planner hands back the entry's own folder text where the folder stays.
+      const bool sameText = plan.Directory.constData() == entry.Directory.constData() &&
+                            plan.Directory.size() == entry.Directory.size();
+      if (sameText || plan.Directory == entry.Directory)
         row.Flags |= NewNameRow::kFolderUnchanged;
       else
         row.Folder = FolderIndex(plan.Directory);

@@ -2,6 +2,7 @@
 
 #include "filelist/Prepare.h"
 #include "fileops/CommonBase.h"
+#include "fileops/PathText.h"
 #include "naming/Placeholders.h"
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"
@@ -62,7 +63,8 @@ bool Planner::ClaimSet::Contains(const PathKey& key) const {
 
 void Planner::ClaimSet::Insert(const PathKey& key) {
   if ((count_ + 1) * 2 > slots_.size()) {
-    std::vector<PathKey> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    // Most folders take a few names: a table starts small.
+    std::vector<PathKey> old(slots_.empty() ? 16 : slots_.size() * 2);
     old.swap(slots_);
     count_ = 0;
     for (const PathKey& moved : old)
@@ -79,10 +81,67 @@ void Planner::ClaimSet::Insert(const PathKey& key) {
   }
 }
 
-void Planner::ClaimSet::Clear() {
-  if (count_ == 0) return;
-  std::fill(slots_.begin(), slots_.end(), PathKey{});
-  count_ = 0;
+uint32_t Planner::ClaimTable::FindFolder(const PathKey& key) const {
+  if (folders_.empty()) return kNone;
+  const size_t mask = folders_.size() - 1;
+  for (size_t i = key.A & mask;; i = (i + 1) & mask) {
+    if (folders_[i].Key == key) return folders_[i].Index;
+    if (folders_[i].Key.B == 0) return kNone;
+  }
+}
+
+uint32_t Planner::ClaimTable::FolderIndex(QStringView folder, bool add) {
+  if (lastIndex_ != kNone && QStringView(lastFolder_) == folder) return lastIndex_;
+  const PathKey key = Planner::KeyOf(folder);
+  uint32_t index = FindFolder(key);
+  if (index == kNone) {
+    if (!add) return kNone;
+    index = static_cast<uint32_t>(names_.size());
+    names_.emplace_back();
+    if ((names_.size() + 1) * 2 > folders_.size()) {
+      std::vector<FolderSlot> old(folders_.empty() ? 64 : folders_.size() * 2);
+      old.swap(folders_);
+      const size_t mask = folders_.size() - 1;
+      for (const FolderSlot& moved : old) {
+        if (moved.Key.B == 0) continue;
+        size_t i = moved.Key.A & mask;
+        while (folders_[i].Key.B != 0) i = (i + 1) & mask;
+        folders_[i] = moved;
+      }
+    }
+    const size_t mask = folders_.size() - 1;
+    size_t i = key.A & mask;
+    while (folders_[i].Key.B != 0) i = (i + 1) & mask;
+    folders_[i] = {key, index};
+  }
+  // Kept in the same buffer: a list whose folders alternate allocates nothing here.
+  lastFolder_.resize(folder.size());
+  std::copy(folder.begin(), folder.end(), lastFolder_.begin());
+  lastIndex_ = index;
+  return index;
+}
+
+Planner::ClaimTable::Key Planner::ClaimTable::KeyOf(QStringView path) {
+  if (lastIndex_ != kNone && InFolder(path, lastFolder_))
+    return {lastIndex_, Planner::KeyOf(path.sliced(lastFolder_.size()))};
+  const qsizetype slash = LastSlash(path);
+  return {FolderIndex(path.first(slash + 1), true), Planner::KeyOf(path.sliced(slash + 1))};
+}
+
+bool Planner::ClaimTable::Contains(QStringView path) const {
+  if (names_.empty()) return false;
+  const qsizetype slash = LastSlash(path);
+  const QStringView folder = path.first(slash + 1);
+  const uint32_t index = lastIndex_ != kNone && QStringView(lastFolder_) == folder
+                             ? lastIndex_
+                             : FindFolder(Planner::KeyOf(folder));
+  return index != kNone && names_[index].Contains(Planner::KeyOf(path.sliced(slash + 1)));
+}
+
+void Planner::ClaimTable::Clear() {
+  names_.clear();
+  folders_.clear();
+  lastIndex_ = kNone;
 }
 
 Planner::Checkpoint Planner::Mark() const {
@@ -110,6 +169,8 @@ void Planner::ForgetClaims() {
   freedIds_.clear();
   counters_.Forget();
   lastKeyValid_ = false;
+  // Its key names a folder table that is gone.
+  probedPath_.clear();
 }
 
 bool Planner::OnDisk(const QString& path) const {
@@ -120,11 +181,11 @@ int64_t Planner::KindOnDisk(const QString& path) const {
   return options_.Disk != nullptr ? options_.Disk->Kind(path) : FileSize(path);
 }
 
-bool Planner::Taken(const QString& path) const {
+bool Planner::Taken(const QString& path) {
   if (options_.Simulate) {
     // The counter's last probe is the target itself: its key is kept for the claim.
     probedPath_ = path;
-    probedKey_ = KeyOf(path);
+    probedKey_ = claimed_.KeyOf(path);
     if (claimed_.Contains(probedKey_)) return true;
   }
   if (!options_.DiskLookups || !OnDisk(path)) return false;
@@ -137,7 +198,7 @@ bool Planner::Taken(const QString& path) const {
 }
 
 bool Planner::Claimed(const QString& path) const {
-  return options_.Simulate && claimed_.Contains(KeyOf(path));
+  return options_.Simulate && claimed_.Contains(QStringView(path));
 }
 
 bool Planner::SameFileAsSource(const QString& target, const FileEntry& entry) const {
@@ -191,7 +252,11 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   EntryPlan plan;
   // Share the folder text with the entry or with the plan before, so that a long list of plans
   // holds each folder once.
-  if (target.Directory == entry.Directory)
+  // Without a target folder the builder hands back the entry's own folder text: the same
+  // characters need no comparing.
+  const bool sameText = target.Directory.constData() == entry.Directory.constData() &&
+                        target.Directory.size() == entry.Directory.size();
+  if (sameText || target.Directory == entry.Directory)
     plan.Directory = entry.Directory;
   else if (target.Directory == lastDirectory_)
     plan.Directory = lastDirectory_;
@@ -226,7 +291,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
     plan.Action = PlanAction::None;
   plan.Status = StatusFor(plan.Expect);
   if (options_.Simulate) {
-    lastKey_ = target.Path == probedPath_ ? probedKey_ : KeyOf(target.Path);
+    lastKey_ = target.Path == probedPath_ ? probedKey_ : claimed_.KeyOf(target.Path);
     lastKeyValid_ = true;
   }
   return plan;
@@ -243,7 +308,7 @@ void Planner::Settle(const FileEntry& entry, const EntryPlan& plan, int status) 
   }
   if (!options_.Simulate || !plan.TargetBuilt()) return;
   if (plan.Action == PlanAction::InPlace) return;
-  claimed_.Insert(lastKeyValid_ ? lastKey_ : KeyOf(plan.TargetPath()));
+  claimed_.Insert(lastKeyValid_ ? lastKey_ : claimed_.KeyOf(plan.TargetPath()));
   lastKeyValid_ = false;
   if (options_.DiskLookups && entry.Id > 0 &&
       (plan.Action == PlanAction::Rename || plan.Action == PlanAction::Move)) {
@@ -275,8 +340,9 @@ TargetFolderCheck::Result TargetFolderCheck::Check(const EntryPlan& plan) {
       return result;
     }
   }
-  const qsizetype slash = plan.FileName.lastIndexOf(QLatin1Char('/'));
-  if (slash < 0) return result;
+  // Most names have no folder of their own; a search forwards is the quicker one to say so.
+  if (!plan.FileName.contains(QLatin1Char('/'))) return result;
+  const qsizetype slash = LastSlash(plan.FileName);
   // A folder the target folder does not have yet is not there either (unless the run makes it,
   // which it does only for the target folder itself).
   const QString inner = plan.Directory + plan.FileName.left(slash + 1);

@@ -137,32 +137,64 @@ class Planner {
   void ForgetClaims();
 
  private:
-  bool Taken(const QString& path) const;
+  bool Taken(const QString& path);
   bool OnDisk(const QString& path) const;
   int64_t KindOnDisk(const QString& path) const;
   bool SameFileAsSource(const QString& target, const FileEntry& entry) const;
   PlanAction ActionFor(const FileEntry& entry, const QString& targetPath) const;
   int8_t StatusFor(PlanExpect expect) const;
 
-  // A claimed path by two independent 64-bit hashes of its text: 16 bytes per claim instead
-  // of the path itself, with a chance of a false match far below one in 10^20 per plan.
+  // A text by two independent 64-bit hashes of it: 16 bytes instead of the text itself, with a
+  // chance of a false match far below one in 10^20 per plan.
   struct PathKey {
     uint64_t A = 0;
     uint64_t B = 0;  // never 0 for a real key: 0 marks a free slot
     bool operator==(const PathKey&) const = default;
   };
-  // The claimed keys in one flat table (open addressing, at most half full): a look-up costs
-  // one probe into memory in the common case, and a claim no allocation of its own.
+  // Keys in one flat table (open addressing, at most half full): a look-up costs one probe into
+  // memory in the common case, and an insertion no allocation of its own.
   class ClaimSet {
    public:
     bool Contains(const PathKey& key) const;
     void Insert(const PathKey& key);
     bool Empty() const { return count_ == 0; }
-    void Clear();
 
    private:
     std::vector<PathKey> slots_;
     size_t count_ = 0;
+  };
+  // The claimed paths, by target folder: one small table of file names per folder. The entries
+  // of a folder mostly follow one another in a list, so its table stays in the processor's
+  // cache however long the list is (one table for a million paths does not), and a key hashes
+  // the file name alone. A path's folder is its text up to the last "/".
+  class ClaimTable {
+   public:
+    struct Key {
+      uint32_t Folder = 0;  // index of the folder's table
+      PathKey Name;
+    };
+    // The key of `path`, making room for its folder.
+    Key KeyOf(QStringView path);
+    bool Contains(const Key& key) const { return names_[key.Folder].Contains(key.Name); }
+    // Whether `path` is claimed, without making room for anything.
+    bool Contains(QStringView path) const;
+    void Insert(const Key& key) { names_[key.Folder].Insert(key.Name); }
+    void Clear();
+
+   private:
+    // The index of the folder's table; kNone when it has none and `add` is false.
+    static constexpr uint32_t kNone = UINT32_MAX;
+    uint32_t FolderIndex(QStringView folder, bool add);
+    uint32_t FindFolder(const PathKey& key) const;
+
+    std::vector<ClaimSet> names_;
+    struct FolderSlot {
+      PathKey Key;
+      uint32_t Index = 0;
+    };
+    std::vector<FolderSlot> folders_;  // open addressing, at most half full
+    QString lastFolder_;               // the folder asked about last, and its index
+    uint32_t lastIndex_ = kNone;
   };
   static PathKey KeyOf(QStringView path);
   PathTaken MakeProbe();
@@ -175,14 +207,14 @@ class Planner {
   CounterMap counters_;
   const PathTaken taken_;  // the counter's probe: Taken(), or the disk alone
   QString lastDirectory_;  // shared with the next plan whose folder is the same
-  PathKey lastKey_;        // the key of the target Plan() built last, for Settle
+  ClaimTable::Key lastKey_;  // the key of the target Plan() built last, for Settle
   bool lastKeyValid_ = false;
   int32_t lastCounterFrom_ = -1;
-  mutable QString probedPath_;  // the path Taken() looked at last, and its key
-  mutable PathKey probedKey_;
+  QString probedPath_;  // the path Taken() looked at last, and its key
+  ClaimTable::Key probedKey_;
   // What earlier entries did, when simulating: the targets they claim, and the sources they
   // free (by entry id; kept only where the disk is looked at, the one place it is asked).
-  ClaimSet claimed_;
+  ClaimTable claimed_;
   std::vector<bool> freed_;
   std::vector<int32_t> freedIds_;  // the ids set in freed_, in order (when rewindable)
 };

@@ -29,7 +29,7 @@ int ListFolder(const QString& folder,
                const std::function<void(std::string_view name, ListedKind kind)>& visit) {
   const int fd = ::open(EncodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return errno;
-  const auto buffer = std::make_unique<char[]>(kBufferSize);
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   int error = 0;
   for (;;) {
     // getdents64 hands over many entries per call.

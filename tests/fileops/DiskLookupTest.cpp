@@ -20,6 +20,7 @@ TEST(FolderSnapshots, AnswerAsTheDiskDoes) {
   dir.WriteFile("f/file.txt", "x");
   dir.WriteFile("f/other.TXT", "x");
   dir.MakeDir("f/sub");
+  dir.WriteFile("f/sub/inner.txt", "x");
   dir.WriteFile("target.txt", "x");
   ASSERT_EQ(::symlink((dir.Bytes() + "target.txt").c_str(), (dir.Bytes() + "f/link").c_str()), 0);
   ASSERT_EQ(::symlink((dir.Bytes() + "f/sub").c_str(), (dir.Bytes() + "f/folderlink").c_str()), 0);
@@ -30,7 +31,9 @@ TEST(FolderSnapshots, AnswerAsTheDiskDoes) {
   const std::vector<std::string> names = {
       "f/file.txt", "f/other.TXT", "f/other.txt", "f/sub", "f/link", "f/folderlink",
       "f/dangling", "f/fifo", "f/missing", "f/name\xff\xfe.txt", "f/name.txt",
-      "f/sub/deeper", "nofolder/x.txt", "f/file.txt/x"};
+      "f/sub/deeper", "nofolder/x.txt", "f/file.txt/x",
+      // Asked right after names of "f/": a name further down is not one of "f/".
+      "f/sub/inner.txt", "f/file.txt", "f//file.txt", "f/sub/inner.txt"};
   FolderSnapshots snapshots;
   DirectLookup direct;
   // Twice over: the first questions go to the disk, then the folder is read.

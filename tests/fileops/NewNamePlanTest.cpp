@@ -130,6 +130,22 @@ TEST(NewNamePlan, PredictsTheRunThroughItsFilterAndSort) {
                                {kItemChecked, "a", "b"},
                                {kItemChecked, "x|y", "z"}};
        }},
+      {"the same new names in two folders taken in turns: each clashes only in its own folder",
+       {},
+       {"x/a.txt", "y/a.txt", "x/b.txt", "y/b.txt", "y/c.txt", "x/c.txt"},
+       [](Preset& s, const QString&) {
+         s = InPlace("%FN%");
+         s.ReplaceActive = 1;
+         s.TextReplacements = {{kItemChecked, "a|b", "n"}, {kItemChecked, "c", "n%1%"}};
+       }},
+      {"new names with a folder of their own, in two folders taken in turns",
+       {"x/sub/keep", "y/sub/keep", "y/sub/b.txt"},
+       {"x/a.txt", "y/a.txt", "x/b.txt", "y/b.txt", "x/sub/a.txt"},
+       [](Preset& s, const QString&) {
+         s = InPlace("sub/%FN%");
+         s.ReplaceActive = 1;
+         s.TextReplacements = {{kItemChecked, "b", "a"}};
+       }},
       {"a folder of the new name is not there, and a failed entry's number is used again",
        {"sub/keep"},
        {"a.txt", "b.txt", "c.txt"},
@@ -239,6 +255,18 @@ TEST(NewNamePlan, MarksProblemsBeforeTheyHappen) {
        {{"p/a.txt", NameProblem::SameTargetLater},
         {"q/a.txt", NameProblem::SameTargetEarlier},
         {"r/a.txt", NameProblem::SameTargetEarlier}}},
+      {{"copies from folders taken in turns into their own target folders: clashes per folder",
+        {},
+        {"in/p/a.txt", "in/q/a.txt", "in/p/b.txt", "in/q/c.txt"},
+        [](Preset& s, const QString& root) {
+          Into(s, root + "out/", false);
+          s.KeepSubfolders = 1;
+          s.ReplaceActive = 1;
+          s.TextReplacements = {{kItemChecked, "b", "a"}};
+        }},
+       kAnswerLeave,
+       {{"in/p/a.txt", NameProblem::SameTargetLater},
+        {"in/p/b.txt", NameProblem::SameTargetEarlier}}},
       {{"an existing target, a loaded file renamed later, and the source itself",
         {"out/x.txt"},
         {"x.txt", "out/a.txt", "a.txt", "out/c.txt"},
