@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -105,7 +106,7 @@ FileEntry MakeEntry(QString path, const QString& directory, qsizetype nameStart,
   return entry;
 }
 
-FileEntry& AppendEntry(FileEntry entry, FileList& target) {
+FileEntry& AppendEntry(FileEntry&& entry, FileList& target) {
   entry.Id = TakeNextEntryId();
   return target.Append(std::move(entry));
 }
@@ -162,6 +163,7 @@ class HelperPool {
       next_.store(0, std::memory_order_relaxed);
       active_ = true;
       ++generation_;
+      published_.store(generation_, std::memory_order_release);
     }
     if (count >= kWorthSharing) wake_.notify_all();
   }
@@ -169,14 +171,27 @@ class HelperPool {
   // Takes part in the job until it is done, and waits for the helpers to let go of it.
   void Finish() {
     Work();
+    // A helper still on its last slice lets go within microseconds: looking costs less than
+    // being put to sleep and woken.
+    SpinUntil([this] { return busyCount_.load(std::memory_order_acquire) == 0; });
     std::unique_lock lock(mutex_);
     active_ = false;
     done_.wait(lock, [this] { return busy_ == 0; });
   }
 
  private:
-  static constexpr size_t kSlice = 16;
+  static constexpr size_t kSlice = 8;
   static constexpr size_t kWorthSharing = 64;
+  // How long a thread looks for what it waits for before it sleeps. During a walk the jobs
+  // follow each other within microseconds, while waking a sleeping thread (on a virtual
+  // machine above all) takes tens of them, a good part of a job's time.
+  static constexpr std::chrono::microseconds kSpin{50};
+
+  template <typename Done>
+  static void SpinUntil(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+  }
 
   void Work() {
     for (;;) {
@@ -191,14 +206,20 @@ class HelperPool {
     uint64_t seen = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
+      if (!stop_ && !(active_ && generation_ != seen)) {
+        lock.unlock();
+        SpinUntil([&] { return published_.load(std::memory_order_acquire) != seen; });
+        lock.lock();
+      }
       wake_.wait(lock, [&] { return stop_ || (active_ && generation_ != seen); });
       if (stop_) return;
       seen = generation_;
-      ++busy_;
+      busyCount_.store(++busy_, std::memory_order_release);
       lock.unlock();
       Work();
       lock.lock();
-      if (--busy_ == 0) done_.notify_all();
+      busyCount_.store(--busy_, std::memory_order_release);
+      if (busy_ == 0) done_.notify_all();
     }
   }
 
@@ -211,6 +232,9 @@ class HelperPool {
   std::atomic<size_t> next_{0};
   uint64_t generation_ = 0;
   size_t busy_ = 0;
+  // The two values above, for a look without the lock.
+  std::atomic<uint64_t> published_{0};
+  std::atomic<size_t> busyCount_{0};
   bool active_ = false;
   bool stop_ = false;
 };
