@@ -177,8 +177,9 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
 
   // 11. The message font belongs to the window build, which asks the system for it.
 
-  // 12. Embedded images.
-  if (!DecodeEmbeddedImages()) FatalExit(kInitializeProgram);
+  // 12. Embedded images: only the window shows any. A console run (help included) would
+  // decode them for nothing on every start of a script.
+  if (!WithoutWindow(app.Options) && !DecodeEmbeddedImages()) FatalExit(kInitializeProgram);
 
   // 13. Presets: the command line's choice, else the stored default.
   LoadPresets(app.PresetsFile, app.PresetList, app.DefaultPresetIndex);

@@ -10,7 +10,7 @@ constexpr int32_t kRemovedId = std::numeric_limits<int32_t>::min();
 
 }  // namespace
 
-FileEntry& FileList::Append(FileEntry entry) {
+FileEntry& FileList::Append(FileEntry&& entry) {
   Compact();
   paths_.insert(entry.Path, entry.Id);
   if (entry.Device != 0 || entry.Inode != 0)

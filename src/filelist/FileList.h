@@ -57,7 +57,8 @@ class FileList {
   }
 
   // Appends the entry (its Id and Path must be set) and makes it the current entry.
-  FileEntry& Append(FileEntry entry);
+  FileEntry& Append(FileEntry&& entry);
+  FileEntry& Append(const FileEntry& entry) { return Append(FileEntry(entry)); }
 
   // Exact, case-sensitive comparison of paths.
   bool ContainsPath(const QString& path) const { return paths_.contains(path); }

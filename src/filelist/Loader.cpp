@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -84,13 +85,14 @@ int32_t AdmissionWord(int32_t attributes, const Preset& settings) {
   return attributes;
 }
 
-FileEntry& AppendEntry(const QString& path, const QString& directory, QStringView fileName,
-                       int32_t attributes, const FileFacts& facts, FileList& target) {
+// The entry for a file that may be loaded, all but its id: built on whichever thread read the
+// file's facts, so that the thread that appends only has to number and keep it.
+FileEntry MakeEntry(QString path, const QString& directory, qsizetype nameStart,
+                    int32_t attributes, const FileFacts& facts) {
   FileEntry entry;
-  entry.Id = TakeNextEntryId();
-  entry.Path = path;
+  entry.Path = std::move(path);
   entry.Directory = directory;
-  entry.Name = StripExtension(fileName, -1);
+  entry.Name = StripExtension(QStringView(entry.Path).mid(nameStart), -1);
   entry.Attributes = attributes;
   entry.Size = facts.Size;
   entry.CreatedTime = facts.Created;
@@ -101,6 +103,11 @@ FileEntry& AppendEntry(const QString& path, const QString& directory, QStringVie
   entry.LastAccess = LocalDateFromUnix(facts.Accessed.Seconds);
   entry.Device = facts.Device;
   entry.Inode = facts.Inode;
+  return entry;
+}
+
+FileEntry& AppendEntry(FileEntry&& entry, FileList& target) {
+  entry.Id = TakeNextEntryId();
   return target.Append(std::move(entry));
 }
 
@@ -115,7 +122,7 @@ FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const Q
   const int32_t word =
       AdmissionWord(AttributesFromStat(encodedPath, facts.Stat, fileName), settings);
   if (word == kRejected) return nullptr;
-  return &AppendEntry(path, directory, fileName, word, facts, target);
+  return &AppendEntry(MakeEntry(path, directory, directory.size(), word, facts), target);
 }
 
 // A few helper threads that share one job at a time with the thread that hands it out: fn(0)
@@ -156,6 +163,7 @@ class HelperPool {
       next_.store(0, std::memory_order_relaxed);
       active_ = true;
       ++generation_;
+      published_.store(generation_, std::memory_order_release);
     }
     if (count >= kWorthSharing) wake_.notify_all();
   }
@@ -163,14 +171,27 @@ class HelperPool {
   // Takes part in the job until it is done, and waits for the helpers to let go of it.
   void Finish() {
     Work();
+    // A helper still on its last slice lets go within microseconds: looking costs less than
+    // being put to sleep and woken.
+    SpinUntil([this] { return busyCount_.load(std::memory_order_acquire) == 0; });
     std::unique_lock lock(mutex_);
     active_ = false;
     done_.wait(lock, [this] { return busy_ == 0; });
   }
 
  private:
-  static constexpr size_t kSlice = 16;
+  static constexpr size_t kSlice = 8;
   static constexpr size_t kWorthSharing = 64;
+  // How long a thread looks for what it waits for before it sleeps. During a walk the jobs
+  // follow each other within microseconds, while waking a sleeping thread (on a virtual
+  // machine above all) takes tens of them, a good part of a job's time.
+  static constexpr std::chrono::microseconds kSpin{50};
+
+  template <typename Done>
+  static void SpinUntil(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+  }
 
   void Work() {
     for (;;) {
@@ -185,14 +206,20 @@ class HelperPool {
     uint64_t seen = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
+      if (!stop_ && !(active_ && generation_ != seen)) {
+        lock.unlock();
+        SpinUntil([&] { return published_.load(std::memory_order_acquire) != seen; });
+        lock.lock();
+      }
       wake_.wait(lock, [&] { return stop_ || (active_ && generation_ != seen); });
       if (stop_) return;
       seen = generation_;
-      ++busy_;
+      busyCount_.store(++busy_, std::memory_order_release);
       lock.unlock();
       Work();
       lock.lock();
-      if (--busy_ == 0) done_.notify_all();
+      busyCount_.store(--busy_, std::memory_order_release);
+      if (busy_ == 0) done_.notify_all();
     }
   }
 
@@ -205,6 +232,9 @@ class HelperPool {
   std::atomic<size_t> next_{0};
   uint64_t generation_ = 0;
   size_t busy_ = 0;
+  // The two values above, for a look without the lock.
+  std::atomic<uint64_t> published_{0};
+  std::atomic<size_t> busyCount_{0};
   bool active_ = false;
   bool stop_ = false;
 };
@@ -216,6 +246,12 @@ class HelperPool {
 // memory and closed, and opened again through ".." of the folder below when the walk comes
 // back to it. Links to folders are never followed: through them a walk would reach files
 // outside the folder the user gave (the whole parent, through a link to "..").
+//
+// A folder is read in batches of names, and three of them are in hand at a time: while this
+// thread appends the entries of one batch, the helpers read the facts of the next one and build
+// its entries, and this thread reads the one after that from the folder before it joins them.
+// The directory reading, the calls per file and the list building thus overlap, and the thread
+// that appends does little more per file than the duplicate test.
 class DirectoryWalk {
  public:
   DirectoryWalk(FileList& list, const Preset& settings, LoadFlags& flags,
@@ -227,6 +263,9 @@ class DirectoryWalk {
 
   // Walks `directory` (absolute and normal); with `recurse`, its subfolders too.
   void Walk(const QString& directory, bool recurse) {
+    // The paths one walk builds all differ (each folder is entered once, under its own path,
+    // and lists each name once), so only entries loaded before the walk can have one of them.
+    checkPaths_ = !list_.IsEmpty();
     path_ = directory;
     if (!path_.endsWith(u'/')) path_ += u'/';
     const QByteArray encoded = EncodeFileName(path_);
@@ -240,15 +279,11 @@ class DirectoryWalk {
         Leave();
         continue;
       }
-      const Listed& listed = frame.Current.Items[frame.Current.Next++];
-      if (listed.Type == DT_DIR ||
-          (listed.HaveFacts && listed.Facts.Kind == FileKind::Directory && !listed.Facts.IsLink)) {
+      Listed& listed = frame.Current.Items[frame.Current.Next++];
+      if (listed.Type == DT_DIR || listed.IsFolder) {
         if (recurse) Descend(frame, listed);
-      } else if (listed.Word != kRejected && !AlreadyLoaded(list_, listed.Path, listed.Facts)) {
-        if (frame.Directory.isEmpty()) frame.Directory = path_;
-        const QStringView fileName = QStringView(listed.Path).mid(frame.PathLength);
-        FileEntry& entry =
-            AppendEntry(listed.Path, frame.Directory, fileName, listed.Word, listed.Facts, list_);
+      } else if (listed.Admit && !AlreadyLoaded(listed.Entry)) {
+        FileEntry& entry = AppendEntry(std::move(listed.Entry), list_);
         ++added_;
         if (onRowAdded_) onRowAdded_(entry);
       }
@@ -263,16 +298,18 @@ class DirectoryWalk {
     uint32_t NameLength = 0;
     unsigned char Type = DT_UNKNOWN;
     bool NeedsFacts = false;
-    bool HaveFacts = false;
-    QString Path;  // set for a file that may be admitted
-    int32_t Word = kRejected;
-    FileFacts Facts;
+    bool IsFolder = false;  // a folder (not a link to one), learned from its facts
+    bool Admit = false;     // Entry holds a file that may be loaded
+    uint64_t LinkInode = 0;  // the link's own inode, for a name listed as a link
+    QString Path;            // set while reading the folder when paths are checked up front
+    FileEntry Entry;         // all but its id
   };
 
   // A run of names of one folder: read together, their facts read together.
   struct Batch {
     std::vector<Listed> Items;
     std::string Names;
+    QString Directory;  // the folder's path with its final "/", for the entries' paths
     size_t Next = 0;
     bool HaveFacts = false;
   };
@@ -281,15 +318,17 @@ class DirectoryWalk {
     DirectoryReader Reader;  // closed while the walk is deep below and descriptors are short
     Batch Current;
     // The batch after the current one, whose facts the helpers read while the current one is
-    // admitted: the kernel's work and ours overlap.
+    // appended, and the one after that, read from the folder meanwhile.
     Batch Ahead;
     bool HaveAhead = false;
     bool AheadRunning = false;
+    Batch Following;
+    bool HaveFollowing = false;
     std::deque<Batch> Rest;    // the rest of the listing, read before the folder was closed
     bool Exhausted = false;    // the listing has been read to its end
     qsizetype PathLength = 0;  // of path_ for this folder, final "/" included
     size_t BytesLength = 0;    // of bytes_
-    QString Directory;         // path_ for this folder, shared by its entries once needed
+    QString Directory;         // path_ for this folder, shared by its entries
     dev_t Device = 0;
     ino_t Inode = 0;
   };
@@ -309,9 +348,15 @@ class DirectoryWalk {
     }
   };
 
+  bool AlreadyLoaded(const FileEntry& entry) const {
+    return (checkPaths_ && list_.ContainsPath(entry.Path)) ||
+           list_.ContainsFile(entry.Device, entry.Inode);
+  }
+
   void Enter(std::unique_ptr<Frame> frame) {
     frame->PathLength = path_.size();
     frame->BytesLength = bytes_.size();
+    frame->Directory = path_;
     frame->Device = frame->Reader.Device();
     frame->Inode = frame->Reader.Inode();
     active_.insert({frame->Device, frame->Inode});
@@ -372,6 +417,8 @@ class DirectoryWalk {
       parent.Current = Batch{};
       parent.Ahead = Batch{};
       parent.HaveAhead = false;
+      parent.Following = Batch{};
+      parent.HaveFollowing = false;
       parent.Rest.clear();
       parent.Exhausted = true;
     }
@@ -386,8 +433,8 @@ class DirectoryWalk {
     }
   }
 
-  // Makes the next batch of the folder current, with its facts read, and has the helpers read
-  // the facts of the one after it; false at the end.
+  // Makes the next batch of the folder current, with its facts read; has the helpers read the
+  // facts of the one after it and reads the one after that meanwhile. False at the end.
   bool NextBatch(Frame& frame) {
     for (;;) {
       if (frame.HaveAhead) {
@@ -403,12 +450,19 @@ class DirectoryWalk {
         StartFacts(frame, frame.Current);
         pool_.Finish();
       }
-      if (LoadNext(frame, frame.Ahead) && !frame.Ahead.Items.empty()) {
+      if (frame.HaveFollowing) {
+        frame.Ahead = std::move(frame.Following);
+        frame.Following = Batch{};
+        frame.HaveFollowing = false;
         frame.HaveAhead = true;
-        if (!frame.Ahead.HaveFacts) {
-          StartFacts(frame, frame.Ahead);
-          frame.AheadRunning = true;
-        }
+      } else {
+        frame.HaveAhead = LoadNext(frame, frame.Ahead) && !frame.Ahead.Items.empty();
+      }
+      if (frame.HaveAhead) {
+        StartFacts(frame, frame.Ahead);
+        frame.AheadRunning = true;
+        // The helpers are busy now: the folder is read on while they work.
+        frame.HaveFollowing = LoadNext(frame, frame.Following) && !frame.Following.Items.empty();
       }
       return true;
     }
@@ -435,11 +489,11 @@ class DirectoryWalk {
 
   void StartFacts(Frame& frame, Batch& batch) {
     batch.HaveFacts = true;
+    batch.Directory = frame.Directory;
     const int dirFd = frame.Reader.Fd();
     const dev_t device = frame.Device;
-    const qsizetype dirLength = frame.PathLength;
-    pool_.Start(batch.Items.size(), [this, &batch, dirFd, device, dirLength](size_t i) {
-      ReadFacts(dirFd, device, batch.Names, dirLength, batch.Items[i]);
+    pool_.Start(batch.Items.size(), [this, &batch, dirFd, device](size_t i) {
+      ReadFacts(dirFd, device, batch, batch.Items[i]);
     });
   }
 
@@ -456,23 +510,23 @@ class DirectoryWalk {
         case DT_REG:
           // Only names with an extension are loaded: no need to look at the others.
           if (!HasExtension(item.Name)) continue;
-          listed.Path = JoinPath(path_, item.Name);
-          if (list_.ContainsPath(listed.Path)) continue;
+          // A file loaded before costs no system call.
+          if (checkPaths_) {
+            listed.Path = JoinPath(path_, item.Name);
+            if (list_.ContainsPath(listed.Path)) continue;
+          }
           listed.NeedsFacts = true;
           break;
         case DT_LNK:
           // A link to a file is loaded (renaming acts on the link); a link to a folder never
           // leads the walk anywhere. Without an extension it is neither.
           if (!HasExtension(item.Name)) continue;
-          listed.Path = JoinPath(path_, item.Name);
           listed.NeedsFacts = true;
-          listed.Facts.IsLink = true;
-          listed.Facts.Inode = item.Inode;
+          listed.LinkInode = item.Inode;
           break;
         case DT_UNKNOWN:
           // Some file systems do not report types at all: the facts tell.
           listed.NeedsFacts = true;
-          if (HasExtension(item.Name)) listed.Path = JoinPath(path_, item.Name);
           break;
         default:
           continue;  // FIFOs, sockets and devices listed as such are system files
@@ -485,29 +539,34 @@ class DirectoryWalk {
     return true;
   }
 
-  // Runs on any thread: touches only its own element and reads the rest.
-  void ReadFacts(int dirFd, dev_t device, const std::string& names, qsizetype dirLength,
-                 Listed& listed) const {
+  // Runs on any thread: touches only its own element and reads the rest of the batch. Reads
+  // the facts of the name and, for a file that may be loaded, builds its entry.
+  void ReadFacts(int dirFd, dev_t device, const Batch& batch, Listed& listed) const {
     if (!listed.NeedsFacts) return;
-    const char* name = names.data() + listed.NameOffset;
+    const char* name = batch.Names.data() + listed.NameOffset;
+    FileFacts facts;
     if (listed.Type == DT_UNKNOWN) {
-      listed.HaveFacts = ReadFileFactsAt(dirFd, name, listed.Facts);
+      if (!ReadFileFactsAt(dirFd, name, facts)) return;
     } else {
-      const bool isLink = listed.Facts.IsLink;
-      const uint64_t linkInode = listed.Facts.Inode;
-      listed.HaveFacts = ReadFollowedFactsAt(dirFd, name, listed.Facts);
-      if (isLink) {
-        listed.Facts.IsLink = true;
-        listed.Facts.Device = device;
-        listed.Facts.Inode = linkInode;
+      if (!ReadFollowedFactsAt(dirFd, name, facts)) return;
+      if (listed.Type == DT_LNK) {
+        facts.IsLink = true;
+        facts.Device = device;
+        facts.Inode = listed.LinkInode;
       }
     }
-    if (!listed.HaveFacts || listed.Path.isEmpty() || listed.Facts.Kind != FileKind::Regular)
-      return;
+    listed.IsFolder = facts.Kind == FileKind::Directory && !facts.IsLink;
+    const std::string_view nameView(name, listed.NameLength);
+    if (facts.Kind != FileKind::Regular || !HasExtension(nameView)) return;
+    QString path = listed.Path.isEmpty() ? JoinPath(batch.Directory, nameView) : listed.Path;
+    const qsizetype dirLength = batch.Directory.size();
     const QString fileName =
-        QString::fromRawData(listed.Path.constData() + dirLength, listed.Path.size() - dirLength);
-    listed.Word =
-        AdmissionWord(AttributesFromStatAt(dirFd, name, listed.Facts.Stat, fileName), settings_);
+        QString::fromRawData(path.constData() + dirLength, path.size() - dirLength);
+    const int32_t word =
+        AdmissionWord(AttributesFromStatAt(dirFd, name, facts.Stat, fileName), settings_);
+    if (word == kRejected) return;
+    listed.Entry = MakeEntry(std::move(path), batch.Directory, dirLength, word, facts);
+    listed.Admit = true;
   }
 
   FileList& list_;
@@ -515,6 +574,7 @@ class DirectoryWalk {
   LoadFlags& flags_;
   const RowAddedFn& onRowAdded_;
   qsizetype added_ = 0;
+  bool checkPaths_ = true;  // the list held entries when the walk began
   std::vector<std::unique_ptr<Frame>> stack_;
   QString path_;       // the folder of the top frame, with a final "/"
   std::string bytes_;  // the same as the file system spells it

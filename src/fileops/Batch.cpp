@@ -105,6 +105,9 @@ class BatchRun {
     qsizetype Pos = 0;
     int Status = kStatusDone;  // what the entry ends with when nothing changes meanwhile
     EntryPlan Plan;
+    // The plan's target path, joined once: the announcement, the operation and its record all
+    // name it, and joining it anew for each was a good part of the run's own work per file.
+    QString Target;
     bool Planned = false;  // the planner planned it (and settled it as planned)
     Planner::Checkpoint Mark;  // the planner's state right after the plan, before settling
   };
@@ -180,6 +183,7 @@ class BatchRun {
         status = kStatusCopyMoveFailed;
     }
     pending.Status = status;
+    pending.Target = pending.Plan.TargetPath();
     if (pending.Planned) {
       pending.Mark = planner_.Mark();
       planner_.Settle(entry, pending.Plan, status);
@@ -193,7 +197,7 @@ class BatchRun {
   ExistingTarget DecideExisting(const Pending& pending, int& status) {
     if (pending.Planned && pending.Plan.Expect == PlanExpect::TargetExists &&
         settings_.TargetDirActive) {
-      if (answers_.ShouldReplace(pending.Plan.TargetPath())) {
+      if (answers_.ShouldReplace(pending.Target)) {
         status = kStatusDone;
         return ExistingTarget::Replace;
       }
@@ -209,7 +213,7 @@ class BatchRun {
     const FileEntry& entry = files_.At(pending.Pos);
     const EntryPlan& plan = pending.Plan;
     ActIntent intent{entry, plan, pending.Pos,
-                     plan.Action == PlanAction::InPlace ? entry.Path : plan.TargetPath()};
+                     plan.Action == PlanAction::InPlace ? entry.Path : pending.Target};
     intent.Existing = existing;
     intent.ClearsReadOnly = (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
                             (entry.Attributes & kAttrReadOnly) != 0;
@@ -258,7 +262,7 @@ class BatchRun {
     const ExistingTarget existing = DecideExisting(pending, status);
     AddProgress(1);
 
-    QString targetPath = plan.TargetPath();
+    QString targetPath = pending.Target;
     int error = 0;
     if (status == kStatusDone) {
       const ActIntent intent = IntentFor(pending, existing);

@@ -52,7 +52,14 @@ struct EntryPlan {
   bool CreateDirectory = false;  // Directory is a target folder the acting step makes
 
   bool TargetBuilt() const { return !FileName.isEmpty(); }
-  QString TargetPath() const { return TargetBuilt() ? Directory + FileName : QString(); }
+  QString TargetPath() const {
+    if (!TargetBuilt()) return {};
+    QString path;  // one allocation of the right size
+    path.reserve(Directory.size() + FileName.size());
+    path += Directory;
+    path += FileName;
+    return path;
+  }
 };
 
 struct PlanOptions {

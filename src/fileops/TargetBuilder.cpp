@@ -7,9 +7,16 @@ namespace {
 
 const QString kNamePlaceholder = QStringLiteral("%FN%");
 
+// One allocation of the right size: the run joins a path for every file.
 QString JoinPath(const QString& directory, const QString& name, const QString& extension) {
-  QString path = directory + name;
-  if (!extension.isEmpty()) path += QLatin1Char('.') + extension;
+  QString path;
+  path.reserve(directory.size() + name.size() + (extension.isEmpty() ? 0 : extension.size() + 1));
+  path += directory;
+  path += name;
+  if (!extension.isEmpty()) {
+    path += QLatin1Char('.');
+    path += extension;
+  }
   return path;
 }
 
@@ -142,8 +149,12 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
   if (plan.NameBuildingActive) {
     name = ExpandFilePlaceholders(name, entry, settings.DatePlaceholderSource,
                                   settings.NoLeadingZeros != 0);
-    target.Counter = counters.Number(directory, name, target.Extension, taken);
-    if (target.Counter.Number != -1) name = target.Counter.Name;
+    // A name without the counter's marker takes no number: the counter's bookkeeping (a key
+    // per folder, a note for the rewind) is spared for every file of such a task.
+    if (name.contains(kCounterMarker)) {
+      target.Counter = counters.Number(directory, name, target.Extension, taken);
+      if (target.Counter.Number != -1) name = target.Counter.Name;
+    }
   }
   if (!FileNameValid(name, target.Extension)) target.InvalidName = true;
 

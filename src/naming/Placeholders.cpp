@@ -88,6 +88,8 @@ QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& ent
   // Each step works on the result of the one before, so text brought in by an earlier step
   // (a name holding "%DY%") is expanded by the later ones.
   out.replace(QStringLiteral("%FN%"), entry.Name, Qt::CaseSensitive);
+  // The common name template holds only the name: one look for a "%" spares the searches below.
+  if (!out.contains(QLatin1Char('%'))) return out;
   if (out.contains(QLatin1String("%FS"))) {
     out.replace(QStringLiteral("%FSK%"), QString::number(entry.Size / 1024), Qt::CaseSensitive);
     out.replace(QStringLiteral("%FSM%"), QString::number(entry.Size / 1048576), Qt::CaseSensitive);

@@ -473,6 +473,123 @@ TEST(Loader, LargeFolderKeepsListingOrderAndStopsOnTime) {
   EXPECT_EQ(stopped.Count(), 1500);
 }
 
+TEST(Loader, AdmissionHoldsInEveryBatchOfALargeFolder) {
+  // Enough names that the folder is read in many batches, whose facts and entries are made on
+  // helper threads while the walk appends the batch before: the rules must hold in all of them,
+  // whether or not the list held entries before the walk.
+  TempDir dir;
+  std::vector<std::string> admissible;  // loaded with IncludeHidden 0
+  std::vector<std::string> hiddenOnly;  // loaded only with IncludeHidden 1
+  for (int i = 0; i < 1100; ++i) {
+    const std::string name = "big/n" + std::to_string(i) + ".txt";
+    const std::string file = dir.WriteFile(name, std::string(static_cast<size_t>(i % 7), 'x'));
+    if (i % 97 == 5) {
+      if (::setxattr(file.c_str(), "user.DOSATTRIB", "0x4", 3, 0) != 0)
+        GTEST_SKIP() << "no user extended attributes on this file system";
+    } else if (i % 89 == 3) {
+      ASSERT_EQ(::setxattr(file.c_str(), "user.DOSATTRIB", "0x22", 4, 0), 0);
+      hiddenOnly.push_back(name);
+    } else {
+      admissible.push_back(name);
+    }
+    if (i % 50 == 7) dir.WriteFile("big/bare" + std::to_string(i));  // no extension
+    if (i % 40 == 9) hiddenOnly.push_back(dir.WriteFile("big/.d" + std::to_string(i) + ".txt"));
+    if (i % 60 == 11) {
+      const std::string link = "big/l" + std::to_string(i) + ".txt";
+      ASSERT_EQ(::symlink(("n" + std::to_string(i) + ".txt").c_str(),
+                          (dir.Bytes() + link).c_str()),
+                0);
+      if (i % 97 != 5) (i % 89 == 3 ? hiddenOnly : admissible).push_back(link);
+    }
+  }
+  for (std::string& path : hiddenOnly)
+    if (path.rfind(dir.Bytes(), 0) == 0) path = path.substr(dir.Bytes().size());
+  dir.WriteFile("big/sub/inner.txt");
+  admissible.push_back("big/sub/inner.txt");
+  // A second name of n1.txt in the same folder: one file, one entry, whichever name comes first.
+  ASSERT_EQ(::link((dir.Bytes() + "big/n1.txt").c_str(), (dir.Bytes() + "big/z.txt").c_str()), 0);
+  dir.WriteFile("other/o.txt");
+
+  struct Row {
+    const char* label;
+    bool hidden;
+    std::vector<std::string> before;  // loaded one by one before the walk
+  };
+  const Row rows[] = {
+      {"empty list", false, {}},
+      {"empty list, hidden files too", true, {}},
+      {"an entry of another folder", false, {"other/o.txt"}},
+      {"some of the folder's own files", false, {"big/n0.txt", "big/n640.txt", "big/sub/inner.txt"}},
+  };
+  for (const Row& row : rows) {
+    const Preset settings = Settings(true, row.hidden);
+    FileList list;
+    for (const std::string& path : row.before) {
+      ASSERT_EQ(AdmitFile(Q(dir.Bytes() + path), list, settings), 1) << row.label;
+      // Replaced since it was loaded: another file (inode) under the same path, still the
+      // same entry.
+      if (path == "big/n640.txt") {
+        const std::string fresh = dir.WriteFile("fresh.txt", "new");
+        ASSERT_EQ(::rename(fresh.c_str(), (dir.Bytes() + path).c_str()), 0);
+      }
+    }
+    const qsizetype added = Load(dir, list, settings, "big");
+
+    std::vector<std::string> expected = admissible;
+    if (row.hidden) expected.insert(expected.end(), hiddenOnly.begin(), hiddenOnly.end());
+    for (const std::string& path : row.before)
+      if (path.rfind("big/", 0) != 0) expected.push_back(path);
+    std::vector<std::string> loaded = Loaded(list, dir);
+    // The hard link pair stands for one file under either name.
+    const auto second = std::find(loaded.begin(), loaded.end(), "big/z.txt");
+    const bool underFirst = std::find(loaded.begin(), loaded.end(), "big/n1.txt") != loaded.end();
+    EXPECT_NE(second != loaded.end(), underFirst) << row.label;
+    if (second != loaded.end()) *second = "big/n1.txt";
+    std::sort(loaded.begin(), loaded.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(loaded, expected) << row.label;
+    EXPECT_EQ(added + static_cast<qsizetype>(row.before.size()), list.Count()) << row.label;
+  }
+}
+
+TEST(Loader, AWalkMakesTheSameEntriesAsAdmittingEachFile) {
+  ZoneForTest zone("XST-2");
+  TempDir dir;
+  std::vector<std::string> files;
+  for (int i = 0; i < 700; ++i)
+    files.push_back(dir.WriteFile("w/f" + std::to_string(i) + ".a.b", std::string(i % 13, 'y')));
+  files.push_back(dir.WriteFile("w/caf\xc3\xa9.txt", "z"));
+  files.push_back(dir.WriteFile("w/raw\xff.txt", "zz"));  // not UTF-8
+  const std::string readOnly = dir.WriteFile("w/ro.txt");
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+  files.push_back(readOnly);
+
+  FileList walked;
+  Load(dir, walked, Settings(false, false), "w");
+  ASSERT_EQ(walked.Count(), static_cast<qsizetype>(files.size()));
+  for (const std::string& file : files) {
+    FileList single;
+    ASSERT_EQ(AdmitFile(Q(file), single, Settings(false, false)), 1) << file;
+    const FileEntry& one = single.At(0);
+    const int32_t id = walked.IdOfPath(one.Path);
+    ASSERT_NE(id, 0) << file;
+    const FileEntry& e = *walked.FindById(id);
+    EXPECT_EQ(e.Directory, one.Directory) << file;
+    EXPECT_EQ(e.Name, one.Name) << file;
+    EXPECT_EQ(e.Attributes, one.Attributes) << file;
+    EXPECT_EQ(e.Size, one.Size) << file;
+    EXPECT_EQ(e.Created, one.Created) << file;
+    EXPECT_EQ(e.Modified, one.Modified) << file;
+    EXPECT_EQ(e.LastAccess, one.LastAccess) << file;
+    EXPECT_EQ(e.ModifiedTime, one.ModifiedTime) << file;
+    EXPECT_EQ(e.Device, one.Device) << file;
+    EXPECT_EQ(e.Inode, one.Inode) << file;
+  }
+  // Ids follow the list order, as they did when one thread made every entry.
+  for (qsizetype i = 1; i < walked.Count(); ++i)
+    EXPECT_EQ(walked.At(i).Id, walked.At(i - 1).Id + 1);
+}
+
 TEST(Loader, IdsGrowAndContinueAfterClearing) {
   TempDir dir;
   dir.WriteFile("a.txt");
