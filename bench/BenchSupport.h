@@ -1,6 +1,6 @@
 #pragma once
 
-// Helpers the benchmarks share: removing a tree they made, and timing a program they run.
+// Helpers the benchmarks share: making and removing a tree of files, and timing what they run.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,11 +9,37 @@
 
 #include <ftw.h>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Fills the existing folder `root` with `files` empty files "photo_NNNNNNN.jpg" spread evenly
+// over `folders` folders "dirNNN"; false when a folder or file cannot be made.
+inline bool MakePhotoTree(const std::string& root, long files, long folders) {
+  for (long d = 0; d < folders; ++d) {
+    char folder[64];
+    std::snprintf(folder, sizeof folder, "/dir%03ld", d);
+    const std::string dir = root + folder;
+    if (::mkdir(dir.c_str(), 0755) != 0) return false;
+    for (long f = files * d / folders; f < files * (d + 1) / folders; ++f) {
+      char name[64];
+      std::snprintf(name, sizeof name, "/photo_%07ld.jpg", f);
+      const int fd = ::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+      if (fd < 0) return false;
+      ::close(fd);
+    }
+  }
+  return true;
+}
 
 inline int RemoveOne(const char* path, const struct stat*, int, struct FTW*) {
   return ::remove(path);
@@ -30,7 +56,6 @@ inline void RemoveTree(const std::string& folder) {
 inline double TimedRun(std::vector<std::string> args, const std::vector<std::string>& env,
                        const std::string& workFolder, int& exitCode,
                        const std::string& input = std::string()) {
-  using Clock = std::chrono::steady_clock;
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

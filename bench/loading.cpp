@@ -35,35 +35,8 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool MakeTree(const std::string& root, long files, long folders) {
-  for (long d = 0; d < folders; ++d) {
-    char folder[64];
-    std::snprintf(folder, sizeof folder, "/dir%03ld", d);
-    const std::string dir = root + folder;
-    if (::mkdir(dir.c_str(), 0755) != 0) return false;
-    const long first = files * d / folders;
-    const long last = files * (d + 1) / folders;
-    for (long f = first; f < last; ++f) {
-      char name[64];
-      std::snprintf(name, sizeof name, "/photo_%07ld.jpg", f);
-      const int fd = ::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-      if (fd < 0) return false;
-      // A few bytes so that sizes differ, as in a real folder.
-      const std::string content(static_cast<size_t>(f % 97), 'x');
-      const bool written =
-          ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-      ::close(fd);
-      if (!written) return false;
-    }
-  }
-  return true;
-}
+using bench::Clock;
+using bench::Seconds;
 
 double CpuSeconds(int who) {
   struct rusage usage {};
@@ -144,7 +117,7 @@ int main(int argc, char** argv) {
     }
     std::printf("tree: %ld files in %ld folders under %s\n", files, folders, root.c_str());
     const auto made = Clock::now();
-    if (!MakeTree(root, files, folders)) {
+    if (!bench::MakePhotoTree(root, files, folders)) {
       std::perror("creating the tree");
       bench::RemoveTree(root);
       return 1;

@@ -54,29 +54,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool MakeTree(const std::string& root, long files, long folders) {
-  if (::mkdir(root.c_str(), 0755) != 0) return false;
-  for (long d = 0; d < folders; ++d) {
-    char folder[64];
-    std::snprintf(folder, sizeof folder, "/dir%03ld", d);
-    const std::string dir = root + folder;
-    if (::mkdir(dir.c_str(), 0755) != 0) return false;
-    for (long f = files * d / folders; f < files * (d + 1) / folders; ++f) {
-      char name[64];
-      std::snprintf(name, sizeof name, "/photo_%07ld.jpg", f);
-      const int fd = ::open((dir + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-      if (fd < 0) return false;
-      ::close(fd);
-    }
-  }
-  return true;
-}
+using bench::Clock;
+using bench::Seconds;
 
 // Files whose names begin with "r", in every folder of the tree.
 long CountRenamed(const std::string& root) {
@@ -221,7 +200,7 @@ int main(int argc, char** argv) {
   int tree = 0;
   const auto freshTree = [&] {
     const std::string root = base + "/tree" + std::to_string(tree++);
-    if (!MakeTree(root, files, folders)) {
+    if (::mkdir(root.c_str(), 0755) != 0 || !bench::MakePhotoTree(root, files, folders)) {
       std::perror("creating the tree");
       std::exit(1);
     }

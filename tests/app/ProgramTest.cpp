@@ -115,6 +115,15 @@ class Program : public testing::Test {
     return RunChild(argv, env, cwd.empty() ? dir_.Bytes() + "work" : cwd);
   }
 
+  // For a child started with QProcess: its home, settings, runtime and temporary folders are
+  // the test's own.
+  void UsePrivateFolders(QProcessEnvironment& env) const {
+    env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
+    env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+  }
+
   std::string ConfigHome() const { return dir_.Bytes() + "home/config"; }
   std::string StateHome() const { return dir_.Bytes() + "home/state"; }
   std::string UserDir() const { return ConfigHome() + "/" + PlainTitle().toStdString() + "/"; }
@@ -325,10 +334,7 @@ TEST_F(Program, TerminatedRunFinishesTheFileInHandAndLeavesNoTemporaryFile) {
     dir_.WriteFile("work/in/f" + std::to_string(i) + ".bin", content);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
-  env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
-  env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+  UsePrivateFolders(env);
   QProcess child;
   child.setProcessEnvironment(env);
   child.setWorkingDirectory(QString::fromStdString(dir_.Bytes() + "work"));
@@ -382,10 +388,7 @@ TEST_F(Program, TerminatedWindowEndsThroughTheShutDown) {
   // that it holds are no leak of ours.
   env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
   ::chmod((dir_.Bytes() + "runtime").c_str(), 0700);
-  env.insert(QStringLiteral("HOME"), QString::fromStdString(dir_.Bytes() + "home"));
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(ConfigHome()));
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir_.Bytes() + "runtime"));
-  env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(dir_.Bytes() + "tmp"));
+  UsePrivateFolders(env);
   QProcess child;
   child.setProcessEnvironment(env);
   child.setWorkingDirectory(QString::fromStdString(dir_.Bytes() + "work"));
