@@ -9,7 +9,7 @@
 #include "naming/Transform.h"
 #include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <QString>
 

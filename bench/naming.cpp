@@ -4,10 +4,10 @@
 //
 //   bench_naming [entries]     (default 1000000; 50000 in a debug build)
 
-#include "filelist/FileEntry.h"
+#include "records/FileEntry.h"
 #include "naming/Placeholders.h"
 #include "naming/Transform.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <QList>
 #include <QString>

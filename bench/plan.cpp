@@ -8,7 +8,7 @@
 #include "fileops/Plan.h"
 #include "fileops/TargetBuilder.h"
 #include "naming/Transform.h"
-#include "run/RunValues.h"
+#include "fileops/RunValues.h"
 
 #include <QString>
 

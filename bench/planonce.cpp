@@ -13,7 +13,7 @@
 
 #include "fileops/NewNamePlan.h"
 #include "fileops/TargetBuilder.h"
-#include "run/RunValues.h"
+#include "fileops/RunValues.h"
 
 #include "NewNamesTask.h"
 

@@ -19,9 +19,9 @@
 #include "platform/Process.h"
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
-#include "ui/FileListModel.h"
-#include "ui/FileListView.h"
-#include "ui/MainWindow.h"
+#include "ui/list/FileListModel.h"
+#include "ui/list/FileListView.h"
+#include "ui/window/MainWindow.h"
 
 #include "BenchSupport.h"
 

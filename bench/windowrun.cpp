@@ -21,13 +21,13 @@
 #include "app/ImageStore.h"
 #include "filelist/Loader.h"
 #include "platform/FileName.h"
-#include "run/RunJournal.h"
+#include "journal/RunJournal.h"
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
-#include "ui/FileListModel.h"
-#include "ui/MainWindow.h"
-#include "ui/NewNamePreview.h"
-#include "ui/RunController.h"
+#include "ui/list/FileListModel.h"
+#include "ui/window/MainWindow.h"
+#include "ui/list/NewNamePreview.h"
+#include "ui/run/RunController.h"
 
 #include "BenchSupport.h"
 

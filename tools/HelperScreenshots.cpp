@@ -7,13 +7,13 @@
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
-#include "ui/AboutWindow.h"
-#include "ui/HelpTexts.h"
-#include "ui/MessageWindow.h"
-#include "ui/PlaceholderListWindow.h"
-#include "ui/PlaceholderPopups.h"
-#include "ui/PlaceholderPreviewWindow.h"
-#include "ui/PresetDialog.h"
+#include "ui/window/AboutWindow.h"
+#include "ui/window/HelpTexts.h"
+#include "ui/window/MessageWindow.h"
+#include "ui/placeholders/PlaceholderListWindow.h"
+#include "ui/placeholders/PlaceholderPopups.h"
+#include "ui/placeholders/PlaceholderPreviewWindow.h"
+#include "ui/presets/PresetDialog.h"
 
 #include <QApplication>
 #include <QDir>

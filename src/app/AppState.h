@@ -2,8 +2,8 @@
 
 #include "cli/StartupOptions.h"
 #include "filelist/FileList.h"
-#include "run/RunFlags.h"
-#include "settings/Preset.h"
+#include "records/RunFlags.h"
+#include "records/Preset.h"
 
 #include <QList>
 #include <QString>

@@ -11,7 +11,7 @@
 #include "platform/Process.h"
 #include "platform/Signals.h"
 #include "run/ExitCode.h"
-#include "run/JournalFolder.h"
+#include "journal/JournalFolder.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
 #include "texts/ProductTitle.h"

@@ -3,7 +3,7 @@
 #include "checks/Validation.h"
 #include "filelist/FileList.h"
 #include "platform/Messages.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <QList>
 #include <QString>

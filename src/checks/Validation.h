@@ -1,7 +1,7 @@
 #pragma once
 
-#include "run/RunValues.h"
-#include "settings/Preset.h"
+#include "fileops/RunValues.h"
+#include "records/Preset.h"
 
 #include <QString>
 

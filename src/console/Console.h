@@ -2,9 +2,9 @@
 
 #include "cli/StartupOptions.h"
 #include "filelist/FileList.h"
-#include "run/RunFlags.h"
+#include "records/RunFlags.h"
 #include "run/RunProcedure.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <QString>
 

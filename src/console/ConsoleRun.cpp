@@ -9,7 +9,7 @@
 #include "platform/Signals.h"
 #include "run/ErrorLog.h"
 #include "run/ExitCode.h"
-#include "run/RunJournal.h"
+#include "journal/RunJournal.h"
 #include "texts/Additions.h"
 #include "texts/TextTables.h"
 

@@ -3,7 +3,7 @@
 #include "platform/FileName.h"
 #include "platform/Process.h"
 #include "run/ExitCode.h"
-#include "run/Undo.h"
+#include "journal/Undo.h"
 #include "texts/Additions.h"
 #include "texts/TextTables.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "filelist/FileList.h"
-#include "run/RunFlags.h"
-#include "settings/Preset.h"
+#include "records/RunFlags.h"
+#include "records/Preset.h"
 
 #include <QString>
 

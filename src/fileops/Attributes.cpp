@@ -2,7 +2,7 @@
 
 #include "platform/Attributes.h"
 #include "platform/FileSystem.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 namespace {
 

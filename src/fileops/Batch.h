@@ -4,9 +4,9 @@
 #include "fileops/Plan.h"
 #include "fileops/ReplaceAnswers.h"
 #include "platform/FileOps.h"
-#include "run/RunFlags.h"
-#include "run/RunValues.h"
-#include "settings/Preset.h"
+#include "records/RunFlags.h"
+#include "fileops/RunValues.h"
+#include "records/Preset.h"
 
 #include <QString>
 

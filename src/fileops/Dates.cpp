@@ -2,7 +2,7 @@
 
 #include "platform/FileTimes.h"
 #include "platform/LocalTime.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "filelist/FileEntry.h"
+#include "records/FileEntry.h"
 
 #include <QString>
 

@@ -3,8 +3,8 @@
 #include "filelist/FileList.h"
 #include "fileops/Plan.h"
 #include "platform/FolderAccess.h"
-#include "run/RunValues.h"
-#include "settings/Preset.h"
+#include "fileops/RunValues.h"
+#include "records/Preset.h"
 
 #include <QHash>
 #include <QString>

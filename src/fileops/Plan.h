@@ -5,8 +5,8 @@
 #include "fileops/ReplaceAnswers.h"
 #include "fileops/TargetBuilder.h"
 #include "platform/FolderAccess.h"
-#include "run/RunValues.h"
-#include "settings/Preset.h"
+#include "fileops/RunValues.h"
+#include "records/Preset.h"
 
 #include <QHash>
 #include <QString>

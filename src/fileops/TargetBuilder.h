@@ -1,8 +1,8 @@
 #pragma once
 
-#include "filelist/FileEntry.h"
+#include "records/FileEntry.h"
 #include "naming/Placeholders.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/Preset.h"
+#include "records/Preset.h"
 
 #include <QList>
 #include <QString>

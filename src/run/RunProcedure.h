@@ -3,9 +3,9 @@
 #include "filelist/FileList.h"
 #include "fileops/Batch.h"
 #include "naming/Placeholders.h"
-#include "run/RunFlags.h"
-#include "run/RunValues.h"
-#include "settings/Preset.h"
+#include "records/RunFlags.h"
+#include "fileops/RunValues.h"
+#include "records/Preset.h"
 
 #include <QString>
 

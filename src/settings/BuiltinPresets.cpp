@@ -1,6 +1,6 @@
 #include "settings/BuiltinPresets.h"
 
-#include "naming/Corrections.h"
+#include "settings/Corrections.h"
 #include "texts/TextTables.h"
 
 #include <array>

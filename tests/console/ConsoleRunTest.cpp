@@ -3,7 +3,7 @@
 // and TMPDIR in a temporary folder. Arguments and paths are raw bytes, so names that are not
 // UTF-8 reach the program as they are.
 
-#include "filelist/FileEntry.h"
+#include "records/FileEntry.h"
 #include "naming/Transform.h"
 #include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"

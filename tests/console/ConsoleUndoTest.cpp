@@ -3,7 +3,7 @@
 // folder), including runs killed with SIGKILL at many points and taken back afterwards.
 
 #include "platform/FileName.h"
-#include "run/JournalFolder.h"
+#include "journal/JournalFolder.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "support/ChildProcess.h"

@@ -2,7 +2,7 @@
 
 #include "platform/Attributes.h"
 #include "platform/FileName.h"
-#include "settings/Preset.h"
+#include "records/Preset.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

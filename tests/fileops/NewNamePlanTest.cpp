@@ -1,6 +1,6 @@
 #include "fileops/NewNamePlan.h"
 
-#include "naming/QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"

@@ -1,6 +1,6 @@
 #include "naming/Pattern.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

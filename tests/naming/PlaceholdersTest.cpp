@@ -3,7 +3,7 @@
 #include "platform/LocalTime.h"
 #include "support/TempDir.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

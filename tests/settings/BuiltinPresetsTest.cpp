@@ -1,7 +1,7 @@
 #include "settings/BuiltinPresets.h"
 
 #include "checks/Validation.h"
-#include "naming/Corrections.h"
+#include "settings/Corrections.h"
 #include "settings/PresetsFile.h"
 #include "support/TempDir.h"
 #include "texts/TextTables.h"

@@ -1,0 +1,340 @@
+#include "journal/RunJournal.h"
+
+#include "fileops/ZoneMark.h"
+#include "platform/FileName.h"
+#include "platform/FileOps.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+#include "platform/Locations.h"
+#include "platform/Process.h"
+#include "platform/Xattr.h"
+#include "journal/JournalFolder.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The group size stays between these; a sync should cost at most a 32nd of the work it covers.
+// A sync that costs more makes the next group four times as large: on a disk where each sync
+// waits for the file system to commit the run's changes so far, a run of 100,000 then makes
+// about 7 syncs instead of 15. The largest group holds its planned entries in memory (some
+// tens of megabytes).
+constexpr qsizetype kMinAhead = 32;
+constexpr qsizetype kMaxAhead = 65536;
+constexpr qsizetype kGrowth = 4;
+constexpr int kSyncShare = 32;
+// Outcomes wait for the next group's write, unless this many bytes gather first.
+constexpr size_t kPendingLimit = 1 << 20;
+
+JournalAction ActionOf(PlanAction action) {
+  switch (action) {
+    case PlanAction::Rename:
+      return JournalAction::Rename;
+    case PlanAction::Move:
+      return JournalAction::Move;
+    case PlanAction::Copy:
+      return JournalAction::Copy;
+    case PlanAction::InPlace:
+    case PlanAction::None:
+      break;
+  }
+  return JournalAction::InPlace;
+}
+
+}  // namespace
+
+JournalCrashPoint CrashPointFromEnvironment() {
+  JournalCrashPoint point;
+  // A program built for people never ends itself on purpose: only a build with the test
+  // switches reads the variable.
+#ifdef MERVANE_TEST_SWITCHES
+  const QString value = EnvironmentPath("MERVANE_TEST_KILL_AT");
+  const qsizetype colon = value.indexOf(QLatin1Char(':'));
+  if (colon < 0) return point;
+  const QString where = value.left(colon);
+  bool ok = false;
+  point.Count = value.mid(colon + 1).toLongLong(&ok);
+  if (!ok || point.Count <= 0) return point;
+  if (where == QLatin1String("written"))
+    point.Where = JournalCrashPoint::Point::Written;
+  else if (where == QLatin1String("synced"))
+    point.Where = JournalCrashPoint::Point::Synced;
+  else if (where == QLatin1String("acted"))
+    point.Where = JournalCrashPoint::Point::Acted;
+  else if (where == QLatin1String("laststep"))
+    point.Where = JournalCrashPoint::Point::LastStep;
+  else if (where == QLatin1String("placed"))
+    point.Where = JournalCrashPoint::Point::Placed;
+#endif
+  return point;
+}
+
+RunJournal::RunJournal(QString folder, RunJournalInfo info, std::atomic<int32_t>* stop)
+    : folder_(std::move(folder)), info_(std::move(info)), stop_(stop) {}
+
+RunJournal::~RunJournal() {
+  if (crash_.Where == JournalCrashPoint::Point::LastStep) SetBeforeLastStepHook({});
+  if (crash_.Where == JournalCrashPoint::Point::Placed) SetBeforeSourceRemovalHook({});
+}
+
+void RunJournal::SetCrashPoint(const JournalCrashPoint& point) {
+  crash_ = point;
+  // The steps inside a copy or move are reached through the file operations' own test hooks.
+  auto left = std::make_shared<std::atomic<int64_t>>(point.Count);
+  auto killOnCount = [left](const QString&) {
+    if (left->fetch_sub(1) == 1) KillThisProcess();
+  };
+  if (point.Where == JournalCrashPoint::Point::LastStep) SetBeforeLastStepHook(killOnCount);
+  if (point.Where == JournalCrashPoint::Point::Placed) SetBeforeSourceRemovalHook(killOnCount);
+}
+
+void RunJournal::CrashAt(JournalCrashPoint::Point point, int64_t& counter) {
+  ++counter;
+  if (crash_.Where == point && counter == crash_.Count) KillThisProcess();
+}
+
+int RunJournal::Open() {
+  if (folder_.isEmpty()) return ENOENT;
+  MakePrivateFolderPath(folder_);
+  const std::vector<JournalFile> existing = ListJournalFiles(folder_);
+  number_ = existing.empty() ? 1 : existing.back().Number + 1;
+  int err = EEXIST;
+  for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt, ++number_) {
+    path_ = folder_ + JournalFileName(number_);
+    err = file_.Create(path_);
+    if (err == 0) break;
+  }
+  if (err != 0) {
+    path_.clear();
+    return err;
+  }
+  JournalHeader header;
+  header.Number = number_;
+  header.Started = CurrentFileTime();
+  header.ProcessId = ProcessId();
+  header.PresetNumber = info_.PresetNumber;
+  header.PresetName = info_.PresetName;
+  header.FrontEnd = info_.FrontEnd;
+  header.ListCount = info_.ListCount;
+  header.Values = info_.Values;
+  pending_.Begin(header);
+  err = file_.Append(pending_.Data(), pending_.Size());
+  pending_.Clear();
+  if (err == 0) err = file_.Sync();
+  if (err != 0) {
+    file_.Close();
+    DeleteFile(path_);
+    path_.clear();
+    error_ = err;
+  }
+  return err;
+}
+
+qsizetype RunJournal::AnnounceAhead() {
+  if (lastSyncEnd_ != Clock::time_point{}) {
+    const Clock::duration work = Clock::now() - lastSyncEnd_;
+    if (lastSync_ * kSyncShare > work) ahead_ = std::min(ahead_ * kGrowth, kMaxAhead);
+  }
+  return std::max(ahead_, kMinAhead);
+}
+
+JournalIntent RunJournal::Describe(const ActIntent& act) {
+  JournalIntent intent;
+  intent.Position = static_cast<uint32_t>(act.Position);
+  intent.Action = ActionOf(act.Plan.Action);
+  intent.Source = EncodeFileName(act.Entry.Path);
+  intent.Target = EncodeFileName(act.Target);
+  intent.Identity = ReadFileIdentity(intent.Source);
+  const bool copy = intent.Action == JournalAction::Copy;
+
+  // What undo restores on the file itself; a copy leaves its source as it was.
+  uint8_t flags = 0;
+  if (act.Existing == ExistingTarget::Replace) flags |= kIntentMayReplace;
+  if (act.ClearsReadOnly) flags |= kIntentClearsReadOnly;
+  if (act.ChangesAttributes && !copy) flags |= kIntentChangesAttributes;
+  if (act.RemovesZoneMark) flags |= kIntentRemovesMarks;
+  if (act.WritesDates && !copy) flags |= kIntentWritesDates;
+
+  FileIdentity properties = intent.Identity;
+  if (intent.Identity.IsLink()) properties = ReadFollowedIdentity(act.Entry.Path);
+  intent.Properties.Mode = properties.Mode & 07777;
+  intent.Properties.Accessed = properties.Accessed;
+  intent.Properties.Modified = properties.Modified;
+  intent.Properties.Born = properties.Born;
+  intent.Properties.HasBirthTime = properties.HasBirthTime;
+
+  if ((flags & kIntentChangesAttributes) != 0) ReadStoredDosWord(act.Entry.Path, intent.Dos);
+  if ((flags & kIntentRemovesMarks) != 0) {
+    if (!copy) {
+      for (const char* name : ZoneMarkAttributeNames()) {
+        XattrValue value = GetXattr(intent.Source.constData(), name);
+        if (value.Ok()) intent.Marks.push_back({QByteArray(name), value.Value});
+      }
+    }
+    const QString sibling = ZoneMarkSiblingPath(act.Target);
+    if (IsRegularFile(sibling, false)) {
+      // Its times are taken first: the read below counts as a use of it.
+      const FileIdentity facts = ReadFileIdentity(sibling);
+      const FileReadResult read = ReadWholeFile(sibling, kJournalMaxSibling);
+      if (read.Ok()) {
+        intent.Sibling = SiblingState::Kept;
+        intent.SiblingContent = read.Bytes;
+        intent.SiblingMode = facts.Mode & 07777;
+        intent.SiblingAccessed = facts.Accessed;
+        intent.SiblingModified = facts.Modified;
+      } else {
+        intent.Sibling = SiblingState::TooLarge;
+      }
+    }
+  }
+  if ((flags & kIntentMayReplace) != 0) {
+    const FileIdentity there = ReadFileIdentity(act.Target);
+    if (there.Exists() && !there.SameFileAs(intent.Identity)) {
+      intent.Replaced = there;
+      flags |= kIntentHasReplaced;
+    }
+  }
+  intent.Flags = flags;
+  return intent;
+}
+
+void RunJournal::NoteNewFolders(const ActIntent& intent) {
+  if (!intent.Plan.CreateDirectory || intent.Plan.Directory == lastFolder_) return;
+  lastFolder_ = intent.Plan.Directory;
+  QString folder = lastFolder_;
+  while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+  // Each folder along the path that is not there yet is one the run creates.
+  while (folder.size() > 1 && !foldersSeen_.contains(folder)) {
+    foldersSeen_.insert(folder);
+    if (PathExists(folder)) break;
+    pending_.Folder(EncodeFileName(folder));
+    folder = folder.left(std::max<qsizetype>(1, folder.lastIndexOf(QLatin1Char('/'))));
+  }
+}
+
+bool RunJournal::Covered(const ActIntent& intent) const {
+  const qsizetype slot = intent.Position - announcedFirst_;
+  if (slot < 0 || slot >= static_cast<qsizetype>(announced_.size())) return false;
+  const Announced& it = announced_[static_cast<size_t>(slot)];
+  return it.Valid && it.Action == ActionOf(intent.Plan.Action) && it.Target == intent.Target &&
+         (it.MayReplace || intent.Existing == ExistingTarget::Refuse);
+}
+
+void RunJournal::Announce(const std::vector<ActIntent>& intents) {
+  if (error_ != 0 || !file_.IsOpen() || intents.empty()) return;
+  // Entries before this group are done with.
+  const qsizetype first = intents.front().Position;
+  if (first >= announcedFirst_ + static_cast<qsizetype>(announced_.size())) {
+    announced_.clear();
+  } else if (first > announcedFirst_) {
+    announced_.erase(announced_.begin(), announced_.begin() + (first - announcedFirst_));
+  } else {
+    announced_.insert(announced_.begin(), static_cast<size_t>(announcedFirst_ - first), {});
+  }
+  announcedFirst_ = first;
+  bool added = false;
+  for (const ActIntent& intent : intents) {
+    // Planned again as announced before: that intent is on disk already.
+    if (Covered(intent)) continue;
+    NoteNewFolders(intent);
+    pending_.Intent(Describe(intent));
+    if (intent.Position >= announcedFirst_) {
+      const auto slot = static_cast<size_t>(intent.Position - announcedFirst_);
+      if (slot >= announced_.size()) announced_.resize(slot + 1);
+      announced_[slot] = {true, ActionOf(intent.Plan.Action),
+                          intent.Existing == ExistingTarget::Replace, intent.Target};
+    }
+    ++intentCount_;
+    added = true;
+  }
+  if (!added) return;
+  // A journal that cannot be written refuses every later operation, and the run stops.
+  if (const int err = Write(true); err != 0) Fail(err);
+}
+
+bool RunJournal::BeforeAct(const ActIntent& intent) {
+  if (error_ != 0 || !file_.IsOpen()) return false;
+  if (Covered(intent)) return true;
+  // Not covered by the group's sync (re-planned, or a replace the question just allowed).
+  NoteNewFolders(intent);
+  pending_.Intent(Describe(intent));
+  ++intentCount_;
+  if (const int err = Write(true); err != 0) {
+    Fail(err);
+    return false;
+  }
+  return true;
+}
+
+void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
+  CrashAt(JournalCrashPoint::Point::Acted, acted_);
+  if (!file_.IsOpen()) return;
+  JournalOutcome record;
+  record.Position = static_cast<uint32_t>(intent.Position);
+  record.Status = static_cast<int8_t>(outcome.Status);
+  record.Error = outcome.Error;
+  if (OutcomeActed(outcome.Status)) {
+    ++changed_;
+    // A new file is recognised later by its own identity: a copy the run made is removed only
+    // while it is still that file, unchanged.
+    if (outcome.NewFile || intent.Plan.Action == PlanAction::Copy) {
+      record.NewFile = true;
+      record.Result = ReadFileIdentity(outcome.NewPath);
+    }
+  } else {
+    ++failed_;
+  }
+  if (outcome.NewPath != intent.Target) record.NewPath = EncodeFileName(outcome.NewPath);
+  pending_.Outcome(record);
+  if (error_ == 0 && pending_.Size() > kPendingLimit) {
+    if (const int err = Write(false); err != 0) Fail(err);
+  }
+}
+
+int RunJournal::Write(bool sync) {
+  if (!pending_.IsEmpty()) {
+    const int err = file_.Append(pending_.Data(), pending_.Size());
+    pending_.Clear();
+    if (err != 0) return err;
+  }
+  if (!sync) return 0;
+  CrashAt(JournalCrashPoint::Point::Written, writtenGroups_);
+  const Clock::time_point start = Clock::now();
+  if (const int err = file_.Sync(); err != 0) return err;
+  lastSyncEnd_ = Clock::now();
+  lastSync_ = lastSyncEnd_ - start;
+  CrashAt(JournalCrashPoint::Point::Synced, syncedGroups_);
+  return 0;
+}
+
+void RunJournal::Fail(int error) {
+  if (error_ == 0) error_ = error;
+  if (stop_ != nullptr) stop_->store(1, std::memory_order_relaxed);
+}
+
+int RunJournal::Finish() {
+  if (!file_.IsOpen()) return error_;
+  if (intentCount_ == 0) {
+    // The run changed nothing: there is nothing to take back.
+    file_.Close();
+    DeleteFile(path_);
+    path_.clear();
+    return error_;
+  }
+  if (error_ == 0) {
+    // Not synced: every operation's intent is on disk already, and undo asks the disk what
+    // became of each entry, so a run whose end record a power cut takes is still taken back
+    // whole. A sync here would wait for the file system to commit every change of the run.
+    pending_.End({CurrentFileTime(), changed_, failed_});
+    if (const int err = Write(false); err != 0) error_ = err;
+  }
+  if (const int err = file_.Close(); err != 0 && error_ == 0) error_ = err;
+  PruneJournals(folder_);
+  return error_;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ui/widgets/ReportView.h"
+
+#include <utility>
+
+// The loaded-file list's view. While the window's commands are locked (a load runs), Ctrl+A
+// selects nothing: the list still grows. Folders are elided in the middle.
+class FileListView : public ReportView {
+  Q_OBJECT
+
+ public:
+  explicit FileListView(QWidget* parent = nullptr);
+  void SetLocked(bool locked) { locked_ = locked; }
+  // The first and last row on screen (last < first when there is none).
+  std::pair<int, int> RowsOnScreen() const;
+
+ signals:
+  // Scrolling or resizing brought other rows on screen.
+  void RowsOnScreenChanged();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  bool locked_ = false;
+};

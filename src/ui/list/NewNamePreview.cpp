@@ -1,0 +1,281 @@
+#include "ui/list/NewNamePreview.h"
+
+#include "platform/Process.h"
+#include "fileops/RunValues.h"
+#include "texts/Additions.h"
+#include "texts/LanguageEntries.h"
+#include "texts/TextTables.h"
+#include "ui/list/NewNameChecksums.h"
+#include "ui/list/NewNameTexts.h"
+#include "ui/widgets/UiTexts.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QSpinBox>
+
+#include <algorithm>
+#include <system_error>
+
+// What one plan is made of, copied on the GUI thread before the worker starts.
+struct NewNamePreview::Job {
+  Preset Settings;
+  RunValues Values;
+  QHash<int32_t, KnownChecksums> Checksums;  // a shared copy: the worker only reads it
+  uint64_t Generation = 0;
+};
+
+NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QObject* parent)
+    : QObject(parent), list_(list), sources_(std::move(sources)), clock_(std::move(clock)) {
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+  progressTimer_.setInterval(100);
+  connect(&progressTimer_, &QTimer::timeout, this, [this] { emit ProgressChanged(); });
+  checksums_ = new NewNameChecksums(this);
+  connect(checksums_, &NewNameChecksums::Arrived, this, [this] {
+    // New sums give new names: plan again at once.
+    inputsDirty_ = true;
+    ListChanged();
+  });
+}
+
+NewNamePreview::~NewNamePreview() {
+  CancelWorker();
+}
+
+// ---- The list's hand-over ----
+
+void NewNamePreview::CancelWorker() {
+  if (!worker_.joinable()) return;
+  cancel_.store(1, std::memory_order_relaxed);
+  worker_.join();
+  // A result the worker posted before it saw the flag is dropped when it arrives.
+  ++generation_;
+  running_ = false;
+  progressTimer_.stop();
+}
+
+void NewNamePreview::ReleaseList(Change change) {
+  const bool wasRunning = running_;
+  CancelWorker();
+  inputsDirty_ = true;
+  if (wasRunning) emit ProgressChanged();
+  if (change == Change::Replace && plan_) {
+    plan_.reset();
+    emit PlanChanged();
+  }
+}
+
+void NewNamePreview::ListChanged() {
+  inputsDirty_ = true;
+  const qint64 now = clock_();
+  // Due at once: the quiet time is for typing, not for a list that changed.
+  pending_ = true;
+  firstChange_ = now - kLongestWait;
+  lastChange_ = now - kQuietDelay;
+  timer_.start(0);
+}
+
+// ---- Edits ----
+
+void NewNamePreview::SettingsEdited() {
+  const qint64 now = clock_();
+  if (!pending_) firstChange_ = now;
+  pending_ = true;
+  lastChange_ = now;
+  Arm();
+}
+
+void NewNamePreview::Arm() {
+  const qint64 now = clock_();
+  const qint64 due = std::min(lastChange_ + kQuietDelay, firstChange_ + kLongestWait);
+  timer_.start(static_cast<int>(std::clamp<qint64>(due - now, 0, kLongestWait)));
+}
+
+void NewNamePreview::Poll() {
+  if (!pending_) return;
+  const qint64 now = clock_();
+  if (now - lastChange_ < kQuietDelay && now - firstChange_ < kLongestWait) {
+    Arm();
+    return;
+  }
+  // A list that a loader or a run holds is planned when it is handed back (ListChanged).
+  if (sources_.ListFree && !sources_.ListFree()) return;
+  pending_ = false;
+  StartPlan();
+}
+
+bool NewNamePreview::UpToDate(const Preset& settings) const {
+  return plan_ && !inputsDirty_ && plan_->Settings() == settings &&
+         planListCount_ == list_.Count();
+}
+
+std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
+  auto job = std::make_unique<Job>();
+  job->Settings = sources_.Settings();
+  job->Values = PrepareRunValues(job->Settings, list_.Count(),
+                                 sources_.Folders ? sources_.Folders() : PathFolders{},
+                                 sources_.DateFieldValue ? sources_.DateFieldValue() : 0);
+  job->Checksums = checksums_->Known();
+  return job;
+}
+
+void NewNamePreview::StartPlan() {
+  std::unique_ptr<Job> job = MakeJob();
+  // Nothing new: the plan in hand, or the last one, is of these settings and this list.
+  if (!inputsDirty_ && ((running_ && runningSettings_ == job->Settings) ||
+                        (!running_ && UpToDate(job->Settings))))
+    return;
+  CancelWorker();
+  inputsDirty_ = false;
+  // Reading by position may close gaps left by removals: done here, so that the worker's reads
+  // change nothing.
+  (void)list_.begin();
+  cancel_.store(0, std::memory_order_relaxed);
+  progress_.store(0, std::memory_order_relaxed);
+  job->Generation = ++generation_;
+  runningSettings_ = job->Settings;
+  planListCount_ = list_.Count();
+  startedAt_ = clock_();
+  try {
+    worker_ = std::thread([this, job = std::shared_ptr<Job>(std::move(job))] {
+      LowerThreadPriority();
+      NewNameInputs inputs;
+      inputs.ReplaceMemory = kAnswerLeave;
+      inputs.Checksums = &job->Checksums;
+      inputs.Cancel = &cancel_;
+      inputs.Progress = &progress_;
+      auto plan = std::make_shared<NewNamePlan>(
+          PlanNewNames(list_, job->Settings, job->Values, inputs));
+      if (!plan->Complete()) return;
+      QMetaObject::invokeMethod(
+          this, [this, plan, generation = job->Generation] { Finished(plan, generation); },
+          Qt::QueuedConnection);
+    });
+  } catch (const std::system_error&) {
+    inputsDirty_ = true;  // no thread: the column keeps what it shows
+    return;
+  }
+  running_ = true;
+  progressTimer_.start();
+}
+
+void NewNamePreview::Finished(std::shared_ptr<NewNamePlan> plan, uint64_t generation) {
+  if (generation != generation_) return;
+  if (worker_.joinable()) worker_.join();
+  running_ = false;
+  progressTimer_.stop();
+  plan_ = std::move(plan);
+  emit PlanChanged();
+  emit ProgressChanged();
+}
+
+void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
+  if (!plan_ || !plan_->ChecksumsNeeded()) return;
+  std::vector<NewNameChecksums::File> files;
+  files.reserve(entries.size());
+  for (const FileEntry* entry : entries)
+    if (entry != nullptr) files.push_back({entry->Id, entry->Path});
+  if (!files.empty()) checksums_->Request(std::move(files), plan_->Need());
+}
+
+int NewNamePreview::Progress() const {
+  if (!running_ || clock_() - startedAt_ < kProgressAfter) return -1;
+  return progress_.load(std::memory_order_relaxed);
+}
+
+QString NewNamePreview::StatusText() const {
+  QStringList parts;
+  const int progress = Progress();
+  if (progress >= 0)
+    parts << AdditionText(kAddPlanningNewNames) + QStringLiteral(": ") +
+                 QString::number(progress / 10) + QStringLiteral(" %");
+  if (plan_) {
+    if (plan_->Problems() > 0)
+      parts << AdditionText(kAddProblems) + QStringLiteral(": ") +
+                   QString::number(plan_->Problems());
+    if (plan_->Pending() > 0)
+      parts << AdditionText(kAddWaitingForChecksums) + QStringLiteral(": ") +
+                   QString::number(plan_->Pending());
+  }
+  return parts.join(QStringLiteral("   "));
+}
+
+// ---- The start question ----
+
+bool NewNamePreview::ConfirmStart(bool ignoreWarnings) {
+  if (ignoreWarnings || list_.IsEmpty()) return true;
+  const Preset settings = sources_.Settings();
+  if (!UpToDate(settings)) {
+    pending_ = false;
+    if (list_.Count() <= kPlanAtOnce) {
+      // Small lists are planned here and now: quicker than showing anything.
+      CancelWorker();
+      std::unique_ptr<Job> job = MakeJob();
+      (void)list_.begin();
+      NewNameInputs inputs;
+      inputs.ReplaceMemory = kAnswerLeave;
+      inputs.Checksums = &job->Checksums;
+      planListCount_ = list_.Count();
+      inputsDirty_ = false;
+      plan_ = std::make_shared<NewNamePlan>(
+          PlanNewNames(list_, job->Settings, job->Values, inputs));
+      emit PlanChanged();
+    } else {
+      // A large list: the worker plans while a progress window waits, which the user may
+      // cancel (and with it the start).
+      inputsDirty_ = true;
+      StartPlan();
+      QProgressDialog wait(AdditionText(kAddPlanningNewNames) + QStringLiteral("..."),
+                           PlainCaption(kTextProgressCancel), 0, 1000, qobject_cast<QWidget*>(parent()));
+      wait.setWindowTitle(PlainCaption(kTextQuestion));
+      wait.setWindowModality(Qt::ApplicationModal);
+      wait.setMinimumDuration(300);
+      QEventLoop loop;
+      const auto planned = connect(this, &NewNamePreview::PlanChanged, &loop, &QEventLoop::quit);
+      const auto progressed = connect(this, &NewNamePreview::ProgressChanged, &wait, [&] {
+        wait.setValue(std::max(0, progress_.load(std::memory_order_relaxed)));
+      });
+      connect(&wait, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+      if (running_) loop.exec();
+      disconnect(planned);
+      disconnect(progressed);
+      if (wait.wasCanceled() || !plan_ || !(plan_->Settings() == settings)) return false;
+    }
+  }
+  const QString question = StartQuestionText(*plan_);
+  if (question.isEmpty()) return true;
+  return sources_.Ask && sources_.Ask(PlainCaption(kTextQuestion), question);
+}
+
+void WatchEdits(QWidget* root, QObject* context, const std::function<void()>& edited) {
+  if (root == nullptr) return;
+  for (QLineEdit* field : root->findChildren<QLineEdit*>()) {
+    // A spin box's or combo box's own field is watched through its owner.
+    if (qobject_cast<QAbstractSpinBox*>(field->parentWidget()) != nullptr ||
+        qobject_cast<QComboBox*>(field->parentWidget()) != nullptr)
+      continue;
+    QObject::connect(field, &QLineEdit::textChanged, context, edited);
+  }
+  for (QAbstractButton* button : root->findChildren<QAbstractButton*>())
+    if (button->isCheckable()) QObject::connect(button, &QAbstractButton::toggled, context, edited);
+  for (QComboBox* combo : root->findChildren<QComboBox*>())
+    QObject::connect(combo, &QComboBox::currentIndexChanged, context, edited);
+  for (QSpinBox* spin : root->findChildren<QSpinBox*>())
+    QObject::connect(spin, &QSpinBox::valueChanged, context, edited);
+  for (QDateTimeEdit* date : root->findChildren<QDateTimeEdit*>())
+    QObject::connect(date, &QDateTimeEdit::dateTimeChanged, context, edited);
+  for (QAbstractItemView* view : root->findChildren<QAbstractItemView*>()) {
+    QAbstractItemModel* model = view->model();
+    if (model == nullptr || qobject_cast<QComboBox*>(view->parentWidget()) != nullptr) continue;
+    QObject::connect(model, &QAbstractItemModel::dataChanged, context, edited);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, context, edited);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, context, edited);
+    QObject::connect(model, &QAbstractItemModel::rowsMoved, context, edited);
+    QObject::connect(model, &QAbstractItemModel::modelReset, context, edited);
+  }
+}

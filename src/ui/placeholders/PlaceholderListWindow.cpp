@@ -1,0 +1,140 @@
+#include "ui/placeholders/PlaceholderListWindow.h"
+
+#include "texts/TextTables.h"
+
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Underlines the row under the mouse, the way links read.
+class HotTrackDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (option->state & QStyle::State_MouseOver) option->font.setUnderline(true);
+  }
+};
+
+bool IsEnter(const QKeyEvent* key) {
+  return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+}  // namespace
+
+QRect PopupRectForField(const QRect& field, const QSize& size, const QRect& screen) {
+  QRect rect(QPoint(field.left(), field.bottom() + 1), size);
+  if (rect.bottom() > screen.bottom() && field.top() - size.height() >= screen.top())
+    rect.moveBottom(field.top() - 1);
+  if (rect.right() > screen.right()) rect.moveRight(screen.right());
+  if (rect.left() < screen.left()) rect.moveLeft(screen.left());
+  return rect;
+}
+
+void PlacePopupAtField(QWidget* popup, const QWidget* field, const QSize& size) {
+  const QRect fieldRect(field->mapToGlobal(QPoint(0, 0)), field->size());
+  const QScreen* screen =
+      field->screen() != nullptr ? field->screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
+  const QRect rect = available.isValid() ? PopupRectForField(fieldRect, size, available)
+                                         : QRect(fieldRect.bottomLeft() + QPoint(0, 1), size);
+  popup->resize(rect.size());
+  popup->move(rect.topLeft());
+}
+
+PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField field)
+    : QFrame(owner, Qt::Popup | Qt::FramelessWindowHint),
+      field_(field),
+      items_(PlaceholderItemsFor(field)) {
+  setObjectName(QStringLiteral("PlaceholderListWindow"));
+  const QString name = LanguageText(field == PlaceholderField::kPattern ? 230 : 229);
+  setAccessibleName(name);
+
+  list_ = new QListWidget(this);
+  list_->setObjectName(QStringLiteral("PlaceholderList"));
+  list_->setAccessibleName(name);
+  list_->setItemDelegate(new HotTrackDelegate(list_));
+  list_->setMouseTracking(true);
+  list_->viewport()->setAttribute(Qt::WA_Hover);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setUniformItemSizes(true);
+  list_->setFocusPolicy(Qt::StrongFocus);
+  for (const PlaceholderItem& item : items_) {
+    auto* row = new QListWidgetItem(PlaceholderItemText(item), list_);
+    // Screen readers announce the caption and the code without the padding blanks.
+    row->setData(Qt::AccessibleTextRole,
+                 WithoutMnemonics(LanguageText(item.CaptionEntry)) + QLatin1Char(' ') + item.Code);
+  }
+  setFocusProxy(list_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(list_);
+
+  // Hot tracking: the row under the mouse becomes the current one, so Enter and a click agree.
+  connect(list_, &QListWidget::entered, list_,
+          [this](const QModelIndex& index) { list_->setCurrentIndex(index); });
+  connect(list_, &QListWidget::clicked, this, [this](const QModelIndex& index) {
+    if (index.isValid()) emit ItemChosen(index.row());
+  });
+  list_->installEventFilter(this);
+}
+
+void PlaceholderListWindow::PopUpAt(const QWidget* field) {
+  list_->setCurrentRow(0);
+  const int frame = 2 * list_->frameWidth();
+  const int rows = std::max(1, list_->count());
+  int height = rows * list_->sizeHintForRow(0) + frame;
+  int width = list_->sizeHintForColumn(0) + frame + 8;
+  const QScreen* screen = field->screen();
+  if (screen != nullptr && height > screen->availableGeometry().height() / 2) {
+    // A very small screen: the list scrolls rather than leaving it.
+    height = screen->availableGeometry().height() / 2;
+    width += list_->verticalScrollBar()->sizeHint().width();
+  }
+  PlacePopupAtField(this, field, QSize(width, height));
+  show();
+  raise();
+  activateWindow();
+  list_->setFocus(Qt::PopupFocusReason);
+}
+
+void PlaceholderListWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  if (IsEnter(event) && list_->currentRow() >= 0) {
+    emit ItemChosen(list_->currentRow());
+    return;
+  }
+  QFrame::keyPressEvent(event);
+}
+
+bool PlaceholderListWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape || IsEnter(key)) {
+      keyPressEvent(key);
+      return true;
+    }
+  }
+  return QFrame::eventFilter(watched, event);
+}
+
+void PlaceholderListWindow::hideEvent(QHideEvent* event) {
+  QFrame::hideEvent(event);
+  emit Closed();
+}

@@ -1,0 +1,154 @@
+#include "ui/window/HelpTexts.h"
+
+#include "texts/LanguageEntries.h"
+#include "texts/ProductTitle.h"
+#include "texts/TextLoader.h"
+#include "texts/TextTables.h"
+#include "ui/placeholders/PlaceholderListItems.h"
+
+#include <QStringList>
+
+#include <initializer_list>
+#include <utility>
+
+namespace {
+
+QString Text(int entry) {
+  return WithoutMnemonics(LanguageText(entry));
+}
+
+// Entries one after another, each a paragraph of its own.
+QStringList Paragraphs(int first, int last) {
+  QStringList out;
+  for (int entry = first; entry <= last; ++entry) out << Text(entry);
+  return out;
+}
+
+// A menu or page path such as "File > Test run on selected file".
+QString PathOf(std::initializer_list<int> entries) {
+  QStringList parts;
+  for (const int entry : entries) parts << Text(entry);
+  return parts.join(QLatin1String(" > "));
+}
+
+// "%001% (Counter), %FN% (File name), ...".
+QString PlaceholderLine(std::initializer_list<std::pair<const char*, int>> items) {
+  QStringList parts;
+  for (const auto& [code, entry] : items)
+    parts << QLatin1String(code) + QLatin1String(" (") + Text(entry) + QLatin1Char(')');
+  return parts.join(QLatin1String(", "));
+}
+
+QString GettingStarted() {
+  QStringList steps;
+  for (int step = 0; step < 4; ++step) {
+    steps << QString::number(step + 1) + QLatin1String(") ") + Text(256 + 2 * step) +
+                 QLatin1Char('\n') + Text(257 + 2 * step);
+  }
+  steps << Text(kTextHelpStartSave);
+  return steps.join(QLatin1String("\n\n"));
+}
+
+// Menu options: each text under the menu path of the item it speaks of.
+QString MenuOptions() {
+  const QString testRun =
+      PathOf({2, 4}) + QLatin1String(" (") + LanguageText(kTextKeyCtrl) + QLatin1String("+D)");
+  return QStringList{testRun + QLatin1Char('\n') + Text(kTextHelpMenuTestRun),
+                     PathOf({8, 16}) + QLatin1Char('\n') + Text(kTextHelpMenuFileDates),
+                     PathOf({8, 19, 21}) + QLatin1Char('\n') + Text(kTextHelpMenuKeepSources)}
+      .join(QLatin1String("\n\n"));
+}
+
+// Tips: each under the page, or the page and option, it belongs to.
+QString Tips() {
+  return QStringList{Text(kTextPageDateRules) + QLatin1Char('\n') + Text(kTextHelpTipsDateRules),
+                     Text(kTextPageCorrectFilename) + QLatin1Char('\n') + Text(kTextHelpTipsReplaceRules),
+                     PathOf({66, 167}) + QLatin1Char('\n') + Text(kTextHelpTipsCounterPerFolder),
+                     PathOf({66, 168}) + QLatin1Char('\n') + Text(kTextHelpTipsNoLeadingZeros),
+                     PathOf({67, 172}) + QLatin1Char('\n') + Text(kTextHelpTipsKeepSubfolders)}
+      .join(QLatin1String("\n\n"));
+}
+
+QString DragAndDrop() {
+  return QLatin1String("- ") + Text(kTextHelpDropLoad) + QLatin1String("\n- ") + Text(kTextHelpDropTarget);
+}
+
+QString Placeholders() {
+  QStringList parts = Paragraphs(279, 282);
+  parts << Text(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") +
+               PlaceholderLine({{"%001%", 195},
+                                {"%FN%", 199},
+                                {"%FSK%", 202},
+                                {"%FSM%", 203},
+                                {"%DS%", 208},
+                                {"%DI%", 209},
+                                {"%DH%", 210},
+                                {"%DD%", 211},
+                                {"%DM%", 212},
+                                {"%DY%", 213},
+                                {"%CC%", 214},
+                                {"%CM%", 215},
+                                {"%CS%", 216}});
+  parts << Text(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") +
+               PlaceholderLine({{"%PD%", 217}, {"%PP%", 218}, {"%PC%", 219}, {"%PF%", 220}});
+  parts << Paragraphs(285, 287);
+  return parts.join(QLatin1String("\n\n"));
+}
+
+QString Wildcards() {
+  QStringList parts = Paragraphs(288, 289);
+  QString list = Text(kTextHelpWildcardsSpecial);
+  for (int entry = 291; entry <= 294; ++entry) list += QLatin1String("\n - ") + Text(entry);
+  parts << list;
+  parts << Paragraphs(295, 296);
+  return parts.join(QLatin1String("\n\n"));
+}
+
+QString CommandLine() {
+  return QLatin1String("- ") + Text(kTextHelpCommandLineConsole) + QLatin1String("\n- ") + Text(kTextHelpCommandLineIgnoreWarning) +
+         QLatin1String("\n- ") + Text(kTextHelpCommandLinePortable);
+}
+
+}  // namespace
+
+QString HelpTitle(int topic) {
+  if (topic == kHelpGettingStarted) return Text(kTextMenuHelp) + QLatin1String(" - ") + Text(kTextMenuGettingStarted);
+  if (topic < 1 || topic > kHelpTopicCount) return {};
+  return Text(kTextMenuHelp) + QLatin1String(" - ") + Text(37 + topic);
+}
+
+QString HelpText(int topic) {
+  switch (topic) {
+    case kHelpGettingStarted:
+      return GettingStarted();
+    case 1:
+      return Paragraphs(265, 268).join(QLatin1String("\n\n"));
+    case 2:
+      return MenuOptions();
+    case 3:
+      return Tips();
+    case 4:
+      return DragAndDrop();
+    case 5:
+      return Placeholders();
+    case 6:
+      return Wildcards();
+    case 7:
+      return CommandLine();
+    default:
+      return {};
+  }
+}
+
+QString AboutText() {
+  return QStringList{ProductTitle(true, false, false),
+                     ProductText(kProductVersionLine),
+                     ProductText(kProductMaker),
+                     ProductText(kProductCopyright),
+                     QString(),
+                     QLatin1String("Website: ") + ProductText(kProductWebsite),
+                     QLatin1String("Email: ") + ProductText(kProductEmail),
+                     QString(),
+                     Text(kTextThankYou)}
+      .join(QLatin1Char('\n'));
+}

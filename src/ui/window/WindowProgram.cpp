@@ -1,0 +1,83 @@
+#include "ui/window/WindowProgram.h"
+
+#include "app/AppState.h"
+#include "run/ExitCode.h"
+#include "texts/ProductTitle.h"
+#include "platform/Messages.h"
+#include "platform/Signals.h"
+#include "ui/window/AboutWindow.h"
+#include "ui/widgets/Icons.h"
+#include "ui/window/MainWindow.h"
+#include "ui/presets/PresetDialog.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// One QApplication for the life of the process, made when the first window or box needs it.
+// It is never destroyed: the process ends through Shutdown, not by unwinding main.
+QApplication& Application() {
+  if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return *existing;
+  static int argc = 1;
+  static char name[] = "mervane";
+  static char* argv[] = {name, nullptr};
+  auto* application = new QApplication(argc, argv);
+  QApplication::setApplicationName(PlainTitle());
+  QApplication::setApplicationDisplayName(PlainTitle());
+  QApplication::setDesktopFileName(QStringLiteral("mervane"));
+  return *application;
+}
+
+bool ShowStartupBox(const QString& caption, const QString& text, MessageIcon icon) {
+  Application();
+  QMessageBox box(icon == MessageIcon::kError ? QMessageBox::Critical : QMessageBox::Information,
+                  caption, text, QMessageBox::Ok);
+  box.exec();
+  return true;
+}
+
+}  // namespace
+
+void InstallWindowMessageBoxes() {
+  SetMessageBoxHandler(&ShowStartupBox);
+}
+
+int RunMainWindow(AppState& app) {
+  QApplication& application = Application();
+  QApplication::setWindowIcon(StoreIcon(kImageProgram));
+  MainWindow window(app);
+  window.AttachHelpWindow([&window](int topic) { ShowHelpWindow(&window, topic); });
+  window.AttachAboutWindow([&window] { ShowAboutWindow(&window); });
+  window.AttachPresetDialog([&window, &app](int mode) {
+    PresetDialogHooks hooks;
+    hooks.StorePageControls = [&window] { window.StorePages(); };
+    RunPresetDialog(&window, mode == 1 ? PresetDialog::Mode::kSaveAsNew : PresetDialog::Mode::kManage,
+                    app, std::move(hooks), [&window] { window.PresetsChanged(); });
+  });
+  // Centred on the screen the first time it is shown.
+  if (const QScreen* screen = window.screen())
+    window.move(screen->availableGeometry().center() - window.rect().center());
+  // SIGINT and SIGTERM (a logout, "kill") do not cut a copy or move short: the run ends after
+  // the file in hand, a load stops, and the program ends through its shut-down.
+  InstallStopSignalHandlers();
+  WatchStopSignal(app.Load.LoadStop);
+  WatchStopSignal(app.Run.RunCancelled);
+  QTimer signalWatch;
+  signalWatch.setInterval(100);
+  QObject::connect(&signalWatch, &QTimer::timeout, [&window, &signalWatch] {
+    if (StopSignalReceived() == 0) return;
+    signalWatch.stop();
+    window.RequestQuit();
+  });
+  signalWatch.start();
+  window.show();
+  if (!app.Options.PendingPaths.isEmpty()) {
+    window.LoadPaths(app.Options.PendingPaths);
+    app.Options.PendingPaths.clear();
+  }
+  application.exec();
+  return kExitOk;
+}

@@ -1,0 +1,281 @@
+#include "ui/pages/OptionPages.h"
+
+#include "support/UiTestSupport.h"
+#include "platform/LocalTime.h"
+#include "settings/PresetsFile.h"
+#include "ui/widgets/ReportView.h"
+#include "ui/widgets/UiTexts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+
+// 2026-12-08 14:30:05 in local calendar time.
+const int64_t kNow = DateFromParts({2026, 12, 8, 14, 30, 5});
+
+class PagesTest : public testing::Test {
+ protected:
+  void SetUp() override { LoadUiResources(); }
+
+  static std::unique_ptr<OptionPages> MakePages(bool templateButtons = true,
+                                                bool patternButtons = true) {
+    return std::make_unique<OptionPages>(templateButtons, patternButtons, [] { return kNow; });
+  }
+
+  template <typename T>
+  static T* Find(OptionPages& pages, int page, const QString& text) {
+    for (T* widget : pages.Page(page)->findChildren<T*>()) {
+      QString caption = widget->text();
+      caption.remove(u'&');
+      if (caption == text) return widget;
+    }
+    return nullptr;
+  }
+};
+
+// The page controls store what was filled, to the last field and rule.
+TEST_F(PagesTest, FillThenStoreGivesBackTheSamePreset) {
+  QList<Preset> presets = {WorkingPreset()};
+  presets += BuiltinPresets();
+  presets << PresetOffDefaults();
+  for (const Preset& original : presets) {
+    const auto pages = MakePages();
+    pages->Fill(original);
+    Preset stored = original;
+    // Start from other values, so that a field the pages forget shows up.
+    stored.CopySettingsFrom(Preset());
+    stored.SelectedPage = original.SelectedPage;
+    stored.TemplateButtons = original.TemplateButtons;
+    stored.PatternButtons = original.PatternButtons;
+    stored.AlwaysOnTop = original.AlwaysOnTop;
+    stored.IncludeSubdirectories = original.IncludeSubdirectories;
+    stored.IncludeHidden = original.IncludeHidden;
+    stored.FilterDateSource = original.FilterDateSource;
+    stored.DatePlaceholderSource = original.DatePlaceholderSource;
+    stored.ListKeepFiltered = original.ListKeepFiltered;
+    stored.ListKeepSources = original.ListKeepSources;
+    stored.ListKeepFailed = original.ListKeepFailed;
+    stored.ListKeepTargets = original.ListKeepTargets;
+    stored.ListKeepUnprocessed = original.ListKeepUnprocessed;
+    stored.QuitAfterRun = original.QuitAfterRun;
+    pages->Store(stored);
+    EXPECT_EQ(stored, original) << original.PresetName.toStdString();
+    EXPECT_EQ(stored.FilterConditions, original.FilterConditions);
+    EXPECT_EQ(stored.DateAdjustments, original.DateAdjustments);
+    EXPECT_EQ(stored.TextReplacements, original.TextReplacements);
+    EXPECT_EQ(stored.ExtensionCorrections, original.ExtensionCorrections);
+    EXPECT_EQ(stored.FixedDate, original.FixedDate);
+  }
+}
+
+TEST_F(PagesTest, DatePickerShowsNowForNoDateAndKeepsAChosenOne) {
+  const auto pages = MakePages();
+  Preset p = WorkingPreset();
+  p.FixedDate = 0;
+  pages->Fill(p);
+  EXPECT_EQ(pages->DatePickerValue(), kNow);
+  Preset stored;
+  pages->Store(stored);
+  EXPECT_EQ(stored.FixedDate, 0) << "an untouched picker means the date at the start of the run";
+
+  auto* picker = qobject_cast<QDateTimeEdit*>(pages->ControlWidget(Control::DatePicker));
+  ASSERT_NE(picker, nullptr);
+  picker->setDateTime(picker->dateTime().addSecs(3600));
+  pages->Store(stored);
+  EXPECT_EQ(stored.FixedDate, kNow + 3600);
+  EXPECT_EQ(stored.DateMode, 1) << "choosing a date picks the fixed-date mode";
+}
+
+// The enabling rules, through the real widgets: what the table says is what the pages do.
+TEST_F(PagesTest, WidgetsFollowTheEnablingRules) {
+  const auto pages = MakePages();
+  QList<Preset> cases;
+  Preset off;
+  off.TargetDirActive = 0;
+  cases << off << PresetOffDefaults() << WorkingPreset();
+  for (const Preset& settings : cases) {
+    pages->Fill(settings);
+    for (int i = 0; i < kControlCount; ++i) {
+      const auto control = static_cast<Control>(i);
+      QWidget* widget = pages->ControlWidget(control);
+      ASSERT_NE(widget, nullptr) << i;
+      ReportView* list = pages->RuleList(PageOfControl(control));
+      const bool selected = list != nullptr && list->HasSelection();
+      EXPECT_EQ(widget->isEnabled(), ControlEnabled(control, settings, selected))
+          << "control " << i;
+    }
+  }
+}
+
+TEST_F(PagesTest, TickingAnEnablingBoxEnablesItsControlsAtOnce) {
+  const auto pages = MakePages();
+  Preset off;
+  off.TargetDirActive = 0;
+  pages->Fill(off);
+  int changes = 0;
+  QObject::connect(pages.get(), &OptionPages::SwitchesChanged, [&] { ++changes; });
+  QWidget* combo = pages->ControlWidget(Control::CaseMode);
+  EXPECT_FALSE(combo->isEnabled());
+  QCheckBox* box = Find<QCheckBox>(*pages, kPageNameCase, Caption(136) + u':');
+  ASSERT_NE(box, nullptr);
+  box->click();
+  EXPECT_TRUE(combo->isEnabled());
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(pages->Switches().CaseActive, 1);
+}
+
+TEST_F(PagesTest, AttributeButtonsSetEveryRow) {
+  const auto pages = MakePages();
+  Preset p = WorkingPreset();
+  pages->Fill(p);
+  pages->ClearAllAttributes();
+  pages->Store(p);
+  EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 4);
+  EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 4);
+  for (const Control c : {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode,
+                          Control::NotIndexedMode})
+    EXPECT_TRUE(pages->ControlWidget(c)->isEnabled());
+  pages->ChangeNoAttribute();
+  pages->Store(p);
+  EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 0);
+  EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 0);
+  for (const Control c : {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode,
+                          Control::NotIndexedMode})
+    EXPECT_FALSE(pages->ControlWidget(c)->isEnabled());
+}
+
+TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
+  const auto pages = MakePages();
+  Preset p = WorkingPreset();
+  p.FilterActive = p.ReplaceActive = p.ExtRulesActive = p.DateRulesActive = 1;
+  pages->Fill(p);
+
+  // Filter: kind 9 (year) pre-fills the current year; an emptied value adds nothing.
+  auto* kind = qobject_cast<QComboBox*>(pages->ControlWidget(Control::FilterKind));
+  auto* number = qobject_cast<QLineEdit*>(pages->ControlWidget(Control::FilterNumber));
+  kind->setCurrentIndex(9);
+  EXPECT_EQ(number->text(), QStringLiteral("2026"));
+  EXPECT_TRUE(number->placeholderText().endsWith(QStringLiteral("  (1970-2037)")));
+  number->clear();
+  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::EmptyValue);
+  EXPECT_EQ(pages->RuleList(kPageFilter)->model()->rowCount(), 0);
+  number->setText(QStringLiteral("2011"));
+  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::None);
+  // A text kind shows the text field; its rule keeps the text operator.
+  kind->setCurrentIndex(2);
+  EXPECT_TRUE(pages->Field(FieldKind::FilterText)->isVisibleTo(pages->Page(kPageFilter)));
+  EXPECT_FALSE(number->isVisibleTo(pages->Page(kPageFilter)));
+  pages->Field(FieldKind::FilterText)->setText(QStringLiteral("jpg"));
+  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::None);
+  ASSERT_EQ(pages->RuleList(kPageFilter)->model()->rowCount(), 2);
+  EXPECT_EQ(pages->RuleList(kPageFilter)->SelectedRows(), std::vector<int>{1})
+      << "the new row is the selected one";
+
+  // Selecting the first row puts its kind and value back into the editor.
+  ReportView* filterList = pages->RuleList(kPageFilter);
+  filterList->selectionModel()->setCurrentIndex(filterList->model()->index(0, 1),
+                                                QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
+  EXPECT_EQ(kind->currentIndex(), 9);
+  EXPECT_EQ(number->text(), QStringLiteral("2011"));
+
+  // Find/replace: nothing to find, then a replacement that cannot be part of a name.
+  QLineEdit* find = pages->Field(FieldKind::FindText);
+  QLineEdit* with = pages->Field(FieldKind::ReplaceWith);
+  RuleRefusal refusal = pages->AddReplaceRule();
+  EXPECT_EQ(refusal.Problem, RuleProblem::EmptyValue);
+  EXPECT_EQ(refusal.Field, find);
+  find->setText(QStringLiteral("_"));
+  with->setText(QStringLiteral("a:b"));
+  refusal = pages->AddReplaceRule();
+  EXPECT_EQ(refusal.Problem, RuleProblem::InvalidCharacters);
+  EXPECT_EQ(refusal.Field, with);
+  with->clear();
+  EXPECT_EQ(pages->AddReplaceRule().Problem, RuleProblem::None) << "an empty replacement removes";
+
+  // Extension: the new extension must be a name.
+  pages->Field(FieldKind::OldExtensions)->setText(QStringLiteral("jpeg"));
+  EXPECT_EQ(pages->AddExtensionRule().Problem, RuleProblem::EmptyTarget);
+
+  // Date rules: operation "add" on the year allows 1 to 50.
+  auto* part = qobject_cast<QComboBox*>(pages->ControlWidget(Control::DateRulePart));
+  auto* operation = qobject_cast<QComboBox*>(pages->ControlWidget(Control::DateRuleOperation));
+  auto* amount = qobject_cast<QSpinBox*>(pages->ControlWidget(Control::DateRuleAmount));
+  part->setCurrentIndex(11);
+  operation->setCurrentIndex(1);
+  EXPECT_EQ(amount->minimum(), 1);
+  EXPECT_EQ(amount->maximum(), 50);
+  operation->setCurrentIndex(0);
+  EXPECT_EQ(amount->minimum(), 1970);
+  EXPECT_EQ(amount->value(), 2026);
+  pages->AddDateRule();
+
+  pages->Store(p);
+  ASSERT_EQ(p.FilterConditions.size(), 2);
+  EXPECT_EQ(p.FilterConditions[0], (FilterCondition{kItemChecked | kItemSelected, 9, 0,
+                                                     QStringLiteral("2011"), 1}));
+  EXPECT_EQ(p.FilterConditions[1].Mode, 2);
+  ASSERT_EQ(p.TextReplacements.size(), 1);
+  EXPECT_EQ(p.TextReplacements[0].Replacement, QString());
+  EXPECT_TRUE(p.ExtensionCorrections.isEmpty());
+  ASSERT_EQ(p.DateAdjustments.size(), 1);
+  EXPECT_EQ(p.DateAdjustments[0].Unit, 11);
+  EXPECT_EQ(p.DateAdjustments[0].Amount, 2026);
+
+  // Removing the selected rules.
+  pages->RemoveSelectedRules(kPageFilter);
+  pages->Store(p);
+  EXPECT_EQ(p.FilterConditions.size(), 1);
+}
+
+// With the button option off, the field spans the width the "<" button had.
+TEST_F(PagesTest, ListButtonsFollowTheOptionsAndTheFieldTakesTheirWidth) {
+  struct Case {
+    FieldKind Kind;
+    int Page;
+  } cases[] = {{FieldKind::NameTemplate, kPageNewName},  {FieldKind::TargetTemplate, kPageTarget},
+               {FieldKind::InsertText, kPageCutInsert}, {FieldKind::ReplaceWith, kPageNameCase},
+               {FieldKind::FindText, kPageNameCase},     {FieldKind::OldExtensions, kPageExtension},
+               {FieldKind::FilterText, kPageFilter}};
+  const auto widthOf = [](OptionPages& pages, int page, FieldKind kind) {
+    QWidget holder;
+    auto* layout = new QVBoxLayout(&holder);
+    layout->addWidget(pages.Page(page));
+    holder.resize(400, 400);
+    holder.show();
+    ProcessEvents();
+    const int width = pages.Field(kind)->width();
+    const int buttonWidth = pages.ListButton(kind) != nullptr ? pages.ListButton(kind)->width() : 0;
+    pages.Page(page)->setParent(nullptr);
+    return std::pair{width, buttonWidth};
+  };
+  for (const Case& c : cases) {
+    const bool templateField = IsTemplateField(c.Kind);
+    const auto with = MakePages(true, true);
+    const auto without = MakePages(!templateField, templateField);
+    with->Fill(PresetOffDefaults());
+    without->Fill(PresetOffDefaults());
+    ASSERT_NE(with->ListButton(c.Kind), nullptr) << static_cast<int>(c.Kind);
+    EXPECT_EQ(without->ListButton(c.Kind), nullptr) << static_cast<int>(c.Kind);
+    EXPECT_EQ(with->ListButton(c.Kind)->toolTip(),
+              PlainCaption(templateField ? 10 : 11));
+    const auto [widthWith, buttonWidth] = widthOf(*with, c.Page, c.Kind);
+    const auto [widthWithout, none] = widthOf(*without, c.Page, c.Kind);
+    EXPECT_EQ(none, 0);
+    // The field grows by the button and the gap between them.
+    EXPECT_GE(widthWithout, widthWith + buttonWidth) << static_cast<int>(c.Kind);
+    EXPECT_LE(widthWithout, widthWith + buttonWidth + 8) << static_cast<int>(c.Kind);
+  }
+}
+
+}  // namespace
