@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QString>
@@ -178,6 +179,58 @@ TEST(PackTexts, RefusesAnImageThatIsNoPng) {
   const ChildResult process = RunPacker(args);
   EXPECT_NE(process.exitCode, 0);
   EXPECT_NE(process.err.find("PNG"), std::string::npos);
+}
+
+// The names of the language table's entries: each entry named once, and the header they make
+// is rewritten only when a name changes, so that editing a text does not rebuild the window.
+TEST(PackTexts, EntryNamesNameEveryEntryOnce) {
+  struct Row {
+    const char* name;
+    std::string names;
+    const char* message;  // part of the tool's complaint; empty when the names are good
+  };
+  const std::vector<Row> rows = {
+      {"good", "# comment\n0\tYes\n1\tNo2\n", ""},
+      {"a name twice", "0\tYes\n1\tYes\n", "names entry 0 already"},
+      {"an entry without a name", "0\tYes\n", "names 1 entries, 2 expected"},
+      {"a name too many", "0\tYes\n1\tNo\n2\tMaybe\n", "names 3 entries, 2 expected"},
+      {"numbers out of order", "1\tNo\n0\tYes\n", "entry 0 expected"},
+      {"not a name", "0\tYes\n1\tno way\n", "is not a name"},
+      {"lower-case start", "0\tYes\n1\tno\n", "is not a name"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const std::string language = dir.WriteFile("language.txt", "0\tx\n1\ty\n");
+    const std::string names = dir.WriteFile("entries.txt", row.names);
+    const std::string header = dir.Bytes() + "LanguageEntries.h";
+    QStringList args = {QString::fromStdString(dir.Bytes() + "out.cpp")};
+    for (const char* table : {"product", "german", "english"})
+      args << QStringLiteral("--table") << QString::fromLatin1(table) << QStringLiteral("2")
+           << QString::fromStdString(language);
+    args << QStringLiteral("--entries") << QString::fromStdString(names)
+         << QString::fromStdString(header);
+    const ChildResult process = RunPacker(args);
+    const QString errors = QString::fromStdString(process.err);
+    if (*row.message == 0) {
+      ASSERT_EQ(process.exitCode, 0) << errors.toStdString();
+      const std::string written = ReadFileBytes(header);
+      EXPECT_NE(written.find("kTextYes = 0,"), std::string::npos) << written;
+      EXPECT_NE(written.find("kTextNo2 = 1,"), std::string::npos) << written;
+      // A second run with the same names leaves the header untouched: its modification time
+      // stays that of our own copy of it.
+      dir.WriteFile("LanguageEntries.h", written);
+      const QDateTime rewritten = QFileInfo(QString::fromStdString(header)).lastModified();
+      ASSERT_EQ(RunPacker(args).exitCode, 0);
+      EXPECT_EQ(QFileInfo(QString::fromStdString(header)).lastModified(), rewritten);
+      EXPECT_EQ(ReadFileBytes(header), written);
+    } else {
+      EXPECT_NE(process.exitCode, 0);
+      EXPECT_TRUE(errors.contains(QString::fromUtf8(row.message))) << errors.toStdString();
+      EXPECT_TRUE(errors.contains(QStringLiteral("entries.txt")));
+      EXPECT_TRUE(ReadFileBytes(header).empty());
+    }
+  }
 }
 
 }  // namespace
