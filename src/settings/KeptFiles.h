@@ -33,7 +33,7 @@ enum class SettingsDamage : int8_t {
 struct SettingsFileStatus {
   SettingsFileState State = SettingsFileState::kMissing;
   SettingsDamage Damage = SettingsDamage::kNone;
-  float StoredVersion = 0;  // the version its header gives, when it is Mervane's
+  float StoredVersion = 0;  // the version its header gives (for a known one, as it stands for it)
   int Error = 0;            // kUnreadable: the errno value
 
   // Everything it holds was taken in (or there is nothing): it may be replaced as it is.

@@ -5,6 +5,7 @@
 #include "settings/SettingsHeader.h"
 #include "texts/TextTables.h"
 
+#include <cmath>
 #include <optional>
 #include <type_traits>
 
@@ -21,11 +22,19 @@ constexpr KnownVersion kKnownVersions[] = {
     {2.0f, PresetLayout::kVersion20},
 };
 
-std::optional<PresetLayout> LayoutOf(const SettingsHeader& header) {
+// Files of 1.0 are recognised as that version always recognised them: by the stored number
+// times 100, rounded. Every later version is matched exactly.
+bool IsVersion(float stored, const KnownVersion& known) {
+  if (known.Layout != PresetLayout::kVersion10) return stored == known.Version;
+  const double scaled = static_cast<double>(stored) * 100.0;
+  return std::isfinite(scaled) && std::lround(scaled) == 100;
+}
+
+std::optional<KnownVersion> KnownVersionOf(const SettingsHeader& header) {
   if (!header.IsOurs()) return std::nullopt;
-  if (header.IsCurrent()) return kCurrentLayout;
+  if (header.IsCurrent()) return KnownVersion{header.StoredVersion, kCurrentLayout};
   for (const KnownVersion& known : kKnownVersions)
-    if (known.Version == header.StoredVersion) return known.Layout;
+    if (IsVersion(header.StoredVersion, known)) return known;
   return std::nullopt;
 }
 
@@ -139,8 +148,10 @@ SettingsFileStatus ReadPresets(const QByteArray& bytes, const QString& fileNameT
   const SettingsHeader header = ReadHeader(in, fileNameTitle, versionText);
   SettingsFileStatus status;
   status.StoredVersion = header.StoredVersion;
-  if (const std::optional<PresetLayout> layout = LayoutOf(header)) {
-    status.Damage = ReadPresetBlocks(in, bytes.size(), *layout, presetList, defaultPresetIndex);
+  if (const std::optional<KnownVersion> known = KnownVersionOf(header)) {
+    status.StoredVersion = known->Version;
+    status.Damage =
+        ReadPresetBlocks(in, bytes.size(), known->Layout, presetList, defaultPresetIndex);
     status.State = status.Damage != SettingsDamage::kNone ? SettingsFileState::kDamaged
                    : header.IsCurrent()                   ? SettingsFileState::kCurrent
                                                           : SettingsFileState::kOlderLayout;
@@ -169,12 +180,14 @@ SettingsFileStatus ClassifyPresets(const QByteArray& bytes) {
 
 SettingsFileStatus LoadPresets(const QString& path, QList<Preset>& presetList,
                                int32_t& defaultPresetIndex) {
-  QByteArray bytes;
-  const SettingsFileStatus status = CheckSettingsFile(path, ClassifyPresets, &bytes);
-  if (status.State != SettingsFileState::kMissing && status.State != SettingsFileState::kUnreadable)
-    return ReadPresets(bytes, ProductTexts[2], ProductTexts[4], presetList, defaultPresetIndex);
+  const SettingsFileStatus status =
+      CheckSettingsFile(path, [&presetList, &defaultPresetIndex](const QByteArray& bytes) {
+        return ReadPresets(bytes, ProductTexts[2], ProductTexts[4], presetList,
+                           defaultPresetIndex);
+      });
   // Nothing to read: empty bytes never carry a header, so the built-in presets are put in place.
-  ReadPresets(QByteArray(), ProductTexts[2], ProductTexts[4], presetList, defaultPresetIndex);
+  if (status.State == SettingsFileState::kMissing || status.State == SettingsFileState::kUnreadable)
+    ReadPresets(QByteArray(), ProductTexts[2], ProductTexts[4], presetList, defaultPresetIndex);
   return status;
 }
 

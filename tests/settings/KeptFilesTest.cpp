@@ -106,6 +106,12 @@ TEST_F(KeptFiles, PresetsFilesAreTold) {
        QByteArray::fromStdString(ReadFileBytes(std::string(MERVANE_SOURCE_DIR) +
                                                "/tests/settings/golden/version-1.0.presets")),
        kVersion, SettingsFileState::kOlderLayout, SettingsDamage::kNone, 3, "Alt", 1},
+      // 1.0 is recognised as 1.0 always recognised it: the number times 100, rounded.
+      {"1.0's, stored as 0.999",
+       WithHeader(HeaderBytes(0.999f),
+                  QByteArray::fromStdString(ReadFileBytes(
+                      std::string(MERVANE_SOURCE_DIR) + "/tests/settings/golden/version-1.0.presets"))),
+       kVersion, SettingsFileState::kOlderLayout, SettingsDamage::kNone, 3, "Alt", 1},
       {"3.0's", WithHeader(HeaderBytes(3.0f)), kVersion, SettingsFileState::kOtherVersion,
        SettingsDamage::kNone, 4, "Preset name 246", 0},
       {"2.25's", WithHeader(HeaderBytes(2.25f)), kVersion, SettingsFileState::kOtherVersion,
@@ -260,6 +266,25 @@ TEST_F(KeptFiles, AFileThatCannotBeReadIsKeptAsUnreadable) {
   ASSERT_TRUE(SavePresets(path, MyPresets(), 0));
   ASSERT_EQ(::chmod((file + ".unreadable").c_str(), 0600), 0);
   EXPECT_EQ(ReadFileBytes(file + ".unreadable"), MyFile().toStdString());
+}
+
+TEST_F(KeptFiles, AFileTooLargeToBeReadIsKeptAsUnreadable) {
+  TempDir dir;
+  const std::string file = dir.WriteFile("Presets", MyFile().toStdString());
+  // Sparse: no disk space is taken for the zeros.
+  ASSERT_EQ(::truncate(file.c_str(), kMaxSettingsFileSize + 1), 0);
+  const QString path = dir.Path() + QStringLiteral("Presets");
+  QList<Preset> loaded;
+  int32_t defaultIndex = 0;
+  const SettingsFileStatus status = LoadPresets(path, loaded, defaultIndex);
+  EXPECT_EQ(status.State, SettingsFileState::kUnreadable);
+  EXPECT_EQ(status.Error, EFBIG);
+  EXPECT_EQ(loaded.size(), 4);
+  ASSERT_TRUE(SavePresets(path, MyPresets(), 0));
+  struct stat st {};
+  ASSERT_EQ(::stat((file + ".unreadable").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, kMaxSettingsFileSize + 1);
+  EXPECT_EQ(ReadFileBytes(file), MyFile(0).toStdString());
 }
 
 TEST_F(KeptFiles, LanguageFilesOfOtherVersionsAreKeptWhenAChoiceReplacesThem) {
