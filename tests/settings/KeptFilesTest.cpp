@@ -251,23 +251,6 @@ TEST_F(KeptFiles, AFolderAtTheNameIsNeitherMovedNorWrittenOver) {
   EXPECT_EQ(ReadFileBytes(dir.Bytes() + "Presets/inside"), "x");
 }
 
-TEST_F(KeptFiles, AFileThatCannotBeReadIsKeptAsUnreadable) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads a file without read permission";
-  TempDir dir;
-  const std::string file = dir.WriteFile("Presets", MyFile().toStdString());
-  ASSERT_EQ(::chmod(file.c_str(), 0), 0);
-  const QString path = dir.Path() + QStringLiteral("Presets");
-  QList<Preset> loaded;
-  int32_t defaultIndex = 0;
-  const SettingsFileStatus status = LoadPresets(path, loaded, defaultIndex);
-  EXPECT_EQ(status.State, SettingsFileState::kUnreadable);
-  EXPECT_EQ(status.Error, EACCES);
-  EXPECT_EQ(loaded.size(), 4);
-  ASSERT_TRUE(SavePresets(path, MyPresets(), 0));
-  ASSERT_EQ(::chmod((file + ".unreadable").c_str(), 0600), 0);
-  EXPECT_EQ(ReadFileBytes(file + ".unreadable"), MyFile().toStdString());
-}
-
 TEST_F(KeptFiles, AFileTooLargeToBeReadIsKeptAsUnreadable) {
   TempDir dir;
   const std::string file = dir.WriteFile("Presets", MyFile().toStdString());

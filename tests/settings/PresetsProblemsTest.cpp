@@ -1,5 +1,5 @@
-// What start-up says about the presets it found: when a console run refuses, and what the
-// window tells once.
+// What the window tells once about the presets start-up found (the console's refusals are
+// tested on the real program).
 
 #include "settings/PresetsProblems.h"
 
@@ -51,85 +51,6 @@ bool Contains(const QString& text, const QString& part) {
   return text.contains(part);
 }
 
-TEST_F(PresetsProblems, AnUnusableFileStopsEveryConsoleRunButPresetZero) {
-  const struct {
-    const char* label;
-    SettingsFileStatus status;
-    const char* mentions;  // what the sentence must name besides the file
-  } files[] = {
-      {"other version", Status(SettingsFileState::kOtherVersion, SettingsDamage::kNone, 3.0f),
-       "version 3.0"},
-      {"cut short", Status(SettingsFileState::kDamaged, SettingsDamage::kCutShort),
-       "ends in the middle of a preset"},
-      {"bytes after the end", Status(SettingsFileState::kDamaged, SettingsDamage::kBytesAfterEnd),
-       "bytes follow its last preset"},
-      {"default missing", Status(SettingsFileState::kDamaged, SettingsDamage::kDefaultMissing),
-       "default preset it names is not in it"},
-      {"foreign", Status(SettingsFileState::kForeign), "not a presets file of Mervane"},
-      {"unreadable", Status(SettingsFileState::kUnreadable, SettingsDamage::kNone, 0, EACCES),
-       "Permission denied"},
-  };
-  // (named preset, position asked for, position activated, refused)
-  const struct {
-    int32_t commandLine;
-    int32_t wanted;
-    bool refused;
-  } runs[] = {{1, 1, true}, {-1, 1, true}, {7, 7, true}, {0, 0, false}};
-  for (const auto& file : files) {
-    for (const auto& run : runs) {
-      SCOPED_TRACE(std::string(file.label) + ", -Preset=" + std::to_string(run.commandLine));
-      found_.File = file.status;
-      found_.CommandLinePreset = run.commandLine;
-      found_.Wanted = run.wanted;
-      found_.Activated = run.wanted < presets_.size() ? run.wanted : 0;
-      const QString refusal = ConsoleRefusal(found_);
-      EXPECT_EQ(!refusal.isEmpty(), run.refused) << refusal.toStdString();
-      if (!run.refused) continue;
-      EXPECT_TRUE(Contains(refusal, QStringLiteral("\"") + found_.PresetsFile + u'"'))
-          << refusal.toStdString();
-      EXPECT_TRUE(Contains(refusal, QString::fromLatin1(file.mentions))) << refusal.toStdString();
-      EXPECT_TRUE(Contains(refusal, AdditionText(kAddNothingRun)));
-      EXPECT_TRUE(Contains(refusal, QStringLiteral("-Preset=0")));
-    }
-  }
-}
-
-TEST_F(PresetsProblems, APresetOutOfRangeIsRefusedRatherThanReplaced) {
-  found_.File = Status(SettingsFileState::kCurrent);
-  const struct {
-    const char* label;
-    int32_t commandLine;
-    int32_t wanted;
-    int32_t activated;
-    bool refused;
-  } rows[] = {
-      {"named, out of range", 2, 2, 0, true},
-      {"the default, out of range", -1, 2, 0, true},
-      {"named, in range", 1, 1, 1, false},
-      // A number that names no preset means preset 0, as it always did.
-      {"named, not there", 5, 5, 0, false},
-      {"preset 0", 0, 0, 0, false},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.label);
-    found_.CommandLinePreset = row.commandLine;
-    found_.Wanted = row.wanted;
-    found_.Activated = row.activated;
-    const QString refusal = ConsoleRefusal(found_);
-    EXPECT_EQ(!refusal.isEmpty(), row.refused);
-    if (row.refused) {
-      EXPECT_TRUE(Contains(refusal, QStringLiteral("Preset 2 \"") + presets_[2].PresetName + u'"'))
-          << refusal.toStdString();
-    }
-    // The window goes on with preset 0 and says why.
-    const QStringList notices = WindowNotices(found_);
-    ASSERT_EQ(notices.size(), row.refused ? 1 : 0);
-    if (row.refused) {
-      EXPECT_TRUE(Contains(notices[0], AdditionText(kAddWorkingPresetActive)));
-    }
-  }
-}
-
 TEST_F(PresetsProblems, TheWindowSaysOnceWhatItShowsAndWhereTheFileWillBeKept) {
   found_.CommandLinePreset = -1;
   found_.Wanted = found_.Activated = 1;
@@ -155,6 +76,11 @@ TEST_F(PresetsProblems, TheWindowSaysOnceWhatItShowsAndWhereTheFileWillBeKept) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     found_.File = row.status;
+    // The console refuses what the window shows instead, unless it asks for preset 0.
+    EXPECT_EQ(ConsoleRefusal(found_).isEmpty(), row.shown == 0);
+    found_.CommandLinePreset = 0;
+    EXPECT_TRUE(ConsoleRefusal(found_).isEmpty());
+    found_.CommandLinePreset = -1;
     const QStringList notices = WindowNotices(found_);
     ASSERT_EQ(notices.size(), row.shown == 0 ? 0 : 1);
     if (row.shown == 0) continue;
@@ -168,6 +94,19 @@ TEST_F(PresetsProblems, TheWindowSaysOnceWhatItShowsAndWhereTheFileWillBeKept) {
           << notices[0].toStdString();
     }
   }
+}
+
+TEST_F(PresetsProblems, ADefaultPresetOutOfRangeIsToldAndPresetZeroShown) {
+  found_.File = Status(SettingsFileState::kCurrent);
+  found_.Wanted = 2;
+  found_.Activated = 0;
+  const QStringList notices = WindowNotices(found_);
+  ASSERT_EQ(notices.size(), 1);
+  EXPECT_TRUE(Contains(notices[0], QStringLiteral("Preset 2 \"") + presets_[2].PresetName + u'"'));
+  EXPECT_TRUE(Contains(notices[0], AdditionText(kAddWorkingPresetActive)));
+  // A position that names no preset is not told: it always meant preset 0.
+  found_.Wanted = 5;
+  EXPECT_TRUE(WindowNotices(found_).isEmpty());
 }
 
 }  // namespace
