@@ -4,6 +4,7 @@
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
+#include "settings/Locations.h"
 #include "texts/Additions.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
@@ -163,12 +164,7 @@ QString WriteDefaultErrorLog(const FileList& list, const QString& firstFolder,
 }
 
 QString ErrorLogStateFolder() {
-  const QString state = StateHomeFolder();
-  const QString title = PlainTitle();
-  if (state.isEmpty() || title.isEmpty() || title.contains(QLatin1Char('/')) ||
-      title == QLatin1String(".") || title == QLatin1String(".."))
-    return {};
-  return state + title + QLatin1Char('/');
+  return PerUserStateFolderPath();
 }
 
 int RemoveStateErrorLog() {

@@ -72,6 +72,13 @@ QString PerUserFolderPath() {
   return configHome + title + QLatin1Char('/');
 }
 
+QString PerUserStateFolderPath() {
+  const QString stateHome = StateHomeFolder();
+  const QString title = PlainTitle();
+  if (stateHome.isEmpty() || !UsableFolderName(title)) return {};
+  return stateHome + title + QLatin1Char('/');
+}
+
 bool DetectPortable(const QString& portablePrefix) {
   if (!portablePrefix.startsWith(QLatin1Char('/'))) return false;
   // A copy updated in its folder keeps its settings: files of an earlier version count when

@@ -19,6 +19,12 @@ QString PortablePrefix(const QString& programFolder);
 // configuration folder or the title cannot name a folder.
 QString PerUserFolderPath();
 
+// The per-user state folder with a final "/": $XDG_STATE_HOME (else ~/.local/state/) + the
+// program's title + "/", where what the program keeps of its runs lives (the undo journals,
+// the error log). Not created here; empty when there is no home folder or the title cannot
+// name a folder.
+QString PerUserStateFolderPath();
+
 // True when a settings file beside the program (language or presets file) is Mervane's, of a
 // version this one reads: a copied program folder keeps its settings without "-Portable", also
 // after the program in it was updated. A file of a version this one does not read does not
