@@ -25,7 +25,7 @@ std::string Utf8(const QString& text) {
   return text.toStdString();
 }
 
-class PresetsAtStartup : public testing::Test {
+class StartupPresets : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_TRUE(LoadProductTexts());
@@ -93,7 +93,7 @@ QByteArray WithVersionBits(QByteArray file, uint32_t bits) {
   return file;
 }
 
-TEST_F(PresetsAtStartup, APresetsFileThatCannotBeUsedStopsTheRunsThatNeedIt) {
+TEST_F(StartupPresets, APresetsFileThatCannotBeUsedStopsTheRunsThatNeedIt) {
   const QByteArray mine = MyFile();
   const struct {
     const char* label;
@@ -139,7 +139,7 @@ TEST_F(PresetsAtStartup, APresetsFileThatCannotBeUsedStopsTheRunsThatNeedIt) {
   }
 }
 
-TEST_F(PresetsAtStartup, PresetZeroAndRunsWithoutAPresetGoOnDespiteAnUnusableFile) {
+TEST_F(StartupPresets, PresetZeroAndRunsWithoutAPresetGoOnDespiteAnUnusableFile) {
   WritePresets(WithVersionBits(MyFile(), 0x40400000));
   WriteWorkFiles();
   // Preset 0 is the default settings, which no file holds: it copies into Desktop/output.
@@ -156,7 +156,7 @@ TEST_F(PresetsAtStartup, PresetZeroAndRunsWithoutAPresetGoOnDespiteAnUnusableFil
   }
 }
 
-TEST_F(PresetsAtStartup, APresetOutOfRangeIsRefusedNotReplacedByPresetZero) {
+TEST_F(StartupPresets, APresetOutOfRangeIsRefusedNotReplacedByPresetZero) {
   WritePresets(MyFile(2));  // the default is the broken preset
   WriteWorkFiles();
   for (const std::vector<std::string>& args :
@@ -174,7 +174,7 @@ TEST_F(PresetsAtStartup, APresetOutOfRangeIsRefusedNotReplacedByPresetZero) {
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "work/copies/my photo.JPG"), "jpg");
 }
 
-TEST_F(PresetsAtStartup, AVersion10FileRunsItsOwnPresets) {
+TEST_F(StartupPresets, AVersion10FileRunsItsOwnPresets) {
   WritePresets(QByteArray::fromStdString(
       ReadFileBytes(std::string(MERVANE_SOURCE_DIR) + "/tests/settings/golden/version-1.0.presets")));
   const std::string before = ReadFileBytes(PresetsPath());
@@ -186,7 +186,7 @@ TEST_F(PresetsAtStartup, AVersion10FileRunsItsOwnPresets) {
   EXPECT_EQ(ReadFileBytes(PresetsPath()), before) << "reading changes nothing";
 }
 
-TEST_F(PresetsAtStartup, TheErrorLogInTheStateFolderGoesWithAnUninstall) {
+TEST_F(StartupPresets, TheErrorLogInTheStateFolderGoesWithAnUninstall) {
   const std::string stateDir = dir_.Bytes() + "state/" + Utf8(PlainTitle()) + "/";
   dir_.WriteFile("state/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt",
                  "report");
