@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -32,6 +33,11 @@ struct AppState {
   Preset WorkingSettings;
   int32_t DefaultPresetIndex = 0;
   int32_t ActivePresetIndex = 0;
+  // Why a console run must not start with these presets (the presets file cannot be used, or
+  // the preset asked for is out of range); empty when it may.
+  QString PresetRefusal;
+  // What the window tells once when it is first shown (then emptied).
+  QStringList StartupNotices;
 
   FileList Files;     // the loaded file list
   FileList FollowUp;  // what the list holds after a run

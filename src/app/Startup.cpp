@@ -10,10 +10,12 @@
 #include "platform/Messages.h"
 #include "platform/Process.h"
 #include "platform/Signals.h"
+#include "run/ErrorLog.h"
 #include "run/ExitCode.h"
 #include "journal/JournalFolder.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
+#include "settings/PresetsProblems.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
@@ -39,8 +41,11 @@ InstanceLock& TheInstanceLock() {
 }
 
 [[noreturn]] void Uninstall(AppState& app, const QString& portablePrefix) {
-  // The undo journals go too: they name the user's files, and undo ends with the program.
-  const QStringList remaining = RemoveAllSettings(portablePrefix) + RemoveAllJournals(portablePrefix);
+  // The undo journals go too: they name the user's files, and undo ends with the program. So
+  // does the error log in the state folder, before the journals' folder there is removed.
+  QStringList remaining = RemoveAllSettings(portablePrefix);
+  if (RemoveStateErrorLog() != 0) remaining.append(ErrorLogStateFolder() + ErrorLogFileName());
+  remaining += RemoveAllJournals(portablePrefix);
   const bool withoutWindow = WithoutWindow(app.Options);
   if (remaining.isEmpty()) {
     ShowStartupMessage(
@@ -181,13 +186,19 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   // decode them for nothing on every start of a script.
   if (!WithoutWindow(app.Options) && !DecodeEmbeddedImages()) FatalExit(kInitializeProgram);
 
-  // 13. Presets: the command line's choice, else the stored default.
-  LoadPresets(app.PresetsFile, app.PresetList, app.DefaultPresetIndex);
-  const int32_t wanted =
-      app.Options.PresetIndex >= 0 ? app.Options.PresetIndex : app.DefaultPresetIndex;
-  const int32_t activated = ActivatePreset(wanted, app.PresetList, app.WorkingSettings);
-  if (activated == kActivateFailed) FatalExit(kInitializeProgram);
-  app.ActivePresetIndex = activated;
+  // 13. Presets: the command line's choice, else the stored default. A presets file that
+  // cannot be used stays as it is; what is wrong is said before anything runs.
+  PresetsAtStartup found;
+  found.PresetsFile = app.PresetsFile;
+  found.File = LoadPresets(app.PresetsFile, app.PresetList, app.DefaultPresetIndex);
+  found.Presets = &app.PresetList;
+  found.CommandLinePreset = app.Options.PresetIndex;
+  found.Wanted = app.Options.PresetIndex >= 0 ? app.Options.PresetIndex : app.DefaultPresetIndex;
+  found.Activated = ActivatePreset(found.Wanted, app.PresetList, app.WorkingSettings);
+  if (found.Activated == kActivateFailed) FatalExit(kInitializeProgram);
+  app.ActivePresetIndex = found.Activated;
+  app.PresetRefusal = ConsoleRefusal(found);
+  app.StartupNotices = WindowNotices(found);
 
   // 14. Console run (help included): nothing of the window is built. Ctrl-C and SIGTERM stop
   // the run after the file in hand rather than in the middle of it.
@@ -206,8 +217,9 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
     context.StartFolder = app.StartFolder;
     context.ProgramFolder = app.ProgramFolder;
     context.DesktopFolder = app.DesktopFolder;
-    context.SettingsFolder = app.SettingsFolder;
+    context.ErrorLogFolder = ErrorLogStateFolder();
     context.JournalFolder = app.JournalFolder;
+    context.PresetRefusal = app.PresetRefusal;
     const ConsoleResult result = RunConsole(context);
     if (result.Failure != RunFailure::None) FatalExit(RunFailureReason(result.Failure));
     if (const int signal = StopSignalReceived(); signal != 0) {

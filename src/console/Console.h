@@ -31,10 +31,13 @@ struct ConsoleContext {
   RunFlags& Run;
   LoadFlags& Load;
   QString StartFolder;    // the caller's working directory, for relative paths
-  QString ProgramFolder;  // where the error log goes first
+  QString ProgramFolder;  // where the error log of a portable copy goes first
   QString DesktopFolder;
-  QString SettingsFolder;  // where the error log goes when the program's folder refuses it
+  QString ErrorLogFolder;  // where the error log goes otherwise (the state folder)
   QString JournalFolder;   // where the undo journals of runs are kept; empty: none is written
+  // Why the batch run must not start with these presets (said as an error, exit code 2);
+  // empty when it may.
+  QString PresetRefusal;
 };
 
 struct ConsoleResult {

@@ -52,6 +52,15 @@ RunJournalInfo JournalInfo(const ConsoleContext& context) {
 }  // namespace
 
 ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
+  if (!context.PresetRefusal.isEmpty()) {
+    // Before the preset line: the preset it would name is not the one asked for.
+    ConsoleWriteLine(QStringLiteral("Error: ") + context.PresetRefusal);
+    ConsoleWriteLine();
+    WaitIfOwnConsole();
+    ConsoleResult refused;
+    refused.ExitCode = kExitChecksStopped;
+    return refused;
+  }
   const Preset& active = context.ActivePreset;
   ConsoleWriteLine(QStringLiteral("Preset: ") + QString::number(active.PresetNumber) +
                    QStringLiteral(" -> \"") + active.PresetName + QLatin1Char('"'));
@@ -169,11 +178,13 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
     if (run.Batch.StoppedByFullDisk)
       ConsoleWriteLine(QStringLiteral("The disk is full: ") + QString::number(run.Batch.Unreached) +
                        QStringLiteral(" file(s) not processed."));
+    // Beside the program only for a portable copy: an installed one lives in a system folder.
     const QString logPath = WriteDefaultErrorLog(
-        context.Files, context.ProgramFolder, context.SettingsFolder, run.Batch.StoppedByFullDisk);
+        context.Files, context.Options.Portable ? context.ProgramFolder : QString(),
+        context.ErrorLogFolder, run.Batch.StoppedByFullDisk);
     if (!logPath.isEmpty()) {
       ConsoleWriteLine(QStringLiteral("Take a look at \"Errorlog.txt\" for more information."));
-      ConsoleWriteLine(logPath);
+      ConsoleWriteLine(EscapedFileName(logPath));
     } else {
       ConsoleWriteLine(QStringLiteral("\"Errorlog.txt\" couldn't be created."));
     }

@@ -2,12 +2,16 @@
 
 #include "platform/FileName.h"
 #include "platform/FileOps.h"
+#include "platform/FileSystem.h"
+#include "platform/Locations.h"
+#include "settings/Locations.h"
 #include "texts/Additions.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
 #include <array>
+#include <cerrno>
 
 namespace {
 
@@ -146,14 +150,28 @@ QString ErrorLogFileName() {
   return ProductText(kProductFileName) + QStringLiteral("_Errorlog.txt");
 }
 
-QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,
-                             const QString& settingsFolder, bool stoppedByFullDisk) {
-  for (const QString& folder : {programFolder, settingsFolder}) {
-    if (folder.isEmpty()) continue;
-    const QString path = folder + ErrorLogFileName();
+QString WriteDefaultErrorLog(const FileList& list, const QString& firstFolder,
+                             const QString& fallbackFolder, bool stoppedByFullDisk) {
+  if (!firstFolder.isEmpty()) {
+    const QString path = firstFolder + ErrorLogFileName();
     if (WriteErrorLog(path, list, stoppedByFullDisk) == 1) return path;
   }
-  return {};
+  if (fallbackFolder.isEmpty()) return {};
+  // The state folder may not exist yet on a fresh account; it holds nobody else's files.
+  if (!IsDirectory(fallbackFolder)) MakePrivateFolderPath(fallbackFolder);
+  const QString path = fallbackFolder + ErrorLogFileName();
+  return WriteErrorLog(path, list, stoppedByFullDisk) == 1 ? path : QString();
+}
+
+QString ErrorLogStateFolder() {
+  return PerUserStateFolderPath();
+}
+
+int RemoveStateErrorLog() {
+  const QString folder = ErrorLogStateFolder();
+  if (folder.isEmpty()) return 0;
+  const int error = DeleteFile(folder + ErrorLogFileName());
+  return error == ENOENT ? 0 : error;
 }
 
 QString FailureName(int status) {

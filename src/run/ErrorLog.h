@@ -24,11 +24,24 @@ int WriteErrorLog(const QString& path, const FileList& list, bool stoppedByFullD
 // The file name of the report: the program name in file-name form + "_Errorlog.txt".
 QString ErrorLogFileName();
 
-// Writes the report beside the program (`programFolder`, with its final "/"), or, when that
-// folder does not take it (an installed program), into `settingsFolder`. Returns the full path
-// of the written report, or an empty text when neither place took it.
-QString WriteDefaultErrorLog(const FileList& list, const QString& programFolder,
-                             const QString& settingsFolder, bool stoppedByFullDisk = false);
+// Where the report of a console run goes: beside the program only for a portable copy whose
+// folder takes it, else into the state folder (ErrorLogStateFolder), where the undo journals
+// are kept too; an installed program's folder is a system folder.
+//
+// Writes the report into `firstFolder` (with its final "/"; empty: skipped), or, when that
+// folder does not take it, into `fallbackFolder`, which is created for the owner alone when it
+// is missing. Returns the full path of the written report, or an empty text when neither place
+// took it.
+QString WriteDefaultErrorLog(const FileList& list, const QString& firstFolder,
+                             const QString& fallbackFolder, bool stoppedByFullDisk = false);
+
+// The per-user state folder ($XDG_STATE_HOME, else ~/.local/state/) + the program's title + "/",
+// with its final "/"; empty when there is no home folder or the title names no single folder.
+QString ErrorLogStateFolder();
+
+// Removes the report from the state folder (the uninstall). 0 when none is left, else the
+// errno value.
+int RemoveStateErrorLog();
 
 // The name and the explanation of a kind of failure as the report and the run result window
 // show them: statuses 2 to 8; an empty text for any other status.

@@ -2,6 +2,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
+#include "settings/KeptFiles.h"
+#include "settings/PresetsFile.h"
 #include "settings/SettingsHeader.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
@@ -22,7 +24,42 @@ bool UsableFolderName(const QString& name) {
          name != QLatin1String("..");
 }
 
+// Versions whose language files this one reads besides its own. Every version wrote the same
+// layout, the header and one byte; 1.0 is not among them, as it never wrote this file.
+constexpr float kKnownLanguageVersions[] = {2.0f};
+
+bool KnownLanguageVersion(const SettingsHeader& header) {
+  if (!header.IsOurs()) return false;
+  if (header.IsCurrent()) return true;
+  for (const float version : kKnownLanguageVersions)
+    if (version == header.StoredVersion) return true;
+  return false;
+}
+
 }  // namespace
+
+SettingsFileStatus ClassifyLanguage(const QByteArray& bytes) {
+  SettingsReader in(bytes);
+  const SettingsHeader header = ReadHeader(in);
+  SettingsFileStatus status;
+  status.StoredVersion = header.StoredVersion;
+  if (!KnownLanguageVersion(header)) {
+    status.State = header.IsOurs() && !StoredVersionName(header.StoredVersion).isEmpty()
+                       ? SettingsFileState::kOtherVersion
+                       : SettingsFileState::kForeign;
+    return status;
+  }
+  const bool oneByte = in.Position() + 1 == bytes.size();
+  const int8_t stored = in.ReadInt8();
+  if (!oneByte || (stored != kLanguageGerman && stored != kLanguageEnglish)) {
+    status.State = SettingsFileState::kDamaged;
+    status.Damage = SettingsDamage::kBadValue;
+  } else {
+    status.State =
+        header.IsCurrent() ? SettingsFileState::kCurrent : SettingsFileState::kOlderLayout;
+  }
+  return status;
+}
 
 QString PortablePrefix(const QString& programFolder) {
   return programFolder + FileNameTitle() + QLatin1Char('_');
@@ -35,15 +72,19 @@ QString PerUserFolderPath() {
   return configHome + title + QLatin1Char('/');
 }
 
+QString PerUserStateFolderPath() {
+  const QString stateHome = StateHomeFolder();
+  const QString title = PlainTitle();
+  if (stateHome.isEmpty() || !UsableFolderName(title)) return {};
+  return stateHome + title + QLatin1Char('/');
+}
+
 bool DetectPortable(const QString& portablePrefix) {
   if (!portablePrefix.startsWith(QLatin1Char('/'))) return false;
-  for (const QString& name : {kLanguageName, kPresetsName}) {
-    const std::optional<QByteArray> bytes = ReadSettingsFile(portablePrefix + name);
-    if (!bytes) continue;
-    SettingsReader in(*bytes);
-    if (ReadHeader(in).IsCurrent()) return true;
-  }
-  return false;
+  // A copy updated in its folder keeps its settings: files of an earlier version count when
+  // this one reads them.
+  return CheckSettingsFile(portablePrefix + kLanguageName, ClassifyLanguage).KnownVersion() ||
+         CheckSettingsFile(portablePrefix + kPresetsName, ClassifyPresets).KnownVersion();
 }
 
 QString PerUserSettingsFolder(const QString& portablePrefix) {
@@ -65,7 +106,7 @@ int32_t ChooseLanguage(const QString& languageFile) {
   if (const std::optional<QByteArray> bytes = ReadSettingsFile(languageFile)) {
     SettingsReader in(*bytes);
     // A file cut short after its header holds no choice (reading on would give 0, German).
-    if (ReadHeader(in).IsCurrent() && !in.AtEnd()) {
+    if (KnownLanguageVersion(ReadHeader(in)) && !in.AtEnd()) {
       const int8_t stored = in.ReadInt8();
       if (stored == kLanguageGerman || stored == kLanguageEnglish) return stored;
     }
@@ -77,10 +118,14 @@ bool SaveLanguage(const QString& languageFile, int32_t languageIndex) {
   SettingsWriter out;
   WriteHeader(out);
   out.WriteInt8(static_cast<int8_t>(languageIndex));
-  return WriteSettingsFile(languageFile, out.Bytes());
+  return ReplaceSettingsFile(languageFile, out.Bytes(), ClassifyLanguage).Error == 0;
 }
 
 bool ForgetLanguage(const QString& languageFile) {
+  const SettingsFileStatus status = CheckSettingsFile(languageFile, ClassifyLanguage);
+  // Only this version's own file is deleted; any other is kept aside, which frees the name all
+  // the same.
+  if (!status.ReplaceableAsIs()) return KeepAside(languageFile, status).Error == 0;
   const int error = DeleteFile(languageFile);
   return error == 0 || error == ENOENT;
 }

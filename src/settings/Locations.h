@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/KeptFiles.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -16,9 +19,16 @@ QString PortablePrefix(const QString& programFolder);
 // configuration folder or the title cannot name a folder.
 QString PerUserFolderPath();
 
-// True when a settings file beside the program (language or presets file, larger than 0
-// bytes) has a current header: a copied program folder keeps its settings without
-// "-Portable". A file of another version does not count.
+// The per-user state folder with a final "/": $XDG_STATE_HOME (else ~/.local/state/) + the
+// program's title + "/", where what the program keeps of its runs lives (the undo journals,
+// the error log). Not created here; empty when there is no home folder or the title cannot
+// name a folder.
+QString PerUserStateFolderPath();
+
+// True when a settings file beside the program (language or presets file) is Mervane's, of a
+// version this one reads: a copied program folder keeps its settings without "-Portable", also
+// after the program in it was updated. A file of a version this one does not read does not
+// count, nor does an empty one.
 bool DetectPortable(const QString& portablePrefix);
 
 // The per-user folder, created when missing (the configuration folder above it too, as the
@@ -28,16 +38,21 @@ QString PerUserSettingsFolder(const QString& portablePrefix);
 // 0 German when the system's language is German, else 1 English.
 int32_t SystemLanguageIndex();
 
-// The language stored in the language file when its header is current and it holds 0 or 1;
-// otherwise the system's language.
+// What the bytes of a language file are to the running program: the header of this version or
+// of an earlier one whose file this one reads (2.0), followed by exactly one byte, 0 or 1.
+SettingsFileStatus ClassifyLanguage(const QByteArray& bytes);
+
+// The language stored in the language file when it is of a version this one reads and holds
+// 0 or 1; otherwise the system's language.
 int32_t ChooseLanguage(const QString& languageFile);
 
 // Writes the language file (header and index byte) in one step; false when it failed, which
-// the caller does not report (the choice then lasts until the program ends).
+// the caller does not report (the choice then lasts until the program ends). A file there that
+// this version could not read is kept aside first (KeptFiles.h).
 bool SaveLanguage(const QString& languageFile, int32_t languageIndex);
 
-// Deletes the language file so that the system's language applies again. True when no file
-// remains.
+// Deletes the language file so that the system's language applies again; a file of another
+// version, or a damaged or foreign one, is kept aside instead. True when no file remains.
 bool ForgetLanguage(const QString& languageFile);
 
 // Removes every settings file, whatever the current mode: the language and presets files in the

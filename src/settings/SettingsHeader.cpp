@@ -3,6 +3,7 @@
 #include "platform/FileOps.h"
 #include "texts/TextTables.h"
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -118,6 +119,17 @@ float HeaderVersionValue(const QString& versionText) {
   // QString::toFloat always reads the C form ("." as decimal point), whatever the locale.
   const float value = text.left(end).toFloat(&ok);
   return ok ? value : 0.0f;
+}
+
+QString StoredVersionName(float storedVersion) {
+  if (!std::isfinite(storedVersion) || storedVersion <= 0.0f || storedVersion >= 1000.0f) return {};
+  const long hundredths = std::lround(static_cast<double>(storedVersion) * 100.0);
+  // Only a value that a version text gives exactly: 2.0000002 is a damaged 2.0, not a version.
+  const QString text = QString::number(hundredths / 100) + QLatin1Char('.') +
+                       (hundredths % 10 == 0 ? QString::number(hundredths % 100 / 10)
+                                             : QStringLiteral("%1").arg(hundredths % 100, 2, 10,
+                                                                        QLatin1Char('0')));
+  return HeaderVersionValue(text) == storedVersion ? text : QString();
 }
 
 void WriteHeader(SettingsWriter& out, const QString& fileNameTitle, const QString& versionText) {

@@ -92,6 +92,11 @@ SettingsHeader ReadHeader(SettingsReader& in, const QString& fileNameTitle,
                           const QString& versionText);
 SettingsHeader ReadHeader(SettingsReader& in);
 
+// The version a header names, as its version text would give it ("1.0", "2.0", "2.25"): a
+// number above 0 and below 1000 with at most two decimal places, stored exactly as that text
+// gives it. Empty for anything else (a damaged header, or none that any version writes).
+QString StoredVersionName(float storedVersion);
+
 // No valid settings file comes anywhere near this size (a presets file of nine presets with
 // long rule lists takes some kilobytes); a larger file is damaged and never read into memory.
 inline constexpr int64_t kMaxSettingsFileSize = int64_t{64} << 20;

@@ -123,4 +123,21 @@ enum AdditionEntry : int {
   kAddHelpUndoText = 561,
   kAddHelpListRunsOption = 562,
   kAddHelpListRunsText = 563,
+
+  // 600 - 649: settings files.
+  kAddPresetsOtherVersion = 600,    // %1 the file, %2 the version that wrote it
+  kAddPresetsDamaged = 601,         // %1 the file, %2 what is wrong (602..604)
+  kAddPresetsCutShort = 602,
+  kAddPresetsBytesAfterEnd = 603,
+  kAddPresetsDefaultMissing = 604,
+  kAddPresetsForeign = 605,         // %1 the file
+  kAddPresetsUnreadable = 606,      // %1 the file, %2 the system's reason
+  kAddNothingRun = 607,             // the console's refusal
+  kAddPresetsHowToRun = 608,
+  kAddBuiltinPresetsShown = 609,    // the window's notice at start-up
+  kAddReadPresetsShown = 610,
+  kAddPresetsKeptOnSave = 611,      // %1 the name it will be kept under
+  kAddPresetOutOfRange = 612,       // %1 number, %2 name
+  kAddWorkingPresetActive = 613,
+  kAddPresetsCaption = 614,
 };

@@ -100,7 +100,12 @@ class ConsoleRun : public testing::Test {
     return "Preset: " + std::to_string(number) + " -> \"" + Utf8(name) + "\"";
   }
 
+  // An installed program's folder is no place for the report: it goes into the state folder.
   std::string ErrorLogPath() const {
+    return dir_.Bytes() + "state/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) +
+           "_Errorlog.txt";
+  }
+  std::string PortableErrorLogPath() const {
     return dir_.Bytes() + "program/" + Utf8(FileNameTitle()) + "_Errorlog.txt";
   }
 
@@ -225,16 +230,53 @@ TEST_F(ConsoleRun, EveryFileFailingWritesTheErrorLog) {
   EXPECT_EQ(ReadFileBytes(ErrorLogPath()), expected);
 }
 
-TEST_F(ConsoleRun, ErrorLogGoesToTheSettingsFolderWhenTheProgramFolderRefusesIt) {
+TEST_F(ConsoleRun, ErrorLogGoesBesideAPortableCopyOnlyWhenItsFolderTakesIt) {
   dir_.WriteFile("work/a/one.txt", "one");
-  dir_.MakeDir("program/" + Utf8(FileNameTitle()) + "_Errorlog.txt");  // in the way
-  SavePresetList({FailingCopyPreset(dir_.Bytes() + "work/a/")});
-  const Result result = Run({"-Console", "-Preset=1", "a/one.txt"});
-  EXPECT_EQ(result.exitCode, 1);
-  const std::string settingsLog =
-      dir_.Bytes() + "config/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt";
-  EXPECT_EQ(Body(result).back(), settingsLog);
-  EXPECT_NE(ReadFileBytes(settingsLog).find(dir_.Bytes() + "work/a/one.txt"), std::string::npos);
+  struct Row {
+    const char* label;
+    std::vector<std::string> options;
+    bool blockProgramFolder;
+    bool besideTheProgram;
+  };
+  const Row rows[] = {
+      {"installed", {}, false, false},
+      {"portable", {"-Portable"}, false, true},
+      {"portable, its folder refuses it", {"-Portable"}, true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const std::string clean = "rm -rf '" + dir_.Bytes() + "state' '" + PortableErrorLogPath() + "'";
+    ASSERT_EQ(::system(clean.c_str()), 0);
+    if (row.blockProgramFolder) {
+      ASSERT_EQ(::mkdir(PortableErrorLogPath().c_str(), 0755), 0);
+    }
+    // A portable copy keeps its presets beside the program, an installed one per user.
+    if (row.options.empty()) {
+      SavePresetList({FailingCopyPreset(dir_.Bytes() + "work/a/")});
+    } else {
+      QList<Preset> list = {WorkingPreset(), FailingCopyPreset(dir_.Bytes() + "work/a/")};
+      list[1].PresetNumber = 1;
+      ASSERT_TRUE(SavePresets(
+          DecodeFileName(dir_.Bytes() + "program/" + Utf8(FileNameTitle()) + "_Presets"), list, 0));
+    }
+    std::vector<std::string> args = {"-Console", "-Preset=1", "a/one.txt"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    const Result result = Run(args);
+    EXPECT_EQ(result.exitCode, 1) << result.out;
+    const std::string log = row.besideTheProgram ? PortableErrorLogPath() : ErrorLogPath();
+    // The console says where it wrote the report.
+    EXPECT_EQ(Body(result).back(), log);
+    EXPECT_NE(ReadFileBytes(log).find(dir_.Bytes() + "work/a/one.txt"), std::string::npos);
+    if (row.blockProgramFolder) {
+      ::rmdir(PortableErrorLogPath().c_str());
+    } else if (!row.besideTheProgram) {
+      EXPECT_FALSE(PathExists(PortableErrorLogPath()));
+    }
+  }
+  // The state folder made for it is the owner's alone.
+  struct stat st {};
+  ASSERT_EQ(::stat((dir_.Bytes() + "state").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 TEST_F(ConsoleRun, HostileNamesAreLoadedRenamedAndFoundAgain) {

@@ -280,3 +280,51 @@ TEST_F(ErrorLogTest, ReportCutShortFailsAndKeepsTheEarlierOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ErrorLogTest, TheStateFolderIsMadeForTheOwnerWhenTheReportGoesThere) {
+  TempDir dir;
+  const std::string savedState = std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "";
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const FileList list = MakeList({{5, "/a.txt"}});
+  const struct {
+    const char* label;
+    const char* stateHome;  // nullptr: not set
+    std::string expectedFolder;
+  } rows[] = {
+      {"XDG_STATE_HOME", "/state", dir.Bytes() + "state/Mervane/"},
+      {"not set", nullptr, dir.Bytes() + "home/.local/state/Mervane/"},
+      {"relative, so not used", "relative/state", dir.Bytes() + "home/.local/state/Mervane/"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    ::setenv("HOME", (dir.Bytes() + "home").c_str(), 1);
+    if (row.stateHome == nullptr)
+      ::unsetenv("XDG_STATE_HOME");
+    else
+      ::setenv("XDG_STATE_HOME",
+               (row.stateHome[0] == '/' ? dir.Bytes() + (row.stateHome + 1) : row.stateHome)
+                   .c_str(),
+               1);
+    const QString folder = ErrorLogStateFolder();
+    EXPECT_EQ(folder.toStdString(), row.expectedFolder);
+    // No program folder given (an installed program): the report goes there, folders made.
+    EXPECT_EQ(WriteDefaultErrorLog(list, QString(), folder),
+              folder + QStringLiteral("Mervane_Errorlog.txt"));
+    EXPECT_EQ(ReadFileBytes(row.expectedFolder + "Mervane_Errorlog.txt"), ToStd(BuildErrorLog(list)));
+    struct stat st {};
+    ASSERT_EQ(::stat(row.expectedFolder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(RemoveStateErrorLog(), 0);
+    EXPECT_FALSE(PathExists(row.expectedFolder + "Mervane_Errorlog.txt"));
+    EXPECT_EQ(RemoveStateErrorLog(), 0) << "nothing left to remove is no error";
+  }
+  ::setenv("HOME", savedHome.c_str(), 1);
+  if (savedState.empty())
+    ::unsetenv("XDG_STATE_HOME");
+  else
+    ::setenv("XDG_STATE_HOME", savedState.c_str(), 1);
+}
+
+}  // namespace

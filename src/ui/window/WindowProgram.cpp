@@ -2,7 +2,9 @@
 
 #include "app/AppState.h"
 #include "run/ExitCode.h"
+#include "texts/Additions.h"
 #include "texts/ProductTitle.h"
+#include "texts/TextTables.h"
 #include "platform/Messages.h"
 #include "platform/Signals.h"
 #include "ui/window/AboutWindow.h"
@@ -14,6 +16,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -74,6 +78,13 @@ int RunMainWindow(AppState& app) {
   });
   signalWatch.start();
   window.show();
+  // What start-up found that the user must know (a presets file that cannot be used), told
+  // once over the window as soon as it is on screen.
+  for (const QString& notice : std::exchange(app.StartupNotices, {})) {
+    QTimer::singleShot(0, &window, [&window, notice] {
+      QMessageBox::warning(&window, AdditionText(kAddPresetsCaption), notice);
+    });
+  }
   if (!app.Options.PendingPaths.isEmpty()) {
     window.LoadPaths(app.Options.PendingPaths);
     app.Options.PendingPaths.clear();
