@@ -1,6 +1,7 @@
 #include "ui/window/WindowHandOver.h"
 
 #include "platform/FileName.h"
+#include "ui/window/MainWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -83,8 +84,14 @@ WindowHandOverService::WindowHandOverService(Accept accept, BringToFront bringTo
   connect(&retry_, &QTimer::timeout, this, &WindowHandOverService::OfferWaiting);
 }
 
+WindowHandOverService::~WindowHandOverService() {
+  if (!registered_) return;
+  connection_.unregisterService(kApplicationId);
+  connection_.unregisterObject(kApplicationObjectPath);
+}
+
 bool WindowHandOverService::Register(QDBusConnection connection) {
-  if (!connection.isConnected()) return false;
+  if (registered_ || !connection.isConnected()) return false;
   if (!connection.registerObject(kApplicationObjectPath, this,
                                  QDBusConnection::ExportScriptableSlots))
     return false;
@@ -93,6 +100,8 @@ bool WindowHandOverService::Register(QDBusConnection connection) {
     connection.unregisterObject(kApplicationObjectPath);
     return false;
   }
+  connection_ = connection;
+  registered_ = true;
   return true;
 }
 
@@ -118,6 +127,19 @@ void WindowHandOverService::OfferWaiting() {
     retry_.stop();
   else if (!retry_.isActive())
     retry_.start();
+}
+
+std::unique_ptr<WindowHandOverService> OfferWindowOnBus(MainWindow& window,
+                                                        QDBusConnection connection) {
+  auto service = std::make_unique<WindowHandOverService>(
+      [&window](const QStringList& paths) {
+        if (window.CommandsLocked() || window.LoadBusy() || window.RunBusy()) return false;
+        window.DropOnLoadTarget(paths);
+        return true;
+      },
+      [&window](const QVariantMap& platformData) { BringWindowToFront(window, platformData); });
+  if (!service->Register(connection)) return nullptr;
+  return service;
 }
 
 void BringWindowToFront(QWidget& window, const QVariantMap& platformData) {

@@ -15,7 +15,9 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 
+class MainWindow;
 class QWidget;
 
 // The application id: the bus name, the desktop file's and the icon's name.
@@ -41,6 +43,7 @@ class WindowHandOverService : public QObject {
   using BringToFront = std::function<void(const QVariantMap& platformData)>;
 
   WindowHandOverService(Accept accept, BringToFront bringToFront, QObject* parent = nullptr);
+  ~WindowHandOverService() override;  // gives the application id back
 
   // Registers the object and then the application id on `connection`. False when there is no
   // bus or another process owns the id already; the window works on without the hand-over.
@@ -60,9 +63,16 @@ class WindowHandOverService : public QObject {
 
   Accept accept_;
   BringToFront bringToFront_;
+  QDBusConnection connection_{QString()};
+  bool registered_ = false;
   QStringList waiting_;
   QTimer retry_;
 };
+
+// The main window's service on `connection`: paths are loaded as a drop onto the list loads
+// them, once no load, run or locked command is in the way. Null when it could not register.
+std::unique_ptr<WindowHandOverService> OfferWindowOnBus(MainWindow& window,
+                                                        QDBusConnection connection);
 
 // Brings `window` (or the modal window in front of it) to the front, with the desktop's
 // activation token from `platformData` where the starting program had one.

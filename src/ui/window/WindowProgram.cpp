@@ -85,14 +85,8 @@ int RunMainWindow(AppState& app) {
     app.Options.PendingPaths.clear();
   }
   // Later starts hand their paths over the session bus; they are loaded as a drop is.
-  WindowHandOverService handOver(
-      [&window](const QStringList& paths) {
-        if (window.CommandsLocked() || window.LoadBusy() || window.RunBusy()) return false;
-        window.DropOnLoadTarget(paths);
-        return true;
-      },
-      [&window](const QVariantMap& platformData) { BringWindowToFront(window, platformData); });
-  handOver.Register(QDBusConnection::sessionBus());
+  const std::unique_ptr<WindowHandOverService> handOver =
+      OfferWindowOnBus(window, QDBusConnection::sessionBus());
   application.exec();
   return kExitOk;
 }
