@@ -88,9 +88,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Mervane developers")
 set(CPACK_PACKAGE_CONTACT "The Mervane developers <contact@mervane.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch file renamer with templates, counters and undo")
+# CPack puts the summary in front as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "batch file renamer with templates, counters and undo
-Mervane loads files and folders into a list, builds a new name for each
+    "Mervane loads files and folders into a list, builds a new name for each
 file from a template with placeholders for the name, the file dates, the
 size, checksums and a counter, changes letter case, cuts, inserts and
 replaces text, corrects extensions, and then renames, moves or copies the

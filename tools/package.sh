@@ -35,7 +35,7 @@ cmake -S "$here" -B "$build" -G Ninja \
   -DMERVANE_TESTS=OFF -DMERVANE_BENCH=OFF -DMERVANE_DEBIAN_DOCS=ON \
   -DCMAKE_C_FLAGS="$(flags CFLAGS) $cppflags" \
   -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $cppflags $warnings" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >&2
+  -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS) -Wl,-z,now" >&2
 cmake --build "$build" --target mervane >&2
 rm -rf "$build/packages"
 (cd "$build" && cpack --config CPackConfig.cmake >&2)

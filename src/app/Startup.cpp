@@ -180,8 +180,9 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
   ResolvePendingPaths(app);
 
   // 4. One copy at a time. The help only prints and touches nothing, so it is answered beside
-  // a running copy and takes no lock.
-  if (!app.Options.ShowHelp &&
+  // a running copy and takes no lock; an uninstall asked for with it still removes files.
+  const bool onlyPrints = app.Options.ShowHelp && !app.Options.Uninstall;
+  if (!onlyPrints &&
       TheInstanceLock().Acquire(InstanceLock::LockFilePath(PlainTitle())) ==
           InstanceLock::kHeldElsewhere)
     AnotherCopyRuns(app, handOver);

@@ -258,6 +258,8 @@ TEST_F(Program, SecondCopyAnswersOnlyWhatDisturbsNothingAndSaysWhy) {
         {{QStringLiteral("-Console")}, 3, false, true},
         {{QStringLiteral("-Help")}, 0, true, false},
         {{QStringLiteral("-Uninstall")}, 3, false, true},
+        // The help prints, but an uninstall beside it would remove files: that waits.
+        {{QStringLiteral("-Help"), QStringLiteral("-Uninstall")}, 3, false, true},
         {{QStringLiteral("-Console"), QStringLiteral("-Preset=1"), QStringLiteral("a.txt"),
           QStringLiteral("line\nbreak")},
          3, false, true},

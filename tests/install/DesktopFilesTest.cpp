@@ -172,9 +172,9 @@ gi.repository = repository
 sys.modules["gi"] = gi
 sys.modules["gi.repository"] = repository
 
-spec = importlib.util.spec_from_file_location("extension", sys.argv[1])
-extension = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(extension)
+found = importlib.util.spec_from_file_location("extension", sys.argv[1])
+extension = importlib.util.module_from_spec(found)
+found.loader.exec_module(extension)
 menu = extension.MervaneRenameMenu()
 
 # Nautilus 43 passes the files alone; a file of another machine has no local path.

@@ -19,7 +19,7 @@ depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
 for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 \
                libpng16-16 zlib1g libssl3 libdeflate0; do
-  grep -Eq "(^|, )$library \(>= [^)]+\)" <<< "$depends" || fail "Depends lacks $library"
+  [[ ", $depends" == *", $library (>= "* ]] || fail "Depends lacks $library"
 done
 echo "Installed-Size: $(dpkg-deb --field "$deb" Installed-Size) KiB"
 
@@ -62,12 +62,13 @@ echo "installed program: help, version and a console run work"
 # Removing the package takes every file it brought.
 dpkg --root="$root" --log=/dev/null --remove mervane > "$scratch/dpkg.log" 2>&1 ||
   { cat "$scratch/dpkg.log" >&2; fail "dpkg --remove"; }
-left=$(find "$root/usr" -type f | head -5)
+# (dpkg takes the folders it made along when they are empty.)
+left=$( [ ! -d "$root/usr" ] || find "$root/usr" -type f | head -5)
 [ -z "$left" ] || fail "left after removal: $left"
 
 # lintian: errors fail, warnings are listed.
 lintian_started=$SECONDS
-lintian --fail-on error --display-level '>=warning' --no-tag-display-limit "$deb" \
+lintian --fail-on error --display-level '>=warning' --tag-display-limit 0 "$deb" \
   > "$scratch/lintian.txt" 2>&1 || { cat "$scratch/lintian.txt"; fail "lintian found errors"; }
 echo "lintian ($((SECONDS - lintian_started)) s):"
 sed 's/^/  /' "$scratch/lintian.txt"
