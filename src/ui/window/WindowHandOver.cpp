@@ -133,7 +133,10 @@ std::unique_ptr<WindowHandOverService> OfferWindowOnBus(MainWindow& window,
                                                         QDBusConnection connection) {
   auto service = std::make_unique<WindowHandOverService>(
       [&window](const QStringList& paths) {
-        if (window.CommandsLocked() || window.LoadBusy() || window.RunBusy()) return false;
+        // Nothing can be dropped onto the list while a dialog is up in front of it.
+        if (window.CommandsLocked() || window.LoadBusy() || window.RunBusy() ||
+            QApplication::activeModalWidget() != nullptr)
+          return false;
         window.DropOnLoadTarget(paths);
         return true;
       },

@@ -70,7 +70,8 @@ class WindowHandOverService : public QObject {
 };
 
 // The main window's service on `connection`: paths are loaded as a drop onto the list loads
-// them, once no load, run or locked command is in the way. Null when it could not register.
+// them, once no load, run, dialog or locked command is in the way. Null when it could not
+// register.
 std::unique_ptr<WindowHandOverService> OfferWindowOnBus(MainWindow& window,
                                                         QDBusConnection connection);
 

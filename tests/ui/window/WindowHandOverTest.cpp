@@ -8,6 +8,7 @@
 #include "support/WindowFixture.h"
 
 #include <QDBusConnection>
+#include <QDialog>
 
 #include <gtest/gtest.h>
 
@@ -144,7 +145,16 @@ TEST_F(WindowHandOverTest, PathsWaitWhileTheWindowIsBusyAndAreLoadedAfterwards) 
   EXPECT_EQ(app_->Files.Count(), 0);
   EXPECT_EQ(service->Waiting().size(), 2);
 
+  // A dialog in front of the window keeps them waiting too.
+  QDialog dialog(window.get());
+  dialog.setModal(true);
+  dialog.show();
   window->SetCommandsLocked(false);
+  ProcessUntil([] { return false; }, 600);
+  EXPECT_EQ(app_->Files.Count(), 0);
+  EXPECT_EQ(service->Waiting().size(), 2);
+
+  dialog.hide();
   ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 2 && !window->LoadBusy(); }));
   EXPECT_TRUE(service->Waiting().isEmpty());
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(first)));
