@@ -95,7 +95,7 @@ QString AnotherCopyText() {
     Shutdown(kExitAnotherInstance);
   }
   if (handOver == nullptr) Shutdown(kExitAnotherInstance);
-  QStringList paths = app.Options.PendingPaths.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  const QStringList paths = app.Options.PendingPaths.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   switch (handOver(paths)) {
     case HandOverResult::kHandedOver:
       Shutdown(kExitOk);

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
