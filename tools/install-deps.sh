@@ -10,6 +10,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   attr rename python3
   xvfb xauth
+  # The package and the desktop's files: building the .deb, the validators of the tests, the
+  # session bus of the hand-over tests, and the shells whose completions are tested.
+  dpkg-dev file lintian desktop-file-utils appstream man-db mandoc
+  dbus-daemon dbus-bin bash zsh fish
 )
 
 missing=()

@@ -62,6 +62,59 @@ InstanceLock& TheInstanceLock() {
   Shutdown(kExitFailed);
 }
 
+// The command line's paths, absolute against the caller's folder, and what could not be taken
+// said on standard error.
+void ResolvePendingPaths(AppState& app) {
+  for (const QString& path : app.Options.RejectedPaths)
+    WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
+                       path);
+  for (const QString& arg : app.Options.UnknownOptions)
+    WriteStandardError(QLatin1String("Unknown option, ignored: ") + arg +
+                       QLatin1String(" (to load a file whose name begins with \"-\", put \"--\" "
+                                     "before it; see -Help)"));
+  if (app.StartFolder.isEmpty()) {
+    // Never guess another folder for them: that could process the wrong files.
+    QStringList dropped;
+    app.Options.PendingPaths = DropRelativePaths(app.Options.PendingPaths, dropped);
+    for (const QString& path : dropped)
+      WriteStandardError(QLatin1String("The folder the program was started from is gone; "
+                                       "the relative path is ignored: ") +
+                         path);
+  }
+  app.Options.PendingPaths = MakePathsAbsolute(app.Options.PendingPaths, app.StartFolder);
+}
+
+QString AnotherCopyText() {
+  return PlainTitle() + QLatin1String(": another copy of ") + PlainTitle() +
+         QLatin1String(" is running (its window or a console run); nothing was done.");
+}
+
+// Another copy holds the lock. A start in window mode hands its paths to that copy's window
+// over the session bus; a console run or an uninstall says why it does nothing. Without a
+// session bus a window start ends silently, as it always did.
+[[noreturn]] void AnotherCopyRuns(AppState& app, PathHandOver handOver) {
+  const bool windowStart = !app.Options.ConsoleMode && !app.Options.Uninstall;
+  if (!windowStart) {
+    ShowStartupMessage(ErrorTitle(), AnotherCopyText(), MessageIcon::kError,
+                       WithoutWindow(app.Options));
+    Shutdown(kExitAnotherInstance);
+  }
+  if (handOver == nullptr) Shutdown(kExitAnotherInstance);
+  const QStringList paths = app.Options.PendingPaths.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  switch (handOver(paths)) {
+    case HandOverResult::kHandedOver:
+      Shutdown(kExitOk);
+    case HandOverResult::kNoSessionBus:
+      Shutdown(kExitAnotherInstance);
+    case HandOverResult::kNoWindowAnswered:
+      break;
+  }
+  WriteStandardError(AnotherCopyText() +
+                     QLatin1String(" Its window did not answer on the session bus, so the "
+                                   "paths could not be handed to it."));
+  Shutdown(kExitAnotherInstance);
+}
+
 [[noreturn]] void RunWindowOrExplain(AppState& app, WindowRunner runWindow) {
   if (runWindow == nullptr) {
     WriteStandardError(PlainTitle() +
@@ -101,7 +154,8 @@ void Shutdown(int exitCode) {
   std::exit(exitCode);
 }
 
-void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
+void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
+                PathHandOver handOver) {
   // 1. Runtime. A reader that closes the pipe early (mervane ... | head) must not kill a run in
   // the middle of moving files: writes then just fail. The lists and the empty text tables
   // exist from here on.
@@ -126,10 +180,17 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
     Shutdown(kExitOk);
   }
 
-  // 4. One copy at a time: a second one ends at once and silently, whatever it was asked.
-  if (TheInstanceLock().Acquire(InstanceLock::LockFilePath(PlainTitle())) ==
-      InstanceLock::kHeldElsewhere)
-    Shutdown(kExitAnotherInstance);
+  // Relative paths name files in the caller's folder (a shell expands "*.jpg" there); they are
+  // made absolute now, so that a copy already running can be handed them as they are meant.
+  ResolvePendingPaths(app);
+
+  // 4. One copy at a time. The help only prints and touches nothing, so it is answered beside
+  // a running copy and takes no lock; an uninstall asked for with it still removes files.
+  const bool onlyPrints = app.Options.ShowHelp && !app.Options.Uninstall;
+  if (!onlyPrints &&
+      TheInstanceLock().Acquire(InstanceLock::LockFilePath(PlainTitle())) ==
+          InstanceLock::kHeldElsewhere)
+    AnotherCopyRuns(app, handOver);
 
   // 5. Settings beside the program switch portable mode on by themselves.
   app.ProgramFolder = ProgramFolderPath();
@@ -152,25 +213,8 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   app.PresetsFile = app.SettingsFolder + QLatin1String("Presets");
   app.JournalFolder = JournalFolderPath(app.Options.Portable, portablePrefix);
 
-  // 8. Relative paths name files in the caller's folder (a shell expands "*.jpg" there), so
-  // they are made absolute before the program's folder becomes the current directory.
-  for (const QString& path : app.Options.RejectedPaths)
-    WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
-                       path);
-  for (const QString& arg : app.Options.UnknownOptions)
-    WriteStandardError(QLatin1String("Unknown option, ignored: ") + arg +
-                       QLatin1String(" (to load a file whose name begins with \"-\", put \"--\" "
-                                     "before it; see -Help)"));
-  if (app.StartFolder.isEmpty()) {
-    // Never guess another folder for them: that could process the wrong files.
-    QStringList dropped;
-    app.Options.PendingPaths = DropRelativePaths(app.Options.PendingPaths, dropped);
-    for (const QString& path : dropped)
-      WriteStandardError(QLatin1String("The folder the program was started from is gone; "
-                                       "the relative path is ignored: ") +
-                         path);
-  }
-  app.Options.PendingPaths = MakePathsAbsolute(app.Options.PendingPaths, app.StartFolder);
+  // 8. The paths were made absolute before the lock, so the program's folder can become the
+  // current directory now.
   SetCurrentFolder(app.ProgramFolder);
 
   // 9. Uninstall ends here, before the language or presets are touched.

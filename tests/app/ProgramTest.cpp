@@ -111,7 +111,8 @@ class Program : public testing::Test {
         {"LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home", "XDG_CONFIG_HOME=" + ConfigHome(),
          "XDG_STATE_HOME=" + StateHome(), "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime",
          "TMPDIR=" + dir_.Bytes() + "tmp"},
-        {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"});
+        {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE",
+         "DBUS_SESSION_BUS_ADDRESS"});
     return RunChild(argv, env, cwd.empty() ? dir_.Bytes() + "work" : cwd);
   }
 
@@ -236,29 +237,53 @@ TEST_F(Program, UninstallKeepsTheUsersFilesAndNeverFollowsALink) {
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "dotfiles/Presets"), "y");
 }
 
-TEST_F(Program, SecondCopyEndsSilentlyWhateverItsOptions) {
+TEST_F(Program, SecondCopyAnswersOnlyWhatDisturbsNothingAndSaysWhy) {
   // This test process is the first copy: it holds the lock the program takes at start.
   const QString lockFile =
       QString::fromStdString(dir_.Bytes() + "runtime/") + PlainTitle() + QLatin1String(".lock");
+  const std::string another = "another copy of " + PlainTitle().toStdString() + " is running";
   {
     InstanceLock first;
     ASSERT_EQ(first.Acquire(lockFile), InstanceLock::kAcquired);
     dir_.WriteFile("home/config/" + PlainTitle().toStdString() + "/Presets", "keep");
-    for (const QStringList& args :
-         {QStringList{}, QStringList{QStringLiteral("-Console")},
-          QStringList{QStringLiteral("-Help")}, QStringList{QStringLiteral("-Uninstall")},
-          QStringList{QStringLiteral("-Console"), QStringLiteral("-Preset=1"),
-                      QStringLiteral("a.txt"), QStringLiteral("line\nbreak")}}) {
-      const Result r = Run(args);
-      EXPECT_EQ(r.exitCode, 3) << args.join(' ').toStdString();
-      EXPECT_EQ(r.out, "");
-      EXPECT_EQ(r.err, "");
+    struct Case {
+      QStringList args;
+      int exitCode;
+      bool printsHelp;
+      bool saysAnotherCopy;
+    };
+    const Case cases[] = {
+        // A window start without a session bus to reach the other copy by: silent, as ever.
+        {{}, 3, false, false},
+        {{QStringLiteral("-Console")}, 3, false, true},
+        {{QStringLiteral("-Help")}, 0, true, false},
+        {{QStringLiteral("-Uninstall")}, 3, false, true},
+        // The help prints, but an uninstall beside it would remove files: that waits.
+        {{QStringLiteral("-Help"), QStringLiteral("-Uninstall")}, 3, false, true},
+        {{QStringLiteral("-Console"), QStringLiteral("-Preset=1"), QStringLiteral("a.txt"),
+          QStringLiteral("line\nbreak")},
+         3, false, true},
+    };
+    for (const Case& c : cases) {
+      const Result r = Run(c.args);
+      const std::string name = c.args.join(' ').toStdString();
+      EXPECT_EQ(r.exitCode, c.exitCode) << name;
+      EXPECT_EQ(r.out.find("Description of supported commands:") != std::string::npos,
+                c.printsHelp)
+          << name << "\n" << r.out;
+      if (!c.printsHelp) {
+        EXPECT_EQ(r.out, "") << name;
+      }
+      EXPECT_EQ(r.err.find(another) != std::string::npos, c.saysAnotherCopy) << name << r.err;
+      if (!c.saysAnotherCopy && c.args.size() < 2) {
+        EXPECT_EQ(r.err, "") << name;
+      }
     }
     EXPECT_EQ(ReadFileBytes(UserDir() + "Presets"), "keep");
   }
   // The first copy has ended: the next one runs.
-  const Result r = Run({QStringLiteral("-Help")});
-  EXPECT_EQ(r.exitCode, 0);
+  const Result r = Run({QStringLiteral("-Console")});
+  EXPECT_EQ(r.exitCode, 2);
   EXPECT_FALSE(r.out.empty());
 }
 

@@ -10,9 +10,12 @@
 #include "ui/window/AboutWindow.h"
 #include "ui/widgets/Icons.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/WindowHandOver.h"
 #include "ui/presets/PresetDialog.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -31,7 +34,7 @@ QApplication& Application() {
   auto* application = new QApplication(argc, argv);
   QApplication::setApplicationName(PlainTitle());
   QApplication::setApplicationDisplayName(PlainTitle());
-  QApplication::setDesktopFileName(QStringLiteral("mervane"));
+  QApplication::setDesktopFileName(kApplicationId);
   return *application;
 }
 
@@ -51,8 +54,12 @@ void InstallWindowMessageBoxes() {
 
 int RunMainWindow(AppState& app) {
   QApplication& application = Application();
-  QApplication::setWindowIcon(StoreIcon(kImageProgram));
+  // The installed icon theme has the program's icon in every size; a copy run from its own
+  // folder shows the picture it carries.
+  const QIcon programIcon = QIcon::fromTheme(kApplicationId, StoreIcon(kImageProgram));
+  QApplication::setWindowIcon(programIcon);
   MainWindow window(app);
+  window.setWindowIcon(programIcon);
   window.AttachHelpWindow([&window](int topic) { ShowHelpWindow(&window, topic); });
   window.AttachAboutWindow([&window] { ShowAboutWindow(&window); });
   window.AttachPresetDialog([&window, &app](int mode) {
@@ -89,6 +96,9 @@ int RunMainWindow(AppState& app) {
     window.LoadPaths(app.Options.PendingPaths);
     app.Options.PendingPaths.clear();
   }
+  // Later starts hand their paths over the session bus; they are loaded as a drop is.
+  const std::unique_ptr<WindowHandOverService> handOver =
+      OfferWindowOnBus(window, QDBusConnection::sessionBus());
   application.exec();
   return kExitOk;
 }
