@@ -53,7 +53,11 @@ int AppendFile::Append(const char* data, size_t size) {
       err = ENOSPC;
     }
     if (err != 0) {
-      if (wrote && before >= 0) ::ftruncate(fd_, before);
+      // Cut a half-written append off again. Should that fail too, the torn tail stays: readers
+      // of an append file take a torn last record for where the writer stopped.
+      if (wrote && before >= 0) {
+        [[maybe_unused]] const int cut = ::ftruncate(fd_, before);
+      }
       return err;
     }
     wrote = true;
