@@ -1,5 +1,7 @@
 #include "records/Preset.h"
 
+#include "records/Pages.h"
+
 namespace {
 
 bool InRange(int value, int low, int high) {
@@ -23,7 +25,7 @@ void Preset::CopySettingsFrom(const Preset& from) {
 }
 
 int ValidateRanges(const Preset& s) {
-  if (s.PresetNumber < 0 || !InRange(s.SelectedPage, 0, 11)) return 0;
+  if (s.PresetNumber < 0 || !InRange(s.SelectedPage, 0, kPageCount - 1)) return 0;
   for (const int8_t flag :
        {s.TemplateButtons,  s.PatternButtons,      s.AlwaysOnTop,        s.IncludeSubdirectories,
         s.IncludeHidden,    s.ListKeepFiltered,    s.ListKeepSources,    s.ListKeepFailed,

@@ -1,5 +1,11 @@
 #include "ui/pages/OptionPages.h"
 
+#include "ui/pages/AttributesPage.h"
+#include "ui/pages/DateRulesPage.h"
+#include "ui/pages/ExtensionPage.h"
+#include "ui/pages/FilterPage.h"
+#include "ui/pages/NameCasePage.h"
+
 #include "support/UiTestSupport.h"
 #include "platform/LocalTime.h"
 #include "settings/PresetsFile.h"
@@ -138,14 +144,14 @@ TEST_F(PagesTest, AttributeButtonsSetEveryRow) {
   const auto pages = MakePages();
   Preset p = WorkingPreset();
   pages->Fill(p);
-  pages->ClearAllAttributes();
+  pages->Get<AttributesPage>()->ClearAll();
   pages->Store(p);
   EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 4);
   EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 4);
   for (const Control c : {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode,
                           Control::NotIndexedMode})
     EXPECT_TRUE(pages->ControlWidget(c)->isEnabled());
-  pages->ChangeNoAttribute();
+  pages->Get<AttributesPage>()->ChangeNone();
   pages->Store(p);
   EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 0);
   EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 0);
@@ -167,16 +173,16 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   EXPECT_EQ(number->text(), QStringLiteral("2026"));
   EXPECT_TRUE(number->placeholderText().endsWith(QStringLiteral("  (1970-2037)")));
   number->clear();
-  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::EmptyValue);
+  EXPECT_EQ(pages->Get<FilterPage>()->AddRule().Problem, RuleProblem::EmptyValue);
   EXPECT_EQ(pages->RuleList(kPageFilter)->model()->rowCount(), 0);
   number->setText(QStringLiteral("2011"));
-  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::None);
+  EXPECT_EQ(pages->Get<FilterPage>()->AddRule().Problem, RuleProblem::None);
   // A text kind shows the text field; its rule keeps the text operator.
   kind->setCurrentIndex(2);
   EXPECT_TRUE(pages->Field(FieldKind::FilterText)->isVisibleTo(pages->Page(kPageFilter)));
   EXPECT_FALSE(number->isVisibleTo(pages->Page(kPageFilter)));
   pages->Field(FieldKind::FilterText)->setText(QStringLiteral("jpg"));
-  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::None);
+  EXPECT_EQ(pages->Get<FilterPage>()->AddRule().Problem, RuleProblem::None);
   ASSERT_EQ(pages->RuleList(kPageFilter)->model()->rowCount(), 2);
   EXPECT_EQ(pages->RuleList(kPageFilter)->SelectedRows(), std::vector<int>{1})
       << "the new row is the selected one";
@@ -192,20 +198,20 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   // Find/replace: nothing to find, then a replacement that cannot be part of a name.
   QLineEdit* find = pages->Field(FieldKind::FindText);
   QLineEdit* with = pages->Field(FieldKind::ReplaceWith);
-  RuleRefusal refusal = pages->AddReplaceRule();
+  RuleRefusal refusal = pages->Get<NameCasePage>()->AddRule();
   EXPECT_EQ(refusal.Problem, RuleProblem::EmptyValue);
   EXPECT_EQ(refusal.Field, find);
   find->setText(QStringLiteral("_"));
   with->setText(QStringLiteral("a:b"));
-  refusal = pages->AddReplaceRule();
+  refusal = pages->Get<NameCasePage>()->AddRule();
   EXPECT_EQ(refusal.Problem, RuleProblem::InvalidCharacters);
   EXPECT_EQ(refusal.Field, with);
   with->clear();
-  EXPECT_EQ(pages->AddReplaceRule().Problem, RuleProblem::None) << "an empty replacement removes";
+  EXPECT_EQ(pages->Get<NameCasePage>()->AddRule().Problem, RuleProblem::None) << "an empty replacement removes";
 
   // Extension: the new extension must be a name.
   pages->Field(FieldKind::OldExtensions)->setText(QStringLiteral("jpeg"));
-  EXPECT_EQ(pages->AddExtensionRule().Problem, RuleProblem::EmptyTarget);
+  EXPECT_EQ(pages->Get<ExtensionPage>()->AddRule().Problem, RuleProblem::EmptyTarget);
 
   // Date rules: operation "add" on the year allows 1 to 50.
   auto* part = qobject_cast<QComboBox*>(pages->ControlWidget(Control::DateRulePart));
@@ -218,7 +224,7 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   operation->setCurrentIndex(0);
   EXPECT_EQ(amount->minimum(), 1970);
   EXPECT_EQ(amount->value(), 2026);
-  pages->AddDateRule();
+  pages->Get<DateRulesPage>()->AddRule();
 
   pages->Store(p);
   ASSERT_EQ(p.FilterConditions.size(), 2);
@@ -233,7 +239,7 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   EXPECT_EQ(p.DateAdjustments[0].Amount, 2026);
 
   // Removing the selected rules.
-  pages->RemoveSelectedRules(kPageFilter);
+  pages->Get<FilterPage>()->RemoveSelectedRules();
   pages->Store(p);
   EXPECT_EQ(p.FilterConditions.size(), 1);
 }
