@@ -14,6 +14,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
 #include <QDateTimeEdit>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -22,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -282,6 +285,149 @@ TEST_F(PagesTest, ListButtonsFollowTheOptionsAndTheFieldTakesTheirWidth) {
     EXPECT_GE(widthWithout, widthWith + buttonWidth) << static_cast<int>(c.Kind);
     EXPECT_LE(widthWithout, widthWith + buttonWidth + 8) << static_cast<int>(c.Kind);
   }
+}
+
+// Every kind of edit on any page reaches the one Edited signal while the user works, so that the
+// new names can follow; filling the pages is one edit in all, not one per control.
+TEST_F(PagesTest, EveryEditIsReportedThroughOneSignal) {
+  using Edit = std::function<void(OptionPages&)>;
+  const auto widget = [](OptionPages& pages, Control control) {
+    return pages.ControlWidget(control);
+  };
+  const struct {
+    const char* Name;
+    Edit Do;
+  } edits[] = {
+      {"typing a template",
+       [](OptionPages& pages) { pages.Field(FieldKind::NameTemplate)->insert(QStringLiteral("x")); }},
+      {"an enabling check box",
+       [](OptionPages& pages) {
+         pages.Page(kPageNewName)->findChild<QCheckBox*>()->click();
+       }},
+      {"a combo box",
+       [&](OptionPages& pages) {
+         qobject_cast<QComboBox*>(widget(pages, Control::CaseMode))->setCurrentIndex(0);
+       }},
+      {"a spin box",
+       [&](OptionPages& pages) {
+         qobject_cast<QSpinBox*>(widget(pages, Control::RemovePosition))->setValue(3);
+       }},
+      {"the date picker",
+       [&](OptionPages& pages) {
+         auto* picker = qobject_cast<QDateTimeEdit*>(widget(pages, Control::DatePicker));
+         picker->setDateTime(picker->dateTime().addDays(1));
+       }},
+      {"a radio button",
+       [&](OptionPages& pages) {
+         qobject_cast<QRadioButton*>(widget(pages, Control::DateModeCopy))->click();
+       }},
+      {"adding a rule",
+       [&](OptionPages& pages) {
+         pages.Field(FieldKind::FindText)->setText(QStringLiteral("a"));
+         qobject_cast<QPushButton*>(widget(pages, Control::ReplaceAdd))->click();
+       }},
+      {"a rule's check mark",
+       [](OptionPages& pages) {
+         QAbstractItemModel* model = pages.RuleList(kPageExtension)->model();
+         model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+       }},
+      {"removing rules",
+       [&](OptionPages& pages) {
+         qobject_cast<QPushButton*>(widget(pages, Control::FilterRemove))->click();
+       }},
+      // The four boxes change with their signals blocked; the page reports it all the same.
+      {"clearing every attribute",
+       [](OptionPages& pages) { pages.Get<AttributesPage>()->ClearAll(); }},
+  };
+  Preset start = PresetOffDefaults();
+  start.HiddenChange = start.ReadOnlyChange = start.NotIndexedChange = start.ArchiveChange = 0;
+  start.HiddenClear = start.ReadOnlyClear = start.NotIndexedClear = start.ArchiveClear = 1;
+  for (const auto& edit : edits) {
+    const auto pages = MakePages();
+    int edited = 0;
+    QObject::connect(pages.get(), &OptionPages::Edited, [&] { ++edited; });
+    pages->Fill(start);
+    EXPECT_EQ(edited, 1) << edit.Name << ": filling is one edit";
+    Preset before;
+    pages->Store(before);
+    edit.Do(*pages);
+    Preset after;
+    pages->Store(after);
+    EXPECT_FALSE(after == before) << edit.Name << " changed no setting";
+    EXPECT_GE(edited, 2) << edit.Name << " was not reported";
+  }
+}
+
+// A page of its own, as a new page would be written: one class over the page interface.
+class ProbePage : public OptionPage {
+ public:
+  ProbePage() : OptionPage(kPageNewName, {true, true, [] { return kNow; }}) {}
+
+  void Store(Preset& s) const override {
+    s.NameTemplateActive = active_->isChecked() ? 1 : 0;
+    s.NameTemplate = field_->text();
+  }
+  QCheckBox* Active() const { return active_; }
+  QCheckBox* Extra() const { return extra_; }
+
+ protected:
+  void BuildControls(QVBoxLayout* layout) override {
+    active_ = NewSwitch(QStringLiteral("on"));
+    QWidget* row = nullptr;
+    field_ = NewField(FieldKind::NameTemplate, QStringLiteral("cue"), row);
+    extra_ = new QCheckBox(QStringLiteral("extra"));
+    layout->addWidget(active_);
+    layout->addWidget(row);
+    layout->addWidget(extra_);
+    Register(Control::NameTemplate, field_);
+    EnableLike(extra_, Control::NameTemplate);
+  }
+  void FillControls(const Preset& s) override {
+    active_->setChecked(s.NameTemplateActive != 0);
+    field_->setText(s.NameTemplate);
+  }
+
+ private:
+  QCheckBox* active_ = nullptr;
+  QLineEdit* field_ = nullptr;
+  QCheckBox* extra_ = nullptr;
+};
+
+TEST_F(PagesTest, APageClassGetsItsHeaderEnablingAndSignalsFromTheInterface) {
+  ProbePage page;
+  page.Build();
+  ASSERT_NE(page.Widget(), nullptr);
+  const auto* description = page.Widget()->findChild<QLabel*>(QStringLiteral("pageDescription"));
+  ASSERT_NE(description, nullptr);
+  EXPECT_EQ(description->text(), PageDescription(kPageNewName));
+  ASSERT_NE(page.ListButton(FieldKind::NameTemplate), nullptr);
+
+  int edited = 0;
+  int switched = 0;
+  QObject::connect(&page, &OptionPage::Edited, [&] { ++edited; });
+  QObject::connect(&page, &OptionPage::SwitchesChanged, [&] { ++switched; });
+  Preset off;
+  off.NameTemplateActive = 0;
+  off.NameTemplate = QStringLiteral("%FN%");
+  page.Fill(off);
+  EXPECT_EQ(edited + switched, 0) << "filling is no edit of the page";
+  EXPECT_FALSE(page.ControlWidget(Control::NameTemplate)->isEnabled());
+  EXPECT_FALSE(page.Extra()->isEnabled()) << "follows the template field's rule";
+
+  page.Active()->click();
+  EXPECT_EQ(switched, 1);
+  EXPECT_GE(edited, 1);
+  EXPECT_TRUE(page.ControlWidget(Control::NameTemplate)->isEnabled());
+  EXPECT_TRUE(page.Extra()->isEnabled());
+  EXPECT_EQ(page.ControlWidget(Control::TargetMove), nullptr) << "a control of another page";
+
+  // Storing writes the page's own fields and no other.
+  Preset stored;
+  page.Store(stored);
+  Preset expected;
+  expected.NameTemplateActive = 1;
+  expected.NameTemplate = QStringLiteral("%FN%");
+  EXPECT_EQ(stored, expected);
 }
 
 }  // namespace
