@@ -69,7 +69,7 @@ struct PageRow {
 
 // Page 0 has no description of its own in the language table: the getting-started line on
 // loading files says what the page is for.
-inline constexpr std::array<PageRow, 12> kPages = {{
+inline constexpr auto kPages = std::to_array<PageRow>({
     {kPageFiles, kTextPageLoadedFiles, 0, kTextHelpStartLoad, {6, "system-file-manager"}, {}},
     {kPageFilter, kTextPageFilterRules, 0, kTextFilterDescription, {7, "edit-find"},
      {&Preset::FilterActive}},
@@ -95,7 +95,7 @@ inline constexpr std::array<PageRow, 12> kPages = {{
      {&Preset::NameTemplateActive}},
     {kPageTarget, kTextPageTargetFolder, 3, kTextTargetDescription, {17, "folder-move"},
      {&Preset::TargetDirActive}},
-}};
+});
 inline constexpr int kPageCount = static_cast<int>(kPages.size());
 
 // The row of a page; nullptr for a number that names none.

@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -76,6 +77,12 @@ void OptionPage::Build() {
   widget->setObjectName(QStringLiteral("page%1").arg(static_cast<int>(id_)));
   widget_ = widget;
   BuildControls(MakePageLayout(widget, id_));
+  // A control that follows a switch the page does not store would never be enabled.
+  for ([[maybe_unused]] const auto& [follower, pageSwitch] : followers_) {
+    Q_ASSERT_X(std::find(kPages[id_].Switches.begin(), kPages[id_].Switches.end(), pageSwitch) !=
+                   kPages[id_].Switches.end(),
+               "OptionPage::Build", "a control follows a switch of another page");
+  }
   WatchEdits();
   built_ = true;
   UpdateEnabling();
@@ -102,10 +109,7 @@ void OptionPage::UpdateEnabling() {
     const bool selected = control.Selection != nullptr && control.Selection->HasSelection();
     control.Widget->setEnabled(ControlEnabled(control.Which, now, selected));
   }
-  for (const auto& [widget, like] : followers_) {
-    const QWidget* leader = ControlWidget(like);
-    widget->setEnabled(leader != nullptr ? leader->isEnabled() : ControlEnabled(like, now, false));
-  }
+  for (const auto& [widget, pageSwitch] : followers_) widget->setEnabled(now.*pageSwitch != 0);
 }
 
 QWidget* OptionPage::ControlWidget(Control control) const {
@@ -201,8 +205,8 @@ void OptionPage::Register(Control control, QWidget* widget, ReportView* selectio
   if (widget != nullptr) controls_.push_back({control, widget, selection});
 }
 
-void OptionPage::EnableLike(QWidget* widget, Control like) {
-  if (widget != nullptr) followers_.emplace_back(widget, like);
+void OptionPage::EnableWhile(QWidget* widget, int8_t Preset::*pageSwitch) {
+  if (widget != nullptr && pageSwitch != nullptr) followers_.emplace_back(widget, pageSwitch);
 }
 
 void OptionPage::ReportEdit() {

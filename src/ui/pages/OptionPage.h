@@ -128,8 +128,9 @@ class OptionPage : public QObject {
   // Makes the page rules decide the widget's enabled state. A remove button names the list
   // whose selection it needs.
   void Register(Control control, QWidget* widget, ReportView* selection = nullptr);
-  // A widget enabled exactly when `like` is (a later addition that follows a control's rule).
-  void EnableLike(QWidget* widget, Control like);
+  // A widget enabled while one of the page's switches is set: a control added beside the ones
+  // the page rules name, whose rule is no more than that.
+  void EnableWhile(QWidget* widget, int8_t Preset::*pageSwitch);
   // Reports a change the controls' own signals do not show (one made with signals blocked).
   void ReportEdit();
   // A rule refusal goes out; a refusal of nothing goes nowhere.
@@ -155,7 +156,7 @@ class OptionPage : public QObject {
   PageSetup setup_;
   QPointer<QWidget> widget_;
   std::vector<Registered> controls_;
-  std::vector<std::pair<QWidget*, Control>> followers_;
+  std::vector<std::pair<QWidget*, int8_t Preset::*>> followers_;
   std::vector<QCheckBox*> switches_;
   std::vector<std::pair<FieldKind, QLineEdit*>> fields_;
   std::vector<std::pair<FieldKind, QToolButton*>> listButtons_;

@@ -380,7 +380,7 @@ class ProbePage : public OptionPage {
     layout->addWidget(row);
     layout->addWidget(extra_);
     Register(Control::NameTemplate, field_);
-    EnableLike(extra_, Control::NameTemplate);
+    EnableWhile(extra_, &Preset::NameTemplateActive);
   }
   void FillControls(const Preset& s) override {
     active_->setChecked(s.NameTemplateActive != 0);
@@ -412,7 +412,7 @@ TEST_F(PagesTest, APageClassGetsItsHeaderEnablingAndSignalsFromTheInterface) {
   page.Fill(off);
   EXPECT_EQ(edited + switched, 0) << "filling is no edit of the page";
   EXPECT_FALSE(page.ControlWidget(Control::NameTemplate)->isEnabled());
-  EXPECT_FALSE(page.Extra()->isEnabled()) << "follows the template field's rule";
+  EXPECT_FALSE(page.Extra()->isEnabled()) << "follows the page's switch";
 
   page.Active()->click();
   EXPECT_EQ(switched, 1);
