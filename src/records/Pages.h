@@ -41,8 +41,8 @@ struct PageText {
 };
 
 // The page list's groups, in list order.
-inline constexpr std::array<PageText, 4> kPageGroupCaptions = {
-    kTextPageGroupFiles, kTextPageGroupModifications, kTextPageGroupExtras, kTextPageGroupOutput};
+inline constexpr auto kPageGroupCaptions = std::to_array<PageText>(
+    {kTextPageGroupFiles, kTextPageGroupModifications, kTextPageGroupExtras, kTextPageGroupOutput});
 inline constexpr int kPageGroupCount = static_cast<int>(kPageGroupCaptions.size());
 
 // A page's picture: its number in the image store (resources/images/imageNN.png) and the name of
