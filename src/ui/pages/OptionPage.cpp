@@ -77,15 +77,21 @@ void OptionPage::Build() {
   widget->setObjectName(QStringLiteral("page%1").arg(static_cast<int>(id_)));
   widget_ = widget;
   BuildControls(MakePageLayout(widget, id_));
-  // A control that follows a switch the page does not store would never be enabled.
-  for ([[maybe_unused]] const auto& [follower, pageSwitch] : followers_) {
-    Q_ASSERT_X(std::find(kPages[id_].Switches.begin(), kPages[id_].Switches.end(), pageSwitch) !=
-                   kPages[id_].Switches.end(),
-               "OptionPage::Build", "a control follows a switch of another page");
-  }
+  Q_ASSERT_X(FollowsOwnSwitches(), "OptionPage::Build", "a control follows another page's switch");
   WatchEdits();
   built_ = true;
   UpdateEnabling();
+}
+
+bool OptionPage::FollowsOwnSwitches() const {
+  // A control that follows a switch the page does not store would never be enabled.
+  const PageRow* row = FindPage(id_);
+  for (const auto& follower : followers_) {
+    if (row == nullptr || std::find(row->Switches.begin(), row->Switches.end(), follower.second) ==
+                              row->Switches.end())
+      return false;
+  }
+  return true;
 }
 
 void OptionPage::Fill(const Preset& settings) {

@@ -151,6 +151,7 @@ class OptionPage : public QObject {
     ReportView* Selection;
   };
   void WatchEdits();
+  bool FollowsOwnSwitches() const;
 
   PageIndex id_;
   PageSetup setup_;
