@@ -1,23 +1,9 @@
 #include "checks/RunChecks.h"
 
+#include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 
 namespace {
-
-// Language-table entries of the window's messages.
-constexpr int kTitleInformation = 359;
-constexpr int kTitleWrongSettings = 363;
-constexpr int kTitleQuestion = 349;
-constexpr int kTextNoFiles = 368;
-constexpr int kTextOutOfRange = 366;
-constexpr int kTextIncomplete = 365;
-constexpr int kTextNothingToDo = 364;
-constexpr int kTextFilterInvalid = 367;
-constexpr int kTextChangeInPlace = 354;
-constexpr int kTextMoveAway = 355;
-
-constexpr int kPageReplace = 6;
-constexpr int kPageExtensions = 7;
 
 // Files changed in their own folder cannot be got back from a copy; files moved away leave their
 // folder. Both deserve a second thought before the run.
@@ -92,7 +78,7 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
   if (busy) return result;
   result.Result = WindowCheckResult::Refused;
   if (files.Count() == 0) {
-    result.Message = {kTitleInformation, LanguageText(kTextNoFiles), MessageIcon::kInformation};
+    result.Message = {kTextInformation, LanguageText(kTextListEmpty), MessageIcon::kInformation};
     return result;
   }
   const int code = ValidateSettings(settings, runValues, true);
@@ -103,27 +89,27 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
     case kSettingsUsable:
       break;
     case kSettingOutOfRange:
-      result.Message = {kTitleWrongSettings, LanguageText(kTextOutOfRange), MessageIcon::kWarning};
+      result.Message = {kTextWarning, LanguageText(kTextOutOfRange), MessageIcon::kWarning};
       return result;
     case kSettingIncomplete:
-      result.Message = {kTitleWrongSettings,
-                        LanguageText(kTextIncomplete) + QStringLiteral(": ") + explanation,
+      result.Message = {kTextWarning,
+                        LanguageText(kTextCheckSettings) + QStringLiteral(": ") + explanation,
                         MessageIcon::kWarning};
       return result;
     case kNothingToDo:
-      result.Message = {kTitleInformation, LanguageText(kTextNothingToDo),
+      result.Message = {kTextInformation, LanguageText(kTextNothingToDo),
                         MessageIcon::kInformation};
       return result;
     case kFilterConditionInvalid:
-      result.Message = {kTitleWrongSettings,
-                        LanguageText(kTextFilterInvalid) + colonBreak + explanation,
+      result.Message = {kTextWarning,
+                        LanguageText(kTextInvalidFilterRule) + colonBreak + explanation,
                         MessageIcon::kWarning};
       return result;
     case kReplaceRuleInvalid:
     case kExtensionRuleInvalid: {
-      const int page = code == kReplaceRuleInvalid ? kPageReplace : kPageExtensions;
-      result.Message = {kTitleWrongSettings,
-                        LanguageText(kTextIncomplete) + QStringLiteral(", ") + PageCaption(page) +
+      const int page = code == kReplaceRuleInvalid ? kPageNameCase : kPageExtension;
+      result.Message = {kTextWarning,
+                        LanguageText(kTextCheckSettings) + QStringLiteral(", ") + PageCaption(page) +
                             colonBreak + explanation,
                         MessageIcon::kWarning};
       return result;
@@ -135,10 +121,10 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
   if (ignoreWarnings) return result;
   if (ChangesInPlace(settings)) {
     result.Result = WindowCheckResult::Ask;
-    result.Message = {kTitleQuestion, LanguageText(kTextChangeInPlace), MessageIcon::kQuestion};
+    result.Message = {kTextQuestion, LanguageText(kTextAskChangeInPlace), MessageIcon::kQuestion};
   } else if (MovesAway(settings)) {
     result.Result = WindowCheckResult::Ask;
-    result.Message = {kTitleQuestion, LanguageText(kTextMoveAway), MessageIcon::kQuestion};
+    result.Message = {kTextQuestion, LanguageText(kTextAskMoveAway), MessageIcon::kQuestion};
   }
   return result;
 }

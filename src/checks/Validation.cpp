@@ -2,9 +2,9 @@
 
 #include "checks/FilterConditionCheck.h"
 #include "filelist/Prepare.h"
+#include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 
-#include <array>
 #include <initializer_list>
 
 namespace {
@@ -12,24 +12,6 @@ namespace {
 constexpr QChar kQuote = u'"';
 const QString kArrow = QStringLiteral(" -> ");
 const QString kFileNamePlaceholder = QStringLiteral("%FN%");
-
-// Page numbers whose captions the explanations use.
-constexpr int kPageFilter = 1;
-constexpr int kPageDateRules = 3;
-constexpr int kPageInsert = 5;
-constexpr int kPageReplace = 6;
-constexpr int kPageExtensions = 7;
-constexpr int kPageNewName = 10;
-constexpr int kPageTargetDir = 11;
-
-// Language-table entries that name a rule's fields in the explanations.
-constexpr int kSearchListCaption = 144;
-constexpr int kReplacementCaption = 145;
-constexpr int kOldExtensionsCaption = 153;
-constexpr int kNewExtensionCaption = 154;
-
-constexpr std::array<int, 12> kPageCaptionEntries = {53, 54, 56, 57, 58, 59,
-                                                     60, 61, 63, 64, 66, 67};
 
 bool InRange(int value, int low, int high) {
   return value >= low && value <= high;
@@ -142,11 +124,11 @@ QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
       case kRequireDateRule:
         return QuotedCaption(kPageDateRules) + kArrow + x;
       case kRequireInsertText:
-        return QuotedCaption(kPageInsert) + kArrow + QuotedOrDash(s.InsertText);
+        return QuotedCaption(kPageCutInsert) + kArrow + QuotedOrDash(s.InsertText);
       case kRequireReplaceRule:
-        return QuotedCaption(kPageReplace) + kArrow + x;
+        return QuotedCaption(kPageNameCase) + kArrow + x;
       case kRequireExtensionRule:
-        return QuotedCaption(kPageExtensions) + kArrow + x;
+        return QuotedCaption(kPageExtension) + kArrow + x;
       case kRequireNameTemplate:
         return QuotedCaption(kPageNewName) + kArrow + QuotedOrDash(name);
       case kRequireNamePlaceholder:
@@ -156,9 +138,9 @@ QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
         return QuotedCaption(kPageNewName) + kArrow +
                Quoted(ZeroPad(CounterStart(name), CounterWidth(name)));
       case kRequireTargetFolder:
-        return QuotedCaption(kPageTargetDir) + kArrow + QuotedOrDash(v.PreparedTargetDir);
+        return QuotedCaption(kPageTarget) + kArrow + QuotedOrDash(v.PreparedTargetDir);
       case kRequireSubfolders:
-        return QuotedCaption(kPageTargetDir) + kArrow + Quoted(v.PreparedTargetDir);
+        return QuotedCaption(kPageTarget) + kArrow + Quoted(v.PreparedTargetDir);
       default:
         return {};
     }
@@ -176,8 +158,8 @@ QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
     if (i < 0) return {};
     const QString item =
         list[i].SearchList.isEmpty()
-            ? LanguageTable[kSearchListCaption] + kArrow + Quoted(list[i].SearchList)
-            : LanguageTable[kReplacementCaption] + kArrow + Quoted(list[i].Replacement);
+            ? LanguageText(kTextNameFind) + kArrow + Quoted(list[i].SearchList)
+            : LanguageText(kTextNameReplaceWith) + kArrow + Quoted(list[i].Replacement);
     return item + PositionSuffix(i, list.size());
   }
   if (code == kExtensionRuleInvalid) {
@@ -186,8 +168,8 @@ QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
     if (i < 0) return {};
     const QString item =
         list[i].FromList.isEmpty()
-            ? LanguageTable[kOldExtensionsCaption] + kArrow + Quoted(list[i].FromList)
-            : LanguageTable[kNewExtensionCaption] + kArrow + Quoted(list[i].ToExtension);
+            ? LanguageText(kTextExtensionOldExtensions) + kArrow + Quoted(list[i].FromList)
+            : LanguageText(kTextExtensionNewExtension) + kArrow + Quoted(list[i].ToExtension);
     return item + PositionSuffix(i, list.size());
   }
   return {};
@@ -220,14 +202,4 @@ bool CounterValid(const QString& templateText) {
   const int32_t start = CounterStart(templateText);
   const int32_t width = CounterWidth(templateText);
   return InRange(start, 0, 999'999'999) && InRange(width, 0, 9);
-}
-
-int PageCaptionEntry(int page) {
-  return page >= 0 && page < static_cast<int>(kPageCaptionEntries.size())
-             ? kPageCaptionEntries[static_cast<size_t>(page)]
-             : -1;
-}
-
-QString PageCaption(int page) {
-  return LanguageText(PageCaptionEntry(page));
 }

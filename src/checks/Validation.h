@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileops/RunValues.h"
+#include "records/Pages.h"
 #include "records/Preset.h"
 
 #include <QString>
@@ -51,8 +52,3 @@ bool FileNameTextValid(const QString& text);
 // A name template's counter can be numbered: start 0..999,999,999 and at most 9 digits. An empty
 // template is invalid.
 bool CounterValid(const QString& templateText);
-
-// The language-table entry of an option page's caption, -1 for a number that names no page.
-int PageCaptionEntry(int page);
-// The caption itself, empty for a number that names no page.
-QString PageCaption(int page);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/Pages.h"
 #include "records/Preset.h"
 
 #include <QList>
@@ -122,7 +123,7 @@ inline constexpr PresetLayout kSince20 = PresetLayout::kVersion20;
 inline constexpr auto kPresetFields = std::to_array<FieldRow<Preset>>({
     {"PresetNumber", &Preset::PresetNumber, 0, 127},
     {"PresetName", &Preset::PresetName},
-    {"SelectedPage", &Preset::SelectedPage, 0, 11},
+    {"SelectedPage", &Preset::SelectedPage, 0, kPageCount - 1},
     Switch("TemplateButtons", &Preset::TemplateButtons),
     Switch("PatternButtons", &Preset::PatternButtons),
     Switch("AlwaysOnTop", &Preset::AlwaysOnTop),

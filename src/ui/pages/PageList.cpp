@@ -1,7 +1,6 @@
 #include "ui/pages/PageList.h"
 
-#include "checks/Validation.h"
-#include "texts/TextTables.h"
+#include "records/Pages.h"
 #include "ui/pages/PageRules.h"
 
 #include <QApplication>
@@ -16,7 +15,8 @@ namespace {
 
 constexpr int kRowCount = kPageCount + kPageGroupCount;
 
-// Row of each page and of each group header, in list order.
+// Row of each page and of each group header, in list order: the page table's rows, each group
+// under a header of its own.
 struct RowInfo {
   int Group;  // for a header, else -1
   int Page;   // for a page row, else -1
@@ -25,8 +25,9 @@ struct RowInfo {
 RowInfo InfoOfRow(int row) {
   int current = 0;
   int lastGroup = -1;
-  for (int page = 0; page < kPageCount; ++page) {
-    const int group = PageGroupOf(page);
+  for (const PageRow& pageRow : kPages) {
+    const int page = pageRow.Id;
+    const int group = pageRow.Group;
     if (group != lastGroup) {
       if (current == row) return {group, -1};
       ++current;
@@ -119,7 +120,7 @@ QVariant PageListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
       case Qt::DisplayRole:
       case Qt::AccessibleTextRole:
-        return LanguageText(PageGroupCaptionEntry(info.Group));
+        return kPageGroupCaptions[static_cast<size_t>(info.Group)].Text();
       case Qt::FontRole: {
         QFont font = QApplication::font();
         font.setBold(true);

@@ -1,6 +1,7 @@
 #include "ui/widgets/Icons.h"
 
 #include "app/ImageStore.h"
+#include "records/Pages.h"
 
 #include <QApplication>
 #include <QHash>
@@ -9,32 +10,21 @@
 #include <QStyle>
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
-struct ThemeName {
+struct Picture {
   int Number;
-  const char* Name;
+  const char* ThemeName;  // nullptr: ours only
 };
 
-// Icon names that freedesktop icon themes share (and common additions to them).
-constexpr ThemeName kThemeNames[] = {
+// The window's pictures but the page icons, with the icon names that freedesktop icon themes
+// share (and common additions to them).
+constexpr Picture kPictures[] = {
+    {kImageProgram, nullptr},
     {kImageAddFiles, "document-open"},
     {kImageAddFolder, "folder-new"},
     {kImageStart, "media-playback-start"},
-    {6, "system-file-manager"},
-    {7, "edit-find"},
-    {8, "x-office-calendar"},
-    {9, "appointment-new"},
-    {10, "document-properties"},
-    {11, "edit-cut"},
-    {12, "edit-find-replace"},
-    {13, "text-x-generic"},
-    {14, "view-sort-ascending"},
-    {15, "internet-web-browser"},
-    {16, "accessories-text-editor"},
-    {17, "folder-move"},
     {kImageAttributeSet, "list-add"},
     {kImageSortDate, "x-office-calendar"},
     {kImageFromEnd, "go-last"},
@@ -44,27 +34,37 @@ constexpr ThemeName kThemeNames[] = {
     {kImageSortRandom, "media-playlist-shuffle"},
     {kImageAttributeClear, "list-remove"},
     {kImageNoAttributeChange, "edit-undo"},
+    {kImageZoneMark, nullptr},
     {kImageArrow, "go-next"},
     {kImageAscending, "go-up"},
     {kImageDescending, "go-down"},
 };
 
 // Pictures shown side by side come from one source: the theme's icons only when the theme has
-// every one of the group, else ours, so that a row of buttons never mixes two styles.
-constexpr int kGroups[][12] = {
-    {kImageAddFiles, kImageAddFolder, kImageStart},
-    {6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17},
-    {kImageAttributeSet, kImageAttributeClear},
-    {kImageFromStart, kImageFromEnd},
-    {kImageSortRandom, kImageSortName, kImageSortSize, kImageSortDate},
-    {kImageAscending, kImageDescending},
-};
+// every one of the group, else ours, so that a row of buttons never mixes two styles. The page
+// icons, which the page list and the page headers show together, are one more group.
+const std::vector<std::vector<int>>& Groups() {
+  static const std::vector<std::vector<int>> groups = [] {
+    std::vector<std::vector<int>> all = {
+        {kImageAddFiles, kImageAddFolder, kImageStart},
+        {kImageAttributeSet, kImageAttributeClear},
+        {kImageFromStart, kImageFromEnd},
+        {kImageSortRandom, kImageSortName, kImageSortSize, kImageSortDate},
+        {kImageAscending, kImageDescending},
+    };
+    std::vector<int> pages;
+    for (const PageRow& row : kPages) pages.push_back(row.Icon.Image);
+    all.push_back(std::move(pages));
+    return all;
+  }();
+  return groups;
+}
 
 bool ThemeHasGroupOf(int number) {
-  for (const auto& group : kGroups) {
-    if (std::find(std::begin(group), std::end(group), number) == std::end(group)) continue;
+  for (const std::vector<int>& group : Groups()) {
+    if (std::find(group.begin(), group.end(), number) == group.end()) continue;
     for (const int member : group)
-      if (member != 0 && !QIcon::hasThemeIcon(ThemeNameOf(member))) return false;
+      if (!QIcon::hasThemeIcon(ThemeNameOf(member))) return false;
     return true;
   }
   return QIcon::hasThemeIcon(ThemeNameOf(number));
@@ -78,9 +78,19 @@ QHash<QString, QIcon>& ExtensionIcons() {
 }  // namespace
 
 QString ThemeNameOf(int number) {
-  for (const ThemeName& entry : kThemeNames)
-    if (entry.Number == number) return QString::fromLatin1(entry.Name);
+  for (const Picture& picture : kPictures)
+    if (picture.Number == number)
+      return picture.ThemeName != nullptr ? QString::fromLatin1(picture.ThemeName) : QString();
+  for (const PageRow& row : kPages)
+    if (row.Icon.Image == number) return QString::fromLatin1(row.Icon.ThemeName);
   return QString();
+}
+
+std::vector<int> WindowPictureNumbers() {
+  std::vector<int> numbers;
+  for (const Picture& picture : kPictures) numbers.push_back(picture.Number);
+  for (const PageRow& row : kPages) numbers.push_back(row.Icon.Image);
+  return numbers;
 }
 
 QPixmap StorePixmap(int number) {
@@ -99,6 +109,11 @@ QIcon StoreIcon(int number) {
   const QString themeName = ThemeNameOf(number);
   if (themeName.isEmpty() || !ThemeHasGroupOf(number)) return ours;
   return QIcon::fromTheme(themeName, ours);
+}
+
+QIcon PageIcon(int page) {
+  const PageRow* row = FindPage(page);
+  return row != nullptr ? StoreIcon(row->Icon.Image) : QIcon();
 }
 
 QIcon ExtensionIcon(const QString& extension) {

@@ -1,5 +1,10 @@
 #include "ui/pages/PageRules.h"
 
+#include "ui/pages/DateRulesPage.h"
+#include "ui/pages/ExtensionPage.h"
+#include "ui/pages/FilterPage.h"
+#include "ui/pages/NameCasePage.h"
+
 #include "support/UiTestSupport.h"
 #include "checks/Validation.h"
 

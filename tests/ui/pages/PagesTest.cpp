@@ -1,5 +1,11 @@
 #include "ui/pages/OptionPages.h"
 
+#include "ui/pages/AttributesPage.h"
+#include "ui/pages/DateRulesPage.h"
+#include "ui/pages/ExtensionPage.h"
+#include "ui/pages/FilterPage.h"
+#include "ui/pages/NameCasePage.h"
+
 #include "support/UiTestSupport.h"
 #include "platform/LocalTime.h"
 #include "settings/PresetsFile.h"
@@ -8,6 +14,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
 #include <QDateTimeEdit>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -16,6 +24,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -138,14 +147,14 @@ TEST_F(PagesTest, AttributeButtonsSetEveryRow) {
   const auto pages = MakePages();
   Preset p = WorkingPreset();
   pages->Fill(p);
-  pages->ClearAllAttributes();
+  pages->Get<AttributesPage>()->ClearAll();
   pages->Store(p);
   EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 4);
   EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 4);
   for (const Control c : {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode,
                           Control::NotIndexedMode})
     EXPECT_TRUE(pages->ControlWidget(c)->isEnabled());
-  pages->ChangeNoAttribute();
+  pages->Get<AttributesPage>()->ChangeNone();
   pages->Store(p);
   EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 0);
   EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 0);
@@ -167,16 +176,16 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   EXPECT_EQ(number->text(), QStringLiteral("2026"));
   EXPECT_TRUE(number->placeholderText().endsWith(QStringLiteral("  (1970-2037)")));
   number->clear();
-  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::EmptyValue);
+  EXPECT_EQ(pages->Get<FilterPage>()->AddRule().Problem, RuleProblem::EmptyValue);
   EXPECT_EQ(pages->RuleList(kPageFilter)->model()->rowCount(), 0);
   number->setText(QStringLiteral("2011"));
-  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::None);
+  EXPECT_EQ(pages->Get<FilterPage>()->AddRule().Problem, RuleProblem::None);
   // A text kind shows the text field; its rule keeps the text operator.
   kind->setCurrentIndex(2);
   EXPECT_TRUE(pages->Field(FieldKind::FilterText)->isVisibleTo(pages->Page(kPageFilter)));
   EXPECT_FALSE(number->isVisibleTo(pages->Page(kPageFilter)));
   pages->Field(FieldKind::FilterText)->setText(QStringLiteral("jpg"));
-  EXPECT_EQ(pages->AddFilterRule().Problem, RuleProblem::None);
+  EXPECT_EQ(pages->Get<FilterPage>()->AddRule().Problem, RuleProblem::None);
   ASSERT_EQ(pages->RuleList(kPageFilter)->model()->rowCount(), 2);
   EXPECT_EQ(pages->RuleList(kPageFilter)->SelectedRows(), std::vector<int>{1})
       << "the new row is the selected one";
@@ -192,20 +201,20 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   // Find/replace: nothing to find, then a replacement that cannot be part of a name.
   QLineEdit* find = pages->Field(FieldKind::FindText);
   QLineEdit* with = pages->Field(FieldKind::ReplaceWith);
-  RuleRefusal refusal = pages->AddReplaceRule();
+  RuleRefusal refusal = pages->Get<NameCasePage>()->AddRule();
   EXPECT_EQ(refusal.Problem, RuleProblem::EmptyValue);
   EXPECT_EQ(refusal.Field, find);
   find->setText(QStringLiteral("_"));
   with->setText(QStringLiteral("a:b"));
-  refusal = pages->AddReplaceRule();
+  refusal = pages->Get<NameCasePage>()->AddRule();
   EXPECT_EQ(refusal.Problem, RuleProblem::InvalidCharacters);
   EXPECT_EQ(refusal.Field, with);
   with->clear();
-  EXPECT_EQ(pages->AddReplaceRule().Problem, RuleProblem::None) << "an empty replacement removes";
+  EXPECT_EQ(pages->Get<NameCasePage>()->AddRule().Problem, RuleProblem::None) << "an empty replacement removes";
 
   // Extension: the new extension must be a name.
   pages->Field(FieldKind::OldExtensions)->setText(QStringLiteral("jpeg"));
-  EXPECT_EQ(pages->AddExtensionRule().Problem, RuleProblem::EmptyTarget);
+  EXPECT_EQ(pages->Get<ExtensionPage>()->AddRule().Problem, RuleProblem::EmptyTarget);
 
   // Date rules: operation "add" on the year allows 1 to 50.
   auto* part = qobject_cast<QComboBox*>(pages->ControlWidget(Control::DateRulePart));
@@ -218,7 +227,7 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   operation->setCurrentIndex(0);
   EXPECT_EQ(amount->minimum(), 1970);
   EXPECT_EQ(amount->value(), 2026);
-  pages->AddDateRule();
+  pages->Get<DateRulesPage>()->AddRule();
 
   pages->Store(p);
   ASSERT_EQ(p.FilterConditions.size(), 2);
@@ -233,7 +242,7 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   EXPECT_EQ(p.DateAdjustments[0].Amount, 2026);
 
   // Removing the selected rules.
-  pages->RemoveSelectedRules(kPageFilter);
+  pages->Get<FilterPage>()->RemoveSelectedRules();
   pages->Store(p);
   EXPECT_EQ(p.FilterConditions.size(), 1);
 }
@@ -276,6 +285,149 @@ TEST_F(PagesTest, ListButtonsFollowTheOptionsAndTheFieldTakesTheirWidth) {
     EXPECT_GE(widthWithout, widthWith + buttonWidth) << static_cast<int>(c.Kind);
     EXPECT_LE(widthWithout, widthWith + buttonWidth + 8) << static_cast<int>(c.Kind);
   }
+}
+
+// Every kind of edit on any page reaches the one Edited signal while the user works, so that the
+// new names can follow; filling the pages is one edit in all, not one per control.
+TEST_F(PagesTest, EveryEditIsReportedThroughOneSignal) {
+  using Edit = std::function<void(OptionPages&)>;
+  const auto widget = [](OptionPages& pages, Control control) {
+    return pages.ControlWidget(control);
+  };
+  const struct {
+    const char* Name;
+    Edit Do;
+  } edits[] = {
+      {"typing a template",
+       [](OptionPages& pages) { pages.Field(FieldKind::NameTemplate)->insert(QStringLiteral("x")); }},
+      {"an enabling check box",
+       [](OptionPages& pages) {
+         pages.Page(kPageNewName)->findChild<QCheckBox*>()->click();
+       }},
+      {"a combo box",
+       [&](OptionPages& pages) {
+         qobject_cast<QComboBox*>(widget(pages, Control::CaseMode))->setCurrentIndex(0);
+       }},
+      {"a spin box",
+       [&](OptionPages& pages) {
+         qobject_cast<QSpinBox*>(widget(pages, Control::RemovePosition))->setValue(3);
+       }},
+      {"the date picker",
+       [&](OptionPages& pages) {
+         auto* picker = qobject_cast<QDateTimeEdit*>(widget(pages, Control::DatePicker));
+         picker->setDateTime(picker->dateTime().addDays(1));
+       }},
+      {"a radio button",
+       [&](OptionPages& pages) {
+         qobject_cast<QRadioButton*>(widget(pages, Control::DateModeCopy))->click();
+       }},
+      {"adding a rule",
+       [&](OptionPages& pages) {
+         pages.Field(FieldKind::FindText)->setText(QStringLiteral("a"));
+         qobject_cast<QPushButton*>(widget(pages, Control::ReplaceAdd))->click();
+       }},
+      {"a rule's check mark",
+       [](OptionPages& pages) {
+         QAbstractItemModel* model = pages.RuleList(kPageExtension)->model();
+         model->setData(model->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+       }},
+      {"removing rules",
+       [&](OptionPages& pages) {
+         qobject_cast<QPushButton*>(widget(pages, Control::FilterRemove))->click();
+       }},
+      // The four boxes change with their signals blocked; the page reports it all the same.
+      {"clearing every attribute",
+       [](OptionPages& pages) { pages.Get<AttributesPage>()->ClearAll(); }},
+  };
+  Preset start = PresetOffDefaults();
+  start.HiddenChange = start.ReadOnlyChange = start.NotIndexedChange = start.ArchiveChange = 0;
+  start.HiddenClear = start.ReadOnlyClear = start.NotIndexedClear = start.ArchiveClear = 1;
+  for (const auto& edit : edits) {
+    const auto pages = MakePages();
+    int edited = 0;
+    QObject::connect(pages.get(), &OptionPages::Edited, [&] { ++edited; });
+    pages->Fill(start);
+    EXPECT_EQ(edited, 1) << edit.Name << ": filling is one edit";
+    Preset before;
+    pages->Store(before);
+    edit.Do(*pages);
+    Preset after;
+    pages->Store(after);
+    EXPECT_FALSE(after == before) << edit.Name << " changed no setting";
+    EXPECT_GE(edited, 2) << edit.Name << " was not reported";
+  }
+}
+
+// A page of its own, as a new page would be written: one class over the page interface.
+class ProbePage : public OptionPage {
+ public:
+  ProbePage() : OptionPage(kPageNewName, {true, true, [] { return kNow; }}) {}
+
+  void Store(Preset& s) const override {
+    s.NameTemplateActive = active_->isChecked() ? 1 : 0;
+    s.NameTemplate = field_->text();
+  }
+  QCheckBox* Active() const { return active_; }
+  QCheckBox* Extra() const { return extra_; }
+
+ protected:
+  void BuildControls(QVBoxLayout* layout) override {
+    active_ = NewSwitch(QStringLiteral("on"));
+    QWidget* row = nullptr;
+    field_ = NewField(FieldKind::NameTemplate, QStringLiteral("cue"), row);
+    extra_ = new QCheckBox(QStringLiteral("extra"));
+    layout->addWidget(active_);
+    layout->addWidget(row);
+    layout->addWidget(extra_);
+    Register(Control::NameTemplate, field_);
+    EnableWhile(extra_, &Preset::NameTemplateActive);
+  }
+  void FillControls(const Preset& s) override {
+    active_->setChecked(s.NameTemplateActive != 0);
+    field_->setText(s.NameTemplate);
+  }
+
+ private:
+  QCheckBox* active_ = nullptr;
+  QLineEdit* field_ = nullptr;
+  QCheckBox* extra_ = nullptr;
+};
+
+TEST_F(PagesTest, APageClassGetsItsHeaderEnablingAndSignalsFromTheInterface) {
+  ProbePage page;
+  page.Build();
+  ASSERT_NE(page.Widget(), nullptr);
+  const auto* description = page.Widget()->findChild<QLabel*>(QStringLiteral("pageDescription"));
+  ASSERT_NE(description, nullptr);
+  EXPECT_EQ(description->text(), PageDescription(kPageNewName));
+  ASSERT_NE(page.ListButton(FieldKind::NameTemplate), nullptr);
+
+  int edited = 0;
+  int switched = 0;
+  QObject::connect(&page, &OptionPage::Edited, [&] { ++edited; });
+  QObject::connect(&page, &OptionPage::SwitchesChanged, [&] { ++switched; });
+  Preset off;
+  off.NameTemplateActive = 0;
+  off.NameTemplate = QStringLiteral("%FN%");
+  page.Fill(off);
+  EXPECT_EQ(edited + switched, 0) << "filling is no edit of the page";
+  EXPECT_FALSE(page.ControlWidget(Control::NameTemplate)->isEnabled());
+  EXPECT_FALSE(page.Extra()->isEnabled()) << "follows the page's switch";
+
+  page.Active()->click();
+  EXPECT_EQ(switched, 1);
+  EXPECT_GE(edited, 1);
+  EXPECT_TRUE(page.ControlWidget(Control::NameTemplate)->isEnabled());
+  EXPECT_TRUE(page.Extra()->isEnabled());
+  EXPECT_EQ(page.ControlWidget(Control::TargetMove), nullptr) << "a control of another page";
+
+  // Storing writes the page's own fields and no other.
+  Preset stored;
+  page.Store(stored);
+  Preset expected;
+  expected.NameTemplateActive = 1;
+  expected.NameTemplate = QStringLiteral("%FN%");
+  EXPECT_EQ(stored, expected);
 }
 
 }  // namespace

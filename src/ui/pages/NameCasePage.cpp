@@ -1,0 +1,123 @@
+#include "ui/pages/NameCasePage.h"
+
+#include "checks/Validation.h"
+#include "texts/LanguageEntries.h"
+#include "ui/widgets/IconCombo.h"
+#include "ui/widgets/UiTexts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace {
+
+// The case modes in value order (CaseMode).
+constexpr std::array<LanguageEntry, 6> kCaseModes = {
+    kTextNameLowerCase,    kTextNameUpperCase, kTextNameCapitalWords,
+    kTextNameSentenceCase, kTextNameSwapCase,  kTextNameRandomCase};
+
+}  // namespace
+
+RuleProblem CheckReplaceRule(const QString& find, const QString& replacement) {
+  if (find.isEmpty()) return RuleProblem::EmptyValue;
+  // The blank lets an empty replacement pass: removing the found text is a valid rule.
+  if (!FileNameTextValid(replacement + u' ')) return RuleProblem::InvalidCharacters;
+  return RuleProblem::None;
+}
+
+void NameCasePage::BuildControls(QVBoxLayout* layout) {
+  auto* caseRow = NewRowLayout();
+  caseActive_ = NewSwitch(WithColon(kTextNameChangeCase));
+  caseMode_ = new QComboBox;
+  for (const LanguageEntry entry : kCaseModes) caseMode_->addItem(Caption(entry));
+  caseMode_->setAccessibleName(Caption(kTextNameChangeCase));
+  FitDropDown(caseMode_);
+  caseRow->addWidget(caseActive_, 200);
+  caseRow->addWidget(caseMode_, 135);
+  layout->addLayout(caseRow);
+  layout->addSpacing(6);
+
+  replaceActive_ = NewSwitch(WithColon(kTextNameFindReplace));
+  layout->addWidget(replaceActive_);
+  rules_.Model = new RuleTableModel<TextReplacement>(
+      {Caption(kTextNameFind), Caption(kTextNameReplaceWith)},
+      [](const TextReplacement& rule, int column) {
+        return column == 1 ? rule.SearchList : rule.Replacement;
+      },
+      this);
+  rules_.View = NewRuleList(rules_.Model, {28, 160, 160});
+  rules_.View->setAccessibleName(Caption(kTextNameFindReplace));
+  layout->addWidget(rules_.View, 1);
+
+  auto* editor = NewRowLayout();
+  editor->setSpacing(2);
+  QWidget* findRow = nullptr;
+  find_ = NewField(FieldKind::FindText, Caption(kTextHintTextFind), findRow);
+  QLabel* arrow = NewArrowImage();
+  QWidget* withRow = nullptr;
+  with_ = NewField(FieldKind::ReplaceWith, Caption(kTextHintReplaceWith), withRow);
+  editor->addWidget(findRow, 1);
+  editor->addWidget(arrow);
+  editor->addWidget(withRow, 1);
+  layout->addLayout(editor);
+
+  auto* remove = new QPushButton(Caption(kTextNameRemoveSelected));
+  auto* add = new QPushButton(Caption(kTextNameAddRule));
+  layout->addLayout(RuleButtonRow(remove, add));
+
+  connect(remove, &QPushButton::clicked, this, [this] { RemoveSelectedRules(); });
+  connect(add, &QPushButton::clicked, this, [this] { Refuse(AddRule()); });
+  OnRuleChosen([this](int row) {
+    find_->setText(rules_.At(row).SearchList);
+    with_->setText(rules_.At(row).Replacement);
+  });
+
+  using C = Control;
+  Register(C::CaseMode, caseMode_);
+  Register(C::ReplaceList, rules_.View);
+  Register(C::ReplaceFind, find_);
+  Register(C::ReplaceFindButton, ListButton(FieldKind::FindText));
+  Register(C::ReplaceArrow, arrow);
+  Register(C::ReplaceWith, with_);
+  Register(C::ReplaceWithButton, ListButton(FieldKind::ReplaceWith));
+  Register(C::ReplaceRemove, remove, rules_.View);
+  Register(C::ReplaceAdd, add);
+}
+
+void NameCasePage::FillControls(const Preset& s) {
+  caseActive_->setChecked(s.CaseActive != 0);
+  caseMode_->setCurrentIndex(s.CaseMode);
+  replaceActive_->setChecked(s.ReplaceActive != 0);
+  rules_.Fill(s.TextReplacements);
+}
+
+void NameCasePage::Store(Preset& s) const {
+  s.CaseActive = caseActive_->isChecked() ? 1 : 0;
+  s.CaseMode = static_cast<int8_t>(caseMode_->currentIndex());
+  s.ReplaceActive = replaceActive_->isChecked() ? 1 : 0;
+  s.TextReplacements = rules_.Rules();
+}
+
+RuleRefusal NameCasePage::AddRule() {
+  const RuleProblem problem = CheckReplaceRule(find_->text(), with_->text());
+  if (problem != RuleProblem::None)
+    return {problem, problem == RuleProblem::EmptyValue ? find_ : with_};
+  TextReplacement rule;
+  rule.ItemState = kItemChecked;
+  rule.SearchList = find_->text();
+  rule.Replacement = with_->text();
+  rules_.Append(rule);
+  return {};
+}
+
+void NameCasePage::RemoveSelectedRules() {
+  rules_.RemoveSelected();
+  UpdateEnabling();
+}
