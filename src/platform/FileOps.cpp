@@ -348,7 +348,11 @@ int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp,
   const int dst = temp.Fd();
   if (const int err = CopyContent(src, srcStat, dst); err != 0) return err;
   if (const int err = CopyUserXattrs(src, dst); err != 0) return err;
-  if (kind == CopyKind::Move) ::fchown(dst, srcStat.st_uid, srcStat.st_gid);
+  // A move keeps the owner where the system lets it (root, or a group of the user's); where it
+  // does not, the moved file belongs to the user, as a copy made by hand would.
+  if (kind == CopyKind::Move) {
+    [[maybe_unused]] const int owned = ::fchown(dst, srcStat.st_uid, srcStat.st_gid);
+  }
   // FAT and SMB media keep no Unix permissions and refuse most changes (EPERM, although the
   // new file is ours): the content is what a copy owes there.
   if (::fchmod(dst, srcStat.st_mode & 07777) != 0 && !IsMetadataUnsupported(errno)) return errno;
