@@ -11,6 +11,7 @@
 #include "platform/Process.h"
 #include "platform/Signals.h"
 #include "run/ExitCode.h"
+#include "run/RunControl.h"
 #include "journal/JournalFolder.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
@@ -23,8 +24,6 @@
 #include <cstdlib>
 
 namespace {
-
-const QString kInitializeProgram = QStringLiteral("Couldn't initialize program.");
 
 // Messages before a window exists go to the standard streams whenever no window is wanted.
 bool WithoutWindow(const StartupOptions& options) {
@@ -75,6 +74,10 @@ InstanceLock& TheInstanceLock() {
 
 }  // namespace
 
+QString InitializeFailureReason() {
+  return QStringLiteral("Couldn't initialize program.");
+}
+
 QString FatalMessageText(const QString& reason) {
   return QLatin1String("Fatal error!\r\n\r\n") + reason;
 }
@@ -114,7 +117,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   }
 
   // 3. Product texts.
-  if (!LoadProductTexts()) FatalExit(kInitializeProgram);
+  if (!LoadProductTexts()) FatalExit(InitializeFailureReason());
   if (app.Options.ShowVersion) {
     // Asking for the version disturbs nothing, so it is answered even beside a running copy.
     WriteStandardOutput(ProductTitle(true, false, false));
@@ -173,20 +176,20 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
 
   // 10. Language.
   app.LanguageIndex = ChooseLanguage(app.LanguageFile);
-  if (!LoadLanguageTable(app.LanguageIndex)) FatalExit(kInitializeProgram);
+  if (!LoadLanguageTable(app.LanguageIndex)) FatalExit(InitializeFailureReason());
 
   // 11. The message font belongs to the window build, which asks the system for it.
 
   // 12. Embedded images: only the window shows any. A console run (help included) would
   // decode them for nothing on every start of a script.
-  if (!WithoutWindow(app.Options) && !DecodeEmbeddedImages()) FatalExit(kInitializeProgram);
+  if (!WithoutWindow(app.Options) && !DecodeEmbeddedImages()) FatalExit(InitializeFailureReason());
 
   // 13. Presets: the command line's choice, else the stored default.
   LoadPresets(app.PresetsFile, app.PresetList, app.DefaultPresetIndex);
   const int32_t wanted =
       app.Options.PresetIndex >= 0 ? app.Options.PresetIndex : app.DefaultPresetIndex;
   const int32_t activated = ActivatePreset(wanted, app.PresetList, app.WorkingSettings);
-  if (activated == kActivateFailed) FatalExit(kInitializeProgram);
+  if (activated == kActivateFailed) FatalExit(InitializeFailureReason());
   app.ActivePresetIndex = activated;
 
   // 14. Console run (help included): nothing of the window is built. Ctrl-C and SIGTERM stop
@@ -194,8 +197,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
   if (WithoutWindow(app.Options)) {
     InstallStopSignalHandlers();
     WatchStopSignal(app.Load.LoadStop);
-    WatchStopSignal(app.Run.RunCancelled);
-    app.ConsoleAttached = true;
+    RunControl(app.Run).WatchStopSignal();
     ConsoleContext context{app.Options,
                            app.PresetList.value(app.ActivePresetIndex, app.WorkingSettings),
                            app.WorkingSettings,
@@ -203,7 +205,6 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow) {
                            app.FollowUp,
                            app.Run,
                            app.Load};
-    context.StartFolder = app.StartFolder;
     context.ProgramFolder = app.ProgramFolder;
     context.DesktopFolder = app.DesktopFolder;
     context.SettingsFolder = app.SettingsFolder;
