@@ -5,6 +5,7 @@
 #include "texts/ProductTitle.h"
 #include "platform/Messages.h"
 #include "platform/Signals.h"
+#include "run/RunControl.h"
 #include "ui/window/AboutWindow.h"
 #include "ui/widgets/Icons.h"
 #include "ui/window/MainWindow.h"
@@ -64,7 +65,7 @@ int RunMainWindow(AppState& app) {
   // the file in hand, a load stops, and the program ends through its shut-down.
   InstallStopSignalHandlers();
   WatchStopSignal(app.Load.LoadStop);
-  WatchStopSignal(app.Run.RunCancelled);
+  RunControl(app.Run).WatchStopSignal();
   QTimer signalWatch;
   signalWatch.setInterval(100);
   QObject::connect(&signalWatch, &QTimer::timeout, [&window, &signalWatch] {
