@@ -28,6 +28,7 @@
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
+#include "ui/list/LoadedFiles.h"
 #include "ui/window/MainWindow.h"
 #include "ui/list/NewNamePreview.h"
 
@@ -156,11 +157,11 @@ void WindowPlan(const QString& root, long count) {
   sinceTick.start();
   ticker.start();
   bool planned = false;
-  QObject::connect(window->NewNames(), &NewNamePreview::PlanChanged,
-                   [&] { planned = window->NewNames()->Plan() != nullptr; });
+  QObject::connect(window->Files()->NewNames(), &NewNamePreview::PlanChanged,
+                   [&] { planned = window->Files()->NewNames()->Plan() != nullptr; });
   int progressShown = 0;
-  QObject::connect(window->NewNames(), &NewNamePreview::ProgressChanged, [&] {
-    if (window->NewNames()->Progress() >= 0) ++progressShown;
+  QObject::connect(window->Files()->NewNames(), &NewNamePreview::ProgressChanged, [&] {
+    if (window->Files()->NewNames()->Progress() >= 0) ++progressShown;
   });
   while (!planned) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double shown = Seconds(start);
@@ -182,7 +183,7 @@ void EditLatency(const QString& root) {
   Load(app->Files, root, kCount);
   auto window = std::make_unique<MainWindow>(*app);
   window->show();
-  while (!window->NewNames()->Idle() || window->FileModel()->Plan() == nullptr)
+  while (!window->Files()->NewNames()->Idle() || window->Files()->Model()->Plan() == nullptr)
     QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   double worst = 0;
   double total = 0;
@@ -190,7 +191,7 @@ void EditLatency(const QString& root) {
   for (int i = 0; i < kEdits; ++i) {
     bool shown = false;
     const auto connection =
-        QObject::connect(window->NewNames(), &NewNamePreview::PlanChanged, [&] { shown = true; });
+        QObject::connect(window->Files()->NewNames(), &NewNamePreview::PlanChanged, [&] { shown = true; });
     const QString text = QStringLiteral("edit %1 %FN% %001%").arg(i);
     const Clock::time_point start = Clock::now();
     window->Field(FieldKind::NameTemplate)->setText(text);

@@ -20,6 +20,7 @@
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
+#include "ui/list/LoadedFiles.h"
 #include "ui/list/FileListView.h"
 #include "ui/window/MainWindow.h"
 
@@ -107,7 +108,7 @@ WindowLoad LoadIntoWindow(const QString& paths) {
   while (!finished) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   result.Seconds = Seconds(start);
   ticker.stop();
-  result.Rows = window->FileModel()->rowCount();
+  result.Rows = window->Files()->Model()->rowCount();
   result.HeapBytes = HeapInUse() - before;
   window->hide();
   return result;
@@ -149,7 +150,7 @@ void MillionEntries(long count) {
   (void)withWindow;
 #endif
 
-  FileListView* view = window->FileView();
+  FileListView* view = window->Files()->View();
   view->setFocus();
   auto start = Clock::now();
   QScrollBar* bar = view->verticalScrollBar();
@@ -160,7 +161,7 @@ void MillionEntries(long count) {
               bar->value(), bar->maximum());
 
   start = Clock::now();
-  window->Action(MenuCommand::SelectAll)->trigger();
+  window->Menus()->Action(MenuCommand::SelectAll)->trigger();
   view->repaint();
   QApplication::processEvents();
   std::printf("Ctrl+A:          %.3f s (target 1 s) -> %s\n", Seconds(start),
@@ -169,24 +170,24 @@ void MillionEntries(long count) {
   // Every second block of a thousand rows (ranges picked with Shift), then all of them.
   QItemSelection blocks;
   for (long row = 0; row < count; row += 2000)
-    blocks.select(window->FileModel()->index(static_cast<int>(row), 0),
-                  window->FileModel()->index(static_cast<int>(std::min(row + 999, count - 1)),
+    blocks.select(window->Files()->Model()->index(static_cast<int>(row), 0),
+                  window->Files()->Model()->index(static_cast<int>(std::min(row + 999, count - 1)),
                                              FileListModel::kColumnCount - 1));
   view->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
   start = Clock::now();
-  window->RemoveSelectedFiles();
+  window->Files()->RemoveSelected();
   view->repaint();
   QApplication::processEvents();
   std::printf("remove half:     %.3f s (every second block of 1000 rows) -> %lld rows left\n",
-              Seconds(start), static_cast<long long>(window->FileModel()->rowCount()));
+              Seconds(start), static_cast<long long>(window->Files()->Model()->rowCount()));
 
-  window->Action(MenuCommand::SelectAll)->trigger();
+  window->Menus()->Action(MenuCommand::SelectAll)->trigger();
   start = Clock::now();
-  window->RemoveSelectedFiles();
+  window->Files()->RemoveSelected();
   view->repaint();
   QApplication::processEvents();
   std::printf("remove selected: %.3f s (target 1 s) -> %lld rows left\n", Seconds(start),
-              static_cast<long long>(window->FileModel()->rowCount()));
+              static_cast<long long>(window->Files()->Model()->rowCount()));
 }
 
 }  // namespace

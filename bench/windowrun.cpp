@@ -25,6 +25,8 @@
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
+#include "ui/list/LoadedFiles.h"
+#include "ui/run/RunCommands.h"
 #include "ui/window/MainWindow.h"
 #include "ui/list/NewNamePreview.h"
 #include "ui/run/RunController.h"
@@ -132,7 +134,7 @@ WindowResult RunFromWindow(const std::string& root, const std::string& base) {
   RunTimings timings;
   timings.MinPreparation = timings.MinProcessing = timings.FinishedDisplay =
       std::chrono::milliseconds(0);
-  window->SetRunTimings(timings);
+  window->Runs()->SetTimings(timings);
   window->resize(640, 480);
   window->show();
   QEventLoop loop;
@@ -144,7 +146,7 @@ WindowResult RunFromWindow(const std::string& root, const std::string& base) {
   QElapsedTimer planning;
   planning.start();
   while (planning.elapsed() < 120000 &&
-         (!window->NewNames()->Idle() || window->FileModel()->Plan() == nullptr))
+         (!window->Files()->NewNames()->Idle() || window->Files()->Model()->Plan() == nullptr))
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   QApplication::processEvents();
 
@@ -155,11 +157,11 @@ WindowResult RunFromWindow(const std::string& root, const std::string& base) {
     result.LongestGapMs = std::max(result.LongestGapMs, sinceTick.nsecsElapsed() / 1e6);
     sinceTick.restart();
   });
-  QObject::connect(window.get(), &MainWindow::RunFinished, &loop, &QEventLoop::quit);
+  QObject::connect(window->Runs(), &RunCommands::RunFinished, &loop, &QEventLoop::quit);
   const auto start = Clock::now();
   sinceTick.start();
   ticker.start();
-  window->StartCommand();
+  window->Runs()->Start();
   loop.exec();
   result.Seconds = Seconds(start);
   // A little longer, so that a stall of the GUI thread as the window comes back is seen too.

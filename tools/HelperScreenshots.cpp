@@ -7,6 +7,7 @@
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
+#include "ui/widgets/UiTexts.h"
 #include "ui/window/AboutWindow.h"
 #include "ui/window/HelpTexts.h"
 #include "ui/window/MessageWindow.h"

@@ -11,6 +11,7 @@
 #include "settings/PresetsFile.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
+#include "ui/list/LoadedFiles.h"
 #include "ui/window/MainWindow.h"
 #include "ui/list/NewNamePreview.h"
 #include "ui/pages/OptionPages.h"
@@ -48,7 +49,7 @@ void SettleNames(MainWindow& window) {
   QElapsedTimer timer;
   timer.start();
   while (timer.elapsed() < 5000 &&
-         (!window.NewNames()->Idle() || window.FileModel()->Plan() == nullptr))
+         (!window.Files()->NewNames()->Idle() || window.Files()->Model()->Plan() == nullptr))
     QApplication::processEvents(QEventLoop::AllEvents, 20);
   Settle();
 }
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
   window.resize(640, 480);
   window.show();
   window.LoadPaths(root);
-  window.WaitForLoad();
+  window.Files()->WaitForLoad();
   Settle(300);
 
   const auto save = [&](const QString& name, const QPixmap& pixmap) {
@@ -196,10 +197,10 @@ int main(int argc, char** argv) {
     window.ShowPage(kPageFiles);
     SettleNames(window);
     save(prefix + QStringLiteral("newnames"), window.grab());
-    window.OnlyProblemsButton()->click();
+    window.Files()->OnlyProblemsButton()->click();
     Settle();
     save(prefix + QStringLiteral("newnames-problems"), window.grab());
-    window.OnlyProblemsButton()->click();
+    window.Files()->OnlyProblemsButton()->click();
     app.WorkingSettings = before;
     window.FillPages();
     window.resize(640, 480);

@@ -15,7 +15,6 @@
 // as parameters; only start-up, the console run and the window reach for this instance.
 struct AppState {
   StartupOptions Options;
-  bool ConsoleAttached = false;  // console mode writes to the standard output it was given
 
   QString StartFolder;  // the caller's working directory, with a final "/"
 

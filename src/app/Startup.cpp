@@ -12,6 +12,7 @@
 #include "platform/Signals.h"
 #include "run/ErrorLog.h"
 #include "run/ExitCode.h"
+#include "run/RunControl.h"
 #include "journal/JournalFolder.h"
 #include "settings/Locations.h"
 #include "settings/PresetsFile.h"
@@ -25,8 +26,6 @@
 #include <cstdlib>
 
 namespace {
-
-const QString kInitializeProgram = QStringLiteral("Couldn't initialize program.");
 
 // Messages before a window exists go to the standard streams whenever no window is wanted.
 bool WithoutWindow(const StartupOptions& options) {
@@ -133,6 +132,10 @@ QString AnotherCopyText() {
 
 }  // namespace
 
+QString InitializeFailureReason() {
+  return QStringLiteral("Couldn't initialize program.");
+}
+
 QString FatalMessageText(const QString& reason) {
   return QLatin1String("Fatal error!\r\n\r\n") + reason;
 }
@@ -173,7 +176,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
   }
 
   // 3. Product texts.
-  if (!LoadProductTexts()) FatalExit(kInitializeProgram);
+  if (!LoadProductTexts()) FatalExit(InitializeFailureReason());
   if (app.Options.ShowVersion) {
     // Asking for the version disturbs nothing, so it is answered even beside a running copy.
     WriteStandardOutput(ProductTitle(true, false, false));
@@ -222,13 +225,13 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
 
   // 10. Language.
   app.LanguageIndex = ChooseLanguage(app.LanguageFile);
-  if (!LoadLanguageTable(app.LanguageIndex)) FatalExit(kInitializeProgram);
+  if (!LoadLanguageTable(app.LanguageIndex)) FatalExit(InitializeFailureReason());
 
   // 11. The message font belongs to the window build, which asks the system for it.
 
   // 12. Embedded images: only the window shows any. A console run (help included) would
   // decode them for nothing on every start of a script.
-  if (!WithoutWindow(app.Options) && !DecodeEmbeddedImages()) FatalExit(kInitializeProgram);
+  if (!WithoutWindow(app.Options) && !DecodeEmbeddedImages()) FatalExit(InitializeFailureReason());
 
   // 13. Presets: the command line's choice, else the stored default. A presets file that
   // cannot be used stays as it is; what is wrong is said before anything runs.
@@ -239,7 +242,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
   found.CommandLinePreset = app.Options.PresetIndex;
   found.Wanted = app.Options.PresetIndex >= 0 ? app.Options.PresetIndex : app.DefaultPresetIndex;
   found.Activated = ActivatePreset(found.Wanted, app.PresetList, app.WorkingSettings);
-  if (found.Activated == kActivateFailed) FatalExit(kInitializeProgram);
+  if (found.Activated == kActivateFailed) FatalExit(InitializeFailureReason());
   app.ActivePresetIndex = found.Activated;
   app.PresetRefusal = ConsoleRefusal(found);
   app.StartupNotices = WindowNotices(found);
@@ -249,8 +252,7 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
   if (WithoutWindow(app.Options)) {
     InstallStopSignalHandlers();
     WatchStopSignal(app.Load.LoadStop);
-    WatchStopSignal(app.Run.RunCancelled);
-    app.ConsoleAttached = true;
+    RunControl(app.Run).WatchStopSignal();
     ConsoleContext context{app.Options,
                            app.PresetList.value(app.ActivePresetIndex, app.WorkingSettings),
                            app.WorkingSettings,
@@ -258,7 +260,6 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
                            app.FollowUp,
                            app.Run,
                            app.Load};
-    context.StartFolder = app.StartFolder;
     context.ProgramFolder = app.ProgramFolder;
     context.DesktopFolder = app.DesktopFolder;
     context.ErrorLogFolder = ErrorLogStateFolder();

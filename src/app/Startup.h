@@ -36,3 +36,7 @@ using PathHandOver = HandOverResult (*)(const QStringList& paths);
 
 // The text of a fatal message for `reason`, e.g. "Couldn't initialize program.".
 QString FatalMessageText(const QString& reason);
+
+// "Couldn't initialize program.": the reason when a table or a preset the program needs cannot
+// be set up, at start-up or later in the window.
+QString InitializeFailureReason();

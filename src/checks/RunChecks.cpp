@@ -82,7 +82,6 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
     return result;
   }
   const int code = ValidateSettings(settings, runValues, true);
-  result.ValidationCode = code;
   const QString explanation = ExplainFailure(code, settings, runValues);
   const QString colonBreak = QStringLiteral(": \n");
   switch (code) {

@@ -53,7 +53,6 @@ struct WindowCheckResult {
   };
   Outcome Result = RefusedSilently;
   CheckMessage Message;
-  int ValidationCode = kSettingsUsable;
 };
 
 // The window's checks before a run or a test run. `busy`: a run, a test run or a loader is

@@ -21,7 +21,8 @@ inline void ConsoleWriteLine(const QString& text = QString()) {
 // window here, so this returns at once; it marks the places where a report must stay readable.
 void WaitIfOwnConsole();
 
-// What the console run works on: the program's state, handed in by start-up.
+// What the console run works on: the program's state, handed in by start-up, which has made
+// every path of the command line absolute already.
 struct ConsoleContext {
   const StartupOptions& Options;
   const Preset& ActivePreset;  // for the preset line
@@ -30,7 +31,6 @@ struct ConsoleContext {
   FileList& FollowUp;
   RunFlags& Run;
   LoadFlags& Load;
-  QString StartFolder;    // the caller's working directory, for relative paths
   QString ProgramFolder;  // where the error log of a portable copy goes first
   QString DesktopFolder;
   QString ErrorLogFolder;  // where the error log goes otherwise (the state folder)

@@ -1,7 +1,8 @@
 #include "console/ConsoleRun.h"
 
 #include "checks/RunChecks.h"
-#include "filelist/Loader.h"
+#include "journal/JournalInfo.h"
+#include "journal/RunJournal.h"
 #include "platform/FileName.h"
 #include "platform/LocalTime.h"
 #include "platform/Locations.h"
@@ -9,7 +10,8 @@
 #include "platform/Signals.h"
 #include "run/ErrorLog.h"
 #include "run/ExitCode.h"
-#include "journal/RunJournal.h"
+#include "run/RunControl.h"
+#include "run/RunSetup.h"
 #include "texts/Additions.h"
 #include "texts/TextTables.h"
 
@@ -22,32 +24,6 @@ namespace {
 // How long "Processed successfully" stays on screen before the program ends, when a person
 // is reading.
 constexpr std::chrono::milliseconds kSuccessPause{1500};
-
-PathFolders TemplateFolders(const ConsoleContext& context) {
-  PathFolders folders;
-  folders.Desktop = context.DesktopFolder;
-  folders.Documents = DocumentsFolder();
-  folders.Program = context.ProgramFolder;
-  return folders;
-}
-
-// What the journal's header says about the run: the preset, the list and the task in short.
-RunJournalInfo JournalInfo(const ConsoleContext& context) {
-  const Preset& settings = context.Settings;
-  RunJournalInfo info;
-  info.PresetNumber = context.ActivePreset.PresetNumber;
-  info.PresetName = context.ActivePreset.PresetName;
-  info.FrontEnd = JournalFrontEnd::Console;
-  info.ListCount = static_cast<uint32_t>(context.Files.Count());
-  if (settings.NameTemplateActive)
-    info.Values.append({QStringLiteral("NameTemplate"), settings.NameTemplate});
-  if (settings.TargetDirActive) {
-    info.Values.append({QStringLiteral("TargetDirectory"), settings.TargetDirTemplate});
-    info.Values.append({QStringLiteral("TargetMove"), QString::number(settings.TargetMove)});
-  }
-  info.Values.append({QStringLiteral("Paths"), context.Options.PendingPaths});
-  return info;
-}
 
 }  // namespace
 
@@ -68,9 +44,9 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
 
   const bool dryRun = context.Options.DryRun;
   RunRequest request{context.Files, context.FollowUp, context.Settings, context.Run, context.Load};
-  // Relative paths name files below the caller's working directory, as a shell expands them.
-  request.PathsToLoad = ResolveRelativePaths(context.Options.PendingPaths, context.StartFolder);
-  request.Folders = TemplateFolders(context);
+  // Start-up made every relative path absolute against the caller's working directory.
+  request.PathsToLoad = context.Options.PendingPaths;
+  request.Folders = TemplateFolders(context.DesktopFolder, context.ProgramFolder);
   request.DateFieldValue = NowAsLocalDate();
 
   // Nobody can answer a question here: existing targets are left, a full disk stops the run,
@@ -94,16 +70,20 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
 #else
   const bool journaled = !dryRun;
 #endif
+  RunControl control(context.Run);
   std::unique_ptr<RunJournal> journal;
-  request.Events.Check = [&context, &journal, &request, ignoreWarnings, dryRun,
+  request.Events.Check = [&context, &control, &journal, &request, ignoreWarnings, dryRun,
                           journaled](const RunValues& values) {
     const ConsoleCheckResult checks =
         CheckBeforeConsoleRun(context.Files, context.Settings, values, ignoreWarnings);
     for (const CheckProblem& problem : checks.Problems)
       ConsoleWrite(ConsoleProblemText(problem), false);
     if (checks.RunStarts && journaled) {
-      journal = std::make_unique<RunJournal>(context.JournalFolder, JournalInfo(context),
-                                             &context.Run.RunCancelled);
+      journal = std::make_unique<RunJournal>(
+          context.JournalFolder,
+          JournalInfoFor(context.ActivePreset, context.Settings, JournalFrontEnd::Console,
+                         context.Files.Count(), context.Options.PendingPaths),
+          control.StopRequest());
       if (const int err = journal->Open(); err != 0) {
         ConsoleWriteLine();
         ConsoleWriteLine(QStringLiteral("Error: ") +
@@ -124,9 +104,9 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   };
   // Ctrl-C or SIGTERM, also one that came before a flag was cleared, stops the load or ends the
   // run after the file in hand.
-  request.Events.FlagsReset = [&context] {
+  request.Events.FlagsReset = [&context, &control] {
     WatchStopSignal(context.Load.LoadStop);
-    WatchStopSignal(context.Run.RunCancelled);
+    control.WatchStopSignal();
   };
   if (dryRun) {
     // One line per entry, in list order: the status the run would give, the source and the
@@ -172,8 +152,7 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
     if (StandardOutputIsTerminal()) std::this_thread::sleep_for(kSuccessPause);
   }
 
-  if (!run.Succeeded && !quitAfterRun &&
-      context.Run.QuitRequested.load(std::memory_order_relaxed) == 0) {
+  if (!run.Succeeded && !quitAfterRun && !control.QuitRequested()) {
     ConsoleWriteLine(QStringLiteral("Result: Error(s) occured!"));
     if (run.Batch.StoppedByFullDisk)
       ConsoleWriteLine(QStringLiteral("The disk is full: ") + QString::number(run.Batch.Unreached) +

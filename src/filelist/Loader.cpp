@@ -720,20 +720,18 @@ qsizetype LoadPaths(const QString& pendingPaths, FileList& list, const Preset& s
   return added;
 }
 
-QString ResolveRelativePaths(const QString& text, const QString& baseDirectory) {
-  QString base = baseDirectory;
-  if (!base.endsWith(u'/')) base += u'/';
-  QString result;
-  for (const QStringView field : QStringView(text).split(u'\n')) {
-    if (field.isEmpty()) continue;
-    QString line = field.toString();
-    if (!line.startsWith(u'/')) {
-      // "./" in front says nothing: drop it so the loaded path reads as a user expects.
-      while (line.startsWith(u"./")) line.remove(0, 2);
-      line.prepend(base);
-    }
-    result += line;
-    result += u'\n';
+FileList ReadListAgain(const FileList& list, const Preset& settings) {
+  Preset admit = settings;
+  admit.IncludeHidden = 1;
+  FileList refreshed;
+  const qsizetype wanted = list.Current;
+  qsizetype position = 0;
+  qsizetype current = -1;
+  for (const FileEntry& entry : list) {
+    const bool kept = AdmitFile(entry.Path, refreshed, admit) == 1;
+    if (kept && position == wanted) current = refreshed.Count() - 1;
+    ++position;
   }
-  return result;
+  refreshed.Current = current >= 0 ? current : (refreshed.IsEmpty() ? -1 : 0);
+  return refreshed;
 }

@@ -64,7 +64,9 @@ QString BaseName(const QString& path, int maxExtensionLength);
 // an ordinary character of a file name.
 QString ExtensionOf(const QString& path);
 
-// Makes every relative line of the line-feed-separated `text` absolute against
-// `baseDirectory` (the caller's working directory). "\" is an ordinary character of a name.
-// Empty lines are dropped; every kept line is followed by a line feed.
-QString ResolveRelativePaths(const QString& text, const QString& baseDirectory);
+// The list read afresh from the disk, in its order, after something changed its files behind
+// its back (an undo moved files back, removed copies, restored dates and attributes): every
+// entry is admitted again at its path, hidden or not (what was listed stays listed), and an
+// entry whose file no longer stands there leaves. The current entry stays current when it is
+// kept; otherwise the first entry is current.
+FileList ReadListAgain(const FileList& list, const Preset& settings);

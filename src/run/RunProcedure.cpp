@@ -3,6 +3,7 @@
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"
 #include "platform/Process.h"
+#include "run/RunControl.h"
 
 #include <chrono>
 #include <system_error>
@@ -97,13 +98,12 @@ RunResult RunProcedure(RunRequest& request) {
   result.Started = true;
 
   request.FollowUp.Clear();
-  for (auto* flag : {&flags.RunPhase, &flags.ProgressCount, &flags.Preparing, &flags.RunActive,
-                     &flags.RunPaused, &flags.RunCancelled, &flags.RunAsking, &flags.QuitRequested})
+  for (auto* flag : {&flags.RunPhase, &flags.ProgressCount, &flags.Preparing, &flags.RunActive})
     flag->store(0, memory_order_relaxed);
+  RunControl control(flags);
+  control.ResetForRun(policy.SingleEntry);
   flags.PreparationNeeded.store(result.Values.PreparationNeeded ? 1 : 0, memory_order_relaxed);
   flags.RunSingle.store(policy.SingleEntry ? 1 : 0, memory_order_relaxed);
-  // A single-entry run stops after its entry: the stop request is up from the start.
-  if (policy.SingleEntry) flags.RunCancelled.store(1, memory_order_relaxed);
   if (request.Events.FlagsReset) request.Events.FlagsReset();
   Announce(request, RunStage::Starting);
 
@@ -137,7 +137,7 @@ RunResult RunProcedure(RunRequest& request) {
   const bool process = policy.SingleEntry ? request.Files.Current >= 0 &&
                                                 request.Files.Current < request.Files.Count() &&
                                                 request.Files.At(request.Files.Current).Detail == 0
-                                          : flags.RunCancelled.load(memory_order_relaxed) == 0;
+                                          : !control.Cancelled();
   if (process) {
     flags.RunPhase.store(kPhaseProcessing, memory_order_relaxed);
     Announce(request, RunStage::Processing);
@@ -162,7 +162,7 @@ RunResult RunProcedure(RunRequest& request) {
       return result;
     }
     // A question of the progress window that is still open holds the end of the run.
-    while (flags.RunAsking.load(memory_order_relaxed) != 0)
+    while (control.Asking())
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     WaitUntil(start, policy.MinProcessing);
   }
@@ -170,8 +170,7 @@ RunResult RunProcedure(RunRequest& request) {
 
   result.Succeeded = policy.DryRun ? result.Batch.Failed == 0 : AllEntriesSucceeded(request.Files);
   const bool clean = result.Succeeded && !policy.DryRun && !policy.SingleEntry &&
-                     flags.RunCancelled.load(memory_order_relaxed) == 0 &&
-                     flags.QuitRequested.load(memory_order_relaxed) == 0 &&
+                     !control.Cancelled() && !control.QuitRequested() &&
                      request.Settings.QuitAfterRun == 0;
   // Only a clean, complete run shows its finished state (for as long as the policy says).
   if (clean) flags.RunPhase.store(kPhaseFinished, memory_order_relaxed);

@@ -216,6 +216,9 @@ const AbsoluteCase kAbsoluteCases[] = {
     {"hidden file is relative", ".hidden\n", "/home/u/work/.hidden\n"},
     {"mixed order kept", "/abs\nrel\n", "/abs\n/home/u/work/rel\n"},
     {"last without line feed", "a\nb", "/home/u/work/a\n/home/u/work/b"},
+    {"a backslash is part of a name", "sub\\c.jpg\n\\\\server\\share\\f.txt\n",
+     "/home/u/work/sub\\c.jpg\n/home/u/work/\\\\server\\share\\f.txt\n"},
+    {"empty lines stay where they are", "a\n\nb\n", "/home/u/work/a\n\n/home/u/work/b\n"},
 };
 
 TEST(MakePathsAbsolute, Table) {

@@ -14,6 +14,7 @@
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -29,10 +30,6 @@
 namespace {
 
 using Result = ChildResult;
-
-std::string Utf8(const QString& text) {
-  return text.toUtf8().toStdString();
-}
 
 class ConsoleRun : public testing::Test {
  protected:

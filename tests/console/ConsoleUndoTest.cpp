@@ -13,6 +13,7 @@
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +28,6 @@
 namespace {
 
 using Result = ChildResult;
-
-std::string Utf8(const QString& text) {
-  return text.toUtf8().toStdString();
-}
 
 // The files below a folder (relative path -> content), and whether any copy temporary is there.
 void Walk(const std::string& root, const std::string& relative,

@@ -711,26 +711,4 @@ TEST(Loader, ExtensionTable) {
     EXPECT_EQ(ExtensionOf(QString::fromUtf8(path)), QString::fromUtf8(expected)) << path;
 }
 
-TEST(Loader, ResolveRelativePathsTable) {
-  struct Row {
-    const char* text;
-    const char* expected;
-  };
-  const Row rows[] = {
-      {"a.jpg", "/home/u/a.jpg\n"},
-      {"/abs/b.jpg\n\nsub\\c.jpg\n", "/abs/b.jpg\n/home/u/sub\\c.jpg\n"},
-      {"./x.txt\n../y.txt", "/home/u/x.txt\n/home/u/../y.txt\n"},
-      {"\\\\server\\share\\f.txt", "/home/u/\\\\server\\share\\f.txt\n"},
-      {"\n\n", ""},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(ResolveRelativePaths(QString::fromUtf8(row.text), QStringLiteral("/home/u")),
-              QString::fromUtf8(row.expected))
-        << row.text;
-    EXPECT_EQ(ResolveRelativePaths(QString::fromUtf8(row.text), QStringLiteral("/home/u/")),
-              QString::fromUtf8(row.expected))
-        << row.text;
-  }
-}
-
 }  // namespace

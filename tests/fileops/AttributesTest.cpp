@@ -4,6 +4,7 @@
 #include "platform/FileName.h"
 #include "records/Preset.h"
 #include "support/TempDir.h"
+#include "support/FileChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +16,11 @@
 
 namespace {
 
-bool HasXattrs(const std::string& path) {
-  if (::setxattr(path.c_str(), "user.mervane-probe", "1", 1, 0) != 0) return false;
-  ::removexattr(path.c_str(), "user.mervane-probe");
-  return true;
-}
-
 std::string Stored(const std::string& path) {
   char value[64];
   const ssize_t n = ::getxattr(path.c_str(), "user.DOSATTRIB", value, sizeof value);
   if (n <= 0) return "-";
   return std::string(value, static_cast<size_t>(n - 1));  // without Samba's closing NUL
-}
-
-mode_t Mode(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
 }
 
 TEST(AttributeRequestsTest, FromTheSwitchPairs) {

@@ -8,6 +8,7 @@
 #include "run/RunProcedure.h"
 #include "settings/BuiltinPresets.h"
 #include "support/TempDir.h"
+#include "support/Presets.h"
 
 #include <gtest/gtest.h>
 
@@ -20,20 +21,6 @@
 #include <vector>
 
 namespace {
-
-Preset InPlace(const char* nameTemplate) {
-  Preset s;
-  s.TargetDirActive = 0;
-  s.NameTemplateActive = 1;
-  s.NameTemplate = QString::fromUtf8(nameTemplate);
-  return s;
-}
-
-void Into(Preset& s, const QString& folder, bool move) {
-  s.TargetDirActive = 1;
-  s.TargetMove = move;
-  s.TargetDirTemplate = folder;
-}
 
 FilterCondition Condition(int kind, int op, const char* values) {
   FilterCondition c;

@@ -4,6 +4,7 @@
 #include "fileops/Batch.h"
 #include "platform/FileName.h"
 #include "support/TempDir.h"
+#include "support/Presets.h"
 
 #include <gtest/gtest.h>
 
@@ -37,20 +38,6 @@ struct Scenario {
   std::vector<std::string> loaded;    // files there before and loaded, in list order
   std::function<void(Preset&, const QString& root)> configure;
 };
-
-Preset InPlace(const char* nameTemplate) {
-  Preset s;
-  s.TargetDirActive = 0;
-  s.NameTemplateActive = 1;
-  s.NameTemplate = QString::fromUtf8(nameTemplate);
-  return s;
-}
-
-void Into(Preset& s, const QString& folder, bool move) {
-  s.TargetDirActive = 1;
-  s.TargetMove = move;
-  s.TargetDirTemplate = folder;
-}
 
 // Planning a whole list predicts the run exactly: the same targets and the same statuses, for
 // counters, per-folder counters, clashes inside the run and existing targets; and planning

@@ -2,6 +2,7 @@
 
 #include "platform/FileName.h"
 #include "support/TempDir.h"
+#include "support/FileChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +13,6 @@
 #include <vector>
 
 namespace {
-
-bool HasXattrs(const std::string& path) {
-  if (::setxattr(path.c_str(), "user.mervane-probe", "1", 1, 0) != 0) return false;
-  ::removexattr(path.c_str(), "user.mervane-probe");
-  return true;
-}
 
 bool HasXattr(const std::string& path, const char* name) {
   return ::getxattr(path.c_str(), name, nullptr, 0) >= 0;

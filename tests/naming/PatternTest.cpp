@@ -1,6 +1,7 @@
 #include "naming/Pattern.h"
 
 #include "support/QtPrinters.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,6 @@
 #include <string>
 
 namespace {
-
-QString Q(const char* s) {
-  return QString::fromUtf8(s);
-}
 
 struct FindRow {
   const char* text;

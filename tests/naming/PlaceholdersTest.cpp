@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include "support/QtPrinters.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QString Q(const char* s) {
-  return QString::fromUtf8(s);
-}
 
 // Text with the counter's internal marker where "%ENUMNR%" is written.
 QString M(const char* text) {

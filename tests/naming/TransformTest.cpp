@@ -1,6 +1,7 @@
 #include "naming/Transform.h"
 
 #include "support/QtPrinters.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +9,6 @@
 #include <QString>
 
 namespace {
-
-QString Q(const char* s) {
-  return QString::fromUtf8(s);
-}
 
 struct RemoveRow {
   const char* name;

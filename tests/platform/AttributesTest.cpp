@@ -3,6 +3,7 @@
 #include "platform/FileName.h"
 #include "platform/Xattr.h"
 #include "support/TempDir.h"
+#include "support/FileChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,6 @@ std::string StoredWord(const std::string& path) {
   if (text.empty() || text.back() != '\0') return "<no NUL: " + text + ">";
   text.pop_back();
   return text;
-}
-
-mode_t Mode(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
 }
 
 TEST(AttributesTest, ReadsTheWordFromPermissionsNameAndStoredWord) {

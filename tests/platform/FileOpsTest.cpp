@@ -2,6 +2,7 @@
 
 #include "platform/FileName.h"
 #include "support/TempDir.h"
+#include "support/FileChecks.h"
 
 #include <gtest/gtest.h>
 
@@ -53,12 +54,6 @@ std::string Pattern(size_t size) {
 void SetTimes(const std::string& path, time_t seconds, long nanoseconds) {
   const timespec times[2] = {{seconds - 100, nanoseconds / 2}, {seconds, nanoseconds}};
   ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-bool HasXattrs(const std::string& path) {
-  if (::setxattr(path.c_str(), "user.mervane-probe", "1", 1, 0) != 0) return false;
-  ::removexattr(path.c_str(), "user.mervane-probe");
-  return true;
 }
 
 std::string Xattr(const std::string& path, const char* name) {

@@ -1,16 +1,13 @@
 #include "platform/FileSystem.h"
 
 #include "support/TempDir.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
 #include <QString>
 
 namespace {
-
-QString Q(const char* text) {
-  return QString::fromUtf8(text);
-}
 
 TEST(CreateDirectoryPath, CreatesEveryMissingLevel) {
   TempDir dir;

@@ -3,16 +3,13 @@
 #include "naming/Transform.h"
 
 #include "support/QtPrinters.h"
+#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
 #include <QString>
 
 namespace {
-
-QString Q(const char* s) {
-  return QString::fromUtf8(s);
-}
 
 TEST(CorrectionTables, RowsAndStates) {
   const QList<ExtensionCorrection> extensions = ExtensionCorrectionTable();

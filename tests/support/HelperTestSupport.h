@@ -3,6 +3,7 @@
 // Shared by the tests of the window's helpers: texts in a chosen language, synthetic input and
 // a check that every control can be told apart by assistive technology.
 
+#include "support/Texts.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 
@@ -21,16 +22,9 @@
 
 #include <ostream>
 
-// Lets failing expectations show texts as text rather than as arrays of 2-byte objects.
-inline void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toUtf8().constData() << '"';
-}
-
 namespace helpers_test {
 
-inline QString Q(const char* text) {
-  return QString::fromUtf8(text);
-}
+using ::Q;
 
 // Loads the product texts and the language table of `language` (kLanguageEnglish, ...).
 inline void UseLanguage(int language) {

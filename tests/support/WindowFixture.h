@@ -7,8 +7,11 @@
 #include "app/AppState.h"
 #include "settings/BuiltinPresets.h"
 #include "support/TempDir.h"
-#include "ui/window/MainWindow.h"
+#include "ui/list/LoadedFiles.h"
+#include "ui/presets/PresetCommands.h"
+#include "ui/run/RunCommands.h"
 #include "ui/run/RunController.h"
+#include "ui/window/MainWindow.h"
 
 #include <QStringList>
 

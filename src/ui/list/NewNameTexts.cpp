@@ -3,6 +3,7 @@
 #include "filelist/Prepare.h"
 #include "platform/FileName.h"
 #include "texts/Additions.h"
+#include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "naming/Placeholders.h"
 
@@ -14,23 +15,25 @@ namespace {
 int KindEntry(int kind) {
   switch (kind) {
     case kFilterFolder:
-      return 198;
+      return kTextWordFolder;
     case kFilterName:
-      return 199;
+      return kTextWordFileName;
     case kFilterExtension:
-      return 200;
+      return kTextWordExtension;
     case kFilterSizeKiB:
-      return 202;
+      return kTextWordSizeKB;
     default:
-      return kind >= kFilterSecond && kind <= kFilterYear ? 208 + (kind - kFilterSecond) : -1;
+      // Second, minute, hour, day, month and year follow one another in both lists.
+      return kind >= kFilterSecond && kind <= kFilterYear ? kTextWordSecond + (kind - kFilterSecond)
+                                                          : -1;
   }
 }
 
 int OperatorEntry(const FilterCondition& condition) {
   if (condition.Mode == kModeNumeric && condition.Operator >= 0 && condition.Operator <= 3)
-    return 81 + condition.Operator;
+    return kTextFilterEqual + condition.Operator;
   if (condition.Mode == kModeText && condition.Operator >= 0 && condition.Operator <= 7)
-    return 85 + condition.Operator;
+    return kTextFilterIs + condition.Operator;
   return -1;
 }
 

@@ -3,6 +3,7 @@
 #include "naming/Placeholders.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <algorithm>
 
@@ -84,23 +85,6 @@ QString PlaceholderCaption(const QString& code) {
     }
   }
   return {};
-}
-
-QString WithoutMnemonics(const QString& caption) {
-  QString out;
-  out.reserve(caption.size());
-  for (qsizetype i = 0; i < caption.size(); ++i) {
-    if (caption[i] == QLatin1Char('&')) {
-      // "&&" is a literal "&"; a lone "&" only marks the next letter.
-      if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&')) {
-        out += QLatin1Char('&');
-        ++i;
-      }
-      continue;
-    }
-    out += caption[i];
-  }
-  return out;
 }
 
 CounterSpan FindCounterSpan(const QString& templateText) {

@@ -31,9 +31,6 @@ QString PlaceholderItemText(const PlaceholderItem& item);
 // counter's caption for any counter group), without "&"; empty for a code the lists do not hold.
 QString PlaceholderCaption(const QString& code);
 
-// A caption without its access-key marks: "&File" reads "File", "&&" stays one "&".
-QString WithoutMnemonics(const QString& caption);
-
 // The first counter group of a template ("%" + digits + "%", as the run numbers it): its
 // 0-based start and length; Start is -1 when the template has none.
 struct CounterSpan {

@@ -1,6 +1,7 @@
 #include "ui/placeholders/PlaceholderListWindow.h"
 
 #include "texts/TextTables.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <QGuiApplication>
 #include <QHideEvent>

@@ -3,9 +3,11 @@
 #include "app/AppState.h"
 #include "platform/Locations.h"
 #include "platform/Process.h"
+#include "run/RunSetup.h"
 #include "texts/TextTables.h"
 #include "ui/placeholders/PlaceholderListWindow.h"
 #include "ui/placeholders/PlaceholderPreviewWindow.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -63,11 +65,8 @@ PlaceholderPopups::~PlaceholderPopups() {
 
 PathFolders PlaceholderPopups::CurrentPathFolders() {
   const AppState& app = App();
-  PathFolders folders;
-  folders.Desktop = app.DesktopFolder.isEmpty() ? DesktopFolder() : app.DesktopFolder;
-  folders.Documents = DocumentsFolder();
-  folders.Program = app.ProgramFolder.isEmpty() ? ProgramFolderPath() : app.ProgramFolder;
-  return folders;
+  return TemplateFolders(app.DesktopFolder.isEmpty() ? DesktopFolder() : app.DesktopFolder,
+                         app.ProgramFolder.isEmpty() ? ProgramFolderPath() : app.ProgramFolder);
 }
 
 void PlaceholderPopups::AttachListButton(QAbstractButton* button, QLineEdit* field,

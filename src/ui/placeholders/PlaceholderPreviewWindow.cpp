@@ -3,6 +3,7 @@
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/placeholders/PlaceholderListWindow.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

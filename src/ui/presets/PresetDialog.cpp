@@ -4,8 +4,8 @@
 #include "settings/PresetsFile.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
+#include "ui/widgets/UiTexts.h"
 #include "ui/window/MessageWindow.h"
-#include "ui/placeholders/PlaceholderListItems.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -31,9 +31,6 @@ constexpr int kLabelWidth = 165;
 constexpr int kComboWidth = 170;
 constexpr int kOkWidth = 140;
 
-QString Text(int entry) {
-  return WithoutMnemonics(LanguageText(entry));
-}
 
 bool DefaultAskYesNo(QWidget* parent, const QString& title, const QString& text) {
   return MakeQuestionBox(parent, title, text)->exec() == QMessageBox::Yes;
@@ -49,12 +46,12 @@ std::optional<QString> DefaultAskText(QWidget* parent, const QString& title,
 void DefaultWarn(QWidget* parent, const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
   box.setTextFormat(Qt::PlainText);
-  box.button(QMessageBox::Ok)->setText(Text(kTextOk));
+  box.button(QMessageBox::Ok)->setText(PlainCaption(kTextOk));
   box.exec();
 }
 
 QPushButton* SideButton(int entry) {
-  auto* button = new QPushButton(Text(entry));
+  auto* button = new QPushButton(PlainCaption(entry));
   button->setMinimumWidth(kButtonWidth);
   button->setAutoDefault(false);
   return button;
@@ -80,10 +77,10 @@ PresetDialog::PresetDialog(QWidget* owner, Mode mode, QList<Preset>& presets, in
   if (!hooks_.Warn) hooks_.Warn = DefaultWarn;
 
   setObjectName(QStringLiteral("PresetDialog"));
-  setWindowTitle(Text(kTextPresetTitle));
+  setWindowTitle(PlainCaption(kTextPresetTitle));
   setModal(true);
 
-  description_ = new QLabel(Text(kTextPresetDescription));
+  description_ = new QLabel(PlainCaption(kTextPresetDescription));
   description_->setObjectName(QStringLiteral("PresetDescription"));
   description_->setTextFormat(Qt::PlainText);
   description_->setWordWrap(true);
@@ -91,7 +88,7 @@ PresetDialog::PresetDialog(QWidget* owner, Mode mode, QList<Preset>& presets, in
 
   list_ = new QListWidget;
   list_->setObjectName(QStringLiteral("PresetList"));
-  list_->setAccessibleName(Text(kTextPresetTitle));
+  list_->setAccessibleName(PlainCaption(kTextPresetTitle));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   list_->setTextElideMode(Qt::ElideRight);
@@ -102,23 +99,23 @@ PresetDialog::PresetDialog(QWidget* owner, Mode mode, QList<Preset>& presets, in
   list_->addAction(deleteKey);
   connect(deleteKey, &QAction::triggered, this, &PresetDialog::DeleteSelected);
 
-  saveNew_ = SideButton(249);
-  delete_ = SideButton(251);
-  up_ = SideButton(252);
-  down_ = SideButton(253);
-  restore_ = SideButton(254);
+  saveNew_ = SideButton(kTextPresetSaveAsNew);
+  delete_ = SideButton(kTextPresetDelete);
+  up_ = SideButton(kTextPresetMoveUp);
+  down_ = SideButton(kTextPresetMoveDown);
+  restore_ = SideButton(kTextPresetRestoreBuiltin);
   saveNew_->setObjectName(QStringLiteral("PresetSaveNew"));
   delete_->setObjectName(QStringLiteral("PresetDelete"));
   up_->setObjectName(QStringLiteral("PresetUp"));
   down_->setObjectName(QStringLiteral("PresetDown"));
   restore_->setObjectName(QStringLiteral("PresetRestore"));
 
-  comboLabel_ = new QLabel(Text(kTextPresetDefaultPreset) + QLatin1Char(':'));
+  comboLabel_ = new QLabel(PlainCaption(kTextPresetDefaultPreset) + QLatin1Char(':'));
   comboLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   comboLabel_->setMinimumWidth(kLabelWidth);
   combo_ = new QComboBox;
   combo_->setObjectName(QStringLiteral("PresetDefault"));
-  combo_->setAccessibleName(Text(kTextPresetDefaultPreset));
+  combo_->setAccessibleName(PlainCaption(kTextPresetDefaultPreset));
   combo_->setMinimumWidth(kComboWidth);
   comboLabel_->setBuddy(combo_);
 
@@ -204,7 +201,7 @@ void PresetDialog::UpdateButtons() {
 
 bool PresetDialog::SaveAsNew() {
   if (!model_.CanSaveNew()) return false;
-  const std::optional<QString> typed = hooks_.AskText(this, QString(), Text(kTextPresetNewName));
+  const std::optional<QString> typed = hooks_.AskText(this, QString(), PlainCaption(kTextPresetNewName));
   if (!typed) return false;
   QString name = PresetDialogModel::CleanName(*typed);
   if (name.isEmpty()) return false;
@@ -212,7 +209,7 @@ bool PresetDialog::SaveAsNew() {
   int row = -1;
   const int match = model_.FindName(name);
   // The working preset is never saved, so its name is only ever avoided, not replaced.
-  if (match > 0 && hooks_.AskYesNo(this, Text(kTextQuestion), Text(kTextAskReplacePreset))) {
+  if (match > 0 && hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskReplacePreset))) {
     if (hooks_.StorePageControls) hooks_.StorePageControls();
     row = model_.Replace(match, working_);
   } else {
@@ -228,7 +225,7 @@ void PresetDialog::DeleteSelected() {
   const int row = SelectedRow();
   if (!model_.CanDelete(row)) return;
   // A deleted preset cannot be brought back: the file is written when the dialog closes.
-  if (!hooks_.AskYesNo(this, Text(kTextQuestion), Text(kTextAskDeletePreset))) return;
+  if (!hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskDeletePreset))) return;
   model_.Delete(row);
   Rebuild(-1);
 }
@@ -246,7 +243,7 @@ void PresetDialog::MoveSelectedDown() {
 }
 
 void PresetDialog::RestoreBuiltins() {
-  if (!hooks_.AskYesNo(this, Text(kTextQuestion), Text(kTextAskRestorePresets))) return;
+  if (!hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskRestorePresets))) return;
   model_.RestoreBuiltins();
   Rebuild(-1);
 }
@@ -275,7 +272,7 @@ void PresetDialog::done(int result) {
       // The menus must show the list in memory even when the file could not be written; the
       // user is told, since the presets would be lost at the next start.
       if (!SavePresets(presetsFile_, presets_, defaultIndex_))
-        hooks_.Warn(this, Text(kTextWarning), Text(kTextSettingsNotSaved));
+        hooks_.Warn(this, PlainCaption(kTextWarning), PlainCaption(kTextSettingsNotSaved));
       emit PresetsChanged();
     }
   }
@@ -288,8 +285,8 @@ std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& tit
   auto box = std::make_unique<QMessageBox>(QMessageBox::Question, title, text,
                                            QMessageBox::Yes | QMessageBox::No, parent);
   box->setTextFormat(Qt::PlainText);
-  box->button(QMessageBox::Yes)->setText(Text(kTextYes));
-  box->button(QMessageBox::No)->setText(Text(kTextNo));
+  box->button(QMessageBox::Yes)->setText(PlainCaption(kTextYes));
+  box->button(QMessageBox::No)->setText(PlainCaption(kTextNo));
   // Each question here can lose presets; Enter alone must not.
   box->setDefaultButton(QMessageBox::No);
   return box;
@@ -301,8 +298,8 @@ std::unique_ptr<QInputDialog> MakeInputBox(QWidget* parent, const QString& title
   box->setWindowTitle(title);
   box->setLabelText(prompt);
   box->setInputMode(QInputDialog::TextInput);
-  box->setOkButtonText(Text(kTextOk));
-  box->setCancelButtonText(Text(kTextCancel));
+  box->setOkButtonText(PlainCaption(kTextOk));
+  box->setCancelButtonText(PlainCaption(kTextCancel));
   return box;
 }
 

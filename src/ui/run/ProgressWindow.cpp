@@ -52,6 +52,7 @@ ProgressWindow::ProgressWindow(RunFlags& flags, AskLaterFunction ask, ProgressTi
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       flags_(flags),
+      control_(flags),
       ask_(std::move(ask)),
       timings_(timings) {
   setObjectName(QStringLiteral("ProgressWindow"));
@@ -140,7 +141,7 @@ ProgressWindow::ProgressWindow(RunFlags& flags, AskLaterFunction ask, ProgressTi
 
 ProgressWindow::~ProgressWindow() {
   // A question that goes with the window must not hold the run.
-  if (asking_) flags_.RunAsking.store(0, memory_order_relaxed);
+  if (asking_) control_.DropStopQuestion();
 }
 
 void ProgressWindow::SetPhaseEntries(int32_t phase, int64_t entries) {
@@ -210,8 +211,7 @@ void ProgressWindow::Update() {
       phaseEntries_[static_cast<size_t>(phase)] >= 0)
     ApplyPhase(phase);
 
-  const bool held = flags_.RunPaused.load(memory_order_relaxed) != 0 ||
-                    flags_.RunAsking.load(memory_order_relaxed) != 0;
+  const bool held = control_.Held();
   const QString title = ErrorTitle();
   if (held) {
     if (!pausedTitleShown_) {
@@ -246,9 +246,8 @@ void ProgressWindow::Update() {
 }
 
 void ProgressWindow::TogglePause() {
-  if (flags_.RunCancelled.load(memory_order_relaxed) != 0) return;
-  flags_.RunPaused.store(flags_.RunPaused.load(memory_order_relaxed) != 0 ? 0 : 1,
-                         memory_order_relaxed);
+  if (control_.Cancelled()) return;
+  control_.TogglePause();
   SetPauseCaption();
 }
 
@@ -266,15 +265,14 @@ void ProgressWindow::SetPauseCaption() {
     AssignMnemonics(this, QString());
     continueCaption_ = pause_->text();
   }
-  const bool paused = flags_.RunPaused.load(memory_order_relaxed) != 0;
+  const bool paused = control_.Paused();
   pause_->setText(paused ? continueCaption_ : pauseCaption_);
 }
 
 void ProgressWindow::AskToStop(bool quit) {
-  if (asking_ || flags_.RunCancelled.load(memory_order_relaxed) != 0) return;
-  asking_ = true;
   // The run holds between two files while the question is open.
-  flags_.RunAsking.store(1, memory_order_relaxed);
+  if (asking_ || !control_.BeginStopQuestion()) return;
+  asking_ = true;
   QPointer<ProgressWindow> self(this);
   ask_(this, PlainCaption(kTextQuestion),
        LanguageText(quit ? kTextAskQuit : kTextAskCancelRun), [self, quit](bool yes) {
@@ -284,15 +282,12 @@ void ProgressWindow::AskToStop(bool quit) {
 
 void ProgressWindow::Stopped(bool quit, bool yes) {
   if (!asking_) return;
+  control_.EndStopQuestion(yes, quit);
   if (yes) {
-    flags_.RunCancelled.store(1, memory_order_relaxed);
-    if (quit) flags_.QuitRequested.store(1, memory_order_relaxed);
-    flags_.RunPaused.store(0, memory_order_relaxed);
     SetPauseCaption();
     pause_->setEnabled(false);
     cancel_->setEnabled(false);
   }
-  flags_.RunAsking.store(0, memory_order_relaxed);
   asking_ = false;
   if (yes && quit) emit QuitChosen();
   emit QuestionClosed();
@@ -301,7 +296,7 @@ void ProgressWindow::Stopped(bool quit, bool yes) {
 void ProgressWindow::DropQuestion() {
   if (!asking_) return;
   asking_ = false;
-  flags_.RunAsking.store(0, memory_order_relaxed);
+  control_.DropStopQuestion();
   for (QDialog* box : findChildren<QDialog*>()) box->reject();
   emit QuestionClosed();
 }

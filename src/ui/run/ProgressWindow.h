@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/RunFlags.h"
+#include "run/RunControl.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -34,7 +35,7 @@ struct ProgressTimings {
 QString ProgressPercentText(int64_t count, int64_t maximum, int32_t phase);
 
 // The progress window of a batch run. It reads the run flags every 100 ms (the updater) and
-// writes only the pause, cancel, asking and quit flags. Its phase, from RunPhase, decides the
+// steers the run only through its RunControl: pause, cancel, quit and the asking scope. Its phase, from RunPhase, decides the
 // frame's caption and what it shows: the status text while preparing and when finished, the
 // file and folder in hand while processing. Pause holds the run between two files; Cancel
 // (after a question) lets the file in hand finish and starts no other; Esc and the close box
@@ -92,6 +93,7 @@ class ProgressWindow : public QWidget {
   QString Percent() const;
 
   RunFlags& flags_;
+  RunControl control_;
   AskLaterFunction ask_;
   ProgressTimings timings_;
   QTimer* updater_ = nullptr;

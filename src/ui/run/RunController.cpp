@@ -17,10 +17,6 @@
 
 namespace {
 
-using std::memory_order_relaxed;
-
-// Language-table entries of the full-disk question.
-
 int32_t PhaseOf(RunStage stage) {
   switch (stage) {
     case RunStage::Preparing:
@@ -36,7 +32,8 @@ int32_t PhaseOf(RunStage stage) {
 
 }  // namespace
 
-RunController::RunController(AppState& app, QObject* parent) : QObject(parent), app_(app) {
+RunController::RunController(AppState& app, QObject* parent)
+    : QObject(parent), app_(app), control_(app.Run) {
   run_ = new WindowRun(app_, this);
   questions_ = new RunQuestions(this);
   questions_->SetPresenters(
@@ -189,13 +186,11 @@ void RunController::RequestQuit() {
   if (!active_) return;
   if (result_) {
     // The run is over; only its result window is open.
-    app_.Run.QuitRequested.store(1, memory_order_relaxed);
+    control_.QuitWhenOver();
     result_->reject();
     return;
   }
-  app_.Run.RunCancelled.store(1, memory_order_relaxed);
-  app_.Run.QuitRequested.store(1, memory_order_relaxed);
-  app_.Run.RunPaused.store(0, memory_order_relaxed);
+  control_.Quit();
   questions_->Close();
   CloseQuestion();
   if (progress_) progress_->DropQuestion();
@@ -229,7 +224,7 @@ void RunController::Conclude() {
   // Said before anything else: what the run did after the journal stopped cannot be undone.
   if (run_->JournalError() != 0 && hooks_.JournalFailed)
     hooks_.JournalFailed(run_->JournalPath(), run_->JournalError());
-  if (app_.Run.QuitRequested.load(memory_order_relaxed) != 0 || run_->Settings().QuitAfterRun != 0) {
+  if (control_.QuitRequested() || run_->Settings().QuitAfterRun != 0) {
     EndProgram();
     return;
   }
@@ -240,7 +235,7 @@ void RunController::Conclude() {
     result_->setAttribute(Qt::WA_DeleteOnClose);
     result_->setWindowModality(Qt::ApplicationModal);
     connect(result_, &QDialog::finished, this, [this] {
-      if (app_.Run.QuitRequested.load(memory_order_relaxed) != 0)
+      if (control_.QuitRequested())
         EndProgram();
       else
         Done();

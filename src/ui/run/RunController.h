@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/RunControl.h"
 #include "run/RunProcedure.h"
 #include "ui/run/ProgressWindow.h"
 #include "ui/run/ReplaceQuestion.h"
@@ -96,6 +97,7 @@ class RunController : public QObject {
   void PresentDiskFull(const QString& targetPath, std::function<void(bool)> answer);
 
   AppState& app_;
+  RunControl control_;
   RunControllerHooks hooks_;
   RunTimings timings_;
   WindowRun* run_ = nullptr;

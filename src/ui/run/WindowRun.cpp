@@ -1,6 +1,8 @@
 #include "ui/run/WindowRun.h"
 
 #include "app/AppState.h"
+#include "run/RunControl.h"
+#include "run/RunSetup.h"
 
 #include <chrono>
 #include <system_error>
@@ -19,10 +21,9 @@ WindowRun::~WindowRun() {
 void WindowRun::StopAndWait() {
   if (!controller_.joinable()) return;
   // Raised again until the run is over: a run that is just starting clears the flags once.
+  RunControl control(app_.Run);
   while (!done_.load()) {
-    app_.Run.RunCancelled.store(1, std::memory_order_relaxed);
-    app_.Run.RunPaused.store(0, std::memory_order_relaxed);
-    app_.Run.RunAsking.store(0, std::memory_order_relaxed);
+    control.Abandon();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   controller_.join();
@@ -30,7 +31,7 @@ void WindowRun::StopAndWait() {
 
 bool WindowRun::Start(const Preset& settings, const PathFolders& folders, int64_t dateFieldValue,
                       const RunPolicy& policy, std::unique_ptr<RunJournal> journal) {
-  if (running_ || app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0) return false;
+  if (running_ || RunControl(app_.Run).Running()) return false;
   *settings_ = settings;
   journal_ = std::move(journal);
   return Launch(app_.Files, app_.FollowUp, folders, dateFieldValue, policy);
@@ -38,7 +39,7 @@ bool WindowRun::Start(const Preset& settings, const PathFolders& folders, int64_
 
 bool WindowRun::StartTest(const Preset& settings, const PathFolders& folders,
                           int64_t dateFieldValue, const FileEntry& entry) {
-  if (running_ || app_.Run.RunActive.load() != 0 || app_.Run.RunSingle.load() != 0) return false;
+  if (running_ || RunControl(app_.Run).Running()) return false;
   *settings_ = settings;
   journal_.reset();  // the test run works on a copy: nothing to take back
   testFiles_->Clear();
@@ -49,11 +50,7 @@ bool WindowRun::StartTest(const Preset& settings, const PathFolders& folders,
   copy.NewPath.clear();
   testFiles_->Append(std::move(copy));
   testFiles_->Current = 0;
-  RunPolicy policy;
-  policy.SingleEntry = true;
-  policy.ReplaceMemory = kAnswerReplaceAll;
-  policy.KeepNothingForLater = true;
-  return Launch(*testFiles_, *testFollowUp_, folders, dateFieldValue, policy);
+  return Launch(*testFiles_, *testFollowUp_, folders, dateFieldValue, TestRunPolicy());
 }
 
 const FileEntry* WindowRun::TestedEntry() const {
@@ -93,10 +90,6 @@ bool WindowRun::Launch(FileList& files, FileList& followUp, const PathFolders& f
   }
   running_ = true;
   return true;
-}
-
-void WindowRun::Cancel() {
-  if (running_) app_.Run.RunCancelled.store(1, std::memory_order_relaxed);
 }
 
 void WindowRun::Complete() {

@@ -28,17 +28,15 @@ class WindowRun : public QObject {
   // already, records the run's changes for undo; the run finishes it on its own thread.
   bool Start(const Preset& settings, const PathFolders& folders, int64_t dateFieldValue,
              const RunPolicy& policy, std::unique_ptr<RunJournal> journal);
-  // Starts the single-file test run of `entry`, on a list of its own that holds a copy of it:
-  // the entry is processed as a copy into the target folder of `settings`, nothing is asked
-  // and nothing is kept for a later list.
+  // Starts the single-file test run of `entry` (TestRunPolicy), on a list of its own that holds
+  // a copy of it: the entry is processed as a copy into the target folder of `settings`
+  // (TestRunSettings), nothing is asked and nothing is kept for a later list.
   bool StartTest(const Preset& settings, const PathFolders& folders, int64_t dateFieldValue,
                  const FileEntry& entry);
   // After a test run: its entry as the run left it (Status, Detail, NewPath, checksums).
   const FileEntry* TestedEntry() const;
 
   bool Busy() const { return running_; }
-  // Asks the run to start no further entry.
-  void Cancel();
   // Stops the run after the entry in hand and waits for its thread. For the end of the
   // program: nothing may wait on the GUI thread then (questions must have been answered).
   void StopAndWait();

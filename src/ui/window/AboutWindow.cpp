@@ -3,7 +3,7 @@
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/window/HelpTexts.h"
-#include "ui/placeholders/PlaceholderListItems.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <QMessageBox>
 

@@ -4,7 +4,7 @@
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
-#include "ui/placeholders/PlaceholderListItems.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <QStringList>
 
@@ -13,21 +13,17 @@
 
 namespace {
 
-QString Text(int entry) {
-  return WithoutMnemonics(LanguageText(entry));
-}
-
 // Entries one after another, each a paragraph of its own.
 QStringList Paragraphs(int first, int last) {
   QStringList out;
-  for (int entry = first; entry <= last; ++entry) out << Text(entry);
+  for (int entry = first; entry <= last; ++entry) out << PlainCaption(entry);
   return out;
 }
 
 // A menu or page path such as "File > Test run on selected file".
 QString PathOf(std::initializer_list<int> entries) {
   QStringList parts;
-  for (const int entry : entries) parts << Text(entry);
+  for (const int entry : entries) parts << PlainCaption(entry);
   return parts.join(QLatin1String(" > "));
 }
 
@@ -35,17 +31,17 @@ QString PathOf(std::initializer_list<int> entries) {
 QString PlaceholderLine(std::initializer_list<std::pair<const char*, int>> items) {
   QStringList parts;
   for (const auto& [code, entry] : items)
-    parts << QLatin1String(code) + QLatin1String(" (") + Text(entry) + QLatin1Char(')');
+    parts << QLatin1String(code) + QLatin1String(" (") + PlainCaption(entry) + QLatin1Char(')');
   return parts.join(QLatin1String(", "));
 }
 
 QString GettingStarted() {
   QStringList steps;
   for (int step = 0; step < 4; ++step) {
-    steps << QString::number(step + 1) + QLatin1String(") ") + Text(256 + 2 * step) +
-                 QLatin1Char('\n') + Text(257 + 2 * step);
+    steps << QString::number(step + 1) + QLatin1String(") ") + PlainCaption(256 + 2 * step) +
+                 QLatin1Char('\n') + PlainCaption(257 + 2 * step);
   }
-  steps << Text(kTextHelpStartSave);
+  steps << PlainCaption(kTextHelpStartSave);
   return steps.join(QLatin1String("\n\n"));
 }
 
@@ -53,29 +49,29 @@ QString GettingStarted() {
 QString MenuOptions() {
   const QString testRun =
       PathOf({2, 4}) + QLatin1String(" (") + LanguageText(kTextKeyCtrl) + QLatin1String("+D)");
-  return QStringList{testRun + QLatin1Char('\n') + Text(kTextHelpMenuTestRun),
-                     PathOf({8, 16}) + QLatin1Char('\n') + Text(kTextHelpMenuFileDates),
-                     PathOf({8, 19, 21}) + QLatin1Char('\n') + Text(kTextHelpMenuKeepSources)}
+  return QStringList{testRun + QLatin1Char('\n') + PlainCaption(kTextHelpMenuTestRun),
+                     PathOf({8, 16}) + QLatin1Char('\n') + PlainCaption(kTextHelpMenuFileDates),
+                     PathOf({8, 19, 21}) + QLatin1Char('\n') + PlainCaption(kTextHelpMenuKeepSources)}
       .join(QLatin1String("\n\n"));
 }
 
 // Tips: each under the page, or the page and option, it belongs to.
 QString Tips() {
-  return QStringList{Text(kTextPageDateRules) + QLatin1Char('\n') + Text(kTextHelpTipsDateRules),
-                     Text(kTextPageCorrectFilename) + QLatin1Char('\n') + Text(kTextHelpTipsReplaceRules),
-                     PathOf({66, 167}) + QLatin1Char('\n') + Text(kTextHelpTipsCounterPerFolder),
-                     PathOf({66, 168}) + QLatin1Char('\n') + Text(kTextHelpTipsNoLeadingZeros),
-                     PathOf({67, 172}) + QLatin1Char('\n') + Text(kTextHelpTipsKeepSubfolders)}
+  return QStringList{PlainCaption(kTextPageDateRules) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsDateRules),
+                     PlainCaption(kTextPageCorrectFilename) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsReplaceRules),
+                     PathOf({66, 167}) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsCounterPerFolder),
+                     PathOf({66, 168}) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsNoLeadingZeros),
+                     PathOf({67, 172}) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsKeepSubfolders)}
       .join(QLatin1String("\n\n"));
 }
 
 QString DragAndDrop() {
-  return QLatin1String("- ") + Text(kTextHelpDropLoad) + QLatin1String("\n- ") + Text(kTextHelpDropTarget);
+  return QLatin1String("- ") + PlainCaption(kTextHelpDropLoad) + QLatin1String("\n- ") + PlainCaption(kTextHelpDropTarget);
 }
 
 QString Placeholders() {
   QStringList parts = Paragraphs(279, 282);
-  parts << Text(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") +
+  parts << PlainCaption(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") +
                PlaceholderLine({{"%001%", 195},
                                 {"%FN%", 199},
                                 {"%FSK%", 202},
@@ -89,7 +85,7 @@ QString Placeholders() {
                                 {"%CC%", 214},
                                 {"%CM%", 215},
                                 {"%CS%", 216}});
-  parts << Text(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") +
+  parts << PlainCaption(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") +
                PlaceholderLine({{"%PD%", 217}, {"%PP%", 218}, {"%PC%", 219}, {"%PF%", 220}});
   parts << Paragraphs(285, 287);
   return parts.join(QLatin1String("\n\n"));
@@ -97,24 +93,24 @@ QString Placeholders() {
 
 QString Wildcards() {
   QStringList parts = Paragraphs(288, 289);
-  QString list = Text(kTextHelpWildcardsSpecial);
-  for (int entry = 291; entry <= 294; ++entry) list += QLatin1String("\n - ") + Text(entry);
+  QString list = PlainCaption(kTextHelpWildcardsSpecial);
+  for (int entry = 291; entry <= 294; ++entry) list += QLatin1String("\n - ") + PlainCaption(entry);
   parts << list;
   parts << Paragraphs(295, 296);
   return parts.join(QLatin1String("\n\n"));
 }
 
 QString CommandLine() {
-  return QLatin1String("- ") + Text(kTextHelpCommandLineConsole) + QLatin1String("\n- ") + Text(kTextHelpCommandLineIgnoreWarning) +
-         QLatin1String("\n- ") + Text(kTextHelpCommandLinePortable);
+  return QLatin1String("- ") + PlainCaption(kTextHelpCommandLineConsole) + QLatin1String("\n- ") + PlainCaption(kTextHelpCommandLineIgnoreWarning) +
+         QLatin1String("\n- ") + PlainCaption(kTextHelpCommandLinePortable);
 }
 
 }  // namespace
 
 QString HelpTitle(int topic) {
-  if (topic == kHelpGettingStarted) return Text(kTextMenuHelp) + QLatin1String(" - ") + Text(kTextMenuGettingStarted);
+  if (topic == kHelpGettingStarted) return PlainCaption(kTextMenuHelp) + QLatin1String(" - ") + PlainCaption(kTextMenuGettingStarted);
   if (topic < 1 || topic > kHelpTopicCount) return {};
-  return Text(kTextMenuHelp) + QLatin1String(" - ") + Text(37 + topic);
+  return PlainCaption(kTextMenuHelp) + QLatin1String(" - ") + PlainCaption(37 + topic);
 }
 
 QString HelpText(int topic) {
@@ -149,6 +145,6 @@ QString AboutText() {
                      QLatin1String("Website: ") + ProductText(kProductWebsite),
                      QLatin1String("Email: ") + ProductText(kProductEmail),
                      QString(),
-                     Text(kTextThankYou)}
+                     PlainCaption(kTextThankYou)}
       .join(QLatin1Char('\n'));
 }

@@ -7,6 +7,7 @@
 #include "texts/TextTables.h"
 #include "platform/Messages.h"
 #include "platform/Signals.h"
+#include "run/RunControl.h"
 #include "ui/window/AboutWindow.h"
 #include "ui/widgets/Icons.h"
 #include "ui/window/MainWindow.h"
@@ -75,7 +76,7 @@ int RunMainWindow(AppState& app) {
   // the file in hand, a load stops, and the program ends through its shut-down.
   InstallStopSignalHandlers();
   WatchStopSignal(app.Load.LoadStop);
-  WatchStopSignal(app.Run.RunCancelled);
+  RunControl(app.Run).WatchStopSignal();
   QTimer signalWatch;
   signalWatch.setInterval(100);
   QObject::connect(&signalWatch, &QTimer::timeout, [&window, &signalWatch] {

@@ -25,6 +25,7 @@
 #include "ui/run/RunController.h"
 #include "ui/run/RunResultWindow.h"
 #include "ui/widgets/UiTexts.h"
+#include "support/Texts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,30 +43,26 @@
 
 namespace {
 
-std::string Utf8(const QString& text) {
-  return text.toUtf8().toStdString();
-}
-
 class NewNameColumnTest : public WindowFixture {
  protected:
   std::unique_ptr<MainWindow> MakeWindow() {
     auto window = std::make_unique<MainWindow>(*app_);
     WindowDialogs dialogs = RecordingDialogs();
     window->SetDialogs(dialogs);
-    window->SetRunTimings(NoWaits());
+    window->Runs()->SetTimings(NoWaits());
     return window;
   }
 
   // Loads and waits until the column shows the plan of the loaded list.
   void Load(MainWindow& window, const QString& paths) {
     ASSERT_TRUE(window.LoadPaths(paths));
-    ASSERT_TRUE(ProcessUntil([&] { return !window.LoadBusy(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return !window.Files()->LoadBusy(); }));
     WaitForPlan(window);
   }
 
   static void WaitForPlan(MainWindow& window) {
     ASSERT_TRUE(
-        ProcessUntil([&] { return window.NewNames()->Idle() && window.FileModel()->Plan(); }));
+        ProcessUntil([&] { return window.Files()->NewNames()->Idle() && window.Files()->Model()->Plan(); }));
   }
 
   // The settings as the pages would hold them after the user chose them.
@@ -77,21 +74,21 @@ class NewNameColumnTest : public WindowFixture {
 
   // The row of the entry with this name (without extension), -1 when none shows it.
   static int RowOfName(const MainWindow& window, const QString& name) {
-    FileListModel* model = window.FileModel();
+    FileListModel* model = window.Files()->Model();
     for (int row = 0; row < model->rowCount(); ++row)
       if (model->EntryAt(row)->Name == name) return row;
     return -1;
   }
 
   static QString Cell(const MainWindow& window, int row, int column, int role = Qt::DisplayRole) {
-    FileListModel* model = window.FileModel();
+    FileListModel* model = window.Files()->Model();
     return model->data(model->index(row, column), role).toString();
   }
 
   // Every row's source (relative to the test folder) and the column's target.
   std::vector<std::pair<QString, QString>> Targets(const MainWindow& window) const {
     std::vector<std::pair<QString, QString>> rows;
-    FileListModel* model = window.FileModel();
+    FileListModel* model = window.Files()->Model();
     const NewNamePlan* plan = model->Plan();
     for (int row = 0; row < model->rowCount(); ++row) {
       const FileEntry* entry = model->EntryAt(row);
@@ -123,7 +120,7 @@ TEST_F(NewNameColumnTest, ShowsTheNewNamesOfTheBuiltInPresets) {
   for (const char* name : {"in/IMG_0001.JPG", "in/my holiday.txt"}) dir_.WriteFile(name, "x");
   const auto window = MakeWindow();
   Load(*window, dir_.Path() + QStringLiteral("in"));
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   ASSERT_EQ(model->rowCount(), 2);
   EXPECT_EQ(model->headerData(FileListModel::kNewNameColumn, Qt::Horizontal, Qt::DisplayRole),
             AdditionText(kAddNewNameColumn));
@@ -141,7 +138,7 @@ TEST_F(NewNameColumnTest, ShowsTheNewNamesOfTheBuiltInPresets) {
                 .value<QBrush>(),
             QApplication::palette().brush(QPalette::PlaceholderText));
   EXPECT_EQ(Cell(*window, first, FileListModel::kNewFolderColumn), dir_.Path() + "output/");
-  EXPECT_FALSE(window->FileView()->isColumnHidden(FileListModel::kNewFolderColumn));
+  EXPECT_FALSE(window->Files()->View()->isColumnHidden(FileListModel::kNewFolderColumn));
 
   struct Row {
     int preset;
@@ -158,14 +155,14 @@ TEST_F(NewNameColumnTest, ShowsTheNewNamesOfTheBuiltInPresets) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.preset);
-    window->ActivatePresetAt(r.preset);
+    window->Presets()->ActivateAt(r.preset);
     WaitForPlan(*window);
     EXPECT_EQ(Cell(*window, first, FileListModel::kNewNameColumn), r.first);
     EXPECT_EQ(Cell(*window, second, FileListModel::kNewNameColumn), r.second);
-    EXPECT_EQ(window->FileView()->isColumnHidden(FileListModel::kNewFolderColumn), !r.folderShown);
+    EXPECT_EQ(window->Files()->View()->isColumnHidden(FileListModel::kNewFolderColumn), !r.folderShown);
   }
   // Preset 2 names by the modification date into dated folders: as the engine builds them.
-  window->ActivatePresetAt(2);
+  window->Presets()->ActivateAt(2);
   WaitForPlan(*window);
   const QString name = Cell(*window, first, FileListModel::kNewNameColumn);
   EXPECT_TRUE(name.endsWith(" IMG_0001.JPG")) << name.toStdString();
@@ -182,7 +179,7 @@ TEST_F(NewNameColumnTest, FollowsEditsOnceTheyAreQuiet) {
   const auto window = MakeWindow();
   Load(*window, dir_.Path());
   qint64 now = 1000;
-  NewNamePreview* names = window->NewNames();
+  NewNamePreview* names = window->Files()->NewNames();
   names->SetClock([&now] { return now; });
   int plans = 0;
   QObject::connect(names, &NewNamePreview::PlanChanged, [&] { ++plans; });
@@ -217,7 +214,7 @@ TEST_F(NewNameColumnTest, FollowsEditsOnceTheyAreQuiet) {
 
   // A menu option counts as an edit too.
   const int before = plans;
-  window->Action(MenuCommand::PlaceholderDateCreated)->trigger();
+  window->Menus()->Action(MenuCommand::PlaceholderDateCreated)->trigger();
   now += NewNamePreview::kQuietDelay;
   names->Poll();
   ProcessUntil([&] { return names->Idle(); });
@@ -253,7 +250,7 @@ TEST_F(NewNameColumnTest, CountersSkipTakenNumbersPerFolderOrNot) {
       if (source.startsWith("in/x/")) inX << target;
       if (source.startsWith("in/y/")) inY = target;
       if (target == "out/x/02.txt") {
-        const int row = window->FileModel()->RowOf(
+        const int row = window->Files()->Model()->RowOf(
             app_->Files.FindById(app_->Files.IdOfPath(dir_.Path() + source)));
         EXPECT_TRUE(Cell(*window, row, FileListModel::kNewNameColumn, Qt::ToolTipRole)
                         .contains(AdditionText(kAddCounterPassedOver).arg("01")));
@@ -262,7 +259,7 @@ TEST_F(NewNameColumnTest, CountersSkipTakenNumbersPerFolderOrNot) {
     EXPECT_EQ(inX, QStringList({"out/x/02.txt", "out/x/03.txt"}));
     EXPECT_EQ(inY, perFolder ? "out/y/01.txt" : "out/y/04.txt");
   }
-  EXPECT_EQ(window->NewNames()->Plan()->Problems(), 0);
+  EXPECT_EQ(window->Files()->NewNames()->Plan()->Problems(), 0);
 }
 
 // Two files planned to one target: both are marked with an icon and a tooltip naming the other;
@@ -272,7 +269,7 @@ TEST_F(NewNameColumnTest, ClashesAreMarkedCountedAndAskedAbout) {
   const auto window = MakeWindow();
   Load(*window, dir_.Path() + QStringLiteral("in"));
   Apply(*window, CopyInto(dir_.Path() + "out/"));
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   ASSERT_EQ(model->rowCount(), 3);
   int marked = 0;
   for (int row = 0; row < 3; ++row) {
@@ -302,28 +299,28 @@ TEST_F(NewNameColumnTest, ClashesAreMarkedCountedAndAskedAbout) {
   EXPECT_TRUE(window->StatusText().endsWith(AdditionText(kAddProblems) + ": 2"))
       << window->StatusText().toStdString();
 
-  window->OnlyProblemsButton()->click();
+  window->Files()->OnlyProblemsButton()->click();
   EXPECT_EQ(model->rowCount(), 2);
   EXPECT_TRUE(window->StatusText().contains(LanguageText(69) + ": 3 ")) << "the list still has 3";
-  window->OnlyProblemsButton()->click();
+  window->Files()->OnlyProblemsButton()->click();
   EXPECT_EQ(model->rowCount(), 3);
 
   int started = 0;
-  window->AttachRunStarter([&] { ++started; });
+  window->Runs()->AttachStarter([&] { ++started; });
   answer_ = false;
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 0);
   ASSERT_EQ(questions_.size(), 1);
   EXPECT_EQ(questions_[0], PlainCaption(349) + u'|' + StartQuestionText(*model->Plan()));
   EXPECT_TRUE(questions_[0].contains("1 \u00D7 " + AdditionText(kAddKindSameTarget)));
   answer_ = true;
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 1);
 
   // Without problems nothing is asked.
   Apply(*window, NamedInPlace("%FN% %1%"));
   questions_.clear();
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 2);
   EXPECT_TRUE(questions_.filter(AdditionText(kAddStartAnyway)).isEmpty());
 }
@@ -355,7 +352,7 @@ TEST_F(NewNameColumnTest, MarksWhatWouldFailWithItsReason) {
       {"d", NameProblem::FolderNotCreatable,
        AdditionText(kAddNameFolderMissing).arg(dir_.Path() + "in/sub/")},
   };
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   ASSERT_EQ(model->rowCount(), 4);
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.name);
@@ -387,7 +384,7 @@ TEST_F(NewNameColumnTest, FilteredRowsAreGreyedWithTheirReason) {
   logs.Mode = kModeText;
   s.FilterConditions = {logs};
   Apply(*window, s);
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   const int log = model->EntryAt(0)->Name == "b" ? 0 : 1;
   EXPECT_EQ(Cell(*window, 1 - log, FileListModel::kNewNameColumn), "new a.txt");
   EXPECT_EQ(Cell(*window, log, FileListModel::kNewNameColumn), AdditionText(kAddFilteredOut));
@@ -400,7 +397,7 @@ TEST_F(NewNameColumnTest, FilteredRowsAreGreyedWithTheirReason) {
   EXPECT_EQ(
       Cell(*window, log, FileListModel::kNewNameColumn, Qt::ToolTipRole),
       AdditionText(kAddFilteredOutTip).arg(LanguageText(200) + " " + LanguageText(85) + " log"));
-  EXPECT_EQ(window->NewNames()->Plan()->Problems(), 0) << "taken out is no problem";
+  EXPECT_EQ(window->Files()->NewNames()->Plan()->Problems(), 0) << "taken out is no problem";
 }
 
 // With a sort order, the rows follow the order the run takes the files in, so that the numbers
@@ -409,10 +406,10 @@ TEST_F(NewNameColumnTest, SortedTasksShowTheRunsOrder) {
   for (const char* name : {"b.txt", "c.txt", "a.txt"}) dir_.WriteFile(name, "x");
   const auto window = MakeWindow();
   Load(*window, dir_.Path());
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   const int rowOfC =
       model->RowOf(app_->Files.FindById(app_->Files.IdOfPath(dir_.Path() + "c.txt")));
-  window->FileView()->selectRow(rowOfC);
+  window->Files()->View()->selectRow(rowOfC);
   Preset s = NamedInPlace("%1% %FN%");
   s.SortActive = 1;
   s.SortKey = kSortName;
@@ -422,7 +419,7 @@ TEST_F(NewNameColumnTest, SortedTasksShowTheRunsOrder) {
   EXPECT_EQ(Cell(*window, 0, FileListModel::kNewNameColumn), "1 c.txt");
   EXPECT_EQ(Cell(*window, 1, FileListModel::kNewNameColumn), "2 b.txt");
   EXPECT_EQ(Cell(*window, 2, FileListModel::kNewNameColumn), "3 a.txt");
-  const std::vector<int> selected = window->FileView()->SelectedRows();
+  const std::vector<int> selected = window->Files()->View()->SelectedRows();
   ASSERT_EQ(selected.size(), 1u);
   EXPECT_EQ(model->EntryAt(selected[0])->Name, "c");
   // The list itself keeps its order; only the view follows the run.
@@ -441,7 +438,7 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
   window->show();
   Load(*window, dir_.Path());
   Apply(*window, NamedInPlace("%FN% %CC%"));
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   const auto expected = [&](int row) {
     const FileEntry* entry = model->EntryAt(row);
     const QByteArray content = QByteArray::number(entry->Name.mid(1).toInt());
@@ -451,19 +448,19 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
   };
   ASSERT_TRUE(
       ProcessUntil([&] { return Cell(*window, 0, FileListModel::kNewNameColumn) == expected(0); }));
-  const auto [first, last] = window->FileView()->RowsOnScreen();
+  const auto [first, last] = window->Files()->View()->RowsOnScreen();
   ASSERT_LT(last, kFiles - 10);
   ASSERT_TRUE(ProcessUntil([&] {
-    return window->NewNames()->Idle() &&
+    return window->Files()->NewNames()->Idle() &&
            Cell(*window, last, FileListModel::kNewNameColumn) == expected(last);
   }));
   const QString far = Cell(*window, kFiles - 1, FileListModel::kNewNameColumn);
   EXPECT_TRUE(far.endsWith(" %CC%.txt")) << far.toStdString();
-  EXPECT_LE(window->NewNames()->Checksums()->Known().size(), last - first + 2);
+  EXPECT_LE(window->Files()->NewNames()->Checksums()->Known().size(), last - first + 2);
   EXPECT_TRUE(window->StatusText().contains(AdditionText(kAddWaitingForChecksums)));
 
-  window->FileView()->verticalScrollBar()->setValue(
-      window->FileView()->verticalScrollBar()->maximum());
+  window->Files()->View()->verticalScrollBar()->setValue(
+      window->Files()->View()->verticalScrollBar()->maximum());
   ASSERT_TRUE(ProcessUntil([&] {
     return Cell(*window, kFiles - 1, FileListModel::kNewNameColumn) == expected(kFiles - 1);
   }));
@@ -545,7 +542,7 @@ TEST_F(NewNameColumnTest, AgreesWithTheDryRunAndTheRun) {
     const auto window = MakeWindow();
     Load(*window, dir_.Path() + "tree/in");
     Apply(*window, s);
-    FileListModel* model = window->FileModel();
+    FileListModel* model = window->Files()->Model();
     const NewNamePlan* plan = model->Plan();
     ASSERT_NE(plan, nullptr);
     std::vector<DryLine> column;
@@ -585,15 +582,15 @@ TEST_F(NewNameColumnTest, AgreesWithTheDryRunAndTheRun) {
     questions_.clear();
     const bool problems = plan->Failing() > 0;
     bool finished = false;
-    QObject::connect(window.get(), &MainWindow::RunFinished, [&] { finished = true; });
-    window->StartCommand();
+    QObject::connect(window->Runs(), &RunCommands::RunFinished, [&] { finished = true; });
+    window->Runs()->Start();
     EXPECT_EQ(questions_.filter(AdditionText(kAddStartAnyway)).size(), problems ? 1 : 0);
     // The run asks about each file that is there; the answer keeps it, as the column said. The
     // result window then lists those files.
     ASSERT_TRUE(ProcessUntil([&] {
-      if (ReplaceQuestion* question = window->BatchRun()->Question())
+      if (ReplaceQuestion* question = window->Runs()->BatchRun()->Question())
         question->LeaveButton()->click();
-      if (RunResultWindow* result = window->BatchRun()->ResultWindow()) result->accept();
+      if (RunResultWindow* result = window->Runs()->BatchRun()->ResultWindow()) result->accept();
       return finished;
     }));
     int done = 0;
@@ -625,16 +622,16 @@ TEST_F(NewNameColumnTest, RemovingFilesWhilePlanningPlansTheNewList) {
   }
   app_->WorkingSettings = NamedInPlace("n %FN%");
   const auto window = MakeWindow();
-  ASSERT_TRUE(ProcessUntil([&] { return window->NewNames()->Planning(); }));
-  window->FileView()->selectRow(0);
-  window->RemoveSelectedFiles();
-  EXPECT_FALSE(window->NewNames()->Planning()) << "the worker let go of the list";
-  EXPECT_EQ(window->FileModel()->Plan(), nullptr);
+  ASSERT_TRUE(ProcessUntil([&] { return window->Files()->NewNames()->Planning(); }));
+  window->Files()->View()->selectRow(0);
+  window->Files()->RemoveSelected();
+  EXPECT_FALSE(window->Files()->NewNames()->Planning()) << "the worker let go of the list";
+  EXPECT_EQ(window->Files()->Model()->Plan(), nullptr);
   WaitForPlan(*window);
-  EXPECT_EQ(window->FileModel()->Plan()->Count(), 2999);
-  EXPECT_EQ(window->FileModel()->Plan()->ProblemCount(NameProblem::SourceMissing), 2999);
-  window->ClearFileList();
-  EXPECT_EQ(window->FileModel()->rowCount(), 0);
+  EXPECT_EQ(window->Files()->Model()->Plan()->Count(), 2999);
+  EXPECT_EQ(window->Files()->Model()->Plan()->ProblemCount(NameProblem::SourceMissing), 2999);
+  window->Files()->Clear();
+  EXPECT_EQ(window->Files()->Model()->rowCount(), 0);
 }
 
 // Start with a list too long to plan at once, before the column has a plan: the window waits
@@ -661,21 +658,21 @@ TEST_F(NewNameColumnTest, StartWaitsForThePlanOfALongListAndAsks) {
   };
   window->SetDialogs(dialogs);
   int started = 0;
-  window->AttachRunStarter([&] { ++started; });
-  ASSERT_EQ(window->FileModel()->Plan(), nullptr);
-  window->StartCommand();
+  window->Runs()->AttachStarter([&] { ++started; });
+  ASSERT_EQ(window->Files()->Model()->Plan(), nullptr);
+  window->Runs()->Start();
   EXPECT_EQ(started, 0);
   ASSERT_FALSE(questions_.isEmpty());
   EXPECT_TRUE(questions_.last().contains(QStringLiteral("- %1 \u00D7 ").arg(count) +
                                          AdditionText(kAddKindSourceMissing)))
       << questions_.last().toStdString();
-  ASSERT_NE(window->FileModel()->Plan(), nullptr) << "the column shows the plan asked about";
-  EXPECT_EQ(window->FileModel()->Plan()->Count(), count);
+  ASSERT_NE(window->Files()->Model()->Plan(), nullptr) << "the column shows the plan asked about";
+  EXPECT_EQ(window->Files()->Model()->Plan()->Count(), count);
 
   // Asked again with the plan in hand: no waiting, and Yes starts.
   startAnyway = true;
   questions_.clear();
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 1);
   EXPECT_EQ(questions_.filter(AdditionText(kAddStartAnyway)).size(), 1);
 }

@@ -4,6 +4,7 @@
 #include "ui/placeholders/PlaceholderPreviewWindow.h"
 
 #include "support/HelperTestSupport.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 
 #include "support/HelperTestSupport.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -112,14 +112,14 @@ class RunWindowTest : public WindowFixture {
     dialogs.EndProgram = [this] { ++ended_; };
     dialogs.Fatal = [this](const QString& reason) { fatal_ << reason; };
     window_->SetDialogs(dialogs);
-    window_->SetRunTimings(timings);
-    QObject::connect(window_.get(), &MainWindow::RunFinished, [this] { ++finished_; });
+    window_->Runs()->SetTimings(timings);
+    QObject::connect(window_->Runs(), &RunCommands::RunFinished, [this] { ++finished_; });
     return *window_;
   }
 
   void Load(const QString& paths) {
     ASSERT_TRUE(window_->LoadPaths(paths));
-    ASSERT_TRUE(ProcessUntil([&] { return !window_->LoadBusy(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return !window_->Files()->LoadBusy(); }));
   }
 
   // Files named one by one keep this order in the list (a folder lists in the disk's order).
@@ -133,7 +133,7 @@ class RunWindowTest : public WindowFixture {
 
   void Remove(const std::string& relative) { std::filesystem::remove_all(dir_.Bytes() + relative); }
 
-  RunController& Run() { return *window_->BatchRun(); }
+  RunController& Run() { return *window_->Runs()->BatchRun(); }
 
   // Processes events until the run has given the list back or the program was told to end;
   // `each` runs in every round (it answers questions, looks at the progress window).
@@ -179,7 +179,7 @@ TEST_F(RunWindowTest, CleanRunShowsItsPhasesAndEmptiesTheList) {
   MainWindow& window = MakeWindow();
   window.show();
   Load(dir_.Path() + QStringLiteral("in"));
-  window.StartCommand();
+  window.Runs()->Start();
   ASSERT_TRUE(Run().Busy());
   EXPECT_FALSE(window.isVisible()) << "the window steps aside for the progress window";
   ASSERT_NE(Run().Progress(), nullptr);
@@ -199,7 +199,7 @@ TEST_F(RunWindowTest, CleanRunShowsItsPhasesAndEmptiesTheList) {
   EXPECT_EQ(ended_, 0);
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "output/b & c.txt"), "b");
   EXPECT_TRUE(app_->Files.IsEmpty()) << "no keep option holds a done file";
-  EXPECT_EQ(window.FileModel()->rowCount(), 0);
+  EXPECT_EQ(window.Files()->Model()->rowCount(), 0);
   EXPECT_TRUE(window.isVisible()) << "the window is back";
   EXPECT_FALSE(window.CommandsLocked());
   EXPECT_EQ(Run().Progress(), nullptr);
@@ -226,14 +226,14 @@ TEST_F(RunWindowTest, KeepOptionsRebuildTheListFromWhatTheRunKept) {
     app_->WorkingSettings.ListKeepTargets = row.Targets;
     window.FillPages();
     app_->Files.Clear();
-    window.FileModel()->Reload();
+    window.Files()->Model()->Reload();
     LoadInOrder({"in/a.txt", "in/b.txt"});
-    window.StartCommand();
+    window.Runs()->Start();
     ASSERT_TRUE(WaitForRunEnd());
     QStringList expected;
     for (const QString& path : row.Expected) expected << dir_.Path() + path;
     EXPECT_EQ(ListedPaths(), expected);
-    EXPECT_EQ(window.FileModel()->rowCount(), expected.size());
+    EXPECT_EQ(window.Files()->Model()->rowCount(), expected.size());
     for (const FileEntry& entry : app_->Files) EXPECT_EQ(entry.Status, kStatusNotProcessed);
   }
 }
@@ -253,7 +253,7 @@ TEST_F(RunWindowTest, FailedFileOpensTheResultWindowAndStaysInTheList) {
   window.show();
   window.FillPages();
   LoadInOrder({"good/good.txt", "bad/bad.txt"});
-  window.StartCommand();
+  window.Runs()->Start();
   closeResults_ = false;
   QSet<int> phases;
   ASSERT_TRUE(ProcessUntil([&] {
@@ -297,7 +297,7 @@ TEST_F(RunWindowTest, PauseHoldsTheRunAndChangesTheTitleOnce) {
   timings.StartDelay = std::chrono::milliseconds(300);  // time to press Pause before file 1
   MainWindow& window = MakeWindow(timings);
   Load(dir_.Path() + QStringLiteral("in"));
-  window.StartCommand();
+  window.Runs()->Start();
   ProgressWindow* progress = Run().Progress();
   ASSERT_TRUE(ProcessUntil([&] { return progress->ShownPhase() == kPhaseProcessing; }));
   QStringList titles;
@@ -334,7 +334,7 @@ TEST_F(RunWindowTest, CancelAsksAndKeepsTheProgramRunning) {
   MainWindow& window = MakeWindow(timings);
   window.show();
   Load(dir_.Path() + QStringLiteral("in"));
-  window.StartCommand();
+  window.Runs()->Start();
   ProgressWindow* progress = Run().Progress();
   ASSERT_TRUE(ProcessUntil([&] { return progress->ShownPhase() == kPhaseProcessing; }));
   holdAnswers_ = true;
@@ -363,7 +363,7 @@ TEST_F(RunWindowTest, EscAndTheCloseBoxAskToQuitAndTheProgramEndsAfterTheFileInH
     MainWindow& window = MakeWindow(timings);
     Load(dir_.Path() + QStringLiteral("in"));
     asked_.clear();
-    window.StartCommand();
+    window.Runs()->Start();
     ProgressWindow* progress = Run().Progress();
     ASSERT_TRUE(ProcessUntil([&] { return progress->ShownPhase() == kPhaseProcessing; }));
     // No first: nothing happens.
@@ -400,7 +400,7 @@ TEST_F(RunWindowTest, QuitAfterRunEndsTheProgramWithoutTheResultWindow) {
   app_->WorkingSettings.QuitAfterRun = 1;
   window.FillPages();
   LoadInOrder({"good/good.txt", "bad/bad.txt"});
-  window.StartCommand();
+  window.Runs()->Start();
   closeResults_ = false;
   bool resultShown = false;
   ASSERT_TRUE(WaitForRunEnd([&] { resultShown |= Run().ResultWindow() != nullptr; }));
@@ -433,7 +433,7 @@ TEST_F(RunWindowTest, ReplaceQuestionAnswersDecideEveryClash) {
     app_->Files.Clear();
     MainWindow& window = MakeWindow();
     LoadInOrder({"in/1.txt", "in/2.txt", "in/3.txt", "in/4.txt"});
-    window.StartCommand();
+    window.Runs()->Start();
     size_t next = 0;
     std::vector<QString> asked;
     ASSERT_TRUE(WaitForRunEnd([&] {
@@ -493,7 +493,7 @@ TEST_F(RunWindowTest, UnansweredReplaceQuestionLeavesTheFileAfterItsCountdown) {
   timings.CountdownTickMs = 2;  // the clock, sped up
   MainWindow& window = MakeWindow(timings);
   Load(dir_.Path() + QStringLiteral("in"));
-  window.StartCommand();
+  window.Runs()->Start();
   QStringList captions;
   ASSERT_TRUE(WaitForRunEnd([&] {
     if (ReplaceQuestion* question = Run().Question())
@@ -595,7 +595,7 @@ TEST_F(RunWindowTest, QuittingWhileAReplaceQuestionIsOpenAnswersItAndEnds) {
   dir_.WriteFile("output/a.txt", "old");
   MainWindow& window = MakeWindow();
   LoadInOrder({"in/a.txt", "in/b.txt"});
-  window.StartCommand();
+  window.Runs()->Start();
   ASSERT_TRUE(ProcessUntil([&] { return Run().Question() != nullptr; }));
   // The program is asked to end meanwhile (a signal, the session).
   Run().RequestQuit();
@@ -616,7 +616,7 @@ TEST_F(RunWindowTest, FullDiskAsksWhetherToStop) {
     asked_.clear();
     answer_ = stop;
     SetCopyWriteFailure(1, ENOSPC);  // the first copy finds the disk full
-    window.StartCommand();
+    window.Runs()->Start();
     ASSERT_TRUE(WaitForRunEnd());
     SetCopyWriteFailure(0, 0);
     ASSERT_EQ(asked_.size(), 1);
@@ -643,7 +643,7 @@ TEST_F(RunWindowTest, WindowComesBackInTheStateItHad) {
   window.showMaximized();
   ProcessEvents();
   Load(dir_.Path() + QStringLiteral("in"));
-  window.StartCommand();
+  window.Runs()->Start();
   EXPECT_FALSE(window.isVisible());
   ASSERT_TRUE(WaitForRunEnd());
   EXPECT_TRUE(window.isVisible());
@@ -827,8 +827,8 @@ TEST_F(RunWindowTest, TestRunRestoresEverySettingAndLeavesTheListAsItWas) {
   app_->WorkingSettings.KeepSubfolders = 1;
   window.FillPages();
   LoadInOrder({"in/a.txt", "in/b.txt"});
-  window.FileView()->selectionModel()->setCurrentIndex(
-      window.FileModel()->index(1, FileListModel::kNameColumn),
+  window.Files()->View()->selectionModel()->setCurrentIndex(
+      window.Files()->Model()->index(1, FileListModel::kNameColumn),
       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   window.StorePages();
   const QStringList listBefore = ListedPaths();
@@ -852,10 +852,10 @@ TEST_F(RunWindowTest, TestRunRestoresEverySettingAndLeavesTheListAsItWas) {
     window.StorePages();
     Preset expected = app_->WorkingSettings;
     const int finished = finished_;
-    window.TestRunCommand();
+    window.Runs()->TestRun();
     if (row.Passes) {
       EXPECT_TRUE(window.CommandsLocked());
-      EXPECT_FALSE(window.FileView()->isEnabled());
+      EXPECT_FALSE(window.Files()->View()->isEnabled());
       EXPECT_EQ(window.StatusText(), LanguageText(361));
       ASSERT_TRUE(ProcessUntil([&] { return finished_ != finished; }));
       ASSERT_EQ(properties_.size(), 1);
@@ -866,13 +866,13 @@ TEST_F(RunWindowTest, TestRunRestoresEverySettingAndLeavesTheListAsItWas) {
       EXPECT_TRUE(notices_[0].startsWith(PlainCaption(363) + u'|'));
     }
     EXPECT_FALSE(window.CommandsLocked());
-    EXPECT_TRUE(window.FileView()->isEnabled());
+    EXPECT_TRUE(window.Files()->View()->isEnabled());
     EXPECT_EQ(app_->WorkingSettings, expected) << "every overridden setting is as before";
-    EXPECT_TRUE(window.Action(MenuCommand::QuitAfterRun)->isEnabled());
-    EXPECT_FALSE(window.Action(MenuCommand::QuitAfterRun)->isChecked());
+    EXPECT_TRUE(window.Menus()->Action(MenuCommand::QuitAfterRun)->isEnabled());
+    EXPECT_FALSE(window.Menus()->Action(MenuCommand::QuitAfterRun)->isChecked());
     EXPECT_EQ(ListedPaths(), listBefore);
-    EXPECT_EQ(window.FileModel()->rowCount(), 2);
-    EXPECT_EQ(window.FileView()->SelectedRows(), std::vector<int>{1}) << "the selection stays";
+    EXPECT_EQ(window.Files()->Model()->rowCount(), 2);
+    EXPECT_EQ(window.Files()->View()->SelectedRows(), std::vector<int>{1}) << "the selection stays";
     for (const FileEntry& entry : app_->Files) {
       EXPECT_EQ(entry.Status, kStatusNotProcessed);
       EXPECT_TRUE(entry.NewPath.isEmpty());
@@ -931,11 +931,11 @@ TEST_F(RunWindowTest, TestRunTellsWhyNoCopyWasMade) {
         {kItemChecked, 2, 0, QStringLiteral("log"), 2}};  // extension is "log"
     app_->WorkingSettings.RemoveZoneMark = 1;             // something to do without a new name
     window.FillPages();
-    window.FileView()->selectionModel()->setCurrentIndex(
-        window.FileModel()->index(row.RowIndex, FileListModel::kNameColumn),
+    window.Files()->View()->selectionModel()->setCurrentIndex(
+        window.Files()->Model()->index(row.RowIndex, FileListModel::kNameColumn),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     const int finished = finished_;
-    window.TestRunCommand();
+    window.Runs()->TestRun();
     ASSERT_TRUE(ProcessUntil([&] { return finished_ != finished; }, 5000))
         << "row " << row.RowIndex << ": " << notices_.join(u'\n').toStdString();
     ASSERT_EQ(notices_.size(), 1);

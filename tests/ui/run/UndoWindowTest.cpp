@@ -37,18 +37,18 @@ class UndoWindowTest : public WindowFixture {
     dialogs.ShowFile = [](const QString&) { return true; };
     dialogs.ShowProperties = [](const QString&) { return true; };
     window->SetDialogs(dialogs);
-    window->SetRunTimings(NoWaits());
+    window->Runs()->SetTimings(NoWaits());
     return window;
   }
 
   // Loads the folder "in" and runs the default preset: copies into the desktop's "output".
   void RunCopies(MainWindow& window) {
     ASSERT_TRUE(window.LoadPaths(dir_.Path() + QStringLiteral("in")));
-    ASSERT_TRUE(ProcessUntil([&] { return !window.LoadBusy(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return !window.Files()->LoadBusy(); }));
     bool finished = false;
     const auto connection =
-        QObject::connect(&window, &MainWindow::RunFinished, [&] { finished = true; });
-    window.StartCommand();
+        QObject::connect(window.Runs(), &RunCommands::RunFinished, [&] { finished = true; });
+    window.Runs()->Start();
     ASSERT_TRUE(ProcessUntil([&] { return finished; }));
     QObject::disconnect(connection);
   }
@@ -56,8 +56,8 @@ class UndoWindowTest : public WindowFixture {
   bool Undo(MainWindow& window) {
     bool finished = false;
     const auto connection =
-        QObject::connect(&window, &MainWindow::UndoFinished, [&] { finished = true; });
-    window.Action(MenuCommand::UndoLastRun)->trigger();
+        QObject::connect(window.Runs(), &RunCommands::UndoFinished, [&] { finished = true; });
+    window.Menus()->Action(MenuCommand::UndoLastRun)->trigger();
     const bool started = window.CommandsLocked();
     if (started) {
       EXPECT_TRUE(ProcessUntil([&] { return finished; }));
@@ -70,15 +70,15 @@ class UndoWindowTest : public WindowFixture {
 TEST_F(UndoWindowTest, TheMenuItemFollowsTheTestRunAndIsLockedWithTheCommands) {
   const auto window = MakeWindow();
   const QList<QAction*> items = window->menuBar()->actions().front()->menu()->actions();
-  const qsizetype testRun = items.indexOf(window->Action(MenuCommand::TestRun));
+  const qsizetype testRun = items.indexOf(window->Menus()->Action(MenuCommand::TestRun));
   ASSERT_GE(testRun, 0);
   ASSERT_LT(testRun + 1, items.size());
-  EXPECT_EQ(items[testRun + 1], window->Action(MenuCommand::UndoLastRun));
+  EXPECT_EQ(items[testRun + 1], window->Menus()->Action(MenuCommand::UndoLastRun));
   EXPECT_EQ(items[testRun + 1]->text(), AdditionText(kAddUndoMenuItem) + QStringLiteral("..."));
   window->SetCommandsLocked(true);
-  EXPECT_FALSE(window->Action(MenuCommand::UndoLastRun)->isEnabled());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::UndoLastRun)->isEnabled());
   window->SetCommandsLocked(false);
-  EXPECT_TRUE(window->Action(MenuCommand::UndoLastRun)->isEnabled());
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::UndoLastRun)->isEnabled());
 }
 
 TEST_F(UndoWindowTest, TakesBackTheWindowsRunAfterAQuestionThatNamesIt) {
@@ -113,7 +113,7 @@ TEST_F(UndoWindowTest, TakesBackTheWindowsRunAfterAQuestionThatNamesIt) {
   EXPECT_FALSE(window->CommandsLocked());
   EXPECT_FALSE(PathExists(dir_.Bytes() + "output")) << "the copies and their new folder are gone";
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "in/a.txt"), "a");
-  UndoResultDialog* result = window->UndoResult();
+  UndoResultDialog* result = window->Runs()->UndoResult();
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->Summary()->text(), AdditionText(kAddUndoResultComplete).arg(1));
   EXPECT_EQ(result->Lines()->rowCount(), 0);
@@ -170,9 +170,9 @@ TEST_F(UndoWindowTest, TheListIsReadAgainAfterAnUndo) {
     QStringList after = listed();
     std::sort(after.begin(), after.end());
     EXPECT_EQ(after, row.After);
-    EXPECT_EQ(window->FileModel()->RowCount(), row.After.size());
+    EXPECT_EQ(window->Files()->Model()->RowCount(), row.After.size());
     for (const FileEntry& entry : app_->Files) EXPECT_EQ(entry.Status, kStatusNotProcessed);
-    if (window->UndoResult()) window->UndoResult()->close();
+    if (window->Runs()->UndoResult()) window->Runs()->UndoResult()->close();
   }
 }
 
@@ -184,7 +184,7 @@ TEST_F(UndoWindowTest, TheResultListNamesWhatCouldNotBeTakenBack) {
   dir_.WriteFile("output/a.txt", "edited since");
 
   ASSERT_TRUE(Undo(*window));
-  UndoResultDialog* result = window->UndoResult();
+  UndoResultDialog* result = window->Runs()->UndoResult();
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->Summary()->text(), AdditionText(kAddUndoResultPartly).arg(1).arg(1));
   const QStringList lines = result->Lines()->stringList();
@@ -205,12 +205,12 @@ TEST_F(UndoWindowTest, ClosingDuringAnUndoStopsItAndClosesWhenItHasStopped) {
   const auto window = MakeWindow();
   RunCopies(*window);
   window->show();
-  window->Action(MenuCommand::UndoLastRun)->trigger();
-  ASSERT_TRUE(window->RunBusy());
+  window->Menus()->Action(MenuCommand::UndoLastRun)->trigger();
+  ASSERT_TRUE(window->Runs()->Busy());
   EXPECT_FALSE(window->close()) << "not while the undo goes on";
   EXPECT_TRUE(questions_.back().endsWith(LanguageText(358)));
   ASSERT_TRUE(ProcessUntil([&] { return !window->isVisible(); }));
-  EXPECT_EQ(window->UndoResult(), nullptr) << "no result window for a window that closes";
+  EXPECT_EQ(window->Runs()->UndoResult(), nullptr) << "no result window for a window that closes";
   for (int i = 0; i < 40; ++i)
     EXPECT_TRUE(PathExists(dir_.Bytes() + "in/f" + std::to_string(i) + ".txt"));
 }
@@ -226,15 +226,15 @@ TEST_F(UndoWindowTest, AStopSignalDuringAnUndoStopsItBeforeTheProgramEnds) {
   window->SetDialogs(dialogs);
   RunCopies(*window);
   window->show();
-  window->Action(MenuCommand::UndoLastRun)->trigger();
-  ASSERT_TRUE(window->RunBusy());
+  window->Menus()->Action(MenuCommand::UndoLastRun)->trigger();
+  ASSERT_TRUE(window->Runs()->Busy());
   const qsizetype asked = questions_.size();
   window->RequestQuit();
   EXPECT_EQ(ended, 0) << "not while the undo goes on";
   ASSERT_TRUE(ProcessUntil([&] { return !window->isVisible(); }));
-  EXPECT_FALSE(window->RunBusy());
+  EXPECT_FALSE(window->Runs()->Busy());
   EXPECT_EQ(questions_.size(), asked) << "a stop signal asks nothing";
-  EXPECT_EQ(window->UndoResult(), nullptr);
+  EXPECT_EQ(window->Runs()->UndoResult(), nullptr);
 }
 
 TEST_F(UndoWindowTest, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
@@ -244,16 +244,16 @@ TEST_F(UndoWindowTest, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
   const auto window = MakeWindow();
   window->show();
   ASSERT_TRUE(window->LoadPaths(dir_.Path() + QStringLiteral("in")));
-  ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
-  window->StartCommand();
-  EXPECT_FALSE(window->RunBusy());
+  ASSERT_TRUE(ProcessUntil([&] { return !window->Files()->LoadBusy(); }));
+  window->Runs()->Start();
+  EXPECT_FALSE(window->Runs()->Busy());
   EXPECT_TRUE(window->isVisible()) << "the window does not step aside for a run that never starts";
-  EXPECT_EQ(window->BatchRun()->Progress(), nullptr);
+  EXPECT_EQ(window->Runs()->BatchRun()->Progress(), nullptr);
   EXPECT_FALSE(window->CommandsLocked());
   ASSERT_EQ(notices_.size(), 1);
   EXPECT_TRUE(notices_[0].contains(QStringLiteral("The undo journal cannot be written")));
   EXPECT_FALSE(PathExists(dir_.Bytes() + "output"));
-  EXPECT_EQ(window->FileModel()->RowCount(), 1) << "the list stays the window's";
+  EXPECT_EQ(window->Files()->Model()->RowCount(), 1) << "the list stays the window's";
 }
 
 TEST_F(UndoWindowTest, TheProgressWindowsCancelAsksTheUndoToStop) {

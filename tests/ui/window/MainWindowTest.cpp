@@ -15,6 +15,7 @@
 #include "ui/placeholders/PlaceholderPopups.h"
 #include "ui/run/RunController.h"
 #include "ui/widgets/UiTexts.h"
+#include "ui/window/StandardDialogs.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -55,7 +56,7 @@ class MainWindowTest : public WindowFixture {
 
   void Load(MainWindow& window, const QString& paths) {
     ASSERT_TRUE(window.LoadPaths(paths));
-    ASSERT_TRUE(ProcessUntil([&] { return !window.LoadBusy(); }));
+    ASSERT_TRUE(ProcessUntil([&] { return !window.Files()->LoadBusy(); }));
   }
 
   QStringList chosenFiles_;
@@ -100,18 +101,18 @@ TEST_F(MainWindowTest, PageListHasFourGroupsAndMarksSwitchedOnPages) {
 TEST_F(MainWindowTest, CtrlTabShowsTheNextPageAndWrapsAround) {
   const auto window = MakeWindow();
   window->ShowPage(kPageTarget - 1);
-  window->Action(MenuCommand::NextPage)->trigger();
+  window->Menus()->Action(MenuCommand::NextPage)->trigger();
   EXPECT_EQ(window->ShownPage(), kPageTarget);
-  window->Action(MenuCommand::NextPage)->trigger();
+  window->Menus()->Action(MenuCommand::NextPage)->trigger();
   EXPECT_EQ(window->ShownPage(), kPageFiles);
 }
 
 TEST_F(MainWindowTest, ActivatingAPresetFillsThePagesAndShowsItsPage) {
   const auto window = MakeWindow();
-  ASSERT_NE(window->PresetAction(2), nullptr);
-  EXPECT_EQ(window->PresetAction(2)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_2));
-  EXPECT_TRUE(window->PresetAction(2)->text().endsWith(u'\t' + CtrlKeyText(QStringLiteral("2"))));
-  window->PresetAction(2)->trigger();
+  ASSERT_NE(window->Menus()->PresetAction(2), nullptr);
+  EXPECT_EQ(window->Menus()->PresetAction(2)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_2));
+  EXPECT_TRUE(window->Menus()->PresetAction(2)->text().endsWith(u'\t' + CtrlKeyText(QStringLiteral("2"))));
+  window->Menus()->PresetAction(2)->trigger();
   EXPECT_EQ(app_->ActivePresetIndex, 2);
   EXPECT_EQ(window->ShownPage(), app_->PresetList[2].SelectedPage);
   EXPECT_EQ(window->Field(FieldKind::NameTemplate)->text(), app_->PresetList[2].NameTemplate);
@@ -128,20 +129,20 @@ TEST_F(MainWindowTest, ActivatingAPresetFillsThePagesAndShowsItsPage) {
 
   // A key for a preset that does not exist changes nothing.
   window->Field(FieldKind::NameTemplate)->setText(QStringLiteral("mine %FN%"));
-  EXPECT_EQ(window->PresetAction(7), nullptr);
-  window->ActivatePresetAt(7);
+  EXPECT_EQ(window->Menus()->PresetAction(7), nullptr);
+  window->Presets()->ActivateAt(7);
   EXPECT_EQ(window->Field(FieldKind::NameTemplate)->text(), QStringLiteral("mine %FN%"));
   EXPECT_EQ(app_->ActivePresetIndex, 2);
 }
 
 TEST_F(MainWindowTest, SavePresetWritesTheDefaultPresetOnly) {
   const auto window = MakeWindow();
-  EXPECT_FALSE(window->Action(MenuCommand::SavePreset)->isEnabled()) << "preset 0 is never saved";
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::SavePreset)->isEnabled()) << "preset 0 is never saved";
   app_->DefaultPresetIndex = 1;
   window->PresetsChanged();
-  ASSERT_TRUE(window->Action(MenuCommand::SavePreset)->isEnabled());
+  ASSERT_TRUE(window->Menus()->Action(MenuCommand::SavePreset)->isEnabled());
   window->Field(FieldKind::NameTemplate)->setText(QStringLiteral("saved %FN%"));
-  window->Action(MenuCommand::SavePreset)->trigger();
+  window->Menus()->Action(MenuCommand::SavePreset)->trigger();
   EXPECT_EQ(app_->PresetList[1].NameTemplate, QStringLiteral("saved %FN%"));
   QList<Preset> loaded;
   int32_t defaultIndex = -1;
@@ -153,9 +154,29 @@ TEST_F(MainWindowTest, SavePresetWritesTheDefaultPresetOnly) {
 
   // A save that cannot be written says so.
   app_->PresetsFile = dir_.Path() + QStringLiteral("missing/folder/Presets");
-  window->Action(MenuCommand::SavePreset)->trigger();
+  window->Menus()->Action(MenuCommand::SavePreset)->trigger();
   ASSERT_EQ(notices_.size(), 1);
   EXPECT_TRUE(notices_[0].endsWith(LanguageText(346)));
+}
+
+// A preset that cannot be activated, with not even the working preset 0 to fall back on, ends
+// the program through the window's fatal message, as every fatal end of the window does; the
+// test's message lets the program live on, and the window is left as it was.
+TEST_F(MainWindowTest, APresetThatCannotBeActivatedEndsTheProgramThroughTheFatalMessage) {
+  const auto window = MakeWindow();
+  QStringList fatal;
+  WindowDialogs dialogs;
+  dialogs.Fatal = [&](const QString& reason) { fatal << reason; };
+  window->SetDialogs(dialogs);
+  window->Field(FieldKind::NameTemplate)->setText(QStringLiteral("mine %FN%"));
+  app_->PresetList[0].SortActive = 5;  // out of range
+  app_->PresetList[2].SortActive = 5;
+  const Preset before = app_->WorkingSettings;
+  window->Menus()->PresetAction(2)->trigger();
+  EXPECT_EQ(fatal, QStringList{QStringLiteral("Couldn't initialize program.")});
+  EXPECT_EQ(app_->WorkingSettings, before);
+  EXPECT_EQ(app_->ActivePresetIndex, 0);
+  EXPECT_EQ(window->Field(FieldKind::NameTemplate)->text(), QStringLiteral("mine %FN%"));
 }
 
 TEST_F(MainWindowTest, CommandLockDisablesWhatWouldStartOtherWork) {
@@ -166,25 +187,25 @@ TEST_F(MainWindowTest, CommandLockDisablesWhatWouldStartOtherWork) {
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(menus[i]->isEnabled()) << i;
   EXPECT_TRUE(menus[3]->isEnabled()) << "help stays";
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(window->CommandButtonAt(i)->isEnabled()) << i;
-  EXPECT_FALSE(window->RemoveFilesButton()->isEnabled());
-  EXPECT_FALSE(window->ClearFilesButton()->isEnabled());
+  EXPECT_FALSE(window->Files()->RemoveButton()->isEnabled());
+  EXPECT_FALSE(window->Files()->ClearButton()->isEnabled());
   for (const MenuCommand command :
        {MenuCommand::TestRun, MenuCommand::AddFiles, MenuCommand::SelectAll})
-    EXPECT_FALSE(window->Action(command)->isEnabled()) << static_cast<int>(command);
+    EXPECT_FALSE(window->Menus()->Action(command)->isEnabled()) << static_cast<int>(command);
   for (int position = 0; position < app_->PresetList.size(); ++position)
-    EXPECT_FALSE(window->PresetAction(position)->isEnabled()) << position;
+    EXPECT_FALSE(window->Menus()->PresetAction(position)->isEnabled()) << position;
   // Locked commands start nothing.
   chosenFiles_ = {dir_.Path() + QStringLiteral("x.txt")};
   window->AddFilesCommand();
-  EXPECT_FALSE(window->LoadBusy());
-  window->ActivatePresetAt(2);
+  EXPECT_FALSE(window->Files()->LoadBusy());
+  window->Presets()->ActivateAt(2);
   EXPECT_EQ(app_->ActivePresetIndex, 0);
 
   window->SetCommandsLocked(false);
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(menus[i]->isEnabled()) << i;
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(window->CommandButtonAt(i)->isEnabled()) << i;
-  EXPECT_TRUE(window->Action(MenuCommand::AddFiles)->isEnabled());
-  EXPECT_TRUE(window->PresetAction(1)->isEnabled());
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::AddFiles)->isEnabled());
+  EXPECT_TRUE(window->Menus()->PresetAction(1)->isEnabled());
 }
 
 TEST_F(MainWindowTest, LoadingLocksTheCommandsUntilItEnds) {
@@ -194,12 +215,12 @@ TEST_F(MainWindowTest, LoadingLocksTheCommandsUntilItEnds) {
   EXPECT_TRUE(window->CommandsLocked());
   EXPECT_EQ(window->StatusText(), LanguageText(360));
   EXPECT_FALSE(window->LoadPaths(dir_.Path())) << "one load at a time";
-  ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !window->Files()->LoadBusy(); }));
   EXPECT_FALSE(window->CommandsLocked());
-  EXPECT_EQ(window->FileModel()->rowCount(), 50);
+  EXPECT_EQ(window->Files()->Model()->rowCount(), 50);
   EXPECT_EQ(app_->Files.Count(), 50);
   // The first row is selected after a load; the status line counts both figures.
-  EXPECT_EQ(window->FileView()->SelectedRows(), std::vector<int>{0});
+  EXPECT_EQ(window->Files()->View()->SelectedRows(), std::vector<int>{0});
   EXPECT_EQ(window->StatusText(), LanguageText(69) + QStringLiteral(": 50 (50 B)   ") +
                                       LanguageText(70) + QStringLiteral(": 1 (1 B)"));
 }
@@ -208,16 +229,16 @@ TEST_F(MainWindowTest, EscStopsALoadKeepingWhatWasLoaded) {
   for (int i = 0; i < 1000; ++i) dir_.WriteFile("stop/f" + std::to_string(i) + ".txt", "x");
   const auto window = MakeWindow();
   ASSERT_TRUE(window->LoadPaths(dir_.Path() + QStringLiteral("stop")));
-  window->Action(MenuCommand::StopLoading)->trigger();
+  window->Menus()->Action(MenuCommand::StopLoading)->trigger();
   EXPECT_EQ(app_->Load.LoadStop.load(), 1);
-  ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !window->Files()->LoadBusy(); }));
   EXPECT_FALSE(window->CommandsLocked());
   EXPECT_LE(app_->Files.Count(), 1000);
-  EXPECT_EQ(window->FileModel()->rowCount(), app_->Files.Count())
+  EXPECT_EQ(window->Files()->Model()->rowCount(), app_->Files.Count())
       << "every entry admitted before the stop has its row";
   // Esc without a load asks nothing of a loader.
   app_->Load.LoadStop.store(0);
-  window->Action(MenuCommand::StopLoading)->trigger();
+  window->Menus()->Action(MenuCommand::StopLoading)->trigger();
   EXPECT_EQ(app_->Load.LoadStop.load(), 0);
 }
 
@@ -244,29 +265,29 @@ TEST_F(MainWindowTest, ClearListAsksAndRemoveTakesTheSelectedRows) {
   for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) dir_.WriteFile(name, "12345");
   const auto window = MakeWindow();
   Load(*window, dir_.Path());
-  ASSERT_EQ(window->FileModel()->rowCount(), 4);
-  FileListView* view = window->FileView();
+  ASSERT_EQ(window->Files()->Model()->rowCount(), 4);
+  FileListView* view = window->Files()->View();
   view->selectionModel()->select(
-      QItemSelection(window->FileModel()->index(1, 0), window->FileModel()->index(2, 3)),
+      QItemSelection(window->Files()->Model()->index(1, 0), window->Files()->Model()->index(2, 3)),
       QItemSelectionModel::ClearAndSelect);
-  const QString first = window->FileModel()->EntryAt(0)->Path;
-  const QString last = window->FileModel()->EntryAt(3)->Path;
-  window->RemoveFilesButton()->click();
+  const QString first = window->Files()->Model()->EntryAt(0)->Path;
+  const QString last = window->Files()->Model()->EntryAt(3)->Path;
+  window->Files()->RemoveButton()->click();
   ASSERT_EQ(app_->Files.Count(), 2);
-  EXPECT_EQ(window->FileModel()->EntryAt(0)->Path, first);
-  EXPECT_EQ(window->FileModel()->EntryAt(1)->Path, last);
+  EXPECT_EQ(window->Files()->Model()->EntryAt(0)->Path, first);
+  EXPECT_EQ(window->Files()->Model()->EntryAt(1)->Path, last);
   EXPECT_TRUE(window->StatusText().contains(QStringLiteral(": 2 (10 B)")));
 
   answer_ = false;
-  window->ClearFilesButton()->click();
+  window->Files()->ClearButton()->click();
   EXPECT_EQ(questions_.size(), 1);
   EXPECT_EQ(questions_[0], PlainCaption(349) + u'|' + LanguageText(350));
   EXPECT_EQ(app_->Files.Count(), 2);
   answer_ = true;
-  window->ClearFilesButton()->click();
+  window->Files()->ClearButton()->click();
   EXPECT_EQ(app_->Files.Count(), 0);
-  EXPECT_EQ(window->FileModel()->rowCount(), 0);
-  EXPECT_FALSE(window->ClearFilesButton()->isEnabled());
+  EXPECT_EQ(window->Files()->Model()->rowCount(), 0);
+  EXPECT_FALSE(window->Files()->ClearButton()->isEnabled());
   EXPECT_TRUE(window->StatusText().contains(LanguageText(69) + QStringLiteral(": -")));
 }
 
@@ -284,7 +305,7 @@ TEST_F(MainWindowTest, DroppedLocalFilesAreLoadedWithEveryByteOfTheirNames) {
   mime->setData(QStringLiteral("text/uri-list"),
                 QByteArray::fromStdString(uri(odd) + "\r\n# a comment\r\n" + uri(plain) +
                                           "\r\nhttp://example.org/x.txt\r\n"));
-  QWidget* target = window->FileView()->viewport();
+  QWidget* target = window->Files()->View()->viewport();
   const QPoint point = target->rect().center();
   QDragEnterEvent enter(point, Qt::CopyAction | Qt::LinkAction, mime, Qt::LeftButton,
                         Qt::NoModifier);
@@ -293,7 +314,7 @@ TEST_F(MainWindowTest, DroppedLocalFilesAreLoadedWithEveryByteOfTheirNames) {
   EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
   QDropEvent drop(point, Qt::CopyAction | Qt::LinkAction, mime, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(target, &drop);
-  ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !window->Files()->LoadBusy(); }));
   ASSERT_EQ(app_->Files.Count(), 2);
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(odd)));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(plain)));
@@ -341,11 +362,11 @@ TEST_F(MainWindowTest, AddButtonsHandTheChosenPathsToTheLoader) {
   chosenFiles_ = {dir_.Path() + QStringLiteral("pick/one.txt"),
                   dir_.Path() + QStringLiteral("pick/two.txt")};
   window->CommandButtonAt(0)->click();
-  ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !window->Files()->LoadBusy(); }));
   EXPECT_EQ(app_->Files.Count(), 2);
   chosenFolder_ = dir_.Path() + QStringLiteral("folder");
   window->CommandButtonAt(1)->click();
-  ASSERT_TRUE(ProcessUntil([&] { return !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return !window->Files()->LoadBusy(); }));
   EXPECT_EQ(app_->Files.Count(), 3) << "subfolders are searched by default";
 
   const QStringList filters = OpenFileFilters();
@@ -359,15 +380,15 @@ TEST_F(MainWindowTest, AddButtonsHandTheChosenPathsToTheLoader) {
 TEST_F(MainWindowTest, StartRunsTheChecksWithTheirMessages) {
   const auto window = MakeWindow();
   int started = 0;
-  window->AttachRunStarter([&] { ++started; });
-  window->StartCommand();
+  window->Runs()->AttachStarter([&] { ++started; });
+  window->Runs()->Start();
   ASSERT_EQ(notices_.size(), 1);
   EXPECT_EQ(notices_[0], PlainCaption(359) + u'|' + LanguageText(368)) << "no files";
 
   dir_.WriteFile("a.txt", "x");
   Load(*window, dir_.Path());
   // The defaults copy into a target folder: no question, the run starts.
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 1);
   // Changing files in place asks first; No starts nothing.
   window->ShowPage(kPageTarget);
@@ -375,12 +396,12 @@ TEST_F(MainWindowTest, StartRunsTheChecksWithTheirMessages) {
   window->ShowPage(kPageZoneMark);
   window->Pages()->Page(kPageZoneMark)->findChild<QCheckBox*>()->click();
   answer_ = false;
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 1);
   ASSERT_EQ(questions_.size(), 1);
   EXPECT_EQ(questions_[0], PlainCaption(349) + u'|' + LanguageText(354));
   answer_ = true;
-  window->StartCommand();
+  window->Runs()->Start();
   EXPECT_EQ(started, 2);
   EXPECT_EQ(app_->WorkingSettings.TargetDirActive, 0) << "the pages are stored before the checks";
 }
@@ -394,14 +415,14 @@ TEST_F(MainWindowTest, ToggledButtonOptionRebuildsTheWindowKeepingTheSettings) {
   ASSERT_NE(window->ListButton(FieldKind::NameTemplate), nullptr);
   int rebuilt = 0;
   QObject::connect(window.get(), &MainWindow::Rebuilt, [&] { ++rebuilt; });
-  window->Action(MenuCommand::TemplateButtons)->trigger();
+  window->Menus()->Action(MenuCommand::TemplateButtons)->trigger();
   ProcessEvents();
   EXPECT_EQ(rebuilt, 1);
   EXPECT_EQ(window->ListButton(FieldKind::NameTemplate), nullptr);
   EXPECT_NE(window->ListButton(FieldKind::FindText), nullptr) << "pattern buttons stay";
   EXPECT_EQ(window->Field(FieldKind::NameTemplate)->text(), QStringLiteral("kept %FN%"));
   EXPECT_EQ(app_->WorkingSettings.TemplateButtons, 0);
-  EXPECT_FALSE(window->Action(MenuCommand::TemplateButtons)->isChecked());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::TemplateButtons)->isChecked());
   EXPECT_EQ(window->size(), QSize(700, 520)) << "position and size are kept";
 }
 
@@ -409,44 +430,44 @@ TEST_F(MainWindowTest, MenuItemsCarryTheirChecksAndShortcuts) {
   app_->WorkingSettings.FilterDateSource = 2;
   app_->WorkingSettings.QuitAfterRun = 1;
   const auto window = MakeWindow();
-  EXPECT_TRUE(window->Action(MenuCommand::FilterDateCreated)->isChecked());
-  EXPECT_FALSE(window->Action(MenuCommand::FilterDateModified)->isChecked());
-  EXPECT_TRUE(window->Action(MenuCommand::PlaceholderDateModified)->isChecked());
-  EXPECT_TRUE(window->Action(MenuCommand::QuitAfterRun)->isChecked());
-  EXPECT_TRUE(window->Action(MenuCommand::LanguageEnglish)->isChecked());
-  EXPECT_TRUE(window->Action(MenuCommand::IncludeSubdirectories)->isChecked());
-  window->Action(MenuCommand::IncludeHidden)->trigger();
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::FilterDateCreated)->isChecked());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::FilterDateModified)->isChecked());
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::PlaceholderDateModified)->isChecked());
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::QuitAfterRun)->isChecked());
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::LanguageEnglish)->isChecked());
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::IncludeSubdirectories)->isChecked());
+  window->Menus()->Action(MenuCommand::IncludeHidden)->trigger();
   EXPECT_EQ(app_->WorkingSettings.IncludeHidden, 1);
-  window->Action(MenuCommand::PlaceholderDateLastAccess)->trigger();
+  window->Menus()->Action(MenuCommand::PlaceholderDateLastAccess)->trigger();
   EXPECT_EQ(app_->WorkingSettings.DatePlaceholderSource, 0);
-  EXPECT_EQ(window->Action(MenuCommand::TestRun)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
-  EXPECT_EQ(window->Action(MenuCommand::AddFiles)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
-  EXPECT_EQ(window->Action(MenuCommand::SavePreset)->shortcut(),
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::TestRun)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::AddFiles)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::SavePreset)->shortcut(),
             QKeySequence(Qt::CTRL | Qt::Key_S));
-  EXPECT_EQ(window->Action(MenuCommand::Help)->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(window->Action(MenuCommand::StopLoading)->shortcut(), QKeySequence(Qt::Key_Escape));
-  EXPECT_EQ(window->Action(MenuCommand::NextPage)->shortcut(),
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::Help)->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::StopLoading)->shortcut(), QKeySequence(Qt::Key_Escape));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::NextPage)->shortcut(),
             QKeySequence(Qt::CTRL | Qt::Key_Tab));
   // The components of a later issue: disabled until they attach.
-  EXPECT_FALSE(window->Action(MenuCommand::Help)->isEnabled());
-  EXPECT_FALSE(window->Action(MenuCommand::About)->isEnabled());
-  EXPECT_FALSE(window->Action(MenuCommand::ManagePresets)->isEnabled());
-  EXPECT_FALSE(window->Action(MenuCommand::SaveAsNewPreset)->isEnabled());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::Help)->isEnabled());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::About)->isEnabled());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::ManagePresets)->isEnabled());
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::SaveAsNewPreset)->isEnabled());
   int opened = -1;
   window->AttachPresetDialog([&](int mode) { opened = mode; });
-  EXPECT_TRUE(window->Action(MenuCommand::ManagePresets)->isEnabled());
-  window->Action(MenuCommand::SaveAsNewPreset)->trigger();
+  EXPECT_TRUE(window->Menus()->Action(MenuCommand::ManagePresets)->isEnabled());
+  window->Menus()->Action(MenuCommand::SaveAsNewPreset)->trigger();
   EXPECT_EQ(opened, 1);
   // Topics and the information box are message boxes for now.
-  window->Action(MenuCommand::Information)->trigger();
-  window->Action(MenuCommand::Topic7)->trigger();
+  window->Menus()->Action(MenuCommand::Information)->trigger();
+  window->Menus()->Action(MenuCommand::Topic7)->trigger();
   ASSERT_EQ(notices_.size(), 2);
   EXPECT_EQ(notices_[0], PlainCaption(359) + u'|' + LanguageText(370));
   EXPECT_TRUE(notices_[1].contains(LanguageText(297)));
   // Every command closes the pop-ups first.
   int closes = 0;
   QObject::connect(window.get(), &MainWindow::ClosePopups, [&] { ++closes; });
-  window->Action(MenuCommand::IncludeHidden)->trigger();
+  window->Menus()->Action(MenuCommand::IncludeHidden)->trigger();
   EXPECT_EQ(closes, 1);
 }
 
@@ -460,11 +481,11 @@ TEST_F(MainWindowTest, ListButtonsOpenThePopupsAndEveryCommandClosesThem) {
   ASSERT_NE(window->Popups(), nullptr);
   window->ListButton(FieldKind::TargetTemplate)->click();
   EXPECT_TRUE(window->Popups()->ListOpen());
-  window->Action(MenuCommand::IncludeHidden)->trigger();
+  window->Menus()->Action(MenuCommand::IncludeHidden)->trigger();
   EXPECT_FALSE(window->Popups()->ListOpen());
 
   // A rebuild brings pop-ups of its own for the new fields.
-  window->Action(MenuCommand::PatternButtons)->trigger();
+  window->Menus()->Action(MenuCommand::PatternButtons)->trigger();
   ProcessEvents();
   ASSERT_NE(window->Popups(), nullptr);
   EXPECT_EQ(window->ListButton(FieldKind::FindText), nullptr);
@@ -478,17 +499,17 @@ TEST_F(MainWindowTest, StartRunsTheBatchAndTheListKeepsWhatTheOptionsSay) {
   RunTimings timings;
   timings.MinProcessing = timings.MinPreparation = timings.FinishedDisplay =
       std::chrono::milliseconds(0);
-  window->SetRunTimings(timings);
+  window->Runs()->SetTimings(timings);
   app_->WorkingSettings.ListKeepTargets = 1;
   window->FillPages();
   Load(*window, dir_.Path() + QStringLiteral("in"));
   ASSERT_EQ(app_->Files.Count(), 2);
   bool finished = false;
-  QObject::connect(window.get(), &MainWindow::RunFinished, [&] { finished = true; });
-  window->StartCommand();
+  QObject::connect(window->Runs(), &RunCommands::RunFinished, [&] { finished = true; });
+  window->Runs()->Start();
   EXPECT_TRUE(window->CommandsLocked());
-  EXPECT_TRUE(window->RunBusy());
-  EXPECT_EQ(window->FileModel()->rowCount(), 0) << "the list is the run's meanwhile";
+  EXPECT_TRUE(window->Runs()->Busy());
+  EXPECT_EQ(window->Files()->Model()->rowCount(), 0) << "the list is the run's meanwhile";
   ASSERT_TRUE(ProcessUntil([&] { return finished; }));
   EXPECT_FALSE(window->CommandsLocked());
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "output/a.txt"), "a");
@@ -497,16 +518,16 @@ TEST_F(MainWindowTest, StartRunsTheBatchAndTheListKeepsWhatTheOptionsSay) {
   // The new files, with fresh data.
   ASSERT_EQ(app_->Files.Count(), 2);
   for (int row = 0; row < 2; ++row) {
-    EXPECT_TRUE(window->FileModel()->EntryAt(row)->Path.startsWith(dir_.Path() +
+    EXPECT_TRUE(window->Files()->Model()->EntryAt(row)->Path.startsWith(dir_.Path() +
                                                                    QStringLiteral("output/")));
-    EXPECT_EQ(window->FileModel()->EntryAt(row)->Status, kStatusNotProcessed);
+    EXPECT_EQ(window->Files()->Model()->EntryAt(row)->Status, kStatusNotProcessed);
   }
 }
 
 TEST_F(MainWindowTest, TestRunCopiesTheSelectedFileIntoThePreviewFolder) {
   dir_.WriteFile("in/photo.jpg", "jpg");
   const auto window = MakeWindow();
-  window->TestRunCommand();
+  window->Runs()->TestRun();
   ASSERT_EQ(notices_.size(), 1);
   EXPECT_EQ(notices_[0], PlainCaption(359) + u'|' + LanguageText(369)) << "nothing selected";
 
@@ -515,8 +536,8 @@ TEST_F(MainWindowTest, TestRunCopiesTheSelectedFileIntoThePreviewFolder) {
   window->ShowPage(kPageNewName);
   window->Pages()->Page(kPageNewName)->findChild<QCheckBox*>()->click();
   bool finished = false;
-  QObject::connect(window.get(), &MainWindow::RunFinished, [&] { finished = true; });
-  window->Action(MenuCommand::TestRun)->trigger();
+  QObject::connect(window->Runs(), &RunCommands::RunFinished, [&] { finished = true; });
+  window->Menus()->Action(MenuCommand::TestRun)->trigger();
   ASSERT_TRUE(ProcessUntil([&] { return finished; }));
   ASSERT_EQ(properties_.size(), 1) << notices_.join(u'\n').toStdString();
   EXPECT_EQ(properties_[0], dir_.Path() + QStringLiteral("preview/test photo.jpg"));
@@ -527,7 +548,7 @@ TEST_F(MainWindowTest, TestRunCopiesTheSelectedFileIntoThePreviewFolder) {
   ASSERT_EQ(app_->Files.Count(), 1);
   EXPECT_EQ(app_->Files.At(0).Status, kStatusNotProcessed);
   EXPECT_TRUE(app_->Files.At(0).NewPath.isEmpty());
-  EXPECT_EQ(window->FileModel()->rowCount(), 1);
+  EXPECT_EQ(window->Files()->Model()->rowCount(), 1);
   EXPECT_EQ(app_->WorkingSettings.TargetDirTemplate, QStringLiteral("%PD%\\output\\"));
 }
 
@@ -544,7 +565,7 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
     app_->Files.Append(std::move(entry));
   }
   const auto window = MakeWindow();
-  FileListModel* model = window->FileModel();
+  FileListModel* model = window->Files()->Model();
   ASSERT_EQ(model->rowCount(), kCount);
   EXPECT_EQ(model->columnCount(), FileListModel::kColumnCount);
   EXPECT_EQ(
@@ -561,16 +582,16 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
   EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), LanguageText(71));
   EXPECT_FALSE(model->index(kCount, 0).isValid());
 
-  window->FileView()->setFocus();
-  window->Action(MenuCommand::SelectAll)->trigger();
-  window->FileView()->selectAll();
+  window->Files()->View()->setFocus();
+  window->Menus()->Action(MenuCommand::SelectAll)->trigger();
+  window->Files()->View()->selectAll();
   EXPECT_TRUE(window->StatusText().endsWith(QStringLiteral(": 100000 (97.7 MB)")));
   // Keep every tenth row, remove the rest.
   QItemSelection keep;
   for (int row = 0; row < kCount; row += 10)
     keep.select(model->index(row, 0), model->index(row, FileListModel::kColumnCount - 1));
-  window->FileView()->selectionModel()->select(keep, QItemSelectionModel::Deselect);
-  window->RemoveSelectedFiles();
+  window->Files()->View()->selectionModel()->select(keep, QItemSelectionModel::Deselect);
+  window->Files()->RemoveSelected();
   ASSERT_EQ(app_->Files.Count(), kCount / 10);
   ASSERT_EQ(model->rowCount(), kCount / 10);
   EXPECT_EQ(model->EntryAt(1)->Name, QStringLiteral("IMG_000010"));

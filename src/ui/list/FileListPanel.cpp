@@ -1,0 +1,59 @@
+#include "ui/list/FileListPanel.h"
+
+#include "texts/Additions.h"
+#include "texts/LanguageEntries.h"
+#include "texts/TextTables.h"
+#include "ui/list/FileListModel.h"
+#include "ui/list/FileListView.h"
+#include "ui/widgets/UiTexts.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+
+  statusLine_ = new QLabel;
+  statusLine_->setTextFormat(Qt::PlainText);
+  // A long line is cut rather than widening the window.
+  statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  problemsButton_ = new QToolButton;
+  problemsButton_->setCheckable(true);
+  problemsButton_->setAutoRaise(true);
+  problemsButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  problemsButton_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  problemsButton_->setIconSize(QSize(16, 16));
+  problemsButton_->setText(AdditionText(kAddOnlyProblems));
+  problemsButton_->setToolTip(AdditionText(kAddOnlyProblemsTip));
+  problemsButton_->setChecked(model.OnlyProblems());
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(statusLine_, 1);
+  statusRow->addWidget(problemsButton_);
+  layout->addLayout(statusRow);
+
+  view_ = new FileListView;
+  view_->setModel(&model);
+  view_->SetColumnWidths({25, 145, 125, 150, 50, 145});
+  // The extension column is no longer the last one: wide enough for its caption.
+  view_->setColumnWidth(FileListModel::kExtensionColumn,
+                        std::max(view_->columnWidth(FileListModel::kExtensionColumn),
+                                 view_->horizontalHeader()->sectionSizeHint(FileListModel::kExtensionColumn)));
+  view_->setAccessibleName(PlainCaption(kTextPageLoadedFiles));
+  layout->addWidget(view_, 1);
+
+  removeButton_ = new QPushButton(Caption(kTextListRemoveSelected));
+  clearButton_ = new QPushButton(Caption(kTextListClear));
+  auto* row = new QHBoxLayout;
+  row->addWidget(removeButton_, 1);
+  row->addSpacing(12);
+  row->addWidget(clearButton_, 1);
+  layout->addLayout(row);
+}
