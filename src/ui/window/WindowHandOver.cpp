@@ -1,6 +1,8 @@
 #include "ui/window/WindowHandOver.h"
 
 #include "platform/FileName.h"
+#include "ui/list/LoadedFiles.h"
+#include "ui/run/RunCommands.h"
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
@@ -134,7 +136,7 @@ std::unique_ptr<WindowHandOverService> OfferWindowOnBus(MainWindow& window,
   auto service = std::make_unique<WindowHandOverService>(
       [&window](const QStringList& paths) {
         // Nothing can be dropped onto the list while a dialog is up in front of it.
-        if (window.CommandsLocked() || window.LoadBusy() || window.RunBusy() ||
+        if (window.CommandsLocked() || window.Files()->LoadBusy() || window.Runs()->Busy() ||
             QApplication::activeModalWidget() != nullptr)
           return false;
         window.DropOnLoadTarget(paths);

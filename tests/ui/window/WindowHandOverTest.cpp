@@ -118,7 +118,7 @@ TEST_F(WindowHandOverTest, HandedOverPathsAreLoadedAsADropLoadsThem) {
   EXPECT_EQ(HandOver({DecodeFileName(odd), DecodeFileName(plain),
                       dir_.Path() + QStringLiteral("in/folder")}),
             HandOverResult::kHandedOver);
-  ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 3 && !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 3 && !window->Files()->LoadBusy(); }));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(odd)));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(plain)));
   EXPECT_TRUE(app_->Files.ContainsPath(dir_.Path() + QStringLiteral("in/folder/inside.txt")));
@@ -155,7 +155,7 @@ TEST_F(WindowHandOverTest, PathsWaitWhileTheWindowIsBusyAndAreLoadedAfterwards) 
   EXPECT_EQ(service->Waiting().size(), 2);
 
   dialog.hide();
-  ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 2 && !window->LoadBusy(); }));
+  ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 2 && !window->Files()->LoadBusy(); }));
   EXPECT_TRUE(service->Waiting().isEmpty());
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(first)));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(second)));
