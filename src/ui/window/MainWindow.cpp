@@ -1106,7 +1106,7 @@ std::unique_ptr<RunJournal> MainWindow::OpenRunJournal(const Preset& settings) {
   auto journal = std::make_unique<RunJournal>(app_.JournalFolder, info, &app_.Run.RunCancelled);
   if (const int err = journal->Open(); err != 0) {
     dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
-                  AdditionText(kAddJournalCannotOpen).arg(app_.JournalFolder, SystemErrorText(err)));
+                  AdditionText(kAddJournalCannotOpen).arg(app_.JournalFolder, journal->OpenErrorText()));
     return nullptr;
   }
   return journal;
@@ -1266,7 +1266,10 @@ void MainWindow::UndoLastRunCommand() {
   const RunChoice choice = ChooseRunToUndo(app_.JournalFolder, 0);
   const QString title = AdditionText(kAddUndoTitle);
   if (choice.What != RunChoice::Found::Run) {
-    dialogs_.Tell(MessageIcon::kInformation, title, AdditionText(kAddUndoNothing));
+    // A journal that cannot be used (refused, in use, unreadable) is said as such.
+    const QString problem = RunChoiceText(choice, 0);
+    dialogs_.Tell(problem.isEmpty() ? MessageIcon::kInformation : MessageIcon::kError, title,
+                  problem.isEmpty() ? AdditionText(kAddUndoNothing) : problem);
     return;
   }
   const JournalHeader& header = choice.Summary.Header;
