@@ -162,7 +162,7 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
   else
     ConsoleWriteLine(AdditionText(kAddUndoResultSome)
                          .arg(summary.TakenBack)
-                         .arg(static_cast<qsizetype>(summary.Left.size())));
+                         .arg(summary.NotTakenBack()));
   result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
   return result;
 }

@@ -114,18 +114,16 @@ class In {
     path += Take(rest);
     return path;
   }
-  // The shared-prefix count of the path that comes next, without reading past it.
-  uint32_t PeekShared() const {
-    if (!ok_ || end_ - p_ < 4) return 0;
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p_[i])) << (8 * i);
-    return v;
-  }
-  // A path whose reference is unknown: only the part of its own.
-  QByteArray PathWithout() {
-    U32();
+  // A path whose reference may be lost (after damage): with a shared part longer than the
+  // reference, only the part of its own, and `lost` is set.
+  QByteArray PathOrRest(const QByteArray& reference, bool& lost) {
+    const uint32_t shared = U32();
     const uint32_t rest = U32();
-    return Take(rest);
+    if (!ok_) return {};
+    lost = shared > static_cast<uint32_t>(reference.size());
+    QByteArray path = lost ? QByteArray() : reference.left(shared);
+    path += Take(rest);
+    return path;
   }
 
  private:

@@ -115,9 +115,11 @@ class Decoder {
     intent.Flags = in.U8();
     // After damage, the path this one shares its start with may be gone: what is left of it
     // is kept (the paths are then marked as not to be relied on).
-    const bool lost = in.PeekShared() > static_cast<uint32_t>(lastSource_.size());
-    intent.Source = lost ? in.PathWithout() : in.Path(lastSource_);
-    intent.Target = in.Path(intent.Source);
+    bool lost = false;
+    bool targetLost = false;
+    intent.Source = in.PathOrRest(lastSource_, lost);
+    intent.Target = in.PathOrRest(intent.Source, targetLost);
+    if (targetLost && !lost) return false;  // its own source is whole: the record is broken
     intent.Identity.Error = in.I32();
     FileIdentity core = ReadIdentityCore(in);
     intent.Identity.Device = core.Device;

@@ -221,6 +221,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
   summary.DamagedStretches = journal.Read.DamagedStretches;
   const std::vector<bool> unreliable = UnreliableEntries(journal);
   summary.Unreadable = journal.LostIntents;
+  summary.Lost = journal.LostIntents;
 
   JournalEncoder records;
   bool recording = false;
@@ -320,8 +321,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
     if (!summary.Stopped) {
       // Entries lost to damage count as left: the run is tried again by the next undo.
       records.Undone({CurrentFileTime(), static_cast<uint32_t>(summary.TakenBack),
-                      static_cast<uint32_t>(summary.Left.size()) +
-                          static_cast<uint32_t>(journal.LostIntents)});
+                      static_cast<uint32_t>(summary.NotTakenBack())});
     }
     flush();
     if (const int err = file.Sync(); err != 0 && summary.Error == 0) summary.Error = err;

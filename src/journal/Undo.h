@@ -98,6 +98,7 @@ struct UndoSummary {
   bool Stopped = false;
   int DamagedStretches = 0;  // damage inside the journal (see Journal.h)
   qsizetype Unreadable = 0;  // entries whose records are lost to it or cannot be relied on
+  qsizetype Lost = 0;        // of those, entries whose intent is lost (they are not in Left)
   qsizetype Entries = 0;
   qsizetype TakenBack = 0;
   qsizetype Unchanged = 0;
@@ -105,6 +106,8 @@ struct UndoSummary {
   std::vector<UndoFolderReport> Folders;
   // 0 everything taken back, 1 some entries could not be (or the undo was stopped, or could not
   // start, or the journal is damaged).
+  // The entries that were not taken back: those left, and those lost to damage.
+  qsizetype NotTakenBack() const { return static_cast<qsizetype>(Left.size()) + Lost; }
   int ExitCode() const {
     return Started && !Stopped && Left.empty() && DamagedStretches == 0 && Unreadable == 0 ? 0 : 1;
   }

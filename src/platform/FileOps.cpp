@@ -311,6 +311,12 @@ void RemovePlacedCopy(int dirFd, const std::string& name, const struct stat& mad
 // is looked at, checked, and then removed, or renamed back when it is not that file. A crash
 // between leaves it under the aside name, where undo finds it by its identity.
 int RemoveMovedSource(const QByteArray& from, const struct stat& copied, bool regular) {
+  // Its change time tells of any write or change of its properties since the copy began; the
+  // rename below changes it, so it is looked at first.
+  struct stat before {};
+  if (::lstat(from.constData(), &before) != 0) return errno;
+  if (!SameEntry(before, copied) || (regular && !Unchanged(before, copied, true)))
+    return kErrorSourceChanged;
   const std::string aside = AsideOf(from, copied.st_dev, copied.st_ino);
   if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0)
     return errno;

@@ -126,9 +126,7 @@ QString UndoSummaryText(uint32_t runNumber, const UndoSummary& summary) {
   if (summary.ExitCode() == 0)
     text = AdditionText(kAddUndoResultComplete).arg(runNumber);
   else
-    text = AdditionText(kAddUndoResultPartly)
-               .arg(summary.TakenBack)
-               .arg(static_cast<qsizetype>(summary.Left.size()));
+    text = AdditionText(kAddUndoResultPartly).arg(summary.TakenBack).arg(summary.NotTakenBack());
   if (const QString damage = UndoDamageText(runNumber, summary); !damage.isEmpty())
     text += u'\n' + damage;
   if (summary.Stopped) text += u'\n' + AdditionText(kAddUndoStopped);
