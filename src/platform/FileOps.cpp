@@ -589,6 +589,11 @@ int RemoveFileIfSame(const QString& path, const FileIdentity& expected, const Fi
   if (!before.Exists()) return before.Error;
   if (!before.SameFileAs(expected)) return kErrorSourceChanged;
   const std::string aside = AsideOf(p, static_cast<dev_t>(before.Device), static_cast<ino_t>(before.Inode));
+  // A file under its aside name already (an earlier removal was cut off) is looked at there.
+  if (aside == p.toStdString()) {
+    if (!SameFile(before, expected, match)) return kErrorSourceChanged;
+    return ::unlink(aside.c_str()) == 0 ? 0 : errno;
+  }
   if (::renameat2(AT_FDCWD, p.constData(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0)
     return errno;
   gAfterAside.Call(p);
