@@ -123,6 +123,7 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
         return refuse(reason);
       }
       journal->SetCrashPoint(CrashPointFromEnvironment());
+      journal->SetSpaceLimit(JournalSpaceFromEnvironment());
       request.Events.Observer = journal.get();
     }
     if (checks.RunStarts && !dryRun) {

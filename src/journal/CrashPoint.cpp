@@ -55,6 +55,16 @@ JournalCrashPoint CrashPointFromEnvironment() {
   return point;
 }
 
+int64_t JournalSpaceFromEnvironment() {
+#ifdef MERVANE_TEST_SWITCHES
+  bool ok = false;
+  const int64_t bytes = EnvironmentPath("MERVANE_TEST_JOURNAL_SPACE").toLongLong(&ok);
+  return ok && bytes > 0 ? bytes : 0;
+#else
+  return 0;
+#endif
+}
+
 CrashHooks::CrashHooks(const JournalCrashPoint& point) : where_(point.Where) {
   // The steps inside a copy or move are reached through the file operations' own test hooks.
   auto left = std::make_shared<std::atomic<int64_t>>(point.Count);

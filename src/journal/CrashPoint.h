@@ -43,5 +43,10 @@ class CrashHooks {
   JournalCrashPoint::Point where_;
 };
 
+// For tests of a journal whose disk fills up: MERVANE_TEST_JOURNAL_SPACE="<bytes>" makes every
+// write that would take the journal beyond that many bytes fail as a full disk does. 0 when it
+// is not set (or the build has no test switches).
+int64_t JournalSpaceFromEnvironment();
+
 // Counts one passing of `point`; at the chosen one the process ends or stops.
 void PassCrashPoint(const JournalCrashPoint& crash, JournalCrashPoint::Point point, int64_t& counter);

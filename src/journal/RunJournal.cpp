@@ -98,6 +98,7 @@ int RunJournal::Open() {
   header.Values = info_.Values;
   pending_.Begin(header);
   err = file_.Append(pending_.Data(), pending_.Size());
+  written_ = static_cast<int64_t>(pending_.Size());
   pending_.Clear();
   if (err == 0) err = file_.Sync();
   if (err != 0) {
@@ -302,9 +303,13 @@ void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
 
 int RunJournal::Write(bool sync) {
   if (!pending_.IsEmpty()) {
-    const int err = file_.Append(pending_.Data(), pending_.Size());
+    const auto size = static_cast<int64_t>(pending_.Size());
+    const int err = spaceLimit_ > 0 && written_ + size > spaceLimit_
+                        ? ENOSPC
+                        : file_.Append(pending_.Data(), pending_.Size());
     pending_.Clear();
     if (err != 0) return err;
+    written_ += size;
   }
   if (!sync) return 0;
   CrashAt(JournalCrashPoint::Point::Written, writtenGroups_);

@@ -54,6 +54,8 @@ class RunJournal : public ActObserver {
   QString OpenErrorText() const;
 
   void SetCrashPoint(const JournalCrashPoint& point);
+  // For tests: the journal's disk is full once it holds this many bytes (0: no limit).
+  void SetSpaceLimit(int64_t bytes) { spaceLimit_ = bytes; }
 
   qsizetype AnnounceAhead() override;
   void Announce(const std::vector<ActIntent>& intents) override;
@@ -118,6 +120,8 @@ class RunJournal : public ActObserver {
 
   JournalCrashPoint crash_;
   std::unique_ptr<CrashHooks> hooks_;
+  int64_t spaceLimit_ = 0;
+  int64_t written_ = 0;
   int64_t writtenGroups_ = 0;
   int64_t syncedGroups_ = 0;
   int64_t acted_ = 0;

@@ -159,15 +159,6 @@ UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision) {
     return decision;
   }
 
-  // The file is where the run left it.
-  if (runFile.Exists() && there.SameFileAs(runFile)) {
-    if (!OldPlaceFree(decision, here)) return decision;
-    decision.CrossDevice = crossDevice;
-    decision.ReplacedLost = intent.Has(kIntentHasReplaced);
-    decision.Report.Action = UndoAction::MoveBack;
-    return decision;
-  }
-
   // A move across file systems cut off while its source was renamed aside to be checked: the
   // source goes back to its name, and the copy the run made goes.
   if (AsideHolds(source, intent.Identity, aside)) {
@@ -179,6 +170,15 @@ UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision) {
       decision.AlsoRemoveIdentity = made;
       decision.AlsoRemoveMatch = match;
     }
+    return decision;
+  }
+
+  // The file is where the run left it.
+  if (runFile.Exists() && there.SameFileAs(runFile)) {
+    if (!OldPlaceFree(decision, here)) return decision;
+    decision.CrossDevice = crossDevice;
+    decision.ReplacedLost = intent.Has(kIntentHasReplaced);
+    decision.Report.Action = UndoAction::MoveBack;
     return decision;
   }
 
