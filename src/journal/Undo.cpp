@@ -194,6 +194,7 @@ int Depth(const QByteArray& path) {
 
 UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) {
   UndoSummary summary;
+  summary.Journal = journalPath;
   PrivateFolder folder;
   AppendFile file;
   // Only a journal of the user's own is obeyed: what it says is done to the user's files.
@@ -253,6 +254,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
   // before that entry's file comes back.
   summary.Started = true;
   QSet<QString> unfinishedFolders;
+  FolderLooks folders;
   qsizetype done = 0;
   const qsizetype total = summary.Entries;
   for (size_t index = journal.Entries.size(); index-- > 0;) {
@@ -270,7 +272,7 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
       decision.Report.Result = kUndoUnreadable;
       ++summary.Unreadable;
     } else {
-      decision = DecideEntry(entry);
+      decision = DecideEntry(entry, folders);
     }
     if (!options.DryRun && decision.Report.Action != UndoAction::Leave) {
       // A copy back across file systems is recorded before it is put in place, so that a later

@@ -90,6 +90,7 @@ struct UndoOptions {
 };
 
 struct UndoSummary {
+  QString Journal;  // the journal's path
   int Error = 0;  // errno: the journal could not be read, or undo's own records not written
   bool IsJournal = true;
   TrustCheck Trust;     // the journal or its folder does not count as the user's own

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <numeric>
 
 namespace {
 
@@ -90,12 +89,12 @@ bool AsideHolds(const QString& path, const FileIdentity& identity, QString& asid
 
 // The old place can take the file again: nothing stands there, and its folder is there or can
 // be made again. Leaves the decision as it is when so.
-bool OldPlaceFree(UndoDecision& decision, const FileIdentity& here) {
+bool OldPlaceFree(UndoDecision& decision, const FileIdentity& here, FolderLooks& folders) {
   if (here.Exists()) {
     decision = Leave(decision, kUndoOldPlaceTaken);
     return false;
   }
-  const FolderAccessResult folder = CheckFolderAccess(FolderOfPath(decision.Report.To));
+  const FolderAccessResult folder = folders.Look(FolderOfPath(decision.Report.To));
   if (!folder.Usable()) {
     decision = Leave(decision, kUndoFailed, folder.Error != 0 ? folder.Error : EACCES);
     return false;
@@ -103,7 +102,7 @@ bool OldPlaceFree(UndoDecision& decision, const FileIdentity& here) {
   return true;
 }
 
-UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision) {
+UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision, FolderLooks& folders) {
   const JournalIntent& intent = entry.Intent;
   if (entry.Outcome && !OutcomeActed(entry.Outcome->Status)) {
     // The move failed and the run put the source's permissions back itself.
@@ -175,7 +174,7 @@ UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision) {
 
   // The file is where the run left it.
   if (runFile.Exists() && there.SameFileAs(runFile)) {
-    if (!OldPlaceFree(decision, here)) return decision;
+    if (!OldPlaceFree(decision, here, folders)) return decision;
     decision.CrossDevice = crossDevice;
     decision.ReplacedLost = intent.Has(kIntentHasReplaced);
     decision.Report.Action = UndoAction::MoveBack;
@@ -189,7 +188,7 @@ UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision) {
     if (!here.Exists() && there.IsRegular() && there.Device != intent.Identity.Device &&
         there.Size == intent.Identity.Size &&
         !(intent.Has(kIntentHasReplaced) && there.SameFileAs(intent.Replaced))) {
-      if (!OldPlaceFree(decision, here)) return decision;
+      if (!OldPlaceFree(decision, here, folders)) return decision;
       decision.CrossDevice = true;
       decision.ReplacedLost = intent.Has(kIntentHasReplaced);
       decision.Report.Action = UndoAction::MoveBack;
@@ -271,7 +270,15 @@ bool FoundOnDisk(const JournalEntry& entry) {
 
 }  // namespace
 
-UndoDecision DecideEntry(const JournalEntry& entry) {
+FolderAccessResult FolderLooks::Look(const QString& folder) {
+  const auto found = seen_.constFind(folder);
+  if (found != seen_.constEnd()) return found.value();
+  const FolderAccessResult access = CheckFolderAccess(folder);
+  seen_.insert(folder, access);
+  return access;
+}
+
+UndoDecision DecideEntry(const JournalEntry& entry, FolderLooks& folders) {
   const JournalIntent& intent = entry.Intent;
   UndoDecision decision;
   decision.Report.Position = intent.Position;
@@ -280,7 +287,7 @@ UndoDecision DecideEntry(const JournalEntry& entry) {
   switch (intent.Action) {
     case JournalAction::Rename:
     case JournalAction::Move:
-      decision = DecideMove(entry, decision);
+      decision = DecideMove(entry, decision, folders);
       break;
     case JournalAction::Copy:
       decision = DecideCopy(entry, decision);
@@ -300,7 +307,8 @@ UndoDecision DecideEntry(const JournalEntry& entry) {
 }
 
 UndoEntryReport DecideUndo(const JournalEntry& entry) {
-  return DecideEntry(entry).Report;
+  FolderLooks folders;
+  return DecideEntry(entry, folders).Report;
 }
 
 std::vector<bool> UnreliableEntries(const JournalContents& journal) {

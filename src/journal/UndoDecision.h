@@ -6,7 +6,9 @@
 
 #include "journal/Undo.h"
 #include "platform/FileIdentity.h"
+#include "platform/FolderAccess.h"
 
+#include <QHash>
 #include <QString>
 
 struct UndoDecision {
@@ -27,7 +29,16 @@ struct UndoDecision {
   FileMatch AlsoRemoveMatch;
 };
 
-UndoDecision DecideEntry(const JournalEntry& entry);
+// Whether folders take files, asked once per folder while one undo decides its entries.
+class FolderLooks {
+ public:
+  FolderAccessResult Look(const QString& folder);
+
+ private:
+  QHash<QString, FolderAccessResult> seen_;
+};
+
+UndoDecision DecideEntry(const JournalEntry& entry, FolderLooks& folders);
 
 inline QString FolderOfPath(const QString& path) {
   const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));

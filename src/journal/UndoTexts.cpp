@@ -98,7 +98,7 @@ QString RunChoiceText(const RunChoice& choice, uint32_t number) {
 QString UndoNotStartedText(uint32_t runNumber, const UndoSummary& summary) {
   if (summary.Trust.Problem != TrustProblem::None)
     return AdditionText(kAddUndoUntrusted)
-        .arg(EscapedFileName(summary.Trust.Path), TrustCheckText(summary.Trust));
+        .arg(EscapedFileName(summary.Journal), TrustCheckText(summary.Trust));
   if (summary.InUse) return AdditionText(kAddUndoInUse).arg(runNumber);
   return AdditionText(kAddUndoUnreadable)
       .arg(runNumber)
