@@ -74,7 +74,8 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   request.Policy.DryRun = dryRun;
 
   request.Events.Loaded = [&context](qsizetype count) {
-    // Files too deep for the system to name by path cannot be worked on: said, not loaded.
+    // Files too deep for the system to name by path cannot be worked on: said before the run,
+    // which leaves them.
     if (const int32_t tooLong = context.Load.PathsTooLong.load(std::memory_order_relaxed); tooLong > 0) {
       ConsoleWriteLine(AdditionText(kAddPathsTooLong).arg(tooLong).arg(kMaxPathBytes));
       ConsoleWriteLine();

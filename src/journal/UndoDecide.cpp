@@ -159,8 +159,9 @@ UndoDecision DecideMove(const JournalEntry& entry, UndoDecision decision, Folder
   }
 
   // A move across file systems cut off while its source was renamed aside to be checked: the
-  // source goes back to its name, and the copy the run made goes.
-  if (AsideHolds(source, intent.Identity, aside)) {
+  // source goes back to its name, and the copy the run made goes. (Only a move that made a copy
+  // sets its source aside.)
+  if (made.Exists() && AsideHolds(source, intent.Identity, aside)) {
     decision.Report.From = aside;
     if (here.Exists()) return Leave(decision, kUndoOldPlaceTaken);
     decision.Report.Action = UndoAction::MoveBack;
