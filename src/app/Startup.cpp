@@ -4,6 +4,7 @@
 #include "app/ImageStore.h"
 #include "cli/CommandLine.h"
 #include "console/Console.h"
+#include "platform/FileName.h"
 #include "platform/FileSystem.h"
 #include "platform/InstanceLock.h"
 #include "platform/Locations.h"
@@ -62,13 +63,14 @@ InstanceLock& TheInstanceLock() {
 }
 
 // The command line's paths, absolute against the caller's folder, and what could not be taken
-// said on standard error.
+// said on standard error. Names go out escaped, as in the error log: a line break or a terminal
+// escape in one must not reach the terminal as such.
 void ResolvePendingPaths(AppState& app) {
   for (const QString& path : app.Options.RejectedPaths)
     WriteStandardError(QLatin1String("A path with a line break cannot be loaded; it is ignored: ") +
-                       path);
+                       EscapedFileName(path));
   for (const QString& arg : app.Options.UnknownOptions)
-    WriteStandardError(QLatin1String("Unknown option, ignored: ") + arg +
+    WriteStandardError(QLatin1String("Unknown option, ignored: ") + EscapedFileName(arg) +
                        QLatin1String(" (to load a file whose name begins with \"-\", put \"--\" "
                                      "before it; see -Help)"));
   if (app.StartFolder.isEmpty()) {
@@ -78,7 +80,7 @@ void ResolvePendingPaths(AppState& app) {
     for (const QString& path : dropped)
       WriteStandardError(QLatin1String("The folder the program was started from is gone; "
                                        "the relative path is ignored: ") +
-                         path);
+                         EscapedFileName(path));
   }
   app.Options.PendingPaths = MakePathsAbsolute(app.Options.PendingPaths, app.StartFolder);
 }
@@ -181,6 +183,16 @@ void RunProgram(int argc, const char* const* argv, WindowRunner runWindow,
     // Asking for the version disturbs nothing, so it is answered even beside a running copy.
     WriteStandardOutput(ProductTitle(true, false, false));
     Shutdown(kExitOk);
+  }
+
+  // An option with a value it cannot take stops the start: doing something else than was asked
+  // (a normal run instead of an undo) could change files.
+  if (!app.Options.InvalidOptions.isEmpty()) {
+    for (const QString& arg : app.Options.InvalidOptions)
+      WriteStandardError(QLatin1String("Invalid option: ") + EscapedFileName(arg) +
+                         QLatin1String(" (--undo= takes the number of a run, as --list-runs "
+                                       "shows it; see -Help)"));
+    Shutdown(kExitChecksStopped);
   }
 
   // Relative paths name files in the caller's folder (a shell expands "*.jpg" there); they are

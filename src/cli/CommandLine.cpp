@@ -70,9 +70,18 @@ StartupOptions ParseCommandLine(const QStringList& args) {
     } else if (lower == QLatin1String("--undo")) {
       options.Undo = true;
       options.UndoRun = 0;
-    } else if (const int64_t run = UndoRunNumber(lower); run > 0) {
-      options.Undo = true;
-      options.UndoRun = run;
+    } else if (lower.startsWith(QLatin1String("--undo="))) {
+      // Run numbers start at 1; anything else names no run, and guessing one could take back
+      // the wrong run (or, ignored, start a run instead).
+      const int64_t run = UndoRunNumber(lower);
+      if (run > 0) {
+        options.Undo = true;
+        options.UndoRun = run;
+      } else {
+        // Not an option as given: reported like any unknown one, and it stops the start.
+        options.UnknownOptions.append(arg);
+        options.InvalidOptions.append(arg);
+      }
     } else if (lower == QLatin1String("--list-runs")) {
       options.ListRuns = true;
     } else if (lower == QLatin1String("--")) {

@@ -24,4 +24,7 @@ struct StartupOptions {
   QStringList RejectedPaths;
   // Arguments that begin with "-" but are no option; they are ignored, and start-up says so.
   QStringList UnknownOptions;
+  // Of those, options with a value they cannot take ("--undo=abc", "--undo=0", "--undo="):
+  // start-up refuses to start, as doing anything else would not be what was asked.
+  QStringList InvalidOptions;
 };

@@ -1,9 +1,12 @@
 #include "console/ConsoleRun.h"
 
 #include "checks/RunChecks.h"
+#include "journal/JournalFolder.h"
 #include "journal/JournalInfo.h"
 #include "journal/RunJournal.h"
 #include "platform/FileName.h"
+#include "platform/FileOps.h"
+#include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
 #include "platform/Locations.h"
 #include "platform/Process.h"
@@ -55,7 +58,13 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   request.Policy.KeepNothingForLater = true;
   request.Policy.DryRun = dryRun;
 
-  request.Events.Loaded = [](qsizetype count) {
+  request.Events.Loaded = [&context](qsizetype count) {
+    // Files too deep for the system to name by path cannot be worked on: said before the run,
+    // which leaves them.
+    if (const int32_t tooLong = context.Load.PathsTooLong.load(std::memory_order_relaxed); tooLong > 0) {
+      ConsoleWriteLine(AdditionText(kAddPathsTooLong).arg(tooLong).arg(kMaxPathBytes));
+      ConsoleWriteLine();
+    }
     if (count == 0) return;
     ConsoleWriteLine(QStringLiteral("Loaded files: ") + QString::number(count));
     ConsoleWriteLine();
@@ -66,34 +75,45 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   // a build for the tests and benchmarks; only the benchmark that weighs the journal's cost and
   // its test use it.
 #ifdef MERVANE_TEST_SWITCHES
-  const bool journaled = !dryRun && EnvironmentPath("MERVANE_JOURNAL") != QLatin1String("off");
+  const bool journaledForReal = EnvironmentPath("MERVANE_JOURNAL") != QLatin1String("off");
 #else
-  const bool journaled = !dryRun;
+  const bool journaledForReal = true;
 #endif
+  const bool journaled = !dryRun && journaledForReal;
   RunControl control(context.Run);
   std::unique_ptr<RunJournal> journal;
   request.Events.Check = [&context, &control, &journal, &request, ignoreWarnings, dryRun,
-                          journaled](const RunValues& values) {
+                          journaled, journaledForReal](const RunValues& values) {
     const ConsoleCheckResult checks =
         CheckBeforeConsoleRun(context.Files, context.Settings, values, ignoreWarnings);
     for (const CheckProblem& problem : checks.Problems)
       ConsoleWrite(ConsoleProblemText(problem), false);
+    const auto refuse = [&context](const QString& reason) {
+      ConsoleWriteLine();
+      ConsoleWriteLine(QStringLiteral("Error: ") +
+                       AdditionText(kAddJournalCannotOpen)
+                           .arg(EscapedFileName(context.JournalFolder), reason));
+      ConsoleWriteLine();
+      return false;
+    };
+    // The dry run says what the run will meet, its journal included.
+    if (checks.RunStarts && dryRun && journaledForReal) {
+      if (const TrustCheck probe = ProbeJournalFolder(context.JournalFolder); !probe.Ok())
+        return refuse(TrustCheckText(probe));
+    }
     if (checks.RunStarts && journaled) {
       journal = std::make_unique<RunJournal>(
           context.JournalFolder,
           JournalInfoFor(context.ActivePreset, context.Settings, JournalFrontEnd::Console,
                          context.Files.Count(), context.Options.PendingPaths),
           control.StopRequest());
-      if (const int err = journal->Open(); err != 0) {
-        ConsoleWriteLine();
-        ConsoleWriteLine(QStringLiteral("Error: ") +
-                         AdditionText(kAddJournalCannotOpen)
-                             .arg(EscapedFileName(context.JournalFolder), SystemErrorText(err)));
-        ConsoleWriteLine();
+      if (journal->Open() != 0) {
+        const QString reason = journal->OpenErrorText();
         journal.reset();
-        return false;
+        return refuse(reason);
       }
       journal->SetCrashPoint(CrashPointFromEnvironment());
+      journal->SetSpaceLimit(JournalSpaceFromEnvironment());
       request.Events.Observer = journal.get();
     }
     if (checks.RunStarts && !dryRun) {
@@ -138,6 +158,16 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   }
 
   const bool quitAfterRun = context.Settings.QuitAfterRun != 0;
+  // A journal that could not be written stops the run: the files it did not reach are counted
+  // and named like those a full disk keeps it from, and the journal's disk is often that disk.
+  qsizetype unreached = run.Batch.Unreached;
+  if (journalError != 0 && !run.Batch.StoppedByFullDisk) {
+    unreached = 0;
+    for (const FileEntry& entry : context.Files)
+      if (entry.Status == kStatusNotProcessed) ++unreached;
+  }
+  const bool fullDisk = run.Batch.StoppedByFullDisk || (unreached > 0 && IsDiskFull(journalError));
+  const bool succeeded = run.Succeeded && unreached == 0;
   ConsoleWriteLine();
   ConsoleWriteLine();
   if (journalError != 0) {
@@ -146,21 +176,23 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   }
   if (quitAfterRun) {
     ConsoleWriteLine(QStringLiteral("Result: Finished"));
-  } else if (run.Succeeded && StopSignalReceived() == 0) {
+  } else if (succeeded && StopSignalReceived() == 0) {
     ConsoleWriteLine(QStringLiteral("Result: Processed successfully"));
     // A person at a terminal gets a moment to read it; a script goes on at once.
     if (StandardOutputIsTerminal()) std::this_thread::sleep_for(kSuccessPause);
   }
 
-  if (!run.Succeeded && !quitAfterRun && !control.QuitRequested()) {
+  if (!succeeded && !quitAfterRun && !control.QuitRequested()) {
     ConsoleWriteLine(QStringLiteral("Result: Error(s) occured!"));
-    if (run.Batch.StoppedByFullDisk)
-      ConsoleWriteLine(QStringLiteral("The disk is full: ") + QString::number(run.Batch.Unreached) +
+    if (fullDisk)
+      ConsoleWriteLine(QStringLiteral("The disk is full: ") + QString::number(unreached) +
                        QStringLiteral(" file(s) not processed."));
+    else if (unreached > 0)
+      ConsoleWriteLine(AdditionText(kAddJournalStopUnreached).arg(unreached));
     // Beside the program only for a portable copy: an installed one lives in a system folder.
     const QString logPath = WriteDefaultErrorLog(
         context.Files, context.Options.Portable ? context.ProgramFolder : QString(),
-        context.ErrorLogFolder, run.Batch.StoppedByFullDisk);
+        context.ErrorLogFolder, fullDisk);
     if (!logPath.isEmpty()) {
       ConsoleWriteLine(QStringLiteral("Take a look at \"Errorlog.txt\" for more information."));
       ConsoleWriteLine(EscapedFileName(logPath));
@@ -169,6 +201,6 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
     }
     WaitIfOwnConsole();
   }
-  result.ExitCode = run.Succeeded && journalError == 0 ? kExitOk : kExitFailed;
+  result.ExitCode = succeeded && journalError == 0 ? kExitOk : kExitFailed;
   return result;
 }

@@ -1,11 +1,14 @@
 #include "console/ConsoleUndo.h"
 
 #include "platform/FileName.h"
+#include "journal/CrashPoint.h"
 #include "platform/Process.h"
 #include "run/ExitCode.h"
 #include "journal/Undo.h"
 #include "texts/Additions.h"
 #include "texts/TextTables.h"
+
+#include <cerrno>
 
 namespace {
 
@@ -45,14 +48,31 @@ QString LeftLine(const UndoEntryReport& entry) {
 }
 
 int ExitFor(RunChoice::Found found) {
-  return found == RunChoice::Found::Unreadable ? kExitFailed : kExitChecksStopped;
+  switch (found) {
+    case RunChoice::Found::Nothing:
+    case RunChoice::Found::NoSuchRun:
+    case RunChoice::Found::AlreadyUndone:
+      return kExitChecksStopped;
+    case RunChoice::Found::InUse:
+      return kExitAnotherInstance;
+    default:
+      return kExitFailed;
+  }
 }
 
 }  // namespace
 
 ConsoleResult RunConsoleListRuns(ConsoleContext& context) {
   ConsoleResult result;
-  const std::vector<JournalFile> files = ListJournalFiles(context.JournalFolder);
+  int error = 0;
+  const std::vector<JournalFile> files = ListJournalFiles(context.JournalFolder, &error);
+  if (error != 0 && error != ENOENT) {
+    ConsoleWriteLine(AdditionText(kAddJournalFolderUnreadable)
+                         .arg(EscapedFileName(context.JournalFolder), SystemErrorText(error)));
+    ConsoleWriteLine();
+    result.ExitCode = kExitFailed;
+    return result;
+  }
   if (files.empty()) {
     ConsoleWriteLine(AdditionText(kAddRunsNone));
     ConsoleWriteLine();
@@ -62,7 +82,7 @@ ConsoleResult RunConsoleListRuns(ConsoleContext& context) {
   for (const JournalFile& file : files) {
     const JournalSummary summary = SummarizeJournal(file.Path);
     const JournalHeader& header = summary.Header;
-    const bool readable = summary.Read.Error == 0 && summary.Read.IsJournal;
+    const bool readable = summary.Read.Error == 0 && summary.Read.Trust.Ok() && summary.Read.IsJournal;
     ConsoleWriteLine(QString::number(file.Number) + kTab +
                      (readable ? RunTimeText(header.Started) : QString()) + kTab +
                      (readable ? AdditionText(kAddRunPreset).arg(header.PresetNumber).arg(header.PresetName)
@@ -79,26 +99,10 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
   const bool dryRun = context.Options.DryRun;
   const RunChoice choice =
       ChooseRunToUndo(context.JournalFolder, static_cast<uint32_t>(context.Options.UndoRun));
-  switch (choice.What) {
-    case RunChoice::Found::Run:
-      break;
-    case RunChoice::Found::Nothing:
-      ConsoleWriteLine(AdditionText(kAddUndoNothingToUndo));
-      break;
-    case RunChoice::Found::NoSuchRun:
-      ConsoleWriteLine(AdditionText(kAddUndoNoSuchRun).arg(context.Options.UndoRun));
-      break;
-    case RunChoice::Found::AlreadyUndone:
-      ConsoleWriteLine(AdditionText(kAddUndoAlreadyUndone).arg(context.Options.UndoRun));
-      break;
-    case RunChoice::Found::Unreadable:
-      ConsoleWriteLine(
-          AdditionText(kAddUndoUnreadable)
-              .arg(context.Options.UndoRun)
-              .arg(choice.Summary.Read.Error != 0 ? SystemErrorText(choice.Summary.Read.Error)
-                                                  : AdditionText(kAddRunDamaged)));
-      break;
-  }
+  if (choice.What == RunChoice::Found::Nothing)
+    ConsoleWriteLine(AdditionText(kAddUndoNothingToUndo));
+  else if (choice.What != RunChoice::Found::Run)
+    ConsoleWriteLine(RunChoiceText(choice, static_cast<uint32_t>(context.Options.UndoRun)));
   if (choice.What != RunChoice::Found::Run) {
     ConsoleWriteLine();
     result.ExitCode = ExitFor(choice.What);
@@ -110,6 +114,7 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
   UndoOptions options;
   options.DryRun = dryRun;
   options.Stop = &context.Run.RunCancelled;
+  options.Crash = CrashPointFromEnvironment();
   if (dryRun) {
     // One line per entry that undo would touch: what, where the file is, where it goes.
     options.EntryDone = [](const UndoEntryReport& entry, qsizetype, qsizetype) {
@@ -123,10 +128,12 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
     ConsoleWriteLine(AdditionText(kAddUndoWorking));
   }
   const UndoSummary summary = UndoJournal(choice.File.Path, options);
+  const QString damage = UndoDamageText(choice.File.Number, summary);
 
   if (dryRun && summary.Started) {
     for (const UndoFolderReport& folder : summary.Folders)
       ConsoleWriteLine(AdditionText(kAddUndoVerbRemoveFolder) + kTab + EscapedFileName(folder.Path));
+    if (!damage.isEmpty()) ConsoleWriteLine(damage);
     ConsoleWriteLine();
     result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
     return result;
@@ -137,24 +144,25 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
       if (folder.Error != 0) ConsoleWriteLine(AdditionText(kAddUndoFolderStays).arg(EscapedFileName(folder.Path)));
   }
   if (!summary.Started) {
-    // The journal could not be read or not be opened to record the undo: nothing was done.
-    ConsoleWriteLine(AdditionText(kAddUndoUnreadable)
-                         .arg(choice.File.Number)
-                         .arg(SystemErrorText(summary.Error)));
-    result.ExitCode = kExitFailed;
+    // The journal could not be used (unreadable, not the user's own, in use) or not be opened
+    // to record the undo: nothing was done.
+    ConsoleWriteLine(UndoNotStartedText(choice.File.Number, summary));
+    ConsoleWriteLine();
+    result.ExitCode = summary.InUse ? kExitAnotherInstance : kExitFailed;
     return result;
   }
   ConsoleWriteLine();
   ConsoleWriteLine();
+  if (!damage.isEmpty()) ConsoleWriteLine(damage);
   if (summary.Stopped) ConsoleWriteLine(AdditionText(kAddUndoStopped));
   if (summary.Error != 0)
     ConsoleWriteLine(AdditionText(kAddUndoNotRecorded).arg(SystemErrorText(summary.Error)));
-  if (summary.Left.empty() && !summary.Stopped)
+  if (summary.ExitCode() == 0)
     ConsoleWriteLine(AdditionText(kAddUndoResultAll));
   else
     ConsoleWriteLine(AdditionText(kAddUndoResultSome)
                          .arg(summary.TakenBack)
-                         .arg(static_cast<qsizetype>(summary.Left.size())));
+                         .arg(summary.NotTakenBack()));
   result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
   return result;
 }

@@ -310,6 +310,7 @@ class DirectoryWalk {
     std::vector<Listed> Items;
     std::string Names;
     QString Directory;  // the folder's path with its final "/", for the entries' paths
+    size_t DirectoryBytes = 0;  // its length as the file system spells it
     size_t Next = 0;
     bool HaveFacts = false;
   };
@@ -490,6 +491,7 @@ class DirectoryWalk {
   void StartFacts(Frame& frame, Batch& batch) {
     batch.HaveFacts = true;
     batch.Directory = frame.Directory;
+    batch.DirectoryBytes = frame.BytesLength;
     const int dirFd = frame.Reader.Fd();
     const dev_t device = frame.Device;
     pool_.Start(batch.Items.size(), [this, &batch, dirFd, device](size_t i) {
@@ -558,6 +560,10 @@ class DirectoryWalk {
     listed.IsFolder = facts.Kind == FileKind::Directory && !facts.IsLink;
     const std::string_view nameView(name, listed.NameLength);
     if (facts.Kind != FileKind::Regular || !HasExtension(nameView)) return;
+    // A path the system does not take whole cannot be renamed, moved or read by it later: the
+    // file is listed, and counted so that the front end can say so before the run refuses it.
+    if (batch.DirectoryBytes + nameView.size() > static_cast<size_t>(kMaxPathBytes))
+      flags_.PathsTooLong.fetch_add(1, std::memory_order_relaxed);
     QString path = listed.Path.isEmpty() ? JoinPath(batch.Directory, nameView) : listed.Path;
     const qsizetype dirLength = batch.Directory.size();
     const QString fileName =
@@ -687,8 +693,11 @@ qsizetype AddPaths(const QString& paths, FileList& list, const Preset& settings,
       const QByteArray encoded = EncodeFileName(path);
       FileFacts facts;
       // Anything else (no extension, nothing there) is skipped without a word. A link named
-      // here is followed: the user pointed at it.
-      if (ReadFileFacts(encoded.constData(), facts)) {
+      // here is followed: the user pointed at it. A path the system does not take whole cannot
+      // be looked at: it is counted.
+      if (encoded.size() > kMaxPathBytes) {
+        flags.PathsTooLong.fetch_add(1, std::memory_order_relaxed);
+      } else if (ReadFileFacts(encoded.constData(), facts)) {
         const qsizetype slash = path.lastIndexOf(u'/');
         const QStringView fileName = QStringView(path).mid(slash + 1);
         if (facts.Kind == FileKind::Directory) {
@@ -715,6 +724,7 @@ qsizetype LoadPaths(const QString& pendingPaths, FileList& list, const Preset& s
                     LoadFlags& flags, const RowAddedFn& onRowAdded) {
   flags.LoadBusy.store(1, std::memory_order_relaxed);
   flags.LoadStop.store(0, std::memory_order_relaxed);
+  flags.PathsTooLong.store(0, std::memory_order_relaxed);
   const qsizetype added = AddPaths(pendingPaths, list, settings, flags, onRowAdded);
   flags.LoadBusy.store(0, std::memory_order_relaxed);
   return added;

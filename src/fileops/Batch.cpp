@@ -6,6 +6,7 @@
 #include "fileops/Dates.h"
 #include "fileops/ZoneMark.h"
 #include "platform/Attributes.h"
+#include "platform/FileName.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -123,6 +124,11 @@ class BatchRun {
   // The source as the run must find it: a regular file (or a link to one).
   bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path) >= 0; }
 
+  // UTF-8 takes at most three bytes per UTF-16 unit: only long paths are encoded to tell.
+  static bool PathTooLong(const FileEntry& entry) {
+    return entry.Path.size() * 3 > kMaxPathBytes && EncodeFileName(entry.Path).size() > kMaxPathBytes;
+  }
+
   // A plain rename in place needs no look at the source first: the rename's own "no such file"
   // tells the same (see Act), and a large batch of renames saves a call per file.
   bool LooksFirst() const { return !renamesInPlace_ || need_.Any() || options_.DryRun; }
@@ -160,6 +166,9 @@ class BatchRun {
         (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError))
       status = entry.Status;
     const bool lookFirst = LooksFirst();
+    // A path the system does not take whole names no file it could find: that is no missing
+    // source, it is a file the run cannot work on (the loader counted it).
+    if (status == kStatusDone && PathTooLong(entry)) status = kStatusCopyMoveFailed;
     if (status == kStatusDone && lookFirst && !SourceThere(entry)) status = kStatusSourceMissing;
     if (status == kStatusDone && need_.Any()) status = FillChecksums(entry);
 
@@ -179,7 +188,7 @@ class BatchRun {
       // A target folder that cannot be made, or a folder of the new name that is not there,
       // fails the copy or move: the dry run says so, as the run would find it.
       if (options_.DryRun && status == kStatusDone &&
-          folders_.Check(pending.Plan).Outcome != TargetFolderCheck::Verdict::Usable)
+          folders_.Check(pending.Plan, entry.Directory).Outcome != TargetFolderCheck::Verdict::Usable)
         status = kStatusCopyMoveFailed;
     }
     pending.Status = status;
@@ -266,14 +275,20 @@ class BatchRun {
     int error = 0;
     if (status == kStatusDone) {
       const ActIntent intent = IntentFor(pending, existing);
+      bool refused = false;
       if (options_.Observer != nullptr && !options_.Observer->BeforeAct(intent)) {
-        error = ECANCELED;
+        refused = true;
+        error = options_.Observer->RefusalError();
         status = kStatusCopyMoveFailed;
       } else {
-        status = Act(entry, plan, existing, !LooksFirst(), targetPath, error);
+        status = Act(entry, plan, existing,
+                     pending.Planned && plan.Expect == PlanExpect::TargetExists, intent, targetPath,
+                     error, refused);
       }
       if (status == kStatusCopyMoveFailed && IsDiskFull(error)) {
-        const bool stop = !options_.AskStopOnDiskFull || options_.AskStopOnDiskFull(targetPath);
+        // A journal that cannot record more refuses every later entry: no question then.
+        const bool stop = refused || !options_.AskStopOnDiskFull ||
+                          options_.AskStopOnDiskFull(targetPath);
         if (stop) {
           flags_.RunCancelled.store(1, memory_order_relaxed);
           result_.StoppedByFullDisk = true;
@@ -326,10 +341,10 @@ class BatchRun {
   }
 
   // The copy or move of one entry; the status it ends with. `targetPath` becomes the source
-  // itself when nothing is moved or copied. `sourceUnchecked`: nobody looked at the source
-  // before, so a source found missing now is status 2, as the look would have said.
-  int Act(FileEntry& entry, const EntryPlan& plan, ExistingTarget existing, bool sourceUnchecked,
-          QString& targetPath, int& error) {
+  // itself when nothing is moved or copied. `clash`: the plan met a file at the target (the
+  // replace question came between). `refused`: the observer vetoed the placing of a copy.
+  int Act(FileEntry& entry, const EntryPlan& plan, ExistingTarget existing, bool clash,
+          const ActIntent& intent, QString& targetPath, int& error, bool& refused) {
     copied_ = false;
     if (plan.Action == PlanAction::InPlace) {
       // Only attributes, zone mark or dates change: the later steps work on the source.
@@ -342,30 +357,41 @@ class BatchRun {
     // fails puts the source's permissions back as they were.
     int32_t savedMode = -1;
     if (!copy) savedMode = ClearReadOnlyBeforeMove(entry.Path, entry.Attributes);
-    FileOpResult result = Operate(entry, targetPath, copy, existing);
+    // The observer records a copy's new file before it is put in place.
+    BeforePlaceFunction beforePlace;
+    if (options_.Observer != nullptr) {
+      beforePlace = [this, &intent, &refused](const FileIdentity& made) {
+        refused = !options_.Observer->BeforePlace(intent, made);
+        return !refused;
+      };
+    }
+    FileOpResult result = Operate(entry, targetPath, copy, existing, beforePlace);
     if (result.Error == ENOENT && SourceThere(entry) && plan.CreateDirectory) {
       // The target folder was removed during the run (by another program): make it again
       // where the run made it, and try once more.
       lastCreatedDirectory_.clear();
       MakeTargetFolder(plan);
-      result = Operate(entry, targetPath, copy, existing);
+      result = Operate(entry, targetPath, copy, existing, beforePlace);
     }
     if (result.Ok()) {
       copied_ = copy || result.Copied;
       return kStatusDone;
     }
     if (savedMode >= 0) SetFileMode(entry.Path, savedMode);
-    error = result.Error;
-    if (sourceUnchecked && error == ENOENT && !SourceThere(entry)) return kStatusSourceMissing;
+    error = refused ? options_.Observer->RefusalError() : result.Error;
+    // A source gone when its entry's turn came is missing, whether or not it was looked at
+    // when the entry was planned (a run that plans ahead looks long before). One that went
+    // while the replace question was open went during the operation, which failed.
+    if (!refused && error == ENOENT && !clash && !SourceThere(entry)) return kStatusSourceMissing;
     // A file that appeared at the target after the plan is left as any existing target is.
     if (error == EEXIST && settings_.TargetDirActive) return kStatusTargetExists;
     return kStatusCopyMoveFailed;
   }
 
   static FileOpResult Operate(const FileEntry& entry, const QString& targetPath, bool copy,
-                              ExistingTarget existing) {
-    return copy ? CopyFile(entry.Path, targetPath, existing)
-                : MoveFile(entry.Path, targetPath, existing);
+                              ExistingTarget existing, const BeforePlaceFunction& beforePlace) {
+    return copy ? CopyFile(entry.Path, targetPath, existing, beforePlace)
+                : MoveFile(entry.Path, targetPath, existing, beforePlace);
   }
 
   // Zone mark, attributes and dates of the file the run produced.

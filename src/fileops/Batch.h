@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <vector>
@@ -66,6 +67,17 @@ class ActObserver {
   // Before the entry's operation; false vetoes it: nothing is touched and the entry fails with
   // status 8.
   virtual bool BeforeAct(const ActIntent& intent) = 0;
+  // A copy (or a move across file systems) has its new file `made` complete and is about to put
+  // it in place; false vetoes that: the copy goes, the source stays, and the entry fails with
+  // status 8.
+  virtual bool BeforePlace(const ActIntent& intent, const FileIdentity& made) {
+    (void)intent;
+    (void)made;
+    return true;
+  }
+  // Why the last veto came (an errno value). A full disk stops the run as a full target disk
+  // does, without asking: nothing more could be recorded.
+  virtual int RefusalError() const { return ECANCELED; }
   // After the operation and the steps that follow it.
   virtual void AfterAct(const ActIntent& intent, const ActOutcome& outcome) = 0;
 };

@@ -177,7 +177,7 @@ class NewNamePlanner {
       int status = plan.Status;
       TargetFolderCheck::Result folder;
       if (planned && !pending && status == kStatusDone && inputs_.DiskLookups) {
-        folder = folders_.Check(plan);
+        folder = folders_.Check(plan, entry.Directory);
         if (folder.Outcome != TargetFolderCheck::Verdict::Usable) status = kStatusCopyMoveFailed;
       }
       const int32_t counterFrom = planned ? planner.CounterSearchedFrom() : -1;
@@ -245,6 +245,9 @@ class NewNamePlanner {
         break;
       case PlanExpect::TargetIsSource:
         row.Problem = NameProblem::TargetIsSource;
+        break;
+      case PlanExpect::TargetIsFolder:
+        row.Problem = NameProblem::TargetExists;
         break;
       case PlanExpect::InvalidName:
         row.Problem = TooLong(plan.FileName) ? NameProblem::NameTooLong : NameProblem::InvalidName;

@@ -223,6 +223,12 @@ int8_t Planner::StatusFor(PlanExpect expect) const {
       return options_.ReplaceMemory == kAnswerReplace || options_.ReplaceMemory == kAnswerReplaceAll
                  ? kStatusDone
                  : kStatusTargetExists;
+    case PlanExpect::TargetIsFolder:
+      // A copy fails on it, and so does a rename; a move with its target left refuses it as an
+      // existing target, and one that replaces everything fails on it.
+      if (!targets_.TargetDirActive || !settings_.TargetMove) return kStatusCopyMoveFailed;
+      return options_.ReplaceMemory == kAnswerReplaceAll ? kStatusCopyMoveFailed
+                                                         : kStatusTargetExists;
     case PlanExpect::TargetIsSource:
       return kStatusTargetIsSource;
     case PlanExpect::InvalidName:
@@ -279,10 +285,14 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
         // A rename to another spelling of the same file (a case-only change where names are
         // compared without case) is a rename; into the target folder it is the source itself.
         if (targets_.TargetDirActive) plan.Expect = PlanExpect::TargetIsSource;
-      } else if (!options_.DiskLookups || KindOnDisk(target.Path) != kPathFolder) {
+      } else if (!options_.DiskLookups || KindOnDisk(target.Path) != kPathFolder ||
+                 IsSymbolicLink(target.Path)) {
+        // A link to a folder is a name like any other: it can be replaced.
         plan.Expect = PlanExpect::TargetExists;
+      } else {
+        // A folder in the way is no clash to ask about: the copy or move fails on it.
+        plan.Expect = PlanExpect::TargetIsFolder;
       }
-      // A folder in the way is no clash to ask about: the copy or move fails on it.
     } else if (targets_.TargetDirActive && target.Path == entry.Path) {
       plan.Expect = PlanExpect::TargetIsSource;
     }
@@ -327,11 +337,21 @@ FolderAccessResult TargetFolderCheck::Look(const QString& folder) {
   return access;
 }
 
-TargetFolderCheck::Result TargetFolderCheck::Check(const EntryPlan& plan) {
+TargetFolderCheck::Result TargetFolderCheck::Check(const EntryPlan& plan,
+                                                   const QString& sourceFolder) {
   Result result;
   if (!plan.TargetBuilt() || (plan.Action != PlanAction::Copy && plan.Action != PlanAction::Move &&
                               plan.Action != PlanAction::Rename))
     return result;
+  // A rename or a move takes the name out of the file's own folder, which must allow it.
+  if (!sourceFolder.isEmpty() && plan.Action != PlanAction::Copy) {
+    result.Access = Look(sourceFolder);
+    if (result.Access.Access != FolderAccess::Writable) {
+      result.Outcome = Verdict::TargetFolderRefused;
+      result.Folder = sourceFolder;
+      return result;
+    }
+  }
   if (plan.CreateDirectory) {
     result.Access = Look(plan.Directory);
     if (!result.Access.Usable()) {

@@ -32,6 +32,10 @@ enum class PlanAction : int8_t {
 enum class PlanExpect : int8_t {
   TargetFree,      // nothing in the way
   TargetExists,    // something is at the target: the replace policy decides (in place: fails)
+  // A folder holds the target's name: nothing can replace it, and no question is asked (a copy
+  // or a rename fails; a move leaves it as an existing target, unless replacing all is decided,
+  // which fails on it).
+  TargetIsFolder,
   TargetIsSource,  // the target is the source itself (a copy or move into the target folder)
   InvalidName,     // a name made from the file's data is unusable
   SourceMissing,   // the source is gone or is a folder (or the preparation marked it so)
@@ -243,8 +247,10 @@ class TargetFolderCheck {
     FolderAccessResult Access;
     QString Folder;  // the folder concerned, with final "/"
   };
-  // Only a plan that copies, moves or renames is looked at; others are usable.
-  Result Check(const EntryPlan& plan);
+  // Only a plan that copies, moves or renames is looked at; others are usable. With
+  // `sourceFolder` (the entry's own folder), a rename or a move must also be able to take the
+  // file's name out of it: the folder must take changes.
+  Result Check(const EntryPlan& plan, const QString& sourceFolder = {});
 
  private:
   FolderAccessResult Look(const QString& folder);

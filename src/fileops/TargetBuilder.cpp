@@ -157,6 +157,11 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
     }
   }
   if (!FileNameValid(name, target.Extension)) target.InvalidName = true;
+  // A rule or a template must not hide a visible file: "x.txt" with "x" -> "." would become
+  // "..txt". A name that was hidden already may stay so.
+  if (QStringView(name).mid(name.lastIndexOf(QLatin1Char('/')) + 1).startsWith(QLatin1Char('.')) &&
+      !QStringView(entry.Path).mid(entry.Directory.size()).startsWith(QLatin1Char('.')))
+    target.InvalidName = true;
 
   target.Directory = directory;
   target.Name = name;

@@ -44,7 +44,8 @@ struct Target {
   bool CreateDirectory = false;  // Directory is a target folder the caller must create
   // A folder name or the file name made from the file's data is no usable name: empty, "." or
   // ".." (which would put the file elsewhere than the template says), a name whose part before
-  // the extension is empty (which would hide the file), or a file name longer than 255 bytes.
+  // the extension is empty (which would hide the file), a file name that begins with "." where
+  // the old one did not (which would hide it as well), or a file name longer than 255 bytes.
   bool InvalidName = false;
   CounterUse Counter;  // the counter number taken (Number -1 when none)
 };

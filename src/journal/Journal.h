@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/FileEntry.h"
+#include "platform/AppendFile.h"
 #include "platform/Attributes.h"
 #include "platform/FileIdentity.h"
 #include "platform/FileTime.h"
@@ -30,10 +31,12 @@
 //   ... body
 //   u32 crc      CRC-32 (the zlib polynomial) of the length field, the type and the body
 //
-// A reader takes records up to the first one that is cut short, longer than the file, or whose
-// CRC is wrong; everything from there on is ignored (a crash or a power cut leaves at most a
-// torn last record). Writers that append (an undo) first cut the file back to its last complete
-// record. Records of an unknown type are skipped.
+// A reader takes every record it can. A crash or a power cut leaves at most a torn last record:
+// whatever follows the last complete record is ignored, and a writer that appends (an undo)
+// first cuts the file back to it. A record that is cut short, longer than the file or whose CRC
+// is wrong while good records follow is damage no crash makes: the reader looks for the next
+// good record byte by byte (a plausible length and type, and a CRC that fits) and goes on from
+// there, and reports the damaged stretch; nothing is cut. Records of an unknown type are skipped.
 //
 // Body fields: u8/u16/u32/u64, i8/i32/i64; "time" = i64 seconds since 1970 (UTC) + u32
 // nanoseconds; "bytes" = u32 length + that many bytes; "path" = u32 number of leading bytes
@@ -63,19 +66,31 @@
 //              cleared before the move, 0x04 attributes change, 0x08 download marks are
 //              removed, 0x10 dates are written, 0x20 (see above).
 //   3 Outcome  u32 position, i8 status, i32 errno, u8 flags (0x01 the result is a new file:
-//              a copy or a move across file systems; 0x02 the new path is not the target),
+//              a copy or a move across file systems; 0x02 the new path is not the target;
+//              0x04 the properties the run left the file with follow),
 //              flag 0x01: u64 device, u64 inode, i64 size, time modified of the new file;
-//              flag 0x02: bytes new path
+//              flag 0x02: bytes new path;
+//              flag 0x04: u32 permission bits, time accessed, time modified (links followed),
+//                u8 has DOS word + when 1: u8 store, bytes raw value
 //   4 Folder   bytes path: a folder that did not exist when the entries that go into it were
 //              announced (the run creates it)
 //   5 End      time, u32 files changed, u32 files failed
 //   6 UndoBegin time, u32 process id
 //   7 UndoEntry u32 position, i8 result (UndoResult), i32 errno
 //   8 Undone   time, u32 files taken back, u32 files left
+//   9 Made     u32 position, u8 maker (0 the run, 1 an undo), u64 device, u64 inode, i64 size,
+//              u8 has birth time, time born: the new
+//              file a copy (or a move across file systems) is about to put in place, written
+//              (not synced) right before it goes there, so that only that very file is later
+//              taken for the copy it made
 //
 // An entry's latest intent is the one that counts (a group of entries announced ahead is
 // announced again when the run re-plans it); its outcome is the Outcome after that intent. An
 // entry without outcome was cut off: undo asks the disk what happened.
+//
+// After a damaged stretch the first intents may refer to a path that was lost with it: each
+// intent carries the number of damaged stretches before it, so that undo can tell which paths
+// it must first find confirmed on disk (see Undo.h).
 
 enum class JournalAction : uint8_t { InPlace = 1, Rename = 2, Move = 3, Copy = 4 };
 
@@ -120,11 +135,20 @@ struct JournalIntent {
   FileTime SiblingModified;
   QByteArray SiblingContent;
   FileIdentity Replaced;  // kIntentHasReplaced (device, inode, size, modified)
+  // As read: the damaged stretches before this record, its place among the intents of the file,
+  // and whether its paths refer to a path the reader does not have (lost in damage).
+  uint32_t Epoch = 0;
+  uint64_t Sequence = 0;
+  bool PathLost = false;
 
   bool Has(uint8_t flag) const { return (Flags & flag) != 0; }
 };
 
-enum JournalOutcomeFlag : uint8_t { kOutcomeNewFile = 0x01, kOutcomeOtherPath = 0x02 };
+enum JournalOutcomeFlag : uint8_t {
+  kOutcomeNewFile = 0x01,
+  kOutcomeOtherPath = 0x02,
+  kOutcomeAfter = 0x04,
+};
 
 // The entry's operation left the file at its new place: done, or only the steps after the
 // move or copy (attributes) failed.
@@ -140,6 +164,21 @@ struct JournalOutcome {
   bool NewFile = false;
   FileIdentity Result;  // of the new file (device, inode, size, modified), when NewFile
   QByteArray NewPath;   // empty: the target
+  // What the run left the file with, so that undo puts back only what is still so.
+  bool HasAfter = false;
+  uint32_t AfterMode = 0;  // permission bits
+  FileTime AfterAccessed;
+  FileTime AfterModified;
+  bool HasAfterDos = false;
+  StoredDosWord AfterDos;
+};
+
+enum class JournalMaker : uint8_t { Run = 0, Undo = 1 };
+
+struct JournalMade {
+  uint32_t Position = 0;
+  JournalMaker Maker = JournalMaker::Run;
+  FileIdentity File;  // device, inode, size and birth time of the new file
 };
 
 enum class JournalFrontEnd : uint8_t { Console = 0, Window = 1 };
@@ -194,6 +233,7 @@ class JournalEncoder {
   void UndoBegin(const FileTime& started, uint32_t processId);
   void UndoEntry(const JournalUndoEntry& entry);
   void Undone(const JournalUndone& undone);
+  void Made(const JournalMade& made);
 
   // The records so far.
   const char* Data() const { return bytes_.data(); }
@@ -221,17 +261,32 @@ struct JournalRecordVisitor {
   std::function<void(const FileTime& started, uint32_t processId)> UndoBegin;
   std::function<void(const JournalUndoEntry&)> UndoEntry;
   std::function<void(const JournalUndone&)> Undone;
+  std::function<void(const JournalMade&)> Made;
+  // A damaged stretch (see above): where it began and how many bytes it holds.
+  std::function<void(int64_t offset, int64_t length)> Damage;
 };
 
 struct JournalReadResult {
-  int Error = 0;           // errno when the file could not be opened or read
+  int Error = 0;      // errno when the file could not be opened or read
+  TrustCheck Trust;   // why the file or its folder does not count as the user's own
+  bool InUse = false;  // a run or an undo is working with it (only when asked to look)
   bool IsJournal = false;  // it begins with the signature and a Begin record
+  // The file ends before its Begin record is complete (a crash right after it was created):
+  // there is nothing in it to take back.
+  bool TornStart = false;
   int64_t ValidLength = 0;  // bytes up to the end of the last complete record
-  bool Damaged = false;     // something follows the last complete record
+  bool Damaged = false;     // something follows the last complete record (a torn end)
+  int DamagedStretches = 0;  // damage with good records after it, found again (see above)
+  // The journal could be opened and is one: its records can be used.
+  bool Usable() const { return Error == 0 && Trust.Ok() && !InUse && IsJournal; }
 };
 
-// Reads the journal at `path` record by record, up to its last complete record.
-JournalReadResult ReadJournalRecords(const QString& path, const JournalRecordVisitor& visitor);
+// Reads the journal in `file` (open, from its start) record by record.
+JournalReadResult ReadJournalRecords(const AppendFile& file, const JournalRecordVisitor& visitor);
+// The same for the journal at `path`, opened after its checks (Trust says why it was refused).
+// With `lookForUse`, a journal that a run or an undo is working with is not read (InUse).
+JournalReadResult ReadJournalRecords(const QString& path, const JournalRecordVisitor& visitor,
+                                     bool lookForUse = false);
 
 // Reads records from bytes already in memory (for tests and for the reader itself).
 JournalReadResult ReadJournalBytes(const QByteArray& bytes, const JournalRecordVisitor& visitor);
@@ -241,6 +296,8 @@ struct JournalEntry {
   JournalIntent Intent;
   std::optional<JournalOutcome> Outcome;
   std::optional<JournalUndoEntry> UndoneBefore;  // what the last undo made of it
+  std::optional<JournalMade> Made;      // the new file the run's copy put in place
+  std::optional<JournalMade> UndoMade;  // the new file an undo's move back put in place
 };
 
 enum class UndoState : int8_t {
@@ -258,8 +315,11 @@ struct JournalContents {
   std::optional<JournalEnd> End;
   UndoState Undo = UndoState::None;
   JournalUndone Undone;
+  // Entries that left records (an outcome, an undo's) whose intent was lost in damage.
+  qsizetype LostIntents = 0;
 };
 
+JournalContents ReadJournal(const AppendFile& file);
 JournalContents ReadJournal(const QString& path);
 
 // What a listing of runs shows, without keeping the entries.
@@ -272,4 +332,6 @@ struct JournalSummary {
   uint32_t Left = 0;  // after a partial undo: the files it could not take back
 };
 
+// Reads the journal after its checks; one that a run or an undo is working with is not read
+// (Read.InUse).
 JournalSummary SummarizeJournal(const QString& path);

@@ -4,9 +4,14 @@
 #include "platform/FileName.h"
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
+#include "platform/Process.h"
+#include "texts/Additions.h"
 #include "texts/ProductTitle.h"
+#include "texts/TextTables.h"
 
 #include <fcntl.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -37,14 +42,59 @@ QString JournalFolderPath(bool portable, const QString& portablePrefix) {
   return state + title + QLatin1String("/journal/");
 }
 
+QString JournalTrustedFrom(const QString& folder) {
+  const QString perUser = JournalFolderPath(false, {});
+  if (!perUser.isEmpty() && folder == perUser)
+    return folder.left(folder.lastIndexOf(QLatin1Char('/'), folder.size() - 2) + 1);
+  return folder;
+}
+
+TrustCheck OpenJournalFolder(const QString& folder, bool create, PrivateFolder& opened) {
+  if (folder.isEmpty()) return {ENOENT, TrustProblem::None, folder, 0};
+  return opened.Open(JournalTrustedFrom(folder), folder, create);
+}
+
+TrustCheck ProbeJournalFolder(const QString& folder) {
+  if (folder.isEmpty()) return {ENOENT, TrustProblem::None, folder, 0};
+  return PrivateFolder::Probe(JournalTrustedFrom(folder), folder);
+}
+
+TrustCheck OpenJournal(const QString& path, bool writable, PrivateFolder& folder, AppendFile& file) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return {ENOENT, TrustProblem::None, path, 0};
+  if (const TrustCheck check = OpenJournalFolder(path.left(slash + 1), false, folder); !check.Ok())
+    return check;
+  return file.Open(folder, path.mid(slash + 1), writable);
+}
+
+QString TrustCheckText(const TrustCheck& check) {
+  const QString path = EscapedFileName(check.Path);
+  switch (check.Problem) {
+    case TrustProblem::OtherOwner:
+      return AdditionText(kAddTrustOtherOwner).arg(path, AccountName(check.Owner));
+    case TrustProblem::WritableByOthers:
+      return AdditionText(kAddTrustWritable).arg(path);
+    case TrustProblem::NotAFile:
+      return AdditionText(kAddTrustNotAFile).arg(path);
+    case TrustProblem::NotAFolder:
+      return AdditionText(kAddTrustNotAFolder).arg(path);
+    case TrustProblem::None:
+      break;
+  }
+  return path.isEmpty() ? SystemErrorText(check.Error)
+                        : path + QStringLiteral(": ") + SystemErrorText(check.Error);
+}
+
 QString JournalFileName(uint32_t number) {
   return QStringLiteral("%1").arg(number, kDigits, 10, QLatin1Char('0')) + kSuffix;
 }
 
-std::vector<JournalFile> ListJournalFiles(const QString& folder) {
+std::vector<JournalFile> ListJournalFiles(const QString& folder, int* error) {
   std::vector<JournalFile> files;
   DirectoryReader reader;
-  if (reader.Open(AT_FDCWD, EncodeFileName(folder).constData()) != 0) return files;
+  const int err = folder.isEmpty() ? ENOENT : reader.Open(AT_FDCWD, EncodeFileName(folder).constData());
+  if (error != nullptr) *error = err;
+  if (err != 0) return files;
   DirectoryReader::Item item;
   while (reader.Next(item)) {
     const QString name = DecodeFileName(item.Name);
@@ -56,12 +106,24 @@ std::vector<JournalFile> ListJournalFiles(const QString& folder) {
   return files;
 }
 
-int PruneJournals(const QString& folder, int keep) {
-  const std::vector<JournalFile> files = ListJournalFiles(folder);
+int PruneJournals(const PrivateFolder& folder, int keep) {
+  const std::vector<JournalFile> files = ListJournalFiles(folder.Path());
   int removed = 0;
-  for (size_t i = 0; i + static_cast<size_t>(keep) < files.size(); ++i)
-    if (DeleteFile(files[i].Path) == 0) ++removed;
+  for (size_t i = 0; i + static_cast<size_t>(keep) < files.size(); ++i) {
+    const QString name = files[i].Path.mid(folder.Path().size());
+    // An undo of that run in another session keeps it: it stays until a later run.
+    AppendFile file;
+    if (!file.Open(folder, name, false).Ok() || file.TryLock(AppendFile::LockKind::Exclusive) != 0)
+      continue;
+    if (folder.Remove(name) == 0) ++removed;
+  }
   return removed;
+}
+
+int PruneJournals(const QString& folder, int keep) {
+  PrivateFolder opened;
+  if (!OpenJournalFolder(folder, false, opened).Ok()) return 0;
+  return PruneJournals(opened, keep);
 }
 
 QStringList RemoveAllJournals(const QString& portablePrefix) {

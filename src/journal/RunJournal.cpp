@@ -9,6 +9,7 @@
 #include "platform/Process.h"
 #include "platform/Xattr.h"
 #include "journal/JournalFolder.h"
+#include "platform/Attributes.h"
 
 #include <sys/stat.h>
 
@@ -49,71 +50,43 @@ JournalAction ActionOf(PlanAction action) {
 
 }  // namespace
 
-JournalCrashPoint CrashPointFromEnvironment() {
-  JournalCrashPoint point;
-  // A program built for people never ends itself on purpose: only a build with the test
-  // switches reads the variable.
-#ifdef MERVANE_TEST_SWITCHES
-  const QString value = EnvironmentPath("MERVANE_TEST_KILL_AT");
-  const qsizetype colon = value.indexOf(QLatin1Char(':'));
-  if (colon < 0) return point;
-  const QString where = value.left(colon);
-  bool ok = false;
-  point.Count = value.mid(colon + 1).toLongLong(&ok);
-  if (!ok || point.Count <= 0) return point;
-  if (where == QLatin1String("written"))
-    point.Where = JournalCrashPoint::Point::Written;
-  else if (where == QLatin1String("synced"))
-    point.Where = JournalCrashPoint::Point::Synced;
-  else if (where == QLatin1String("acted"))
-    point.Where = JournalCrashPoint::Point::Acted;
-  else if (where == QLatin1String("laststep"))
-    point.Where = JournalCrashPoint::Point::LastStep;
-  else if (where == QLatin1String("placed"))
-    point.Where = JournalCrashPoint::Point::Placed;
-#endif
-  return point;
-}
-
 RunJournal::RunJournal(QString folder, RunJournalInfo info, std::atomic<int32_t>* stop)
     : folder_(std::move(folder)), info_(std::move(info)), stop_(stop) {}
 
-RunJournal::~RunJournal() {
-  if (crash_.Where == JournalCrashPoint::Point::LastStep) SetBeforeLastStepHook({});
-  if (crash_.Where == JournalCrashPoint::Point::Placed) SetBeforeSourceRemovalHook({});
-}
+RunJournal::~RunJournal() = default;
 
 void RunJournal::SetCrashPoint(const JournalCrashPoint& point) {
   crash_ = point;
-  // The steps inside a copy or move are reached through the file operations' own test hooks.
-  auto left = std::make_shared<std::atomic<int64_t>>(point.Count);
-  auto killOnCount = [left](const QString&) {
-    if (left->fetch_sub(1) == 1) KillThisProcess();
-  };
-  if (point.Where == JournalCrashPoint::Point::LastStep) SetBeforeLastStepHook(killOnCount);
-  if (point.Where == JournalCrashPoint::Point::Placed) SetBeforeSourceRemovalHook(killOnCount);
+  hooks_ = std::make_unique<CrashHooks>(point);
 }
 
 void RunJournal::CrashAt(JournalCrashPoint::Point point, int64_t& counter) {
-  ++counter;
-  if (crash_.Where == point && counter == crash_.Count) KillThisProcess();
+  PassCrashPoint(crash_, point, counter);
+}
+
+QString RunJournal::OpenErrorText() const {
+  if (!problem_.Ok()) return TrustCheckText(problem_);
+  return SystemErrorText(error_);
 }
 
 int RunJournal::Open() {
-  if (folder_.isEmpty()) return ENOENT;
-  MakePrivateFolderPath(folder_);
+  problem_ = OpenJournalFolder(folder_, true, dir_);
+  if (!problem_.Ok()) {
+    error_ = problem_.Error != 0 ? problem_.Error : EPERM;
+    return error_;
+  }
   const std::vector<JournalFile> existing = ListJournalFiles(folder_);
   number_ = existing.empty() ? 1 : existing.back().Number + 1;
   int err = EEXIST;
   for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt, ++number_) {
-    path_ = folder_ + JournalFileName(number_);
-    err = file_.Create(path_);
+    err = file_.Create(dir_, JournalFileName(number_));
     if (err == 0) break;
   }
   if (err != 0) {
-    path_.clear();
+    error_ = err;
     return err;
   }
+  path_ = folder_ + JournalFileName(number_);
   JournalHeader header;
   header.Number = number_;
   header.Started = CurrentFileTime();
@@ -125,11 +98,12 @@ int RunJournal::Open() {
   header.Values = info_.Values;
   pending_.Begin(header);
   err = file_.Append(pending_.Data(), pending_.Size());
+  written_ = static_cast<int64_t>(pending_.Size());
   pending_.Clear();
   if (err == 0) err = file_.Sync();
   if (err != 0) {
     file_.Close();
-    DeleteFile(path_);
+    dir_.Remove(JournalFileName(number_));
     path_.clear();
     error_ = err;
   }
@@ -272,6 +246,18 @@ bool RunJournal::BeforeAct(const ActIntent& intent) {
   return true;
 }
 
+bool RunJournal::BeforePlace(const ActIntent& intent, const FileIdentity& made) {
+  if (error_ != 0 || !file_.IsOpen()) return false;
+  // Written at once, with the outcomes that wait: a kill right after the copy is put in place
+  // must find it recorded.
+  pending_.Made({static_cast<uint32_t>(intent.Position), JournalMaker::Run, made});
+  if (const int err = Write(false); err != 0) {
+    Fail(err);
+    return false;
+  }
+  return true;
+}
+
 void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
   CrashAt(JournalCrashPoint::Point::Acted, acted_);
   if (!file_.IsOpen()) return;
@@ -281,11 +267,29 @@ void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
   record.Error = outcome.Error;
   if (OutcomeActed(outcome.Status)) {
     ++changed_;
+    const bool newFile = outcome.NewFile || intent.Plan.Action == PlanAction::Copy;
     // A new file is recognised later by its own identity: a copy the run made is removed only
     // while it is still that file, unchanged.
-    if (outcome.NewFile || intent.Plan.Action == PlanAction::Copy) {
+    FileIdentity now;
+    if (newFile) {
       record.NewFile = true;
       record.Result = ReadFileIdentity(outcome.NewPath);
+      now = record.Result;
+      if (now.IsLink()) now = ReadFollowedIdentity(outcome.NewPath);
+    }
+    // What the run left the file with: undo puts back only what is still so.
+    const bool changes = intent.ClearsReadOnly || intent.ChangesAttributes || intent.WritesDates ||
+                         intent.RemovesZoneMark;
+    if (changes || newFile) {
+      if (!newFile) now = ReadFollowedIdentity(outcome.NewPath);
+      if (now.Exists()) {
+        record.HasAfter = true;
+        record.AfterMode = now.Mode & 07777;
+        record.AfterAccessed = now.Accessed;
+        record.AfterModified = now.Modified;
+        if (intent.ChangesAttributes && intent.Plan.Action != PlanAction::Copy)
+          record.HasAfterDos = ReadStoredDosWord(outcome.NewPath, record.AfterDos) == 0;
+      }
     }
   } else {
     ++failed_;
@@ -299,9 +303,13 @@ void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
 
 int RunJournal::Write(bool sync) {
   if (!pending_.IsEmpty()) {
-    const int err = file_.Append(pending_.Data(), pending_.Size());
+    const auto size = static_cast<int64_t>(pending_.Size());
+    const int err = spaceLimit_ > 0 && written_ + size > spaceLimit_
+                        ? ENOSPC
+                        : file_.Append(pending_.Data(), pending_.Size());
     pending_.Clear();
     if (err != 0) return err;
+    written_ += size;
   }
   if (!sync) return 0;
   CrashAt(JournalCrashPoint::Point::Written, writtenGroups_);
@@ -323,7 +331,7 @@ int RunJournal::Finish() {
   if (intentCount_ == 0) {
     // The run changed nothing: there is nothing to take back.
     file_.Close();
-    DeleteFile(path_);
+    dir_.Remove(JournalFileName(number_));
     path_.clear();
     return error_;
   }
@@ -335,6 +343,6 @@ int RunJournal::Finish() {
     if (const int err = Write(false); err != 0) error_ = err;
   }
   if (const int err = file_.Close(); err != 0 && error_ == 0) error_ = err;
-  PruneJournals(folder_);
+  PruneJournals(dir_);
   return error_;
 }

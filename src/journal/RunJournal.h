@@ -1,15 +1,19 @@
 #pragma once
 
 #include "fileops/Batch.h"
-#include "platform/AppendFile.h"
+#include "journal/CrashPoint.h"
 #include "journal/Journal.h"
+#include "platform/AppendFile.h"
+#include "platform/PrivateFolder.h"
 
 #include <QSet>
 #include <QString>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The undo journal of one run, attached to the run as its observer. Every intent reaches the
@@ -17,28 +21,10 @@
 // journal writes their intents with one sync, and only then are they acted on. An operation
 // that no synced intent covers is recorded (and synced) on its own right before it happens, and
 // one that cannot be recorded is refused. Outcomes are written along with the next group and at
-// the end; undo does not need them to be durable, since it asks the disk what happened.
-
-// Where a crash test makes the run end abruptly (SIGKILL), so that undo can be tried on a run
-// cut off at that point. Set by the environment variable MERVANE_TEST_KILL_AT="<point>:<n>"
-// (point: written, synced, acted, laststep, placed), read by the console only in a build with
-// MERVANE_TEST_SWITCHES; nothing else sets it.
-struct JournalCrashPoint {
-  enum class Point : int8_t {
-    None,
-    Written,  // the n-th group of intents is written, not yet synced
-    Synced,   // the n-th group of intents is synced, none of its operations done
-    Acted,    // the n-th operation is done, its outcome not yet recorded
-    // Right before the n-th step that puts a file in place (every move calls it once before
-    // its rename; a copy, or a move across file systems, calls it once more when its copy is
-    // complete, before the rename of the copy into place).
-    LastStep,
-    Placed,  // the n-th move across file systems has its copy in place, its source not removed
-  };
-  Point Where = Point::None;
-  int64_t Count = 0;
-};
-JournalCrashPoint CrashPointFromEnvironment();
+// the end; undo does not need them to be durable, since it asks the disk what happened. The new
+// file of a copy is recorded (written, not synced) right before it is put in place, so that undo
+// removes only that very file. The journal file is locked for the whole run: an undo of it
+// waits until the run has ended, whichever session it comes from.
 
 // What the journal's header says about the run.
 struct RunJournalInfo {
@@ -58,16 +44,25 @@ class RunJournal : public ActObserver {
   RunJournal(const RunJournal&) = delete;
   RunJournal& operator=(const RunJournal&) = delete;
 
-  // Creates the journal file with its header, synced. Before the run starts: a run whose
-  // journal cannot be written does not start. 0 or the errno value.
+  // Creates the journal file with its header, synced, in its folder once that counts as the
+  // user's own (JournalFolder.h). Before the run starts: a run whose journal cannot be written
+  // does not start. 0 or the errno value (EPERM for a folder that does not count; OpenProblem
+  // says why).
   int Open();
+  const TrustCheck& OpenProblem() const { return problem_; }
+  // Why Open failed, as a sentence's end: the system's reason or what is wrong with the folder.
+  QString OpenErrorText() const;
 
   void SetCrashPoint(const JournalCrashPoint& point);
+  // For tests: the journal's disk is full once it holds this many bytes (0: no limit).
+  void SetSpaceLimit(int64_t bytes) { spaceLimit_ = bytes; }
 
   qsizetype AnnounceAhead() override;
   void Announce(const std::vector<ActIntent>& intents) override;
   bool BeforeAct(const ActIntent& intent) override;
+  bool BeforePlace(const ActIntent& intent, const FileIdentity& made) override;
   void AfterAct(const ActIntent& intent, const ActOutcome& outcome) override;
+  int RefusalError() const override { return error_ != 0 ? error_ : ECANCELED; }
 
   // After the run: the end record, synced, and the oldest journals beyond the last 20 removed.
   // A journal that announced nothing (the run changed nothing) is removed instead. 0 or the
@@ -89,6 +84,8 @@ class RunJournal : public ActObserver {
   void CrashAt(JournalCrashPoint::Point point, int64_t& counter);
 
   QString folder_;
+  PrivateFolder dir_;
+  TrustCheck problem_;
   RunJournalInfo info_;
   std::atomic<int32_t>* stop_;
   QString path_;
@@ -122,6 +119,9 @@ class RunJournal : public ActObserver {
   std::chrono::steady_clock::time_point lastSyncEnd_{};
 
   JournalCrashPoint crash_;
+  std::unique_ptr<CrashHooks> hooks_;
+  int64_t spaceLimit_ = 0;
+  int64_t written_ = 0;
   int64_t writtenGroups_ = 0;
   int64_t syncedGroups_ = 0;
   int64_t acted_ = 0;

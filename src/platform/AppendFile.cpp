@@ -3,6 +3,7 @@
 #include "platform/FileName.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,30 +13,85 @@ AppendFile::~AppendFile() {
   Close();
 }
 
-int AppendFile::Create(const QString& path) {
+int AppendFile::Create(const PrivateFolder& folder, const QString& name) {
   Close();
-  const QByteArray encoded = EncodeFileName(path);
+  if (!folder.IsOpen()) return EBADF;
+  const QByteArray encoded = EncodeFileName(name);
   if (encoded.isEmpty()) return ENOENT;
-  fd_ = ::open(encoded.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-               0600);
+  fd_ = ::openat(folder.Fd(), encoded.constData(),
+                 O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) return errno;
-  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-  return slash < 0 ? 0 : SyncFolder(path.left(slash + 1));
-}
-
-int AppendFile::Open(const QString& path, int64_t length) {
-  Close();
-  const QByteArray encoded = EncodeFileName(path);
-  if (encoded.isEmpty()) return ENOENT;
-  fd_ = ::open(encoded.constData(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
-  if (fd_ < 0) return errno;
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) return errno;
-  if (st.st_size > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+  // Nobody else can have it open yet, except an undo that looked at the new name a moment
+  // ago: it lets go at once, as it finds nothing to take back.
+  if (::flock(fd_, LOCK_EX) != 0) {
     const int err = errno;
     Close();
+    ::unlinkat(folder.Fd(), encoded.constData(), 0);
     return err;
   }
+  return folder.Sync();
+}
+
+TrustCheck AppendFile::Open(const PrivateFolder& folder, const QString& name, bool writable) {
+  Close();
+  TrustCheck check;
+  check.Path = folder.Path() + name;
+  if (!folder.IsOpen()) {
+    check.Error = EBADF;
+    return check;
+  }
+  // O_NONBLOCK: a FIFO planted under the name must not hang the open.
+  const int flags = (writable ? O_RDWR | O_APPEND : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW |
+                    O_NOCTTY | O_NONBLOCK;
+  fd_ = ::openat(folder.Fd(), EncodeFileName(name).constData(), flags);
+  if (fd_ < 0) {
+    check.Error = errno;
+    if (check.Error == ELOOP) {
+      check.Error = 0;
+      check.Problem = TrustProblem::NotAFile;
+    }
+    return check;
+  }
+  check = CheckOpenFile(fd_, check.Path);
+  if (!check.Ok()) {
+    Close();
+    return check;
+  }
+  const int mode = ::fcntl(fd_, F_GETFL);
+  if (mode >= 0) ::fcntl(fd_, F_SETFL, mode & ~O_NONBLOCK);
+  return check;
+}
+
+int AppendFile::TryLock(LockKind kind) {
+  if (fd_ < 0) return EBADF;
+  const int operation = (kind == LockKind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  for (;;) {
+    if (::flock(fd_, operation) == 0) return 0;
+    if (errno != EINTR) return errno == EAGAIN ? EWOULDBLOCK : errno;
+  }
+}
+
+ssize_t AppendFile::ReadAt(int64_t offset, char* buffer, size_t size) const {
+  if (fd_ < 0) return -EBADF;
+  size_t filled = 0;
+  while (filled < size) {
+    const ssize_t n = ::pread(fd_, buffer + filled, size - filled,
+                              static_cast<off_t>(offset + static_cast<int64_t>(filled)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -errno;
+    }
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(filled);
+}
+
+int AppendFile::CutTo(int64_t length) {
+  if (fd_ < 0) return EBADF;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return errno;
+  if (st.st_size > length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return errno;
   return 0;
 }
 
@@ -76,14 +132,5 @@ int AppendFile::Close() {
   if (fd_ < 0) return 0;
   const int err = ::close(fd_) == 0 ? 0 : errno;
   fd_ = -1;
-  return err;
-}
-
-int SyncFolder(const QString& folder) {
-  const int fd = ::open(EncodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  // Some file systems cannot sync a folder (EINVAL); their names are as durable as they get.
-  const int err = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-  ::close(fd);
   return err;
 }

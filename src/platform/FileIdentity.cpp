@@ -17,14 +17,14 @@ FileTime FromStatx(const struct statx_timestamp& ts) {
   return {static_cast<int64_t>(ts.tv_sec), static_cast<int64_t>(ts.tv_nsec)};
 }
 
-FileIdentity Look(const char* encoded, int flags) {
+FileIdentity Look(const char* encoded, int flags, int dirFd = AT_FDCWD) {
   FileIdentity identity;
   if (*encoded == '\0') {
     identity.Error = ENOENT;
     return identity;
   }
   struct statx sx {};
-  if (::statx(AT_FDCWD, encoded, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+  if (::statx(dirFd, encoded, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
     identity.Error = errno;
     return identity;
   }
@@ -60,6 +60,19 @@ FileIdentity ReadFileIdentity(const QString& path) {
 
 FileIdentity ReadFileIdentity(const QByteArray& encodedPath) {
   return Look(encodedPath.constData(), AT_SYMLINK_NOFOLLOW);
+}
+
+FileIdentity ReadFileIdentityAt(int dirFd, const char* name) {
+  return Look(name, AT_SYMLINK_NOFOLLOW, dirFd);
+}
+
+bool SameFile(const FileIdentity& now, const FileIdentity& before, const FileMatch& match) {
+  if (!now.SameFileAs(before)) return false;
+  if (match.Size && now.Size != before.Size) return false;
+  if (match.Modified && now.Modified != before.Modified) return false;
+  if (match.Birth && now.HasBirthTime && before.HasBirthTime && now.Born != before.Born)
+    return false;
+  return true;
 }
 
 FileIdentity ReadFollowedIdentity(const QString& path) {

@@ -37,10 +37,22 @@ struct FileIdentity {
   }
 };
 
+// What, beyond device and inode, must agree for a file found now to count as the one looked at
+// before: an inode number is used again once its file is gone, and a birth time (where the file
+// system keeps one) tells the new file from the old one.
+struct FileMatch {
+  bool Size = false;
+  bool Modified = false;
+  bool Birth = false;  // only where both looks have a birth time
+};
+bool SameFile(const FileIdentity& now, const FileIdentity& before, const FileMatch& match);
+
 // The path itself: a symbolic link is looked at, not followed (a rename moves the link).
 FileIdentity ReadFileIdentity(const QString& path);
 // The same for a path already in its file-system bytes (EncodeFileName).
 FileIdentity ReadFileIdentity(const QByteArray& encodedPath);
+// `name` inside the open folder `dirFd`, links not followed.
+FileIdentity ReadFileIdentityAt(int dirFd, const char* name);
 // What a link at the path leads to (the file whose permission bits and dates change).
 FileIdentity ReadFollowedIdentity(const QString& path);
 

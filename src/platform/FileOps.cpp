@@ -1,7 +1,7 @@
 #include "platform/FileOps.h"
 
+#include "platform/CopyContent.h"
 #include "platform/FileName.h"
-#include "platform/Xattr.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,9 +26,7 @@
 
 namespace {
 
-std::atomic<int> gFailAtWrite{0};
-std::atomic<int> gFailErrno{0};
-std::atomic<int> gWriteCount{0};
+using namespace file_content;
 
 // A hook for tests, called with a target path at one step of the copies and moves.
 class TestHook {
@@ -56,13 +54,11 @@ class TestHook {
 
 TestHook gBeforeLastStep;
 TestHook gBeforeSourceRemoval;
+TestHook gAfterAside;
 
 void BeforeLastStep(const QByteArray& target) {
   gBeforeLastStep.Call(target);
 }
-
-constexpr size_t kCopyBuffer = 1 << 20;
-constexpr size_t kRangeChunk = size_t{1} << 30;
 
 // Closes a descriptor on every way out.
 class Fd {
@@ -182,168 +178,13 @@ class TempFile {
   std::string name_;
 };
 
-int WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const int failAt = gFailAtWrite.load(std::memory_order_relaxed);
-    if (failAt > 0 && gWriteCount.fetch_add(1) + 1 == failAt) return gFailErrno.load();
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return 0;
-}
-
-int CopyByReadWrite(int src, int dst) {
-  if (::lseek(src, 0, SEEK_SET) < 0 || ::lseek(dst, 0, SEEK_SET) < 0 || ::ftruncate(dst, 0) != 0) {
-    return errno;
-  }
-  std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
-  for (;;) {
-    const ssize_t n = ::read(src, buffer.get(), kCopyBuffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return 0;
-    if (const int err = WriteAll(dst, buffer.get(), static_cast<size_t>(n)); err != 0) return err;
-  }
-}
-
-int PWriteAll(int fd, const char* data, size_t size, off_t offset) {
-  while (size > 0) {
-    const int failAt = gFailAtWrite.load(std::memory_order_relaxed);
-    if (failAt > 0 && gWriteCount.fetch_add(1) + 1 == failAt) return gFailErrno.load();
-    const ssize_t n = ::pwrite(fd, data, size, offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return 0;
-}
-
-// `length` bytes at `offset` of `src` to the same place in `dst`.
-int CopyRange(int src, int dst, off_t offset, off_t length, std::unique_ptr<char[]>& buffer) {
-  off_t in = offset;
-  off_t out = offset;
-  const off_t end = offset + length;
-  if (gFailAtWrite.load(std::memory_order_relaxed) == 0) {
-    while (in < end) {
-      const ssize_t n = ::copy_file_range(src, &in, dst, &out, static_cast<size_t>(end - in), 0);
-      if (n > 0) continue;
-      if (n < 0 && errno == EINTR) continue;
-      break;  // nothing more in the kernel (0, or not across these file systems): by hand
-    }
-  }
-  if (!buffer) buffer.reset(new char[kCopyBuffer]);
-  while (in < end) {
-    const ssize_t n =
-        ::pread(src, buffer.get(), static_cast<size_t>(std::min<off_t>(kCopyBuffer, end - in)), in);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) break;  // the file became shorter meanwhile
-    if (const int err = PWriteAll(dst, buffer.get(), static_cast<size_t>(n), out); err != 0)
-      return err;
-    in += n;
-    out += n;
-  }
-  return 0;
-}
-
-// A file with holes (a disk image, a database, a download in progress) is copied extent by
-// extent, so that its holes stay holes: written out, a 2 GiB sparse file would take 2 GiB.
-// EOPNOTSUPP when the file system cannot tell where the data lies.
-int CopySparse(int src, int dst, off_t size) {
-  std::unique_ptr<char[]> buffer;
-  off_t pos = 0;
-  while (pos < size) {
-    const off_t data = ::lseek(src, pos, SEEK_DATA);
-    if (data < 0) {
-      if (errno == ENXIO) break;  // only a hole from here to the end
-      return pos == 0 && (errno == EINVAL || errno == EOPNOTSUPP) ? EOPNOTSUPP : errno;
-    }
-    off_t hole = ::lseek(src, data, SEEK_HOLE);
-    if (hole < 0) return errno;
-    if (hole > size) hole = size;
-    if (const int err = CopyRange(src, dst, data, hole - data, buffer); err != 0) return err;
-    pos = hole;
-  }
-  // The trailing hole, if any, is made by the length alone.
-  return ::ftruncate(dst, size) == 0 ? 0 : errno;
-}
-
-// The content of `src` into the empty file `dst`: a reflink where the file system shares
-// blocks, else (for a file with holes) its data extents, else an in-kernel copy, else plain
-// reads and writes.
-int CopyContent(int src, const struct stat& srcStat, int dst) {
-  const bool seam = gFailAtWrite.load(std::memory_order_relaxed) > 0;
-  if (!seam && ::ioctl(dst, FICLONE, src) == 0) return 0;
-  // Fewer blocks than the size needs: there are holes (or the file system compresses).
-  if (static_cast<off_t>(srcStat.st_blocks) * 512 < srcStat.st_size) {
-    const int err = CopySparse(src, dst, srcStat.st_size);
-    if (err != EOPNOTSUPP) return err;
-    if (::ftruncate(dst, 0) != 0) return errno;
-  }
-  if (seam) return CopyByReadWrite(src, dst);
-  bool anyCopied = false;
-  for (;;) {
-    const ssize_t n = ::copy_file_range(src, nullptr, dst, nullptr, kRangeChunk, 0);
-    if (n > 0) {
-      anyCopied = true;
-      continue;
-    }
-    if (n == 0) {
-      // Some file systems (procfs-like, some FUSE) report 0 for content they cannot
-      // copy in the kernel; make sure nothing was missed.
-      if (anyCopied) return 0;
-      return CopyByReadWrite(src, dst);
-    }
-    if (errno == EINTR) continue;
-    const int err = errno;
-    if (!anyCopied && (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP ||
-                       err == ENOTSUP || err == EBADF || err == EIO)) {
-      return CopyByReadWrite(src, dst);
-    }
-    return err;
-  }
-}
-
-// user.* attributes carry what Windows keeps in streams (the zone mark among them) and
-// Samba's DOS word. A target file system that cannot keep them, or keeps smaller values,
-// is no reason to fail the copy; running out of space is.
-int CopyUserXattrs(int src, int dst) {
-  const XattrNames names = ListXattrs(src);
-  if (names.Error != 0) return 0;
-  for (const QByteArray& name : names.Names) {
-    if (!name.startsWith("user.")) continue;
-    const XattrValue value = GetXattr(src, name.constData());
-    if (!value.Ok()) continue;
-    const int err = SetXattr(dst, name.constData(), value.Value);
-    if (err == ENOSPC || err == EDQUOT || err == EIO) return err;
-  }
-  return 0;
-}
-
-bool IsMetadataUnsupported(int err) {
-  return err == EPERM || err == ENOTSUP || err == EOPNOTSUPP;
-}
-
 // The complete copy of the open regular file `src` into a new temporary file in `dirFd`.
 // A move keeps the owner as well, where the process may set it (a copy belongs to whoever
 // made it, as with cp); the owner goes first because a change of owner clears set-id bits.
 enum class CopyKind : uint8_t { Copy, Move };
 
 int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp, CopyKind kind,
-                 bool sync) {
+                 bool sync, struct stat& made) {
   if (const int err = temp.Create(dirFd); err != 0) return err;
   const int dst = temp.Fd();
   if (const int err = CopyContent(src, srcStat, dst); err != 0) return err;
@@ -359,6 +200,7 @@ int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp,
   const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
   if (::futimens(dst, times) != 0 && !IsMetadataUnsupported(errno)) return errno;
   if (sync && ::fsync(dst) != 0) return errno;
+  if (::fstat(dst, &made) != 0) return errno;
   return temp.CloseFile();
 }
 
@@ -438,8 +280,62 @@ int PlaceTemporary(int dirFd, const std::string& temporary, const std::string& t
   return RenameNoReplace(dirFd, temporary.c_str(), dirFd, target.c_str());
 }
 
+// The name a file has beside itself while a move or a removal makes sure it is still the file
+// it means.
+std::string AsideName(dev_t device, ino_t inode) {
+  char name[80];
+  std::snprintf(name, sizeof name, ".mervane-aside-%llx-%llu",
+                static_cast<unsigned long long>(device), static_cast<unsigned long long>(inode));
+  return name;
+}
+
+std::string AsideOf(const QByteArray& path, dev_t device, ino_t inode) {
+  const SplitPath split = Split(path);
+  return (split.Directory == "/" ? std::string() : split.Directory) + "/" + AsideName(device, inode);
+}
+
+// The same content as when it was looked at: size and modification time (and, for a file still
+// under its name, its change time, which covers writes that keep both).
+bool Unchanged(const struct stat& now, const struct stat& then, bool changeTime) {
+  return now.st_size == then.st_size && now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == then.st_mtim.tv_nsec &&
+         (!changeTime ||
+          (now.st_ctim.tv_sec == then.st_ctim.tv_sec && now.st_ctim.tv_nsec == then.st_ctim.tv_nsec));
+}
+
+// Takes back a copy this move put in place, while it is still that file.
+void RemovePlacedCopy(int dirFd, const std::string& name, const struct stat& made) {
+  struct stat st {};
+  if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && SameEntry(st, made))
+    ::unlinkat(dirFd, name.c_str(), 0);
+}
+
+// The source of a move across file systems goes only when it is the very file that was copied,
+// unchanged: it is renamed aside within its folder, so that nothing can take its name while it
+// is looked at, checked, and then removed, or renamed back when it is not that file. A crash
+// between leaves it under the aside name, where undo finds it by its identity.
+int RemoveMovedSource(const QByteArray& from, const struct stat& copied, bool regular) {
+  // Its change time tells of any write or change of its properties since the copy began; the
+  // rename below changes it, so it is looked at first.
+  struct stat before {};
+  if (::lstat(from.constData(), &before) != 0) return errno;
+  if (!SameEntry(before, copied) || (regular && !Unchanged(before, copied, true)))
+    return kErrorSourceChanged;
+  const std::string aside = AsideOf(from, copied.st_dev, copied.st_ino);
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0)
+    return errno;
+  gAfterAside.Call(from);
+  struct stat now {};
+  const bool same = ::lstat(aside.c_str(), &now) == 0 && SameEntry(now, copied) &&
+                    (!regular || Unchanged(now, copied, false));
+  if (same && ::unlink(aside.c_str()) == 0) return 0;
+  const int err = same ? errno : kErrorSourceChanged;
+  ::renameat2(AT_FDCWD, aside.c_str(), AT_FDCWD, from.constData(), RENAME_NOREPLACE);
+  return err;
+}
+
 FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
-                                   ExistingTarget existing) {
+                                   ExistingTarget existing, const BeforePlaceFunction& beforePlace) {
   FileOpResult result;
   result.Copied = true;
   const SplitPath target = Split(to);
@@ -460,7 +356,10 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
   }
 
   TempFile temp;
-  if (S_ISLNK(lst.st_mode)) {
+  struct stat made {};
+  struct stat copied = lst;  // what was copied, as it was when the copy began
+  const bool link = S_ISLNK(lst.st_mode);
+  if (link) {
     // A link moves as a link, not as a copy of what it points to.
     std::string linkText(static_cast<size_t>(lst.st_size > 0 ? lst.st_size : 4096) + 1, '\0');
     const ssize_t n = ::readlink(from.constData(), linkText.data(), linkText.size());
@@ -475,29 +374,37 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
       temp.Placed();
       return {err, true};
     }
+    if (::fstatat(dir.Get(), temp.Name().c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0) return {errno, true};
   } else {
     Fd src;
-    struct stat st {};
-    if (const int err = OpenSourceFile(from.constData(), src, st); err != 0) return {err, true};
-    if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, CopyKind::Move, true);
+    if (const int err = OpenSourceFile(from.constData(), src, copied); err != 0) return {err, true};
+    // The name may have been given to another file between the look and the open.
+    if (!SameEntry(copied, lst)) return {kErrorSourceChanged, true};
+    if (const int err = CopyIntoTemp(src.Get(), copied, dir.Get(), temp, CopyKind::Move, true, made);
         err != 0) {
       return {err, true};
     }
+    // Written to while it was copied: the copy would not hold what the source holds.
+    struct stat after {};
+    if (::fstat(src.Get(), &after) != 0) return {errno, true};
+    if (!Unchanged(after, copied, true)) return {kErrorSourceChanged, true};
   }
+  if (beforePlace && !beforePlace(ReadFileIdentityAt(dir.Get(), temp.Name().c_str())))
+    return {ECANCELED, true};
   if (const int err = PlaceTemporary(dir.Get(), temp.Name(), target.Name, existing, to); err != 0) {
     return {err, true};
   }
   temp.Placed();
   if (const int err = SyncDirectory(dir.Get()); err != 0) {
-    ::unlinkat(dir.Get(), target.Name.c_str(), 0);
+    RemovePlacedCopy(dir.Get(), target.Name, made);
     return {err, true};
   }
-  // Only now, with the copy complete and on disk, the source goes. If it cannot, the copy is
-  // taken back so that the file does not end up in two places.
+  // Only now, with the copy complete and on disk, the source goes. If it cannot, or it is no
+  // longer the file that was copied, the copy is taken back so that the file does not end up in
+  // two places and nothing written to the source meanwhile is lost.
   gBeforeSourceRemoval.Call(to);
-  if (::unlink(from.constData()) != 0) {
-    const int err = errno;
-    ::unlinkat(dir.Get(), target.Name.c_str(), 0);
+  if (const int err = RemoveMovedSource(from, copied, !link); err != 0) {
+    RemovePlacedCopy(dir.Get(), target.Name, made);
     return {err, true};
   }
   return result;
@@ -575,7 +482,8 @@ void SweepOnce(int dirFd) {
 
 }  // namespace
 
-FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget existing) {
+FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget existing,
+                      const BeforePlaceFunction& beforePlace) {
   const QByteArray f = EncodeFileName(from);
   const QByteArray t = EncodeFileName(to);
   if (f.isEmpty() || t.isEmpty()) return {ENOENT, false};
@@ -584,7 +492,7 @@ FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget exi
     // One step: the old target is gone only when the new file is in its place.
     if (::renameat(AT_FDCWD, f.constData(), AT_FDCWD, t.constData()) == 0) return {};
     const int err = errno;
-    if (err == EXDEV) return MoveAcrossFileSystems(f, t, existing);
+    if (err == EXDEV) return MoveAcrossFileSystems(f, t, existing, beforePlace);
     return {err, false};
   }
   if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0) {
@@ -603,7 +511,7 @@ FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget exi
     }
     return {EEXIST, false};
   }
-  if (err == EXDEV) return MoveAcrossFileSystems(f, t, existing);
+  if (err == EXDEV) return MoveAcrossFileSystems(f, t, existing, beforePlace);
   if (err == EINVAL || err == ENOSYS) {
     const int linkErr = RenameNoReplace(AT_FDCWD, f.constData(), AT_FDCWD, t.constData());
     return {linkErr, false};
@@ -611,7 +519,8 @@ FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget exi
   return {err, false};
 }
 
-FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget existing) {
+FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget existing,
+                      const BeforePlaceFunction& beforePlace) {
   const QByteArray f = EncodeFileName(from);
   const QByteArray t = EncodeFileName(to);
   if (f.isEmpty() || t.isEmpty()) return {ENOENT, false};
@@ -633,12 +542,15 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
   }
 
   TempFile temp;
+  struct stat made {};
   // A replaced file must not be lost to a crash before the new content is on disk; a new
   // name can do without the cost of a sync.
-  if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, CopyKind::Copy, replacing);
+  if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, CopyKind::Copy, replacing, made);
       err != 0) {
     return {err, false};
   }
+  if (beforePlace && !beforePlace(ReadFileIdentityAt(dir.Get(), temp.Name().c_str())))
+    return {ECANCELED, false};
   if (const int err = PlaceTemporary(dir.Get(), temp.Name(), target.Name, existing, t); err != 0)
     return {err, false};
   temp.Placed();
@@ -665,6 +577,37 @@ void SetBeforeSourceRemovalHook(std::function<void(const QString& target)> hook)
   gBeforeSourceRemoval.Set(std::move(hook));
 }
 
+void SetAfterAsideHook(std::function<void(const QString& path)> hook) {
+  gAfterAside.Set(std::move(hook));
+}
+
+QString AsidePath(const QString& path, uint64_t device, uint64_t inode) {
+  return DecodeFileName(QByteArray::fromStdString(
+      AsideOf(EncodeFileName(path), static_cast<dev_t>(device), static_cast<ino_t>(inode))));
+}
+
+int RemoveFileIfSame(const QString& path, const FileIdentity& expected, const FileMatch& match) {
+  const QByteArray p = EncodeFileName(path);
+  if (p.isEmpty()) return ENOENT;
+  const FileIdentity before = ReadFileIdentity(p);
+  if (!before.Exists()) return before.Error;
+  if (!before.SameFileAs(expected)) return kErrorSourceChanged;
+  const std::string aside = AsideOf(p, static_cast<dev_t>(before.Device), static_cast<ino_t>(before.Inode));
+  // A file under its aside name already (an earlier removal was cut off) is looked at there.
+  if (aside == p.toStdString()) {
+    if (!SameFile(before, expected, match)) return kErrorSourceChanged;
+    return ::unlink(aside.c_str()) == 0 ? 0 : errno;
+  }
+  if (::renameat2(AT_FDCWD, p.constData(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0)
+    return errno;
+  gAfterAside.Call(p);
+  const bool same = SameFile(ReadFileIdentity(QByteArray::fromStdString(aside)), expected, match);
+  if (same && ::unlink(aside.c_str()) == 0) return 0;
+  const int err = same ? errno : kErrorSourceChanged;
+  ::renameat2(AT_FDCWD, aside.c_str(), AT_FDCWD, p.constData(), RENAME_NOREPLACE);
+  return err;
+}
+
 int WriteNewFile(const QString& path, const QByteArray& bytes, int32_t mode) {
   const QByteArray target = EncodeFileName(path);
   if (target.isEmpty()) return ENOENT;
@@ -688,12 +631,6 @@ int WriteNewFile(const QString& path, const QByteArray& bytes, int32_t mode) {
   temp.Placed();
   SyncDirectory(dir.Get());
   return 0;
-}
-
-void SetCopyWriteFailure(int n, int err) {
-  gWriteCount.store(0);
-  gFailErrno.store(err);
-  gFailAtWrite.store(n > 0 ? n : 0);
 }
 
 int RemoveStaleTemporaries(const QString& directory) {

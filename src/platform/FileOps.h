@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/FileIdentity.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <cerrno>
 #include <cstdint>
 #include <functional>
 
@@ -21,21 +24,47 @@ struct FileOpResult {
 // step refuses atomically with EEXIST, also when the file appeared after every earlier check.
 enum class ExistingTarget : int8_t { Refuse, Replace };
 
+// The error of a move across file systems whose source was written to, or given to another
+// file, while it was copied, and of a removal that finds another file than the one it means:
+// nothing is removed.
+inline constexpr int kErrorSourceChanged = ESTALE;
+
+// Called when a copy is complete in its temporary file, right before it is put in place, with
+// the new file's identity (device, inode, size, birth time), so that it can be recorded first;
+// false stops the operation, the copy goes, and the result is ECANCELED.
+using BeforePlaceFunction = std::function<bool(const FileIdentity& made)>;
+
 // Moves (renames) `from` to `to`. With Refuse it fails with EEXIST when something exists at
 // `to`, unless it is `from` itself under another spelling (same file), which is a plain rename;
 // with Replace a file at `to` is replaced in one step (a failure keeps it). Across file
 // systems the file is copied (content, permission bits, user.* extended attributes, access
-// and modification times) into a temporary file beside the target, synced, put in place, and
-// the source is removed only after that.
+// and modification times) into a temporary file beside the target, synced and put in place;
+// then the source is removed, but only while it is the very file that was copied, unchanged
+// (same device, inode, size and times): otherwise the copy is taken back, the source stays, and
+// the result is kErrorSourceChanged. While it is checked the source is renamed aside in its
+// folder (AsidePath), so a crash at that moment leaves it there.
 FileOpResult MoveFile(const QString& from, const QString& to,
-                      ExistingTarget existing = ExistingTarget::Refuse);
+                      ExistingTarget existing = ExistingTarget::Refuse,
+                      const BeforePlaceFunction& beforePlace = {});
 
 // Copies `from` to `to`. The copy is written to a temporary file in the target directory and
 // put in place only when complete, so a failure leaves no partial target and the existing one
 // intact; with Refuse a file at `to` is never replaced (EEXIST). Carries the permission bits,
 // the user.* extended attributes and the access and modification times of the source.
 FileOpResult CopyFile(const QString& from, const QString& to,
-                      ExistingTarget existing = ExistingTarget::Replace);
+                      ExistingTarget existing = ExistingTarget::Replace,
+                      const BeforePlaceFunction& beforePlace = {});
+
+// Where a move or RemoveFileIfSame keeps the file `device`/`inode` of `path` while it checks
+// it: ".mervane-aside-<device>-<inode>" in the same folder. Such a file holds the user's data
+// and is never swept as a leftover.
+QString AsidePath(const QString& path, uint64_t device, uint64_t inode);
+
+// Removes the file at `path` (a link as a link) only while it is the file `expected` (device and
+// inode, and what `match` asks for besides): it is renamed aside, looked at there and removed,
+// or renamed back. 0, kErrorSourceChanged when it is another file or was changed (nothing
+// removed), or the errno value.
+int RemoveFileIfSame(const QString& path, const FileIdentity& expected, const FileMatch& match = {});
 
 // Removes the copy temporaries (".mervane-PID-START-....tmp") that Mervane processes which
 // have ended (killed, or crashed) left in `directory`: regular files of the current user
@@ -88,6 +117,10 @@ void SetBeforeLastStepHook(std::function<void(const QString& target)> hook);
 // For tests: `hook` runs when a move across file systems has put its copy in place, right
 // before the source is removed, with the target path. An empty function turns it off.
 void SetBeforeSourceRemovalHook(std::function<void(const QString& target)> hook);
+
+// For tests: `hook` runs when a move across file systems or RemoveFileIfSame has renamed its
+// file aside, before it is checked and removed, with the file's path. Empty turns it off.
+void SetAfterAsideHook(std::function<void(const QString& path)> hook);
 
 // Failure injection for tests: the n-th (1-based) data write of the following copies fails
 // with `err` (counting across copies until reset). n <= 0 turns it off.

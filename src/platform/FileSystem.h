@@ -2,7 +2,12 @@
 
 #include <QString>
 
+#include <climits>
 #include <cstdint>
+
+// The longest path the system takes in one call, in bytes (without the closing NUL). A file
+// whose path is longer can be reached only step by step from an open folder.
+inline constexpr int kMaxPathBytes = PATH_MAX - 1;
 
 // Basic file-system queries and changes. Paths are QStrings in the lossless file-name form
 // (see FileName.h); "\" is not translated here: callers that accept user templates turn it

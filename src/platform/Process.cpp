@@ -2,6 +2,7 @@
 
 #include "platform/FileName.h"
 
+#include <pwd.h>
 #include <sys/resource.h>
 #include <csignal>
 #include <unistd.h>
@@ -70,6 +71,21 @@ bool StandardOutputIsTerminal() {
 void KillThisProcess() {
   ::kill(::getpid(), SIGKILL);
   ::_exit(137);
+}
+
+void StopThisProcess() {
+  ::kill(::getpid(), SIGSTOP);
+}
+
+QString AccountName(uint32_t uid) {
+  std::vector<char> buffer(16384);
+  passwd entry {};
+  passwd* found = nullptr;
+  if (::getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr || found->pw_name == nullptr)
+    return QString::number(uid);
+  return DecodeFileName(std::string_view(found->pw_name, std::strlen(found->pw_name))) +
+         QStringLiteral(", uid ") + QString::number(uid);
 }
 
 uint32_t ProcessId() {

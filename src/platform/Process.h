@@ -33,3 +33,9 @@ uint32_t ProcessId();
 // Ends the process at once with SIGKILL, as a crash or a kill from outside would: nothing is
 // flushed, no handler runs. Only for tests that must leave a run cut off midway.
 [[noreturn]] void KillThisProcess();
+// Stops the process (SIGSTOP) until something continues it, holding what it holds. Only for tests
+// that must meet a run or an undo in the middle.
+void StopThisProcess();
+
+// "nobody, uid 65534": the account of a user id, or only the number where it has no name.
+QString AccountName(uint32_t uid);

@@ -35,8 +35,11 @@ struct RunFlags {
   QString progressDirectory_;
 };
 
-// Loader flags: a loader thread is running / the user asked it to stop.
+// Loader flags: a loader thread is running / the user asked it to stop; and how many files the
+// load met whose paths are longer than the system takes (the run refuses them), counted by the
+// loader and cleared when a load starts.
 struct LoadFlags {
   std::atomic<int32_t> LoadBusy{0};
   std::atomic<int32_t> LoadStop{0};
+  std::atomic<int32_t> PathsTooLong{0};
 };

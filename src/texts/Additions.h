@@ -14,6 +14,8 @@ enum AdditionEntry : int {
   kAddStatusInvalidNameExplanation = 101,  // and its explanation
   kAddNotReachedDiskFull = 102,            // an entry a full disk kept the run from reaching
   kAddNotReachedDiskFullExplanation = 103,
+  kAddJournalStopUnreached = 104,  // %1 files the run did not reach after its journal failed
+  kAddPathsTooLong = 105,          // %1 files, %2 the longest path the system takes
 
   // 200 - 299: running from the window.
   kAddPermissions = 200,           // the properties window's line of permission bits
@@ -123,6 +125,24 @@ enum AdditionEntry : int {
   kAddHelpUndoText = 561,
   kAddHelpListRunsOption = 562,
   kAddHelpListRunsText = 563,
+  // Journals that are refused, in use or damaged.
+  kAddTrustOtherOwner = 570,      // %1 file or folder, %2 its owner
+  kAddTrustWritable = 571,        // %1 file or folder
+  kAddTrustNotAFile = 572,        // %1 path
+  kAddTrustNotAFolder = 573,      // %1 path
+  kAddUndoUntrusted = 574,        // %1 journal, %2 why (570 - 573)
+  kAddUndoInUse = 575,            // %1 run number
+  kAddRunInUse = 576,             // state in the list of runs
+  kAddRunRefused = 577,           // %1 why (570 - 573)
+  kAddJournalFolderUnreadable = 578,  // %1 folder, %2 reason
+  kAddUndoDamagedEntries = 579,   // %1 run number, %2 entries
+  kAddUndoDamaged = 580,          // %1 run number
+  kAddUndoLeftUnreadable = 581,
+  kAddUndoLeftChangedSince = 582,  // %1 the properties (583 - 586), comma-separated
+  kAddPropertyMode = 583,
+  kAddPropertyDates = 584,
+  kAddPropertyAttributes = 585,
+  kAddPropertyMarks = 586,
 
   // 600 - 649: settings files.
   kAddPresetsOtherVersion = 600,    // %1 the file, %2 the version that wrote it

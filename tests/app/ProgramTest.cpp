@@ -74,10 +74,13 @@ const char* const kHelp[] = {
     "With -Console: take back the newest run that has not been taken back (or run N of "
     "--list-runs). Files that were renamed or moved go back to their old paths, copies the run "
     "made are removed while they are unchanged, and attributes, dates and download marks are "
-    "restored; folders the run created are removed when empty. Nothing that now stands in a "
-    "file's old place is replaced: such files are listed and left. This works for a run that was "
-    "cut off too. With --dry-run it only prints what it would do. Exit code 0: everything was "
-    "taken back; 1: some files could not be; 2: nothing to undo.",
+    "restored where they are still as the run left them; folders the run created are removed "
+    "when empty. Nothing that now stands in a file's old place is replaced: such files are "
+    "listed and left. This works for a run that was cut off too. Only journals that belong to "
+    "you and that nobody else may write to are followed. With --dry-run it only prints what it "
+    "would do. Exit code 0: everything was taken back; 1: some files could not be, or the "
+    "journal is damaged, refused or cannot be read; 2: nothing to undo; 3: the journal is in use "
+    "by a run or undo that has not ended.",
     "",
     " --list-runs",
     "With -Console: list the runs kept in the undo journal (the last 20), one per line: number, "

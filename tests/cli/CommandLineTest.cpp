@@ -241,3 +241,36 @@ TEST(DropRelativePaths, KeepsAbsoluteOnesInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// "--undo=" names a run by its number: anything else stops the start (and is reported like any
+// unknown option), so that a mistyped undo never becomes a run.
+TEST(ParseCommandLine, AnUndoWithoutARunNumberStopsTheStart) {
+  struct Case {
+    const char* arg;
+    bool refused;
+    int64_t run;
+  };
+  const Case cases[] = {
+      {"--undo=1", false, 1},         {"--undo=000000034", false, 34},
+      {"--UNDO=7", false, 7},         {"--undo=999999999", false, 999999999},
+      {"--undo=", true, 0},           {"--undo=0", true, 0},
+      {"--undo=abc", true, 0},        {"--undo=-1", true, 0},
+      {"--undo=1234567890", true, 0}, {"--undo= 5", true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arg);
+    const StartupOptions options = ParseCommandLine({QStringLiteral("-Console"), QString::fromUtf8(c.arg)});
+    EXPECT_EQ(options.InvalidOptions.size(), c.refused ? 1 : 0);
+    EXPECT_EQ(options.Undo, !c.refused);
+    EXPECT_EQ(options.UndoRun, c.run);
+    if (c.refused) {
+      EXPECT_EQ(options.InvalidOptions.value(0), QString::fromUtf8(c.arg));
+    }
+  }
+  EXPECT_TRUE(ParseCommandLine({QStringLiteral("-draft.txt")}).InvalidOptions.isEmpty())
+      << "an unknown option is only reported";
+}
+
+}  // namespace

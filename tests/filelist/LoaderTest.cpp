@@ -712,3 +712,40 @@ TEST(Loader, ExtensionTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file whose path is longer than the system takes is listed and counted, so that the front
+// end can say so before the run refuses it; a path given that long is counted too.
+TEST(Loader, PathsLongerThanTheSystemTakesAreCounted) {
+  TempDir dir;
+  dir.WriteFile("top/near.txt");
+  const std::string level(200, 'd');
+  int fd = ::open((dir.Bytes() + "top").c_str(), O_RDONLY | O_DIRECTORY);
+  std::string deep = dir.Bytes() + "top";
+  for (int i = 0; i < 22; ++i) {
+    ASSERT_EQ(::mkdirat(fd, level.c_str(), 0755), 0);
+    const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+    deep += "/" + level;
+  }
+  ::close(::openat(fd, "far.txt", O_WRONLY | O_CREAT, 0644));
+  ::close(fd);
+  struct Cleanup {
+    std::string folder;
+    ~Cleanup() { std::system(("rm -rf '" + folder + "'").c_str()); }
+  } cleanup{dir.Bytes() + "top/" + level};
+
+  FileList list;
+  LoadFlags flags;
+  flags.PathsTooLong = 5;  // from an earlier load
+  LoadPaths(Q(dir.Bytes() + "top"), list, Settings(true, false), flags);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(flags.PathsTooLong.load(), 1);
+  LoadPaths(Q(deep + "/far.txt\n" + dir.Bytes() + "top/near.txt"), list, Settings(true, false),
+            flags);
+  EXPECT_EQ(flags.PathsTooLong.load(), 1) << "the path given whole cannot even be looked at";
+}
+
+}  // namespace

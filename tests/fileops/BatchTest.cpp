@@ -15,6 +15,7 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
+#include <functional>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -695,6 +696,89 @@ TEST(Batch, AnObserverSeesEveryOperationAndMayRefuseOne) {
       << "an entry left before acting is never announced";
   EXPECT_EQ(t.Read("b.txt"), "b.txt");
   EXPECT_FALSE(t.Exists("out/b.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+// Plans ahead like an undo journal, and does something to the disk (or refuses) right before
+// an entry is acted on.
+class MeddlingObserver : public ActObserver {
+ public:
+  explicit MeddlingObserver(std::function<bool(const ActIntent&)> before)
+      : before_(std::move(before)) {}
+  qsizetype AnnounceAhead() override { return 10; }
+  bool BeforeAct(const ActIntent& intent) override { return before_(intent); }
+  void AfterAct(const ActIntent&, const ActOutcome&) override {}
+  int RefusalError() const override { return ENOSPC; }
+
+ private:
+  std::function<bool(const ActIntent&)> before_;
+};
+
+// A source gone when its entry's turn comes is a missing source (2), for a copy as for a move or
+// a rename, even though it was there when the entries were planned ahead.
+TEST(Batch, ASourceGoneWhenItsTurnComesIsMissing) {
+  struct Case {
+    const char* what;
+    std::function<void(Scene&)> configure;
+  };
+  const Case cases[] = {
+      {"copy", [](Scene& t) { t.CopyInto("out/"); }},
+      {"move",
+       [](Scene& t) {
+         t.CopyInto("out/");
+         t.settings_.TargetMove = 1;
+       }},
+      {"rename",
+       [](Scene& t) {
+         t.settings_.TargetDirActive = 0;
+         t.settings_.NameTemplateActive = 1;
+         t.settings_.NameTemplate = QStringLiteral("%FN%-x");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene t;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) t.dir_.WriteFile(name, name);
+    t.Load({"a.txt", "b.txt", "c.txt"});
+    c.configure(t);
+    MeddlingObserver observer([&](const ActIntent& intent) {
+      if (intent.Entry.Name == QStringLiteral("b")) ::unlink((t.dir_.Bytes() + "b.txt").c_str());
+      return true;
+    });
+    t.options_.Observer = &observer;
+    t.Run();
+    EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 2, 1}));
+  }
+}
+
+// A journal that can no longer record stops the run as a full disk does, without asking, and
+// the entries it never reached are counted.
+TEST(Batch, AnObserverOutOfSpaceStopsTheRunWithoutAQuestion) {
+  Scene t;
+  std::vector<std::string> names;
+  for (int i = 0; i < 6; ++i) {
+    names.push_back("f" + std::to_string(i) + ".txt");
+    t.dir_.WriteFile(names.back(), "x");
+  }
+  t.Load(names);
+  t.settings_.TargetDirActive = 0;
+  t.settings_.NameTemplateActive = 1;
+  t.settings_.NameTemplate = QStringLiteral("%FN%-x");
+  MeddlingObserver observer([](const ActIntent& intent) { return intent.Position < 2; });
+  t.options_.Observer = &observer;
+  bool asked = false;
+  t.options_.AskStopOnDiskFull = [&](const QString&) {
+    asked = true;
+    return false;
+  };
+  t.Run(false);
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 1, 8, 0, 0, 0}));
+  EXPECT_TRUE(t.result_.StoppedByFullDisk);
+  EXPECT_EQ(t.result_.Unreached, 3);
+  EXPECT_FALSE(asked);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <set>
@@ -195,6 +197,94 @@ TEST(Plan, ShowsWhatTheRunExpectsToMeet) {
   EXPECT_FALSE(plans[2].TargetBuilt());
   // Plans of one folder share its text.
   EXPECT_TRUE(plans[0].Directory.isSharedWith(plans[1].Directory));
+}
+
+}  // namespace
+
+namespace {
+
+// A folder that holds a target's name is nothing the replace question can resolve: a copy and a
+// rename fail on it, a move leaves it as an existing target unless it was told to replace all,
+// and then fails on it. A link to a folder is a name like any other.
+TEST(Plan, AFolderInATargetsPlaceEndsAsTheRunWillEndThere) {
+  struct Case {
+    const char* what;
+    bool move;
+    bool targetFolder;
+    int32_t memory;
+    bool link;  // a link to a folder stands there instead
+    PlanExpect expect;
+    int status;
+  };
+  const Case cases[] = {
+      {"copy", false, true, kAnswerLeaveAll, false, PlanExpect::TargetIsFolder, kStatusCopyMoveFailed},
+      {"copy, replacing all", false, true, kAnswerReplaceAll, false, PlanExpect::TargetIsFolder,
+       kStatusCopyMoveFailed},
+      {"move", true, true, kAnswerLeaveAll, false, PlanExpect::TargetIsFolder, kStatusTargetExists},
+      {"move, asking", true, true, kAnswerLeave, false, PlanExpect::TargetIsFolder,
+       kStatusTargetExists},
+      {"move, replacing all", true, true, kAnswerReplaceAll, false, PlanExpect::TargetIsFolder,
+       kStatusCopyMoveFailed},
+      {"rename", true, false, kAnswerLeaveAll, false, PlanExpect::TargetIsFolder,
+       kStatusCopyMoveFailed},
+      {"move onto a link to a folder", true, true, kAnswerLeaveAll, true, PlanExpect::TargetExists,
+       kStatusTargetExists},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    dir.WriteFile("in/a.txt", "a");
+    const std::string blocked = c.targetFolder ? "out/a.txt" : "in/a-x.txt";
+    if (c.link) {
+      dir.MakeDir("elsewhere");
+      dir.MakeDir("out");
+      ASSERT_EQ(::symlink((dir.Bytes() + "elsewhere").c_str(), (dir.Bytes() + blocked).c_str()), 0);
+    } else {
+      dir.MakeDir(blocked);
+    }
+    Preset settings = InPlace("%FN%-x");
+    if (c.targetFolder) {
+      settings.NameTemplateActive = 0;
+      Into(settings, dir.Path() + "out/", c.move);
+    }
+    FileList files;
+    ASSERT_EQ(AdmitFile(dir.Path() + "in/a.txt", files, settings), 1);
+    const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
+    PlanOptions options;
+    options.ReplaceMemory = c.memory;
+    const std::vector<EntryPlan> plans = PlanList(files, settings, values, options);
+    ASSERT_EQ(plans.size(), 1u);
+    EXPECT_EQ(plans[0].Expect, c.expect);
+    EXPECT_EQ(plans[0].Status, c.status);
+  }
+}
+
+// A rename or a move takes the name out of the file's own folder, a copy does not: the folder
+// check asks for that folder only where it matters. (Root may change any folder: the case of a
+// folder that takes no changes is seen only by others.)
+TEST(Plan, TheFolderCheckAsksWhetherTheFilesOwnFolderTakesChanges) {
+  TempDir dir;
+  dir.WriteFile("in/a.txt", "a");
+  dir.MakeDir("out");
+  EntryPlan plan;
+  plan.Directory = dir.Path() + "out/";
+  plan.FileName = QStringLiteral("a.txt");
+  const bool root = ::geteuid() == 0;
+  ::chmod((dir.Bytes() + "in").c_str(), 0555);
+  for (const PlanAction action : {PlanAction::Copy, PlanAction::Move, PlanAction::Rename}) {
+    plan.Action = action;
+    TargetFolderCheck check;
+    const TargetFolderCheck::Result result = check.Check(plan, dir.Path() + "in/");
+    const bool refused = action != PlanAction::Copy && !root;
+    EXPECT_EQ(result.Outcome == TargetFolderCheck::Verdict::TargetFolderRefused, refused)
+        << static_cast<int>(action);
+    if (refused) {
+      EXPECT_EQ(result.Folder, dir.Path() + "in/");
+    }
+    EXPECT_EQ(TargetFolderCheck().Check(plan).Outcome, TargetFolderCheck::Verdict::Usable)
+        << "without the file's folder, only the target's is looked at";
+  }
+  ::chmod((dir.Bytes() + "in").c_str(), 0755);
 }
 
 }  // namespace

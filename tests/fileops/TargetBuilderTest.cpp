@@ -173,3 +173,47 @@ TEST(TargetBuilder, ExtensionOfAFileName) {
 }
 
 }  // namespace
+
+namespace {
+
+// A new name that would hide a visible file (it begins with "." where the old one did not) is
+// no usable name; a hidden file may keep a hidden name, and a "." inside a name is just a dot.
+TEST(TargetBuilder, ANameThatWouldHideAVisibleFileIsInvalid) {
+  struct Case {
+    const char* what;
+    QString source;
+    QString nameTemplate;  // "" for the name as it is
+    QList<TextReplacement> rules;
+    QString expected;
+    bool invalid;
+  };
+  const Case cases[] = {
+      {"a rule turns x.txt into ..txt", kSource + "x.txt", "", {{kItemChecked, "x", "."}},
+       kSource + "..txt", true},
+      {"a template puts a dot first", kSource + "a.txt", ".%FN%", {}, kSource + ".a.txt", true},
+      {"a template folder part stays visible, the file does not", kSource + "a.txt", "sub/.%FN%",
+       {}, kSource + "sub/.a.txt", true},
+      {"a hidden file stays hidden", kSource + ".bashrc", "%FN%-old", {}, kSource + ".bashrc-old",
+       false},
+      {"a hidden file's rule may keep the dot", kSource + ".x.conf", "",
+       {{kItemChecked, "x", "y"}}, kSource + ".y.conf", false},
+      {"a dot inside is fine", kSource + "a.txt", "%FN%.v2", {}, kSource + "a.v2.txt", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Preset settings;
+    settings.TargetDirActive = 0;
+    settings.NameTemplateActive = c.nameTemplate.isEmpty() ? 0 : 1;
+    if (!c.rules.isEmpty()) {
+      settings.ReplaceActive = 1;
+      settings.TextReplacements = c.rules;
+    }
+    const TargetPlan plan = PlanTargets(settings, c.nameTemplate, "", false, "");
+    CounterMap counters(plan.CounterStart, plan.CounterWidth, false);
+    const Target target = BuildTarget(Entry(c.source), settings, plan, counters);
+    EXPECT_EQ(target.Path, c.expected);
+    EXPECT_EQ(target.InvalidName, c.invalid);
+  }
+}
+
+}  // namespace

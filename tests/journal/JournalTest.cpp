@@ -225,9 +225,9 @@ TEST(Journal, ACutShortJournalReadsUpToItsLastCompleteRecord) {
   }
 }
 
-// Damage inside the file (a flipped bit, a wrong length, a record the reader cannot parse)
-// ends the journal at the record before it.
-TEST(Journal, DamageEndsTheJournalAtTheRecordBeforeIt) {
+// Damage (a flipped bit, a wrong length, a record the reader cannot parse) costs the damaged
+// record; a good record after it is found again, even one whose path refers to the lost one.
+TEST(Journal, DamageCostsOnlyTheDamagedRecord) {
   JournalEncoder out;
   out.Begin(Header());
   const qsizetype afterBegin = out.Bytes().size();
@@ -245,8 +245,8 @@ TEST(Journal, DamageEndsTheJournalAtTheRecordBeforeIt) {
   const Case cases[] = {
       {"a bit of the second intent's path", afterFirst + 20, '\x01', 2},
       {"the second intent's CRC", good.size() - 1, '\x00', 2},
-      {"the first intent's length made huge", afterBegin + 3, '\x7f', 1},
-      {"the first intent's type", afterBegin + 4, '\x09', 1},
+      {"the first intent's length made huge", afterBegin + 3, '\x7f', 2},
+      {"the first intent's type", afterBegin + 4, '\x09', 2},
       {"the signature", 0, 'X', 0},
   };
   for (const Case& c : cases) {
@@ -331,3 +331,160 @@ TEST(JournalFolder, ListsJournalsByNumberAndKeepsTheLastTwenty) {
 }
 
 }  // namespace
+
+namespace {
+
+// The records a journal of four moves holds, each as the reader reports it, with where each
+// record ends.
+struct Sample {
+  QByteArray bytes;
+  std::vector<qsizetype> ends;  // after Begin, then after each further record
+  Collected whole;
+  Sample() {
+    JournalEncoder out;
+    out.Begin(Header());
+    ends.push_back(out.Bytes().size());
+    for (uint32_t i = 0; i < 4; ++i) {
+      out.Intent(Intent(i, "/d/f" + QByteArray::number(i), "/e/g" + QByteArray::number(i)));
+      ends.push_back(out.Bytes().size());
+      JournalOutcome outcome;
+      outcome.Position = i;
+      outcome.Status = 1;
+      out.Outcome(outcome);
+      ends.push_back(out.Bytes().size());
+    }
+    out.Folder("/e");
+    ends.push_back(out.Bytes().size());
+    out.End({{1, 0}, 4, 0});
+    ends.push_back(out.Bytes().size());
+    bytes = out.Bytes();
+    ReadJournalBytes(bytes, whole.Visitor());
+  }
+};
+
+}  // namespace
+
+// One flipped bit anywhere after the Begin record: that record is lost, every record after it
+// is read again, and the damage is reported as such, not taken for a torn end. Only damage in
+// the last record cannot be told from a crash.
+TEST(Journal, DamageInsideIsReportedAndTheRecordsAfterItAreFoundAgain) {
+  const Sample sample;
+  ASSERT_EQ(sample.whole.log.size(), sample.ends.size());
+  for (qsizetype at = sample.ends.front(); at < sample.bytes.size(); ++at) {
+    for (const int bit : {0, 7}) {
+      SCOPED_TRACE("byte " + std::to_string(at) + " bit " + std::to_string(bit));
+      QByteArray bad = sample.bytes;
+      bad[at] = static_cast<char>(bad[at] ^ (1 << bit));
+      size_t hit = 1;  // the record the byte belongs to
+      while (sample.ends[hit] <= at) ++hit;
+      const bool last = hit + 1 == sample.ends.size();
+      Collected read;
+      std::vector<int64_t> stretches;
+      JournalRecordVisitor visitor = read.Visitor();
+      std::vector<std::pair<uint32_t, bool>> intents;  // epoch, path lost
+      auto logIntent = visitor.Intent;
+      visitor.Intent = [&](JournalIntent&& intent) {
+        intents.push_back({intent.Epoch, intent.PathLost});
+        logIntent(std::move(intent));
+      };
+      visitor.Damage = [&](int64_t offset, int64_t length) {
+        EXPECT_EQ(offset, sample.ends[hit - 1]);
+        EXPECT_EQ(offset + length, sample.ends[hit]);
+        stretches.push_back(offset);
+      };
+      const JournalReadResult result = ReadJournalBytes(bad, visitor);
+      std::vector<std::string> expected = sample.whole.log;
+      expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(hit));
+      // The first intent holds the only whole path: lost, the paths after it can only be read
+      // in part, and say so. Any other lost intent leaves its successors readable.
+      const bool firstLost = hit == 1;
+      std::vector<std::string> got = read.log;
+      if (firstLost) {
+        const auto isIntent = [](const std::string& line) { return line.rfind("intent", 0) == 0; };
+        std::erase_if(got, isIntent);
+        std::erase_if(expected, isIntent);
+      }
+      EXPECT_EQ(got, expected);
+      EXPECT_EQ(result.DamagedStretches, last ? 0 : 1);
+      EXPECT_EQ(result.Damaged, last) << "only a damaged last record counts as torn";
+      EXPECT_EQ(result.ValidLength, last ? sample.ends[hit - 1] : sample.bytes.size());
+      // Intents 0..3 are records 1, 3, 5, 7: those after the damaged one are in epoch 1.
+      const bool intentHit = hit % 2 == 1 && hit <= 7;
+      ASSERT_EQ(intents.size(), intentHit ? 3u : 4u);
+      for (size_t i = 0; i < intents.size(); ++i) {
+        const size_t record = 2 * (i + (intentHit && 2 * i + 1 >= hit ? 1 : 0)) + 1;
+        EXPECT_EQ(intents[i].first, record > hit && !last ? 1u : 0u) << "intent " << i;
+        EXPECT_EQ(intents[i].second, firstLost) << "intent " << i;
+      }
+    }
+  }
+}
+
+// A damaged journal read as a whole: the outcome of an entry whose intent was lost counts it.
+TEST(Journal, EntriesLostToDamageAreCounted) {
+  const Sample sample;
+  QByteArray bad = sample.bytes;
+  const qsizetype secondIntent = sample.ends[2] + 10;
+  bad[secondIntent] = static_cast<char>(bad[secondIntent] ^ 0x10);
+  TempDir dir;
+  const std::string path = dir.WriteFile("00000001.journal", bad.toStdString());
+  const JournalContents journal = ReadJournal(DecodeFileName(path));
+  EXPECT_TRUE(journal.Read.Usable());
+  EXPECT_EQ(journal.Read.DamagedStretches, 1);
+  EXPECT_EQ(journal.LostIntents, 1) << "its outcome is there, its intent is not";
+  ASSERT_EQ(journal.Entries.size(), 3u);
+  EXPECT_EQ(journal.Entries[1].Intent.Position, 2u);
+  EXPECT_EQ(journal.Entries[1].Intent.Epoch, 1u);
+}
+
+// The records that let undo recognise what the run made and what it left.
+TEST(Journal, MadeRecordsAndPropertiesAfterTheRunReadBack) {
+  JournalEncoder out;
+  out.Begin(Header());
+  out.Intent(Intent(0, "/a/x", "/b/x"));
+  FileIdentity made;
+  made.Device = 0x802;
+  made.Inode = 77;
+  made.Size = 4096;
+  made.HasBirthTime = true;
+  made.Born = {1700000000, 42};
+  out.Made({0, JournalMaker::Run, made});
+  JournalOutcome outcome;
+  outcome.Position = 0;
+  outcome.Status = 1;
+  outcome.HasAfter = true;
+  outcome.AfterMode = 0640;
+  outcome.AfterAccessed = {5, 6};
+  outcome.AfterModified = {7, 8};
+  outcome.HasAfterDos = true;
+  outcome.AfterDos = {StoredDosWord::Store::Text, QByteArray("0x21", 4)};
+  out.Outcome(outcome);
+  FileIdentity back = made;
+  back.Inode = 78;
+  out.Made({0, JournalMaker::Undo, back});
+  // Announced again: what was made for the earlier intent does not count for the new one.
+  out.Intent(Intent(1, "/a/y", "/b/y"));
+  out.Made({1, JournalMaker::Run, made});
+  out.Intent(Intent(1, "/a/y", "/b/y2"));
+
+  TempDir dir;
+  const std::string path = dir.WriteFile("00000001.journal", out.Bytes().toStdString());
+  const JournalContents journal = ReadJournal(DecodeFileName(path));
+  ASSERT_TRUE(journal.Read.Usable());
+  EXPECT_EQ(journal.Read.DamagedStretches, 0);
+  ASSERT_EQ(journal.Entries.size(), 2u);
+  const JournalEntry& first = journal.Entries[0];
+  ASSERT_TRUE(first.Made);
+  EXPECT_EQ(first.Made->File.Inode, 77u);
+  EXPECT_EQ(first.Made->File.Size, 4096);
+  EXPECT_EQ(first.Made->File.Born, (FileTime{1700000000, 42}));
+  ASSERT_TRUE(first.UndoMade);
+  EXPECT_EQ(first.UndoMade->File.Inode, 78u);
+  ASSERT_TRUE(first.Outcome);
+  EXPECT_TRUE(first.Outcome->HasAfter);
+  EXPECT_EQ(first.Outcome->AfterMode, 0640u);
+  EXPECT_EQ(first.Outcome->AfterModified, (FileTime{7, 8}));
+  EXPECT_EQ(first.Outcome->AfterDos.Raw, QByteArray("0x21"));
+  EXPECT_FALSE(journal.Entries[1].Made);
+  EXPECT_EQ(journal.LostIntents, 0);
+}

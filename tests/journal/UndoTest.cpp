@@ -520,6 +520,11 @@ struct CutOff {
     intent.Properties.Mode = intent.Identity.Mode & 07777;
     out.Intent(intent);
   }
+  // The record a copy writes right before it puts its new file in place, for the file at `path`
+  // (of the intent written last).
+  void Made(const std::string& path) {
+    out.Made({position - 1, JournalMaker::Run, ReadFileIdentity(DecodeFileName(path))});
+  }
   UndoSummary Undo() {
     const std::string path = dir.WriteFile("journal/00000001.journal", out.Bytes().toStdString());
     return UndoJournal(DecodeFileName(path), {});
@@ -540,6 +545,7 @@ TEST(Undo, TakesBackARunCutOffAtAnyStepOfItsOperations) {
   c.dir.WriteFile("copied", "3");
   c.Intent(JournalAction::Copy, d + "copied", d + "out/copied");
   c.dir.WriteFile("out/copied", "3");
+  c.Made(d + "out/copied");
   // A copy killed before its rename into place: its temporary stays behind, of a process
   // that no longer runs.
   c.dir.WriteFile("copying", "4");
@@ -548,7 +554,15 @@ TEST(Undo, TakesBackARunCutOffAtAnyStepOfItsOperations) {
   // A copy whose target now holds something else.
   c.dir.WriteFile("other", "5");
   c.Intent(JournalAction::Copy, d + "other", d + "out/other");
+  c.dir.WriteFile("out/other.new", "5");
+  c.Made(d + "out/other.new");
+  ::unlink((d + "out/other.new").c_str());
   c.dir.WriteFile("out/other", "not the copy");
+  // A copy cut off before it was put in place, finished afterwards by another program with the
+  // same content: not the run's copy.
+  c.dir.WriteFile("finished", "6");
+  c.Intent(JournalAction::Copy, d + "finished", d + "out/finished");
+  c.dir.WriteFile("out/finished", "6");
 
   const UndoSummary undo = c.Undo();
   EXPECT_EQ(undo.ExitCode(), 1);
@@ -559,6 +573,7 @@ TEST(Undo, TakesBackARunCutOffAtAnyStepOfItsOperations) {
   EXPECT_EQ(ReadQuietly(d + "copied"), "3");
   EXPECT_FALSE(PathExists(d + "out/.mervane-999999999-1-0-0.tmp"));
   EXPECT_EQ(ReadQuietly(d + "out/other"), "not the copy");
+  EXPECT_EQ(ReadQuietly(d + "out/finished"), "6") << "the same content is not the same file";
   ASSERT_EQ(undo.Left.size(), 1u);
   EXPECT_EQ(undo.Left[0].Result, kUndoCopyChanged);
 }
@@ -573,6 +588,7 @@ TEST(Undo, TakesBackAMoveAcrossFileSystemsCutOffBetweenCopyAndRemoval) {
   c.dir.WriteFile("half", "half moved");
   c.Intent(JournalAction::Move, d + "half", other + "half");
   ASSERT_EQ(CopyFile(DecodeFileName(d + "half"), DecodeFileName(other + "half")).Error, 0);
+  c.Made(other + "half");
   // Moved completely (copy in place, source removed).
   c.dir.WriteFile("whole", "wholly moved");
   c.Intent(JournalAction::Move, d + "whole", other + "whole");

@@ -95,9 +95,10 @@ std::unique_ptr<RunJournal> RunCommands::OpenRunJournal() {
       app_.JournalFolder,
       JournalInfoFor(active, app_.WorkingSettings, JournalFrontEnd::Window, app_.Files.Count()),
       control_.StopRequest());
-  if (const int err = journal->Open(); err != 0) {
+  if (journal->Open() != 0) {
     dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
-                  AdditionText(kAddJournalCannotOpen).arg(app_.JournalFolder, SystemErrorText(err)));
+                  AdditionText(kAddJournalCannotOpen)
+                      .arg(app_.JournalFolder, journal->OpenErrorText()));
     return nullptr;
   }
   return journal;
@@ -239,7 +240,10 @@ void RunCommands::UndoLastRun() {
   const RunChoice choice = ChooseRunToUndo(app_.JournalFolder, 0);
   const QString title = AdditionText(kAddUndoTitle);
   if (choice.What != RunChoice::Found::Run) {
-    dialogs_.Tell(MessageIcon::kInformation, title, AdditionText(kAddUndoNothing));
+    // A journal that cannot be used (refused, in use, unreadable) is said as such.
+    const QString problem = RunChoiceText(choice, 0);
+    dialogs_.Tell(problem.isEmpty() ? MessageIcon::kInformation : MessageIcon::kError, title,
+                  problem.isEmpty() ? AdditionText(kAddUndoNothing) : problem);
     return;
   }
   const JournalHeader& header = choice.Summary.Header;

@@ -121,17 +121,14 @@ QStringList UndoResultLines(const UndoSummary& summary) {
 }
 
 QString UndoSummaryText(uint32_t runNumber, const UndoSummary& summary) {
-  if (!summary.Started)
-    return AdditionText(kAddUndoUnreadable)
-        .arg(runNumber)
-        .arg(SystemErrorText(summary.Error != 0 ? summary.Error : EINVAL));
+  if (!summary.Started) return UndoNotStartedText(runNumber, summary);
   QString text;
-  if (summary.Left.empty() && !summary.Stopped)
+  if (summary.ExitCode() == 0)
     text = AdditionText(kAddUndoResultComplete).arg(runNumber);
   else
-    text = AdditionText(kAddUndoResultPartly)
-               .arg(summary.TakenBack)
-               .arg(static_cast<qsizetype>(summary.Left.size()));
+    text = AdditionText(kAddUndoResultPartly).arg(summary.TakenBack).arg(summary.NotTakenBack());
+  if (const QString damage = UndoDamageText(runNumber, summary); !damage.isEmpty())
+    text += u'\n' + damage;
   if (summary.Stopped) text += u'\n' + AdditionText(kAddUndoStopped);
   if (summary.Error != 0)
     text += u'\n' + AdditionText(kAddUndoNotRecorded).arg(SystemErrorText(summary.Error));

@@ -1,0 +1,192 @@
+#include "platform/CopyContent.h"
+
+#include "platform/FileOps.h"
+#include "platform/Xattr.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+
+namespace {
+
+std::atomic<int> gFailAtWrite{0};
+std::atomic<int> gFailErrno{0};
+std::atomic<int> gWriteCount{0};
+
+constexpr size_t kCopyBuffer = 1 << 20;
+constexpr size_t kRangeChunk = size_t{1} << 30;
+
+using file_content::WriteAll;
+
+}  // namespace
+
+namespace file_content {
+
+int WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const int failAt = gFailAtWrite.load(std::memory_order_relaxed);
+    if (failAt > 0 && gWriteCount.fetch_add(1) + 1 == failAt) return gFailErrno.load();
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int CopyByReadWrite(int src, int dst) {
+  if (::lseek(src, 0, SEEK_SET) < 0 || ::lseek(dst, 0, SEEK_SET) < 0 || ::ftruncate(dst, 0) != 0) {
+    return errno;
+  }
+  std::unique_ptr<char[]> buffer(new char[kCopyBuffer]);
+  for (;;) {
+    const ssize_t n = ::read(src, buffer.get(), kCopyBuffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    if (const int err = WriteAll(dst, buffer.get(), static_cast<size_t>(n)); err != 0) return err;
+  }
+}
+
+int PWriteAll(int fd, const char* data, size_t size, off_t offset) {
+  while (size > 0) {
+    const int failAt = gFailAtWrite.load(std::memory_order_relaxed);
+    if (failAt > 0 && gWriteCount.fetch_add(1) + 1 == failAt) return gFailErrno.load();
+    const ssize_t n = ::pwrite(fd, data, size, offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    offset += n;
+  }
+  return 0;
+}
+
+// `length` bytes at `offset` of `src` to the same place in `dst`.
+int CopyRange(int src, int dst, off_t offset, off_t length, std::unique_ptr<char[]>& buffer) {
+  off_t in = offset;
+  off_t out = offset;
+  const off_t end = offset + length;
+  if (gFailAtWrite.load(std::memory_order_relaxed) == 0) {
+    while (in < end) {
+      const ssize_t n = ::copy_file_range(src, &in, dst, &out, static_cast<size_t>(end - in), 0);
+      if (n > 0) continue;
+      if (n < 0 && errno == EINTR) continue;
+      break;  // nothing more in the kernel (0, or not across these file systems): by hand
+    }
+  }
+  if (!buffer) buffer.reset(new char[kCopyBuffer]);
+  while (in < end) {
+    const ssize_t n =
+        ::pread(src, buffer.get(), static_cast<size_t>(std::min<off_t>(kCopyBuffer, end - in)), in);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;  // the file became shorter meanwhile
+    if (const int err = PWriteAll(dst, buffer.get(), static_cast<size_t>(n), out); err != 0)
+      return err;
+    in += n;
+    out += n;
+  }
+  return 0;
+}
+
+// A file with holes (a disk image, a database, a download in progress) is copied extent by
+// extent, so that its holes stay holes: written out, a 2 GiB sparse file would take 2 GiB.
+// EOPNOTSUPP when the file system cannot tell where the data lies.
+int CopySparse(int src, int dst, off_t size) {
+  std::unique_ptr<char[]> buffer;
+  off_t pos = 0;
+  while (pos < size) {
+    const off_t data = ::lseek(src, pos, SEEK_DATA);
+    if (data < 0) {
+      if (errno == ENXIO) break;  // only a hole from here to the end
+      return pos == 0 && (errno == EINVAL || errno == EOPNOTSUPP) ? EOPNOTSUPP : errno;
+    }
+    off_t hole = ::lseek(src, data, SEEK_HOLE);
+    if (hole < 0) return errno;
+    if (hole > size) hole = size;
+    if (const int err = CopyRange(src, dst, data, hole - data, buffer); err != 0) return err;
+    pos = hole;
+  }
+  // The trailing hole, if any, is made by the length alone.
+  return ::ftruncate(dst, size) == 0 ? 0 : errno;
+}
+
+// The content of `src` into the empty file `dst`: a reflink where the file system shares
+// blocks, else (for a file with holes) its data extents, else an in-kernel copy, else plain
+// reads and writes.
+int CopyContent(int src, const struct stat& srcStat, int dst) {
+  const bool seam = gFailAtWrite.load(std::memory_order_relaxed) > 0;
+  if (!seam && ::ioctl(dst, FICLONE, src) == 0) return 0;
+  // Fewer blocks than the size needs: there are holes (or the file system compresses).
+  if (static_cast<off_t>(srcStat.st_blocks) * 512 < srcStat.st_size) {
+    const int err = CopySparse(src, dst, srcStat.st_size);
+    if (err != EOPNOTSUPP) return err;
+    if (::ftruncate(dst, 0) != 0) return errno;
+  }
+  if (seam) return CopyByReadWrite(src, dst);
+  bool anyCopied = false;
+  for (;;) {
+    const ssize_t n = ::copy_file_range(src, nullptr, dst, nullptr, kRangeChunk, 0);
+    if (n > 0) {
+      anyCopied = true;
+      continue;
+    }
+    if (n == 0) {
+      // Some file systems (procfs-like, some FUSE) report 0 for content they cannot
+      // copy in the kernel; make sure nothing was missed.
+      if (anyCopied) return 0;
+      return CopyByReadWrite(src, dst);
+    }
+    if (errno == EINTR) continue;
+    const int err = errno;
+    if (!anyCopied && (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP ||
+                       err == ENOTSUP || err == EBADF || err == EIO)) {
+      return CopyByReadWrite(src, dst);
+    }
+    return err;
+  }
+}
+
+// user.* attributes carry what Windows keeps in streams (the zone mark among them) and
+// Samba's DOS word. A target file system that cannot keep them, or keeps smaller values,
+// is no reason to fail the copy; running out of space is.
+int CopyUserXattrs(int src, int dst) {
+  const XattrNames names = ListXattrs(src);
+  if (names.Error != 0) return 0;
+  for (const QByteArray& name : names.Names) {
+    if (!name.startsWith("user.")) continue;
+    const XattrValue value = GetXattr(src, name.constData());
+    if (!value.Ok()) continue;
+    const int err = SetXattr(dst, name.constData(), value.Value);
+    if (err == ENOSPC || err == EDQUOT || err == EIO) return err;
+  }
+  return 0;
+}
+
+bool IsMetadataUnsupported(int err) {
+  return err == EPERM || err == ENOTSUP || err == EOPNOTSUPP;
+}
+
+}  // namespace file_content
+
+void SetCopyWriteFailure(int n, int err) {
+  gWriteCount.store(0);
+  gFailErrno.store(err);
+  gFailAtWrite.store(n > 0 ? n : 0);
+}

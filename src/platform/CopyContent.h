@@ -1,0 +1,24 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstddef>
+
+// The content of one open file into another, for the copies and moves of FileOps.cpp: the
+// steps that read and write bytes, with the failure injection tests use. Not for use outside
+// the platform layer.
+
+namespace file_content {
+
+// Writes all of `data` to `fd` (counted by the failure injection): 0 or the errno value.
+int WriteAll(int fd, const char* data, size_t size);
+// The content of `src` into the empty file `dst`: a reflink where the file system shares
+// blocks, else (for a file with holes) its data extents, else an in-kernel copy, else plain
+// reads and writes. 0 or the errno value.
+int CopyContent(int src, const struct stat& srcStat, int dst);
+// The user.* extended attributes; only running out of space fails the copy. 0 or errno.
+int CopyUserXattrs(int src, int dst);
+// Media that keep no Unix permissions refuse most changes of them.
+bool IsMetadataUnsupported(int err);
+
+}  // namespace file_content
