@@ -1,31 +1,77 @@
 #include "naming/Placeholders.h"
 
+#include "naming/PlaceholderTable.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
 #include "platform/Process.h"
 
 #include <QStringList>
 
-#include <array>
 #include <limits>
+#include <span>
+#include <vector>
 
 namespace {
 
-// The file placeholders in the order of expansion (and of case normalisation).
-const std::array<QString, 12>& FilePlaceholders() {
-  static const std::array<QString, 12> list = {
-      QStringLiteral("%FN%"), QStringLiteral("%FSK%"), QStringLiteral("%FSM%"),
-      QStringLiteral("%DS%"), QStringLiteral("%DI%"),  QStringLiteral("%DH%"),
-      QStringLiteral("%DD%"), QStringLiteral("%DM%"),  QStringLiteral("%DY%"),
-      QStringLiteral("%CC%"), QStringLiteral("%CM%"),  QStringLiteral("%CS%"),
-  };
-  return list;
+// The rows expansion and case normalisation go through, worked out from the table once.
+struct ExpandedRow {
+  const PlaceholderRow* Row;
+  int Id;
+};
+struct ExpansionOrder {
+  std::vector<ExpandedRow> All;    // every file and content row, in table order
+  std::vector<ExpandedRow> Steps;  // those inserted step by step
+  std::vector<ExpandedRow> Data;   // those inserted as data, after the steps
+};
+
+const ExpansionOrder& Order() {
+  static const ExpansionOrder order = [] {
+    ExpansionOrder o;
+    const std::span<const PlaceholderRow> table = PlaceholderTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+      if (!table[i].IsExpanded()) continue;
+      const ExpandedRow row{&table[i], static_cast<int>(i)};
+      o.All.push_back(row);
+      (table[i].Expansion == PlaceholderExpansion::Step ? o.Steps : o.Data).push_back(row);
+    }
+    return o;
+  }();
+  return order;
 }
 
-const std::array<QString, 4>& PathPlaceholders() {
-  static const std::array<QString, 4> list = {QStringLiteral("%PD%"), QStringLiteral("%PP%"),
-                                              QStringLiteral("%PC%"), QStringLiteral("%PF%")};
-  return list;
+QString ValueOf(const ExpandedRow& row, const PlaceholderContext& context) {
+  return row.Row->Value != nullptr ? row.Row->Value(context)
+                                   : ContentValue(context.Entry(), row.Id);
+}
+
+// The data placeholders in one pass from left to right: the scan goes on after each inserted
+// value, so nothing a value brings in is expanded.
+QString InsertData(const QString& text, const std::vector<ExpandedRow>& rows,
+                   const PlaceholderContext& context) {
+  QString out;
+  qsizetype copied = 0;
+  for (qsizetype i = text.indexOf(QLatin1Char('%')); i >= 0;
+       i = text.indexOf(QLatin1Char('%'), i)) {
+    const QStringView rest = QStringView(text).mid(i);
+    const ExpandedRow* found = nullptr;
+    for (const ExpandedRow& row : rows) {
+      if (rest.startsWith(row.Row->Code)) {
+        found = &row;
+        break;
+      }
+    }
+    if (found == nullptr) {
+      ++i;
+      continue;
+    }
+    out += QStringView(text).mid(copied, i - copied);
+    out += ValueOf(*found, context);
+    i += found->Row->Code.size();
+    copied = i;
+  }
+  if (copied == 0) return text;
+  out += QStringView(text).mid(copied);
+  return out;
 }
 
 // Compares unit by unit with both sides lower-cased, like every case-insensitive comparison of
@@ -66,12 +112,13 @@ QString ReplaceMarkers(const QString& name, const QString& number) {
 QString NormalizePlaceholderCase(const QString& text) {
   if (!text.contains(QLatin1Char('%'))) return text;
   QString out = text;
-  for (const QString& placeholder : FilePlaceholders()) {
+  for (const ExpandedRow& row : Order().All) {
+    const QStringView placeholder = row.Row->Code;
     const qsizetype width = placeholder.size();
     for (qsizetype i = 0; i + width <= out.size();) {
       if (out[i] == QLatin1Char('%') &&
           EqualsIgnoringCase(QStringView(out).mid(i, width), placeholder)) {
-        out.replace(i, width, placeholder);
+        out.replace(i, width, placeholder.data(), width);
         i += width;
       } else {
         ++i;
@@ -83,44 +130,40 @@ QString NormalizePlaceholderCase(const QString& text) {
 
 QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
                                int datePlaceholderSource, bool noLeadingZeros) {
+  if (!templateText.contains(QLatin1Char('%'))) return templateText;
   QString out = templateText;
-  if (!out.contains(QLatin1Char('%'))) return out;
+  const PlaceholderContext context(entry, datePlaceholderSource, noLeadingZeros);
+  const ExpansionOrder& order = Order();
   // Each step works on the result of the one before, so text brought in by an earlier step
   // (a name holding "%DY%") is expanded by the later ones.
-  out.replace(QStringLiteral("%FN%"), entry.Name, Qt::CaseSensitive);
-  // The common name template holds only the name: one look for a "%" spares the searches below.
-  if (!out.contains(QLatin1Char('%'))) return out;
-  if (out.contains(QLatin1String("%FS"))) {
-    out.replace(QStringLiteral("%FSK%"), QString::number(entry.Size / 1024), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%FSM%"), QString::number(entry.Size / 1048576), Qt::CaseSensitive);
+  for (const ExpandedRow& row : order.Steps) {
+    const QStringView code = row.Row->Code;
+    if (!out.contains(code)) continue;
+    const QString value = ValueOf(row, context);
+    out.replace(code.data(), code.size(), value.constData(), value.size(), Qt::CaseSensitive);
+    // The common name template holds only the name: once no "%" is left, nothing is.
+    if (!out.contains(QLatin1Char('%'))) return out;
   }
-  if (out.contains(QLatin1String("%D"))) {
-    const CalendarParts parts = PartsOfDate(ChosenDate(entry, datePlaceholderSource));
-    const auto part = [noLeadingZeros](int value, int width) {
-      return noLeadingZeros ? QString::number(value) : ZeroPad(value, width);
-    };
-    out.replace(QStringLiteral("%DS%"), part(parts.Second, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DI%"), part(parts.Minute, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DH%"), part(parts.Hour, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DD%"), part(parts.Day, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DM%"), part(parts.Month, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DY%"), part(parts.Year, 4), Qt::CaseSensitive);
-  }
-  if (out.contains(QLatin1String("%C"))) {
-    out.replace(QStringLiteral("%CC%"), entry.Crc32, Qt::CaseSensitive);
-    out.replace(QStringLiteral("%CM%"), entry.Md5, Qt::CaseSensitive);
-    out.replace(QStringLiteral("%CS%"), entry.Sha1, Qt::CaseSensitive);
-  }
+  if (!order.Data.empty()) return InsertData(out, order.Data, context);
   return out;
 }
 
 QString LeadingPathPlaceholder(const QString& templateText) {
   if (templateText.size() < 4) return {};
   const QStringView head = QStringView(templateText).left(4);
-  for (const QString& placeholder : PathPlaceholders()) {
-    if (EqualsIgnoringCase(head, placeholder)) return placeholder;
+  for (const PlaceholderRow& row : PlaceholderTable()) {
+    if (row.Family == PlaceholderFamily::Path && EqualsIgnoringCase(head, row.Code))
+      return row.Code.toString();
   }
   return {};
+}
+
+const QString* FolderOfPathPlaceholder(const PathFolders& folders, QStringView code) {
+  const int id = PlaceholderId(code);
+  if (id < 0) return nullptr;
+  const PlaceholderRow& row = PlaceholderById(id);
+  return row.Family == PlaceholderFamily::Path && row.Folder != nullptr ? &(folders.*row.Folder)
+                                                                        : nullptr;
 }
 
 QString StripPathPlaceholder(const QString& templateText) {
@@ -134,10 +177,8 @@ QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& 
   QString rest = templateText;
   QString result;
   if (!placeholder.isEmpty()) {
-    if (placeholder != QLatin1String("%PF%")) {
-      const QString& folder = placeholder == QLatin1String("%PD%")   ? folders.Desktop
-                              : placeholder == QLatin1String("%PP%") ? folders.Documents
-                                                                     : folders.Program;
+    if (const QString* known = FolderOfPathPlaceholder(folders, placeholder)) {
+      const QString& folder = *known;
       // Without its folder the template has no target: "%PD%" alone would otherwise become "/",
       // the root, and "%PD%Out" a folder relative to wherever the program runs.
       if (folder.isEmpty()) return {};
