@@ -37,15 +37,22 @@ const ContentReader* ReaderOf(int placeholderId) {
 
 ContentRead ReadContent(const QString& path, const PlaceholderSet& wanted,
                         const std::atomic<int32_t>* stop) {
+  return ReadContent(path, wanted, stop, ContentReaders());
+}
+
+ContentRead ReadContent(const QString& path, const PlaceholderSet& wanted,
+                        const std::atomic<int32_t>* stop,
+                        std::span<const ContentReader* const> readers) {
   ContentRead result;
+  PlaceholderSet served;
   // Each reader once, for every placeholder of its own asked for; in the order of the readers,
   // so that the reading is the same whichever placeholder came first.
-  for (const ContentReader* reader : ContentReaders()) {
+  for (const ContentReader* reader : readers) {
     PlaceholderSet own;
-    wanted.ForEach([&](int id) {
-      if (ReaderOf(id) == reader) own.Add(id);
-    });
+    for (const QStringView code : reader->Serves()) own.Add(PlaceholderId(code));
+    own = own.Within(wanted).Without(served);
     if (!own.Any()) continue;
+    served = served.Or(own);
     ContentFindings found(own);
     const int error = reader->Read(path, found, stop);
     result.AccessTimeKept = result.AccessTimeKept && found.AccessTimeKept();
@@ -55,14 +62,15 @@ ContentRead ReadContent(const QString& path, const PlaceholderSet& wanted,
       result.Values.clear();
       return result;
     }
+    // What the reader did not find has no value, as has everything of a file it could not read.
     own.ForEach([&](int id) { result.Values.insert(id, QString()); });
     if (error == 0) {
       for (const auto& [id, value] : found.Values()) result.Values.insert(id, value);
     }
   }
-  // A placeholder no reader serves has no value; the table test keeps there from being one.
-  wanted.ForEach([&](int id) {
-    if (PlaceholderById(id).Family == PlaceholderFamily::Content && !result.Values.contains(id))
+  // A content placeholder that no reader serves has no value either.
+  wanted.Without(served).ForEach([&](int id) {
+    if (PlaceholderById(id).Family == PlaceholderFamily::Content)
       result.Values.insert(id, QString());
   });
   return result;

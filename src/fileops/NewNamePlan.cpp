@@ -165,8 +165,9 @@ class NewNamePlanner {
           });
           withContent = entry;
           need.ForEach([&](int id) {
-            SetContentValue(withContent, id,
-                            pending ? PlaceholderById(id).Code.toString() : known->Values.value(id));
+            SetContentValue(
+                withContent, id,
+                pending ? PlaceholderById(id).Code.toString() : known->Values.value(id));
           });
           plan = planner.Plan(withContent);
           planned = true;

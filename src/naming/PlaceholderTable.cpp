@@ -42,7 +42,9 @@ constexpr uint8_t kNameAndTarget = kFieldNameTemplate | kFieldTargetDir;
 constexpr uint8_t kTextsAndName = kFieldInsertText | kFieldReplaceWith | kFieldNameTemplate;
 
 // Expansion and case normalisation go through the file and content rows in this order; new
-// rows go at the end, so that the segment kinds of the preview stay as they are.
+// rows go at the end, so that the segment kinds of the preview stay as they are. One
+// placeholder to a few lines, so that the rows read as a table.
+// clang-format off
 constexpr std::array kRows = {
     PlaceholderRow{.Code = u"%001%", .Family = F::Counter, .Caption = kTextWordCounter,
                    .StandsIn = kFieldNameTemplate, .Listed = kFieldNameTemplate},
@@ -95,6 +97,7 @@ constexpr std::array kRows = {
                    .Sample = u"/home/user/Pictures/", .StandsIn = kFieldTargetDir,
                    .Listed = kFieldTargetDir},
 };
+// clang-format on
 
 static_assert(kRows.size() <= PlaceholderSet::kCapacity, "a PlaceholderSet holds every row");
 

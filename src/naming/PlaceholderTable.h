@@ -112,6 +112,13 @@ const PlaceholderRow& PlaceholderById(int id);
 // row answers only to "%001%".
 int PlaceholderId(QStringView code);
 
+// Case normalisation and expansion over a table: NormalizePlaceholderCase and
+// ExpandFilePlaceholders (naming/Placeholders.h) with the placeholder table. Ids are indexes
+// into `table`.
+QString NormalizePlaceholders(const QString& text, std::span<const PlaceholderRow> table);
+QString ExpandPlaceholders(const QString& text, const PlaceholderContext& context,
+                           std::span<const PlaceholderRow> table);
+
 // A set of placeholders by id, for what a task needs read from the files.
 class PlaceholderSet {
  public:
@@ -122,6 +129,7 @@ class PlaceholderSet {
   bool Any() const { return bits_ != 0; }
   PlaceholderSet Without(const PlaceholderSet& other) const { return From(bits_ & ~other.bits_); }
   PlaceholderSet Within(const PlaceholderSet& other) const { return From(bits_ & other.bits_); }
+  PlaceholderSet Or(const PlaceholderSet& other) const { return From(bits_ | other.bits_); }
   bool operator==(const PlaceholderSet&) const = default;
 
   // Calls `visit(id)` for each id, in rising order.
@@ -131,9 +139,7 @@ class PlaceholderSet {
   }
 
  private:
-  static uint64_t Bit(int id) {
-    return id >= 0 && id < kCapacity ? uint64_t{1} << id : 0;
-  }
+  static uint64_t Bit(int id) { return id >= 0 && id < kCapacity ? uint64_t{1} << id : 0; }
   static PlaceholderSet From(uint64_t bits) {
     PlaceholderSet set;
     set.bits_ = bits;

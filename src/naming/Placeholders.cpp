@@ -9,64 +9,40 @@
 
 #include <limits>
 #include <span>
-#include <vector>
 
 namespace {
 
-// The rows expansion and case normalisation go through, worked out from the table once.
-struct ExpandedRow {
-  const PlaceholderRow* Row;
-  int Id;
-};
-struct ExpansionOrder {
-  std::vector<ExpandedRow> All;    // every file and content row, in table order
-  std::vector<ExpandedRow> Steps;  // those inserted step by step
-  std::vector<ExpandedRow> Data;   // those inserted as data, after the steps
-};
-
-const ExpansionOrder& Order() {
-  static const ExpansionOrder order = [] {
-    ExpansionOrder o;
-    const std::span<const PlaceholderRow> table = PlaceholderTable();
-    for (size_t i = 0; i < table.size(); ++i) {
-      if (!table[i].IsExpanded()) continue;
-      const ExpandedRow row{&table[i], static_cast<int>(i)};
-      o.All.push_back(row);
-      (table[i].Expansion == PlaceholderExpansion::Step ? o.Steps : o.Data).push_back(row);
-    }
-    return o;
-  }();
-  return order;
-}
-
-QString ValueOf(const ExpandedRow& row, const PlaceholderContext& context) {
-  return row.Row->Value != nullptr ? row.Row->Value(context)
-                                   : ContentValue(context.Entry(), row.Id);
+// A row's value for the entry: computed, or what the entry holds for it.
+QString ValueOf(const PlaceholderRow& row, int id, const PlaceholderContext& context) {
+  if (row.Value != nullptr) return row.Value(context);
+  if (row.Field != nullptr) return context.Entry().*row.Field;
+  return context.Entry().ContentValues.value(id);
 }
 
 // The data placeholders in one pass from left to right: the scan goes on after each inserted
 // value, so nothing a value brings in is expanded.
-QString InsertData(const QString& text, const std::vector<ExpandedRow>& rows,
+QString InsertData(const QString& text, std::span<const PlaceholderRow> table,
                    const PlaceholderContext& context) {
   QString out;
   qsizetype copied = 0;
   for (qsizetype i = text.indexOf(QLatin1Char('%')); i >= 0;
        i = text.indexOf(QLatin1Char('%'), i)) {
     const QStringView rest = QStringView(text).mid(i);
-    const ExpandedRow* found = nullptr;
-    for (const ExpandedRow& row : rows) {
-      if (rest.startsWith(row.Row->Code)) {
-        found = &row;
-        break;
-      }
+    int found = -1;
+    for (size_t id = 0; id < table.size() && found < 0; ++id) {
+      const PlaceholderRow& row = table[id];
+      if (row.IsExpanded() && row.Expansion == PlaceholderExpansion::Data &&
+          rest.startsWith(row.Code))
+        found = static_cast<int>(id);
     }
-    if (found == nullptr) {
+    if (found < 0) {
       ++i;
       continue;
     }
+    const PlaceholderRow& row = table[static_cast<size_t>(found)];
     out += QStringView(text).mid(copied, i - copied);
-    out += ValueOf(*found, context);
-    i += found->Row->Code.size();
+    out += ValueOf(row, found, context);
+    i += row.Code.size();
     copied = i;
   }
   if (copied == 0) return text;
@@ -109,11 +85,12 @@ QString ReplaceMarkers(const QString& name, const QString& number) {
 
 }  // namespace
 
-QString NormalizePlaceholderCase(const QString& text) {
+QString NormalizePlaceholders(const QString& text, std::span<const PlaceholderRow> table) {
   if (!text.contains(QLatin1Char('%'))) return text;
   QString out = text;
-  for (const ExpandedRow& row : Order().All) {
-    const QStringView placeholder = row.Row->Code;
+  for (const PlaceholderRow& row : table) {
+    if (!row.IsExpanded()) continue;
+    const QStringView placeholder = row.Code;
     const qsizetype width = placeholder.size();
     for (qsizetype i = 0; i + width <= out.size();) {
       if (out[i] == QLatin1Char('%') &&
@@ -128,24 +105,39 @@ QString NormalizePlaceholderCase(const QString& text) {
   return out;
 }
 
-QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
-                               int datePlaceholderSource, bool noLeadingZeros) {
-  if (!templateText.contains(QLatin1Char('%'))) return templateText;
-  QString out = templateText;
-  const PlaceholderContext context(entry, datePlaceholderSource, noLeadingZeros);
-  const ExpansionOrder& order = Order();
+QString NormalizePlaceholderCase(const QString& text) {
+  return NormalizePlaceholders(text, PlaceholderTable());
+}
+
+QString ExpandPlaceholders(const QString& text, const PlaceholderContext& context,
+                           std::span<const PlaceholderRow> table) {
+  if (!text.contains(QLatin1Char('%'))) return text;
+  QString out = text;
+  bool hasData = false;
   // Each step works on the result of the one before, so text brought in by an earlier step
   // (a name holding "%DY%") is expanded by the later ones.
-  for (const ExpandedRow& row : order.Steps) {
-    const QStringView code = row.Row->Code;
+  for (size_t id = 0; id < table.size(); ++id) {
+    const PlaceholderRow& row = table[id];
+    if (!row.IsExpanded()) continue;
+    if (row.Expansion == PlaceholderExpansion::Data) {
+      hasData = true;
+      continue;
+    }
+    const QStringView code = row.Code;
     if (!out.contains(code)) continue;
-    const QString value = ValueOf(row, context);
+    const QString value = ValueOf(row, static_cast<int>(id), context);
     out.replace(code.data(), code.size(), value.constData(), value.size(), Qt::CaseSensitive);
     // The common name template holds only the name: once no "%" is left, nothing is.
     if (!out.contains(QLatin1Char('%'))) return out;
   }
-  if (!order.Data.empty()) return InsertData(out, order.Data, context);
-  return out;
+  return hasData ? InsertData(out, table, context) : out;
+}
+
+QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
+                               int datePlaceholderSource, bool noLeadingZeros) {
+  if (!templateText.contains(QLatin1Char('%'))) return templateText;
+  const PlaceholderContext context(entry, datePlaceholderSource, noLeadingZeros);
+  return ExpandPlaceholders(templateText, context, PlaceholderTable());
 }
 
 QString LeadingPathPlaceholder(const QString& templateText) {

@@ -55,7 +55,7 @@ class NewNameContent : public QObject {
     }
   };
 
-  void Work();  // worker thread
+  void Work();     // worker thread
   void Deliver();  // GUI thread
 
   std::thread worker_;
