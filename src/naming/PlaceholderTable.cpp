@@ -96,9 +96,6 @@ constexpr std::array kRows = {
     PlaceholderRow{.Code = u"%PF%", .Family = F::Path, .Caption = kTextWordFolderOfEachFile,
                    .Sample = u"/home/user/Pictures/", .StandsIn = kFieldTargetDir,
                    .Listed = kFieldTargetDir},
-    PlaceholderRow{.Code = u"%FB%", .Family = F::Content, .Caption = kAddPlaceholderFirstByte,
-                   .Sample = u"FF", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = PlaceholderExpansion::Data},
 };
 // clang-format on
 

@@ -22,7 +22,6 @@ enum AdditionEntry : int {
   kAddResultListHint = 203,        // how the run result list shows a file
 
   // 300 - 399: the window's helpers.
-  kAddPlaceholderFirstByte = 300,  // the caption of %FB%
 
   // 400 - 499: the new-name column.
   kAddNewNameColumn = 400,
