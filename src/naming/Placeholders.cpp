@@ -12,6 +12,37 @@
 
 namespace {
 
+// The characters that follow a "%" in the text, as bits of their low six bits: a placeholder
+// whose second character is not among them is not in the text, and 0 means none is. The steps
+// keep it up to date as they replace (it may hold a letter too many, never one too few), so
+// that a placeholder that is not there costs no search.
+uint64_t LetterBit(QChar c) {
+  return uint64_t{1} << (c.unicode() & 63);
+}
+uint64_t OpenedLetters(QStringView text) {
+  uint64_t letters = 0;
+  const QChar* data = text.data();
+  for (qsizetype i = 0, last = text.size() - 1; i < last; ++i) {
+    if (data[i] == QLatin1Char('%')) letters |= LetterBit(data[i + 1]);
+  }
+  return letters;
+}
+
+// Where `code` next stands in the text, from `from` on; -1 when nowhere. Texts and codes are
+// short, and every code opens with "%": a plain loop beats a general string search here.
+qsizetype FindCode(QStringView text, QStringView code, qsizetype from) {
+  const QChar* data = text.data();
+  const QChar* wanted = code.data();
+  const qsizetype width = code.size();
+  for (qsizetype i = from, last = text.size() - width; i <= last; ++i) {
+    if (data[i] != QLatin1Char('%') || data[i + 1] != wanted[1]) continue;
+    qsizetype k = 2;
+    while (k < width && data[i + k] == wanted[k]) ++k;
+    if (k == width) return i;
+  }
+  return -1;
+}
+
 // A row's value for the entry: computed, or what the entry holds for it.
 QString ValueOf(const PlaceholderRow& row, int id, const PlaceholderContext& context) {
   if (row.Value != nullptr) return row.Value(context);
@@ -111,7 +142,8 @@ QString NormalizePlaceholderCase(const QString& text) {
 
 QString ExpandPlaceholders(const QString& text, const PlaceholderContext& context,
                            std::span<const PlaceholderRow> table) {
-  if (!text.contains(QLatin1Char('%'))) return text;
+  uint64_t opened = OpenedLetters(text);
+  if (opened == 0) return text;
   QString out = text;
   bool hasData = false;
   // Each step works on the result of the one before, so text brought in by an earlier step
@@ -124,9 +156,20 @@ QString ExpandPlaceholders(const QString& text, const PlaceholderContext& contex
       continue;
     }
     const QStringView code = row.Code;
-    if (!out.contains(code)) continue;
+    if ((opened & LetterBit(code[1])) == 0) continue;
+    qsizetype at = FindCode(out, code, 0);
+    if (at < 0) continue;
     const QString value = ValueOf(row, static_cast<int>(id), context);
-    out.replace(code.data(), code.size(), value.constData(), value.size(), Qt::CaseSensitive);
+    const bool valueOpens = value.contains(QLatin1Char('%'));
+    // Every occurrence, left to right; the scan goes on after the value put in.
+    do {
+      out.replace(at, code.size(), value);
+      // A "%" right before the value now opens what the value begins with.
+      if (at > 0 && out[at - 1] == QLatin1Char('%') && at < out.size())
+        opened |= LetterBit(out[at]);
+      at = FindCode(out, code, at + value.size());
+    } while (at >= 0);
+    if (valueOpens) opened = OpenedLetters(out);
     // The common name template holds only the name: once no "%" is left, nothing is.
     if (!out.contains(QLatin1Char('%'))) return out;
   }
@@ -135,7 +178,6 @@ QString ExpandPlaceholders(const QString& text, const PlaceholderContext& contex
 
 QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
                                int datePlaceholderSource, bool noLeadingZeros) {
-  if (!templateText.contains(QLatin1Char('%'))) return templateText;
   const PlaceholderContext context(entry, datePlaceholderSource, noLeadingZeros);
   return ExpandPlaceholders(templateText, context, PlaceholderTable());
 }

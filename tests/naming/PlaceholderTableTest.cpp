@@ -166,6 +166,9 @@ TEST(ExpandPlaceholders, DataComesAfterTheStepsAndIsNeverExpandedAgain) {
       {"photo", "Nikon", "%NA%_%XA%_%SZ%", "photo_Nikon_42"},
       // A step's value is expanded by the later steps, and by the data pass.
       {"a %SZ% %XA%", "Nikon", "%NA%", "a 42 Nikon"},
+      // A value can also complete a placeholder with the text around it.
+      {"S", "v", "%%NA%Z%", "42"},
+      {"X", "v", "%%NA%A%", "v"},
       // A step never expands what it inserted itself, nor what a later step inserts.
       {"a %NA%", "v", "%SZ%%NA%", "42a %NA%"},
       // A value read from the file is data: the placeholders in it stay as they are.
