@@ -19,10 +19,12 @@ namespace {
 uint64_t LetterBit(QChar c) {
   return uint64_t{1} << (c.unicode() & 63);
 }
-uint64_t OpenedLetters(QStringView text) {
+uint64_t OpenedLetters(const QString& text) {
   uint64_t letters = 0;
-  const QChar* data = text.data();
-  for (qsizetype i = 0, last = text.size() - 1; i < last; ++i) {
+  const QChar* data = text.constData();
+  // Most names hold no "%" at all: the library's vectorised search says so soonest.
+  for (qsizetype i = text.indexOf(QLatin1Char('%')), last = text.size() - 1; i >= 0 && i < last;
+       ++i) {
     if (data[i] == QLatin1Char('%')) letters |= LetterBit(data[i + 1]);
   }
   return letters;
@@ -137,6 +139,8 @@ QString NormalizePlaceholders(const QString& text, std::span<const PlaceholderRo
 }
 
 QString NormalizePlaceholderCase(const QString& text) {
+  // Called for every transformed name of a run; few hold a "%".
+  if (!text.contains(QLatin1Char('%'))) return text;
   return NormalizePlaceholders(text, PlaceholderTable());
 }
 
@@ -178,6 +182,8 @@ QString ExpandPlaceholders(const QString& text, const PlaceholderContext& contex
 
 QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
                                int datePlaceholderSource, bool noLeadingZeros) {
+  // Called for every name of a run, most of which hold no "%" once "%FN%" is put in.
+  if (!templateText.contains(QLatin1Char('%'))) return templateText;
   const PlaceholderContext context(entry, datePlaceholderSource, noLeadingZeros);
   return ExpandPlaceholders(templateText, context, PlaceholderTable());
 }
