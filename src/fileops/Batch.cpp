@@ -2,7 +2,7 @@
 
 #include "filelist/Loader.h"
 #include "fileops/Attributes.h"
-#include "fileops/Checksums.h"
+#include "fileops/ContentReading.h"
 #include "fileops/Dates.h"
 #include "fileops/ZoneMark.h"
 #include "platform/Attributes.h"
@@ -58,7 +58,7 @@ class BatchRun {
         options_(options),
         answers_(options.ReplaceMemory, options.AskReplace),
         requests_(AttributeRequestsFrom(settings)),
-        need_(ChecksumsNeeded(settings, runValues)),
+        need_(ContentNeeded(settings, runValues)),
         planAhead_(PlansAhead(options, flags)),
         planner_(files, settings, runValues, PlanOptionsFor(options, planAhead_)),
         renamesInPlace_(!settings.TargetDirActive &&
@@ -153,7 +153,7 @@ class BatchRun {
   Pending PlanEntry(qsizetype pos) {
     FileEntry& entry = files_.At(pos);
     // Entries planned ahead show in the progress when they are acted on; one whose content is
-    // read for its checksums shows while it is read.
+    // read (for its checksums, say) shows while it is read.
     if (!planAhead_)
       PublishProgress(pos, entry);
     else if (need_.Any())
@@ -170,7 +170,7 @@ class BatchRun {
     // source, it is a file the run cannot work on (the loader counted it).
     if (status == kStatusDone && PathTooLong(entry)) status = kStatusCopyMoveFailed;
     if (status == kStatusDone && lookFirst && !SourceThere(entry)) status = kStatusSourceMissing;
-    if (status == kStatusDone && need_.Any()) status = FillChecksums(entry);
+    if (status == kStatusDone && need_.Any()) status = FillContent(entry);
 
     if (status != kStatusDone) {
       pending.Plan = Planner::Failed(static_cast<int8_t>(status));
@@ -323,14 +323,12 @@ class BatchRun {
     Finish(pos, entry, status, plan);
   }
 
-  int FillChecksums(FileEntry& entry) {
-    const ChecksumResult sums = ComputeChecksums(entry.Path, need_.Crc, need_.Md5, need_.Sha1);
-    contentRead_ = !sums.AccessTimeKept;
+  int FillContent(FileEntry& entry) {
+    const ContentRead read = ReadContent(entry.Path, need_);
+    contentRead_ = !read.AccessTimeKept;
     // A read error is what fails the entry; any checksum value, 0 included, is a real one.
-    if (!sums.Ok) return kStatusReadError;
-    if (need_.Crc) entry.Crc32 = sums.Crc32;
-    if (need_.Md5) entry.Md5 = sums.Md5;
-    if (need_.Sha1) entry.Sha1 = sums.Sha1;
+    if (!read.Ok) return kStatusReadError;
+    StoreContent(entry, read.Values);
     return kStatusDone;
   }
 
@@ -454,7 +452,7 @@ class BatchRun {
   const BatchOptions& options_;
   ReplaceAnswers answers_;
   const AttributeRequests requests_;
-  const ChecksumNeed need_;
+  const PlaceholderSet need_;  // what the templates need read from inside each file
   const bool planAhead_;  // entries are planned and announced in groups before acting
   Planner planner_;
   TargetFolderCheck folders_;  // the dry run's look at target folders
@@ -462,7 +460,7 @@ class BatchRun {
   std::vector<Pending> window_;
   qsizetype announcedEnd_ = 0;  // the position after the last entry announced so far
   QString lastCreatedDirectory_;
-  bool contentRead_ = false;  // the checksum read may have changed the access time
+  bool contentRead_ = false;  // reading the content may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)
   BatchResult result_;
 };

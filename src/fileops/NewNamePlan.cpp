@@ -63,7 +63,7 @@ class NewNamePlanner {
     if (count > std::numeric_limits<uint32_t>::max()) return;
     plan_.settings_ = settings_;
     plan_.rows_.resize(static_cast<size_t>(count));
-    const ChecksumNeed need = ChecksumsNeeded(settings_, values_);
+    const PlaceholderSet need = ContentNeeded(settings_, values_);
     plan_.need_ = need;
 
     const std::vector<uint8_t> leftOut = Filter();
@@ -117,7 +117,7 @@ class NewNamePlanner {
     plan_.order_.assign(order.begin(), order.end());
   }
 
-  bool PlanEntries(const ChecksumNeed& need, const std::vector<uint8_t>& leftOut) {
+  bool PlanEntries(const PlaceholderSet& need, const std::vector<uint8_t>& leftOut) {
     PlanOptions options;
     options.DiskLookups = inputs_.DiskLookups;
     options.LookUpInPlaceTargets = true;
@@ -132,7 +132,7 @@ class NewNamePlanner {
 
     const qsizetype count = static_cast<qsizetype>(plan_.rows_.size());
     const bool ordered = !plan_.order_.empty();
-    FileEntry withSums;
+    FileEntry withContent;
     for (qsizetype i = 0; i < count; ++i) {
       if ((i & 255) == 0) {
         if (Cancelled()) return false;
@@ -153,20 +153,23 @@ class NewNamePlanner {
         plan = Planner::Failed(entry.Status);
       } else if (inputs_.DiskLookups && disk_.KindIn(entry.Directory, entry.Path) < 0) {
         plan = Planner::Failed(kStatusSourceMissing);
-      } else if (need.Any() && inputs_.Checksums != nullptr) {
-        const auto known = inputs_.Checksums->constFind(entry.Id);
-        const bool found = known != inputs_.Checksums->constEnd();
+      } else if (need.Any() && inputs_.Content != nullptr) {
+        const auto known = inputs_.Content->constFind(entry.Id);
+        const bool found = known != inputs_.Content->constEnd();
         if (found && !known->Ok) {
           plan = Planner::Failed(kStatusReadError);
         } else {
-          // The name is built from the sums read so far, or shows the placeholders themselves.
-          pending = !found || (need.Crc && known->Crc32.isEmpty()) ||
-                    (need.Md5 && known->Md5.isEmpty()) || (need.Sha1 && known->Sha1.isEmpty());
-          withSums = entry;
-          if (need.Crc) withSums.Crc32 = pending ? QStringLiteral("%CC%") : known->Crc32;
-          if (need.Md5) withSums.Md5 = pending ? QStringLiteral("%CM%") : known->Md5;
-          if (need.Sha1) withSums.Sha1 = pending ? QStringLiteral("%CS%") : known->Sha1;
-          plan = planner.Plan(withSums);
+          // The name is built from the values read so far, or shows the placeholders themselves.
+          need.ForEach([&](int id) {
+            if (!found || !known->Values.contains(id)) pending = true;
+          });
+          withContent = entry;
+          need.ForEach([&](int id) {
+            SetContentValue(
+                withContent, id,
+                pending ? PlaceholderById(id).Code.toString() : known->Values.value(id));
+          });
+          plan = planner.Plan(withContent);
           planned = true;
         }
       } else {

@@ -32,7 +32,7 @@ enum class NameProblem : uint8_t {
   NameTooLong,         // longer than the file system takes (255 bytes)
   FolderNotCreatable,  // the target folder, or a folder of the new name, will not be there
   SourceMissing,       // the file is gone, or is a folder now
-  ReadError,           // its content cannot be read for a checksum the name needs
+  ReadError,           // its content cannot be read for a checksum (or other value) the name needs
 };
 inline constexpr int kNameProblemCount = static_cast<int>(NameProblem::ReadError) + 1;
 
@@ -43,7 +43,7 @@ struct NewNameRow {
     kNameUnchanged = 2,   // the new file name is the old one (no characters are kept)
     kFolderUnchanged = 4, // the target folder is the file's own
     kNoTarget = 8,        // the entry fails before its target is built
-    kPending = 16,        // the name needs a checksum not read yet: it shows the placeholder
+    kPending = 16,        // the name needs a value not read yet (a checksum): it shows the placeholder
     kNameCut = 32,        // the name was too long to keep whole (it is invalid anyway)
     kOnDiskIsListed = 64, // TargetExists: what is there is a loaded file the run renames later
   };
@@ -62,12 +62,12 @@ struct NewNameRow {
   bool Has(Flag flag) const { return (Flags & flag) != 0; }
 };
 
-// The checksum texts read for one file, when a template needs them.
-struct KnownChecksums {
-  bool Ok = false;  // false: the file could not be read
-  QString Crc32;
-  QString Md5;
-  QString Sha1;
+// The content placeholders' values read for one file, when a template needs them.
+struct KnownContent {
+  bool Ok = false;  // false: the file could not be read for a value the entry cannot do without
+  // By placeholder id: every placeholder read so far, with its value (empty: the file has none).
+  // One that is not here was not read yet.
+  QHash<int, QString> Values;
 };
 
 struct NewNameInputs {
@@ -75,11 +75,10 @@ struct NewNameInputs {
   int32_t ReplaceMemory = kAnswerLeave;
   // Off: the disk counts as empty (no existing targets, taken numbers or missing folders).
   bool DiskLookups = true;
-  // The checksums read so far, by entry id. An entry the templates need them for and that has
-  // none here gets the placeholders themselves ("%CC%") in its name, is marked kPending and
-  // takes part in no clash. Null: the entries' own checksum fields are used, as a run leaves
-  // them.
-  const QHash<int32_t, KnownChecksums>* Checksums = nullptr;
+  // The content values read so far, by entry id. An entry the templates need one for that is
+  // not here gets the placeholder itself ("%CC%") in its name, is marked kPending and takes part
+  // in no clash. Null: the entries' own values are used, as a run leaves them.
+  const QHash<int32_t, KnownContent>* Content = nullptr;
   // Polled between entries: non-zero stops the plan (it comes back incomplete).
   const std::atomic<int32_t>* Cancel = nullptr;
   // Set now and then to the share planned, in thousandths.
@@ -130,9 +129,9 @@ class NewNamePlan {
   // What the plan was made from.
   const Preset& Settings() const { return settings_; }
   int32_t CounterWidth() const { return counterWidth_; }
-  // Which checksums the names need.
-  const ChecksumNeed& Need() const { return need_; }
-  bool ChecksumsNeeded() const { return need_.Any(); }
+  // Which content placeholders the names need read from the files.
+  const PlaceholderSet& Need() const { return need_; }
+  bool ContentNeeded() const { return need_.Any(); }
   // Heap bytes the plan keeps (rows, names, folders, order), for the benchmarks.
   size_t KeptBytes() const;
 
@@ -147,7 +146,7 @@ class NewNamePlan {
 
   bool complete_ = false;
   bool randomOrder_ = false;
-  ChecksumNeed need_;
+  PlaceholderSet need_;
   int32_t counterWidth_ = 3;
   std::vector<NewNameRow> rows_;
   std::vector<uint32_t> order_;

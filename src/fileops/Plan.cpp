@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 
-ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues) {
+PlaceholderSet ContentNeeded(const Preset& settings, const RunValues& runValues) {
   QString joined;
   if (settings.InsertActive) joined += settings.InsertText + QLatin1Char(' ');
   if (settings.ReplaceActive) {
@@ -19,9 +19,15 @@ ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues)
   }
   if (runValues.NameBuildingActive) joined += runValues.PreparedNameTemplate + QLatin1Char(' ');
   if (settings.TargetDirActive) joined += runValues.PreparedTargetDir + QLatin1Char(' ');
+  PlaceholderSet needed;
+  if (!joined.contains(QLatin1Char('%'))) return needed;
   joined = NormalizePlaceholderCase(joined);
-  return {joined.contains(QStringLiteral("%CC%")), joined.contains(QStringLiteral("%CM%")),
-          joined.contains(QStringLiteral("%CS%"))};
+  const std::span<const PlaceholderRow> table = PlaceholderTable();
+  for (size_t id = 0; id < table.size(); ++id) {
+    if (table[id].Family == PlaceholderFamily::Content && joined.contains(table[id].Code))
+      needed.Add(static_cast<int>(id));
+  }
+  return needed;
 }
 
 Planner::Planner(const FileList& files, const Preset& settings, const RunValues& runValues,

@@ -4,6 +4,7 @@
 #include "fileops/DiskLookup.h"
 #include "fileops/ReplaceAnswers.h"
 #include "fileops/TargetBuilder.h"
+#include "naming/PlaceholderTable.h"
 #include "platform/FolderAccess.h"
 #include "fileops/RunValues.h"
 #include "records/Preset.h"
@@ -93,16 +94,11 @@ struct PlanOptions {
   DiskLookup* Disk = nullptr;
 };
 
-// Which checksums the texts of the task ask for. Placeholders count in any letter case, as they
-// expand, and the target folder counts too: a checksum that a template asks for is never
-// expanded as an empty text.
-struct ChecksumNeed {
-  bool Crc = false;
-  bool Md5 = false;
-  bool Sha1 = false;
-  bool Any() const { return Crc || Md5 || Sha1; }
-};
-ChecksumNeed ChecksumsNeeded(const Preset& settings, const RunValues& runValues);
+// Which content placeholders (the checksums, for one) the texts of the task ask for: what has to
+// be read from inside each file before its name is built. Placeholders count in any letter
+// case, as they expand, and the target folder counts too: a value that a template asks for is
+// never expanded as an empty text for want of reading it.
+PlaceholderSet ContentNeeded(const Preset& settings, const RunValues& runValues);
 
 // Plans the entries of one list in order. Not thread-safe; one planner per run or per plan.
 class Planner {

@@ -1,31 +1,86 @@
 #include "naming/Placeholders.h"
 
+#include "naming/PlaceholderTable.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
 #include "platform/Process.h"
 
 #include <QStringList>
 
-#include <array>
 #include <limits>
+#include <span>
 
 namespace {
 
-// The file placeholders in the order of expansion (and of case normalisation).
-const std::array<QString, 12>& FilePlaceholders() {
-  static const std::array<QString, 12> list = {
-      QStringLiteral("%FN%"), QStringLiteral("%FSK%"), QStringLiteral("%FSM%"),
-      QStringLiteral("%DS%"), QStringLiteral("%DI%"),  QStringLiteral("%DH%"),
-      QStringLiteral("%DD%"), QStringLiteral("%DM%"),  QStringLiteral("%DY%"),
-      QStringLiteral("%CC%"), QStringLiteral("%CM%"),  QStringLiteral("%CS%"),
-  };
-  return list;
+// The characters that follow a "%" in the text, as bits of their low six bits: a placeholder
+// whose second character is not among them is not in the text, and 0 means none is. The steps
+// keep it up to date as they replace (it may hold a letter too many, never one too few), so
+// that a placeholder that is not there costs no search.
+uint64_t LetterBit(QChar c) {
+  return uint64_t{1} << (c.unicode() & 63);
+}
+uint64_t OpenedLetters(const QString& text) {
+  uint64_t letters = 0;
+  const QChar* data = text.constData();
+  // Most names hold no "%" at all: the library's vectorised search says so soonest.
+  for (qsizetype i = text.indexOf(QLatin1Char('%')), last = text.size() - 1; i >= 0 && i < last;
+       ++i) {
+    if (data[i] == QLatin1Char('%')) letters |= LetterBit(data[i + 1]);
+  }
+  return letters;
 }
 
-const std::array<QString, 4>& PathPlaceholders() {
-  static const std::array<QString, 4> list = {QStringLiteral("%PD%"), QStringLiteral("%PP%"),
-                                              QStringLiteral("%PC%"), QStringLiteral("%PF%")};
-  return list;
+// Where `code` next stands in the text, from `from` on; -1 when nowhere. Texts and codes are
+// short, and every code opens with "%": a plain loop beats a general string search here.
+qsizetype FindCode(QStringView text, QStringView code, qsizetype from) {
+  const QChar* data = text.data();
+  const QChar* wanted = code.data();
+  const qsizetype width = code.size();
+  for (qsizetype i = from, last = text.size() - width; i <= last; ++i) {
+    if (data[i] != QLatin1Char('%') || data[i + 1] != wanted[1]) continue;
+    qsizetype k = 2;
+    while (k < width && data[i + k] == wanted[k]) ++k;
+    if (k == width) return i;
+  }
+  return -1;
+}
+
+// A row's value for the entry: computed, or what the entry holds for it.
+QString ValueOf(const PlaceholderRow& row, int id, const PlaceholderContext& context) {
+  if (row.Value != nullptr) return row.Value(context);
+  if (row.Field != nullptr) return context.Entry().*row.Field;
+  return context.Entry().ContentValues.value(id);
+}
+
+// The data placeholders in one pass from left to right: the scan goes on after each inserted
+// value, so nothing a value brings in is expanded.
+QString InsertData(const QString& text, std::span<const PlaceholderRow> table,
+                   const PlaceholderContext& context) {
+  QString out;
+  qsizetype copied = 0;
+  for (qsizetype i = text.indexOf(QLatin1Char('%')); i >= 0;
+       i = text.indexOf(QLatin1Char('%'), i)) {
+    const QStringView rest = QStringView(text).mid(i);
+    int found = -1;
+    for (size_t id = 0; id < table.size() && found < 0; ++id) {
+      const PlaceholderRow& row = table[id];
+      if (row.IsExpanded() && row.Expansion == PlaceholderExpansion::Data &&
+          rest.startsWith(row.Code))
+        found = static_cast<int>(id);
+    }
+    if (found < 0) {
+      ++i;
+      continue;
+    }
+    const PlaceholderRow& row = table[static_cast<size_t>(found)];
+    out += QStringView(text).mid(copied, i - copied);
+    out += ValueOf(row, found, context);
+    i += row.Code.size();
+    copied = i;
+  }
+  if (copied == 0) return text;
+  out += QStringView(text).mid(copied);
+  return out;
 }
 
 // Compares unit by unit with both sides lower-cased, like every case-insensitive comparison of
@@ -63,15 +118,17 @@ QString ReplaceMarkers(const QString& name, const QString& number) {
 
 }  // namespace
 
-QString NormalizePlaceholderCase(const QString& text) {
+QString NormalizePlaceholders(const QString& text, std::span<const PlaceholderRow> table) {
   if (!text.contains(QLatin1Char('%'))) return text;
   QString out = text;
-  for (const QString& placeholder : FilePlaceholders()) {
+  for (const PlaceholderRow& row : table) {
+    if (!row.IsExpanded()) continue;
+    const QStringView placeholder = row.Code;
     const qsizetype width = placeholder.size();
     for (qsizetype i = 0; i + width <= out.size();) {
       if (out[i] == QLatin1Char('%') &&
           EqualsIgnoringCase(QStringView(out).mid(i, width), placeholder)) {
-        out.replace(i, width, placeholder);
+        out.replace(i, width, placeholder.data(), width);
         i += width;
       } else {
         ++i;
@@ -81,46 +138,72 @@ QString NormalizePlaceholderCase(const QString& text) {
   return out;
 }
 
-QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
-                               int datePlaceholderSource, bool noLeadingZeros) {
-  QString out = templateText;
-  if (!out.contains(QLatin1Char('%'))) return out;
+QString NormalizePlaceholderCase(const QString& text) {
+  // Called for every transformed name of a run; few hold a "%".
+  if (!text.contains(QLatin1Char('%'))) return text;
+  return NormalizePlaceholders(text, PlaceholderTable());
+}
+
+QString ExpandPlaceholders(const QString& text, const PlaceholderContext& context,
+                           std::span<const PlaceholderRow> table) {
+  uint64_t opened = OpenedLetters(text);
+  if (opened == 0) return text;
+  QString out = text;
+  bool hasData = false;
   // Each step works on the result of the one before, so text brought in by an earlier step
   // (a name holding "%DY%") is expanded by the later ones.
-  out.replace(QStringLiteral("%FN%"), entry.Name, Qt::CaseSensitive);
-  // The common name template holds only the name: one look for a "%" spares the searches below.
-  if (!out.contains(QLatin1Char('%'))) return out;
-  if (out.contains(QLatin1String("%FS"))) {
-    out.replace(QStringLiteral("%FSK%"), QString::number(entry.Size / 1024), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%FSM%"), QString::number(entry.Size / 1048576), Qt::CaseSensitive);
+  for (size_t id = 0; id < table.size(); ++id) {
+    const PlaceholderRow& row = table[id];
+    if (!row.IsExpanded()) continue;
+    if (row.Expansion == PlaceholderExpansion::Data) {
+      hasData = true;
+      continue;
+    }
+    const QStringView code = row.Code;
+    if ((opened & LetterBit(code[1])) == 0) continue;
+    qsizetype at = FindCode(out, code, 0);
+    if (at < 0) continue;
+    const QString value = ValueOf(row, static_cast<int>(id), context);
+    const bool valueOpens = value.contains(QLatin1Char('%'));
+    // Every occurrence, left to right; the scan goes on after the value put in.
+    do {
+      out.replace(at, code.size(), value);
+      // A "%" right before the value now opens what the value begins with.
+      if (at > 0 && out[at - 1] == QLatin1Char('%') && at < out.size())
+        opened |= LetterBit(out[at]);
+      at = FindCode(out, code, at + value.size());
+    } while (at >= 0);
+    if (valueOpens) opened = OpenedLetters(out);
+    // The common name template holds only the name: once no "%" is left, nothing is.
+    if (!out.contains(QLatin1Char('%'))) return out;
   }
-  if (out.contains(QLatin1String("%D"))) {
-    const CalendarParts parts = PartsOfDate(ChosenDate(entry, datePlaceholderSource));
-    const auto part = [noLeadingZeros](int value, int width) {
-      return noLeadingZeros ? QString::number(value) : ZeroPad(value, width);
-    };
-    out.replace(QStringLiteral("%DS%"), part(parts.Second, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DI%"), part(parts.Minute, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DH%"), part(parts.Hour, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DD%"), part(parts.Day, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DM%"), part(parts.Month, 2), Qt::CaseSensitive);
-    out.replace(QStringLiteral("%DY%"), part(parts.Year, 4), Qt::CaseSensitive);
-  }
-  if (out.contains(QLatin1String("%C"))) {
-    out.replace(QStringLiteral("%CC%"), entry.Crc32, Qt::CaseSensitive);
-    out.replace(QStringLiteral("%CM%"), entry.Md5, Qt::CaseSensitive);
-    out.replace(QStringLiteral("%CS%"), entry.Sha1, Qt::CaseSensitive);
-  }
-  return out;
+  return hasData ? InsertData(out, table, context) : out;
+}
+
+QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
+                               int datePlaceholderSource, bool noLeadingZeros) {
+  // Called for every name of a run, most of which hold no "%" once "%FN%" is put in.
+  if (!templateText.contains(QLatin1Char('%'))) return templateText;
+  const PlaceholderContext context(entry, datePlaceholderSource, noLeadingZeros);
+  return ExpandPlaceholders(templateText, context, PlaceholderTable());
 }
 
 QString LeadingPathPlaceholder(const QString& templateText) {
   if (templateText.size() < 4) return {};
   const QStringView head = QStringView(templateText).left(4);
-  for (const QString& placeholder : PathPlaceholders()) {
-    if (EqualsIgnoringCase(head, placeholder)) return placeholder;
+  for (const PlaceholderRow& row : PlaceholderTable()) {
+    if (row.Family == PlaceholderFamily::Path && EqualsIgnoringCase(head, row.Code))
+      return row.Code.toString();
   }
   return {};
+}
+
+const QString* FolderOfPathPlaceholder(const PathFolders& folders, QStringView code) {
+  const int id = PlaceholderId(code);
+  if (id < 0) return nullptr;
+  const PlaceholderRow& row = PlaceholderById(id);
+  return row.Family == PlaceholderFamily::Path && row.Folder != nullptr ? &(folders.*row.Folder)
+                                                                        : nullptr;
 }
 
 QString StripPathPlaceholder(const QString& templateText) {
@@ -134,10 +217,8 @@ QString ResolvePathPlaceholders(const QString& templateText, const PathFolders& 
   QString rest = templateText;
   QString result;
   if (!placeholder.isEmpty()) {
-    if (placeholder != QLatin1String("%PF%")) {
-      const QString& folder = placeholder == QLatin1String("%PD%")   ? folders.Desktop
-                              : placeholder == QLatin1String("%PP%") ? folders.Documents
-                                                                     : folders.Program;
+    if (const QString* known = FolderOfPathPlaceholder(folders, placeholder)) {
+      const QString& folder = *known;
       // Without its folder the template has no target: "%PD%" alone would otherwise become "/",
       // the root, and "%PD%Out" a folder relative to wherever the program runs.
       if (folder.isEmpty()) return {};

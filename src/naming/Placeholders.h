@@ -9,27 +9,28 @@
 #include <functional>
 #include <vector>
 
-// The placeholder language of name and target-directory templates.
-//
-// File placeholders, in the order in which they are expanded: "%FN%" name, "%FSK%" size in KiB,
-// "%FSM%" size in MiB, "%DS%" "%DI%" "%DH%" "%DD%" "%DM%" "%DY%" parts of the chosen date,
-// "%CC%" "%CM%" "%CS%" the checksum texts. Path placeholders "%PD%" (desktop), "%PP%"
-// (documents), "%PC%" (program folder), "%PF%" (each file's own folder) may open a target
-// directory template. A counter is "%" + decimal digits + "%", e.g. "%001%" (start 1, width 3).
+// The placeholder language of name and target-directory templates. Which placeholders there are,
+// and in which order they expand, is the placeholder table's (naming/PlaceholderTable.h): file
+// placeholders such as "%FN%" and the date parts, content placeholders such as the checksums,
+// path placeholders ("%PD%" desktop, "%PP%" documents, "%PC%" program folder, "%PF%" each
+// file's own folder) that may open a target directory template, and the counter: "%" + decimal
+// digits + "%", e.g. "%001%" (start 1, width 3).
 
 // The internal marker that stands for the counter once its start and width are known. It holds
 // NUL characters, which no file name and no text a user may put into a template can contain
 // (those refuse every character below 32), so a name never brings in a marker of its own.
 inline const QString kCounterMarker = QStringView(u"\0ENUMNR\0", 8).toString();
 
-// Every file placeholder written in any letter case becomes its upper-case form, so that users
-// may type "%fn%" while expansion itself stays case-sensitive. Other text is left alone.
+// Every file and content placeholder written in any letter case becomes its upper-case form, in
+// table order, so that users may type "%fn%" while expansion itself stays case-sensitive. Other
+// text, the counter and the path placeholders included, is left alone.
 QString NormalizePlaceholderCase(const QString& text);
 
-// Expands the twelve file placeholders for one entry, each step on the result of the one before
-// (so a name holding "%DY%" gets the year in its place). `datePlaceholderSource`: 0 last access,
-// 1 modified, 2 created. Date parts are zero-padded (2 digits, the year 4) unless
-// `noLeadingZeros`.
+// Expands the file and content placeholders for one entry: those inserted in steps each on the
+// result of the one before, in table order (so a name holding "%DY%" gets the year in its place),
+// then those inserted as data in one pass. `datePlaceholderSource`: 0 last access, 1 modified,
+// 2 created. Date parts are zero-padded (2 digits, the year 4) unless `noLeadingZeros`. A content
+// placeholder expands to what the entry holds, the empty text when nothing was read.
 QString ExpandFilePlaceholders(const QString& templateText, const FileEntry& entry,
                                int datePlaceholderSource, bool noLeadingZeros);
 
@@ -47,6 +48,9 @@ struct PathFolders {
   QString Documents;
   QString Program;
 };
+
+// The folder a path placeholder stands for; null for "%PF%" (each file's own) and any other code.
+const QString* FolderOfPathPlaceholder(const PathFolders& folders, QStringView code);
 
 // Replaces a leading path placeholder by its folder ("%PF%" by nothing) and skips one separator
 // right after it, so "%PD%\Out" and "%PD%Out" both give the desktop followed by "Out". Every "\"

@@ -2,6 +2,7 @@
 
 #include "platform/FileTime.h"
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +26,9 @@ struct FileEntry {
   QString Crc32;  // 8 upper-case hex digits once computed
   QString Md5;    // 32 upper-case hex digits once computed
   QString Sha1;   // 40 upper-case hex digits once computed
+  // Values read from inside the file for the content placeholders that have no field above,
+  // by the placeholder's id (naming/PlaceholderTable.h); filled only when a task needs them.
+  QHash<int, QString> ContentValues;
   int8_t Status = 0;
   int32_t Detail = 0;
   QString NewPath;

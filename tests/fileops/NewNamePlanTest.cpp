@@ -392,13 +392,13 @@ TEST(NewNamePlan, NamesWaitForTheirChecksums) {
   for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
     ASSERT_EQ(AdmitFile(dir.Path() + name, files, settings), 1);
   const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
-  QHash<int32_t, KnownChecksums> known;
-  known.insert(files.At(0).Id, {true, "0000ABCD", {}, {}});
-  known.insert(files.At(3).Id, {false, {}, {}, {}});
+  QHash<int32_t, KnownContent> known;
+  known.insert(files.At(0).Id, {true, {{PlaceholderId(u"%CC%"), "0000ABCD"}}});
+  known.insert(files.At(3).Id, {false, {}});
   NewNameInputs inputs;
-  inputs.Checksums = &known;
+  inputs.Content = &known;
   const NewNamePlan plan = PlanNewNames(files, settings, values, inputs);
-  EXPECT_TRUE(plan.ChecksumsNeeded());
+  EXPECT_TRUE(plan.ContentNeeded());
   EXPECT_EQ(plan.FileName(0, files.At(0)), "0000ABCD.txt");
   EXPECT_EQ(plan.FileName(1, files.At(1)), "%CC%.txt");
   EXPECT_TRUE(plan.Row(1).Has(NewNameRow::kPending));

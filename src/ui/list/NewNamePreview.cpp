@@ -5,7 +5,7 @@
 #include "texts/Additions.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
-#include "ui/list/NewNameChecksums.h"
+#include "ui/list/NewNameContent.h"
 #include "ui/list/NewNameTexts.h"
 #include "ui/widgets/UiTexts.h"
 
@@ -25,7 +25,7 @@
 struct NewNamePreview::Job {
   Preset Settings;
   RunValues Values;
-  QHash<int32_t, KnownChecksums> Checksums;  // a shared copy: the worker only reads it
+  QHash<int32_t, KnownContent> Content;  // a shared copy: the worker only reads it
   uint64_t Generation = 0;
 };
 
@@ -35,9 +35,9 @@ NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QOb
   connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
   progressTimer_.setInterval(100);
   connect(&progressTimer_, &QTimer::timeout, this, [this] { emit ProgressChanged(); });
-  checksums_ = new NewNameChecksums(this);
-  connect(checksums_, &NewNameChecksums::Arrived, this, [this] {
-    // New sums give new names: plan again at once.
+  content_ = new NewNameContent(this);
+  connect(content_, &NewNameContent::Arrived, this, [this] {
+    // New values give new names: plan again at once.
     inputsDirty_ = true;
     ListChanged();
   });
@@ -120,7 +120,7 @@ std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
   job->Values = PrepareRunValues(job->Settings, list_.Count(),
                                  sources_.Folders ? sources_.Folders() : PathFolders{},
                                  sources_.DateFieldValue ? sources_.DateFieldValue() : 0);
-  job->Checksums = checksums_->Known();
+  job->Content = content_->Known();
   return job;
 }
 
@@ -146,7 +146,7 @@ void NewNamePreview::StartPlan() {
       LowerThreadPriority();
       NewNameInputs inputs;
       inputs.ReplaceMemory = kAnswerLeave;
-      inputs.Checksums = &job->Checksums;
+      inputs.Content = &job->Content;
       inputs.Cancel = &cancel_;
       inputs.Progress = &progress_;
       auto plan = std::make_shared<NewNamePlan>(
@@ -175,12 +175,12 @@ void NewNamePreview::Finished(std::shared_ptr<NewNamePlan> plan, uint64_t genera
 }
 
 void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
-  if (!plan_ || !plan_->ChecksumsNeeded()) return;
-  std::vector<NewNameChecksums::File> files;
+  if (!plan_ || !plan_->ContentNeeded()) return;
+  std::vector<NewNameContent::File> files;
   files.reserve(entries.size());
   for (const FileEntry* entry : entries)
     if (entry != nullptr) files.push_back({entry->Id, entry->Path});
-  if (!files.empty()) checksums_->Request(std::move(files), plan_->Need());
+  if (!files.empty()) content_->Request(std::move(files), plan_->Need());
 }
 
 int NewNamePreview::Progress() const {
@@ -219,7 +219,7 @@ bool NewNamePreview::ConfirmStart(bool ignoreWarnings) {
       (void)list_.begin();
       NewNameInputs inputs;
       inputs.ReplaceMemory = kAnswerLeave;
-      inputs.Checksums = &job->Checksums;
+      inputs.Content = &job->Content;
       planListCount_ = list_.Count();
       inputsDirty_ = false;
       plan_ = std::make_shared<NewNamePlan>(

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-class NewNameChecksums;
+class NewNameContent;
 class QWidget;
 
 // Keeps the plan of every new name up to date while the user edits the task: the window's
@@ -75,7 +75,8 @@ class NewNamePreview : public QObject {
   // their own clock call it themselves.
   void Poll();
 
-  // The entries on screen: their checksums are read when the names need them.
+  // The entries on screen: their content values (checksums, say) are read when the names need
+  // them.
   void ShowEntries(const std::vector<const FileEntry*>& entries);
 
   // ---- The plan ----
@@ -86,7 +87,7 @@ class NewNamePreview : public QObject {
   bool Idle() const { return !pending_ && !running_; }
   // Thousandths of the plan in hand, -1 while no progress is worth showing.
   int Progress() const;
-  // The status line's part: problems, names waiting for checksums, or the progress.
+  // The status line's part: problems, names waiting for content values, or the progress.
   QString StatusText() const;
 
   // The start command's question: when the plan of the settings now has entries that would not
@@ -94,7 +95,7 @@ class NewNamePreview : public QObject {
   // date is made first (at once for small lists, else while a progress window waits).
   bool ConfirmStart(bool ignoreWarnings);
 
-  NewNameChecksums* Checksums() const { return checksums_; }
+  NewNameContent* Content() const { return content_; }
   // Another clock (tests).
   void SetClock(Clock clock) { clock_ = std::move(clock); }
 
@@ -118,12 +119,12 @@ class NewNamePreview : public QObject {
   Clock clock_;
   QTimer timer_;
   QTimer progressTimer_;
-  NewNameChecksums* checksums_ = nullptr;
+  NewNameContent* content_ = nullptr;
 
   bool pending_ = false;  // an edit or a list change waits for a plan
   qint64 firstChange_ = 0;
   qint64 lastChange_ = 0;
-  // The list or the checksums read changed since the plan in hand (or the last one) started.
+  // The list or the content values read changed since the plan in hand (or the last one) started.
   bool inputsDirty_ = true;
 
   std::thread worker_;

@@ -9,41 +9,12 @@
 
 namespace {
 
-// The counter item of the name template's list.
-const QString kCounterCode = QStringLiteral("%001%");
-
+// The pattern language's wildcards, which the pattern fields list.
 QList<PlaceholderItem> WildcardItems() {
-  return {{222, QStringLiteral("*")},
-          {223, QStringLiteral("?")},
-          {224, QStringLiteral("#")},
-          {225, QStringLiteral("|")}};
-}
-
-// Size and date items, shared by the insert, replace, name and target lists.
-QList<PlaceholderItem> SizeAndDateItems() {
-  return {{202, QStringLiteral("%FSK%")}, {203, QStringLiteral("%FSM%")},
-          {208, QStringLiteral("%DS%")},  {209, QStringLiteral("%DI%")},
-          {210, QStringLiteral("%DH%")},  {211, QStringLiteral("%DD%")},
-          {212, QStringLiteral("%DM%")},  {213, QStringLiteral("%DY%")}};
-}
-
-QList<PlaceholderItem> ChecksumItems() {
-  return {
-      {214, QStringLiteral("%CC%")}, {215, QStringLiteral("%CM%")}, {216, QStringLiteral("%CS%")}};
-}
-
-QList<PlaceholderItem> PathItems() {
-  return {{217, QStringLiteral("%PD%")},
-          {218, QStringLiteral("%PP%")},
-          {219, QStringLiteral("%PC%")},
-          {220, QStringLiteral("%PF%")}};
-}
-
-bool IsPathCode(const QString& code) {
-  for (const PlaceholderItem& item : PathItems()) {
-    if (item.Code == code) return true;
-  }
-  return false;
+  return {{kTextWordAnyCharacters, QStringLiteral("*")},
+          {kTextWordOneCharacter, QStringLiteral("?")},
+          {kTextWordOneDigit, QStringLiteral("#")},
+          {kTextWordOr, QStringLiteral("|")}};
 }
 
 bool IsCounterCode(const QString& code) {
@@ -51,38 +22,66 @@ bool IsCounterCode(const QString& code) {
   return span.Start == 0 && span.Length == code.size();
 }
 
+// The table's row of a code; any counter group is the counter's row.
+const PlaceholderRow* RowOf(const QString& code) {
+  const int id = PlaceholderId(code);
+  if (id >= 0) return &PlaceholderById(id);
+  if (!IsCounterCode(code)) return nullptr;
+  for (const PlaceholderRow& row : PlaceholderTable()) {
+    if (row.Family == PlaceholderFamily::Counter) return &row;
+  }
+  return nullptr;
+}
+
+bool IsPathCode(const QString& code) {
+  const PlaceholderRow* row = RowOf(code);
+  return row != nullptr && row->Family == PlaceholderFamily::Path;
+}
+
 }  // namespace
 
-QList<PlaceholderItem> PlaceholderItemsFor(PlaceholderField field) {
+uint8_t PlaceholderFieldBit(PlaceholderField field) {
   switch (field) {
     case PlaceholderField::kPattern:
-      return WildcardItems();
+      return 0;
     case PlaceholderField::kInsertText:
+      return kFieldInsertText;
     case PlaceholderField::kReplaceWith:
-      return SizeAndDateItems() + ChecksumItems();
+      return kFieldReplaceWith;
     case PlaceholderField::kNameTemplate:
-      return QList<PlaceholderItem>{{195, kCounterCode}, {199, QStringLiteral("%FN%")}} +
-             SizeAndDateItems() + ChecksumItems();
+      return kFieldNameTemplate;
     case PlaceholderField::kTargetDir:
-      // No checksums: computing them for a folder name would read every file for little use.
-      return PathItems() + QList<PlaceholderItem>{{199, QStringLiteral("%FN%")}} +
-             SizeAndDateItems();
+      return kFieldTargetDir;
   }
-  return {};
+  return 0;
+}
+
+QList<PlaceholderItem> PlaceholderItemsFor(PlaceholderField field) {
+  if (field == PlaceholderField::kPattern) return WildcardItems();
+  const uint8_t bit = PlaceholderFieldBit(field);
+  // The path placeholders come first: they can only open a target template.
+  QList<PlaceholderItem> paths;
+  QList<PlaceholderItem> others;
+  for (const PlaceholderRow& row : PlaceholderTable()) {
+    if ((row.Listed & bit) == 0) continue;
+    (row.Family == PlaceholderFamily::Path ? paths : others)
+        .append({row.Caption, row.Code.toString()});
+  }
+  return paths + others;
+}
+
+QString PlaceholderItemCaption(const PlaceholderItem& item) {
+  return WithoutMnemonics(item.Caption.Text());
 }
 
 QString PlaceholderItemText(const PlaceholderItem& item) {
-  return WithoutMnemonics(LanguageText(item.CaptionEntry)) + QLatin1String("   (") + item.Code +
-         QLatin1Char(')');
+  return PlaceholderItemCaption(item) + QLatin1String("   (") + item.Code + QLatin1Char(')');
 }
 
 QString PlaceholderCaption(const QString& code) {
-  if (IsCounterCode(code)) return WithoutMnemonics(LanguageText(kTextWordCounter));
-  for (const PlaceholderField field : {PlaceholderField::kNameTemplate,
-                                       PlaceholderField::kTargetDir, PlaceholderField::kPattern}) {
-    for (const PlaceholderItem& item : PlaceholderItemsFor(field)) {
-      if (item.Code == code) return WithoutMnemonics(LanguageText(item.CaptionEntry));
-    }
+  if (const PlaceholderRow* row = RowOf(code)) return WithoutMnemonics(row->Caption.Text());
+  for (const PlaceholderItem& item : WildcardItems()) {
+    if (item.Code == code) return PlaceholderItemCaption(item);
   }
   return {};
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "naming/PlaceholderTable.h"
+
 #include <QList>
 #include <QString>
 
-// What the placeholder list offers for each kind of field, and how a chosen item goes into the
-// field's text. QtCore only: the list window and the preview build on it, and the tests call it
-// directly.
+#include <cstdint>
+
+// What the placeholder list offers for each kind of field (the placeholder table's rows listed
+// there, or the pattern language's wildcards), and how a chosen item goes into the field's text.
+// QtCore only: the list window and the preview build on it, and the tests call it directly.
 
 // The kinds of field that have a "<" button.
 enum class PlaceholderField {
@@ -16,8 +20,12 @@ enum class PlaceholderField {
   kTargetDir,     // the target-directory template
 };
 
+// The field as the placeholder table names it (kFieldInsertText, ...); 0 for the pattern fields,
+// where no placeholder stands.
+uint8_t PlaceholderFieldBit(PlaceholderField field);
+
 struct PlaceholderItem {
-  int CaptionEntry = 0;  // language table entry of its caption
+  CaptionEntry Caption;  // the text entry of its caption
   QString Code;          // what is inserted: "*", "%FN%", "%001%", ...
 };
 
@@ -26,6 +34,8 @@ QList<PlaceholderItem> PlaceholderItemsFor(PlaceholderField field);
 
 // The row text of an item: its caption, three blanks and the code in parentheses.
 QString PlaceholderItemText(const PlaceholderItem& item);
+// Its caption without access-key marks.
+QString PlaceholderItemCaption(const PlaceholderItem& item);
 
 // The caption of the placeholder `code` as the list names it ("File name" for "%FN%"; the
 // counter's caption for any counter group), without "&"; empty for a code the lists do not hold.

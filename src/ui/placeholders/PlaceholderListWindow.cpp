@@ -1,5 +1,6 @@
 #include "ui/placeholders/PlaceholderListWindow.h"
 
+#include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/widgets/UiTexts.h"
 
@@ -59,7 +60,7 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
       field_(field),
       items_(PlaceholderItemsFor(field)) {
   setObjectName(QStringLiteral("PlaceholderListWindow"));
-  const QString name = LanguageText(field == PlaceholderField::kPattern ? 230 : 229);
+  const QString name = LanguageText(field == PlaceholderField::kPattern ? kTextWildcards : kTextPlaceholders);
   setAccessibleName(name);
 
   list_ = new QListWidget(this);
@@ -76,7 +77,7 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
     auto* row = new QListWidgetItem(PlaceholderItemText(item), list_);
     // Screen readers announce the caption and the code without the padding blanks.
     row->setData(Qt::AccessibleTextRole,
-                 WithoutMnemonics(LanguageText(item.CaptionEntry)) + QLatin1Char(' ') + item.Code);
+                 PlaceholderItemCaption(item) + QLatin1Char(' ') + item.Code);
   }
   setFocusProxy(list_);
 

@@ -1,53 +1,18 @@
 #include "ui/placeholders/PlaceholderPreviewSegments.h"
 
-#include <array>
-
 namespace {
 
-struct FileSample {
-  const char16_t* Code;
-  const char16_t* Sample;
-};
-
-// The file placeholders in the order of their segment kinds, with the example file's values.
-constexpr std::array<FileSample, 12> kFileSamples = {{
-    {u"%FN%", u"IMG0087"},
-    {u"%FSK%", u"1394"},
-    {u"%FSM%", u"1"},
-    {u"%DS%", u"43"},
-    {u"%DI%", u"08"},
-    {u"%DH%", u"10"},
-    {u"%DD%", u"25"},
-    {u"%DM%", u"06"},
-    {u"%DY%", u"2011"},
-    {u"%CC%", u"61EC39A5"},
-    {u"%CM%", u"A58C201697C54B3CA31A09081E451F0B"},
-    {u"%CS%", u"2DA642A8D91E5FDD41DA78073432D5544C6CAF07"},
-}};
-
-constexpr std::array<const char16_t*, 4> kPathCodes = {u"%PD%", u"%PP%", u"%PC%", u"%PF%"};
-
-bool AcceptsFileKind(PlaceholderField field, int kind) {
-  switch (field) {
-    case PlaceholderField::kInsertText:
-    case PlaceholderField::kReplaceWith:
-      return kind != kSegmentFirstFile;  // every file placeholder but %FN%
-    case PlaceholderField::kNameTemplate:
-    case PlaceholderField::kTargetDir:
-      return true;
-    case PlaceholderField::kPattern:
-      return false;
-  }
-  return false;
+// The kind of the segment of a table row.
+int KindOf(int id) {
+  return id + 1;
 }
 
-QString PathSample(int kind, const PathFolders& folders) {
-  const auto index = static_cast<size_t>(kind - kSegmentFirstPath);
-  const std::array<const QString*, 3> known = {&folders.Desktop, &folders.Documents,
-                                               &folders.Program};
-  if (index >= known.size()) return PreviewFileFolderSample();
-  QString folder = *known[index];
-  if (folder.isEmpty()) return QString::fromUtf16(kPathCodes[index]);
+// A path placeholder's sample: this computer's folder, or the table's example folder for "%PF%".
+QString PathSample(const PlaceholderRow& row, const PathFolders& folders) {
+  const QString* known = FolderOfPathPlaceholder(folders, row.Code);
+  if (known == nullptr) return row.Sample.toString();
+  QString folder = *known;
+  if (folder.isEmpty()) return row.Code.toString();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
 }
@@ -58,44 +23,68 @@ void AppendLiteral(QList<PreviewSegment>& segments, QChar c) {
   segments.back().Sample += c;
 }
 
+// The expanded placeholder that stands at the start of `rest`, where the field accepts it.
+int ExpandedPlaceholderAt(QStringView rest, uint8_t field) {
+  const std::span<const PlaceholderRow> table = PlaceholderTable();
+  for (size_t id = 0; id < table.size(); ++id) {
+    const PlaceholderRow& row = table[id];
+    if (row.IsExpanded() && (row.StandsIn & field) != 0 && rest.startsWith(row.Code))
+      return static_cast<int>(id);
+  }
+  return -1;
+}
+
+bool CounterStandsIn(uint8_t field) {
+  for (const PlaceholderRow& row : PlaceholderTable()) {
+    if (row.Family == PlaceholderFamily::Counter) return (row.StandsIn & field) != 0;
+  }
+  return false;
+}
+
 }  // namespace
 
-QString PreviewFileFolderSample() {
-  return QStringLiteral("/home/user/Pictures/");
+const PlaceholderRow* PreviewSegmentRow(int kind) {
+  const int id = kind - 1;
+  if (id < 0 || id >= static_cast<int>(PlaceholderTable().size())) return nullptr;
+  return &PlaceholderById(id);
 }
 
 QString PreviewSegmentCode(int kind) {
-  if (kind >= kSegmentFirstFile && kind < kSegmentFirstPath)
-    return QString::fromUtf16(kFileSamples[static_cast<size_t>(kind - kSegmentFirstFile)].Code);
-  if (kind >= kSegmentFirstPath && kind <= kSegmentLastPath)
-    return QString::fromUtf16(kPathCodes[static_cast<size_t>(kind - kSegmentFirstPath)]);
-  return {};
+  const PlaceholderRow* row = PreviewSegmentRow(kind);
+  if (row == nullptr || row->Family == PlaceholderFamily::Counter) return {};
+  return row->Code.toString();
+}
+
+bool PreviewSampleIsLocalFolder(int kind) {
+  const PlaceholderRow* row = PreviewSegmentRow(kind);
+  return row != nullptr && row->Family == PlaceholderFamily::Path && row->Folder != nullptr;
 }
 
 QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& text,
                                       const PathFolders& folders) {
   const QString normal = NormalizePlaceholderCase(text);
   QList<PreviewSegment> segments;
-  if (field == PlaceholderField::kPattern) {
+  const uint8_t bit = PlaceholderFieldBit(field);
+  if (bit == 0) {
     if (!normal.isEmpty()) segments.append(PreviewSegment{normal, kSegmentLiteral, normal});
     return segments;
   }
 
   qsizetype i = 0;
   bool skipSeparator = false;
-  if (field == PlaceholderField::kTargetDir) {
-    const QString leading = LeadingPathPlaceholder(normal);
-    if (!leading.isEmpty()) {
-      int kind = kSegmentFirstPath;
-      while (PreviewSegmentCode(kind) != leading) ++kind;
-      segments.append(PreviewSegment{normal.left(4), kind, PathSample(kind, folders)});
-      i = 4;
+  const QString leading = LeadingPathPlaceholder(normal);
+  if (!leading.isEmpty()) {
+    const int id = PlaceholderId(leading);
+    const PlaceholderRow& row = PlaceholderById(id);
+    if ((row.StandsIn & bit) != 0) {
+      segments.append(
+          PreviewSegment{normal.left(leading.size()), KindOf(id), PathSample(row, folders)});
+      i = leading.size();
       // The run skips one separator after the placeholder's folder; so does the preview.
       skipSeparator = segments.back().Sample.endsWith(QLatin1Char('/'));
     }
   }
-  const CounterSpan counter =
-      field == PlaceholderField::kNameTemplate ? FindCounterSpan(normal) : CounterSpan{};
+  const CounterSpan counter = CounterStandsIn(bit) ? FindCounterSpan(normal) : CounterSpan{};
 
   while (i < normal.size()) {
     const QChar c = normal[i];
@@ -107,18 +96,11 @@ QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& tex
         skipSeparator = false;
         continue;
       }
-      bool matched = false;
-      for (size_t k = 0; k < kFileSamples.size(); ++k) {
-        const int kind = kSegmentFirstFile + static_cast<int>(k);
-        const QStringView code(kFileSamples[k].Code);
-        if (!AcceptsFileKind(field, kind) || !QStringView(normal).mid(i).startsWith(code)) continue;
-        segments.append(
-            PreviewSegment{code.toString(), kind, QString::fromUtf16(kFileSamples[k].Sample)});
-        i += code.size();
-        matched = true;
-        break;
-      }
-      if (matched) {
+      const int id = ExpandedPlaceholderAt(QStringView(normal).mid(i), bit);
+      if (id >= 0) {
+        const PlaceholderRow& row = PlaceholderById(id);
+        segments.append(PreviewSegment{row.Code.toString(), KindOf(id), row.Sample.toString()});
+        i += row.Code.size();
         skipSeparator = false;
         continue;
       }
@@ -143,7 +125,7 @@ QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& tex
 }
 
 bool HasPreviewPlaceholders(PlaceholderField field, const QString& text) {
-  if (field == PlaceholderField::kPattern || !text.contains(QLatin1Char('%'))) return false;
+  if (PlaceholderFieldBit(field) == 0 || !text.contains(QLatin1Char('%'))) return false;
   for (const PreviewSegment& segment : SegmentTemplate(field, text, PathFolders{})) {
     if (segment.IsPlaceholder()) return true;
   }

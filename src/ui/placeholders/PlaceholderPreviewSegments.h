@@ -1,5 +1,6 @@
 #pragma once
 
+#include "naming/PlaceholderTable.h"
 #include "naming/Placeholders.h"
 #include "ui/placeholders/PlaceholderListItems.h"
 
@@ -9,15 +10,12 @@
 // How the preview under a template field reads: the field's text cut into literal runs and the
 // placeholders the field accepts, each with the example value shown for it. QtCore only.
 
-// Kinds of segment: literal text, the counter, the twelve file placeholders in the order of
-// expansion (%FN% %FSK% %FSM% %DS% %DI% %DH% %DD% %DM% %DY% %CC% %CM% %CS%) and the four path
-// placeholders (%PD% %PP% %PC% %PF%).
+// Kinds of segment: literal text, or a placeholder of the placeholder table, whose kind is its
+// id + 1. The design's order gives the counter 1, the twelve file placeholders 2 to 13 in the
+// order of expansion and the four path placeholders 14 to 17.
 enum PreviewSegmentKind : int {
   kSegmentLiteral = 0,
   kSegmentCounter = 1,
-  kSegmentFirstFile = 2,
-  kSegmentFirstPath = 14,
-  kSegmentLastPath = 17,
 };
 
 struct PreviewSegment {
@@ -29,11 +27,8 @@ struct PreviewSegment {
   bool operator==(const PreviewSegment&) const = default;
 };
 
-// The example folder that "%PF%" (each file's own folder) shows.
-QString PreviewFileFolderSample();
-
 // Cuts a field's text into segments, left to right, after normalising the placeholders' letter
-// case. A placeholder counts only where the field accepts it: the size, date and checksum
+// case. A placeholder counts only where the table says it stands: the size, date and checksum
 // placeholders everywhere; %FN% in the name and target templates; the first counter of a name
 // template; a path placeholder only at the very start of a target template. Everything else,
 // a lone "%" included, is literal text. In a target template the literal text reads as the
@@ -46,6 +41,13 @@ QList<PreviewSegment> SegmentTemplate(PlaceholderField field, const QString& tex
 // True when the text holds at least one placeholder that the preview of this field shows.
 bool HasPreviewPlaceholders(PlaceholderField field, const QString& text);
 
-// The placeholder code that a kind of segment stands for ("%FN%" for the first file kind);
-// empty for literal text and the counter, whose code varies.
+// The table's row of a placeholder segment; null for literal text.
+const PlaceholderRow* PreviewSegmentRow(int kind);
+
+// The placeholder code that a kind of segment stands for ("%FN%" for kind 2); empty for literal
+// text and the counter, whose code varies.
 QString PreviewSegmentCode(int kind);
+
+// Whether the segment's sample is a folder of this computer (%PD% %PP% %PC%), which the tooltip
+// shows alone.
+bool PreviewSampleIsLocalFolder(int kind);

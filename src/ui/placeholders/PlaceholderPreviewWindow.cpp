@@ -139,7 +139,7 @@ QString PlaceholderPreviewWindow::SegmentToolTip(int index) const {
   const QString code =
       segment.Kind == kSegmentCounter ? segment.Text : PreviewSegmentCode(segment.Kind);
   const QString title = PlaceholderCaption(code) + QLatin1String("  (") + code + QLatin1Char(')');
-  const bool folder = segment.Kind >= kSegmentFirstPath && segment.Kind < kSegmentLastPath;
+  const bool folder = PreviewSampleIsLocalFolder(segment.Kind);
   const QString body =
       folder ? segment.Sample
              : WithoutMnemonics(LanguageText(kTextWordExample)) + QLatin1String(": ") + segment.Sample;

@@ -1,5 +1,6 @@
 #include "ui/window/HelpTexts.h"
 
+#include "naming/PlaceholderTable.h"
 #include "texts/LanguageEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
@@ -9,7 +10,6 @@
 #include <QStringList>
 
 #include <initializer_list>
-#include <utility>
 
 namespace {
 
@@ -27,11 +27,15 @@ QString PathOf(std::initializer_list<int> entries) {
   return parts.join(QLatin1String(" > "));
 }
 
-// "%001% (Counter), %FN% (File name), ...".
-QString PlaceholderLine(std::initializer_list<std::pair<const char*, int>> items) {
+// "%001% (Counter), %FN% (File name), ...": the placeholder table's rows of the path family, or
+// of every other family, in table order.
+QString PlaceholderLine(bool paths) {
   QStringList parts;
-  for (const auto& [code, entry] : items)
-    parts << QLatin1String(code) + QLatin1String(" (") + PlainCaption(entry) + QLatin1Char(')');
+  for (const PlaceholderRow& row : PlaceholderTable()) {
+    if ((row.Family == PlaceholderFamily::Path) != paths) continue;
+    parts << row.Code.toString() + QLatin1String(" (") + WithoutMnemonics(row.Caption.Text()) +
+                 QLatin1Char(')');
+  }
   return parts.join(QLatin1String(", "));
 }
 
@@ -70,24 +74,10 @@ QString DragAndDrop() {
 }
 
 QString Placeholders() {
-  QStringList parts = Paragraphs(279, 282);
-  parts << PlainCaption(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") +
-               PlaceholderLine({{"%001%", 195},
-                                {"%FN%", 199},
-                                {"%FSK%", 202},
-                                {"%FSM%", 203},
-                                {"%DS%", 208},
-                                {"%DI%", 209},
-                                {"%DH%", 210},
-                                {"%DD%", 211},
-                                {"%DM%", 212},
-                                {"%DY%", 213},
-                                {"%CC%", 214},
-                                {"%CM%", 215},
-                                {"%CS%", 216}});
-  parts << PlainCaption(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") +
-               PlaceholderLine({{"%PD%", 217}, {"%PP%", 218}, {"%PC%", 219}, {"%PF%", 220}});
-  parts << Paragraphs(285, 287);
+  QStringList parts = Paragraphs(kTextHelpPlaceholdersIntro, kTextHelpPlaceholdersButton);
+  parts << PlainCaption(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") + PlaceholderLine(false);
+  parts << PlainCaption(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") + PlaceholderLine(true);
+  parts << Paragraphs(kTextHelpPlaceholdersRelative, kTextHelpPlaceholdersExample);
   return parts.join(QLatin1String("\n\n"));
 }
 

@@ -18,7 +18,7 @@
 #include "texts/ProductTitle.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/FileListView.h"
-#include "ui/list/NewNameChecksums.h"
+#include "ui/list/NewNameContent.h"
 #include "ui/list/NewNamePreview.h"
 #include "ui/list/NewNameTexts.h"
 #include "ui/run/ReplaceQuestion.h"
@@ -456,7 +456,7 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
   }));
   const QString far = Cell(*window, kFiles - 1, FileListModel::kNewNameColumn);
   EXPECT_TRUE(far.endsWith(" %CC%.txt")) << far.toStdString();
-  EXPECT_LE(window->Files()->NewNames()->Checksums()->Known().size(), last - first + 2);
+  EXPECT_LE(window->Files()->NewNames()->Content()->Known().size(), last - first + 2);
   EXPECT_TRUE(window->StatusText().contains(AdditionText(kAddWaitingForChecksums)));
 
   window->Files()->View()->verticalScrollBar()->setValue(

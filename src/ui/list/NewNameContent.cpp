@@ -1,6 +1,6 @@
-#include "ui/list/NewNameChecksums.h"
+#include "ui/list/NewNameContent.h"
 
-#include "fileops/Checksums.h"
+#include "fileops/ContentReading.h"
 #include "platform/FileInfo.h"
 #include "platform/FileName.h"
 #include "platform/Process.h"
@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <system_error>
 
-NewNameChecksums::NewNameChecksums(QObject* parent) : QObject(parent) {}
+NewNameContent::NewNameContent(QObject* parent) : QObject(parent) {}
 
-NewNameChecksums::~NewNameChecksums() {
+NewNameContent::~NewNameContent() {
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
@@ -20,7 +20,7 @@ NewNameChecksums::~NewNameChecksums() {
   if (worker_.joinable()) worker_.join();
 }
 
-void NewNameChecksums::Request(std::vector<File> files, ChecksumNeed need) {
+void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need) {
   {
     std::lock_guard lock(mutex_);
     const int32_t reading = reading_;
@@ -43,10 +43,10 @@ void NewNameChecksums::Request(std::vector<File> files, ChecksumNeed need) {
   wake_.notify_all();
 }
 
-void NewNameChecksums::Work() {
+void NewNameContent::Work() {
   for (;;) {
     File file;
-    ChecksumNeed need;
+    PlaceholderSet need;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return quit_ || !waiting_.empty(); });
@@ -57,61 +57,59 @@ void NewNameChecksums::Work() {
       reading_ = file.Id;
       stopRead_.store(0, std::memory_order_relaxed);
     }
-    KnownChecksums sums;
+    KnownContent content;
     bool answered = true;
     FileFacts facts;
     if (!ReadFileFacts(EncodeFileName(file.Path).constData(), facts) ||
         facts.Kind != FileKind::Regular) {
-      sums.Ok = false;  // as the run finds it: a file that is not there cannot be read
+      content.Ok = false;  // as the run finds it: a file that is not there cannot be read
     } else {
       const Identity identity{facts.Device, facts.Inode, facts.Size, facts.Modified.Seconds,
                               facts.Modified.Nanoseconds};
-      KnownChecksums& cached = byIdentity_[identity];
-      const bool complete = cached.Ok && (!need.Crc || !cached.Crc32.isEmpty()) &&
-                            (!need.Md5 || !cached.Md5.isEmpty()) &&
-                            (!need.Sha1 || !cached.Sha1.isEmpty());
-      if (!complete) {
-        const ChecksumResult read =
-            ComputeChecksums(file.Path, need.Crc, need.Md5, need.Sha1, &stopRead_);
+      KnownContent& cached = byIdentity_[identity];
+      // Only what was not read before is read now; a file that failed is tried again.
+      PlaceholderSet missing;
+      need.ForEach([&](int id) {
+        if (!cached.Ok || !cached.Values.contains(id)) missing.Add(id);
+      });
+      if (missing.Any()) {
+        const ContentRead read = ReadContent(file.Path, missing, &stopRead_);
         if (read.Error == ECANCELED) {
           answered = false;
         } else if (!read.Ok) {
-          cached = KnownChecksums{};
+          cached = KnownContent{};
         } else {
           cached.Ok = true;
-          if (need.Crc) cached.Crc32 = read.Crc32;
-          if (need.Md5) cached.Md5 = read.Md5;
-          if (need.Sha1) cached.Sha1 = read.Sha1;
+          cached.Values.insert(read.Values);
         }
       }
-      sums = cached;
-      if (!answered) byIdentity_.remove(identity);
+      content = cached;
+      // A stopped read keeps what was read before; a file never read is forgotten.
+      if (!answered && !cached.Ok) byIdentity_.remove(identity);
     }
     std::lock_guard lock(mutex_);
     reading_ = 0;
     if (!answered) continue;
-    results_.emplace_back(file.Id, sums);
+    results_.emplace_back(file.Id, content);
     if (!deliveryPosted_) {
       deliveryPosted_ = true;
-      QMetaObject::invokeMethod(this, &NewNameChecksums::Deliver, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(this, &NewNameContent::Deliver, Qt::QueuedConnection);
     }
   }
 }
 
-void NewNameChecksums::Deliver() {
-  std::vector<std::pair<int32_t, KnownChecksums>> results;
+void NewNameContent::Deliver() {
+  std::vector<std::pair<int32_t, KnownContent>> results;
   {
     std::lock_guard lock(mutex_);
     results.swap(results_);
     deliveryPosted_ = false;
   }
   bool changed = false;
-  for (auto& [id, sums] : results) {
+  for (auto& [id, content] : results) {
     auto it = known_.find(id);
-    if (it != known_.end() && it->Ok == sums.Ok && it->Crc32 == sums.Crc32 &&
-        it->Md5 == sums.Md5 && it->Sha1 == sums.Sha1)
-      continue;
-    known_.insert(id, std::move(sums));
+    if (it != known_.end() && it->Ok == content.Ok && it->Values == content.Values) continue;
+    known_.insert(id, std::move(content));
     changed = true;
   }
   if (changed) emit Arrived();

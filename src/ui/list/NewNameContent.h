@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fileops/NewNamePlan.h"
+#include "naming/PlaceholderTable.h"
 
 #include <QHash>
 #include <QObject>
@@ -13,12 +14,12 @@
 #include <thread>
 #include <vector>
 
-// Reads the checksums that new names need, only for the files the list shows, on a worker
-// thread of its own. Sums are remembered by the file's identity (device, inode, size and
-// modification time): a file is read once however often it comes on screen, and again once it
-// changed. Every request looks at each file anew (a cheap look, no read) so that a changed file
-// is noticed.
-class NewNameChecksums : public QObject {
+// Reads the content values that new names need (the checksums, for one), only for the files the
+// list shows, on a worker thread of its own. Values are remembered by the file's identity
+// (device, inode, size and modification time): a file is read once however often it comes on
+// screen, and again once it changed. Every request looks at each file anew (a cheap look, no
+// read) so that a changed file is noticed.
+class NewNameContent : public QObject {
   Q_OBJECT
 
  public:
@@ -27,18 +28,18 @@ class NewNameChecksums : public QObject {
     QString Path;
   };
 
-  explicit NewNameChecksums(QObject* parent = nullptr);
-  ~NewNameChecksums() override;  // stops a read in hand and waits for the worker
+  explicit NewNameContent(QObject* parent = nullptr);
+  ~NewNameContent() override;  // stops a read in hand and waits for the worker
 
   // The files to read now, replacing every request still waiting; a read in hand of a file
   // no longer asked for stops.
-  void Request(std::vector<File> files, ChecksumNeed need);
-  // The sums known so far, by entry id (GUI thread). An entry may lack a sum that was not
+  void Request(std::vector<File> files, const PlaceholderSet& need);
+  // The values known so far, by entry id (GUI thread). An entry may lack a value that was not
   // needed when it was read.
-  const QHash<int32_t, KnownChecksums>& Known() const { return known_; }
+  const QHash<int32_t, KnownContent>& Known() const { return known_; }
 
  signals:
-  // Sums of one or more files became known or changed (GUI thread).
+  // Values of one or more files became known or changed (GUI thread).
   void Arrived();
 
  private:
@@ -54,7 +55,7 @@ class NewNameChecksums : public QObject {
     }
   };
 
-  void Work();  // worker thread
+  void Work();     // worker thread
   void Deliver();  // GUI thread
 
   std::thread worker_;
@@ -62,15 +63,15 @@ class NewNameChecksums : public QObject {
   std::condition_variable wake_;
   // Guarded by mutex_.
   std::vector<File> waiting_;
-  ChecksumNeed need_;
+  PlaceholderSet need_;
   bool quit_ = false;
   int32_t reading_ = 0;  // the id of the file being read, 0 for none
-  std::vector<std::pair<int32_t, KnownChecksums>> results_;
+  std::vector<std::pair<int32_t, KnownContent>> results_;
   bool deliveryPosted_ = false;
   // Stops the read in hand.
   std::atomic<int32_t> stopRead_{0};
   // Worker only.
-  QHash<Identity, KnownChecksums> byIdentity_;
+  QHash<Identity, KnownContent> byIdentity_;
   // GUI thread only.
-  QHash<int32_t, KnownChecksums> known_;
+  QHash<int32_t, KnownContent> known_;
 };

@@ -1,0 +1,145 @@
+#include "naming/PlaceholderTable.h"
+
+#include "texts/TextTables.h"
+
+#include <array>
+
+namespace {
+
+using F = PlaceholderFamily;
+
+QString NameValue(const PlaceholderContext& c) {
+  return c.Entry().Name;
+}
+QString SizeKiBValue(const PlaceholderContext& c) {
+  return QString::number(c.Entry().Size / 1024);
+}
+QString SizeMiBValue(const PlaceholderContext& c) {
+  return QString::number(c.Entry().Size / 1048576);
+}
+QString SecondValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Date().Second, 2);
+}
+QString MinuteValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Date().Minute, 2);
+}
+QString HourValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Date().Hour, 2);
+}
+QString DayValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Date().Day, 2);
+}
+QString MonthValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Date().Month, 2);
+}
+QString YearValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Date().Year, 4);
+}
+
+// Where the size and date placeholders stand; the checksums are not offered for a target
+// folder, whose name would read every file for little use, but expand there all the same.
+constexpr uint8_t kNameAndTarget = kFieldNameTemplate | kFieldTargetDir;
+constexpr uint8_t kTextsAndName = kFieldInsertText | kFieldReplaceWith | kFieldNameTemplate;
+
+// Expansion and case normalisation go through the file and content rows in this order; new
+// rows go at the end, so that the segment kinds of the preview stay as they are. One
+// placeholder to a few lines, so that the rows read as a table.
+// clang-format off
+constexpr std::array kRows = {
+    PlaceholderRow{.Code = u"%001%", .Family = F::Counter, .Caption = kTextWordCounter,
+                   .StandsIn = kFieldNameTemplate, .Listed = kFieldNameTemplate},
+    PlaceholderRow{.Code = u"%FN%", .Family = F::File, .Caption = kTextWordFileName,
+                   .Sample = u"IMG0087", .StandsIn = kNameAndTarget, .Listed = kNameAndTarget,
+                   .Value = NameValue},
+    PlaceholderRow{.Code = u"%FSK%", .Family = F::File, .Caption = kTextWordSizeKB,
+                   .Sample = u"1394", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = SizeKiBValue},
+    PlaceholderRow{.Code = u"%FSM%", .Family = F::File, .Caption = kTextWordSizeMB,
+                   .Sample = u"1", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = SizeMiBValue},
+    PlaceholderRow{.Code = u"%DS%", .Family = F::File, .Caption = kTextWordSecond,
+                   .Sample = u"43", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = SecondValue},
+    PlaceholderRow{.Code = u"%DI%", .Family = F::File, .Caption = kTextWordMinute,
+                   .Sample = u"08", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = MinuteValue},
+    PlaceholderRow{.Code = u"%DH%", .Family = F::File, .Caption = kTextWordHour,
+                   .Sample = u"10", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = HourValue},
+    PlaceholderRow{.Code = u"%DD%", .Family = F::File, .Caption = kTextWordDay,
+                   .Sample = u"25", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = DayValue},
+    PlaceholderRow{.Code = u"%DM%", .Family = F::File, .Caption = kTextWordMonth,
+                   .Sample = u"06", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = MonthValue},
+    PlaceholderRow{.Code = u"%DY%", .Family = F::File, .Caption = kTextWordYear,
+                   .Sample = u"2011", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Value = YearValue},
+    PlaceholderRow{.Code = u"%CC%", .Family = F::Content, .Caption = kTextWordCrc32,
+                   .Sample = u"61EC39A5", .StandsIn = kFieldsAll, .Listed = kTextsAndName,
+                   .Field = &FileEntry::Crc32},
+    PlaceholderRow{.Code = u"%CM%", .Family = F::Content, .Caption = kTextWordMd5,
+                   .Sample = u"A58C201697C54B3CA31A09081E451F0B", .StandsIn = kFieldsAll,
+                   .Listed = kTextsAndName, .Field = &FileEntry::Md5},
+    PlaceholderRow{.Code = u"%CS%", .Family = F::Content, .Caption = kTextWordSha1,
+                   .Sample = u"2DA642A8D91E5FDD41DA78073432D5544C6CAF07",
+                   .StandsIn = kFieldsAll, .Listed = kTextsAndName, .Field = &FileEntry::Sha1},
+    PlaceholderRow{.Code = u"%PD%", .Family = F::Path, .Caption = kTextWordDesktopFolder,
+                   .StandsIn = kFieldTargetDir, .Listed = kFieldTargetDir,
+                   .Folder = &PathFolders::Desktop},
+    PlaceholderRow{.Code = u"%PP%", .Family = F::Path, .Caption = kTextWordDocumentsFolder,
+                   .StandsIn = kFieldTargetDir, .Listed = kFieldTargetDir,
+                   .Folder = &PathFolders::Documents},
+    PlaceholderRow{.Code = u"%PC%", .Family = F::Path, .Caption = kTextWordProgramFolder,
+                   .StandsIn = kFieldTargetDir, .Listed = kFieldTargetDir,
+                   .Folder = &PathFolders::Program},
+    PlaceholderRow{.Code = u"%PF%", .Family = F::Path, .Caption = kTextWordFolderOfEachFile,
+                   .Sample = u"/home/user/Pictures/", .StandsIn = kFieldTargetDir,
+                   .Listed = kFieldTargetDir},
+};
+// clang-format on
+
+static_assert(kRows.size() <= PlaceholderSet::kCapacity, "a PlaceholderSet holds every row");
+
+}  // namespace
+
+QString CaptionEntry::Text() const {
+  return addition_ ? AdditionText(entry_) : LanguageText(entry_);
+}
+
+const CalendarParts& PlaceholderContext::Date() const {
+  if (!date_) date_ = PartsOfDate(ChosenDate(entry_, dateSource_));
+  return *date_;
+}
+
+QString PlaceholderContext::DatePart(int value, int width) const {
+  return noLeadingZeros_ ? QString::number(value) : ZeroPad(value, width);
+}
+
+std::span<const PlaceholderRow> PlaceholderTable() {
+  return kRows;
+}
+
+const PlaceholderRow& PlaceholderById(int id) {
+  return kRows[static_cast<size_t>(id)];
+}
+
+int PlaceholderId(QStringView code) {
+  for (size_t i = 0; i < kRows.size(); ++i) {
+    if (kRows[i].Code == code) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+QString ContentValue(const FileEntry& entry, int id) {
+  const PlaceholderRow& row = PlaceholderById(id);
+  return row.Field != nullptr ? entry.*row.Field : entry.ContentValues.value(id);
+}
+
+void SetContentValue(FileEntry& entry, int id, const QString& value) {
+  const PlaceholderRow& row = PlaceholderById(id);
+  if (row.Field != nullptr)
+    entry.*row.Field = value;
+  else
+    entry.ContentValues.insert(id, value);
+}
