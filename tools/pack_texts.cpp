@@ -4,12 +4,15 @@
 //
 // Usage:
 //   pack_texts OUTPUT.cpp [--table NAME COUNT SOURCE]... [--additions ENGLISH GERMAN]
-//              [--entries NAMES HEADER.h] [--image NUMBER PNGFILE]...
+//              [--addition-entries HEADER.h] [--entries NAMES HEADER.h]
+//              [--image NUMBER PNGFILE]...
 // NAME is "product", "german" or "english"; all three tables must be given.
 //
 // The additions are the texts of Mervane's own features, kept apart so that the numbering of the
 // language table never moves. Their numbers rise but may leave gaps (each feature keeps a block of
-// numbers of its own); both languages must hold exactly the same numbers. A text may hold "\n"
+// numbers of its own); both languages must hold exactly the same numbers. The English source
+// names each entry (NUMBER<TAB>NAME<TAB>TEXT); those names go into the enumeration AdditionEntry
+// (kAdd + NAME) of the header given with --addition-entries. A text may hold "\n"
 // for a line break and "\\" for a backslash. They are written as plain arrays, not containers.
 //
 // The entry names (resources/texts/entries.txt, "NUMBER<TAB>NAME") give every entry of the
@@ -161,8 +164,18 @@ void WriteArray(std::ostream& out, const std::string& name, const std::vector<ui
   out << "\n};\n\n";
 }
 
-// One additions source: number -> UTF-16 text. Numbers rise strictly; gaps are allowed.
-std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path) {
+bool IsIdentifier(const std::string& name) {
+  if (name.empty() || !(std::isupper(static_cast<unsigned char>(name[0])))) return false;
+  for (const char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// One additions source: number -> UTF-16 text. Numbers rise strictly; gaps are allowed. With
+// `names`, each line carries the entry's name between its number and its text
+// (NUMBER<TAB>NAME<TAB>TEXT), and the names are collected there.
+std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path,
+                                                   std::vector<std::pair<int, std::string>>* names) {
   std::string content = ReadWholeFile(path);
   if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
   std::map<int, std::vector<uint16_t>> entries;
@@ -179,7 +192,8 @@ std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path) {
     if (line.empty() || line[0] == '#') continue;
     const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
     const size_t tab = line.find('\t');
-    if (tab == std::string::npos || tab == 0) throw Failure{where + "expected NUMBER<TAB>TEXT"};
+    const char* const shape = names ? "expected NUMBER<TAB>NAME<TAB>TEXT" : "expected NUMBER<TAB>TEXT";
+    if (tab == std::string::npos || tab == 0) throw Failure{where + shape};
     const std::string numberText = line.substr(0, tab);
     if (numberText.find_first_not_of("0123456789") != std::string::npos || numberText.size() > 5)
       throw Failure{where + "\"" + numberText + "\" is not an entry number"};
@@ -188,8 +202,21 @@ std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path) {
       throw Failure{where + "entry " + std::to_string(number) + " does not follow entry " +
                     std::to_string(last) + " (numbers must rise)"};
     last = number;
+    size_t textStart = tab + 1;
+    if (names) {
+      const size_t nameEnd = line.find('\t', textStart);
+      if (nameEnd == std::string::npos) throw Failure{where + shape};
+      const std::string name = line.substr(textStart, nameEnd - textStart);
+      if (!IsIdentifier(name))
+        throw Failure{where + "\"" + name + "\" is not a name (letters and digits, a capital first)"};
+      for (const auto& [other, taken] : *names)
+        if (taken == name)
+          throw Failure{where + "\"" + name + "\" names entry " + std::to_string(other) + " already"};
+      names->emplace_back(number, name);
+      textStart = nameEnd + 1;
+    }
     std::string text;
-    const std::string raw = line.substr(tab + 1);
+    const std::string raw = line.substr(textStart);
     for (size_t i = 0; i < raw.size(); ++i) {
       const auto u = static_cast<unsigned char>(raw[i]);
       if (u < 0x20 || u == 0x7F)
@@ -245,12 +272,6 @@ void WriteAdditions(std::ostream& out, const std::string& name,
   out << "\n};\n\n";
 }
 
-bool IsIdentifier(const std::string& name) {
-  if (name.empty() || !(std::isupper(static_cast<unsigned char>(name[0])))) return false;
-  for (const char c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
-  return true;
-}
 
 // The names of the language table's entries: every number 0..count-1 once, every name once.
 std::vector<std::string> ReadEntryNames(const std::string& path, int count) {
@@ -289,14 +310,22 @@ std::vector<std::string> ReadEntryNames(const std::string& path, int count) {
   return names;
 }
 
-std::string EntryHeader(const std::vector<std::string>& names) {
+// The header of an enumeration of named entries: `prefix` + name = number.
+std::string EntryHeader(const std::string& source, const std::string& enumName,
+                        const std::string& prefix, const std::string& example,
+                        const std::vector<std::pair<int, std::string>>& names) {
   std::ostringstream out;
-  out << "// Generated by tools/pack_texts from resources/texts/entries.txt. Do not edit: edit that\n"
+  out << "// Generated by tools/pack_texts from resources/texts/" << source
+      << ". Do not edit: edit that\n"
          "// file and rebuild.\n"
          "#pragma once\n\n"
-         "// The entries of the language table by name: LanguageText(kTextYes) and the like.\n"
-         "enum LanguageEntry : int {\n";
-  for (size_t i = 0; i < names.size(); ++i) out << "  kText" << names[i] << " = " << i << ",\n";
+         "// The entries by name: "
+      << example
+      << " and the like.\n"
+         "enum "
+      << enumName << " : int {\n";
+  for (const auto& [number, name] : names)
+    out << "  " << prefix << name << " = " << number << ",\n";
   out << "};\n";
   return out.str();
 }
@@ -310,6 +339,15 @@ void WriteFileAtomically(const std::string& path, const std::string& content) {
     if (!file.flush()) throw Failure{temporary + ": cannot be written"};
   }
   if (std::rename(temporary.c_str(), path.c_str()) != 0) throw Failure{path + ": cannot be written"};
+}
+
+// Writes `content` unless the file holds it already: an unchanged header keeps its time, so
+// that editing a text rebuilds nothing that only names entries.
+void WriteHeaderIfChanged(const std::string& path, const std::string& content) {
+  std::ifstream existing(path, std::ios::binary);
+  std::ostringstream before;
+  before << existing.rdbuf();
+  if (!existing || before.str() != content) WriteFileAtomically(path, content);
 }
 
 int ParseCount(const std::string& text, const std::string& what) {
@@ -334,6 +372,8 @@ int main(int argc, char** argv) {
     std::map<std::string, int> counts;
     std::string namesPath;
     std::string headerPath;
+    std::string additionHeaderPath;
+    std::vector<std::pair<int, std::string>> additionNames;
     for (int i = 2; i < argc;) {
       const std::string option = argv[i];
       if (option == "--table" && i + 3 < argc) {
@@ -346,8 +386,8 @@ int main(int argc, char** argv) {
         counts[name] = count;
         i += 4;
       } else if (option == "--additions" && i + 2 < argc) {
-        additionsEnglish = ReadAdditions(argv[i + 1]);
-        additionsGerman = ReadAdditions(argv[i + 2]);
+        additionsEnglish = ReadAdditions(argv[i + 1], &additionNames);
+        additionsGerman = ReadAdditions(argv[i + 2], nullptr);
         for (const auto& [number, text] : additionsEnglish)
           if (!additionsGerman.count(number))
             throw Failure{std::string(argv[i + 2]) + ": entry " + std::to_string(number) +
@@ -357,6 +397,9 @@ int main(int argc, char** argv) {
             throw Failure{std::string(argv[i + 1]) + ": entry " + std::to_string(number) +
                           " is missing (it is in " + argv[i + 2] + ")"};
         i += 3;
+      } else if (option == "--addition-entries" && i + 1 < argc) {
+        additionHeaderPath = argv[i + 1];
+        i += 2;
       } else if (option == "--entries" && i + 2 < argc) {
         namesPath = argv[i + 1];
         headerPath = argv[i + 2];
@@ -374,7 +417,17 @@ int main(int argc, char** argv) {
     for (const char* name : {"product", "german", "english"})
       if (!tables.count(name)) throw Failure{std::string("table \"") + name + "\" is missing"};
     std::string header;
-    if (!namesPath.empty()) header = EntryHeader(ReadEntryNames(namesPath, counts["english"]));
+    if (!namesPath.empty()) {
+      std::vector<std::pair<int, std::string>> numbered;
+      for (const std::string& name : ReadEntryNames(namesPath, counts["english"]))
+        numbered.emplace_back(static_cast<int>(numbered.size()), name);
+      header = EntryHeader("entries.txt", "LanguageEntry", "kText", "LanguageText(kTextYes)",
+                           numbered);
+    }
+    std::string additionHeader;
+    if (!additionHeaderPath.empty())
+      additionHeader = EntryHeader("additions-english.txt", "AdditionEntry", "kAdd",
+                                   "AdditionText(kAddProgramName)", additionNames);
 
     std::ostringstream out;
     out << "// Generated by tools/pack_texts from resources/texts and resources/images.\n"
@@ -422,12 +475,8 @@ int main(int argc, char** argv) {
         << limit << "; }\n";
 
     WriteFileAtomically(outputPath, out.str());
-    if (!headerPath.empty()) {
-      std::ifstream existing(headerPath, std::ios::binary);
-      std::ostringstream before;
-      before << existing.rdbuf();
-      if (!existing || before.str() != header) WriteFileAtomically(headerPath, header);
-    }
+    if (!headerPath.empty()) WriteHeaderIfChanged(headerPath, header);
+    if (!additionHeaderPath.empty()) WriteHeaderIfChanged(additionHeaderPath, additionHeader);
     return 0;
   } catch (const Failure& failure) {
     std::fprintf(stderr, "pack_texts: %s\n", failure.message.c_str());

@@ -15,7 +15,7 @@
 #include "run/ExitCode.h"
 #include "run/RunControl.h"
 #include "run/RunSetup.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 
 #include <chrono>

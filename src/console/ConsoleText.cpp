@@ -1,6 +1,6 @@
 #include "console/ConsoleText.h"
 
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"

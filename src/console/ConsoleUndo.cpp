@@ -5,7 +5,7 @@
 #include "platform/Process.h"
 #include "run/ExitCode.h"
 #include "journal/Undo.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 
 #include <cerrno>

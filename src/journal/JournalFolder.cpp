@@ -5,7 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
 #include "platform/Process.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 

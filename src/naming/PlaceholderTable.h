@@ -3,7 +3,7 @@
 #include "naming/Placeholders.h"
 #include "platform/LocalTime.h"
 #include "records/FileEntry.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 
 #include <QString>

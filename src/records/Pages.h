@@ -1,7 +1,7 @@
 #pragma once
 
 #include "records/Preset.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 
 #include <QString>

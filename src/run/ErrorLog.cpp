@@ -5,7 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Locations.h"
 #include "settings/Locations.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"

@@ -3,7 +3,7 @@
 #include "platform/FileName.h"
 #include "platform/Process.h"
 #include "settings/SettingsHeader.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 
 namespace {

@@ -22,8 +22,9 @@ inline QString ProductText(int entry) {
                                                  : QString();
 }
 
-// A text of Mervane's own additions (see Additions.h) in the language of the loaded language
-// table; empty for a number that names none. Before a language table is loaded: English.
+// A text of Mervane's own additions (kAdd... of texts/AdditionEntries.h) in the language of the
+// loaded language table; empty for a number that names none. Before a language table is loaded:
+// English.
 QString AdditionText(int entry);
 
 // Language indices.

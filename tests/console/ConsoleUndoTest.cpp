@@ -9,7 +9,7 @@
 #include "support/ChildProcess.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"

@@ -3,7 +3,7 @@
 #include "filelist/FileList.h"
 #include "platform/FileName.h"
 #include "support/TempDir.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 
 #include <QStringDecoder>

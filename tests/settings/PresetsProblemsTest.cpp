@@ -5,7 +5,7 @@
 
 #include "settings/BuiltinPresets.h"
 #include "support/TempDir.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
 

@@ -143,10 +143,13 @@ TEST(PackTexts, RefusesAdditionsThatDisagree) {
     const char* message;
   };
   const std::vector<Row> rows = {
-      {"missing in German", "0\ta\n5\tb\n", "0\ta\n", "entry 5 is missing"},
-      {"missing in English", "0\ta\n", "0\ta\n7\tb\n", "entry 7 is missing"},
-      {"numbers fall", "5\ta\n2\tb\n", "5\ta\n2\tb\n", "does not follow entry 5"},
-      {"empty text", "0\t\n", "0\t\n", "is empty"},
+      {"missing in German", "0\tA\ta\n5\tB\tb\n", "0\ta\n", "entry 5 is missing"},
+      {"missing in English", "0\tA\ta\n", "0\ta\n7\tb\n", "entry 7 is missing"},
+      {"numbers fall", "5\tA\ta\n2\tB\tb\n", "5\ta\n2\tb\n", "does not follow entry 5"},
+      {"empty text", "0\tA\t\n", "0\t\n", "is empty"},
+      {"an English entry without a name", "0\ta\n", "0\ta\n", "NUMBER<TAB>NAME<TAB>TEXT"},
+      {"a name twice", "0\tA\ta\n1\tA\tb\n", "0\ta\n1\tb\n", "names entry 0 already"},
+      {"not a name", "0\ta b\ta\n", "0\ta\n", "is not a name"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

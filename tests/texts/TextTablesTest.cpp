@@ -2,7 +2,7 @@
 // that the code around them can rely on.
 
 #include "texts/TextLoader.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "ui/list/FileListModel.h"
 
 #include "filelist/Loader.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/widgets/Icons.h"

@@ -1,6 +1,6 @@
 #include "ui/list/FileListPanel.h"
 
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/list/FileListModel.h"

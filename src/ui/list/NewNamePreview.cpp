@@ -2,7 +2,7 @@
 
 #include "platform/Process.h"
 #include "fileops/RunValues.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/list/NewNameContent.h"

@@ -2,7 +2,7 @@
 
 #include "filelist/Prepare.h"
 #include "platform/FileName.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "naming/Placeholders.h"

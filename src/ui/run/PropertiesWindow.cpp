@@ -5,7 +5,7 @@
 #include "platform/Attributes.h"
 #include "platform/FileInfo.h"
 #include "platform/FileName.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/widgets/FileManager.h"

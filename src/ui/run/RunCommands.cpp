@@ -9,7 +9,7 @@
 #include "run/ErrorLog.h"
 #include "run/RunProcedure.h"
 #include "run/RunSetup.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/list/FileListModel.h"

@@ -2,7 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "run/ErrorLog.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/window/MessageWindow.h"

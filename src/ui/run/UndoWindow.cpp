@@ -2,7 +2,7 @@
 
 #include "platform/FileName.h"
 #include "platform/Process.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 #include "ui/widgets/UiTexts.h"
 

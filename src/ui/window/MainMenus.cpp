@@ -1,7 +1,7 @@
 #include "ui/window/MainMenus.h"
 
 #include "app/AppState.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"

@@ -5,7 +5,7 @@
 #include "platform/LocalTime.h"
 #include "run/RunSetup.h"
 #include "settings/Locations.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"

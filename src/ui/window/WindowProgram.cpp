@@ -2,7 +2,7 @@
 
 #include "app/AppState.h"
 #include "run/ExitCode.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
 #include "platform/Messages.h"

@@ -14,7 +14,7 @@
 #include "support/ChildProcess.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/FileListView.h"

@@ -1,6 +1,7 @@
 #include "naming/PlaceholderTable.h"
 #include "ui/placeholders/PlaceholderListItems.h"
 #include "ui/placeholders/PlaceholderPreviewSegments.h"
+#include "ui/widgets/UiTexts.h"
 #include "ui/window/HelpTexts.h"
 
 #include "support/HelperTestSupport.h"

@@ -9,7 +9,7 @@
 #include "platform/FileOps.h"
 #include "run/ErrorLog.h"
 #include "support/TempDir.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "ui/widgets/ElidedLabel.h"
 #include "ui/list/FileListModel.h"

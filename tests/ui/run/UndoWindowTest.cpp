@@ -7,7 +7,7 @@
 #include "app/AppState.h"
 #include "platform/FileName.h"
 #include "support/TempDir.h"
-#include "texts/Additions.h"
+#include "texts/AdditionEntries.h"
 #include "ui/list/FileListModel.h"
 #include "ui/run/RunController.h"
 #include "ui/widgets/UiTexts.h"
