@@ -25,15 +25,15 @@ set(MERVANE_TEXT_SOURCES
     ${MERVANE_TEXT_DIR}/additions-english.txt
     ${MERVANE_TEXT_DIR}/additions-german.txt
     ${MERVANE_TEXT_DIR}/entries.txt)
-# Image 1 is the program icon; 3 to 30 are the window's pictures (tools/make_images.py).
+# Image 1 is the program icon; imageNN.png is the window's picture number NN
+# (tools/make_images.py draws them). A new picture is a new file: the glob finds it.
 set(MERVANE_IMAGE_SOURCES ${MERVANE_IMAGE_DIR}/icon16.png)
 set(MERVANE_IMAGE_ARGS --image 1 ${MERVANE_IMAGE_DIR}/icon16.png)
-foreach(number RANGE 3 30)
-  if(number LESS 10)
-    set(file ${MERVANE_IMAGE_DIR}/image0${number}.png)
-  else()
-    set(file ${MERVANE_IMAGE_DIR}/image${number}.png)
-  endif()
+file(GLOB MERVANE_WINDOW_IMAGES CONFIGURE_DEPENDS ${MERVANE_IMAGE_DIR}/image[0-9][0-9].png)
+foreach(file ${MERVANE_WINDOW_IMAGES})
+  get_filename_component(name ${file} NAME_WE)
+  string(SUBSTRING ${name} 5 2 number)
+  string(REGEX REPLACE "^0" "" number ${number})
   list(APPEND MERVANE_IMAGE_SOURCES ${file})
   list(APPEND MERVANE_IMAGE_ARGS --image ${number} ${file})
 endforeach()
