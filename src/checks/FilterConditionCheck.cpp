@@ -1,5 +1,6 @@
 #include "checks/FilterConditionCheck.h"
 
+#include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 
 #include <array>
@@ -7,8 +8,9 @@
 namespace {
 
 // Kinds 0..9: folder, name, extension, size in KB, second, minute, hour, day, month, year.
-constexpr std::array<int, 10> kKindCaptionEntries = {198, 199, 200, 202, 208,
-                                                     209, 210, 211, 212, 213};
+constexpr std::array<int, 10> kKindCaptionEntries = {
+    kTextWordFolder, kTextWordFileName, kTextWordExtension, kTextWordSizeKB, kTextWordSecond,
+    kTextWordMinute, kTextWordHour,     kTextWordDay,       kTextWordMonth,  kTextWordYear};
 
 }  // namespace
 

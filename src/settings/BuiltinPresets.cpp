@@ -1,5 +1,6 @@
 #include "settings/BuiltinPresets.h"
 
+#include "records/Pages.h"
 #include "settings/Corrections.h"
 #include "texts/TextTables.h"
 
@@ -46,7 +47,7 @@ QList<Preset> BuiltinPresets() {
   // 1: clears the attributes and the zone mark of files in place, tidies the letter case, and
   // offers filter conditions by file kind and the extension corrections (both switched off).
   Preset& p1 = presets[0];
-  p1.SelectedPage = 0;
+  p1.SelectedPage = kPageFiles;
   p1.ListKeepFiltered = 1;
   for (const char16_t* extensions : kFilterExtensions) {
     FilterCondition condition;
@@ -74,7 +75,7 @@ QList<Preset> BuiltinPresets() {
 
   // 2: names files after their date and moves them into year and month folders.
   Preset& p2 = presets[1];
-  p2.SelectedPage = 10;
+  p2.SelectedPage = kPageNewName;
   p2.DateMode = 2;
   p2.DateCopySource = 1;
   p2.SortKey = 5;
@@ -86,7 +87,7 @@ QList<Preset> BuiltinPresets() {
 
   // 3: copies files with plain, web-safe lower-case names, keeping their creation date.
   Preset& p3 = presets[2];
-  p3.SelectedPage = 6;
+  p3.SelectedPage = kPageNameCase;
   p3.ChangeDates = 1;
   p3.DateMode = 2;
   p3.DateCopySource = 2;
