@@ -21,16 +21,16 @@
 #include "app/ImageStore.h"
 #include "filelist/Loader.h"
 #include "fileops/NewNamePlan.h"
+#include "fileops/RunValues.h"
 #include "fileops/TargetBuilder.h"
 #include "naming/Transform.h"
 #include "platform/FileName.h"
-#include "fileops/RunValues.h"
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/LoadedFiles.h"
-#include "ui/window/MainWindow.h"
 #include "ui/list/NewNamePreview.h"
+#include "ui/window/MainWindow.h"
 
 #include "BenchSupport.h"
 #include "NewNamesTask.h"
@@ -190,8 +190,8 @@ void EditLatency(const QString& root) {
   constexpr int kEdits = 5;
   for (int i = 0; i < kEdits; ++i) {
     bool shown = false;
-    const auto connection =
-        QObject::connect(window->Files()->NewNames(), &NewNamePreview::PlanChanged, [&] { shown = true; });
+    const auto connection = QObject::connect(window->Files()->NewNames(),
+                                             &NewNamePreview::PlanChanged, [&] { shown = true; });
     const QString text = QStringLiteral("edit %1 %FN% %001%").arg(i);
     const Clock::time_point start = Clock::now();
     window->Field(FieldKind::NameTemplate)->setText(text);

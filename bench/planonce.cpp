@@ -12,8 +12,8 @@
 // kept for the next run, so that a profile sees the planning alone; it is named on exit.
 
 #include "fileops/NewNamePlan.h"
-#include "fileops/TargetBuilder.h"
 #include "fileops/RunValues.h"
+#include "fileops/TargetBuilder.h"
 
 #include "NewNamesTask.h"
 
@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
   const bool bare = std::strcmp(side, "plan") != 0;
   const bool plan = std::strcmp(side, "bare") != 0;
 
-  const QString base = ::access("/dev/shm", W_OK) == 0 ? QStringLiteral("/dev/shm") : QDir::tempPath();
+  const QString base =
+      ::access("/dev/shm", W_OK) == 0 ? QStringLiteral("/dev/shm") : QDir::tempPath();
   const QString root = base + QStringLiteral("/mervane-planonce-%1").arg(count);
   if (!QDir(root).exists()) {
     if (!QDir().mkpath(root) || !MakeTree(root, count)) {

@@ -174,8 +174,8 @@ bool IsIdentifier(const std::string& name) {
 // One additions source: number -> UTF-16 text. Numbers rise strictly; gaps are allowed. With
 // `names`, each line carries the entry's name between its number and its text
 // (NUMBER<TAB>NAME<TAB>TEXT), and the names are collected there.
-std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path,
-                                                   std::vector<std::pair<int, std::string>>* names) {
+std::map<int, std::vector<uint16_t>> ReadAdditions(
+    const std::string& path, std::vector<std::pair<int, std::string>>* names) {
   std::string content = ReadWholeFile(path);
   if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) content.erase(0, 3);
   std::map<int, std::vector<uint16_t>> entries;
@@ -192,7 +192,8 @@ std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path,
     if (line.empty() || line[0] == '#') continue;
     const std::string where = path + ":" + std::to_string(lineNumber) + ": ";
     const size_t tab = line.find('\t');
-    const char* const shape = names ? "expected NUMBER<TAB>NAME<TAB>TEXT" : "expected NUMBER<TAB>TEXT";
+    const char* const shape =
+        names ? "expected NUMBER<TAB>NAME<TAB>TEXT" : "expected NUMBER<TAB>TEXT";
     if (tab == std::string::npos || tab == 0) throw Failure{where + shape};
     const std::string numberText = line.substr(0, tab);
     if (numberText.find_first_not_of("0123456789") != std::string::npos || numberText.size() > 5)
@@ -208,10 +209,12 @@ std::map<int, std::vector<uint16_t>> ReadAdditions(const std::string& path,
       if (nameEnd == std::string::npos) throw Failure{where + shape};
       const std::string name = line.substr(textStart, nameEnd - textStart);
       if (!IsIdentifier(name))
-        throw Failure{where + "\"" + name + "\" is not a name (letters and digits, a capital first)"};
+        throw Failure{where + "\"" + name +
+                      "\" is not a name (letters and digits, a capital first)"};
       for (const auto& [other, taken] : *names)
         if (taken == name)
-          throw Failure{where + "\"" + name + "\" names entry " + std::to_string(other) + " already"};
+          throw Failure{where + "\"" + name + "\" names entry " + std::to_string(other) +
+                        " already"};
       names->emplace_back(number, name);
       textStart = nameEnd + 1;
     }
@@ -271,7 +274,6 @@ void WriteAdditions(std::ostream& out, const std::string& name,
   if (count == 0) out << "nullptr";
   out << "\n};\n\n";
 }
-
 
 // The names of the language table's entries: every number 0..count-1 once, every name once.
 std::vector<std::string> ReadEntryNames(const std::string& path, int count) {
@@ -338,7 +340,8 @@ void WriteFileAtomically(const std::string& path, const std::string& content) {
     file << content;
     if (!file.flush()) throw Failure{temporary + ": cannot be written"};
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) throw Failure{path + ": cannot be written"};
+  if (std::rename(temporary.c_str(), path.c_str()) != 0)
+    throw Failure{path + ": cannot be written"};
 }
 
 // Writes `content` unless the file holds it already: an unchanged header keeps its time, so
@@ -421,8 +424,8 @@ int main(int argc, char** argv) {
       std::vector<std::pair<int, std::string>> numbered;
       for (const std::string& name : ReadEntryNames(namesPath, counts["english"]))
         numbered.emplace_back(static_cast<int>(numbered.size()), name);
-      header = EntryHeader("entries.txt", "LanguageEntry", "kText", "LanguageText(kTextYes)",
-                           numbered);
+      header =
+          EntryHeader("entries.txt", "LanguageEntry", "kText", "LanguageText(kTextYes)", numbered);
     }
     std::string additionHeader;
     if (!additionHeaderPath.empty())

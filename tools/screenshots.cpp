@@ -1,25 +1,25 @@
 // Renders Mervane's main window, every page, with some files loaded, and the windows of a run
-// (progress, replace question, result, the test run's properties) into PNG files: the pictures tools/screenshots.sh takes
-// under Xvfb in both languages and at two scales.
+// (progress, replace question, result, the test run's properties) into PNG files: the pictures
+// tools/screenshots.sh takes under Xvfb in both languages and at two scales.
 //
 //   mervane_screenshots OUTPUT_FOLDER LANGUAGE(0 German, 1 English) SUFFIX
 
 #include "app/AppState.h"
 #include "app/ImageStore.h"
 #include "filelist/Prepare.h"
+#include "run/RunProcedure.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/LoadedFiles.h"
-#include "ui/window/MainWindow.h"
 #include "ui/list/NewNamePreview.h"
 #include "ui/pages/OptionPages.h"
 #include "ui/run/ProgressWindow.h"
 #include "ui/run/PropertiesWindow.h"
 #include "ui/run/ReplaceQuestion.h"
 #include "ui/run/RunResultWindow.h"
-#include "run/RunProcedure.h"
+#include "ui/window/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -139,11 +139,10 @@ int main(int argc, char** argv) {
 
   QTemporaryDir files;
   const QString root = files.path() + QStringLiteral("/Holiday photos/");
-  for (const char* name :
-       {"IMG_0087.jpg", "IMG_0088.jpg", "IMG_0091.JPG", "Beach & sunset.png", "notes.txt",
-        "2011/Trip report.pdf", "2011/Budget.ods", "2011/video/clip_01.mp4",
-        "2011/video/clip_02.mkv", "2011/IMG_0087.jpg", "Crème Brûlée_final!.TXT", "archive.tar.gz",
-        "song.mp3"})
+  for (const char* name : {"IMG_0087.jpg", "IMG_0088.jpg", "IMG_0091.JPG", "Beach & sunset.png",
+                           "notes.txt", "2011/Trip report.pdf", "2011/Budget.ods",
+                           "2011/video/clip_01.mp4", "2011/video/clip_02.mkv", "2011/IMG_0087.jpg",
+                           "Crème Brûlée_final!.TXT", "archive.tar.gz", "song.mp3"})
     WriteFile(root + QString::fromUtf8(name));
 
   AppState& app = App();

@@ -108,8 +108,8 @@ WindowCheckResult CheckBeforeWindowRun(bool busy, const FileList& files, const P
     case kExtensionRuleInvalid: {
       const int page = code == kReplaceRuleInvalid ? kPageNameCase : kPageExtension;
       result.Message = {kTextWarning,
-                        LanguageText(kTextCheckSettings) + QStringLiteral(", ") + PageCaption(page) +
-                            colonBreak + explanation,
+                        LanguageText(kTextCheckSettings) + QStringLiteral(", ") +
+                            PageCaption(page) + colonBreak + explanation,
                         MessageIcon::kWarning};
       return result;
     }

@@ -61,7 +61,8 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   request.Events.Loaded = [&context](qsizetype count) {
     // Files too deep for the system to name by path cannot be worked on: said before the run,
     // which leaves them.
-    if (const int32_t tooLong = context.Load.PathsTooLong.load(std::memory_order_relaxed); tooLong > 0) {
+    if (const int32_t tooLong = context.Load.PathsTooLong.load(std::memory_order_relaxed);
+        tooLong > 0) {
       ConsoleWriteLine(AdditionText(kAddPathsTooLong).arg(tooLong).arg(kMaxPathBytes));
       ConsoleWriteLine();
     }
@@ -82,17 +83,17 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   const bool journaled = !dryRun && journaledForReal;
   RunControl control(context.Run);
   std::unique_ptr<RunJournal> journal;
-  request.Events.Check = [&context, &control, &journal, &request, ignoreWarnings, dryRun,
-                          journaled, journaledForReal](const RunValues& values) {
+  request.Events.Check = [&context, &control, &journal, &request, ignoreWarnings, dryRun, journaled,
+                          journaledForReal](const RunValues& values) {
     const ConsoleCheckResult checks =
         CheckBeforeConsoleRun(context.Files, context.Settings, values, ignoreWarnings);
     for (const CheckProblem& problem : checks.Problems)
       ConsoleWrite(ConsoleProblemText(problem), false);
     const auto refuse = [&context](const QString& reason) {
       ConsoleWriteLine();
-      ConsoleWriteLine(QStringLiteral("Error: ") +
-                       AdditionText(kAddJournalCannotOpen)
-                           .arg(EscapedFileName(context.JournalFolder), reason));
+      ConsoleWriteLine(
+          QStringLiteral("Error: ") +
+          AdditionText(kAddJournalCannotOpen).arg(EscapedFileName(context.JournalFolder), reason));
       ConsoleWriteLine();
       return false;
     };

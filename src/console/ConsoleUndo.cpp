@@ -1,10 +1,10 @@
 #include "console/ConsoleUndo.h"
 
-#include "platform/FileName.h"
 #include "journal/CrashPoint.h"
+#include "journal/Undo.h"
+#include "platform/FileName.h"
 #include "platform/Process.h"
 #include "run/ExitCode.h"
-#include "journal/Undo.h"
 #include "texts/AdditionEntries.h"
 #include "texts/TextTables.h"
 
@@ -42,8 +42,7 @@ QString VerbOf(UndoAction action) {
 // "<reason>: <where the file is> -> <where it belongs>".
 QString LeftLine(const UndoEntryReport& entry) {
   QString line = UndoResultText(entry) + QStringLiteral(": ");
-  if (!entry.From.isEmpty())
-    line += EscapedFileName(entry.From) + QStringLiteral(" -> ");
+  if (!entry.From.isEmpty()) line += EscapedFileName(entry.From) + QStringLiteral(" -> ");
   return line + EscapedFileName(entry.To);
 }
 
@@ -82,13 +81,14 @@ ConsoleResult RunConsoleListRuns(ConsoleContext& context) {
   for (const JournalFile& file : files) {
     const JournalSummary summary = SummarizeJournal(file.Path);
     const JournalHeader& header = summary.Header;
-    const bool readable = summary.Read.Error == 0 && summary.Read.Trust.Ok() && summary.Read.IsJournal;
-    ConsoleWriteLine(QString::number(file.Number) + kTab +
-                     (readable ? RunTimeText(header.Started) : QString()) + kTab +
-                     (readable ? AdditionText(kAddRunPreset).arg(header.PresetNumber).arg(header.PresetName)
-                               : QString()) +
-                     kTab + AdditionText(kAddRunFiles).arg(summary.Files) + kTab +
-                     RunStateText(summary));
+    const bool readable =
+        summary.Read.Error == 0 && summary.Read.Trust.Ok() && summary.Read.IsJournal;
+    ConsoleWriteLine(
+        QString::number(file.Number) + kTab + (readable ? RunTimeText(header.Started) : QString()) +
+        kTab +
+        (readable ? AdditionText(kAddRunPreset).arg(header.PresetNumber).arg(header.PresetName)
+                  : QString()) +
+        kTab + AdditionText(kAddRunFiles).arg(summary.Files) + kTab + RunStateText(summary));
   }
   ConsoleWriteLine();
   return result;
@@ -132,7 +132,8 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
 
   if (dryRun && summary.Started) {
     for (const UndoFolderReport& folder : summary.Folders)
-      ConsoleWriteLine(AdditionText(kAddUndoVerbRemoveFolder) + kTab + EscapedFileName(folder.Path));
+      ConsoleWriteLine(AdditionText(kAddUndoVerbRemoveFolder) + kTab +
+                       EscapedFileName(folder.Path));
     if (!damage.isEmpty()) ConsoleWriteLine(damage);
     ConsoleWriteLine();
     result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
@@ -141,7 +142,8 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
   if (!dryRun) {
     for (const UndoEntryReport& entry : summary.Left) ConsoleWriteLine(LeftLine(entry));
     for (const UndoFolderReport& folder : summary.Folders)
-      if (folder.Error != 0) ConsoleWriteLine(AdditionText(kAddUndoFolderStays).arg(EscapedFileName(folder.Path)));
+      if (folder.Error != 0)
+        ConsoleWriteLine(AdditionText(kAddUndoFolderStays).arg(EscapedFileName(folder.Path)));
   }
   if (!summary.Started) {
     // The journal could not be used (unreadable, not the user's own, in use) or not be opened
@@ -160,9 +162,8 @@ ConsoleResult RunConsoleUndo(ConsoleContext& context) {
   if (summary.ExitCode() == 0)
     ConsoleWriteLine(AdditionText(kAddUndoResultAll));
   else
-    ConsoleWriteLine(AdditionText(kAddUndoResultSome)
-                         .arg(summary.TakenBack)
-                         .arg(summary.NotTakenBack()));
+    ConsoleWriteLine(
+        AdditionText(kAddUndoResultSome).arg(summary.TakenBack).arg(summary.NotTakenBack()));
   result.ExitCode = summary.ExitCode() == 0 ? kExitOk : kExitFailed;
   return result;
 }

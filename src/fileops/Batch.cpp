@@ -109,7 +109,7 @@ class BatchRun {
     // The plan's target path, joined once: the announcement, the operation and its record all
     // name it, and joining it anew for each was a good part of the run's own work per file.
     QString Target;
-    bool Planned = false;  // the planner planned it (and settled it as planned)
+    bool Planned = false;      // the planner planned it (and settled it as planned)
     Planner::Checkpoint Mark;  // the planner's state right after the plan, before settling
   };
 
@@ -126,7 +126,8 @@ class BatchRun {
 
   // UTF-8 takes at most three bytes per UTF-16 unit: only long paths are encoded to tell.
   static bool PathTooLong(const FileEntry& entry) {
-    return entry.Path.size() * 3 > kMaxPathBytes && EncodeFileName(entry.Path).size() > kMaxPathBytes;
+    return entry.Path.size() * 3 > kMaxPathBytes &&
+           EncodeFileName(entry.Path).size() > kMaxPathBytes;
   }
 
   // A plain rename in place needs no look at the source first: the rename's own "no such file"
@@ -143,8 +144,8 @@ class BatchRun {
       if (first < announcedEnd_) ahead = std::min({ahead, announcedEnd_ - first, kReplanWindow});
     }
     const auto start = std::chrono::steady_clock::now();
-    for (qsizetype pos = first; pos < files_.Count() && static_cast<qsizetype>(window_.size()) < ahead;
-         ++pos) {
+    for (qsizetype pos = first;
+         pos < files_.Count() && static_cast<qsizetype>(window_.size()) < ahead; ++pos) {
       window_.push_back(PlanEntry(pos));
       if (std::chrono::steady_clock::now() - start > kPlanAheadTime) break;
     }
@@ -188,7 +189,8 @@ class BatchRun {
       // A target folder that cannot be made, or a folder of the new name that is not there,
       // fails the copy or move: the dry run says so, as the run would find it.
       if (options_.DryRun && status == kStatusDone &&
-          folders_.Check(pending.Plan, entry.Directory).Outcome != TargetFolderCheck::Verdict::Usable)
+          folders_.Check(pending.Plan, entry.Directory).Outcome !=
+              TargetFolderCheck::Verdict::Usable)
         status = kStatusCopyMoveFailed;
     }
     pending.Status = status;
@@ -224,8 +226,9 @@ class BatchRun {
     ActIntent intent{entry, plan, pending.Pos,
                      plan.Action == PlanAction::InPlace ? entry.Path : pending.Target};
     intent.Existing = existing;
-    intent.ClearsReadOnly = (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
-                            (entry.Attributes & kAttrReadOnly) != 0;
+    intent.ClearsReadOnly =
+        (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
+        (entry.Attributes & kAttrReadOnly) != 0;
     intent.RemovesZoneMark = settings_.RemoveZoneMark != 0;
     intent.ChangesAttributes = requests_.Any();
     intent.WritesDates = settings_.ChangeDates != 0 || settings_.DateRulesActive != 0;
@@ -237,7 +240,8 @@ class BatchRun {
   void AnnounceWindow() {
     std::vector<ActIntent> intents;
     intents.reserve(window_.size());
-    const bool asks = answers_.Memory() != kAnswerLeaveAll && answers_.Memory() != kAnswerReplaceAll;
+    const bool asks =
+        answers_.Memory() != kAnswerLeaveAll && answers_.Memory() != kAnswerReplaceAll;
     for (const Pending& pending : window_) {
       if (!pending.Planned) continue;
       const bool clash =
@@ -281,14 +285,14 @@ class BatchRun {
         error = options_.Observer->RefusalError();
         status = kStatusCopyMoveFailed;
       } else {
-        status = Act(entry, plan, existing,
-                     pending.Planned && plan.Expect == PlanExpect::TargetExists, intent, targetPath,
-                     error, refused);
+        status =
+            Act(entry, plan, existing, pending.Planned && plan.Expect == PlanExpect::TargetExists,
+                intent, targetPath, error, refused);
       }
       if (status == kStatusCopyMoveFailed && IsDiskFull(error)) {
         // A journal that cannot record more refuses every later entry: no question then.
-        const bool stop = refused || !options_.AskStopOnDiskFull ||
-                          options_.AskStopOnDiskFull(targetPath);
+        const bool stop =
+            refused || !options_.AskStopOnDiskFull || options_.AskStopOnDiskFull(targetPath);
         if (stop) {
           flags_.RunCancelled.store(1, memory_order_relaxed);
           result_.StoppedByFullDisk = true;
@@ -453,7 +457,7 @@ class BatchRun {
   ReplaceAnswers answers_;
   const AttributeRequests requests_;
   const PlaceholderSet need_;  // what the templates need read from inside each file
-  const bool planAhead_;  // entries are planned and announced in groups before acting
+  const bool planAhead_;       // entries are planned and announced in groups before acting
   Planner planner_;
   TargetFolderCheck folders_;  // the dry run's look at target folders
   const bool renamesInPlace_;

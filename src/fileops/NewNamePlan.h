@@ -2,8 +2,8 @@
 
 #include "filelist/FileList.h"
 #include "fileops/Plan.h"
-#include "platform/FolderAccess.h"
 #include "fileops/RunValues.h"
+#include "platform/FolderAccess.h"
 #include "records/Preset.h"
 
 #include <QHash>
@@ -39,17 +39,17 @@ inline constexpr int kNameProblemCount = static_cast<int>(NameProblem::ReadError
 // One entry's line of the preview.
 struct NewNameRow {
   enum Flag : uint8_t {
-    kFilteredOut = 1,     // a ticked filter condition takes it out (Detail: the condition)
-    kNameUnchanged = 2,   // the new file name is the old one (no characters are kept)
-    kFolderUnchanged = 4, // the target folder is the file's own
-    kNoTarget = 8,        // the entry fails before its target is built
-    kPending = 16,        // the name needs a value not read yet (a checksum): it shows the placeholder
-    kNameCut = 32,        // the name was too long to keep whole (it is invalid anyway)
-    kOnDiskIsListed = 64, // TargetExists: what is there is a loaded file the run renames later
+    kFilteredOut = 1,      // a ticked filter condition takes it out (Detail: the condition)
+    kNameUnchanged = 2,    // the new file name is the old one (no characters are kept)
+    kFolderUnchanged = 4,  // the target folder is the file's own
+    kNoTarget = 8,         // the entry fails before its target is built
+    kPending = 16,  // the name needs a value not read yet (a checksum): it shows the placeholder
+    kNameCut = 32,  // the name was too long to keep whole (it is invalid anyway)
+    kOnDiskIsListed = 64,  // TargetExists: what is there is a loaded file the run renames later
   };
-  uint32_t NameOffset = 0;  // where the new name's characters begin (see NewNamePlan)
-  uint32_t Folder = 0;      // index of the target folder in the plan's folder table
-  int32_t CounterFrom = -1; // the number the counter began at, when numbers were passed over
+  uint32_t NameOffset = 0;   // where the new name's characters begin (see NewNamePlan)
+  uint32_t Folder = 0;       // index of the target folder in the plan's folder table
+  int32_t CounterFrom = -1;  // the number the counter began at, when numbers were passed over
   uint16_t NameLength = 0;
   // With kFilteredOut: the index of the condition met. With FolderNotCreatable: the
   // TargetFolderCheck verdict (high byte) and the FolderAccess (low byte).
@@ -113,7 +113,9 @@ class NewNamePlan {
   QString TargetPath(qsizetype pos, const FileEntry& entry) const;
   // For SameTargetEarlier and SameTargetLater: the position of the entry on the other side (the
   // first one planned to that target, or the first that comes after); -1 otherwise.
-  qsizetype OtherEntry(qsizetype pos) const { return partners_.value(static_cast<uint32_t>(pos), -1); }
+  qsizetype OtherEntry(qsizetype pos) const {
+    return partners_.value(static_cast<uint32_t>(pos), -1);
+  }
 
   // Entries marked with each problem (None: entries without one).
   qsizetype ProblemCount(NameProblem problem) const {

@@ -38,8 +38,8 @@ Planner::Planner(const FileList& files, const Preset& settings, const RunValues&
       targets_(PlanTargets(settings, runValues.PreparedNameTemplate, runValues.PreparedTargetDir,
                            runValues.TargetRelativeToSource,
                            !settings.TargetDirActive || !settings.KeepSubfolders ? QString()
-                           : options.CommonBase.has_value()                     ? *options.CommonBase
-                                                             : CommonBaseDirectory(files))),
+                           : options.CommonBase.has_value() ? *options.CommonBase
+                                                            : CommonBaseDirectory(files))),
       movesFiles_(targets_.NameBuildingActive || settings.ExtCaseActive ||
                   settings.ExtRulesActive || (settings.TargetDirActive && settings.TargetMove)),
       counters_(targets_.CounterStart, targets_.CounterWidth, settings.CounterPerDirectory != 0),
@@ -397,8 +397,8 @@ std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
     } else if (runValues.PreparationNeeded &&
                (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
       plan = Planner::Failed(entry.Status);
-    } else if (options.DiskLookups &&
-               (options.Disk != nullptr ? options.Disk->Kind(entry.Path) : FileSize(entry.Path)) < 0) {
+    } else if (options.DiskLookups && (options.Disk != nullptr ? options.Disk->Kind(entry.Path)
+                                                               : FileSize(entry.Path)) < 0) {
       plan = Planner::Failed(kStatusSourceMissing);
     } else {
       plan = planner.Plan(entry);

@@ -46,7 +46,8 @@ int ClearZoneMark(const QString& path) {
 }
 
 const std::vector<const char*>& ZoneMarkAttributeNames() {
-  static const std::vector<const char*> names(std::begin(kMarkAttributes), std::end(kMarkAttributes));
+  static const std::vector<const char*> names(std::begin(kMarkAttributes),
+                                              std::end(kMarkAttributes));
   return names;
 }
 

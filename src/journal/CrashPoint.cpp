@@ -23,7 +23,7 @@ JournalCrashPoint::Point PointNamed(const QString& name) {
   static const struct {
     const char* Name;
     P Where;
-  } kPoints[] = {{"written", P::Written}, {"synced", P::Synced},   {"acted", P::Acted},
+  } kPoints[] = {{"written", P::Written},   {"synced", P::Synced}, {"acted", P::Acted},
                  {"laststep", P::LastStep}, {"placed", P::Placed}, {"aside", P::Aside},
                  {"undone", P::Undone}};
   for (const auto& point : kPoints)
@@ -103,7 +103,8 @@ CrashHooks::~CrashHooks() {
   }
 }
 
-void PassCrashPoint(const JournalCrashPoint& crash, JournalCrashPoint::Point point, int64_t& counter) {
+void PassCrashPoint(const JournalCrashPoint& crash, JournalCrashPoint::Point point,
+                    int64_t& counter) {
   if (crash.Where != point) return;
   if (++counter == crash.Count) Reach(crash.Stop);
 }

@@ -49,4 +49,5 @@ class CrashHooks {
 int64_t JournalSpaceFromEnvironment();
 
 // Counts one passing of `point`; at the chosen one the process ends or stops.
-void PassCrashPoint(const JournalCrashPoint& crash, JournalCrashPoint::Point point, int64_t& counter);
+void PassCrashPoint(const JournalCrashPoint& crash, JournalCrashPoint::Point point,
+                    int64_t& counter);

@@ -133,7 +133,8 @@ class In {
       return 0;
     }
     uint64_t v = 0;
-    for (int i = 0; i < n; ++i) v |= static_cast<uint64_t>(static_cast<unsigned char>(p_[i])) << (8 * i);
+    for (int i = 0; i < n; ++i)
+      v |= static_cast<uint64_t>(static_cast<unsigned char>(p_[i])) << (8 * i);
     p_ += n;
     return v;
   }

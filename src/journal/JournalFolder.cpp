@@ -32,7 +32,8 @@ uint32_t NumberOf(QStringView name) {
 }  // namespace
 
 QString JournalFolderPath(bool portable, const QString& portablePrefix) {
-  if (portable) return portablePrefix.isEmpty() ? QString() : portablePrefix + QLatin1String("Journal/");
+  if (portable)
+    return portablePrefix.isEmpty() ? QString() : portablePrefix + QLatin1String("Journal/");
   const QString state = StateHomeFolder();
   const QString title = PlainTitle();
   // A title that would not name exactly one folder cannot hold the journals.
@@ -59,7 +60,8 @@ TrustCheck ProbeJournalFolder(const QString& folder) {
   return PrivateFolder::Probe(JournalTrustedFrom(folder), folder);
 }
 
-TrustCheck OpenJournal(const QString& path, bool writable, PrivateFolder& folder, AppendFile& file) {
+TrustCheck OpenJournal(const QString& path, bool writable, PrivateFolder& folder,
+                       AppendFile& file) {
   const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
   if (slash < 0) return {ENOENT, TrustProblem::None, path, 0};
   if (const TrustCheck check = OpenJournalFolder(path.left(slash + 1), false, folder); !check.Ok())
@@ -92,7 +94,8 @@ QString JournalFileName(uint32_t number) {
 std::vector<JournalFile> ListJournalFiles(const QString& folder, int* error) {
   std::vector<JournalFile> files;
   DirectoryReader reader;
-  const int err = folder.isEmpty() ? ENOENT : reader.Open(AT_FDCWD, EncodeFileName(folder).constData());
+  const int err =
+      folder.isEmpty() ? ENOENT : reader.Open(AT_FDCWD, EncodeFileName(folder).constData());
   if (error != nullptr) *error = err;
   if (err != 0) return files;
   DirectoryReader::Item item;
@@ -134,7 +137,8 @@ QStringList RemoveAllJournals(const QString& portablePrefix) {
     const QString folder = JournalFolderPath(portable, portablePrefix);
     if (folder.isEmpty()) continue;
     QStringList names;
-    for (const JournalFile& file : ListJournalFiles(folder)) names.append(file.Path.mid(folder.size()));
+    for (const JournalFile& file : ListJournalFiles(folder))
+      names.append(file.Path.mid(folder.size()));
     if (RemoveNamedFilesAndEmptyFolder(folder, names) != 0) {
       remaining.append(folder);
       continue;

@@ -3,8 +3,8 @@
 #include "journal/JournalFields.h"
 #include "journal/JournalFolder.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -212,7 +212,8 @@ class Decoder {
 
 uint32_t LittleU32(const char* p) {
   uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    v |= static_cast<uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   return v;
 }
 
@@ -316,8 +317,9 @@ class RecordStream {
       const qsizetype whole = 8 + static_cast<qsizetype>(length);
       const bool sane = length >= 1 && length <= kJournalMaxRecord;
       if (sane && left < whole && !atEnd) break;
-      const bool good = sane && left >= whole && LittleU32(p + 4 + length) == Crc(p, 4 + length) &&
-                        decoder_.Record(static_cast<uint8_t>(p[4]), p + 5, length - 1, records_ == 0);
+      const bool good =
+          sane && left >= whole && LittleU32(p + 4 + length) == Crc(p, 4 + length) &&
+          decoder_.Record(static_cast<uint8_t>(p[4]), p + 5, length - 1, records_ == 0);
       if (!good) {
         if (records_ == 0) {
           // The Begin record: cut off (a crash right after the file was made), or no journal.

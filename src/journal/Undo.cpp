@@ -48,7 +48,8 @@ PutBack Decide(const T& now, const T& before, const T* after) {
 // gave it.
 Restored RestoreProperties(const JournalEntry& entry, const QString& path, bool crossDevice) {
   const JournalIntent& intent = entry.Intent;
-  const JournalOutcome* after = entry.Outcome && entry.Outcome->HasAfter ? &*entry.Outcome : nullptr;
+  const JournalOutcome* after =
+      entry.Outcome && entry.Outcome->HasAfter ? &*entry.Outcome : nullptr;
   const bool attributes = intent.Has(kIntentChangesAttributes);
   const bool marks = intent.Has(kIntentRemovesMarks) && !intent.Marks.empty();
   const bool mode = attributes || intent.Has(kIntentClearsReadOnly);
@@ -84,11 +85,11 @@ Restored RestoreProperties(const JournalEntry& entry, const QString& path, bool 
   }
   PutBack putDates = PutBack::No;
   if (dates) {
-    const bool asBefore = now.Modified == intent.Properties.Modified &&
-                          now.Accessed == intent.Properties.Accessed;
+    const bool asBefore =
+        now.Modified == intent.Properties.Modified && now.Accessed == intent.Properties.Accessed;
     if (!asBefore)
       putDates = after == nullptr || now.Modified == after->AfterModified ? PutBack::Yes
-                                                                        : PutBack::ChangedSince;
+                                                                          : PutBack::ChangedSince;
   }
   if (putMode == PutBack::ChangedSince) restored.Changed |= kChangedMode;
   if (putDos == PutBack::ChangedSince) restored.Changed |= kChangedAttributes;
@@ -97,12 +98,15 @@ Restored RestoreProperties(const JournalEntry& entry, const QString& path, bool 
   // Extended attributes of a file without write permission cannot be changed by its owner.
   const bool xattrs = putDos == PutBack::Yes || !putMarks.empty();
   bool opened = false;
-  if (xattrs && (current & 0200) == 0) opened = SetFileMode(path, static_cast<int32_t>(current | 0200)) == 0;
+  if (xattrs && (current & 0200) == 0)
+    opened = SetFileMode(path, static_cast<int32_t>(current | 0200)) == 0;
   if (putDos == PutBack::Yes && RestoreStoredDosWord(path, intent.Dos) != 0) restored.Ok = false;
   for (const JournalMark* mark : putMarks)
-    if (SetXattr(encoded.constData(), mark->Name.constData(), mark->Value) != 0) restored.Ok = false;
+    if (SetXattr(encoded.constData(), mark->Name.constData(), mark->Value) != 0)
+      restored.Ok = false;
   if (putMode == PutBack::Yes) {
-    if (SetFileMode(path, static_cast<int32_t>(intent.Properties.Mode & 07777)) != 0) restored.Ok = false;
+    if (SetFileMode(path, static_cast<int32_t>(intent.Properties.Mode & 07777)) != 0)
+      restored.Ok = false;
   } else if (opened) {
     SetFileMode(path, static_cast<int32_t>(current));
   }
@@ -136,7 +140,8 @@ void Refuse(UndoEntryReport& report, int result, int error = 0) {
 
 // Carries out a decision; the report's result and error say how it went. `beforePlace` records
 // the copy of a move back across file systems before it is put in place.
-void Execute(const JournalEntry& entry, UndoDecision& decision, const BeforePlaceFunction& beforePlace) {
+void Execute(const JournalEntry& entry, UndoDecision& decision,
+             const BeforePlaceFunction& beforePlace) {
   UndoEntryReport& report = decision.Report;
   const JournalIntent& intent = entry.Intent;
   bool complete = true;
@@ -148,7 +153,8 @@ void Execute(const JournalEntry& entry, UndoDecision& decision, const BeforePlac
       // The folder the file came from was there before the run; make it again if it went.
       const QString folder = FolderOfPath(report.To);
       if (!folder.isEmpty() && !IsDirectory(folder)) CreateDirectoryPath(folder);
-      const FileOpResult moved = MoveFile(report.From, report.To, ExistingTarget::Refuse, beforePlace);
+      const FileOpResult moved =
+          MoveFile(report.From, report.To, ExistingTarget::Refuse, beforePlace);
       if (moved.Error == EEXIST) return Refuse(report, kUndoOldPlaceTaken);
       if (!moved.Ok()) return Refuse(report, kUndoFailed, moved.Error);
       if (!decision.AlsoRemove.isEmpty()) {
@@ -176,7 +182,8 @@ void Execute(const JournalEntry& entry, UndoDecision& decision, const BeforePlac
   }
   if (!RestoreSibling(intent)) complete = false;
   Restored restored;
-  if (decision.RestoreProperties) restored = RestoreProperties(entry, report.To, decision.CrossDevice);
+  if (decision.RestoreProperties)
+    restored = RestoreProperties(entry, report.To, decision.CrossDevice);
   report.Result = kUndoDone;
   if (restored.Changed != 0) {
     report.Result = kUndoChangedSince;
@@ -205,8 +212,8 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
     return summary;
   }
   // One run or undo at a time works with a journal, whatever session it comes from.
-  const int locked = file.TryLock(options.DryRun ? AppendFile::LockKind::Shared
-                                                 : AppendFile::LockKind::Exclusive);
+  const int locked =
+      file.TryLock(options.DryRun ? AppendFile::LockKind::Shared : AppendFile::LockKind::Exclusive);
   if (locked != 0) {
     summary.InUse = locked == EWOULDBLOCK;
     summary.Error = summary.InUse ? 0 : locked;
@@ -288,8 +295,8 @@ UndoSummary UndoJournal(const QString& journalPath, const UndoOptions& options) 
       unfinishedFolders.insert(FolderOfPath(Decoded(entry.Intent.Target)));
 
     const UndoEntryReport& report = decision.Report;
-    if (report.Result == kUndoDone || (options.DryRun && report.Action != UndoAction::None &&
-                                       report.Action != UndoAction::Leave))
+    if (report.Result == kUndoDone ||
+        (options.DryRun && report.Action != UndoAction::None && report.Action != UndoAction::Leave))
       ++summary.TakenBack;
     else if (report.Result == kUndoUnchanged)
       ++summary.Unchanged;
@@ -358,8 +365,9 @@ RunChoice ChooseRunToUndo(const QString& folder, uint32_t number) {
     return choice;
   }
   if (number != 0) {
-    const auto it = std::find_if(files.begin(), files.end(),
-                                 [number](const JournalFile& file) { return file.Number == number; });
+    const auto it = std::find_if(files.begin(), files.end(), [number](const JournalFile& file) {
+      return file.Number == number;
+    });
     if (it == files.end()) {
       choice.What = RunChoice::Found::NoSuchRun;
       return choice;
@@ -376,7 +384,8 @@ RunChoice ChooseRunToUndo(const QString& folder, uint32_t number) {
     // in it to take back. A run taken back completely is passed over too; any other journal
     // that cannot be used is said, not passed over for an older run.
     if (found == RunChoice::Found::AlreadyUndone ||
-        (found == RunChoice::Found::Unreadable && summary.Read.Error == 0 && summary.Read.TornStart))
+        (found == RunChoice::Found::Unreadable && summary.Read.Error == 0 &&
+         summary.Read.TornStart))
       continue;
     choice.What = found;
     choice.File = *it;

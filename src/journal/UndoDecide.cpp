@@ -58,7 +58,8 @@ FileIdentity RunNewFile(const JournalEntry& entry, FileMatch& match) {
     const FileIdentity& result = entry.Outcome->Result;
     // The outcome looks at the target after the fact; where it found another file than the one
     // recorded before, the record counts.
-    if (!identity.Exists() || (identity.Device == result.Device && identity.Inode == result.Inode)) {
+    if (!identity.Exists() ||
+        (identity.Device == result.Device && identity.Inode == result.Inode)) {
       identity.Device = result.Device;
       identity.Inode = result.Inode;
       identity.Size = result.Size;

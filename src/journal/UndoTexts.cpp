@@ -34,7 +34,8 @@ QString RunStateText(const JournalSummary& summary) {
       break;
   }
   if (!summary.Finished) text += QStringLiteral(", ") + AdditionText(kAddRunCutOff);
-  if (summary.Read.DamagedStretches > 0) text += QStringLiteral(", ") + AdditionText(kAddRunDamaged);
+  if (summary.Read.DamagedStretches > 0)
+    text += QStringLiteral(", ") + AdditionText(kAddRunDamaged);
   if (summary.Read.InUse) text += QStringLiteral(", ") + AdditionText(kAddRunInUse);
   return text;
 }

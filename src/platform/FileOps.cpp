@@ -291,7 +291,8 @@ std::string AsideName(dev_t device, ino_t inode) {
 
 std::string AsideOf(const QByteArray& path, dev_t device, ino_t inode) {
   const SplitPath split = Split(path);
-  return (split.Directory == "/" ? std::string() : split.Directory) + "/" + AsideName(device, inode);
+  return (split.Directory == "/" ? std::string() : split.Directory) + "/" +
+         AsideName(device, inode);
 }
 
 // The same content as when it was looked at: size and modification time (and, for a file still
@@ -299,8 +300,8 @@ std::string AsideOf(const QByteArray& path, dev_t device, ino_t inode) {
 bool Unchanged(const struct stat& now, const struct stat& then, bool changeTime) {
   return now.st_size == then.st_size && now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
          now.st_mtim.tv_nsec == then.st_mtim.tv_nsec &&
-         (!changeTime ||
-          (now.st_ctim.tv_sec == then.st_ctim.tv_sec && now.st_ctim.tv_nsec == then.st_ctim.tv_nsec));
+         (!changeTime || (now.st_ctim.tv_sec == then.st_ctim.tv_sec &&
+                          now.st_ctim.tv_nsec == then.st_ctim.tv_nsec));
 }
 
 // Takes back a copy this move put in place, while it is still that file.
@@ -335,7 +336,8 @@ int RemoveMovedSource(const QByteArray& from, const struct stat& copied, bool re
 }
 
 FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
-                                   ExistingTarget existing, const BeforePlaceFunction& beforePlace) {
+                                   ExistingTarget existing,
+                                   const BeforePlaceFunction& beforePlace) {
   FileOpResult result;
   result.Copied = true;
   const SplitPath target = Split(to);
@@ -374,13 +376,15 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
       temp.Placed();
       return {err, true};
     }
-    if (::fstatat(dir.Get(), temp.Name().c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0) return {errno, true};
+    if (::fstatat(dir.Get(), temp.Name().c_str(), &made, AT_SYMLINK_NOFOLLOW) != 0)
+      return {errno, true};
   } else {
     Fd src;
     if (const int err = OpenSourceFile(from.constData(), src, copied); err != 0) return {err, true};
     // The name may have been given to another file between the look and the open.
     if (!SameEntry(copied, lst)) return {kErrorSourceChanged, true};
-    if (const int err = CopyIntoTemp(src.Get(), copied, dir.Get(), temp, CopyKind::Move, true, made);
+    if (const int err =
+            CopyIntoTemp(src.Get(), copied, dir.Get(), temp, CopyKind::Move, true, made);
         err != 0) {
       return {err, true};
     }
@@ -592,7 +596,8 @@ int RemoveFileIfSame(const QString& path, const FileIdentity& expected, const Fi
   const FileIdentity before = ReadFileIdentity(p);
   if (!before.Exists()) return before.Error;
   if (!before.SameFileAs(expected)) return kErrorSourceChanged;
-  const std::string aside = AsideOf(p, static_cast<dev_t>(before.Device), static_cast<ino_t>(before.Inode));
+  const std::string aside =
+      AsideOf(p, static_cast<dev_t>(before.Device), static_cast<ino_t>(before.Inode));
   // A file under its aside name already (an earlier removal was cut off) is looked at there.
   if (aside == p.toStdString()) {
     if (!SameFile(before, expected, match)) return kErrorSourceChanged;
@@ -625,7 +630,8 @@ int WriteNewFile(const QString& path, const QByteArray& bytes, int32_t mode) {
     return errno;
   if (::fsync(temp.Fd()) != 0) return errno;
   if (const int err = temp.CloseFile(); err != 0) return err;
-  if (const int err = RenameNoReplace(dir.Get(), temp.Name().c_str(), dir.Get(), split.Name.c_str());
+  if (const int err =
+          RenameNoReplace(dir.Get(), temp.Name().c_str(), dir.Get(), split.Name.c_str());
       err != 0)
     return err;
   temp.Placed();

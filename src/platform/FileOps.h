@@ -64,7 +64,8 @@ QString AsidePath(const QString& path, uint64_t device, uint64_t inode);
 // inode, and what `match` asks for besides): it is renamed aside, looked at there and removed,
 // or renamed back. 0, kErrorSourceChanged when it is another file or was changed (nothing
 // removed), or the errno value.
-int RemoveFileIfSame(const QString& path, const FileIdentity& expected, const FileMatch& match = {});
+int RemoveFileIfSame(const QString& path, const FileIdentity& expected,
+                     const FileMatch& match = {});
 
 // Removes the copy temporaries (".mervane-PID-START-....tmp") that Mervane processes which
 // have ended (killed, or crashed) left in `directory`: regular files of the current user

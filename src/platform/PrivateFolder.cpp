@@ -98,7 +98,8 @@ TrustCheck PrivateFolder::Open(const QString& trustedFrom, const QString& folder
       ::close(dir);
       return Failed(err, at);
     }
-    const int next = ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int next =
+        ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int err = errno;
     ::close(dir);
     if (next < 0) {
@@ -140,7 +141,8 @@ TrustCheck PrivateFolder::Probe(const QString& trustedFrom, const QString& folde
     return access.Usable() ? TrustCheck{} : Failed(access.Error != 0 ? access.Error : EACCES, at);
   }
   for (const QByteArray& name : names) {
-    const int next = ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int next =
+        ::openat(dir, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int err = errno;
     if (next < 0) {
       if (err == ENOENT) break;  // made by the run: `dir` must take it

@@ -102,7 +102,7 @@ struct Preset {
   int8_t ExtRulesActive = 0;
   QList<ExtensionCorrection> ExtensionCorrections;
   int8_t SortActive = 0;
-  int8_t SortKey = 1;        // 0 random, 1 name, 2 path, 3 size, 4 last access, 5 modified, 6 created
+  int8_t SortKey = 1;  // 0 random, 1 name, 2 path, 3 size, 4 last access, 5 modified, 6 created
   int8_t SortDirection = 1;  // 1 ascending, 0 descending
   int8_t RemoveZoneMark = 0;
   int8_t NameTemplateActive = 0;

@@ -182,8 +182,7 @@ SettingsFileStatus LoadPresets(const QString& path, QList<Preset>& presetList,
                                int32_t& defaultPresetIndex) {
   const SettingsFileStatus status =
       CheckSettingsFile(path, [&presetList, &defaultPresetIndex](const QByteArray& bytes) {
-        return ReadPresets(bytes, ProductTexts[2], ProductTexts[4], presetList,
-                           defaultPresetIndex);
+        return ReadPresets(bytes, ProductTexts[2], ProductTexts[4], presetList, defaultPresetIndex);
       });
   // Nothing to read: empty bytes never carry a header, so the built-in presets are put in place.
   if (status.State == SettingsFileState::kMissing || status.State == SettingsFileState::kUnreadable)
@@ -206,7 +205,8 @@ QByteArray SerializePresets(const QList<Preset>& presetList, int32_t defaultPres
 
 bool SavePresets(const QString& path, const QList<Preset>& presetList, int32_t defaultPresetIndex) {
   return ReplaceSettingsFile(
-             path, SerializePresets(presetList, defaultPresetIndex, ProductTexts[2], ProductTexts[4]),
+             path,
+             SerializePresets(presetList, defaultPresetIndex, ProductTexts[2], ProductTexts[4]),
              ClassifyPresets)
              .Error == 0;
 }

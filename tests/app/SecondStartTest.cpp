@@ -46,14 +46,14 @@ class SecondStart : public testing::Test {
 
   // The private folders, a display for the window (offscreen) and the given bus, if any.
   std::vector<std::string> Environment(const QString& bus) const {
-    std::vector<std::string> set = {
-        "LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home",
-        "XDG_CONFIG_HOME=" + dir_.Bytes() + "home/config",
-        "XDG_STATE_HOME=" + dir_.Bytes() + "home/state",
-        "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime", "TMPDIR=" + dir_.Bytes() + "tmp",
-        "DISPLAY=:mervane-test", "QT_QPA_PLATFORM=offscreen",
-        // The window's application object lives until the process ends.
-        "ASAN_OPTIONS=detect_leaks=0"};
+    std::vector<std::string> set = {"LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home",
+                                    "XDG_CONFIG_HOME=" + dir_.Bytes() + "home/config",
+                                    "XDG_STATE_HOME=" + dir_.Bytes() + "home/state",
+                                    "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime",
+                                    "TMPDIR=" + dir_.Bytes() + "tmp", "DISPLAY=:mervane-test",
+                                    "QT_QPA_PLATFORM=offscreen",
+                                    // The window's application object lives until the process ends.
+                                    "ASAN_OPTIONS=detect_leaks=0"};
     std::vector<std::string> without = {"WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES",
                                         "DBUS_SESSION_BUS_ADDRESS"};
     if (!bus.isEmpty()) set.push_back("DBUS_SESSION_BUS_ADDRESS=" + bus.toStdString());
@@ -84,10 +84,11 @@ class SecondStart : public testing::Test {
     while (timer.elapsed() < 60000) {
       QProcess ask;
       ask.setProcessEnvironment(env);
-      ask.start(QStringLiteral("dbus-send"),
-                {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                 QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                 QStringLiteral("org.freedesktop.DBus.NameHasOwner"), service});
+      ask.start(
+          QStringLiteral("dbus-send"),
+          {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+           QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+           QStringLiteral("org.freedesktop.DBus.NameHasOwner"), service});
       ASSERT_TRUE(ask.waitForFinished(10000)) << "dbus-send is missing (tools/install-deps.sh)";
       if (ask.readAllStandardOutput().contains("boolean true")) return;
       ASSERT_EQ(window_.state(), QProcess::Running) << window_.readAllStandardError().toStdString();

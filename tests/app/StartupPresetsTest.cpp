@@ -45,9 +45,9 @@ class StartupPresets : public testing::Test {
   ChildResult Run(std::vector<std::string> args) const {
     args.insert(args.begin(), program_);
     const std::vector<std::string> env = EnvironmentWith(
-        {"LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home", "XDG_CONFIG_HOME=" + dir_.Bytes() + "config",
-         "XDG_STATE_HOME=" + dir_.Bytes() + "state", "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime",
-         "TMPDIR=" + dir_.Bytes() + "tmp"},
+        {"LANG=C.UTF-8", "HOME=" + dir_.Bytes() + "home",
+         "XDG_CONFIG_HOME=" + dir_.Bytes() + "config", "XDG_STATE_HOME=" + dir_.Bytes() + "state",
+         "XDG_RUNTIME_DIR=" + dir_.Bytes() + "runtime", "TMPDIR=" + dir_.Bytes() + "tmp"},
         {"DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LC_MESSAGES", "LANGUAGE"});
     return RunChild(args, env, dir_.Bytes() + "work");
   }
@@ -101,10 +101,12 @@ TEST_F(StartupPresets, APresetsFileThatCannotBeUsedStopsTheRunsThatNeedIt) {
     const char* says;
   } files[] = {
       // The one bit of the version a hostile tester changed: 2.0 read as 2.0000002.
-      {"one bit of the version", WithVersionBits(mine, 0x40000001), "not a presets file of Mervane"},
+      {"one bit of the version", WithVersionBits(mine, 0x40000001),
+       "not a presets file of Mervane"},
       {"a newer version", WithVersionBits(mine, 0x40400000), "written by version 3.0 of Mervane"},
       {"cut short", mine.left(mine.size() - 20), "ends in the middle of a preset"},
-      {"a preset marker damaged", [&mine] {
+      {"a preset marker damaged",
+       [&mine] {
          QByteArray b = mine;
          b[b.lastIndexOf(QByteArray("\xED\xFE\x00\x00", 4))] = '\xEC';
          return b;
@@ -147,9 +149,8 @@ TEST_F(StartupPresets, PresetZeroAndRunsWithoutAPresetGoOnDespiteAnUnusableFile)
   EXPECT_EQ(zero.exitCode, 0) << zero.out << zero.err;
   EXPECT_NE(zero.out.find("Preset: 0 -> \""), std::string::npos) << zero.out;
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "home/Desktop/output/my photo.JPG"), "jpg");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-Console", "--list-runs"},
-        std::vector<std::string>{"-Console", "-Help"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-Console", "--list-runs"},
+                                               std::vector<std::string>{"-Console", "-Help"}}) {
     const ChildResult r = Run(args);
     EXPECT_EQ(r.exitCode, 0) << args[1] << r.out;
     EXPECT_EQ(r.out.find("Error: The "), std::string::npos) << r.out;
@@ -175,8 +176,8 @@ TEST_F(StartupPresets, APresetOutOfRangeIsRefusedNotReplacedByPresetZero) {
 }
 
 TEST_F(StartupPresets, AVersion10FileRunsItsOwnPresets) {
-  WritePresets(QByteArray::fromStdString(
-      ReadFileBytes(std::string(MERVANE_SOURCE_DIR) + "/tests/settings/golden/version-1.0.presets")));
+  WritePresets(QByteArray::fromStdString(ReadFileBytes(
+      std::string(MERVANE_SOURCE_DIR) + "/tests/settings/golden/version-1.0.presets")));
   const std::string before = ReadFileBytes(PresetsPath());
   // No paths: the checks stop the run, after the preset line names the file's default.
   const ChildResult r = Run({"-Console"});

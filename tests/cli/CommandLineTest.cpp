@@ -32,8 +32,8 @@ std::string Describe(const StartupOptions& o) {
          " ignore=" + std::to_string(o.IgnoreWarnings) + " portable=" + std::to_string(o.Portable) +
          " uninstall=" + std::to_string(o.Uninstall) + " version=" + std::to_string(o.ShowVersion) +
          " dry=" + std::to_string(o.DryRun) + " undo=" + std::to_string(o.Undo) + "/" +
-         std::to_string(o.UndoRun) + " list=" + std::to_string(o.ListRuns) +
-         " paths=[" + o.PendingPaths.toStdString() + "] rejected=[" +
+         std::to_string(o.UndoRun) + " list=" + std::to_string(o.ListRuns) + " paths=[" +
+         o.PendingPaths.toStdString() + "] rejected=[" +
          o.RejectedPaths.join(QLatin1Char('|')).toStdString() + "] unknown=[" +
          o.UnknownOptions.join(QLatin1Char('|')).toStdString() + "]";
 }
@@ -261,7 +261,8 @@ TEST(ParseCommandLine, AnUndoWithoutARunNumberStopsTheStart) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arg);
-    const StartupOptions options = ParseCommandLine({QStringLiteral("-Console"), QString::fromUtf8(c.arg)});
+    const StartupOptions options =
+        ParseCommandLine({QStringLiteral("-Console"), QString::fromUtf8(c.arg)});
     EXPECT_EQ(options.InvalidOptions.size(), c.refused ? 1 : 0);
     EXPECT_EQ(options.Undo, !c.refused);
     EXPECT_EQ(options.UndoRun, c.run);

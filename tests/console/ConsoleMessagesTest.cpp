@@ -28,9 +28,9 @@ void GiveToNobody(const World& w) {
 }
 
 ChildResult RunAsNobody(const World& w, std::vector<std::string> args) {
-  args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=" + std::to_string(kNobody),
-                             "--regid=" + std::to_string(kNobody), "--clear-groups", "--",
-                             w.Program()});
+  args.insert(args.begin(),
+              {"/usr/bin/setpriv", "--reuid=" + std::to_string(kNobody),
+               "--regid=" + std::to_string(kNobody), "--clear-groups", "--", w.Program()});
   return RunChild(args, w.Environment({}), w.Work());
 }
 
@@ -118,8 +118,8 @@ TEST_F(ConsoleMessages, AnUndoDryRunPredictsWhatTheUndoWillMeet) {
     c.block(w);
     const ChildResult dry = w.Run({"-Console", "--undo", "--dry-run"});
     EXPECT_EQ(dry.exitCode, c.exitCode) << dry.out;
-    EXPECT_TRUE(World::Says(dry, c.verb + "\t" + w.Work() + "files/a-new.txt\t" + w.Work() +
-                                     "files/a.txt\n"))
+    EXPECT_TRUE(World::Says(
+        dry, c.verb + "\t" + w.Work() + "files/a-new.txt\t" + w.Work() + "files/a.txt\n"))
         << dry.out;
     const ChildResult undo = w.Run({"-Console", "--undo"});
     EXPECT_EQ(undo.exitCode, c.exitCode) << undo.out;
@@ -139,8 +139,8 @@ TEST_F(ConsoleMessages, AJournalOrFolderThatCannotBeReadIsSaidToBeSo) {
   const std::string journals = "state/" + Utf8(PlainTitle()) + "/journal/";
   const Case cases[] = {
       {"the newest journal garbled",
-       [&](const World& w) { w.Dir().WriteFile(journals + "00000002.journal", "not a journal"); }, 1,
-       "The journal of run 2 cannot be read: damaged"},
+       [&](const World& w) { w.Dir().WriteFile(journals + "00000002.journal", "not a journal"); },
+       1, "The journal of run 2 cannot be read: damaged"},
       {"the newest journal empty (cut off as it was made)",
        [&](const World& w) { w.Dir().WriteFile(journals + "00000002.journal", ""); }, 0,
        "Result: Taken back completely"},
@@ -169,8 +169,8 @@ TEST_F(ConsoleMessages, AJournalOrFolderThatCannotBeReadIsSaidToBeSo) {
   w.Dir().WriteFile("state/" + Utf8(PlainTitle()) + "/journal", "in the way");
   const ChildResult listed = w.Run({"-Console", "--list-runs"});
   EXPECT_EQ(listed.exitCode, 1);
-  EXPECT_TRUE(World::Says(listed, "The undo journal folder " + w.JournalFolder() +
-                                      " cannot be read: Not a directory"))
+  EXPECT_TRUE(World::Says(
+      listed, "The undo journal folder " + w.JournalFolder() + " cannot be read: Not a directory"))
       << listed.out;
 }
 
@@ -235,10 +235,11 @@ TEST_F(ConsoleMessages, AJournalDiskThatFillsNamesAndCountsTheFilesNotReached) {
   ASSERT_LT(renamed, 300);
   // One more was refused as it could not be recorded; the rest were never reached.
   const int notReached = 300 - renamed - 1;
-  EXPECT_TRUE(World::Says(run, "The disk is full: " + std::to_string(notReached) +
-                                   " file(s) not processed."))
+  EXPECT_TRUE(World::Says(
+      run, "The disk is full: " + std::to_string(notReached) + " file(s) not processed."))
       << run.out;
-  const std::string log = w.Read("state/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt");
+  const std::string log =
+      w.Read("state/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt");
   size_t named = 0;
   for (size_t at = log.find("Not processed: disk full"); at != std::string::npos;
        at = log.find("Not processed: disk full", at + 1))
@@ -350,7 +351,8 @@ TEST_F(ConsoleMessages, AFileDeeperThanThePathLimitIsSaidAndLeft) {
   const ChildResult run = w.Run({"-Console", "-Preset=1", "-IgnoreWarning", "files"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_TRUE(w.Exists("work/files/shallow-new.txt"));
-  const std::string log = w.Read("state/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt");
+  const std::string log =
+      w.Read("state/" + Utf8(PlainTitle()) + "/" + Utf8(FileNameTitle()) + "_Errorlog.txt");
   EXPECT_NE(log.find("deep.txt"), std::string::npos);
   EXPECT_EQ(log.find("Source missing"), std::string::npos) << log;
 }

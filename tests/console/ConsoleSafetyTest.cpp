@@ -21,9 +21,9 @@ constexpr uid_t kNobody = 65534;
 bool WriteAsNobody(const TempDir& dir, const std::string& path, const std::string& bytes) {
   const std::string staged = dir.WriteFile("staged.journal", bytes);
   ::chmod(staged.c_str(), 0644);
-  const std::string command = "setpriv --reuid=" + std::to_string(kNobody) + " --regid=" +
-                              std::to_string(kNobody) + " --clear-groups -- cp '" + staged +
-                              "' '" + path + "'";
+  const std::string command = "setpriv --reuid=" + std::to_string(kNobody) +
+                              " --regid=" + std::to_string(kNobody) + " --clear-groups -- cp '" +
+                              staged + "' '" + path + "'";
   return std::system(command.c_str()) == 0;
 }
 
@@ -127,7 +127,8 @@ TEST_F(ConsoleSafety, AJournalAnotherUserCouldHaveWrittenIsRefused) {
       if (*dry != '\0') args.push_back(dry);
       const ChildResult undo = w.Run(args);
       EXPECT_EQ(undo.exitCode, 1) << undo.out;
-      EXPECT_TRUE(World::Says(undo, "The undo journal " + w.Journal(2) + " is refused: ")) << undo.out;
+      EXPECT_TRUE(World::Says(undo, "The undo journal " + w.Journal(2) + " is refused: "))
+          << undo.out;
       EXPECT_TRUE(World::Says(undo, reason)) << undo.out;
       EXPECT_TRUE(World::Says(undo, "Nothing was changed.")) << undo.out;
     }
@@ -161,7 +162,7 @@ TEST_F(ConsoleSafety, ARunAndAnUndoAndTwoUndosOfOneJournalExcludeEachOther) {
 
   // A run that stops itself after its fifth file, holding its journal.
   Started run = w.Start({"-Console", "-Preset=1", "-IgnoreWarning", "files"},
-                      {"MERVANE_TEST_STOP_AT=acted:5"});
+                        {"MERVANE_TEST_STOP_AT=acted:5"});
   ASSERT_TRUE(World::WaitStopped(run));
   const auto midRun = Tree(w.Work());
   for (const char* dry : {"", "--dry-run"}) {
@@ -169,7 +170,8 @@ TEST_F(ConsoleSafety, ARunAndAnUndoAndTwoUndosOfOneJournalExcludeEachOther) {
     if (*dry != '\0') args.push_back(dry);
     const ChildResult undo = w.Run(args, {w.OtherSession()});
     EXPECT_EQ(undo.exitCode, 3) << undo.out << undo.err;
-    EXPECT_TRUE(World::Says(undo, "The journal of run 1 is in use by a run or an undo")) << undo.out;
+    EXPECT_TRUE(World::Says(undo, "The journal of run 1 is in use by a run or an undo"))
+        << undo.out;
   }
   EXPECT_TRUE(World::Says(w.Run({"-Console", "--list-runs"}, {w.OtherSession()}), ", in use"));
   EXPECT_EQ(Tree(w.Work()), midRun) << "the second one touched nothing";
@@ -193,7 +195,8 @@ TEST_F(ConsoleSafety, ARunAndAnUndoAndTwoUndosOfOneJournalExcludeEachOther) {
 TEST_F(ConsoleSafety, TwoUndosStartedAtOnceLoseNothing) {
   World w;
   OtherFileSystemFolder other(w.Base());
-  if (other.path.empty()) GTEST_SKIP() << "no second file system (/dev/shm) beside the temporary folder";
+  if (other.path.empty())
+    GTEST_SKIP() << "no second file system (/dev/shm) beside the temporary folder";
   w.SavePresetList({IntoFolder(other.path + "moved/", true)});
   for (int i = 0; i < 3000; ++i)
     w.Dir().WriteFile("work/src/f" + std::to_string(i) + ".dat", "file " + std::to_string(i));
@@ -256,8 +259,8 @@ TEST_F(ConsoleSafety, AnUndoKilledAtAnyMomentIsFinishedByTheNext) {
     preset.FixedDate = 1000000000;
     w.SavePresetList({preset});
     for (int i = 0; i < 30; ++i) {
-      const std::string path = w.Dir().WriteFile("work/src/f" + std::to_string(i) + ".dat",
-                                              std::string(100 + i, 'a'));
+      const std::string path =
+          w.Dir().WriteFile("work/src/f" + std::to_string(i) + ".dat", std::string(100 + i, 'a'));
       ::chmod(path.c_str(), 0640);
     }
     const auto original = Tree(w.Work());
@@ -289,7 +292,8 @@ TEST_F(ConsoleSafety, ARunKilledWhileItsSourceIsSetAsideIsTakenBack) {
   GTEST_SKIP() << "the crash points are read only in a build with MERVANE_TEST_SWITCHES";
 #endif
   OtherFileSystemFolder other(w.Base());
-  if (other.path.empty()) GTEST_SKIP() << "no second file system (/dev/shm) beside the temporary folder";
+  if (other.path.empty())
+    GTEST_SKIP() << "no second file system (/dev/shm) beside the temporary folder";
   w.SavePresetList({IntoFolder(other.path + "moved/", true)});
   for (int i = 0; i < 40; ++i)
     w.Dir().WriteFile("work/src/f" + std::to_string(i) + ".dat", std::string(500 + i, 'b'));
@@ -297,7 +301,7 @@ TEST_F(ConsoleSafety, ARunKilledWhileItsSourceIsSetAsideIsTakenBack) {
   for (const char* point : {"aside:1", "aside:25", "aside:40"}) {
     SCOPED_TRACE(point);
     const ChildResult killed = w.Run({"-Console", "-Preset=1", "-IgnoreWarning", "src"},
-                                   {std::string("MERVANE_TEST_KILL_AT=") + point});
+                                     {std::string("MERVANE_TEST_KILL_AT=") + point});
     EXPECT_EQ(killed.exitCode, -1);
     int own = 0;
     Tree(w.Work(), &own);
@@ -326,7 +330,7 @@ TEST_F(ConsoleSafety, ACopyFinishedByAnotherProgramIsNotTakenForTheRunsCopy) {
     w.SavePresetList({IntoFolder(w.Work() + "copies/", false)});
     w.Dir().WriteFile("work/src/a.txt", "the same bytes");
     const ChildResult killed = w.Run({"-Console", "-Preset=1", "-IgnoreWarning", "src"},
-                                   {std::string("MERVANE_TEST_KILL_AT=") + c.point});
+                                     {std::string("MERVANE_TEST_KILL_AT=") + c.point});
     EXPECT_EQ(killed.exitCode, -1);
     EXPECT_FALSE(w.Exists("work/copies/a.txt"));
     w.Dir().WriteFile("work/copies/a.txt", "the same bytes");  // cp -n

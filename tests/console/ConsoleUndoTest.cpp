@@ -2,18 +2,18 @@
 // link, HOME, XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR and TMPDIR in a temporary
 // folder), including runs killed with SIGKILL at many points and taken back afterwards.
 
-#include "platform/FileName.h"
 #include "journal/JournalFolder.h"
+#include "platform/FileName.h"
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
 #include "support/ChildProcess.h"
 #include "support/Lines.h"
 #include "support/TempDir.h"
+#include "support/Texts.h"
 #include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextLoader.h"
 #include "texts/TextTables.h"
-#include "support/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -121,8 +121,12 @@ class ConsoleUndo : public testing::Test {
     ASSERT_TRUE(SavePresets(path, list, 0));
   }
 
-  std::string JournalFolder() const { return dir_.Bytes() + "state/" + Utf8(PlainTitle()) + "/journal/"; }
-  std::string Read(const std::string& relative) const { return ReadFileBytes(dir_.Bytes() + relative); }
+  std::string JournalFolder() const {
+    return dir_.Bytes() + "state/" + Utf8(PlainTitle()) + "/journal/";
+  }
+  std::string Read(const std::string& relative) const {
+    return ReadFileBytes(dir_.Bytes() + relative);
+  }
   bool Exists(const std::string& relative) const { return PathExists(dir_.Bytes() + relative); }
 
   TempDir dir_;
@@ -179,9 +183,8 @@ TEST_F(ConsoleUndo, TakesBackTheNewestRunAndASecondUndoFindsNothing) {
       << "a \"%\" in the preset's name stays as it is";
   // Backwards: the last file renamed comes back first.
   for (size_t i = 2; i < 5; ++i)
-    EXPECT_EQ(planned[i].rfind("move back\t" + dir_.Bytes() + "work/files/00" +
-                                   std::to_string(5 - i) + " ",
-                               0),
+    EXPECT_EQ(planned[i].rfind(
+                  "move back\t" + dir_.Bytes() + "work/files/00" + std::to_string(5 - i) + " ", 0),
               0u)
         << planned[i];
   EXPECT_TRUE(Files(dir_.Bytes() + "work/") == renamed) << "a dry run changes nothing";
@@ -261,8 +264,8 @@ TEST_F(ConsoleUndo, ARunWhoseJournalCannotBeWrittenDoesNotStart) {
 
 #ifdef MERVANE_TEST_SWITCHES
   // The benchmark's switch runs without one.
-  const Result unjournaled = Run({"-Console", "-Preset=1", "-IgnoreWarning", "files"},
-                                 {"MERVANE_JOURNAL=off"});
+  const Result unjournaled =
+      Run({"-Console", "-Preset=1", "-IgnoreWarning", "files"}, {"MERVANE_JOURNAL=off"});
   EXPECT_EQ(unjournaled.exitCode, 0);
   EXPECT_TRUE(Exists("work/files/001 a.txt"));
   EXPECT_FALSE(Exists("work/files/a.txt"));
@@ -336,7 +339,8 @@ TEST_F(ConsoleUndo, AMoveAcrossFileSystemsKilledMidwayIsTakenBack) {
 #ifndef MERVANE_TEST_SWITCHES
   GTEST_SKIP() << "the crash points are read only in a build with MERVANE_TEST_SWITCHES";
 #endif
-  struct stat here {}, shm {};
+  struct stat here {
+  }, shm{};
   if (::stat(dir_.Bytes().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
       here.st_dev == shm.st_dev || ::access("/dev/shm", W_OK) != 0)
     GTEST_SKIP() << "no second file system (/dev/shm) beside the temporary folder";
@@ -349,7 +353,8 @@ TEST_F(ConsoleUndo, AMoveAcrossFileSystemsKilledMidwayIsTakenBack) {
 
   SavePresetList({MovePreset(other + "/moved/")});
   for (int i = 0; i < 60; ++i)
-    dir_.WriteFile("work/src/file" + std::to_string(i) + ".dat", std::string(1000 + i, 'a' + i % 26));
+    dir_.WriteFile("work/src/file" + std::to_string(i) + ".dat",
+                   std::string(1000 + i, 'a' + i % 26));
   const auto original = Files(dir_.Bytes() + "work/");
 
   // Every move asks the last-step hook once before it tries to rename, and once more before

@@ -91,7 +91,8 @@ class World {
       dir_.WriteFile("program/mervane", ReadFileBytes(MERVANE_BINARY));
       ::chmod(program_.c_str(), 0755);
     }
-    for (const char* folder : {"home/Desktop", "config", "state", "runtime", "runtime2", "tmp", "work"})
+    for (const char* folder :
+         {"home/Desktop", "config", "state", "runtime", "runtime2", "tmp", "work"})
       dir_.MakeDir(folder);
   }
 
@@ -208,7 +209,9 @@ class World {
     return JournalFolder() + name;
   }
   std::string Work() const { return dir_.Bytes() + "work/"; }
-  std::string Read(const std::string& relative) const { return ReadFileBytes(dir_.Bytes() + relative); }
+  std::string Read(const std::string& relative) const {
+    return ReadFileBytes(dir_.Bytes() + relative);
+  }
   bool Exists(const std::string& relative) const { return PathExists(dir_.Bytes() + relative); }
   const TempDir& Dir() const { return dir_; }
   std::string Base() const { return dir_.Bytes(); }
@@ -250,7 +253,8 @@ inline Preset IntoFolder(const std::string& target, bool move) {
 // empty when there is none.
 struct OtherFileSystemFolder {
   explicit OtherFileSystemFolder(const std::string& than) {
-    struct stat here {}, shm {};
+    struct stat here {
+    }, shm{};
     if (::stat(than.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
         here.st_dev == shm.st_dev || ::access("/dev/shm", W_OK) != 0)
       return;

@@ -496,8 +496,7 @@ TEST(Loader, AdmissionHoldsInEveryBatchOfALargeFolder) {
     if (i % 40 == 9) hiddenOnly.push_back(dir.WriteFile("big/.d" + std::to_string(i) + ".txt"));
     if (i % 60 == 11) {
       const std::string link = "big/l" + std::to_string(i) + ".txt";
-      ASSERT_EQ(::symlink(("n" + std::to_string(i) + ".txt").c_str(),
-                          (dir.Bytes() + link).c_str()),
+      ASSERT_EQ(::symlink(("n" + std::to_string(i) + ".txt").c_str(), (dir.Bytes() + link).c_str()),
                 0);
       if (i % 97 != 5) (i % 89 == 3 ? hiddenOnly : admissible).push_back(link);
     }
@@ -519,7 +518,9 @@ TEST(Loader, AdmissionHoldsInEveryBatchOfALargeFolder) {
       {"empty list", false, {}},
       {"empty list, hidden files too", true, {}},
       {"an entry of another folder", false, {"other/o.txt"}},
-      {"some of the folder's own files", false, {"big/n0.txt", "big/n640.txt", "big/sub/inner.txt"}},
+      {"some of the folder's own files",
+       false,
+       {"big/n0.txt", "big/n640.txt", "big/sub/inner.txt"}},
   };
   for (const Row& row : rows) {
     const Preset settings = Settings(true, row.hidden);

@@ -7,8 +7,8 @@
 #include "platform/FileName.h"
 #include "run/RunProcedure.h"
 #include "settings/BuiltinPresets.h"
-#include "support/TempDir.h"
 #include "support/Presets.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -113,9 +113,8 @@ TEST(NewNamePlan, PredictsTheRunThroughItsFilterAndSort) {
        [](Preset& s, const QString&) {
          s = InPlace("%FN%");
          s.ReplaceActive = 1;
-         s.TextReplacements = {{kItemChecked, "b", "c"},
-                               {kItemChecked, "a", "b"},
-                               {kItemChecked, "x|y", "z"}};
+         s.TextReplacements = {
+             {kItemChecked, "b", "c"}, {kItemChecked, "a", "b"}, {kItemChecked, "x|y", "z"}};
        }},
       {"the same new names in two folders taken in turns: each clashes only in its own folder",
        {},
@@ -220,7 +219,8 @@ TEST(NewNamePlan, PredictsTheRunThroughItsFilterAndSort) {
     const RunResult result = RunProcedure(request);
     ASSERT_TRUE(result.Started);
     EXPECT_EQ(runOrder, plannedOrder);
-    for (const auto& [source, outcome] : planned) EXPECT_EQ(ran[source], outcome) << source.toStdString();
+    for (const auto& [source, outcome] : planned)
+      EXPECT_EQ(ran[source], outcome) << source.toStdString();
     EXPECT_EQ(static_cast<qsizetype>(filtered.size()), plan.FilteredOut());
     for (const QString& source : filtered) EXPECT_EQ(ran.count(source), 0u) << source.toStdString();
   }
@@ -432,7 +432,8 @@ TEST(NewNamePlan, ACancelledPlanComesBackIncomplete) {
   ASSERT_TRUE(plan.Complete());
   EXPECT_EQ(progress.load(), 1000);
   EXPECT_EQ(plan.FileName(4999, files.At(4999)), "n 5000.txt");
-  EXPECT_EQ(plan.Row(4999).Problem, NameProblem::None) << "without disk look-ups nothing is missing";
+  EXPECT_EQ(plan.Row(4999).Problem, NameProblem::None)
+      << "without disk look-ups nothing is missing";
 }
 
 }  // namespace

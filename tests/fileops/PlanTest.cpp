@@ -3,8 +3,8 @@
 #include "filelist/Loader.h"
 #include "fileops/Batch.h"
 #include "platform/FileName.h"
-#include "support/TempDir.h"
 #include "support/Presets.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -217,7 +217,8 @@ TEST(Plan, AFolderInATargetsPlaceEndsAsTheRunWillEndThere) {
     int status;
   };
   const Case cases[] = {
-      {"copy", false, true, kAnswerLeaveAll, false, PlanExpect::TargetIsFolder, kStatusCopyMoveFailed},
+      {"copy", false, true, kAnswerLeaveAll, false, PlanExpect::TargetIsFolder,
+       kStatusCopyMoveFailed},
       {"copy, replacing all", false, true, kAnswerReplaceAll, false, PlanExpect::TargetIsFolder,
        kStatusCopyMoveFailed},
       {"move", true, true, kAnswerLeaveAll, false, PlanExpect::TargetIsFolder, kStatusTargetExists},

@@ -25,7 +25,8 @@ KeyFile ReadKeyFile(const std::string& path) {
       continue;
     }
     const size_t equals = line.find('=');
-    if (equals != std::string::npos) groups[group][line.substr(0, equals)] = line.substr(equals + 1);
+    if (equals != std::string::npos)
+      groups[group][line.substr(0, equals)] = line.substr(equals + 1);
   }
   return groups;
 }
@@ -190,14 +191,14 @@ print(menu.get_file_items("window", [FileInfo(None)]))
 TEST(DesktopFiles, NautilusExtensionHandsTheLocalFilesToTheMenuEntry) {
   TempDir dir;
   const std::string harness = dir.WriteFile("harness.py", kNautilusHarness);
-  const ChildResult r = RunTool(
-      "python3", {harness, Share("nautilus-python/extensions/" + kApp + ".rename.py")},
-      {"LANG=C.UTF-8", "LC_ALL=", "LC_MESSAGES="});
+  const ChildResult r =
+      RunTool("python3", {harness, Share("nautilus-python/extensions/" + kApp + ".rename.py")},
+              {"LANG=C.UTF-8", "LC_ALL=", "LC_MESSAGES="});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(SplitLines(r.out),
-            (std::vector<std::string>{"1 Rename with Mervane " + kApp,
-                                      "activate " + kApp + ".desktop /home/ana/a b.txt|/srv/f",
-                                      "[]"}));
+  EXPECT_EQ(
+      SplitLines(r.out),
+      (std::vector<std::string>{"1 Rename with Mervane " + kApp,
+                                "activate " + kApp + ".desktop /home/ana/a b.txt|/srv/f", "[]"}));
 }
 
 }  // namespace

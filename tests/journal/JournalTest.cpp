@@ -1,7 +1,7 @@
 #include "journal/Journal.h"
 
-#include "platform/FileName.h"
 #include "journal/JournalFolder.h"
+#include "platform/FileName.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +54,8 @@ struct Collected {
       log.push_back("begin " + std::to_string(h.Number) + " " + h.PresetName.toStdString());
     };
     v.Intent = [this](JournalIntent&& i) {
-      log.push_back("intent " + std::to_string(i.Position) + " " + i.Source.toStdString() +
-                    " -> " + i.Target.toStdString());
+      log.push_back("intent " + std::to_string(i.Position) + " " + i.Source.toStdString() + " -> " +
+                    i.Target.toStdString());
     };
     v.Outcome = [this](const JournalOutcome& o) {
       log.push_back("outcome " + std::to_string(o.Position) + " " + std::to_string(o.Status));
@@ -220,7 +220,8 @@ TEST(Journal, ACutShortJournalReadsUpToItsLastCompleteRecord) {
     EXPECT_EQ(read.ValidLength, complete > 0 ? boundaries[complete - 1]
                                              : (cut >= kJournalMagicSize ? kJournalMagicSize : 0));
     const bool atBoundary =
-        cut == kJournalMagicSize || std::find(boundaries.begin(), boundaries.end(), cut) != boundaries.end();
+        cut == kJournalMagicSize ||
+        std::find(boundaries.begin(), boundaries.end(), cut) != boundaries.end();
     EXPECT_EQ(read.Damaged, cut > 0 && !atBoundary);
   }
 }
@@ -238,7 +239,7 @@ TEST(Journal, DamageCostsOnlyTheDamagedRecord) {
 
   struct Case {
     const char* what;
-    qsizetype at;   // byte to change
+    qsizetype at;  // byte to change
     char value;
     size_t records;  // records still read
   };

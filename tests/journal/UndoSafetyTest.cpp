@@ -92,7 +92,8 @@ struct Scene {
     flags.RunActive = 1;
     RunBatch(files, followUp, settings, values, flags, options);
     EXPECT_EQ(journal.Finish(), 0);
-    for (const FileEntry& entry : files) EXPECT_EQ(entry.Status, kStatusDone) << entry.Path.toStdString();
+    for (const FileEntry& entry : files)
+      EXPECT_EQ(entry.Status, kStatusDone) << entry.Path.toStdString();
     return journal.Path();
   }
   UndoSummary Undo(const QString& journal, bool dryRun = false) {
@@ -133,9 +134,8 @@ TEST(UndoSafety, PutsBackOnlyWhatIsStillAsTheRunLeftIt) {
   };
   const Case cases[] = {
       {"nothing changed since", [](Scene&) {}, 0, 0644, true, false},
-      {"made private since",
-       [](Scene& s) { ::chmod(s.Path("in/x-a.txt").c_str(), 0600); }, kChangedMode, 0600, true,
-       false},
+      {"made private since", [](Scene& s) { ::chmod(s.Path("in/x-a.txt").c_str(), 0600); },
+       kChangedMode, 0600, true, false},
       {"edited since",
        [](Scene& s) {
          const int fd = ::open(s.Path("in/x-a.txt").c_str(), O_WRONLY | O_APPEND);
@@ -292,8 +292,8 @@ TEST(UndoSafety, ADryRunPredictsWhatStandsAtTheOldPlace) {
       {"nothing", [](Scene&) {}, kUndoDone},
       {"a file", [](Scene& s) { s.dir.WriteFile("in/sub/a.txt", "new"); }, kUndoOldPlaceTaken},
       {"a folder", [](Scene& s) { s.dir.MakeDir("in/sub/a.txt"); }, kUndoOldPlaceTaken},
-      {"a dangling link",
-       [](Scene& s) { ::symlink("nowhere", s.Path("in/sub/a.txt").c_str()); }, kUndoOldPlaceTaken},
+      {"a dangling link", [](Scene& s) { ::symlink("nowhere", s.Path("in/sub/a.txt").c_str()); },
+       kUndoOldPlaceTaken},
       {"a file where its folder was",
        [](Scene& s) {
          ASSERT_EQ(::rmdir(s.Path("in/sub").c_str()), 0);

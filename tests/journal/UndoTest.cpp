@@ -6,10 +6,10 @@
 #include "checks/Validation.h"
 #include "filelist/Loader.h"
 #include "fileops/Batch.h"
+#include "journal/RunJournal.h"
 #include "platform/FileName.h"
 #include "platform/FileOps.h"
 #include "platform/LocalTime.h"
-#include "journal/RunJournal.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,8 @@ std::string ReadQuietly(const std::string& path) {
   std::string content;
   char buffer[4096];
   ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<size_t>(n));
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+    content.append(buffer, static_cast<size_t>(n));
   ::close(fd);
   return content;
 }
@@ -60,7 +61,8 @@ std::string Snapshot(const std::string& root, const std::string& relative = {}) 
   if (dir == nullptr) return text;
   std::vector<std::string> names;
   while (dirent* e = ::readdir(dir))
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      names.push_back(e->d_name);
   ::closedir(dir);
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
@@ -197,8 +199,7 @@ TEST(Undo, PutsBackWhatEveryKindOfRunChanged) {
        [](Scene& s) {
          s.settings.ChangeDates = 1;
          s.settings.DateMode = 1;
-         s.settings.FixedDate =
-             static_cast<int32_t>(DateFromParts({2001, 2, 3, 4, 5, 6}));
+         s.settings.FixedDate = static_cast<int32_t>(DateFromParts({2001, 2, 3, 4, 5, 6}));
        }},
       {"move with dates and download marks removed",
        [](Scene& s) {
@@ -216,7 +217,8 @@ TEST(Undo, PutsBackWhatEveryKindOfRunChanged) {
     s.Files({"a.txt", "b.jpg", "c"});
     // A read-only file, one with a stored DOS word and download marks, and a mark file.
     ASSERT_EQ(::chmod(s.Path("in/c").c_str(), 0444), 0);
-    ASSERT_EQ(::setxattr(s.Path("in/b.jpg").c_str(), "user.xdg.origin.url", "https://x/b", 11, 0), 0);
+    ASSERT_EQ(::setxattr(s.Path("in/b.jpg").c_str(), "user.xdg.origin.url", "https://x/b", 11, 0),
+              0);
     ASSERT_EQ(::setxattr(s.Path("in/b.jpg").c_str(), "user.DOSATTRIB", "0x20\0rest", 9, 0), 0);
     s.dir.WriteFile("in/a.txt:Zone.Identifier", "[ZoneTransfer]\nZoneId=3\n");
     // Loaded after the marks, so that the attribute words include them.
@@ -245,7 +247,8 @@ TEST(Undo, PutsBackWhatEveryKindOfRunChanged) {
 // A folder on another file system than the temporary folder, for moves that copy; empty when
 // there is none.
 std::string OtherFileSystemFolder(const std::string& than) {
-  struct stat here {}, shm {};
+  struct stat here {
+  }, shm{};
   if (::stat(than.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 ||
       here.st_dev == shm.st_dev || ::access("/dev/shm", W_OK) != 0)
     return {};
@@ -326,7 +329,8 @@ TEST(Undo, LeavesACopyThatChangedSinceAndAFileMovedOnSince) {
   ASSERT_EQ(undo.Folders.size(), 1u);
   EXPECT_NE(undo.Folders[0].Error, 0) << "a folder with the user's file in it stays";
   EXPECT_TRUE(PathExists(s.Path("out")));
-  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt"}) EXPECT_TRUE(PathExists(s.Path(name)));
+  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt"})
+    EXPECT_TRUE(PathExists(s.Path(name)));
 
   // A moved file that the user moved on after the run is not looked for.
   Scene m;
@@ -405,7 +409,8 @@ TEST(Undo, AStoppedUndoLeavesTheRestForTheNext) {
   EXPECT_EQ(rest.ExitCode(), 0);
   EXPECT_EQ(rest.TakenBack, 2);
   EXPECT_EQ(rest.Unchanged, 1);
-  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt"}) EXPECT_TRUE(PathExists(s.Path(name)));
+  for (const char* name : {"in/a.txt", "in/b.txt", "in/c.txt"})
+    EXPECT_TRUE(PathExists(s.Path(name)));
   EXPECT_EQ(ReadJournal(journal).Undo, UndoState::Complete);
 }
 

@@ -20,31 +20,39 @@ TEST_P(FileNameRoundTrip, BytesSurviveDecodeAndEncode) {
   EXPECT_EQ(std::string(encoded.constData(), static_cast<size_t>(encoded.size())), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, FileNameRoundTrip,
-    testing::Values(RoundTrip{"ascii", "report.final.pdf"}, RoundTrip{"umlauts", "Gr\xC3\xBC\xC3\x9F" "e.txt"},
-                    RoundTrip{"emoji", "\xF0\x9F\x98\x80.png"}, RoundTrip{"latin1", "caf\xE9.txt"},
-                    RoundTrip{"lone continuation", "a\x80" "b"},
-                    RoundTrip{"truncated sequence", "x\xE2\x82"},
-                    RoundTrip{"overlong slash", "\xC0\xAF"},
-                    RoundTrip{"encoded surrogate", "\xED\xB2\x80"},
-                    RoundTrip{"above max", "\xF4\x90\x80\x80"},
-                    RoundTrip{"every high byte",
-                              [] {
-                                std::string s;
-                                for (int b = 0x80; b <= 0xFF; ++b) s += static_cast<char>(b);
-                                return s;
-                              }()},
-                    RoundTrip{"line feed", "a\nb"}, RoundTrip{"empty", ""}),
-    [](const testing::TestParamInfo<RoundTrip>& param) {
-      std::string n = param.param.label;
-      for (char& c : n)
-        if (c == ' ') c = '_';
-      return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Names, FileNameRoundTrip,
+                         testing::Values(RoundTrip{"ascii", "report.final.pdf"},
+                                         RoundTrip{"umlauts",
+                                                   "Gr\xC3\xBC\xC3\x9F"
+                                                   "e.txt"},
+                                         RoundTrip{"emoji", "\xF0\x9F\x98\x80.png"},
+                                         RoundTrip{"latin1", "caf\xE9.txt"},
+                                         RoundTrip{"lone continuation",
+                                                   "a\x80"
+                                                   "b"},
+                                         RoundTrip{"truncated sequence", "x\xE2\x82"},
+                                         RoundTrip{"overlong slash", "\xC0\xAF"},
+                                         RoundTrip{"encoded surrogate", "\xED\xB2\x80"},
+                                         RoundTrip{"above max", "\xF4\x90\x80\x80"},
+                                         RoundTrip{"every high byte",
+                                                   [] {
+                                                     std::string s;
+                                                     for (int b = 0x80; b <= 0xFF; ++b)
+                                                       s += static_cast<char>(b);
+                                                     return s;
+                                                   }()},
+                                         RoundTrip{"line feed", "a\nb"}, RoundTrip{"empty", ""}),
+                         [](const testing::TestParamInfo<RoundTrip>& param) {
+                           std::string n = param.param.label;
+                           for (char& c : n)
+                             if (c == ' ') c = '_';
+                           return n;
+                         });
 
 TEST(FileName, ValidUtf8DecodesAsText) {
-  EXPECT_EQ(DecodeFileName(std::string("Gr\xC3\xBC\xC3\x9F" "e")), QString::fromUtf8("Grüße"));
+  EXPECT_EQ(DecodeFileName(std::string("Gr\xC3\xBC\xC3\x9F"
+                                       "e")),
+            QString::fromUtf8("Grüße"));
   EXPECT_EQ(DecodeFileName(std::string("\xF0\x9F\x98\x80")), QString::fromUtf8("\xF0\x9F\x98\x80"));
 }
 
@@ -55,7 +63,8 @@ TEST(FileName, InvalidBytesBecomeEscapeSurrogates) {
 }
 
 TEST(FileName, TypedTextIsWrittenAsUtf8) {
-  EXPECT_EQ(EncodeFileName(QStringLiteral("Grüße")), QByteArray("Gr\xC3\xBC\xC3\x9F" "e"));
+  EXPECT_EQ(EncodeFileName(QStringLiteral("Grüße")), QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                                                "e"));
   // A lone high surrogate has no byte form and becomes U+FFFD instead of vanishing.
   EXPECT_EQ(EncodeFileName(QString(QChar(0xD800))), QByteArray("\xEF\xBF\xBD"));
 }

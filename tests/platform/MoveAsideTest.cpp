@@ -77,7 +77,8 @@ struct OtherFileSystem {
     if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
   }
   bool Apart(const std::string& from) const {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     return !path.empty() && ::stat(path.c_str(), &a) == 0 && ::stat(from.c_str(), &b) == 0 &&
            a.st_dev != b.st_dev;
   }
@@ -97,8 +98,8 @@ TEST(MoveAside, AMoveAcrossFileSystemsKeepsASourceThatChangedMeanwhile) {
        "the original and more"},
       {"a new version saved over it", [](const std::string& s) { SaveOver(s, "version 2"); },
        "version 2"},
-      {"overwritten in place, times put back", [](const std::string& s) { OverwriteKeepingTimes(s); },
-       "Xhe original"},
+      {"overwritten in place, times put back",
+       [](const std::string& s) { OverwriteKeepingTimes(s); }, "Xhe original"},
       {"removed", [](const std::string& s) { ::unlink(s.c_str()); }, ""},
   };
   for (const Case& c : cases) {
@@ -195,10 +196,16 @@ TEST(MoveAside, RemovingOneParticularFileLeavesAnyOther) {
   const Case cases[] = {
       {"the same file", [](const std::string&) {}, {true, true, true}, true},
       {"the same file, grown (only its identity asked for)",
-       [](const std::string& p) { Append(p, "+"); }, {}, true},
-      {"the same file, grown", [](const std::string& p) { Append(p, "+"); }, {true, false, false},
+       [](const std::string& p) { Append(p, "+"); },
+       {},
+       true},
+      {"the same file, grown",
+       [](const std::string& p) { Append(p, "+"); },
+       {true, false, false},
        false},
-      {"another file under the name", [](const std::string& p) { SaveOver(p, "another"); }, {},
+      {"another file under the name",
+       [](const std::string& p) { SaveOver(p, "another"); },
+       {},
        false},
   };
   for (const Case& c : cases) {

@@ -303,16 +303,16 @@ TEST_F(ErrorLogTest, TheStateFolderIsMadeForTheOwnerWhenTheReportGoesThere) {
     if (row.stateHome == nullptr)
       ::unsetenv("XDG_STATE_HOME");
     else
-      ::setenv("XDG_STATE_HOME",
-               (row.stateHome[0] == '/' ? dir.Bytes() + (row.stateHome + 1) : row.stateHome)
-                   .c_str(),
-               1);
+      ::setenv(
+          "XDG_STATE_HOME",
+          (row.stateHome[0] == '/' ? dir.Bytes() + (row.stateHome + 1) : row.stateHome).c_str(), 1);
     const QString folder = ErrorLogStateFolder();
     EXPECT_EQ(folder.toStdString(), row.expectedFolder);
     // No program folder given (an installed program): the report goes there, folders made.
     EXPECT_EQ(WriteDefaultErrorLog(list, QString(), folder),
               folder + QStringLiteral("Mervane_Errorlog.txt"));
-    EXPECT_EQ(ReadFileBytes(row.expectedFolder + "Mervane_Errorlog.txt"), ToStd(BuildErrorLog(list)));
+    EXPECT_EQ(ReadFileBytes(row.expectedFolder + "Mervane_Errorlog.txt"),
+              ToStd(BuildErrorLog(list)));
     struct stat st {};
     ASSERT_EQ(::stat(row.expectedFolder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);

@@ -64,9 +64,8 @@ QByteArray WithHeader(const QByteArray& header, const QByteArray& file = MyFile(
 }
 
 QStringList Entries(const TempDir& dir) {
-  return QDir(dir.Path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                        QDir::NoDotAndDotDot,
-                                    QDir::Name);
+  return QDir(dir.Path())
+      .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 class KeptFiles : public testing::Test {
@@ -94,7 +93,7 @@ TEST_F(KeptFiles, PresetsFilesAreTold) {
     QString versionText;  // of the program reading it
     SettingsFileState state;
     SettingsDamage damage;
-    int presets;           // in the list after reading, the working preset included
+    int presets;            // in the list after reading, the working preset included
     const char* firstName;  // of position 1
     int32_t defaultIndex;
   } rows[] = {
@@ -108,9 +107,9 @@ TEST_F(KeptFiles, PresetsFilesAreTold) {
        kVersion, SettingsFileState::kOlderLayout, SettingsDamage::kNone, 3, "Alt", 1},
       // 1.0 is recognised as 1.0 always recognised it: the number times 100, rounded.
       {"1.0's, stored as 0.999",
-       WithHeader(HeaderBytes(0.999f),
-                  QByteArray::fromStdString(ReadFileBytes(
-                      std::string(MERVANE_SOURCE_DIR) + "/tests/settings/golden/version-1.0.presets"))),
+       WithHeader(HeaderBytes(0.999f), QByteArray::fromStdString(ReadFileBytes(
+                                           std::string(MERVANE_SOURCE_DIR) +
+                                           "/tests/settings/golden/version-1.0.presets"))),
        kVersion, SettingsFileState::kOlderLayout, SettingsDamage::kNone, 3, "Alt", 1},
       {"3.0's", WithHeader(HeaderBytes(3.0f)), kVersion, SettingsFileState::kOtherVersion,
        SettingsDamage::kNone, 4, "Preset name 246", 0},
@@ -156,9 +155,18 @@ TEST_F(KeptFiles, StoredVersionNames) {
     float version;
     const char* name;
   } rows[] = {
-      {1.0f, "1.0"},   {2.0f, "2.0"},   {2.1f, "2.1"}, {2.25f, "2.25"},
-      {2.05f, "2.05"}, {10.5f, "10.5"}, {0.9f, "0.9"}, {FloatFromBits(0x40000001), ""},
-      {0.0f, ""},      {-2.0f, ""},     {2.001f, ""},  {1e30f, ""},
+      {1.0f, "1.0"},
+      {2.0f, "2.0"},
+      {2.1f, "2.1"},
+      {2.25f, "2.25"},
+      {2.05f, "2.05"},
+      {10.5f, "10.5"},
+      {0.9f, "0.9"},
+      {FloatFromBits(0x40000001), ""},
+      {0.0f, ""},
+      {-2.0f, ""},
+      {2.001f, ""},
+      {1e30f, ""},
       {FloatFromBits(0x7FC00000), ""},  // not a number
   };
   for (const auto& row : rows)
@@ -284,13 +292,11 @@ TEST_F(KeptFiles, LanguageFilesOfOtherVersionsAreKeptWhenAChoiceReplacesThem) {
     const char* keptName;  // where SaveLanguage and ForgetLanguage put it
   } rows[] = {
       {"this version's", languageFile(2.0f, QByteArray(1, other)), kVersion, other, nullptr},
-      {"2.0's, read by 2.1", languageFile(2.0f, QByteArray(1, other)), QStringLiteral("2.1"),
-       other, "Language.version-2.0"},
+      {"2.0's, read by 2.1", languageFile(2.0f, QByteArray(1, other)), QStringLiteral("2.1"), other,
+       "Language.version-2.0"},
       // No version before 2.0 wrote a language file: the layout of one is not known.
-      {"1.0's", languageFile(1.0f, QByteArray(1, other)), kVersion, system,
-       "Language.version-1.0"},
-      {"3.0's", languageFile(3.0f, QByteArray(1, other)), kVersion, system,
-       "Language.version-3.0"},
+      {"1.0's", languageFile(1.0f, QByteArray(1, other)), kVersion, system, "Language.version-1.0"},
+      {"3.0's", languageFile(3.0f, QByteArray(1, other)), kVersion, system, "Language.version-3.0"},
       {"no language in it", languageFile(2.0f, "\x07"), kVersion, system, "Language.damaged"},
       {"cut after the header", languageFile(2.0f, ""), kVersion, system, "Language.damaged"},
       {"not Mervane's", "de_DE\n", kVersion, system, "Language.unknown"},

@@ -87,7 +87,8 @@ TEST_F(PresetsProblems, TheWindowSaysOnceWhatItShowsAndWhereTheFileWillBeKept) {
     EXPECT_TRUE(Contains(notices[0], PresetsFileProblem(found_.PresetsFile, row.status)));
     EXPECT_TRUE(Contains(notices[0], AdditionText(row.shown)));
     if (row.keptName != nullptr) {
-      EXPECT_TRUE(Contains(notices[0], u'"' + dir_.Path() + QString::fromLatin1(row.keptName) + u'"'))
+      EXPECT_TRUE(
+          Contains(notices[0], u'"' + dir_.Path() + QString::fromLatin1(row.keptName) + u'"'))
           << notices[0].toStdString();
     } else {
       EXPECT_FALSE(Contains(notices[0], AdditionText(kAddPresetsKeptOnSave).section(u'%', 0, 0)))

@@ -43,9 +43,10 @@ FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(pa
   view_->setModel(&model);
   view_->SetColumnWidths({25, 145, 125, 150, 50, 145});
   // The extension column is no longer the last one: wide enough for its caption.
-  view_->setColumnWidth(FileListModel::kExtensionColumn,
-                        std::max(view_->columnWidth(FileListModel::kExtensionColumn),
-                                 view_->horizontalHeader()->sectionSizeHint(FileListModel::kExtensionColumn)));
+  view_->setColumnWidth(
+      FileListModel::kExtensionColumn,
+      std::max(view_->columnWidth(FileListModel::kExtensionColumn),
+               view_->horizontalHeader()->sectionSizeHint(FileListModel::kExtensionColumn)));
   view_->setAccessibleName(PlainCaption(kTextPageLoadedFiles));
   layout->addWidget(view_, 1);
 

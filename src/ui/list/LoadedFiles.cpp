@@ -253,7 +253,8 @@ const FileEntry* LoadedFiles::ChosenEntry() const {
   const QModelIndex current = view->currentIndex();
   const std::vector<int> rows = view->SelectedRows();
   int row = rows.empty() ? -1 : rows.front();
-  if (current.isValid() && view->selectionModel()->isRowSelected(current.row())) row = current.row();
+  if (current.isValid() && view->selectionModel()->isRowSelected(current.row()))
+    row = current.row();
   return model_->EntryAt(row);
 }
 
@@ -301,11 +302,11 @@ void LoadedFiles::UpdateStatusLine(bool recountAll, bool recountSelected, const 
     });
     figures_.SelectedText = FigureText(count, total);
   }
-  statusText_ = !text.isEmpty() ? text
-                                : LanguageText(kTextListFiles) + QStringLiteral(": ") +
-                                      figures_.CountText + QStringLiteral("   ") +
-                                      LanguageText(kTextListSelected) + QStringLiteral(": ") +
-                                      figures_.SelectedText;
+  statusText_ = !text.isEmpty()
+                    ? text
+                    : LanguageText(kTextListFiles) + QStringLiteral(": ") + figures_.CountText +
+                          QStringLiteral("   ") + LanguageText(kTextListSelected) +
+                          QStringLiteral(": ") + figures_.SelectedText;
   if (text.isEmpty()) {
     const QString names = newNames_->StatusText();
     if (!names.isEmpty()) statusText_ += QStringLiteral("   ") + names;

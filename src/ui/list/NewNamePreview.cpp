@@ -1,7 +1,7 @@
 #include "ui/list/NewNamePreview.h"
 
-#include "platform/Process.h"
 #include "fileops/RunValues.h"
+#include "platform/Process.h"
 #include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
@@ -110,8 +110,7 @@ void NewNamePreview::Poll() {
 }
 
 bool NewNamePreview::UpToDate(const Preset& settings) const {
-  return plan_ && !inputsDirty_ && plan_->Settings() == settings &&
-         planListCount_ == list_.Count();
+  return plan_ && !inputsDirty_ && plan_->Settings() == settings && planListCount_ == list_.Count();
 }
 
 std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
@@ -127,8 +126,8 @@ std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
 void NewNamePreview::StartPlan() {
   std::unique_ptr<Job> job = MakeJob();
   // Nothing new: the plan in hand, or the last one, is of these settings and this list.
-  if (!inputsDirty_ && ((running_ && runningSettings_ == job->Settings) ||
-                        (!running_ && UpToDate(job->Settings))))
+  if (!inputsDirty_ &&
+      ((running_ && runningSettings_ == job->Settings) || (!running_ && UpToDate(job->Settings))))
     return;
   CancelWorker();
   inputsDirty_ = false;
@@ -149,8 +148,8 @@ void NewNamePreview::StartPlan() {
       inputs.Content = &job->Content;
       inputs.Cancel = &cancel_;
       inputs.Progress = &progress_;
-      auto plan = std::make_shared<NewNamePlan>(
-          PlanNewNames(list_, job->Settings, job->Values, inputs));
+      auto plan =
+          std::make_shared<NewNamePlan>(PlanNewNames(list_, job->Settings, job->Values, inputs));
       if (!plan->Complete()) return;
       QMetaObject::invokeMethod(
           this, [this, plan, generation = job->Generation] { Finished(plan, generation); },
@@ -222,8 +221,8 @@ bool NewNamePreview::ConfirmStart(bool ignoreWarnings) {
       inputs.Content = &job->Content;
       planListCount_ = list_.Count();
       inputsDirty_ = false;
-      plan_ = std::make_shared<NewNamePlan>(
-          PlanNewNames(list_, job->Settings, job->Values, inputs));
+      plan_ =
+          std::make_shared<NewNamePlan>(PlanNewNames(list_, job->Settings, job->Values, inputs));
       emit PlanChanged();
     } else {
       // A large list: the worker plans while a progress window waits, which the user may
@@ -231,7 +230,8 @@ bool NewNamePreview::ConfirmStart(bool ignoreWarnings) {
       inputsDirty_ = true;
       StartPlan();
       QProgressDialog wait(AdditionText(kAddPlanningNewNames) + QStringLiteral("..."),
-                           PlainCaption(kTextProgressCancel), 0, 1000, qobject_cast<QWidget*>(parent()));
+                           PlainCaption(kTextProgressCancel), 0, 1000,
+                           qobject_cast<QWidget*>(parent()));
       wait.setWindowTitle(PlainCaption(kTextQuestion));
       wait.setWindowModality(Qt::ApplicationModal);
       wait.setMinimumDuration(300);

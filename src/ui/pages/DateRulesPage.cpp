@@ -40,7 +40,8 @@ QString DateOperationCaption(int operation) {
 
 SpinRange DateRuleRange(int part, int operation, const CalendarParts& now) {
   const int unit = part < 0 ? 0 : part % kUnitCount;
-  if (operation == 1 || operation == 2) return unit == 5 ? SpinRange{1, 50, 1} : SpinRange{1, 999, 1};
+  if (operation == 1 || operation == 2)
+    return unit == 5 ? SpinRange{1, 50, 1} : SpinRange{1, 999, 1};
   switch (unit) {
     case 0:
     case 1:

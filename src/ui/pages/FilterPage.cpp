@@ -23,11 +23,13 @@
 namespace {
 
 // The operators of each mode, in value order.
-constexpr std::array<PageText, 4> kNumericOperators = {
-    kTextFilterEqual, kTextFilterNotEqual, kTextFilterLessThan, kTextFilterGreaterThan};
+constexpr std::array<PageText, 4> kNumericOperators = {kTextFilterEqual, kTextFilterNotEqual,
+                                                       kTextFilterLessThan, kTextFilterGreaterThan};
 constexpr std::array<PageText, 8> kTextOperators = {
-    kTextFilterIs,     kTextFilterIsNot,     kTextFilterContains,     kTextFilterDoesNotContain,
-    kTextFilterIsCase, kTextFilterIsNotCase, kTextFilterContainsCase, kTextFilterDoesNotContainCase};
+    kTextFilterIs,           kTextFilterIsNot,
+    kTextFilterContains,     kTextFilterDoesNotContain,
+    kTextFilterIsCase,       kTextFilterIsNotCase,
+    kTextFilterContainsCase, kTextFilterDoesNotContainCase};
 
 const PageText* OperatorOf(int mode, int op) {
   if (op < 0) return nullptr;
@@ -163,8 +165,8 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
   operatorStack_ = new QStackedWidget;
   numericOperator_ = new QComboBox;
   textOperator_ = new QComboBox;
-  for (const auto& [combo, mode] : {std::pair{numericOperator_, kModeNumeric},
-                                    std::pair{textOperator_, kModeText}}) {
+  for (const auto& [combo, mode] :
+       {std::pair{numericOperator_, kModeNumeric}, std::pair{textOperator_, kModeText}}) {
     for (int op = 0; op < FilterOperatorCount(mode); ++op)
       combo->addItem(FilterOperatorCaption(mode, op));
     combo->setAccessibleName(Caption(kTextFilterCondition));

@@ -106,7 +106,8 @@ class RuleTableModel : public QAbstractTableModel {
   // Sets or clears the "row selected" bit of every rule, as the preset keeps it.
   void SetSelectedBits(const std::vector<bool>& selected) {
     for (int row = 0; row < rules_.size(); ++row) {
-      const bool on = static_cast<size_t>(row) < selected.size() && selected[static_cast<size_t>(row)];
+      const bool on =
+          static_cast<size_t>(row) < selected.size() && selected[static_cast<size_t>(row)];
       if (on)
         rules_[row].ItemState |= kItemSelected;
       else

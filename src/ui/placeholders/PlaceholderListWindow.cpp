@@ -60,7 +60,8 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
       field_(field),
       items_(PlaceholderItemsFor(field)) {
   setObjectName(QStringLiteral("PlaceholderListWindow"));
-  const QString name = LanguageText(field == PlaceholderField::kPattern ? kTextWildcards : kTextPlaceholders);
+  const QString name =
+      LanguageText(field == PlaceholderField::kPattern ? kTextWildcards : kTextPlaceholders);
   setAccessibleName(name);
 
   list_ = new QListWidget(this);

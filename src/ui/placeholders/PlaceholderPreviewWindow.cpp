@@ -140,9 +140,9 @@ QString PlaceholderPreviewWindow::SegmentToolTip(int index) const {
       segment.Kind == kSegmentCounter ? segment.Text : PreviewSegmentCode(segment.Kind);
   const QString title = PlaceholderCaption(code) + QLatin1String("  (") + code + QLatin1Char(')');
   const bool folder = PreviewSampleIsLocalFolder(segment.Kind);
-  const QString body =
-      folder ? segment.Sample
-             : WithoutMnemonics(LanguageText(kTextWordExample)) + QLatin1String(": ") + segment.Sample;
+  const QString body = folder ? segment.Sample
+                              : WithoutMnemonics(LanguageText(kTextWordExample)) +
+                                    QLatin1String(": ") + segment.Sample;
   return QLatin1String("<p style=\"white-space:pre\"><b>") + Escaped(title) +
          QLatin1String("</b><br>") + Escaped(body) + QLatin1String("</p>");
 }

@@ -31,7 +31,6 @@ constexpr int kLabelWidth = 165;
 constexpr int kComboWidth = 170;
 constexpr int kOkWidth = 140;
 
-
 bool DefaultAskYesNo(QWidget* parent, const QString& title, const QString& text) {
   return MakeQuestionBox(parent, title, text)->exec() == QMessageBox::Yes;
 }
@@ -201,7 +200,8 @@ void PresetDialog::UpdateButtons() {
 
 bool PresetDialog::SaveAsNew() {
   if (!model_.CanSaveNew()) return false;
-  const std::optional<QString> typed = hooks_.AskText(this, QString(), PlainCaption(kTextPresetNewName));
+  const std::optional<QString> typed =
+      hooks_.AskText(this, QString(), PlainCaption(kTextPresetNewName));
   if (!typed) return false;
   QString name = PresetDialogModel::CleanName(*typed);
   if (name.isEmpty()) return false;
@@ -209,7 +209,8 @@ bool PresetDialog::SaveAsNew() {
   int row = -1;
   const int match = model_.FindName(name);
   // The working preset is never saved, so its name is only ever avoided, not replaced.
-  if (match > 0 && hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskReplacePreset))) {
+  if (match > 0 &&
+      hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskReplacePreset))) {
     if (hooks_.StorePageControls) hooks_.StorePageControls();
     row = model_.Replace(match, working_);
   } else {
@@ -225,7 +226,8 @@ void PresetDialog::DeleteSelected() {
   const int row = SelectedRow();
   if (!model_.CanDelete(row)) return;
   // A deleted preset cannot be brought back: the file is written when the dialog closes.
-  if (!hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskDeletePreset))) return;
+  if (!hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskDeletePreset)))
+    return;
   model_.Delete(row);
   Rebuild(-1);
 }
@@ -243,7 +245,8 @@ void PresetDialog::MoveSelectedDown() {
 }
 
 void PresetDialog::RestoreBuiltins() {
-  if (!hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskRestorePresets))) return;
+  if (!hooks_.AskYesNo(this, PlainCaption(kTextQuestion), PlainCaption(kTextAskRestorePresets)))
+    return;
   model_.RestoreBuiltins();
   Rebuild(-1);
 }

@@ -38,8 +38,8 @@ constexpr int kButtonWidth = 120;
 QString ProgressPercentText(int64_t count, int64_t maximum, int32_t phase) {
   double percent = 0;
   if (maximum > 0)
-    percent = static_cast<double>(std::max<int64_t>(count, 0)) * 100.0 /
-              static_cast<double>(maximum);
+    percent =
+        static_cast<double>(std::max<int64_t>(count, 0)) * 100.0 / static_cast<double>(maximum);
   else if (phase >= kPhaseProcessing)
     percent = 100;  // nothing to process is all done
   // Cut, not rounded: 99.999 % must not read 100.00 while a file is still in hand.
@@ -241,8 +241,9 @@ void ProgressWindow::Update() {
   }
   const int64_t maximum = BarMaximum();
   if (maximum > 0)
-    bar_->setValue(static_cast<int>(std::clamp<int64_t>(
-        flags_.ProgressCount.load(memory_order_relaxed), 0, std::min<int64_t>(maximum, INT32_MAX))));
+    bar_->setValue(
+        static_cast<int>(std::clamp<int64_t>(flags_.ProgressCount.load(memory_order_relaxed), 0,
+                                             std::min<int64_t>(maximum, INT32_MAX))));
 }
 
 void ProgressWindow::TogglePause() {
@@ -274,8 +275,8 @@ void ProgressWindow::AskToStop(bool quit) {
   if (asking_ || !control_.BeginStopQuestion()) return;
   asking_ = true;
   QPointer<ProgressWindow> self(this);
-  ask_(this, PlainCaption(kTextQuestion),
-       LanguageText(quit ? kTextAskQuit : kTextAskCancelRun), [self, quit](bool yes) {
+  ask_(this, PlainCaption(kTextQuestion), LanguageText(quit ? kTextAskQuit : kTextAskCancelRun),
+       [self, quit](bool yes) {
          if (self) self->Stopped(quit, yes);
        });
 }

@@ -35,12 +35,12 @@ struct ProgressTimings {
 QString ProgressPercentText(int64_t count, int64_t maximum, int32_t phase);
 
 // The progress window of a batch run. It reads the run flags every 100 ms (the updater) and
-// steers the run only through its RunControl: pause, cancel, quit and the asking scope. Its phase, from RunPhase, decides the
-// frame's caption and what it shows: the status text while preparing and when finished, the
-// file and folder in hand while processing. Pause holds the run between two files; Cancel
-// (after a question) lets the file in hand finish and starts no other; Esc and the close box
-// ask whether to quit the program, which then ends after the file in hand. The window may be
-// made wider, never higher.
+// steers the run only through its RunControl: pause, cancel, quit and the asking scope. Its phase,
+// from RunPhase, decides the frame's caption and what it shows: the status text while preparing and
+// when finished, the file and folder in hand while processing. Pause holds the run between two
+// files; Cancel (after a question) lets the file in hand finish and starts no other; Esc and the
+// close box ask whether to quit the program, which then ends after the file in hand. The window may
+// be made wider, never higher.
 class ProgressWindow : public QWidget {
   Q_OBJECT
 

@@ -35,8 +35,8 @@ QString DateText(const FileTime& time) {
 }
 
 QString SizeText(int64_t size) {
-  const QString exact = QLocale().toString(static_cast<qlonglong>(size)) + u' ' +
-                        AdditionText(kAddBytes);
+  const QString exact =
+      QLocale().toString(static_cast<qlonglong>(size)) + u' ' + AdditionText(kAddBytes);
   return size < 1024 ? exact : FormatSize(size, 1) + QStringLiteral("  (") + exact + u')';
 }
 
@@ -72,8 +72,7 @@ QString PermissionText(int32_t mode) {
   for (int bit = 0; bit < 9; ++bit)
     text += (mode & (0400 >> bit)) != 0 ? QLatin1Char(kLetters[bit]) : QLatin1Char('-');
   // The set-id and sticky bits, as "ls" shows them in the execute places.
-  const auto mark = [&text, mode](int position, int32_t special, char withExecute,
-                                  char without) {
+  const auto mark = [&text, mode](int position, int32_t special, char withExecute, char without) {
     if ((mode & special) == 0) return;
     text[position] = QLatin1Char(text[position] == u'x' ? withExecute : without);
   };
@@ -119,11 +118,14 @@ PropertiesWindow::PropertiesWindow(const QString& path, QWidget* parent) : QDial
   addRow(general, kFolderRow, kTextListFolder, {}, p.Folder);
   addRow(general, kSizeRow, kTextWordSize, {}, p.Readable ? SizeText(p.Size) : QString());
   addRow(general, kCreatedRow, kTextWordCreated, {}, p.Readable ? DateText(p.Created) : QString());
-  addRow(general, kModifiedRow, kTextWordModified, {}, p.Readable ? DateText(p.Modified) : QString());
-  addRow(general, kAccessedRow, kTextWordLastAccess, {}, p.Readable ? DateText(p.Accessed) : QString());
+  addRow(general, kModifiedRow, kTextWordModified, {},
+         p.Readable ? DateText(p.Modified) : QString());
+  addRow(general, kAccessedRow, kTextWordLastAccess, {},
+         p.Readable ? DateText(p.Accessed) : QString());
   addRow(general, kPermissionsRow, 0, AdditionText(kAddPermissions),
          p.Readable ? PermissionText(p.Mode) : QString());
-  addRow(general, kZoneMarkRow, kTextPageDownloadMark, {}, p.Readable ? YesNo(p.ZoneMark) : QString());
+  addRow(general, kZoneMarkRow, kTextPageDownloadMark, {},
+         p.Readable ? YesNo(p.ZoneMark) : QString());
 
   // The attributes in the same form, under a heading of their own, so that every field starts
   // in one column.

@@ -135,8 +135,7 @@ QString UndoSummaryText(uint32_t runNumber, const UndoSummary& summary) {
   return text;
 }
 
-UndoResultDialog::UndoResultDialog(uint32_t runNumber, const UndoSummary& summary,
-                                   QWidget* parent)
+UndoResultDialog::UndoResultDialog(uint32_t runNumber, const UndoSummary& summary, QWidget* parent)
     : QDialog(parent) {
   setWindowTitle(AdditionText(kAddUndoResultTitle));
   auto* layout = new QVBoxLayout(this);
@@ -153,7 +152,8 @@ UndoResultDialog::UndoResultDialog(uint32_t runNumber, const UndoSummary& summar
   list_->setVisible(lines_->rowCount() > 0);
   layout->addWidget(list_, 1);
   auto* buttons = new QDialogButtonBox;
-  QPushButton* close = buttons->addButton(AdditionText(kAddUndoClose), QDialogButtonBox::AcceptRole);
+  QPushButton* close =
+      buttons->addButton(AdditionText(kAddUndoClose), QDialogButtonBox::AcceptRole);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(buttons);
   resize(lines_->rowCount() > 0 ? 640 : 400, lines_->rowCount() > 0 ? 360 : 120);

@@ -39,10 +39,10 @@ QSize CommandButton::minimumSizeHint() const {
   // Narrow enough to wrap the caption, never so narrow that a word is cut.
   const QFontMetrics metrics(font());
   int widestWord = 0;
-  for (const QString& word : text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+  for (const QString& word :
+       text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
     widestWord = std::max(widestWord, metrics.horizontalAdvance(word));
-  const QRect needed =
-      metrics.boundingRect(QRect(0, 0, widestWord, 1000), TextFlags(), text());
+  const QRect needed = metrics.boundingRect(QRect(0, 0, widestWord, 1000), TextFlags(), text());
   QStyleOptionButton option;
   initStyleOption(&option);
   const QSize contents(kIconSide + kGap + widestWord, std::max(kIconSide, needed.height()));

@@ -2,8 +2,8 @@
 
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
-#include "ui/window/HelpTexts.h"
 #include "ui/widgets/UiTexts.h"
+#include "ui/window/HelpTexts.h"
 
 #include <QMessageBox>
 
@@ -37,9 +37,9 @@ void ShowAboutWindow(QWidget* owner) {
 }
 
 std::unique_ptr<QMessageBox> MakeInformationBox(QWidget* owner) {
-  auto box =
-      std::make_unique<QMessageBox>(QMessageBox::Information, WithoutMnemonics(LanguageText(kTextInformation)),
-                                    LanguageText(kTextSettingsLocation), QMessageBox::Ok, owner);
+  auto box = std::make_unique<QMessageBox>(
+      QMessageBox::Information, WithoutMnemonics(LanguageText(kTextInformation)),
+      LanguageText(kTextSettingsLocation), QMessageBox::Ok, owner);
   box->setTextFormat(Qt::PlainText);
   return box;
 }

@@ -57,8 +57,8 @@ constexpr DateItem kDateItems[] = {
 };
 constexpr int kDateCaptions[] = {kTextWordLastAccess, kTextWordModified, kTextWordCreated};
 
-constexpr int kTopicCaptions[] = {kTextMenuTopicLoading,    kTextMenuTopicMenu,
-                                  kTextMenuTopicTips,       kTextMenuTopicDragDrop,
+constexpr int kTopicCaptions[] = {kTextMenuTopicLoading,      kTextMenuTopicMenu,
+                                  kTextMenuTopicTips,         kTextMenuTopicDragDrop,
                                   kTextMenuTopicPlaceholders, kTextMenuTopicWildcards,
                                   kTextMenuTopicCommandLine};
 
@@ -129,10 +129,12 @@ void MainMenus::Build(QWidget* listView) {
 void MainMenus::BuildFileMenu(QMenu* file) {
   file->addAction(NewAction(M::Start, Caption(kTextMenuStart)));
   file->addSeparator();
-  QAction* testRun = NewAction(M::TestRun, WithKey(kTextMenuTestRun, CtrlKeyText(QStringLiteral("D"))));
+  QAction* testRun =
+      NewAction(M::TestRun, WithKey(kTextMenuTestRun, CtrlKeyText(QStringLiteral("D"))));
   testRun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
   file->addAction(testRun);
-  file->addAction(NewAction(M::UndoLastRun, AdditionText(kAddUndoMenuItem) + QStringLiteral("...")));
+  file->addAction(
+      NewAction(M::UndoLastRun, AdditionText(kAddUndoMenuItem) + QStringLiteral("...")));
   QAction* addFiles = NewAction(M::AddFiles, Caption(kTextMenuAddFiles) + QStringLiteral("...\t") +
                                                  CtrlKeyText(QStringLiteral("L")));
   addFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
@@ -143,10 +145,12 @@ void MainMenus::BuildFileMenu(QMenu* file) {
 }
 
 void MainMenus::BuildSettingsMenu(QMenu* settings) {
-  QAction* save = NewAction(M::SavePreset, WithKey(kTextMenuSavePreset, CtrlKeyText(QStringLiteral("S"))));
+  QAction* save =
+      NewAction(M::SavePreset, WithKey(kTextMenuSavePreset, CtrlKeyText(QStringLiteral("S"))));
   save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   settings->addAction(save);
-  settings->addAction(NewAction(M::SaveAsNewPreset, Caption(kTextMenuSaveAsNewPreset) + QStringLiteral("...")));
+  settings->addAction(
+      NewAction(M::SaveAsNewPreset, Caption(kTextMenuSaveAsNewPreset) + QStringLiteral("...")));
   const auto option = [this](MenuCommand command) {
     for (const OptionItem& item : kOptionItems)
       if (item.Command == command) return CheckAction(command, item.Entry);
@@ -161,7 +165,8 @@ void MainMenus::BuildSettingsMenu(QMenu* settings) {
   loading->addAction(option(M::IncludeSubdirectories));
   loading->addAction(option(M::IncludeHidden));
   QMenu* dates = settings->addMenu(Caption(kTextMenuFileDates));
-  for (const auto& [entry, first] : {std::pair{kTextMenuFilterDate, 0}, std::pair{kTextMenuPlaceholderDate, 3}}) {
+  for (const auto& [entry, first] :
+       {std::pair{kTextMenuFilterDate, 0}, std::pair{kTextMenuPlaceholderDate, 3}}) {
     QMenu* sub = dates->addMenu(Caption(entry));
     auto* group = new QActionGroup(sub);
     for (int value = 0; value < 3; ++value) {

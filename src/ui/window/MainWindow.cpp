@@ -60,7 +60,9 @@ MainWindow::MainWindow(AppState& app, QWidget* parent) : QMainWindow(parent), ap
   sources.Folders = [this] { return TemplateFolders(app_.DesktopFolder, app_.ProgramFolder); };
   sources.DateFieldValue = [this] { return pages_ != nullptr ? pages_->DatePickerValue() : 0; };
   sources.ListFree = [this] { return !files_->LoadBusy() && !(runs_ != nullptr && runs_->Busy()); };
-  sources.Ask = [this](const QString& title, const QString& text) { return dialogs_.Ask(title, text); };
+  sources.Ask = [this](const QString& title, const QString& text) {
+    return dialogs_.Ask(title, text);
+  };
   files_ = new LoadedFiles(app_.Files, app_.Load, std::move(sources), dialogs_, this);
   pageModel_ = new PageListModel(this);
   connect(files_, &LoadedFiles::LoadFinished, this, [this] {
@@ -115,8 +117,9 @@ void MainWindow::SetDialogs(WindowDialogs dialogs) {
 // the frame with the shown page. The loaded-file list is part of the first page.
 void MainWindow::Build() {
   const Preset& settings = app_.WorkingSettings;
-  pages_ = new OptionPages(settings.TemplateButtons != 0, settings.PatternButtons != 0,
-                           [] { return NowAsLocalDate(); }, this);
+  pages_ = new OptionPages(
+      settings.TemplateButtons != 0, settings.PatternButtons != 0, [] { return NowAsLocalDate(); },
+      this);
 
   auto* central = new QWidget;
   auto* layout = new QHBoxLayout(central);
@@ -136,8 +139,8 @@ void MainWindow::Build() {
                                                         {kImageAddFolder, kTextMenuAddFolder},
                                                         {kImageStart, kTextMenuStart}}};
   for (size_t i = 0; i < commands.size(); ++i) {
-    commandButtons_[i] = new CommandButton(StoreIcon(commands[i].first),
-                                           PlainCaption(commands[i].second));
+    commandButtons_[i] =
+        new CommandButton(StoreIcon(commands[i].first), PlainCaption(commands[i].second));
     buttons->addWidget(commandButtons_[i], 1);
   }
   right->addLayout(buttons);
@@ -170,10 +173,10 @@ void MainWindow::Build() {
   });
   ConnectPages();
   AttachPopups();
-  for (QWidget* target : {static_cast<QWidget*>(commandButtons_[0]),
-                          static_cast<QWidget*>(commandButtons_[1]), files_->View()->viewport(),
-                          static_cast<QWidget*>(pages_->Field(FieldKind::TargetTemplate)),
-                          static_cast<QWidget*>(pages_->BrowseButton())})
+  for (QWidget* target :
+       {static_cast<QWidget*>(commandButtons_[0]), static_cast<QWidget*>(commandButtons_[1]),
+        files_->View()->viewport(), static_cast<QWidget*>(pages_->Field(FieldKind::TargetTemplate)),
+        static_cast<QWidget*>(pages_->BrowseButton())})
     WatchDrops(target);
   SetCommandsLocked(locked_);
 }
@@ -593,8 +596,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     drop->ignore();
     return true;
   }
-  const bool targetField = watched == pages_->Field(FieldKind::TargetTemplate) ||
-                           watched == pages_->BrowseButton();
+  const bool targetField =
+      watched == pages_->Field(FieldKind::TargetTemplate) || watched == pages_->BrowseButton();
   if (!targetField && (locked_ || files_->LoadBusy())) {
     drop->ignore();
     return true;

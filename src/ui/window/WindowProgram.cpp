@@ -1,18 +1,18 @@
 #include "ui/window/WindowProgram.h"
 
 #include "app/AppState.h"
+#include "platform/Messages.h"
+#include "platform/Signals.h"
 #include "run/ExitCode.h"
+#include "run/RunControl.h"
 #include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
-#include "platform/Messages.h"
-#include "platform/Signals.h"
-#include "run/RunControl.h"
-#include "ui/window/AboutWindow.h"
+#include "ui/presets/PresetDialog.h"
 #include "ui/widgets/Icons.h"
+#include "ui/window/AboutWindow.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/WindowHandOver.h"
-#include "ui/presets/PresetDialog.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -66,8 +66,9 @@ int RunMainWindow(AppState& app) {
   window.AttachPresetDialog([&window, &app](int mode) {
     PresetDialogHooks hooks;
     hooks.StorePageControls = [&window] { window.StorePages(); };
-    RunPresetDialog(&window, mode == 1 ? PresetDialog::Mode::kSaveAsNew : PresetDialog::Mode::kManage,
-                    app, std::move(hooks), [&window] { window.PresetsChanged(); });
+    RunPresetDialog(&window,
+                    mode == 1 ? PresetDialog::Mode::kSaveAsNew : PresetDialog::Mode::kManage, app,
+                    std::move(hooks), [&window] { window.PresetsChanged(); });
   });
   // Centred on the screen the first time it is shown.
   if (const QScreen* screen = window.screen())

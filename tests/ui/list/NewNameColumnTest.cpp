@@ -4,16 +4,17 @@
 
 #include "ui/window/MainWindow.h"
 
-#include "support/WindowFixture.h"
 #include "app/AppState.h"
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"
-#include "support/QtPrinters.h"
 #include "platform/FileName.h"
 #include "settings/PresetsFile.h"
 #include "support/ChildProcess.h"
 #include "support/Lines.h"
+#include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "support/Texts.h"
+#include "support/WindowFixture.h"
 #include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "ui/list/FileListModel.h"
@@ -25,7 +26,6 @@
 #include "ui/run/RunController.h"
 #include "ui/run/RunResultWindow.h"
 #include "ui/widgets/UiTexts.h"
-#include "support/Texts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,8 +61,8 @@ class NewNameColumnTest : public WindowFixture {
   }
 
   static void WaitForPlan(MainWindow& window) {
-    ASSERT_TRUE(
-        ProcessUntil([&] { return window.Files()->NewNames()->Idle() && window.Files()->Model()->Plan(); }));
+    ASSERT_TRUE(ProcessUntil(
+        [&] { return window.Files()->NewNames()->Idle() && window.Files()->Model()->Plan(); }));
   }
 
   // The settings as the pages would hold them after the user chose them.
@@ -159,7 +159,8 @@ TEST_F(NewNameColumnTest, ShowsTheNewNamesOfTheBuiltInPresets) {
     WaitForPlan(*window);
     EXPECT_EQ(Cell(*window, first, FileListModel::kNewNameColumn), r.first);
     EXPECT_EQ(Cell(*window, second, FileListModel::kNewNameColumn), r.second);
-    EXPECT_EQ(window->Files()->View()->isColumnHidden(FileListModel::kNewFolderColumn), !r.folderShown);
+    EXPECT_EQ(window->Files()->View()->isColumnHidden(FileListModel::kNewFolderColumn),
+              !r.folderShown);
   }
   // Preset 2 names by the modification date into dated folders: as the engine builds them.
   window->Presets()->ActivateAt(2);

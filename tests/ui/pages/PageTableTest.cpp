@@ -1,7 +1,7 @@
 #include "records/Pages.h"
 
-#include "support/UiTestSupport.h"
 #include "app/ImageStore.h"
+#include "support/UiTestSupport.h"
 #include "texts/TextTables.h"
 #include "ui/pages/OptionPages.h"
 #include "ui/pages/PageList.h"
@@ -136,7 +136,8 @@ TEST_F(PageTableTest, EveryPageObjectStandsAtItsRowWithItsControls) {
     EXPECT_EQ(object->Id(), page);
     ASSERT_EQ(pages->Page(page), object->Widget());
     EXPECT_EQ(object->Widget()->objectName(), QStringLiteral("page%1").arg(page));
-    const auto* description = object->Widget()->findChild<QLabel*>(QStringLiteral("pageDescription"));
+    const auto* description =
+        object->Widget()->findChild<QLabel*>(QStringLiteral("pageDescription"));
     ASSERT_NE(description, nullptr);
     EXPECT_EQ(description->text(), PageDescription(page));
   }
@@ -145,7 +146,8 @@ TEST_F(PageTableTest, EveryPageObjectStandsAtItsRowWithItsControls) {
     const int page = PageOfControl(control);
     QWidget* widget = pages->ControlWidget(control);
     ASSERT_NE(widget, nullptr) << "control " << i;
-    EXPECT_TRUE(IsInside(widget, pages->Page(page))) << "control " << i << " is not on page " << page;
+    EXPECT_TRUE(IsInside(widget, pages->Page(page)))
+        << "control " << i << " is not on page " << page;
     for (int other = 1; other < kPageCount; ++other) {
       if (other != page) {
         EXPECT_EQ(pages->PageObject(other)->ControlWidget(control), nullptr) << i;

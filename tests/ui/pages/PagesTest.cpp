@@ -6,20 +6,20 @@
 #include "ui/pages/FilterPage.h"
 #include "ui/pages/NameCasePage.h"
 
-#include "support/UiTestSupport.h"
 #include "platform/LocalTime.h"
 #include "settings/PresetsFile.h"
+#include "support/UiTestSupport.h"
 #include "ui/widgets/ReportView.h"
 #include "ui/widgets/UiTexts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
-#include <QRadioButton>
 #include <QDateTimeEdit>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -151,15 +151,15 @@ TEST_F(PagesTest, AttributeButtonsSetEveryRow) {
   pages->Store(p);
   EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 4);
   EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 4);
-  for (const Control c : {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode,
-                          Control::NotIndexedMode})
+  for (const Control c :
+       {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode, Control::NotIndexedMode})
     EXPECT_TRUE(pages->ControlWidget(c)->isEnabled());
   pages->Get<AttributesPage>()->ChangeNone();
   pages->Store(p);
   EXPECT_EQ(p.HiddenChange + p.ReadOnlyChange + p.ArchiveChange + p.NotIndexedChange, 0);
   EXPECT_EQ(p.HiddenClear + p.ReadOnlyClear + p.ArchiveClear + p.NotIndexedClear, 0);
-  for (const Control c : {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode,
-                          Control::NotIndexedMode})
+  for (const Control c :
+       {Control::HiddenMode, Control::ReadOnlyMode, Control::ArchiveMode, Control::NotIndexedMode})
     EXPECT_FALSE(pages->ControlWidget(c)->isEnabled());
 }
 
@@ -192,9 +192,9 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
 
   // Selecting the first row puts its kind and value back into the editor.
   ReportView* filterList = pages->RuleList(kPageFilter);
-  filterList->selectionModel()->setCurrentIndex(filterList->model()->index(0, 1),
-                                                QItemSelectionModel::ClearAndSelect |
-                                                    QItemSelectionModel::Rows);
+  filterList->selectionModel()->setCurrentIndex(
+      filterList->model()->index(0, 1),
+      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   EXPECT_EQ(kind->currentIndex(), 9);
   EXPECT_EQ(number->text(), QStringLiteral("2011"));
 
@@ -210,7 +210,8 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
   EXPECT_EQ(refusal.Problem, RuleProblem::InvalidCharacters);
   EXPECT_EQ(refusal.Field, with);
   with->clear();
-  EXPECT_EQ(pages->Get<NameCasePage>()->AddRule().Problem, RuleProblem::None) << "an empty replacement removes";
+  EXPECT_EQ(pages->Get<NameCasePage>()->AddRule().Problem, RuleProblem::None)
+      << "an empty replacement removes";
 
   // Extension: the new extension must be a name.
   pages->Field(FieldKind::OldExtensions)->setText(QStringLiteral("jpeg"));
@@ -231,8 +232,8 @@ TEST_F(PagesTest, AddingRulesValidatesTheEditor) {
 
   pages->Store(p);
   ASSERT_EQ(p.FilterConditions.size(), 2);
-  EXPECT_EQ(p.FilterConditions[0], (FilterCondition{kItemChecked | kItemSelected, 9, 0,
-                                                     QStringLiteral("2011"), 1}));
+  EXPECT_EQ(p.FilterConditions[0],
+            (FilterCondition{kItemChecked | kItemSelected, 9, 0, QStringLiteral("2011"), 1}));
   EXPECT_EQ(p.FilterConditions[1].Mode, 2);
   ASSERT_EQ(p.TextReplacements.size(), 1);
   EXPECT_EQ(p.TextReplacements[0].Replacement, QString());
@@ -252,9 +253,9 @@ TEST_F(PagesTest, ListButtonsFollowTheOptionsAndTheFieldTakesTheirWidth) {
   struct Case {
     FieldKind Kind;
     int Page;
-  } cases[] = {{FieldKind::NameTemplate, kPageNewName},  {FieldKind::TargetTemplate, kPageTarget},
+  } cases[] = {{FieldKind::NameTemplate, kPageNewName}, {FieldKind::TargetTemplate, kPageTarget},
                {FieldKind::InsertText, kPageCutInsert}, {FieldKind::ReplaceWith, kPageNameCase},
-               {FieldKind::FindText, kPageNameCase},     {FieldKind::OldExtensions, kPageExtension},
+               {FieldKind::FindText, kPageNameCase},    {FieldKind::OldExtensions, kPageExtension},
                {FieldKind::FilterText, kPageFilter}};
   const auto widthOf = [](OptionPages& pages, int page, FieldKind kind) {
     QWidget holder;
@@ -276,8 +277,7 @@ TEST_F(PagesTest, ListButtonsFollowTheOptionsAndTheFieldTakesTheirWidth) {
     without->Fill(PresetOffDefaults());
     ASSERT_NE(with->ListButton(c.Kind), nullptr) << static_cast<int>(c.Kind);
     EXPECT_EQ(without->ListButton(c.Kind), nullptr) << static_cast<int>(c.Kind);
-    EXPECT_EQ(with->ListButton(c.Kind)->toolTip(),
-              PlainCaption(templateField ? 10 : 11));
+    EXPECT_EQ(with->ListButton(c.Kind)->toolTip(), PlainCaption(templateField ? 10 : 11));
     const auto [widthWith, buttonWidth] = widthOf(*with, c.Page, c.Kind);
     const auto [widthWithout, none] = widthOf(*without, c.Page, c.Kind);
     EXPECT_EQ(none, 0);
@@ -299,11 +299,11 @@ TEST_F(PagesTest, EveryEditIsReportedThroughOneSignal) {
     Edit Do;
   } edits[] = {
       {"typing a template",
-       [](OptionPages& pages) { pages.Field(FieldKind::NameTemplate)->insert(QStringLiteral("x")); }},
-      {"an enabling check box",
        [](OptionPages& pages) {
-         pages.Page(kPageNewName)->findChild<QCheckBox*>()->click();
+         pages.Field(FieldKind::NameTemplate)->insert(QStringLiteral("x"));
        }},
+      {"an enabling check box",
+       [](OptionPages& pages) { pages.Page(kPageNewName)->findChild<QCheckBox*>()->click(); }},
       {"a combo box",
        [&](OptionPages& pages) {
          qobject_cast<QComboBox*>(widget(pages, Control::CaseMode))->setCurrentIndex(0);

@@ -1,19 +1,19 @@
 #include "ui/window/MainWindow.h"
 
-#include "support/WindowFixture.h"
 #include "app/AppState.h"
 #include "checks/Validation.h"
 #include "platform/FileName.h"
 #include "settings/PresetsFile.h"
 #include "support/TempDir.h"
-#include "ui/widgets/CommandButton.h"
+#include "support/WindowFixture.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/FileListView.h"
-#include "ui/widgets/FilePaths.h"
-#include "ui/widgets/Mnemonics.h"
 #include "ui/pages/PageList.h"
 #include "ui/placeholders/PlaceholderPopups.h"
 #include "ui/run/RunController.h"
+#include "ui/widgets/CommandButton.h"
+#include "ui/widgets/FilePaths.h"
+#include "ui/widgets/Mnemonics.h"
 #include "ui/widgets/UiTexts.h"
 #include "ui/window/StandardDialogs.h"
 
@@ -111,7 +111,8 @@ TEST_F(MainWindowTest, ActivatingAPresetFillsThePagesAndShowsItsPage) {
   const auto window = MakeWindow();
   ASSERT_NE(window->Menus()->PresetAction(2), nullptr);
   EXPECT_EQ(window->Menus()->PresetAction(2)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_2));
-  EXPECT_TRUE(window->Menus()->PresetAction(2)->text().endsWith(u'\t' + CtrlKeyText(QStringLiteral("2"))));
+  EXPECT_TRUE(
+      window->Menus()->PresetAction(2)->text().endsWith(u'\t' + CtrlKeyText(QStringLiteral("2"))));
   window->Menus()->PresetAction(2)->trigger();
   EXPECT_EQ(app_->ActivePresetIndex, 2);
   EXPECT_EQ(window->ShownPage(), app_->PresetList[2].SelectedPage);
@@ -137,7 +138,8 @@ TEST_F(MainWindowTest, ActivatingAPresetFillsThePagesAndShowsItsPage) {
 
 TEST_F(MainWindowTest, SavePresetWritesTheDefaultPresetOnly) {
   const auto window = MakeWindow();
-  EXPECT_FALSE(window->Menus()->Action(MenuCommand::SavePreset)->isEnabled()) << "preset 0 is never saved";
+  EXPECT_FALSE(window->Menus()->Action(MenuCommand::SavePreset)->isEnabled())
+      << "preset 0 is never saved";
   app_->DefaultPresetIndex = 1;
   window->PresetsChanged();
   ASSERT_TRUE(window->Menus()->Action(MenuCommand::SavePreset)->isEnabled());
@@ -440,12 +442,15 @@ TEST_F(MainWindowTest, MenuItemsCarryTheirChecksAndShortcuts) {
   EXPECT_EQ(app_->WorkingSettings.IncludeHidden, 1);
   window->Menus()->Action(MenuCommand::PlaceholderDateLastAccess)->trigger();
   EXPECT_EQ(app_->WorkingSettings.DatePlaceholderSource, 0);
-  EXPECT_EQ(window->Menus()->Action(MenuCommand::TestRun)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
-  EXPECT_EQ(window->Menus()->Action(MenuCommand::AddFiles)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::TestRun)->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_D));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::AddFiles)->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_L));
   EXPECT_EQ(window->Menus()->Action(MenuCommand::SavePreset)->shortcut(),
             QKeySequence(Qt::CTRL | Qt::Key_S));
   EXPECT_EQ(window->Menus()->Action(MenuCommand::Help)->shortcut(), QKeySequence(Qt::Key_F1));
-  EXPECT_EQ(window->Menus()->Action(MenuCommand::StopLoading)->shortcut(), QKeySequence(Qt::Key_Escape));
+  EXPECT_EQ(window->Menus()->Action(MenuCommand::StopLoading)->shortcut(),
+            QKeySequence(Qt::Key_Escape));
   EXPECT_EQ(window->Menus()->Action(MenuCommand::NextPage)->shortcut(),
             QKeySequence(Qt::CTRL | Qt::Key_Tab));
   // The components of a later issue: disabled until they attach.
@@ -519,7 +524,7 @@ TEST_F(MainWindowTest, StartRunsTheBatchAndTheListKeepsWhatTheOptionsSay) {
   ASSERT_EQ(app_->Files.Count(), 2);
   for (int row = 0; row < 2; ++row) {
     EXPECT_TRUE(window->Files()->Model()->EntryAt(row)->Path.startsWith(dir_.Path() +
-                                                                   QStringLiteral("output/")));
+                                                                        QStringLiteral("output/")));
     EXPECT_EQ(window->Files()->Model()->EntryAt(row)->Status, kStatusNotProcessed);
   }
 }

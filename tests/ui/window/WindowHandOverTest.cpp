@@ -43,11 +43,11 @@ TEST(WindowHandOverUris, FileUrisCarryEveryByteAndRefuseWhatIsNoLocalFile) {
 
   const UriCase oneWay[] = {
       {"/srv/x.txt", "file://localhost/srv/x.txt"},
-      {"", "file://fileserver/srv/x.txt"},    // another machine
-      {"", "http://example.org/x.txt"},       // not a file
-      {"", "file:///home/ana/a%0Ab.txt"},     // a line break would split the path in two
-      {"", "file:///home/ana/a%00b.txt"},     // no byte of a name is zero
-      {"", "file:///home/ana/a.txt?x=1"},     // a query: not sent by anyone we know
+      {"", "file://fileserver/srv/x.txt"},  // another machine
+      {"", "http://example.org/x.txt"},     // not a file
+      {"", "file:///home/ana/a%0Ab.txt"},   // a line break would split the path in two
+      {"", "file:///home/ana/a%00b.txt"},   // no byte of a name is zero
+      {"", "file:///home/ana/a.txt?x=1"},   // a query: not sent by anyone we know
       {"", "relative/a.txt"},
   };
   for (const UriCase& c : oneWay) {
@@ -118,7 +118,8 @@ TEST_F(WindowHandOverTest, HandedOverPathsAreLoadedAsADropLoadsThem) {
   EXPECT_EQ(HandOver({DecodeFileName(odd), DecodeFileName(plain),
                       dir_.Path() + QStringLiteral("in/folder")}),
             HandOverResult::kHandedOver);
-  ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 3 && !window->Files()->LoadBusy(); }));
+  ASSERT_TRUE(
+      ProcessUntil([&] { return app_->Files.Count() == 3 && !window->Files()->LoadBusy(); }));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(odd)));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(plain)));
   EXPECT_TRUE(app_->Files.ContainsPath(dir_.Path() + QStringLiteral("in/folder/inside.txt")));
@@ -155,7 +156,8 @@ TEST_F(WindowHandOverTest, PathsWaitWhileTheWindowIsBusyAndAreLoadedAfterwards) 
   EXPECT_EQ(service->Waiting().size(), 2);
 
   dialog.hide();
-  ASSERT_TRUE(ProcessUntil([&] { return app_->Files.Count() == 2 && !window->Files()->LoadBusy(); }));
+  ASSERT_TRUE(
+      ProcessUntil([&] { return app_->Files.Count() == 2 && !window->Files()->LoadBusy(); }));
   EXPECT_TRUE(service->Waiting().isEmpty());
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(first)));
   EXPECT_TRUE(app_->Files.ContainsPath(DecodeFileName(second)));
@@ -178,9 +180,8 @@ TEST_F(WindowHandOverTest, OnlyOneWindowOwnsTheNameAndItIsGivenBackAtTheEnd) {
 }
 
 TEST(WindowHandOverBus, WithoutABusNothingIsHandedOver) {
-  const QDBusConnection none =
-      QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                    QStringLiteral("no bus"));
+  const QDBusConnection none = QDBusConnection::connectToBus(
+      QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no bus"));
   EXPECT_EQ(HandPathsOver(none, {QStringLiteral("/tmp/a.txt")}, 100),
             HandOverResult::kNoSessionBus);
   QDBusConnection::disconnectFromBus(QStringLiteral("no bus"));
