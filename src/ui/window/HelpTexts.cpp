@@ -10,8 +10,16 @@
 #include <QStringList>
 
 #include <initializer_list>
+#include <iterator>
 
 namespace {
+
+// The captions of topics 1 to 7, as the help menu lists them.
+constexpr int kTopicCaptions[] = {kTextMenuTopicLoading,      kTextMenuTopicMenu,
+                                  kTextMenuTopicTips,         kTextMenuTopicDragDrop,
+                                  kTextMenuTopicPlaceholders, kTextMenuTopicWildcards,
+                                  kTextMenuTopicCommandLine};
+static_assert(std::size(kTopicCaptions) == kHelpTopicCount);
 
 // Entries one after another, each a paragraph of its own.
 QStringList Paragraphs(int first, int last) {
@@ -51,56 +59,71 @@ QString GettingStarted() {
 
 // Menu options: each text under the menu path of the item it speaks of.
 QString MenuOptions() {
-  const QString testRun =
-      PathOf({2, 4}) + QLatin1String(" (") + LanguageText(kTextKeyCtrl) + QLatin1String("+D)");
+  const QString testRun = PathOf({kTextMenuFile, kTextMenuTestRun}) + QLatin1String(" (") +
+                          LanguageText(kTextKeyCtrl) + QLatin1String("+D)");
   return QStringList{testRun + QLatin1Char('\n') + PlainCaption(kTextHelpMenuTestRun),
-                     PathOf({8, 16}) + QLatin1Char('\n') + PlainCaption(kTextHelpMenuFileDates),
-                     PathOf({8, 19, 21}) + QLatin1Char('\n') + PlainCaption(kTextHelpMenuKeepSources)}
+                     PathOf({kTextMenuSettings, kTextMenuFileDates}) + QLatin1Char('\n') +
+                         PlainCaption(kTextHelpMenuFileDates),
+                     PathOf({kTextMenuSettings, kTextMenuAfterProcessing, kTextMenuKeepSources}) +
+                         QLatin1Char('\n') + PlainCaption(kTextHelpMenuKeepSources)}
       .join(QLatin1String("\n\n"));
 }
 
 // Tips: each under the page, or the page and option, it belongs to.
 QString Tips() {
-  return QStringList{PlainCaption(kTextPageDateRules) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsDateRules),
-                     PlainCaption(kTextPageCorrectFilename) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsReplaceRules),
-                     PathOf({66, 167}) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsCounterPerFolder),
-                     PathOf({66, 168}) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsNoLeadingZeros),
-                     PathOf({67, 172}) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsKeepSubfolders)}
+  return QStringList{
+      PlainCaption(kTextPageDateRules) + QLatin1Char('\n') + PlainCaption(kTextHelpTipsDateRules),
+      PlainCaption(kTextPageCorrectFilename) + QLatin1Char('\n') +
+          PlainCaption(kTextHelpTipsReplaceRules),
+      PathOf({kTextPageNewName, kTextNewNameCounterPerFolder}) + QLatin1Char('\n') +
+          PlainCaption(kTextHelpTipsCounterPerFolder),
+      PathOf({kTextPageNewName, kTextNewNameNoLeadingZeros}) + QLatin1Char('\n') +
+          PlainCaption(kTextHelpTipsNoLeadingZeros),
+      PathOf({kTextPageTargetFolder, kTextTargetKeepSubfolders}) + QLatin1Char('\n') +
+          PlainCaption(kTextHelpTipsKeepSubfolders)}
       .join(QLatin1String("\n\n"));
 }
 
 QString DragAndDrop() {
-  return QLatin1String("- ") + PlainCaption(kTextHelpDropLoad) + QLatin1String("\n- ") + PlainCaption(kTextHelpDropTarget);
+  return QLatin1String("- ") + PlainCaption(kTextHelpDropLoad) + QLatin1String("\n- ") +
+         PlainCaption(kTextHelpDropTarget);
 }
 
 QString Placeholders() {
   QStringList parts = Paragraphs(kTextHelpPlaceholdersIntro, kTextHelpPlaceholdersButton);
-  parts << PlainCaption(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") + PlaceholderLine(false);
-  parts << PlainCaption(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") + PlaceholderLine(true);
+  parts << PlainCaption(kTextHelpPlaceholdersNameGroup) + QLatin1String(":\n") +
+               PlaceholderLine(false);
+  parts << PlainCaption(kTextHelpPlaceholdersFolderGroup) + QLatin1String(":\n") +
+               PlaceholderLine(true);
   parts << Paragraphs(kTextHelpPlaceholdersRelative, kTextHelpPlaceholdersExample);
   return parts.join(QLatin1String("\n\n"));
 }
 
 QString Wildcards() {
-  QStringList parts = Paragraphs(288, 289);
+  QStringList parts = Paragraphs(kTextHelpWildcardsIntro, kTextHelpWildcardsCase);
   QString list = PlainCaption(kTextHelpWildcardsSpecial);
-  for (int entry = 291; entry <= 294; ++entry) list += QLatin1String("\n - ") + PlainCaption(entry);
+  for (int entry = kTextHelpWildcardsStar; entry <= kTextHelpWildcardsBar; ++entry)
+    list += QLatin1String("\n - ") + PlainCaption(entry);
   parts << list;
-  parts << Paragraphs(295, 296);
+  parts << Paragraphs(kTextHelpWildcardsExample, kTextHelpWildcardsButton);
   return parts.join(QLatin1String("\n\n"));
 }
 
 QString CommandLine() {
-  return QLatin1String("- ") + PlainCaption(kTextHelpCommandLineConsole) + QLatin1String("\n- ") + PlainCaption(kTextHelpCommandLineIgnoreWarning) +
-         QLatin1String("\n- ") + PlainCaption(kTextHelpCommandLinePortable);
+  return QLatin1String("- ") + PlainCaption(kTextHelpCommandLineConsole) + QLatin1String("\n- ") +
+         PlainCaption(kTextHelpCommandLineIgnoreWarning) + QLatin1String("\n- ") +
+         PlainCaption(kTextHelpCommandLinePortable);
 }
 
 }  // namespace
 
 QString HelpTitle(int topic) {
-  if (topic == kHelpGettingStarted) return PlainCaption(kTextMenuHelp) + QLatin1String(" - ") + PlainCaption(kTextMenuGettingStarted);
+  if (topic == kHelpGettingStarted)
+    return PlainCaption(kTextMenuHelp) + QLatin1String(" - ") +
+           PlainCaption(kTextMenuGettingStarted);
   if (topic < 1 || topic > kHelpTopicCount) return {};
-  return PlainCaption(kTextMenuHelp) + QLatin1String(" - ") + PlainCaption(37 + topic);
+  return PlainCaption(kTextMenuHelp) + QLatin1String(" - ") +
+         PlainCaption(kTopicCaptions[static_cast<size_t>(topic - 1)]);
 }
 
 QString HelpText(int topic) {
@@ -108,7 +131,7 @@ QString HelpText(int topic) {
     case kHelpGettingStarted:
       return GettingStarted();
     case 1:
-      return Paragraphs(265, 268).join(QLatin1String("\n\n"));
+      return Paragraphs(kTextHelpLoadingAdding, kTextHelpLoadingStop).join(QLatin1String("\n\n"));
     case 2:
       return MenuOptions();
     case 3:
