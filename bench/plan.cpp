@@ -1,5 +1,5 @@
 // Planning a million loaded entries in the background, as a "new name" column would: the plan
-// of the whole list (PlanList without disk look-ups, simulating what earlier entries claim)
+// of the whole list (one planner without disk look-ups, simulating what earlier entries claim)
 // against the bare name building of the same entries (BuildTarget with nothing taken), in the
 // same run; and the memory the kept plans add per entry.
 //
@@ -90,7 +90,15 @@ int main(int argc, char** argv) {
   options.DiskLookups = false;
   const size_t heapBefore = HeapInUse();
   const Clock::time_point planStart = Clock::now();
-  std::vector<EntryPlan> plans = PlanList(list, settings, values, options);
+  std::vector<EntryPlan> plans;
+  plans.reserve(static_cast<size_t>(list.Count()));
+  {
+    Planner planner(list, settings, values, options);
+    for (const FileEntry& entry : list) {
+      plans.push_back(planner.Plan(entry));
+      planner.Settle(entry, plans.back(), plans.back().Status);
+    }
+  }
   const double planned = Seconds(planStart);
   const size_t heapAfter = HeapInUse();
 

@@ -1,6 +1,5 @@
 #include "fileops/Plan.h"
 
-#include "filelist/Prepare.h"
 #include "fileops/CommonBase.h"
 #include "fileops/PathText.h"
 #include "naming/Placeholders.h"
@@ -380,31 +379,4 @@ TargetFolderCheck::Result TargetFolderCheck::Check(const EntryPlan& plan,
     result.Folder = inner;
   }
   return result;
-}
-
-std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
-                                const RunValues& runValues, const PlanOptions& options) {
-  Planner planner(files, settings, runValues, options);
-  // The filter's date conditions test the date the filter is told to (not the placeholders').
-  const FilterMatcher filter(settings);
-  std::vector<EntryPlan> plans;
-  plans.reserve(static_cast<size_t>(files.Count()));
-  for (const FileEntry& entry : files) {
-    EntryPlan plan;
-    if (options.CheckFilter && filter.FirstMet(entry) >= 0) {
-      plan = Planner::Failed(kStatusNotProcessed);
-      plan.Expect = PlanExpect::FilteredOut;
-    } else if (runValues.PreparationNeeded &&
-               (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
-      plan = Planner::Failed(entry.Status);
-    } else if (options.DiskLookups && (options.Disk != nullptr ? options.Disk->Kind(entry.Path)
-                                                               : FileSize(entry.Path)) < 0) {
-      plan = Planner::Failed(kStatusSourceMissing);
-    } else {
-      plan = planner.Plan(entry);
-    }
-    planner.Settle(entry, plan, plan.Status);
-    plans.push_back(std::move(plan));
-  }
-  return plans;
 }

@@ -68,8 +68,8 @@ struct EntryPlan {
 };
 
 struct PlanOptions {
-  // Read-only look-ups on disk: the counter's probes, existing targets, the same-file test and
-  // (in PlanList) whether each source is still there. Off, the disk counts as empty.
+  // Read-only look-ups on disk: the counter's probes, existing targets and the same-file test.
+  // Off, the disk counts as empty.
   bool DiskLookups = true;
   // Also look for an existing file at an in-place target. The run leaves that to the rename
   // itself, which refuses an existing target at no extra cost.
@@ -80,9 +80,6 @@ struct PlanOptions {
   // The replace answer memory (ReplaceAnswer): decides the status of an existing target.
   // kAnswerLeave stands for a run that asks; its plan says 3, the answer of a closed question.
   int32_t ReplaceMemory = kAnswerLeaveAll;
-  // Mark entries that a ticked filter condition takes out (PlanList only; a run's preparation
-  // removes them from the list instead).
-  bool CheckFilter = false;
   // The planner can return to an earlier state (Planner::Mark and Rewind): for a run that plans
   // entries ahead of acting on them.
   bool Rewindable = false;
@@ -253,8 +250,3 @@ class TargetFolderCheck {
   QHash<QString, FolderAccessResult> seen_;
 };
 
-// Plans every entry of `files` in list order, as a run with these settings would meet them
-// now; nothing on disk changes. Entries marked by a preparation pass keep their code, as in a
-// run after one. Checksums are taken from the entries as they are.
-std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
-                                const RunValues& runValues, const PlanOptions& options);

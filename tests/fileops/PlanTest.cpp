@@ -3,6 +3,7 @@
 #include "filelist/Loader.h"
 #include "fileops/Batch.h"
 #include "platform/FileName.h"
+#include "support/PlanEach.h"
 #include "support/Presets.h"
 #include "support/TempDir.h"
 
@@ -121,7 +122,7 @@ TEST(Plan, PlanningAListPredictsTheRun) {
     const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
 
     const std::set<std::string> before = Tree(dir.Bytes());
-    const std::vector<EntryPlan> plans = PlanList(files, settings, values, PlanOptions{});
+    const std::vector<EntryPlan> plans = PlanEach(files, settings, values, PlanOptions{});
     EXPECT_EQ(Tree(dir.Bytes()), before) << "planning changes nothing";
 
     FileList followUp;
@@ -152,7 +153,7 @@ TEST(Plan, WithoutDiskLookupsNothingIsAskedOfTheDisk) {
   const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
   PlanOptions options;
   options.DiskLookups = false;
-  const std::vector<EntryPlan> plans = PlanList(files, settings, values, options);
+  const std::vector<EntryPlan> plans = PlanEach(files, settings, values, options);
   ASSERT_EQ(plans.size(), 1u);
   // The disk counts as empty: "001.txt" is not seen.
   EXPECT_EQ(plans[0].TargetPath(), dir.Path() + "001.txt");
@@ -183,9 +184,8 @@ TEST(Plan, ShowsWhatTheRunExpectsToMeet) {
   for (const char* name : {"in/keep.txt", "in/clash.txt", "in/skip.log"})
     ASSERT_EQ(AdmitFile(dir.Path() + name, files, settings), 1) << name;
   const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
-  PlanOptions options;
-  options.CheckFilter = true;
-  const std::vector<EntryPlan> plans = PlanList(files, settings, values, options);
+  const std::vector<EntryPlan> plans =
+      PlanEach(files, settings, values, PlanOptions{}, /*checkFilter=*/true);
   ASSERT_EQ(plans.size(), 3u);
   EXPECT_EQ(plans[0].Expect, PlanExpect::TargetFree);
   EXPECT_EQ(plans[0].Action, PlanAction::Move);
@@ -253,7 +253,7 @@ TEST(Plan, AFolderInATargetsPlaceEndsAsTheRunWillEndThere) {
     const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
     PlanOptions options;
     options.ReplaceMemory = c.memory;
-    const std::vector<EntryPlan> plans = PlanList(files, settings, values, options);
+    const std::vector<EntryPlan> plans = PlanEach(files, settings, values, options);
     ASSERT_EQ(plans.size(), 1u);
     EXPECT_EQ(plans[0].Expect, c.expect);
     EXPECT_EQ(plans[0].Status, c.status);

@@ -48,10 +48,19 @@ QString PlaceholderLine(bool paths) {
 }
 
 QString GettingStarted() {
+  struct Step {
+    LanguageEntry Title;
+    LanguageEntry Text;
+  };
+  static constexpr Step kSteps[] = {{kTextHelpStartLoadTitle, kTextHelpStartLoad},
+                                    {kTextHelpStartChooseTitle, kTextHelpStartChoose},
+                                    {kTextHelpStartTryTitle, kTextHelpStartTry},
+                                    {kTextHelpStartStartTitle, kTextHelpStartStart}};
   QStringList steps;
-  for (int step = 0; step < 4; ++step) {
-    steps << QString::number(step + 1) + QLatin1String(") ") + PlainCaption(256 + 2 * step) +
-                 QLatin1Char('\n') + PlainCaption(257 + 2 * step);
+  int number = 0;
+  for (const Step& step : kSteps) {
+    steps << QString::number(++number) + QLatin1String(") ") + PlainCaption(step.Title) +
+                 QLatin1Char('\n') + PlainCaption(step.Text);
   }
   steps << PlainCaption(kTextHelpStartSave);
   return steps.join(QLatin1String("\n\n"));
