@@ -81,7 +81,7 @@ class BatchRun {
         const int settled = ActOn(pending);
         pos = pending.Pos + 1;
         WhilePaused();
-        if (flags_.RunCancelled.load(memory_order_relaxed) != 0 ||
+        if (result_.StoppedByFullDisk || flags_.RunCancelled.load(memory_order_relaxed) != 0 ||
             flags_.RunActive.load(memory_order_relaxed) == 0) {
           stopped = true;
           break;
@@ -293,10 +293,8 @@ class BatchRun {
         // A journal that cannot record more refuses every later entry: no question then.
         const bool stop =
             refused || !options_.AskStopOnDiskFull || options_.AskStopOnDiskFull(targetPath);
-        if (stop) {
-          flags_.RunCancelled.store(1, memory_order_relaxed);
-          result_.StoppedByFullDisk = true;
-        }
+        // The batch stops of itself; the run procedure cancels the run through its control.
+        if (stop) result_.StoppedByFullDisk = true;
       }
       AddProgress(1);
       const int settled = status;

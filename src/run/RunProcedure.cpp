@@ -153,6 +153,8 @@ RunResult RunProcedure(RunRequest& request) {
     const bool processed = RunWorker([&] {
       result.Batch = RunBatch(request.Files, request.FollowUp, request.Settings, result.Values,
                               flags, options);
+      // A full disk ended the batch early: the run is over as if cancelled.
+      if (result.Batch.StoppedByFullDisk) control.Cancel();
     });
     if (!processed) {
       restore();
