@@ -1,4 +1,6 @@
 #include "fileops/ContentReading.h"
+#include "filelist/Loader.h"
+#include "fileops/NewNamePlan.h"
 #include "fileops/Plan.h"
 #include "fileops/RunValues.h"
 #include "fileops/media/ExifFile.h"
@@ -384,6 +386,32 @@ TEST_F(MetadataReaders, FoldersFifosAndMissingFilesHaveNoValues) {
     EXPECT_EQ(Value(read, u"%TY%"), "") << path;
     EXPECT_EQ(Value(read, u"%AA%"), "") << path;
   }
+}
+
+// The new-name column marks the rows whose date taken is missing, before anything is run.
+TEST_F(MetadataReaders, TheColumnMarksFilesWithoutADateTaken) {
+  Samples& s = MakeSamples();
+  Preset settings;
+  settings.NameTemplateActive = 1;
+  settings.NameTemplate = "%TY%-%TM% %FN%";
+  settings.TargetDirActive = 0;
+  FileList files;
+  for (const int file : {0, 5})  // a photo with a date taken, a song without one
+    ASSERT_EQ(AdmitFile(QString::fromStdString(s.files[file]), files, settings), 1);
+  const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
+  QHash<int32_t, KnownContent> known;
+  for (qsizetype pos = 0; pos < files.Count(); ++pos) {
+    const ContentRead read = ReadContent(files.At(pos).Path, ContentNeeded(settings, values));
+    known.insert(files.At(pos).Id, KnownContent{read.Ok, read.Values});
+  }
+  NewNameInputs inputs;
+  inputs.Content = &known;
+  const NewNamePlan plan = PlanNewNames(files, settings, values, inputs);
+  ASSERT_EQ(plan.Count(), 2);
+  EXPECT_FALSE(plan.Row(0).Has(NewNameRow::kNoDateTaken));
+  EXPECT_EQ(plan.FileName(0, files.At(0)), "2021-07 photo.jpg");
+  EXPECT_TRUE(plan.Row(1).Has(NewNameRow::kNoDateTaken));
+  EXPECT_FALSE(plan.Row(1).Has(NewNameRow::kPending));
 }
 
 }  // namespace
