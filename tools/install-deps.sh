@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools
   zlib1g-dev libdeflate-dev libpng-dev libssl-dev
+  # Reading photos' EXIF and XMP, and songs' tags.
+  libexiv2-dev libtag1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   attr rename python3
   xvfb xauth

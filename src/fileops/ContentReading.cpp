@@ -80,3 +80,11 @@ void StoreContent(FileEntry& entry, const QHash<int, QString>& values) {
   for (auto it = values.constBegin(); it != values.constEnd(); ++it)
     SetContentValue(entry, it.key(), it.value());
 }
+
+QString CleanContentText(const QString& text) {
+  QString out = text.trimmed();
+  for (QChar& c : out) {
+    if (c == QLatin1Char('/') || c.unicode() < 32 || c.unicode() == 127) c = QLatin1Char('_');
+  }
+  return out;
+}

@@ -36,3 +36,7 @@ ContentRead ReadContent(const QString& path, const PlaceholderSet& wanted,
 
 // The values into the entry, where its placeholders take them from.
 void StoreContent(FileEntry& entry, const QHash<int, QString>& values);
+
+// A text read from inside a file made fit to stand in a name: "/" and control characters become
+// "_", and leading and trailing blanks go.
+QString CleanContentText(const QString& text);

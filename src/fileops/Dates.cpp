@@ -1,5 +1,6 @@
 #include "fileops/Dates.h"
 
+#include "naming/PlaceholderTable.h"
 #include "platform/FileTimes.h"
 #include "platform/LocalTime.h"
 #include "records/Preset.h"
@@ -141,6 +142,10 @@ DatePlan ComputeDates(const QString& targetPath, const FileEntry& entry, const P
           source = modified;
         } else if (settings.DateCopySource == kDateCreated) {
           source = created;
+        } else if (settings.DateCopySource == kDateSourceTaken) {
+          // When the photo was shot; a file without a date taken keeps its modification date.
+          const int64_t taken = DateTaken(entry);
+          source = taken != kInvalidDate ? Computed(taken) : modified;
         } else {
           break;
         }

@@ -198,6 +198,10 @@ class NewNamePlanner {
         }
       }
       Record(pos, row, entry, plan, status, pending, claimedBefore, folder, counterFrom);
+      // The name asked for the date taken and the file has none: it shows its modification date.
+      if (planned && !pending && need.Has(DateTakenId()) &&
+          DateTaken(inputs_.Content != nullptr ? withContent : entry) == kInvalidDate)
+        row.Flags |= NewNameRow::kNoDateTaken;
     }
     return true;
   }
@@ -230,6 +234,7 @@ class NewNamePlanner {
       ++plan_.pending_;
       return;
     }
+
 
     switch (plan.Expect) {
       case PlanExpect::TargetFree:

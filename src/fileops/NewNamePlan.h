@@ -46,6 +46,7 @@ struct NewNameRow {
     kPending = 16,  // the name needs a value not read yet (a checksum): it shows the placeholder
     kNameCut = 32,  // the name was too long to keep whole (it is invalid anyway)
     kOnDiskIsListed = 64,  // TargetExists: what is there is a loaded file the run renames later
+    kNoDateTaken = 128,    // the name needs the date taken, which the file lacks: modified used
   };
   uint32_t NameOffset = 0;   // where the new name's characters begin (see NewNamePlan)
   uint32_t Folder = 0;       // index of the target folder in the plan's folder table

@@ -1,6 +1,7 @@
 #include "fileops/Plan.h"
 
 #include "fileops/CommonBase.h"
+#include "fileops/Dates.h"
 #include "fileops/PathText.h"
 #include "naming/Placeholders.h"
 #include "platform/FileOps.h"
@@ -19,12 +20,20 @@ PlaceholderSet ContentNeeded(const Preset& settings, const RunValues& runValues)
   if (runValues.NameBuildingActive) joined += runValues.PreparedNameTemplate + QLatin1Char(' ');
   if (settings.TargetDirActive) joined += runValues.PreparedTargetDir + QLatin1Char(' ');
   PlaceholderSet needed;
+  // The file dates set from the date taken need it read, whatever the names hold.
+  if (settings.ChangeDates == 1 && settings.DateMode == kDateModeCopy &&
+      settings.DateCopySource == kDateSourceTaken)
+    needed.Add(DateTakenId());
   if (!joined.contains(QLatin1Char('%'))) return needed;
   joined = NormalizePlaceholderCase(joined);
   const std::span<const PlaceholderRow> table = PlaceholderTable();
   for (size_t id = 0; id < table.size(); ++id) {
-    if (table[id].Family == PlaceholderFamily::Content && joined.contains(table[id].Code))
-      needed.Add(static_cast<int>(id));
+    if (!joined.contains(table[id].Code)) continue;
+    if (table[id].Family == PlaceholderFamily::Content) needed.Add(ReadIdOf(static_cast<int>(id)));
+    // The date parts from the date taken need it read as its own placeholders do.
+    if (table[id].Family == PlaceholderFamily::File && table[id].Code.startsWith(u"%D") &&
+        settings.DatePlaceholderSource == kDateSourceTaken)
+      needed.Add(DateTakenId());
   }
   return needed;
 }

@@ -2,11 +2,13 @@
 
 #include "texts/TextTables.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
 
 using F = PlaceholderFamily;
+constexpr PlaceholderExpansion D = PlaceholderExpansion::Data;
 
 QString NameValue(const PlaceholderContext& c) {
   return c.Entry().Name;
@@ -34,6 +36,39 @@ QString MonthValue(const PlaceholderContext& c) {
 }
 QString YearValue(const PlaceholderContext& c) {
   return c.DatePart(c.Date().Year, 4);
+}
+
+QString TakenYearValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Taken().Year, 4);
+}
+QString TakenMonthValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Taken().Month, 2);
+}
+QString TakenDayValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Taken().Day, 2);
+}
+QString TakenHourValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Taken().Hour, 2);
+}
+QString TakenMinuteValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Taken().Minute, 2);
+}
+QString TakenSecondValue(const PlaceholderContext& c) {
+  return c.DatePart(c.Taken().Second, 2);
+}
+// The track number, two digits unless no leading zeros; the read text when it is no number.
+QString TrackValue(const PlaceholderContext& c) {
+  const QString read = c.Entry().ContentValues.value(PlaceholderId(u"%AN%"));
+  bool ok = false;
+  const int track = read.toInt(&ok);
+  return ok && track > 0 ? c.DatePart(track, 2) : read;
+}
+// The name of the folder that holds the file ("" for one at the root).
+QString FolderNameValue(const PlaceholderContext& c) {
+  QStringView folder = c.Entry().Directory;
+  while (folder.endsWith(u'/') || folder.endsWith(u'\\')) folder.chop(1);
+  const qsizetype slash = std::max(folder.lastIndexOf(u'/'), folder.lastIndexOf(u'\\'));
+  return folder.mid(slash + 1).toString();
 }
 
 // Where the size and date placeholders stand; the checksums are not offered for a target
@@ -96,6 +131,62 @@ constexpr std::array kRows = {
     PlaceholderRow{.Code = u"%PF%", .Family = F::Path, .Caption = kTextWordFolderOfEachFile,
                    .Sample = u"/home/user/Pictures/", .StandsIn = kFieldTargetDir,
                    .Listed = kFieldTargetDir},
+    // From inside the file and from its folder: data, never expanded again. "%TY%" holds the
+    // date taken that its five siblings are made from.
+    PlaceholderRow{.Code = u"%TY%", .Family = F::Content, .Caption = kAddWordTakenYear,
+                   .Sample = u"2023", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TakenYearValue},
+    PlaceholderRow{.Code = u"%TM%", .Family = F::Content, .Caption = kAddWordTakenMonth,
+                   .Sample = u"07", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TakenMonthValue, .ReadFrom = u"%TY%"},
+    PlaceholderRow{.Code = u"%TD%", .Family = F::Content, .Caption = kAddWordTakenDay,
+                   .Sample = u"14", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TakenDayValue, .ReadFrom = u"%TY%"},
+    PlaceholderRow{.Code = u"%TH%", .Family = F::Content, .Caption = kAddWordTakenHour,
+                   .Sample = u"09", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TakenHourValue, .ReadFrom = u"%TY%"},
+    PlaceholderRow{.Code = u"%TI%", .Family = F::Content, .Caption = kAddWordTakenMinute,
+                   .Sample = u"30", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TakenMinuteValue, .ReadFrom = u"%TY%"},
+    PlaceholderRow{.Code = u"%TS%", .Family = F::Content, .Caption = kAddWordTakenSecond,
+                   .Sample = u"05", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TakenSecondValue, .ReadFrom = u"%TY%"},
+    PlaceholderRow{.Code = u"%IK%", .Family = F::Content, .Caption = kAddWordCameraMake,
+                   .Sample = u"Canon", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%IC%", .Family = F::Content, .Caption = kAddWordCameraModel,
+                   .Sample = u"EOS 80D", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%IL%", .Family = F::Content, .Caption = kAddWordLens,
+                   .Sample = u"EF-S18-135mm", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%IW%", .Family = F::Content, .Caption = kAddWordPixelWidth,
+                   .Sample = u"6000", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%IH%", .Family = F::Content, .Caption = kAddWordPixelHeight,
+                   .Sample = u"4000", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%AA%", .Family = F::Content, .Caption = kAddWordArtist,
+                   .Sample = u"Nina Simone", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%AB%", .Family = F::Content, .Caption = kAddWordAlbum,
+                   .Sample = u"Pastel Blues", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%AT%", .Family = F::Content, .Caption = kAddWordTitle,
+                   .Sample = u"Sinnerman", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%AN%", .Family = F::Content, .Caption = kAddWordTrackNumber,
+                   .Sample = u"09", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = TrackValue},
+    PlaceholderRow{.Code = u"%AY%", .Family = F::Content, .Caption = kAddWordAudioYear,
+                   .Sample = u"1965", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%AG%", .Family = F::Content, .Caption = kAddWordGenre,
+                   .Sample = u"Jazz", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D},
+    PlaceholderRow{.Code = u"%FO%", .Family = F::File, .Caption = kAddWordFolderName,
+                   .Sample = u"Holidays", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
+                   .Expansion = D, .Value = FolderNameValue},
 };
 // clang-format on
 
@@ -108,8 +199,16 @@ QString CaptionEntry::Text() const {
 }
 
 const CalendarParts& PlaceholderContext::Date() const {
-  if (!date_) date_ = PartsOfDate(ChosenDate(entry_, dateSource_));
+  if (!date_) {
+    date_ = dateSource_ == kDateSourceTaken ? Taken()
+                                            : PartsOfDate(ChosenDate(entry_, dateSource_));
+  }
   return *date_;
+}
+
+const CalendarParts& PlaceholderContext::Taken() const {
+  if (!taken_) taken_ = PartsOfDate(DateTakenOrModified(entry_));
+  return *taken_;
 }
 
 QString PlaceholderContext::DatePart(int value, int width) const {
@@ -129,6 +228,30 @@ int PlaceholderId(QStringView code) {
     if (kRows[i].Code == code) return static_cast<int>(i);
   }
   return -1;
+}
+
+int ReadIdOf(int id) {
+  if (id < 0 || id >= static_cast<int>(kRows.size())) return id;
+  const PlaceholderRow& row = PlaceholderById(id);
+  return row.ReadFrom.isEmpty() ? id : PlaceholderId(row.ReadFrom);
+}
+
+int DateTakenId() {
+  static const int id = PlaceholderId(u"%TY%");
+  return id;
+}
+
+int64_t DateTaken(const FileEntry& entry) {
+  const auto it = entry.ContentValues.constFind(DateTakenId());
+  if (it == entry.ContentValues.constEnd() || it->isEmpty()) return kInvalidDate;
+  bool ok = false;
+  const int64_t value = it->toLongLong(&ok);
+  return ok ? value : kInvalidDate;
+}
+
+int64_t DateTakenOrModified(const FileEntry& entry) {
+  const int64_t taken = DateTaken(entry);
+  return taken != kInvalidDate ? taken : entry.Modified;
 }
 
 QString ContentValue(const FileEntry& entry, int id) {

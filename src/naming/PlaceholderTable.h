@@ -72,6 +72,8 @@ class PlaceholderContext {
   const FileEntry& Entry() const { return entry_; }
   // The calendar parts of the chosen date, worked out once when a date part first asks.
   const CalendarParts& Date() const;
+  // The calendar parts of the date taken, or of the modification date for a file without one.
+  const CalendarParts& Taken() const;
   // A date part: zero-padded to `width` digits unless the settings say no leading zeros.
   QString DatePart(int value, int width) const;
 
@@ -80,6 +82,7 @@ class PlaceholderContext {
   int dateSource_;
   bool noLeadingZeros_;
   mutable std::optional<CalendarParts> date_;
+  mutable std::optional<CalendarParts> taken_;
 };
 
 struct PlaceholderRow {
@@ -99,6 +102,9 @@ struct PlaceholderRow {
   QString FileEntry::*Field = nullptr;
   // Path family: the folder it stands for; null for "%PF%", each file's own.
   QString PathFolders::*Folder = nullptr;
+  // Content family: the placeholder whose read value this one is made from (the six parts of
+  // the date taken are one read); empty for one read on its own.
+  QStringView ReadFrom;
 
   bool IsExpanded() const {
     return Family == PlaceholderFamily::File || Family == PlaceholderFamily::Content;
@@ -147,6 +153,20 @@ class PlaceholderSet {
   }
   uint64_t bits_ = 0;
 };
+
+// The id of what must be read from the file for the content placeholder `id`: its own, or that
+// of the placeholder it is made from.
+int ReadIdOf(int id);
+
+// The date taken as read into the entry (a local date value), kInvalidDate when the file has
+// none or it was not read. The date the date-taken placeholders and the "date taken" source use:
+// that, else the modification date.
+int64_t DateTaken(const FileEntry& entry);
+int64_t DateTakenOrModified(const FileEntry& entry);
+// The id under which the date taken is read.
+int DateTakenId();
+// The date source that stands for the date taken, after last access, modified and created.
+inline constexpr int kDateSourceTaken = 3;
 
 // The value of a content placeholder as the entry holds it (empty when none was read), and
 // setting it.

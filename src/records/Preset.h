@@ -62,7 +62,7 @@ struct Preset {
   int8_t IncludeSubdirectories = 1;
   int8_t IncludeHidden = 0;
   int8_t FilterDateSource = 1;       // 0 last access, 1 modified, 2 created
-  int8_t DatePlaceholderSource = 1;  // 0 last access, 1 modified, 2 created
+  int8_t DatePlaceholderSource = 1;  // 0 last access, 1 modified, 2 created, 3 date taken
   int8_t ListKeepFiltered = 0;
   int8_t ListKeepSources = 0;
   int8_t ListKeepFailed = 1;
@@ -74,7 +74,7 @@ struct Preset {
   int8_t ChangeDates = 0;
   int8_t DateMode = 0;
   int32_t FixedDate = 0;
-  int8_t DateCopySource = 1;  // 0 last access, 1 modified, 2 created
+  int8_t DateCopySource = 1;  // 0 last access, 1 modified, 2 created, 3 date taken
   int8_t DateRulesActive = 0;
   QList<DateAdjustment> DateAdjustments;
   int8_t HiddenChange = 0;

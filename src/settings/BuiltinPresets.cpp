@@ -78,6 +78,9 @@ QList<Preset> BuiltinPresets() {
   p2.SelectedPage = kPageNewName;
   p2.DateMode = 2;
   p2.DateCopySource = 1;
+  // The date that matters for a photo is when it was shot; a file without one falls back to
+  // its modification date.
+  p2.DatePlaceholderSource = 3;
   p2.SortKey = 5;
   p2.NameTemplateActive = 1;
   p2.NameTemplate = QStringLiteral("%DY%-%DM%-%DD%_%DH%-%DI%-%DS% %FN%");

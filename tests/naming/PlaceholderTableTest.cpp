@@ -67,8 +67,17 @@ TEST(PlaceholderTable, EachRowHasWhatItsFamilyNeeds) {
           EXPECT_FALSE(row.Sample.isEmpty());
           break;
         case PlaceholderFamily::Content:
-          EXPECT_EQ(row.Value, nullptr) << "its value is read from the file";
+          // Its value is read from the file; a Value function only shapes what was read (the
+          // date taken's parts, the padded track number).
+          EXPECT_EQ(row.Field != nullptr && row.Value != nullptr, false);
           EXPECT_FALSE(row.Sample.isEmpty());
+          if (!row.ReadFrom.isEmpty()) {
+            const int from = PlaceholderId(row.ReadFrom);
+            ASSERT_GE(from, 0);
+            EXPECT_EQ(PlaceholderById(from).Family, PlaceholderFamily::Content);
+            EXPECT_TRUE(PlaceholderById(from).ReadFrom.isEmpty()) << "read in one step";
+            EXPECT_NE(row.Value, nullptr) << "made from another's value";
+          }
           break;
         case PlaceholderFamily::Path:
           EXPECT_EQ(row.StandsIn, kFieldTargetDir);

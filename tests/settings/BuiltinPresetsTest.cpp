@@ -82,6 +82,7 @@ TEST_F(BuiltinPresetsTest, PresetsDifferFromDefaultsOnlyInTheirListedFields) {
   two.PresetName = QStringLiteral("Name 247");
   two.SelectedPage = 10;
   two.DateMode = 2;
+  two.DatePlaceholderSource = 3;  // the date taken
   two.SortKey = 5;
   two.NameTemplateActive = 1;
   two.NameTemplate = QStringLiteral("%DY%-%DM%-%DD%_%DH%-%DI%-%DS% %FN%");

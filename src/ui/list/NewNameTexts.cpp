@@ -167,6 +167,7 @@ QString NewNameTip(const NewNamePlan& plan, qsizetype pos, const FileEntry& entr
       break;
   }
   if (row.Has(NewNameRow::kPending)) lines << AdditionText(kAddChecksumPending);
+  if (row.Has(NewNameRow::kNoDateTaken)) lines << AdditionText(kAddNoDateTaken);
   if (row.CounterFrom >= 0)
     lines << AdditionText(kAddCounterPassedOver).arg(ZeroPad(row.CounterFrom, plan.CounterWidth()));
   if (plan.RandomOrder() && row.Problem == NameProblem::None && !row.Has(NewNameRow::kNoTarget))

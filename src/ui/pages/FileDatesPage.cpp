@@ -1,5 +1,8 @@
 #include "ui/pages/FileDatesPage.h"
 
+#include "naming/PlaceholderTable.h"
+#include "texts/TextTables.h"
+
 #include "texts/LanguageEntries.h"
 #include "ui/widgets/UiTexts.h"
 
@@ -49,6 +52,8 @@ void FileDatesPage::BuildControls(QVBoxLayout* layout) {
   copySource_ = new QComboBox;
   for (int source = 0; source < kFileDateCount; ++source)
     copySource_->addItem(FileDateCaption(source));
+  // Index kDateSourceTaken: the file dates put back to when the photo was shot.
+  copySource_->addItem(AdditionText(kAddDateSourceTaken));
   copySource_->setAccessibleName(WithoutMnemonics(Caption(kTextDatesCopyFrom)));
 
   auto* grid = new QGridLayout;

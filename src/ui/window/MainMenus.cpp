@@ -1,6 +1,7 @@
 #include "ui/window/MainMenus.h"
 
 #include "app/AppState.h"
+#include "naming/PlaceholderTable.h"
 #include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextLoader.h"
@@ -54,6 +55,8 @@ constexpr DateItem kDateItems[] = {
     {M::PlaceholderDateLastAccess, &Preset::DatePlaceholderSource, 0},
     {M::PlaceholderDateModified, &Preset::DatePlaceholderSource, 1},
     {M::PlaceholderDateCreated, &Preset::DatePlaceholderSource, 2},
+    // The date placeholders may also read the date taken (a photo's, a video's).
+    {M::PlaceholderDateTaken, &Preset::DatePlaceholderSource, kDateSourceTaken},
 };
 constexpr int kDateCaptions[] = {kTextWordLastAccess, kTextWordModified, kTextWordCreated};
 
@@ -169,9 +172,12 @@ void MainMenus::BuildSettingsMenu(QMenu* settings) {
        {std::pair{kTextMenuFilterDate, 0}, std::pair{kTextMenuPlaceholderDate, 3}}) {
     QMenu* sub = dates->addMenu(Caption(entry));
     auto* group = new QActionGroup(sub);
-    for (int value = 0; value < 3; ++value) {
+    const int choices = entry == kTextMenuPlaceholderDate ? 4 : 3;
+    for (int value = 0; value < choices; ++value) {
       const DateItem& item = kDateItems[first + value];
-      QAction* action = NewAction(item.Command, u'&' + Caption(kDateCaptions[value]));
+      const QString caption =
+          value < 3 ? Caption(kDateCaptions[value]) : AdditionText(kAddDateSourceTaken);
+      QAction* action = NewAction(item.Command, u'&' + caption);
       action->setCheckable(true);
       group->addAction(action);
       sub->addAction(action);

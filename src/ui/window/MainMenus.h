@@ -17,7 +17,7 @@ enum class MenuCommand {
   SavePreset, SaveAsNewPreset, TemplateButtons, PatternButtons, AlwaysOnTop,
   IncludeSubdirectories, IncludeHidden,
   FilterDateLastAccess, FilterDateModified, FilterDateCreated,
-  PlaceholderDateLastAccess, PlaceholderDateModified, PlaceholderDateCreated,
+  PlaceholderDateLastAccess, PlaceholderDateModified, PlaceholderDateCreated, PlaceholderDateTaken,
   KeepFiltered, KeepSources, KeepFailed, KeepTargets, KeepUnprocessed, QuitAfterRun,
   LanguageAutomatic, LanguageGerman, LanguageEnglish,
   ManagePresets,

@@ -1,0 +1,417 @@
+#include "fileops/ContentReading.h"
+#include "filelist/Loader.h"
+#include "fileops/NewNamePlan.h"
+#include "fileops/Plan.h"
+#include "fileops/RunValues.h"
+#include "fileops/media/ExifFile.h"
+#include "naming/PlaceholderTable.h"
+#include "naming/Placeholders.h"
+#include "platform/LocalTime.h"
+#include "support/QtPrinters.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
+#include <taglib/flacfile.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+
+#include <array>
+#include <ctime>
+#include <memory>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+// The readers of what is inside photos, videos and songs, on files the tests make: images
+// written by exiv2 itself, songs tagged by TagLib, movies whose boxes are put together here.
+
+namespace {
+
+int Id(const char16_t* code) {
+  return PlaceholderId(QStringView(code));
+}
+
+PlaceholderSet Set(std::initializer_list<const char16_t*> codes) {
+  PlaceholderSet set;
+  for (const char16_t* code : codes) set.Add(Id(code));
+  return set;
+}
+
+PlaceholderSet AllMedia() {
+  return Set({u"%TY%", u"%IK%", u"%IC%", u"%IL%", u"%IW%", u"%IH%", u"%AA%", u"%AB%", u"%AT%",
+              u"%AN%", u"%AY%", u"%AG%"});
+}
+
+int64_t Local(int y, int mo, int d, int h, int mi, int s) {
+  return DateFromParts({y, mo, d, h, mi, s});
+}
+
+// EXIF and XMP values written by exiv2 into the image at `path`: a blank one of exiv2's `type`
+// when the file is empty, else the image there (exiv2 writes TIFF but cannot make one).
+void WriteImage(int type, const std::string& path,
+                const std::vector<std::pair<std::string, std::string>>& exif,
+                const std::vector<std::pair<std::string, std::string>>& xmp = {}) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  Exiv2::Image::AutoPtr image = ReadFileBytes(path).empty()
+                                    ? Exiv2::ImageFactory::create(type, path)
+                                    : Exiv2::ImageFactory::open(path);
+#pragma GCC diagnostic pop
+  image->readMetadata();
+  for (const auto& [key, value] : exif) image->exifData()[key] = value;
+  for (const auto& [key, value] : xmp) image->xmpData()[key] = value;
+  image->writeMetadata();
+}
+
+void Put16le(std::string& out, uint16_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>(v >> 8);
+}
+void Put32le(std::string& out, uint32_t v) {
+  Put16le(out, static_cast<uint16_t>(v & 0xFFFF));
+  Put16le(out, static_cast<uint16_t>(v >> 16));
+}
+
+// A grey TIFF of one pixel.
+std::string Tiff() {
+  std::string out("II*\0", 4);
+  Put32le(out, 8);
+  const std::vector<std::array<uint32_t, 3>> entries = {
+      {256, 3, 1}, {257, 3, 1}, {258, 3, 8}, {262, 3, 1}, {273, 4, 98}, {278, 3, 1}, {279, 4, 1}};
+  Put16le(out, static_cast<uint16_t>(entries.size()));
+  for (const auto& [tag, type, value] : entries) {
+    Put16le(out, static_cast<uint16_t>(tag));
+    Put16le(out, static_cast<uint16_t>(type));
+    Put32le(out, 1);
+    Put32le(out, value);
+  }
+  Put32le(out, 0);
+  return out + std::string(1, '\x80');
+}
+
+void Put32(std::string& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+}
+void Put64(std::string& out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v >> 32));
+  Put32(out, static_cast<uint32_t>(v));
+}
+std::string Box(const char* type, const std::string& body) {
+  std::string out;
+  Put32(out, static_cast<uint32_t>(8 + body.size()));
+  out += std::string(type, 4);
+  return out + body;
+}
+
+// A movie whose header records `unixSeconds` (version 1: 64-bit times), after a media box.
+std::string Movie(const char* brand, int64_t unixSeconds, int version) {
+  const uint64_t since1904 = static_cast<uint64_t>(unixSeconds + 2082844800);
+  std::string header(1, static_cast<char>(version));
+  header += std::string(3, '\0');
+  if (version == 1) {
+    Put64(header, since1904);
+    Put64(header, since1904);
+  } else {
+    Put32(header, static_cast<uint32_t>(since1904));
+    Put32(header, static_cast<uint32_t>(since1904));
+  }
+  header += std::string(80, '\0');
+  std::string ftyp = std::string(brand, 4) + std::string("\0\0\0\0", 4) + std::string(brand, 4);
+  return Box("ftyp", ftyp) + Box("mdat", std::string(100, 'x')) +
+         Box("moov", Box("mvhd", header) + Box("trak", std::string(20, '\0')));
+}
+
+// A few MPEG audio frames, so that TagLib takes the file for an MP3.
+std::string MpegFrames() {
+  std::string frame("\xFF\xFB\x90\x00", 4);
+  frame += std::string(413, '\0');
+  std::string out;
+  for (int i = 0; i < 8; ++i) out += frame;
+  return out;
+}
+
+// The smallest FLAC stream: the marker and a STREAMINFO block.
+std::string FlacStream() {
+  std::string info(34, '\0');
+  info[0] = 0x10;  // block sizes 4096
+  info[2] = 0x10;
+  info[10] = 0x0A;  // 44100 Hz, 2 channels, 16 bits
+  info[11] = static_cast<char>(0xC4);
+  info[12] = 0x42;
+  info[13] = static_cast<char>(0xF0);
+  std::string out = "fLaC";
+  out += static_cast<char>(0x80);  // last block, STREAMINFO
+  out += std::string("\0\0\x22", 3);
+  return out + info + std::string(64, '\0');
+}
+
+QString Value(const ContentRead& read, const char16_t* code) {
+  return read.Values.value(Id(code));
+}
+
+struct Samples {
+  TempDir dir;
+  std::vector<std::string> files;
+};
+
+// One of each kind of file the readers know, with the values the tests expect.
+Samples* MakeSampleFiles() {
+  {
+    auto* s = new Samples;
+    const std::vector<std::pair<std::string, std::string>> camera = {
+        {"Exif.Image.Make", "Canon"},
+        {"Exif.Image.Model", "EOS/80D"},
+        {"Exif.Photo.LensModel", "  EF-S18-135mm\x01"},
+        {"Exif.Photo.DateTimeOriginal", "2021:07:14 09:30:05"},
+        {"Exif.Photo.DateTimeDigitized", "2020:01:01 00:00:00"},
+        {"Exif.Photo.PixelXDimension", "6000"},
+        {"Exif.Photo.PixelYDimension", "4000"}};
+    const std::string jpeg = s->dir.WriteFile("photo.jpg");
+    WriteImage(Exiv2::ImageType::jpeg, jpeg, camera);
+    s->files.push_back(jpeg);
+    const std::string png = s->dir.WriteFile("photo.png");
+    WriteImage(Exiv2::ImageType::png, png,
+               {{"Exif.Photo.DateTimeDigitized", "2019:02:03 04:05:06"}});
+    s->files.push_back(png);
+    const std::string tiff = s->dir.WriteFile("photo.tif", Tiff());
+    WriteImage(Exiv2::ImageType::tiff, tiff, {{"Exif.Image.Make", "Nikon"}},
+               {{"Xmp.xmp.CreateDate", "2018-12-24T18:00:00+01:00"}});
+    s->files.push_back(tiff);
+    s->files.push_back(s->dir.WriteFile("clip.mp4", Movie("isom", 1600000000, 0)));
+    s->files.push_back(s->dir.WriteFile("clip.mov", Movie("qt  ", 4102444800, 1)));
+    const std::string mp3 = s->dir.WriteFile("song.mp3", MpegFrames());
+    {
+      TagLib::MPEG::File file(mp3.c_str());
+      file.tag()->setArtist("AC/DC");
+      file.tag()->setAlbum("Back in Black");
+      file.tag()->setTitle("Hells Bells");
+      file.tag()->setTrack(1);
+      file.tag()->setYear(1980);
+      file.tag()->setGenre("Rock");
+      file.save();
+    }
+    s->files.push_back(mp3);
+    const std::string flac = s->dir.WriteFile("song.flac", FlacStream());
+    {
+      TagLib::FLAC::File file(flac.c_str());
+      file.tag()->setArtist(TagLib::String("Nina Simone", TagLib::String::UTF8));
+      file.tag()->setTitle(TagLib::String("Sinnerman %FN%", TagLib::String::UTF8));
+      file.tag()->setTrack(12);
+      file.save();
+    }
+    s->files.push_back(flac);
+    return s;
+  }
+}
+
+class MetadataReaders : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { samples_.reset(MakeSampleFiles()); }
+  static void TearDownTestSuite() { samples_.reset(); }
+  static Samples& MakeSamples() { return *samples_; }
+
+ private:
+  static std::unique_ptr<Samples> samples_;
+};
+std::unique_ptr<Samples> MetadataReaders::samples_;
+
+TEST_F(MetadataReaders, ReadWhatEachKindOfFileHolds) {
+  Samples& s = MakeSamples();
+  struct Case {
+    int file;
+    const char16_t* code;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      // DateTimeOriginal wins over DateTimeDigitized; "/" and control characters become "_".
+      {0, u"%TY%", QString::number(Local(2021, 7, 14, 9, 30, 5))},
+      {0, u"%IK%", "Canon"},
+      {0, u"%IC%", "EOS_80D"},
+      {0, u"%IL%", "EF-S18-135mm_"},
+      // The image's own size, not what its EXIF claims (a resized photo keeps the old claim).
+      {0, u"%IW%", "1"},
+      {0, u"%IH%", "1"},
+      // A TIFF's size from its own header.
+      {2, u"%IW%", "1"},
+      {0, u"%AA%", ""},
+      {1, u"%TY%", QString::number(Local(2019, 2, 3, 4, 5, 6))},
+      // The XMP creation date as the camera's wall clock, its offset left aside.
+      {2, u"%TY%", QString::number(Local(2018, 12, 24, 18, 0, 0))},
+      {2, u"%IK%", "Nikon"},
+      // A movie's UTC creation time in local time.
+      {3, u"%TY%", QString::number(LocalDateFromUnix(1600000000))},
+      {3, u"%IK%", ""},
+      {4, u"%TY%", QString::number(LocalDateFromUnix(4102444800))},
+      {5, u"%AA%", "AC_DC"},
+      {5, u"%AB%", "Back in Black"},
+      {5, u"%AT%", "Hells Bells"},
+      {5, u"%AN%", "1"},
+      {5, u"%AY%", "1980"},
+      {5, u"%AG%", "Rock"},
+      {5, u"%TY%", ""},
+      {6, u"%AA%", "Nina Simone"},
+      {6, u"%AN%", "12"},
+      {6, u"%AB%", ""},
+  };
+  for (const Case& c : cases) {
+    const ContentRead read = ReadContent(QString::fromStdString(s.files[c.file]), AllMedia());
+    EXPECT_TRUE(read.Ok);
+    EXPECT_EQ(Value(read, c.code), c.expected)
+        << s.files[c.file] << " " << QString::fromUtf16(c.code).toStdString();
+  }
+}
+
+TEST_F(MetadataReaders, NamesTakeTheValuesAsDataWithTheModificationDateAsFallback) {
+  Samples& s = MakeSamples();
+  auto name = [&](int file, const QString& tmpl, int source = 1, bool noZeros = false) {
+    FileEntry entry;
+    entry.Path = QString::fromStdString(s.files[file]);
+    entry.Directory = s.dir.Path() + "Holidays 2021/";
+    entry.Name = "IMG%TY%";
+    entry.Modified = Local(2024, 3, 4, 5, 6, 7);
+    StoreContent(entry, ReadContent(entry.Path, AllMedia()).Values);
+    return ExpandFilePlaceholders(NormalizePlaceholderCase(tmpl), entry, source, noZeros);
+  };
+  EXPECT_EQ(name(0, "%ty%%TM%%TD%_%TH%%TI%%TS%"), "20210714_093005");
+  EXPECT_EQ(name(0, "%TM%-%TD%", 1, true), "7-14");
+  // No date taken: the modification date.
+  EXPECT_EQ(name(5, "%TY%-%TM%-%TD%"), "2024-03-04");
+  // The date placeholders with the date taken as their source.
+  EXPECT_EQ(name(0, "%DY%-%DM%-%DD% %DH%", kDateSourceTaken), "2021-07-14 09");
+  EXPECT_EQ(name(0, "%DY%", 1), "2024");
+  EXPECT_EQ(name(5, "%AN% %AA% - %AT%"), "01 AC_DC - Hells Bells");
+  EXPECT_EQ(name(5, "%AN%", 1, true), "1");
+  // A value read from the file that looks like a placeholder stays as it is; the file name, put
+  // in by a step, is expanded by what follows, as a name holding "%DY%" is.
+  EXPECT_EQ(name(6, "%AT% %FN%"), "Sinnerman %FN% IMG2024");
+  EXPECT_EQ(name(0, "%FO%/%IC%"), "Holidays 2021/EOS_80D");
+}
+
+TEST_F(MetadataReaders, WhatTheTemplatesAndDatePageNeedRead) {
+  Preset settings;
+  RunValues values;
+  values.NameBuildingActive = true;
+  values.PreparedNameTemplate = "%tm% %DY%";
+  EXPECT_EQ(ContentNeeded(settings, values), Set({u"%TY%"}));
+  values.PreparedNameTemplate = "%DY% %FN%";
+  EXPECT_FALSE(ContentNeeded(settings, values).Any());
+  settings.DatePlaceholderSource = kDateSourceTaken;
+  EXPECT_EQ(ContentNeeded(settings, values), Set({u"%TY%"}));
+  settings.DatePlaceholderSource = 1;
+  values.PreparedNameTemplate = "%FN%";
+  settings.ChangeDates = 1;
+  settings.DateMode = 2;
+  settings.DateCopySource = kDateSourceTaken;
+  EXPECT_EQ(ContentNeeded(settings, values), Set({u"%TY%"}));
+}
+
+TEST_F(MetadataReaders, MetadataDatesParseOnlyRealDates) {
+  struct Case {
+    const char* text;
+    int64_t expected;
+  };
+  const std::vector<Case> cases = {
+      {"2021:07:14 09:30:05", Local(2021, 7, 14, 9, 30, 5)},
+      {"2021-07-14T09:30:05.123+02:00", Local(2021, 7, 14, 9, 30, 5)},
+      {"2021-07-14", Local(2021, 7, 14, 0, 0, 0)},
+      {"    :  :     :  :  ", -1},
+      {"0000:00:00 00:00:00", -1},
+      {"2021:02:29 10:00:00", -1},
+      {"2021:07:14 25:00:00", -1},
+      {"2021", -1},
+      {"", -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseMetadataDate(c.text).value_or(-1), c.expected) << c.text;
+  }
+}
+
+// Damaged copies of every sample: bytes overwritten, cut short, lengths blown up. Each read must
+// end, give values or none, and never touch the file. Run under the sanitizers in CI.
+TEST_F(MetadataReaders, DamagedFilesGiveNoValueAndNeverCrash) {
+  Samples& s = MakeSamples();
+  TempDir scratch;
+  std::mt19937 random(20211);
+  const std::string damaged = scratch.WriteFile("damaged.bin");
+  int reads = 0;
+  for (const std::string& path : s.files) {
+    const std::string original = ReadFileBytes(path);
+    ASSERT_FALSE(original.empty()) << path;
+    for (int round = 0; round < 300; ++round) {
+      std::string bytes = original;
+      std::uniform_int_distribution<size_t> at(0, bytes.size() - 1);
+      switch (round % 4) {
+        case 0:  // cut short
+          bytes.resize(at(random));
+          break;
+        case 1:  // a few bytes overwritten
+          for (int k = 0; k < 1 + round % 7; ++k) bytes[at(random)] = static_cast<char>(random());
+          break;
+        case 2:  // a length field blown up, as hostile files do
+          for (int k = 0; k < 4 && bytes.size() > 4; ++k) {
+            const size_t where = at(random) % (bytes.size() - 4);
+            bytes.replace(where, 4, "\xFF\xFF\xFF\xF0", 4);
+          }
+          break;
+        default:  // a stretch zeroed
+          bytes.replace(at(random) / 2, bytes.size() / 8, bytes.size() / 8, '\0');
+          break;
+      }
+      {
+        std::ofstream out(damaged, std::ios::binary | std::ios::trunc);
+        out << bytes;
+      }
+      const ContentRead read = ReadContent(QString::fromStdString(damaged), AllMedia());
+      EXPECT_TRUE(read.Ok);
+      EXPECT_EQ(ReadFileBytes(damaged), bytes);
+      ++reads;
+    }
+  }
+  EXPECT_EQ(reads, 300 * static_cast<int>(s.files.size()));
+}
+
+TEST_F(MetadataReaders, FoldersFifosAndMissingFilesHaveNoValues) {
+  TempDir dir;
+  const std::string fifo = dir.Bytes() + "pipe.jpg";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, dir.Bytes(), dir.Bytes() + "missing.jpg"}) {
+    const ContentRead read = ReadContent(QString::fromStdString(path), AllMedia());
+    EXPECT_TRUE(read.Ok) << path;
+    EXPECT_EQ(Value(read, u"%TY%"), "") << path;
+    EXPECT_EQ(Value(read, u"%AA%"), "") << path;
+  }
+}
+
+// The new-name column marks the rows whose date taken is missing, before anything is run.
+TEST_F(MetadataReaders, TheColumnMarksFilesWithoutADateTaken) {
+  Samples& s = MakeSamples();
+  Preset settings;
+  settings.NameTemplateActive = 1;
+  settings.NameTemplate = "%TY%-%TM% %FN%";
+  settings.TargetDirActive = 0;
+  FileList files;
+  for (const int file : {0, 5})  // a photo with a date taken, a song without one
+    ASSERT_EQ(AdmitFile(QString::fromStdString(s.files[file]), files, settings), 1);
+  const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
+  QHash<int32_t, KnownContent> known;
+  for (qsizetype pos = 0; pos < files.Count(); ++pos) {
+    const ContentRead read = ReadContent(files.At(pos).Path, ContentNeeded(settings, values));
+    known.insert(files.At(pos).Id, KnownContent{read.Ok, read.Values});
+  }
+  NewNameInputs inputs;
+  inputs.Content = &known;
+  const NewNamePlan plan = PlanNewNames(files, settings, values, inputs);
+  ASSERT_EQ(plan.Count(), 2);
+  EXPECT_FALSE(plan.Row(0).Has(NewNameRow::kNoDateTaken));
+  EXPECT_EQ(plan.FileName(0, files.At(0)), "2021-07 photo.jpg");
+  EXPECT_TRUE(plan.Row(1).Has(NewNameRow::kNoDateTaken));
+  EXPECT_FALSE(plan.Row(1).Has(NewNameRow::kPending));
+}
+
+}  // namespace
