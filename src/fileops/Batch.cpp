@@ -7,6 +7,7 @@
 #include "fileops/ZoneMark.h"
 #include "platform/Attributes.h"
 #include "platform/FileName.h"
+#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -473,6 +474,8 @@ class BatchRun {
 
 BatchResult RunBatch(FileList& files, FileList& followUp, const Preset& settings,
                      const RunValues& runValues, RunFlags& flags, const BatchOptions& options) {
+  // The run's copies learn their target folders' facts once, and let go of them at the end.
+  const FolderFactsScope folderFacts;
   BatchRun run(files, followUp, settings, runValues, flags, options);
   return run.Run();
 }
