@@ -376,6 +376,7 @@ class BatchRun {
       MakeTargetFolder(plan);
       result = Operate(entry, targetPath, copy, existing, beforePlace);
     }
+    carried_ = result;
     if (result.Ok()) {
       copied_ = copy || result.Copied;
       return kStatusDone;
@@ -410,9 +411,17 @@ class BatchRun {
     if (status == kStatusDone) {
       const TargetTimes times =
           (copied_ || contentRead_) ? TargetTimes::Fresh : TargetTimes::AsRecorded;
-      WriteDates(targetPath, entry, settings_, runValues_.ResolvedFixedDate, times);
+      DatePlan dates =
+          ComputeDates(targetPath, entry, settings_, runValues_.ResolvedFixedDate, times);
+      // A time the copy carries already needs no second write.
+      if (copied_ && carried_.TimesCarried) {
+        if (dates.LastAccess.Time == carried_.Accessed) dates.LastAccess.Write = false;
+        if (dates.Modified.Time == carried_.Modified) dates.Modified.Write = false;
+      }
+      WriteDatePlan(targetPath, dates);
     }
     contentRead_ = false;
+    carried_ = {};
   }
 
   void Finish(qsizetype pos, const FileEntry& entry, int status, const EntryPlan& plan) {
@@ -467,6 +476,7 @@ class BatchRun {
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // reading the content may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)
+  FileOpResult carried_;      // what the last copy or move reported, its carried times among it
   BatchResult result_;
 };
 

@@ -215,7 +215,7 @@ struct TargetFolder {
 };
 
 int CopyIntoTemp(int src, const struct stat& srcStat, const TargetFolder& folder, TempFile& temp,
-                 CopyKind kind, bool sync, struct stat& made) {
+                 CopyKind kind, bool sync, struct stat& made, bool* timesCarried = nullptr) {
   if (const int err = temp.Create(folder.Fd, !folder.Swept); err != 0) return err;
   const int dst = temp.Fd();
   const CopyTarget target{srcStat.st_dev, folder.Device};
@@ -230,7 +230,9 @@ int CopyIntoTemp(int src, const struct stat& srcStat, const TargetFolder& folder
   // new file is ours): the content is what a copy owes there.
   if (::fchmod(dst, srcStat.st_mode & 07777) != 0 && !IsMetadataUnsupported(errno)) return errno;
   const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
-  if (::futimens(dst, times) != 0 && !IsMetadataUnsupported(errno)) return errno;
+  const bool timesSet = ::futimens(dst, times) == 0;
+  if (!timesSet && !IsMetadataUnsupported(errno)) return errno;
+  if (timesCarried != nullptr) *timesCarried = timesSet;
   if (sync && ::fsync(dst) != 0) return errno;
   if (kind == CopyKind::Move && ::fstat(dst, &made) != 0) return errno;
   return temp.CloseFile();
@@ -642,7 +644,9 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
   struct stat made {};
   // A replaced file must not be lost to a crash before the new content is on disk; a new
   // name can do without the cost of a sync.
-  if (const int err = CopyIntoTemp(src.Get(), st, folder, temp, CopyKind::Copy, replacing, made);
+  bool timesCarried = false;
+  if (const int err =
+          CopyIntoTemp(src.Get(), st, folder, temp, CopyKind::Copy, replacing, made, &timesCarried);
       err != 0) {
     return {err, false};
   }
@@ -652,7 +656,11 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
     return {err, false};
   temp.Placed();
   if (replacing) SyncDirectory(dirFd);
-  return {};
+  FileOpResult result;
+  result.TimesCarried = timesCarried;
+  result.Accessed = {static_cast<int64_t>(st.st_atim.tv_sec), st.st_atim.tv_nsec};
+  result.Modified = {static_cast<int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+  return result;
 }
 
 FolderFactsScope::FolderFactsScope() {

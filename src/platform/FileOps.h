@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileIdentity.h"
+#include "platform/FileTime.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,6 +17,11 @@
 struct FileOpResult {
   int Error = 0;        // 0 on success, else the errno value of the step that failed
   bool Copied = false;  // a move that crossed file systems and was done as copy + delete
+  // A copy made by CopyFile that carries the source's times: the access and modification time
+  // it was given (so that a caller about to write the same ones can leave them).
+  bool TimesCarried = false;
+  FileTime Accessed;
+  FileTime Modified;
   bool Ok() const { return Error == 0; }
 };
 
