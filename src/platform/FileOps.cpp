@@ -3,11 +3,11 @@
 #include "platform/CopyContent.h"
 #include "platform/FileName.h"
 #include "platform/FileTimes.h"
+#include "platform/ProcessStart.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,49 +98,6 @@ SplitPath Split(const QByteArray& path) {
   return {path.left(slash).toStdString(), path.mid(slash + 1).toStdString()};
 }
 
-// When the process `pid` started, in clock ticks after boot (field 22 of /proc/PID/stat); 0
-// when it cannot be told, -1 when there is no such process. Together with the pid it names
-// one process for good: a pid is reused, a pid and a start time are not.
-long long ProcessStartTicks(pid_t pid) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? -1 : 0;
-  char buffer[1024];
-  const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
-  ::close(fd);
-  if (n <= 0) return 0;
-  buffer[n] = '\0';
-  // The command name (field 2) may hold blanks and parentheses: count from the last ")".
-  const char* p = std::strrchr(buffer, ')');
-  if (p == nullptr) return 0;
-  for (int field = 2; field < 22 && p != nullptr; ++field) p = std::strchr(p + 1, ' ');
-  return p == nullptr ? 0 : std::atoll(p + 1);
-}
-
-// This process's pid and start time, read once (and again in the child of a fork, which is
-// another process): every temporary name carries them.
-struct OwnProcess {
-  std::atomic<int> Pid{0};
-  std::atomic<long long> StartTicks{0};
-
-  OwnProcess() { ::pthread_atfork(nullptr, nullptr, [] { Get().Pid.store(0); }); }
-  static OwnProcess& Get() {
-    static OwnProcess own;
-    return own;
-  }
-  static void Read(int& pid, long long& ticks) {
-    OwnProcess& own = Get();
-    pid = own.Pid.load(std::memory_order_acquire);
-    if (pid == 0) {
-      pid = static_cast<int>(::getpid());
-      own.StartTicks.store(std::max(0LL, ProcessStartTicks(pid)), std::memory_order_relaxed);
-      own.Pid.store(pid, std::memory_order_release);
-    }
-    ticks = own.StartTicks.load(std::memory_order_relaxed);
-  }
-};
-
 constexpr char kTempPrefix[] = ".mervane-";
 constexpr char kTempSuffix[] = ".tmp";
 
@@ -164,7 +121,7 @@ class TempFile {
     static std::atomic<unsigned> counter{0};
     int pid = 0;
     long long ticks = 0;
-    OwnProcess::Read(pid, ticks);
+    ReadOwnProcess(pid, ticks);
     for (int attempt = 0; attempt < 100; ++attempt) {
       timespec now{};
       ::clock_gettime(CLOCK_MONOTONIC, &now);
