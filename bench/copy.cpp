@@ -1,140 +1,163 @@
-// Copying many files into a target folder: CopyFile against `cp` of the same files into
-// another folder, warm cache, taking turns, best of five each (target folders emptied and the
-// disk synced between runs, untimed). Prints both times and their ratio (ours / cp).
+// Copying files with the console program (built-in preset 0: the files copied unchanged into
+// "output" on the desktop, standard output a pipe) against `cp -r` of the same folder, warm
+// cache, in the same run: 1,000 files of 1 MiB, one file of 1 GiB, 100,000 empty files. The two
+// take turns, three turns each (the copies removed and the disk synced between, untimed); the
+// median of each side counts. Prints both times, their ratio (ours / cp) and the target.
 //
-//   bench_copy [files [bytes]]   (or MERVANE_BENCH_FILES, MERVANE_BENCH_FILE_BYTES;
-//                                 default 1000 files of 1 MiB, 100 in a debug build)
+//   bench_copy [many|large|empty ...]   (all three without an argument; MERVANE_BENCH_SCALE=N
+//                                        divides every count and size by N, 10 in a debug build)
+//
+// The program runs in a private world (HOME, XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR,
+// TMPDIR in the benchmark's folder, below $TMPDIR), so that its journal is written on the same
+// disk as the copies. Its time includes start-up, loading, the checks and the journal.
 
-#include "platform/FileName.h"
-#include "platform/FileOps.h"
-
-#include <QDir>
+#include "BenchSupport.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
+#include <cstring>
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr int kRounds = 5;
+struct Case {
+  const char* Name;
+  long Files;
+  long long Bytes;  // of each file
+  double Target;    // ours / cp at most
+};
 
-void Empty(const std::string& dir) {
-  if (DIR* d = ::opendir(dir.c_str())) {
-    while (const dirent* e = ::readdir(d)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") ::unlink((dir + "/" + name).c_str());
-    }
+long CountFiles(const std::string& folder) {
+  long count = 0;
+  if (DIR* d = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(d))
+      if (e->d_name[0] != '.') ++count;
     ::closedir(d);
   }
+  return count;
 }
 
-// One timed run into an emptied target folder, after the disk has caught up with the last one.
-double TimedRun(const std::function<bool()>& run, const std::string& target) {
-  Empty(target);
-  ::sync();
-  const auto start = Clock::now();
-  if (!run()) return -1;
-  return std::chrono::duration<double>(Clock::now() - start).count();
+bool MakeFiles(const std::string& folder, const Case& c) {
+  if (::mkdir(folder.c_str(), 0755) != 0) return false;
+  std::vector<char> block(static_cast<size_t>(std::min<long long>(c.Bytes, 1 << 20)));
+  uint32_t x = 2463534242u;
+  for (char& ch : block) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    ch = static_cast<char>(x);
+  }
+  for (long i = 0; i < c.Files; ++i) {
+    char name[48];
+    std::snprintf(name, sizeof name, "/file_%07ld.%s", i, c.Bytes == 0 ? "txt" : "bin");
+    const int fd = ::open((folder + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    for (long long done = 0; done < c.Bytes;) {
+      const auto n = static_cast<size_t>(
+          std::min<long long>(c.Bytes - done, static_cast<long long>(block.size())));
+      block[0] = static_cast<char>(i + (done >> 20));  // no two blocks alike
+      if (::write(fd, block.data(), n) != static_cast<ssize_t>(n)) {
+        ::close(fd);
+        return false;
+      }
+      done += static_cast<long long>(n);
+    }
+    ::close(fd);
+  }
+  return true;
 }
 
-long long Setting(int argc, char** argv, int index, const char* env, long long fallback) {
-  const char* text = argc > index ? argv[index] : std::getenv(env);
-  return text != nullptr ? std::atoll(text) : fallback;
-}
-
-bool RunCp(const std::vector<std::string>& files, const std::string& target) {
-  std::vector<char*> argv = {const_cast<char*>("cp"), const_cast<char*>("-t"),
-                             const_cast<char*>(target.c_str())};
-  for (const std::string& f : files) argv.push_back(const_cast<char*>(f.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (::posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
 #ifdef NDEBUG
-  const long long defaultFiles = 1000;
+  long scale = 1;
 #else
-  const long long defaultFiles = 100;
+  long scale = 10;
 #endif
-  const long long files = Setting(argc, argv, 1, "MERVANE_BENCH_FILES", defaultFiles);
-  const long long bytes = Setting(argc, argv, 2, "MERVANE_BENCH_FILE_BYTES", 1 << 20);
-
-  std::string root = QDir::tempPath().toStdString() + "/mervane-bench-copy-XXXXXX";
-  if (::mkdtemp(root.data()) == nullptr) return 1;
-  const std::string source = root + "/source";
-  const std::string oursDir = root + "/ours";
-  const std::string cpDir = root + "/cp";
-  ::mkdir(source.c_str(), 0755);
-  ::mkdir(oursDir.c_str(), 0755);
-  ::mkdir(cpDir.c_str(), 0755);
-
-  std::vector<std::string> paths;
-  std::vector<char> content(static_cast<size_t>(bytes));
-  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 + 7);
-  for (long long i = 0; i < files; ++i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/file_%05lld.bin", i);
-    paths.push_back(source + name);
-    const int fd = ::open(paths.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return 1;
-    if (!content.empty()) content[0] = static_cast<char>(i);
-    const bool ok =
-        ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-    ::close(fd);
-    if (!ok) return 1;
-  }
-
-  const auto oursRun = [&] {
-    for (const std::string& p : paths) {
-      const std::string name = p.substr(p.rfind('/'));
-      if (!CopyFile(DecodeFileName(p), DecodeFileName(oursDir + name)).Ok()) return false;
-    }
-    return true;
+  if (const char* env = std::getenv("MERVANE_BENCH_SCALE")) scale = std::max(1L, std::atol(env));
+  const Case cases[] = {
+      {"many", 1000 / scale, (1LL << 20) / scale, 1.3},
+      {"large", 1, (1LL << 30) / scale, 1.1},
+      {"empty", 100000 / scale, 0, 1.5},
   };
-  const auto cpRun = [&] { return RunCp(paths, cpDir); };
-  // Taking turns keeps a slow phase of a busy machine from falling on one side only.
-  double ours = 1e30;
-  double cp = 1e30;
-  for (int round = 0; round < kRounds && ours >= 0 && cp >= 0; ++round) {
-    const double o = TimedRun(oursRun, oursDir);
-    const double c = TimedRun(cpRun, cpDir);
-    ours = o < 0 ? -1 : std::min(ours, o);
-    cp = c < 0 ? -1 : std::min(cp, c);
-  }
 
-  std::printf("%lld files of %lld bytes, best of %d turns each\n", files, bytes, kRounds);
-  if (ours < 0 || cp < 0) {
-    std::printf("failed (ours %s, cp %s)\n", ours < 0 ? "failed" : "ok", cp < 0 ? "failed" : "ok");
-  } else {
-    std::printf("CopyFile %.3f s, cp %.3f s, ratio %.2f (target 1.30)%s\n", ours, cp, ours / cp,
-                ours / cp <= 1.3 ? "" : "  (above target)");
+  const char* tmp = std::getenv("TMPDIR");
+  std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/mervane-bench-copy-XXXXXX";
+  if (::mkdtemp(root.data()) == nullptr) return 1;
+  for (const char* folder : {"/home", "/config", "/state", "/runtime", "/tmp"})
+    ::mkdir((root + folder).c_str(), 0755);
+  std::vector<std::string> env = {"HOME=" + root + "/home", "XDG_CONFIG_HOME=" + root + "/config",
+                                  "XDG_STATE_HOME=" + root + "/state",
+                                  "XDG_RUNTIME_DIR=" + root + "/runtime", "TMPDIR=" + root + "/tmp",
+                                  "LANG=C.UTF-8"};
+  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  const std::string output = root + "/home/Desktop/output";
+  const std::string cpTarget = root + "/cp";
+
+  int failures = 0;
+  std::printf("%-6s %8s %11s %9s %9s %7s %7s\n", "case", "files", "bytes each", "ours s", "cp s",
+              "ratio", "target");
+  for (const Case& c : cases) {
+    bool wanted = argc <= 1;
+    for (int i = 1; i < argc; ++i) wanted = wanted || std::strcmp(argv[i], c.Name) == 0;
+    if (!wanted) continue;
+    const std::string source = root + "/source";
+    if (!MakeFiles(source, c)) {
+      std::printf("%-6s cannot make the files\n", c.Name);
+      return 1;
+    }
+    std::vector<double> ours;
+    std::vector<double> cp;
+    bool ok = true;
+    for (int turn = 0; turn < 3 && ok; ++turn) {
+      bench::RemoveTree(root + "/home/Desktop");
+      bench::RemoveTree(root + "/state/Mervane");
+      ::sync();
+      int exitCode = 0;
+      ours.push_back(
+          bench::TimedRun({MERVANE_BINARY, "-Console", "-Preset=0", source}, env, root, exitCode));
+      const long made = CountFiles(output);
+      if (exitCode != 0 || made != c.Files) {
+        std::printf("%-6s program failed: exit code %d, %ld of %ld copied\n", c.Name, exitCode,
+                    made, c.Files);
+        ok = false;
+        break;
+      }
+      bench::RemoveTree(cpTarget);
+      ::sync();
+      cp.push_back(bench::TimedRun({"/usr/bin/cp", "-r", source, cpTarget}, env, root, exitCode));
+      if (exitCode != 0 || CountFiles(cpTarget) != c.Files) {
+        std::printf("%-6s cp failed: exit code %d\n", c.Name, exitCode);
+        ok = false;
+      }
+    }
+    bench::RemoveTree(source);
+    bench::RemoveTree(cpTarget);
+    bench::RemoveTree(root + "/home/Desktop");
+    if (!ok) {
+      ++failures;
+      continue;
+    }
+    const double o = Median(ours);
+    const double r = Median(cp);
+    std::printf("%-6s %8ld %11lld %9.3f %9.3f %7.2f %7.2f%s\n", c.Name, c.Files, c.Bytes, o, r,
+                o / r, c.Target, o / r <= c.Target ? "" : "  (above target)");
+    std::fflush(stdout);
   }
-  Empty(source);
-  Empty(oursDir);
-  Empty(cpDir);
-  ::rmdir(source.c_str());
-  ::rmdir(oursDir.c_str());
-  ::rmdir(cpDir.c_str());
-  ::rmdir(root.c_str());
-  return ours < 0 || cp < 0 ? 1 : 0;
+  bench::RemoveTree(root);
+  std::printf("median of 3 turns each, taking turns, warm cache\n");
+  return failures == 0 ? 0 : 1;
 }

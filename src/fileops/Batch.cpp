@@ -7,6 +7,7 @@
 #include "fileops/ZoneMark.h"
 #include "platform/Attributes.h"
 #include "platform/FileName.h"
+#include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -373,6 +374,7 @@ class BatchRun {
       MakeTargetFolder(plan);
       result = Operate(entry, targetPath, copy, existing, beforePlace);
     }
+    carried_ = result;
     if (result.Ok()) {
       copied_ = copy || result.Copied;
       return kStatusDone;
@@ -407,9 +409,17 @@ class BatchRun {
     if (status == kStatusDone) {
       const TargetTimes times =
           (copied_ || contentRead_) ? TargetTimes::Fresh : TargetTimes::AsRecorded;
-      WriteDates(targetPath, entry, settings_, runValues_.ResolvedFixedDate, times);
+      DatePlan dates =
+          ComputeDates(targetPath, entry, settings_, runValues_.ResolvedFixedDate, times);
+      // A time the copy carries already needs no second write.
+      if (copied_ && carried_.TimesCarried) {
+        if (dates.LastAccess.Time == carried_.Accessed) dates.LastAccess.Write = false;
+        if (dates.Modified.Time == carried_.Modified) dates.Modified.Write = false;
+      }
+      WriteDatePlan(targetPath, dates);
     }
     contentRead_ = false;
+    carried_ = {};
   }
 
   void Finish(qsizetype pos, const FileEntry& entry, int status, const EntryPlan& plan) {
@@ -464,6 +474,7 @@ class BatchRun {
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // reading the content may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)
+  FileOpResult carried_;      // what the last copy or move reported, its carried times among it
   BatchResult result_;
 };
 
@@ -471,6 +482,8 @@ class BatchRun {
 
 BatchResult RunBatch(FileList& files, FileList& followUp, const Preset& settings,
                      const RunValues& runValues, RunFlags& flags, const BatchOptions& options) {
+  // The run's copies learn their target folders' facts once, and let go of them at the end.
+  const FolderFactsScope folderFacts;
   BatchRun run(files, followUp, settings, runValues, flags, options);
   return run.Run();
 }

@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,21 @@ namespace {
 
 constexpr size_t kBlock = size_t{1} << 20;
 constexpr int kRing = 4;  // blocks in flight between the reading and the hashing thread
+// From this size on the hashing has a thread of its own beside the reading, which it overlaps
+// (below it, starting the thread costs more than it saves): for one checksum the thread does all
+// of the hashing, for more the slowest goes there and the reading thread does the others.
+constexpr int64_t kThreadForOneFrom = int64_t{2} << 20;
+constexpr int64_t kThreadForMoreFrom = int64_t{256} << 10;
+
+// Blocks aligned to pages: the kernel copies whole pages into them.
+struct FreeBlock {
+  void operator()(char* p) const { std::free(p); }
+};
+using Block = std::unique_ptr<char[], FreeBlock>;
+
+Block NewBlock() {
+  return Block(static_cast<char*>(std::aligned_alloc(4096, kBlock)));
+}
 
 class Digest {
  public:
@@ -65,7 +81,8 @@ bool Stopped(const std::atomic<int32_t>* stop) {
 
 int HashAlone(SequentialFile& file, Hashes& hashes, Hashes* more,
               const std::atomic<int32_t>* stop) {
-  std::unique_ptr<char[]> buffer(new char[kBlock]);
+  Block buffer = NewBlock();
+  if (!buffer) return ENOMEM;
   for (;;) {
     if (Stopped(stop)) return ECANCELED;
     const ssize_t n = file.Read(buffer.get(), kBlock);
@@ -80,9 +97,12 @@ int HashAlone(SequentialFile& file, Hashes& hashes, Hashes* more,
 // hashes the same blocks with its share. A block is refilled only after both are done with it.
 int HashOnTwoThreads(SequentialFile& file, Hashes& own, Hashes& other,
                      const std::atomic<int32_t>* stop) {
-  std::vector<std::unique_ptr<char[]>> ring;
+  std::vector<Block> ring;
   std::vector<size_t> sizes(kRing, 0);
-  for (int i = 0; i < kRing; ++i) ring.emplace_back(new char[kBlock]);
+  for (int i = 0; i < kRing; ++i) {
+    ring.push_back(NewBlock());
+    if (!ring.back()) return ENOMEM;
+  }
   std::mutex mutex;
   std::condition_variable changed;
   int64_t published = 0;  // blocks handed to the second thread
@@ -160,21 +180,24 @@ ChecksumResult ComputeChecksums(const QString& path, bool needCrc, bool needMd5,
 
   Hashes own;
   Hashes other;
-  own.Crc = needCrc;
-  // The slowest asked-for hash goes to the second thread: MD5, then SHA-1, then CRC-32.
   const int needed = int{needCrc} + int{needMd5} + int{needSha1};
-  Hashes& md5Side = needed > 1 ? other : own;
-  Hashes& sha1Side = needed > 1 && !needMd5 ? other : own;
+  const bool twoThreads =
+      file.Size() >= (needed > 1 ? kThreadForMoreFrom : kThreadForOneFrom) && needed > 0;
+  // The slowest asked-for hash goes to the second thread: MD5, then SHA-1, then CRC-32; the
+  // others stay with the reading thread. One alone goes to the second thread.
+  Hashes& md5Side = twoThreads ? other : own;
+  Hashes& sha1Side = twoThreads && (!needMd5 || needed == 1) ? other : own;
+  Hashes& crcSide = twoThreads && needed == 1 ? other : own;
+  crcSide.Crc = needCrc;
   if (needMd5) md5Side.Md5 = std::make_unique<Digest>(EVP_md5());
   if (needSha1) sha1Side.Sha1 = std::make_unique<Digest>(EVP_sha1());
 
   const int err =
-      needed > 1 ? HashOnTwoThreads(file, own, other, stop) : HashAlone(file, own, nullptr, stop);
+      twoThreads ? HashOnTwoThreads(file, own, other, stop) : HashAlone(file, own, nullptr, stop);
   if (err != 0) {
     result.Error = err;
     return result;
   }
-  Hashes& crcSide = own;
   if (needCrc)
     result.Crc32 = QStringLiteral("%1").arg(crcSide.CrcValue, 8, 16, QLatin1Char('0')).toUpper();
   if (needMd5) result.Md5 = md5Side.Md5->Final();

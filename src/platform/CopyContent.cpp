@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -22,7 +23,41 @@ std::atomic<int> gWriteCount{0};
 constexpr size_t kCopyBuffer = 1 << 20;
 constexpr size_t kRangeChunk = size_t{1} << 30;
 
+using file_content::CopyTarget;
 using file_content::WriteAll;
+
+// What the copies of this thread found a pair of devices unable to do. Only refusals that hold
+// for every file of the pair are kept (no such operation, not across these file systems); an
+// error of one file is asked again for the next.
+struct Refusals {
+  CopyTarget Devices;
+  bool NoClone = false;
+  bool NoRange = false;
+  bool NoSourceXattrs = false;  // the source's file system keeps none
+  bool NoTargetXattrs = false;  // the target's refuses user.* attributes
+};
+
+thread_local std::vector<Refusals> tRefusals;
+
+// The refusals of `devices`; null when the devices are not known.
+Refusals* RefusalsOf(const CopyTarget& devices) {
+  if (devices.From == 0 || devices.To == 0) return nullptr;
+  for (Refusals& known : tRefusals) {
+    if (known.Devices.From == devices.From && known.Devices.To == devices.To) return &known;
+  }
+  // A batch meets few devices; a list gone long is one of a long-lived thread: start afresh.
+  if (tRefusals.size() >= 16) tRefusals.clear();
+  tRefusals.push_back({devices});
+  return &tRefusals.back();
+}
+
+bool CloneNeverWorks(int err) {
+  return err == EOPNOTSUPP || err == ENOTTY || err == EXDEV || err == ENOSYS;
+}
+
+bool RangeNeverWorks(int err) {
+  return err == EXDEV || err == ENOSYS || err == EOPNOTSUPP;
+}
 
 }  // namespace
 
@@ -130,21 +165,40 @@ int CopySparse(int src, int dst, off_t size) {
 // The content of `src` into the empty file `dst`: a reflink where the file system shares
 // blocks, else (for a file with holes) its data extents, else an in-kernel copy, else plain
 // reads and writes.
-int CopyContent(int src, const struct stat& srcStat, int dst) {
+int CopyContent(int src, const struct stat& srcStat, int dst, const CopyTarget& devices) {
   const bool seam = gFailAtWrite.load(std::memory_order_relaxed) > 0;
-  if (!seam && ::ioctl(dst, FICLONE, src) == 0) return 0;
+  Refusals* refused = RefusalsOf(devices);
+  if (srcStat.st_size == 0 && !seam) {
+    // Nothing to share or copy, unless the file only says it is empty (as files of /proc and
+    // /sys do): one read tells.
+    char probe = 0;
+    ssize_t n = 0;
+    do {
+      n = ::read(src, &probe, 1);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return errno;
+    return n == 0 ? 0 : CopyByReadWrite(src, dst);
+  }
+  if (!seam && (refused == nullptr || !refused->NoClone)) {
+    if (::ioctl(dst, FICLONE, src) == 0) return 0;
+    if (refused != nullptr && CloneNeverWorks(errno)) refused->NoClone = true;
+  }
   // Fewer blocks than the size needs: there are holes (or the file system compresses).
   if (static_cast<off_t>(srcStat.st_blocks) * 512 < srcStat.st_size) {
     const int err = CopySparse(src, dst, srcStat.st_size);
     if (err != EOPNOTSUPP) return err;
     if (::ftruncate(dst, 0) != 0) return errno;
   }
-  if (seam) return CopyByReadWrite(src, dst);
+  if (seam || (refused != nullptr && refused->NoRange)) return CopyByReadWrite(src, dst);
   bool anyCopied = false;
+  off_t copied = 0;
   for (;;) {
     const ssize_t n = ::copy_file_range(src, nullptr, dst, nullptr, kRangeChunk, 0);
     if (n > 0) {
       anyCopied = true;
+      copied += n;
+      // The size the file had when it was opened is copied: no call more to be told the end.
+      if (copied >= srcStat.st_size) return 0;
       continue;
     }
     if (n == 0) {
@@ -157,6 +211,7 @@ int CopyContent(int src, const struct stat& srcStat, int dst) {
     const int err = errno;
     if (!anyCopied && (err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP ||
                        err == ENOTSUP || err == EBADF || err == EIO)) {
+      if (refused != nullptr && RangeNeverWorks(err)) refused->NoRange = true;
       return CopyByReadWrite(src, dst);
     }
     return err;
@@ -166,17 +221,30 @@ int CopyContent(int src, const struct stat& srcStat, int dst) {
 // user.* attributes carry what Windows keeps in streams (the zone mark among them) and
 // Samba's DOS word. A target file system that cannot keep them, or keeps smaller values,
 // is no reason to fail the copy; running out of space is.
-int CopyUserXattrs(int src, int dst) {
+int CopyUserXattrs(int src, int dst, const CopyTarget& devices) {
+  Refusals* refused = RefusalsOf(devices);
+  if (refused != nullptr && (refused->NoSourceXattrs || refused->NoTargetXattrs)) return 0;
   const XattrNames names = ListXattrs(src);
-  if (names.Error != 0) return 0;
+  if (names.Error != 0) {
+    if (refused != nullptr && IsXattrUnsupported(names.Error)) refused->NoSourceXattrs = true;
+    return 0;
+  }
   for (const QByteArray& name : names.Names) {
     if (!name.startsWith("user.")) continue;
     const XattrValue value = GetXattr(src, name.constData());
     if (!value.Ok()) continue;
     const int err = SetXattr(dst, name.constData(), value.Value);
     if (err == ENOSPC || err == EDQUOT || err == EIO) return err;
+    if (refused != nullptr && IsXattrUnsupported(err)) {
+      refused->NoTargetXattrs = true;
+      return 0;
+    }
   }
   return 0;
+}
+
+void ForgetCopyCapabilities() {
+  tRefusals.clear();
 }
 
 bool IsMetadataUnsupported(int err) {

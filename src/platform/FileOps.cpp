@@ -2,6 +2,8 @@
 
 #include "platform/CopyContent.h"
 #include "platform/FileName.h"
+#include "platform/FileTimes.h"
+#include "platform/ProcessStart.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -96,31 +98,6 @@ SplitPath Split(const QByteArray& path) {
   return {path.left(slash).toStdString(), path.mid(slash + 1).toStdString()};
 }
 
-// When the process `pid` started, in clock ticks after boot (field 22 of /proc/PID/stat); 0
-// when it cannot be told, -1 when there is no such process. Together with the pid it names
-// one process for good: a pid is reused, a pid and a start time are not.
-long long ProcessStartTicks(pid_t pid) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? -1 : 0;
-  char buffer[1024];
-  const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
-  ::close(fd);
-  if (n <= 0) return 0;
-  buffer[n] = '\0';
-  // The command name (field 2) may hold blanks and parentheses: count from the last ")".
-  const char* p = std::strrchr(buffer, ')');
-  if (p == nullptr) return 0;
-  for (int field = 2; field < 22 && p != nullptr; ++field) p = std::strchr(p + 1, ' ');
-  return p == nullptr ? 0 : std::atoll(p + 1);
-}
-
-long long OwnStartTicks() {
-  static const long long ticks = std::max(0LL, ProcessStartTicks(::getpid()));
-  return ticks;
-}
-
 constexpr char kTempPrefix[] = ".mervane-";
 constexpr char kTempSuffix[] = ".tmp";
 
@@ -136,18 +113,21 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  // Creates the file exclusively in `dirFd` with owner-only permission; 0 or errno.
-  int Create(int dirFd) {
+  // Creates the file exclusively in `dirFd` with owner-only permission; 0 or errno. `sweep`
+  // false: the caller has swept the folder already (see KeptFolder).
+  int Create(int dirFd, bool sweep = true) {
     dirFd_ = dirFd;
-    SweepOnce(dirFd);
+    if (sweep) SweepOnce(dirFd);
     static std::atomic<unsigned> counter{0};
+    int pid = 0;
+    long long ticks = 0;
+    ReadOwnProcess(pid, ticks);
     for (int attempt = 0; attempt < 100; ++attempt) {
       timespec now{};
       ::clock_gettime(CLOCK_MONOTONIC, &now);
       char name[96];
-      std::snprintf(name, sizeof name, "%s%d-%lld-%u-%lx%s", kTempPrefix,
-                    static_cast<int>(::getpid()), OwnStartTicks(), counter.fetch_add(1),
-                    static_cast<unsigned long>(now.tv_nsec), kTempSuffix);
+      std::snprintf(name, sizeof name, "%s%d-%lld-%u-%lx%s", kTempPrefix, pid, ticks,
+                    counter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec), kTempSuffix);
       const int fd = ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                               S_IRUSR | S_IWUSR);
       if (fd >= 0) {
@@ -183,12 +163,21 @@ class TempFile {
 // made it, as with cp); the owner goes first because a change of owner clears set-id bits.
 enum class CopyKind : uint8_t { Copy, Move };
 
-int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp, CopyKind kind,
-                 bool sync, struct stat& made) {
-  if (const int err = temp.Create(dirFd); err != 0) return err;
+// `folder` is the target folder's device, and whether it has been swept already; `made` is
+// filled in for a move only (a copy does not look at it again).
+struct TargetFolder {
+  int Fd = -1;
+  dev_t Device = 0;
+  bool Swept = false;
+};
+
+int CopyIntoTemp(int src, const struct stat& srcStat, const TargetFolder& folder, TempFile& temp,
+                 CopyKind kind, bool sync, struct stat& made, bool* timesCarried = nullptr) {
+  if (const int err = temp.Create(folder.Fd, !folder.Swept); err != 0) return err;
   const int dst = temp.Fd();
-  if (const int err = CopyContent(src, srcStat, dst); err != 0) return err;
-  if (const int err = CopyUserXattrs(src, dst); err != 0) return err;
+  const CopyTarget target{srcStat.st_dev, folder.Device};
+  if (const int err = CopyContent(src, srcStat, dst, target); err != 0) return err;
+  if (const int err = CopyUserXattrs(src, dst, target); err != 0) return err;
   // A move keeps the owner where the system lets it (root, or a group of the user's); where it
   // does not, the moved file belongs to the user, as a copy made by hand would.
   if (kind == CopyKind::Move) {
@@ -198,11 +187,15 @@ int CopyIntoTemp(int src, const struct stat& srcStat, int dirFd, TempFile& temp,
   // new file is ours): the content is what a copy owes there.
   if (::fchmod(dst, srcStat.st_mode & 07777) != 0 && !IsMetadataUnsupported(errno)) return errno;
   const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
-  if (::futimens(dst, times) != 0 && !IsMetadataUnsupported(errno)) return errno;
+  const bool timesSet = ::futimens(dst, times) == 0;
+  if (!timesSet && !IsMetadataUnsupported(errno)) return errno;
+  if (timesCarried != nullptr) *timesCarried = timesSet;
   if (sync && ::fsync(dst) != 0) return errno;
-  if (::fstat(dst, &made) != 0) return errno;
+  if (kind == CopyKind::Move && ::fstat(dst, &made) != 0) return errno;
   return temp.CloseFile();
 }
+
+constexpr off_t kReadAheadBytes = 128 << 10;
 
 int OpenSourceFile(const char* path, Fd& fd, struct stat& st) {
   // O_NONBLOCK keeps a FIFO from hanging the open; it changes nothing for a regular file.
@@ -211,9 +204,10 @@ int OpenSourceFile(const char* path, Fd& fd, struct stat& st) {
   if (::fstat(fd.Get(), &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
-  const int flags = ::fcntl(fd.Get(), F_GETFL);
-  if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
-  ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  // O_NONBLOCK is the only status flag the open set: clearing them all clears it.
+  ::fcntl(fd.Get(), F_SETFL, 0);
+  // A file within the kernel's first read-ahead gains nothing from the advice.
+  if (st.st_size > kReadAheadBytes) ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return 0;
 }
 
@@ -384,7 +378,7 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
     // The name may have been given to another file between the look and the open.
     if (!SameEntry(copied, lst)) return {kErrorSourceChanged, true};
     if (const int err =
-            CopyIntoTemp(src.Get(), copied, dir.Get(), temp, CopyKind::Move, true, made);
+            CopyIntoTemp(src.Get(), copied, {dir.Get(), 0, false}, temp, CopyKind::Move, true, made);
         err != 0) {
       return {err, true};
     }
@@ -472,9 +466,7 @@ int SweepDirectory(int dirFd) {
 }
 
 // Each folder is swept the first time this process writes into it.
-void SweepOnce(int dirFd) {
-  struct stat st {};
-  if (::fstat(dirFd, &st) != 0) return;
+void SweepOnce(int dirFd, const struct stat& st) {
   static std::mutex lock;
   static std::set<std::pair<dev_t, ino_t>> swept;
   {
@@ -482,6 +474,62 @@ void SweepOnce(int dirFd) {
     if (!swept.emplace(st.st_dev, st.st_ino).second) return;
   }
   SweepDirectory(dirFd);
+}
+
+void SweepOnce(int dirFd) {
+  struct stat st {};
+  if (::fstat(dirFd, &st) == 0) SweepOnce(dirFd, st);
+}
+
+// The folder this thread's copies last wrote into, kept open while they go on writing there:
+// a batch copies file after file into the same folder, and one look at the folder's name
+// (still the same folder?) replaces opening, examining and closing it for every file.
+// ForgetKeptFolders closes it, so that no run leaves a folder held (a medium held so could not
+// be unmounted).
+struct KeptFolder {
+  std::string Path;
+  ::Fd Dir;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+};
+
+thread_local KeptFolder tKept;
+thread_local int tFactScopes = 0;  // FolderFactsScope objects alive on this thread
+
+// The open folder `path` for a copy into it, swept; -1 with errno set when it cannot be opened.
+// A folder that was removed, renamed or replaced since the last copy is opened anew, as it
+// would be by name.
+int OpenTargetFolder(const std::string& path, dev_t& device) {
+  struct stat st {};
+  if (tFactScopes == 0) {
+    // Outside a batch every copy opens its folder by itself, and asks for itself.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    device = 0;
+    return fd;
+  }
+  if (tKept.Dir.Valid() && tKept.Path == path) {
+    if (::stat(path.c_str(), &st) == 0 && st.st_dev == tKept.Device && st.st_ino == tKept.Inode) {
+      device = tKept.Device;
+      return tKept.Dir.Get();
+    }
+  }
+  tKept.Dir.Close();
+  tKept.Path.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  tKept.Dir.Reset(fd);
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    tKept.Dir.Close();
+    errno = err;
+    return -1;
+  }
+  SweepOnce(fd, st);
+  tKept.Path = path;
+  tKept.Device = st.st_dev;
+  tKept.Inode = st.st_ino;
+  device = st.st_dev;
+  return fd;
 }
 
 }  // namespace
@@ -533,11 +581,15 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
   if (const int err = OpenSourceFile(f.constData(), src, st); err != 0) return {err, false};
 
   const SplitPath target = Split(t);
-  Fd dir(::open(target.Directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dir.Valid()) return {errno, false};
+  TargetFolder folder;
+  Fd ownDir;  // the folder's descriptor when it is not kept
+  folder.Fd = OpenTargetFolder(target.Directory, folder.Device);
+  if (folder.Fd < 0) return {errno, false};
+  if (folder.Device == 0) ownDir.Reset(folder.Fd);
+  folder.Swept = folder.Device != 0;
+  const int dirFd = folder.Fd;
   struct stat there {};
-  const bool replacing =
-      ::fstatat(dir.Get(), target.Name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
+  const bool replacing = ::fstatat(dirFd, target.Name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
   if (replacing) {
     if (SameEntry(there, st)) return {EINVAL, false};  // a copy onto itself would lose it
     if (S_ISDIR(there.st_mode)) return {EISDIR, false};
@@ -549,17 +601,35 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
   struct stat made {};
   // A replaced file must not be lost to a crash before the new content is on disk; a new
   // name can do without the cost of a sync.
-  if (const int err = CopyIntoTemp(src.Get(), st, dir.Get(), temp, CopyKind::Copy, replacing, made);
+  bool timesCarried = false;
+  if (const int err =
+          CopyIntoTemp(src.Get(), st, folder, temp, CopyKind::Copy, replacing, made, &timesCarried);
       err != 0) {
     return {err, false};
   }
-  if (beforePlace && !beforePlace(ReadFileIdentityAt(dir.Get(), temp.Name().c_str())))
+  if (beforePlace && !beforePlace(ReadFileIdentityAt(dirFd, temp.Name().c_str())))
     return {ECANCELED, false};
-  if (const int err = PlaceTemporary(dir.Get(), temp.Name(), target.Name, existing, t); err != 0)
+  if (const int err = PlaceTemporary(dirFd, temp.Name(), target.Name, existing, t); err != 0)
     return {err, false};
   temp.Placed();
-  if (replacing) SyncDirectory(dir.Get());
-  return {};
+  if (replacing) SyncDirectory(dirFd);
+  FileOpResult result;
+  result.TimesCarried = timesCarried;
+  result.Accessed = {static_cast<int64_t>(st.st_atim.tv_sec), st.st_atim.tv_nsec};
+  result.Modified = {static_cast<int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
+  return result;
+}
+
+FolderFactsScope::FolderFactsScope() {
+  if (tFactScopes++ == 0) KeepFileSystemKinds(true);
+}
+
+FolderFactsScope::~FolderFactsScope() {
+  if (--tFactScopes != 0) return;
+  tKept.Dir.Close();
+  tKept.Path.clear();
+  ForgetCopyCapabilities();
+  KeepFileSystemKinds(false);
 }
 
 bool SameFile(const QString& a, const QString& b) {

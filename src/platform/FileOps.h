@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileIdentity.h"
+#include "platform/FileTime.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,6 +17,11 @@
 struct FileOpResult {
   int Error = 0;        // 0 on success, else the errno value of the step that failed
   bool Copied = false;  // a move that crossed file systems and was done as copy + delete
+  // A copy made by CopyFile that carries the source's times: the access and modification time
+  // it was given (so that a caller about to write the same ones can leave them).
+  bool TimesCarried = false;
+  FileTime Accessed;
+  FileTime Modified;
   bool Ok() const { return Error == 0; }
 };
 
@@ -54,6 +60,21 @@ FileOpResult MoveFile(const QString& from, const QString& to,
 FileOpResult CopyFile(const QString& from, const QString& to,
                       ExistingTarget existing = ExistingTarget::Replace,
                       const BeforePlaceFunction& beforePlace = {});
+
+// While one lives on a thread (a batch holds one for its run), the copies of that thread keep
+// what they learn about the folders and file systems they write to instead of asking again for
+// every file: the last target folder stays open (looked up by name before each copy, so a
+// folder removed or replaced meanwhile is opened anew), what a pair of devices cannot do
+// (share blocks, copy in the kernel, keep extended attributes) is tried once, and the kind of
+// file system a creation time is written on is asked once per folder. The last one to end
+// closes the folder and forgets the rest, so that nothing stays held after a run.
+class FolderFactsScope {
+ public:
+  FolderFactsScope();
+  ~FolderFactsScope();
+  FolderFactsScope(const FolderFactsScope&) = delete;
+  FolderFactsScope& operator=(const FolderFactsScope&) = delete;
+};
 
 // Where a move or RemoveFileIfSame keeps the file `device`/`inode` of `path` while it checks
 // it: ".mervane-aside-<device>-<inode>" in the same folder. Such a file holds the user's data

@@ -26,6 +26,7 @@ int SequentialFile::Open(const QString& path) {
   // A FIFO or device would block or never end.
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
+  size_ = static_cast<int64_t>(st.st_size);
   const int flags = ::fcntl(fd_, F_GETFL);
   if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 #include <cstddef>
+#include <cstdint>
 
 // Reading one regular file from start to end, as checksums do. Opening a FIFO or device never
 // blocks, and such a file is refused; the read does not change the file's access time where
@@ -21,8 +22,11 @@ class SequentialFile {
   // the end), or -errno.
   ssize_t Read(char* buffer, size_t size);
   bool AccessTimeKept() const { return accessTimeKept_; }
+  // The size the file had when it was opened.
+  int64_t Size() const { return size_; }
 
  private:
   int fd_ = -1;
   bool accessTimeKept_ = false;
+  int64_t size_ = 0;
 };

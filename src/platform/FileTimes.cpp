@@ -50,11 +50,47 @@ bool ReadCreationTime(const QString& path, FileTime& time) {
   return true;
 }
 
+namespace {
+
+// The kind of file system of the folder last written into, while a batch keeps it.
+struct KnownKind {
+  bool Keeping = false;
+  QByteArray Folder;
+  long Type = 0;
+};
+
+thread_local KnownKind tKind;
+
+// The kind of file system `encoded` lies on; false when it cannot be told.
+bool FileSystemKind(const QByteArray& encoded, long& type) {
+  const qsizetype slash = encoded.lastIndexOf('/');
+  const QByteArrayView folder =
+      slash > 0 ? QByteArrayView(encoded).first(slash) : QByteArrayView();
+  if (tKind.Keeping && !folder.isEmpty() && tKind.Folder == folder) {
+    type = tKind.Type;
+    return true;
+  }
+  struct statfs sfs {};
+  if (::statfs(encoded.constData(), &sfs) != 0) return false;
+  type = static_cast<long>(sfs.f_type);
+  if (tKind.Keeping && !folder.isEmpty()) {
+    tKind.Folder = folder.toByteArray();
+    tKind.Type = type;
+  }
+  return true;
+}
+
+}  // namespace
+
+void KeepFileSystemKinds(bool keep) {
+  tKind.Keeping = keep;
+  tKind.Folder.clear();
+}
+
 void WriteCreationTime(const QString& path, const FileTime& time) {
   const QByteArray encoded = EncodeFileName(path);
-  struct statfs sfs {};
-  if (::statfs(encoded.constData(), &sfs) != 0) return;
-  const long type = static_cast<long>(sfs.f_type);
+  long type = 0;
+  if (!FileSystemKind(encoded, type)) return;
   const char* name = nullptr;
   if (type == kNtfs3Magic || type == kFuseMagic) {
     name = "system.ntfs_crtime";

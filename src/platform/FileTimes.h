@@ -16,6 +16,11 @@ bool ReadCreationTime(const QString& path, FileTime& time);
 // SMB shares: user.cifs.creationtime); elsewhere nothing happens, as nothing can.
 void WriteCreationTime(const QString& path, const FileTime& time);
 
+// While `keep` is set, WriteCreationTime on this thread asks each folder's file system for its
+// kind once rather than for every file (FolderFactsScope in FileOps.h sets it); clearing it
+// forgets what was learnt.
+void KeepFileSystemKinds(bool keep);
+
 // Writes the access and modification times in one call; a null pointer leaves that time as it
 // is. Returns 0 or the errno value.
 int WriteAccessAndModificationTimes(const QString& path, const FileTime* access,
