@@ -245,6 +245,8 @@ int8_t Planner::StatusFor(PlanExpect expect) const {
       return kStatusReadError;
     case PlanExpect::FilteredOut:
       return kStatusNotProcessed;
+    case PlanExpect::MatchGaveUp:
+      return kStatusMatchGaveUp;
   }
   return kStatusDone;
 }
@@ -252,7 +254,9 @@ int8_t Planner::StatusFor(PlanExpect expect) const {
 EntryPlan Planner::Failed(int8_t status) {
   EntryPlan plan;
   plan.Status = status;
-  plan.Expect = status == kStatusSourceMissing ? PlanExpect::SourceMissing : PlanExpect::ReadError;
+  plan.Expect = status == kStatusSourceMissing ? PlanExpect::SourceMissing
+                : status == kStatusMatchGaveUp   ? PlanExpect::MatchGaveUp
+                                                 : PlanExpect::ReadError;
   return plan;
 }
 
@@ -278,7 +282,9 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   plan.CounterNumber = target.Counter.Number;
   plan.CreateDirectory = target.CreateDirectory;
 
-  if (target.InvalidName) {
+  if (target.MatchGaveUp) {
+    plan.Expect = PlanExpect::MatchGaveUp;
+  } else if (target.InvalidName) {
     plan.Expect = PlanExpect::InvalidName;
   } else {
     plan.Action = ActionFor(entry, target.Path);
@@ -391,11 +397,15 @@ std::vector<EntryPlan> PlanList(const FileList& files, const Preset& settings,
   plans.reserve(static_cast<size_t>(files.Count()));
   for (const FileEntry& entry : files) {
     EntryPlan plan;
-    if (options.CheckFilter && filter.FirstMet(entry) >= 0) {
+    const int met = options.CheckFilter ? filter.FirstMet(entry) : -1;
+    if (met >= 0) {
       plan = Planner::Failed(kStatusNotProcessed);
       plan.Expect = PlanExpect::FilteredOut;
+    } else if (met == FilterMatcher::kFilterGaveUp) {
+      plan = Planner::Failed(kStatusMatchGaveUp);
     } else if (runValues.PreparationNeeded &&
-               (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
+               (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
+                entry.Status == kStatusMatchGaveUp)) {
       plan = Planner::Failed(entry.Status);
     } else if (options.DiskLookups && (options.Disk != nullptr ? options.Disk->Kind(entry.Path)
                                                                : FileSize(entry.Path)) < 0) {
