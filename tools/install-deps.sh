@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools
-  zlib1g-dev libdeflate-dev libpng-dev libssl-dev
+  zlib1g-dev libdeflate-dev libpng-dev libssl-dev libicu-dev
   # Reading photos' EXIF and XMP, and songs' tags.
   libexiv2-dev libtag1-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -43,7 +43,10 @@ ConsoleCheckResult CheckBeforeConsoleRun(const FileList& files, const Preset& se
     return result;
   }
   const int code = ValidateSettings(settings, runValues, true);
-  const QString error = ConsoleValidationMessage(code);
+  QString error = ConsoleValidationMessage(code);
+  // A regular expression that does not compile is named with its rule, error and position.
+  const QString explanation = ExplainFailure(code, settings, runValues);
+  if (FailureIsExpression(code, settings)) error += QStringLiteral(": ") + explanation;
   if (!error.isEmpty()) {
     result.Problems.append({true, error, false});
     return result;

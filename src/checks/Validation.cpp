@@ -2,6 +2,7 @@
 
 #include "checks/FilterConditionCheck.h"
 #include "filelist/Prepare.h"
+#include "naming/NameRules.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 
@@ -45,7 +46,8 @@ bool AnyActive(const auto& rules) {
 bool ReplaceRuleValid(const TextReplacement& rule) {
   // The space lets an empty replacement through (it removes what it finds) while still
   // refusing one made of forbidden characters.
-  return !rule.SearchList.isEmpty() && FileNameTextValid(rule.Replacement + u' ');
+  return !rule.SearchList.isEmpty() && FileNameTextValid(rule.Replacement + u' ') &&
+         !ReplaceRuleProblem(rule).Found();
 }
 
 QString WithoutSpaces(QString text) {
@@ -54,7 +56,14 @@ QString WithoutSpaces(QString text) {
 }
 
 bool ExtensionRuleValid(const ExtensionCorrection& rule) {
-  return !rule.FromList.isEmpty() && FileNameTextValid(WithoutSpaces(rule.ToExtension));
+  return !rule.FromList.isEmpty() && FileNameTextValid(WithoutSpaces(rule.ToExtension)) &&
+         !ExtensionRuleProblem(rule).Found();
+}
+
+// What is wrong with a rule's regular expression, after the rule's own explanation.
+QString WithProblem(const QString& explanation, const RegexProblem& problem) {
+  if (!problem.Found()) return explanation;
+  return explanation + QStringLiteral(": ") + RegexProblemText(problem);
 }
 
 template <typename Rule, typename Valid>
@@ -114,6 +123,22 @@ int ValidateSettings(const Preset& s, const RunValues& v, bool full) {
   return kSettingsUsable;
 }
 
+bool FailureIsExpression(int code, const Preset& s) {
+  if (code == kFilterConditionInvalid) {
+    const qsizetype i = FirstInvalid(s.FilterConditions, ConditionIsValid);
+    return i >= 0 && ConditionRegexProblem(s.FilterConditions[i]).Found();
+  }
+  if (code == kReplaceRuleInvalid) {
+    const qsizetype i = FirstInvalid(s.TextReplacements, ReplaceRuleValid);
+    return i >= 0 && ReplaceRuleProblem(s.TextReplacements[i]).Found();
+  }
+  if (code == kExtensionRuleInvalid) {
+    const qsizetype i = FirstInvalid(s.ExtensionCorrections, ExtensionRuleValid);
+    return i >= 0 && ExtensionRuleProblem(s.ExtensionCorrections[i]).Found();
+  }
+  return false;
+}
+
 QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
   const QString x = Quoted(QStringLiteral("x"));
   if (code == kSettingIncomplete) {
@@ -149,28 +174,38 @@ QString ExplainFailure(int code, const Preset& s, const RunValues& v) {
     const QList<FilterCondition>& list = s.FilterConditions;
     const qsizetype i = FirstInvalid(list, ConditionIsValid);
     if (i < 0) return {};
-    return kQuote + ConditionKindCaption(list[i].Kind) + kArrow + list[i].Values + kQuote +
-           PositionSuffix(i, list.size());
+    return WithProblem(kQuote + ConditionKindCaption(list[i].Kind) + kArrow + list[i].Values +
+                           kQuote + PositionSuffix(i, list.size()),
+                       ConditionRegexProblem(list[i]));
   }
   if (code == kReplaceRuleInvalid) {
     const QList<TextReplacement>& list = s.TextReplacements;
     const qsizetype i = FirstInvalid(list, ReplaceRuleValid);
     if (i < 0) return {};
+    const RegexProblem problem = ReplaceRuleProblem(list[i]);
+    // A problem of the replacement (a group the expression lacks) names the replacement.
+    const bool inSearch = list[i].SearchList.isEmpty() ||
+                          (problem.Found() && !RuleRegex(list[i].SearchList, false,
+                                                         RuleRegex::Scope::kAnywhere)
+                                                   .IsValid());
     const QString item =
-        list[i].SearchList.isEmpty()
-            ? LanguageText(kTextNameFind) + kArrow + Quoted(list[i].SearchList)
-            : LanguageText(kTextNameReplaceWith) + kArrow + Quoted(list[i].Replacement);
-    return item + PositionSuffix(i, list.size());
+        inSearch ? LanguageText(kTextNameFind) + kArrow + Quoted(list[i].SearchList)
+                 : LanguageText(kTextNameReplaceWith) + kArrow + Quoted(list[i].Replacement);
+    return WithProblem(item + PositionSuffix(i, list.size()), problem);
   }
   if (code == kExtensionRuleInvalid) {
     const QList<ExtensionCorrection>& list = s.ExtensionCorrections;
     const qsizetype i = FirstInvalid(list, ExtensionRuleValid);
     if (i < 0) return {};
+    const RegexProblem problem = ExtensionRuleProblem(list[i]);
+    const bool inSearch =
+        list[i].FromList.isEmpty() ||
+        (problem.Found() &&
+         !RuleRegex(list[i].FromList, false, RuleRegex::Scope::kWhole).IsValid());
     const QString item =
-        list[i].FromList.isEmpty()
-            ? LanguageText(kTextExtensionOldExtensions) + kArrow + Quoted(list[i].FromList)
-            : LanguageText(kTextExtensionNewExtension) + kArrow + Quoted(list[i].ToExtension);
-    return item + PositionSuffix(i, list.size());
+        inSearch ? LanguageText(kTextExtensionOldExtensions) + kArrow + Quoted(list[i].FromList)
+                 : LanguageText(kTextExtensionNewExtension) + kArrow + Quoted(list[i].ToExtension);
+    return WithProblem(item + PositionSuffix(i, list.size()), problem);
   }
   return {};
 }

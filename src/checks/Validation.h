@@ -26,6 +26,10 @@ int ValidateSettings(const Preset& settings, const RunValues& runValues, bool fu
 // others), built from the page captions and the language table.
 QString ExplainFailure(int code, const Preset& settings, const RunValues& runValues);
 
+// Whether the failure -3, -4 or -5 is a regular expression (or its replacement) that is wrong:
+// ExplainFailure then names the error and its position.
+bool FailureIsExpression(int code, const Preset& settings);
+
 // The requirement checks, numbered in check order.
 enum Requirement : int {
   kRequirementsMet = 0,

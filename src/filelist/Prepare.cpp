@@ -2,6 +2,7 @@
 
 #include "filelist/Loader.h"
 #include "naming/Pattern.h"
+#include "naming/RuleRegex.h"
 #include "naming/Transform.h"
 #include "platform/LocalTime.h"
 
@@ -47,20 +48,33 @@ bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& val
   return true;
 }
 
+// The tested text in the composed form, so that a name written decomposed meets the same
+// conditions.
 bool TextValue(int kind, const FileEntry& entry, QString& value) {
   switch (kind) {
     case kFilterFolder:
       value = entry.Directory;
-      return true;
+      break;
     case kFilterName:
       value = entry.Name;
-      return true;
+      break;
     case kFilterExtension:
       value = ExtensionOf(entry.Path);
-      return true;
+      break;
     default:
       return false;
   }
+  value = value.normalized(QString::NormalizationForm_C);
+  return true;
+}
+
+bool IsTextKind(int kind) {
+  return kind == kFilterFolder || kind == kFilterName || kind == kFilterExtension;
+}
+
+RuleRegex ConditionRegex(const FilterCondition& condition) {
+  return RuleRegex(condition.Values.normalized(QString::NormalizationForm_C),
+                   condition.Operator >= kOperatorRegexMatchesCase, RuleRegex::Scope::kAnywhere);
 }
 
 bool InRange(int32_t number, int32_t low, int32_t high) {
@@ -108,6 +122,8 @@ bool ConditionIsValid(const FilterCondition& condition) {
     case kFilterFolder:
     case kFilterName:
     case kFilterExtension:
+      if (condition.Mode == kModeText && IsRegexOperator(condition.Operator))
+        return ConditionRegex(condition).IsValid();
       return !condition.Values.isEmpty();
     case kFilterSizeKiB:
       return InRange(number, 1, 999'999'999);
@@ -127,9 +143,18 @@ bool ConditionIsValid(const FilterCondition& condition) {
   }
 }
 
+RegexProblem ConditionRegexProblem(const FilterCondition& condition) {
+  if (condition.Mode != kModeText || !IsTextKind(condition.Kind) ||
+      !IsRegexOperator(condition.Operator))
+    return {};
+  return ConditionRegex(condition).Problem();
+}
+
 namespace {
 
 using ReadyCondition = FilterMatcher::Condition;
+
+enum class Met { kNo, kYes, kGaveUp };
 
 ReadyCondition Ready(const FilterCondition& condition) {
   ReadyCondition ready;
@@ -137,12 +162,36 @@ ReadyCondition Ready(const FilterCondition& condition) {
   ready.Operator = condition.Operator;
   ready.Mode = condition.Mode;
   if (condition.Mode == kModeNumeric) ready.Number = ReadConditionNumber(condition.Values);
-  ready.Patterns = condition.Operator < kOperatorCaseSensitive ? LowerCaseUnits(condition.Values)
-                                                               : condition.Values;
+  if (condition.Mode == kModeText && IsRegexOperator(condition.Operator)) {
+    ready.Regex = std::make_shared<const RuleRegex>(ConditionRegex(condition));
+    return ready;
+  }
+  const QString values = condition.Values.normalized(QString::NormalizationForm_C);
+  ready.Patterns = condition.Operator < kOperatorCaseSensitive ? LowerCaseUnits(values) : values;
   return ready;
 }
 
-bool IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSource) {
+bool IsMetPlain(const ReadyCondition& condition, const FileEntry& entry, int dateSource);
+
+Met MetWhen(bool met) {
+  return met ? Met::kYes : Met::kNo;
+}
+
+Met IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSource) {
+  if (condition.Regex != nullptr) {
+    QString tested;
+    if (!TextValue(condition.Kind, entry, tested)) return Met::kNo;
+    const RegexOutcome outcome = condition.Regex->Match(tested);
+    if (outcome == RegexOutcome::kGaveUp) return Met::kGaveUp;
+    const bool found = outcome == RegexOutcome::kMatched;
+    const bool lacks = condition.Operator == kOperatorRegexLacks ||
+                       condition.Operator == kOperatorRegexLacksCase;
+    return MetWhen(lacks ? !found : found);
+  }
+  return MetWhen(IsMetPlain(condition, entry, dateSource));
+}
+
+bool IsMetPlain(const ReadyCondition& condition, const FileEntry& entry, int dateSource) {
   if (condition.Mode == kModeNumeric) {
     int64_t tested = 0;
     if (!NumericValue(condition.Kind, entry, dateSource, tested)) return false;
@@ -182,7 +231,7 @@ bool IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSour
 }  // namespace
 
 bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource) {
-  return IsMet(Ready(condition), entry, dateSource);
+  return IsMet(Ready(condition), entry, dateSource) == Met::kYes;
 }
 
 FilterMatcher::FilterMatcher(const Preset& settings) : dateSource_(settings.FilterDateSource) {
@@ -197,8 +246,11 @@ FilterMatcher::FilterMatcher(const Preset& settings) : dateSource_(settings.Filt
 
 int FilterMatcher::FirstMet(const FileEntry& entry) const {
   if (entry.Status != kStatusNotProcessed) return -1;
-  for (size_t i = 0; i < active_.size(); ++i)
-    if (IsMet(active_[i], entry, dateSource_)) return indexes_[i];
+  for (size_t i = 0; i < active_.size(); ++i) {
+    const Met met = IsMet(active_[i], entry, dateSource_);
+    if (met == Met::kYes) return indexes_[i];
+    if (met == Met::kGaveUp) return kFilterGaveUp;
+  }
   return -1;
 }
 
@@ -288,8 +340,10 @@ qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings
       if (entry.Status == kStatusNotProcessed) {
         bool matched = false;
         for (const ReadyCondition& condition : active) {
-          if (IsMet(condition, entry, settings.FilterDateSource)) {
-            matched = true;
+          const Met met = IsMet(condition, entry, settings.FilterDateSource);
+          if (met == Met::kGaveUp) entry.Status = kStatusMatchGaveUp;
+          if (met != Met::kNo) {
+            matched = met == Met::kYes;
             break;
           }
         }

@@ -7,7 +7,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+class RuleRegex;
+struct RegexProblem;
 
 // What a filter condition tests (FilterCondition::Kind, as stored). Kinds 10..14 name no
 // property: such a condition is never met.
@@ -35,6 +39,15 @@ enum FilterOperator : int8_t {
 };
 inline constexpr int8_t kOperatorContains = kOperatorLess;
 inline constexpr int8_t kOperatorLacks = kOperatorGreater;
+// Text conditions with a regular expression, found anywhere in the tested text (anchor it with
+// "^" and "$" for the whole). The first two ignore letter case.
+inline constexpr int8_t kOperatorRegexMatches = 8;
+inline constexpr int8_t kOperatorRegexLacks = 9;
+inline constexpr int8_t kOperatorRegexMatchesCase = 10;
+inline constexpr int8_t kOperatorRegexLacksCase = 11;
+inline constexpr bool IsRegexOperator(int op) {
+  return op >= kOperatorRegexMatches && op <= kOperatorRegexLacksCase;
+}
 
 // Whether a condition compares numbers or texts (FilterCondition::Mode).
 enum ConditionMode : int8_t { kModeNumeric = 1, kModeText = 2 };
@@ -57,10 +70,14 @@ enum SortKey : int8_t {
 int32_t ReadConditionNumber(const QString& values);
 
 // Whether the condition's values are acceptable for its kind (checked before a run for every
-// condition, ticked or not).
+// condition, ticked or not). A regular expression must compile.
 bool ConditionIsValid(const FilterCondition& condition);
 
-// Whether the entry meets the condition (the condition's tick is not looked at). `dateSource`
+// What is wrong with a text condition's regular expression; nothing for other conditions.
+RegexProblem ConditionRegexProblem(const FilterCondition& condition);
+
+// Whether the entry meets the condition (the condition's tick is not looked at). Texts are
+// compared in the composed Unicode form. A regular expression that gives up is not met. `dateSource`
 // picks the date the date kinds test: 0 last access, 1 modified, 2 created. A kind that names
 // no property, or a mode that does not fit the kind, is never met.
 bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource);
@@ -71,8 +88,10 @@ class FilterMatcher {
   // Nothing is met while the settings' filter is off.
   explicit FilterMatcher(const Preset& settings);
   // The index in FilterConditions of the first ticked condition the entry meets; -1 when none
-  // is, or when the entry has a status already (the filter looks only at unprocessed entries).
+  // is, or when the entry has a status already (the filter looks only at unprocessed entries);
+  // kFilterGaveUp when a regular expression gave up before a condition was met.
   int FirstMet(const FileEntry& entry) const;
+  static constexpr int kFilterGaveUp = -2;
   bool Active() const { return !active_.empty(); }
 
   // A condition with its number read and its patterns case-folded once, not once per entry.
@@ -82,6 +101,7 @@ class FilterMatcher {
     int8_t Mode = 0;
     int64_t Number = 0;
     QString Patterns;
+    std::shared_ptr<const RuleRegex> Regex;  // for the regular expression operators
   };
 
  private:
@@ -101,7 +121,8 @@ void SortList(FileList& list, int sortKey, bool ascending);
 
 // The preparation pass before a run: takes out of `list` every unprocessed entry that meets
 // one of the ticked filter conditions (remembering it in `followUp` when the settings keep
-// filtered files), then sorts the list. In a single-file test run (`RunSingle`) only the
+// filtered files), then sorts the list. An entry on which a regular expression gave up stays,
+// with the status kStatusMatchGaveUp. In a single-file test run (`RunSingle`) only the
 // current entry is examined, and it is marked (`Detail` 1) rather than taken out. Polls
 // `RunCancelled` after every entry; a cancel keeps what was already taken out and skips the
 // sort. Returns the number of entries taken out or marked.

@@ -165,7 +165,8 @@ class BatchRun {
     pending.Pos = pos;
     int status = kStatusDone;
     if (runValues_.PreparationNeeded &&
-        (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError))
+        (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
+         entry.Status == kStatusMatchGaveUp))
       status = entry.Status;
     const bool lookFirst = LooksFirst();
     // A path the system does not take whole names no file it could find: that is no missing

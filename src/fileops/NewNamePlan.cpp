@@ -98,6 +98,10 @@ class NewNamePlanner {
         row.Status = kStatusNotProcessed;
         leftOut[static_cast<size_t>(pos)] = 1;
         ++plan_.filteredOut_;
+      } else if (met == FilterMatcher::kFilterGaveUp) {
+        // The run leaves such a file where it is, failed: the preview says why.
+        if (gaveUp_.empty()) gaveUp_.assign(plan_.rows_.size(), 0);
+        gaveUp_[static_cast<size_t>(pos)] = 1;
       }
       ++pos;
     }
@@ -148,8 +152,11 @@ class NewNamePlanner {
       EntryPlan plan;
       bool planned = false;
       bool pending = false;
-      if (values_.PreparationNeeded &&
-          (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
+      if (!gaveUp_.empty() && gaveUp_[static_cast<size_t>(pos)] != 0) {
+        plan = Planner::Failed(kStatusMatchGaveUp);
+      } else if (values_.PreparationNeeded &&
+                 (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
+                  entry.Status == kStatusMatchGaveUp)) {
         plan = Planner::Failed(entry.Status);
       } else if (inputs_.DiskLookups && disk_.KindIn(entry.Directory, entry.Path) < 0) {
         plan = Planner::Failed(kStatusSourceMissing);
@@ -268,6 +275,9 @@ class NewNamePlanner {
         break;
       case PlanExpect::FilteredOut:
         break;
+      case PlanExpect::MatchGaveUp:
+        row.Problem = NameProblem::MatchGaveUp;
+        break;
     }
     if (row.Problem == NameProblem::None &&
         folder.Outcome != TargetFolderCheck::Verdict::Usable) {
@@ -360,6 +370,8 @@ class NewNamePlanner {
   FolderSnapshots disk_;
   QHash<QString, uint32_t> folderIndexes_;
   QString lastFolder_;
+  // Positions whose filter condition gave up (empty while none did).
+  std::vector<uint8_t> gaveUp_;
   uint32_t lastFolderIndex_ = 0;
   std::vector<uint32_t> laterClashes_;
   QHash<QString, qsizetype> clashTargets_;  // target -> the first entry that claimed it

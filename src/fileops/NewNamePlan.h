@@ -33,8 +33,9 @@ enum class NameProblem : uint8_t {
   FolderNotCreatable,  // the target folder, or a folder of the new name, will not be there
   SourceMissing,       // the file is gone, or is a folder now
   ReadError,           // its content cannot be read for a checksum (or other value) the name needs
+  MatchGaveUp,         // a regular expression of a rule or a filter condition gave up on it
 };
-inline constexpr int kNameProblemCount = static_cast<int>(NameProblem::ReadError) + 1;
+inline constexpr int kNameProblemCount = static_cast<int>(NameProblem::MatchGaveUp) + 1;
 
 // One entry's line of the preview.
 struct NewNameRow {

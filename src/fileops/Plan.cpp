@@ -253,6 +253,8 @@ int8_t Planner::StatusFor(PlanExpect expect) const {
       return kStatusReadError;
     case PlanExpect::FilteredOut:
       return kStatusNotProcessed;
+    case PlanExpect::MatchGaveUp:
+      return kStatusMatchGaveUp;
   }
   return kStatusDone;
 }
@@ -260,7 +262,9 @@ int8_t Planner::StatusFor(PlanExpect expect) const {
 EntryPlan Planner::Failed(int8_t status) {
   EntryPlan plan;
   plan.Status = status;
-  plan.Expect = status == kStatusSourceMissing ? PlanExpect::SourceMissing : PlanExpect::ReadError;
+  plan.Expect = status == kStatusSourceMissing ? PlanExpect::SourceMissing
+                : status == kStatusMatchGaveUp   ? PlanExpect::MatchGaveUp
+                                                 : PlanExpect::ReadError;
   return plan;
 }
 
@@ -286,7 +290,9 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   plan.CounterNumber = target.Counter.Number;
   plan.CreateDirectory = target.CreateDirectory;
 
-  if (target.InvalidName) {
+  if (target.MatchGaveUp) {
+    plan.Expect = PlanExpect::MatchGaveUp;
+  } else if (target.InvalidName) {
     plan.Expect = PlanExpect::InvalidName;
   } else {
     plan.Action = ActionFor(entry, target.Path);

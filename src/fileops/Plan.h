@@ -42,6 +42,7 @@ enum class PlanExpect : int8_t {
   SourceMissing,   // the source is gone or is a folder (or the preparation marked it so)
   ReadError,       // the preparation marked it unreadable, or a checksum could not be read
   FilteredOut,     // a ticked filter condition takes it out (only when the caller asks)
+  MatchGaveUp,     // a regular expression of a rule or a filter condition gave up on the name
 };
 
 // One entry's plan. Kept compact for lists of a million entries: the target folder is shared

@@ -20,9 +20,13 @@ QString JoinPath(const QString& directory, const QString& name, const QString& e
   return path;
 }
 
-// The name after the transformations the settings switch on, in their fixed order.
-QString TransformedName(const QString& name, const Preset& settings) {
-  QString result = name;
+// The name after the transformations the settings switch on, in their fixed order. The rules
+// see the composed form, so that a name written decomposed (as macOS writes "é") meets the same
+// rules; the result goes back to the source's form only when the task keeps it.
+QString TransformedName(const FileEntry& entry, const Preset& settings, const TargetPlan& plan,
+                        bool& gaveUp) {
+  const QString composed = entry.Name.normalized(QString::NormalizationForm_C);
+  QString result = composed;
   if (settings.RemoveActive)
     result = RemoveCharacters(result, settings.RemovePosition, settings.RemoveCount,
                               settings.RemoveFromEnd != 0);
@@ -30,7 +34,21 @@ QString TransformedName(const QString& name, const Preset& settings) {
     result = InsertIntoName(result, settings.InsertText, settings.InsertPosition,
                             settings.InsertFromEnd != 0);
   if (settings.CaseActive) result = ChangeCase(result, settings.CaseMode);
-  if (settings.ReplaceActive) result = ApplyReplacements(result, settings.TextReplacements);
+  if (settings.ReplaceActive && plan.Rules != nullptr) {
+    // A regular expression's replacement has its placeholders expanded before its groups are
+    // filled in; "%FN%" is left out, as in every replacement.
+    const NameRules::Result replaced = plan.Rules->ApplyReplacements(
+        result, [&](const QString& literal) {
+          return ExpandFilePlaceholders(NormalizePlaceholderCase(literal).remove(kNamePlaceholder),
+                                        entry, settings.DatePlaceholderSource,
+                                        settings.NoLeadingZeros != 0);
+        });
+    if (replaced.GaveUp()) gaveUp = true;
+    result = replaced.Text;
+  }
+  if (plan.Rules != nullptr) result = plan.Rules->Transliterate(result);
+  if (plan.KeepNameForm && composed != entry.Name)
+    result = result.normalized(QString::NormalizationForm_D);
   // The transformed name stands in for "%FN%" in the templates, so it must not hold the
   // placeholder itself.
   return NormalizePlaceholderCase(result).remove(kNamePlaceholder);
@@ -82,7 +100,13 @@ TargetPlan PlanTargets(const Preset& settings, const QString& preparedNameTempla
                        const QString& commonBase) {
   TargetPlan plan;
   plan.TransformName = settings.RemoveActive || settings.InsertActive || settings.CaseActive ||
-                       settings.ReplaceActive;
+                       settings.ReplaceActive || settings.TransliterateToAscii;
+  plan.KeepNameForm = settings.KeepNameForm != 0;
+  if (settings.ReplaceActive || settings.ExtRulesActive || settings.TransliterateToAscii)
+    plan.Rules = std::make_shared<const NameRules>(
+        settings.ReplaceActive ? settings.TextReplacements : QList<TextReplacement>(),
+        settings.ExtRulesActive ? settings.ExtensionCorrections : QList<ExtensionCorrection>(),
+        settings.TransliterateToAscii != 0);
   plan.NameBuildingActive = settings.NameTemplateActive || plan.TransformName;
   if (plan.NameBuildingActive) {
     QString nameTemplate = preparedNameTemplate;
@@ -118,14 +142,14 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
   QString name = plan.NameBuildingActive ? plan.NameTemplate : entry.Name;
 
   if (plan.TransformName) {
-    const QString transformed = TransformedName(entry.Name, settings);
+    const QString transformed = TransformedName(entry, settings, plan, target.MatchGaveUp);
     if (plan.TargetDirActive) directory.replace(kNamePlaceholder, transformed);
     name.replace(kNamePlaceholder, transformed);
   }
 
   if (plan.TargetDirActive) {
-    directory = ExpandFilePlaceholders(directory, entry, settings.DatePlaceholderSource,
-                                       settings.NoLeadingZeros != 0);
+    directory = RestoreDataPercent(ExpandFilePlaceholders(
+        directory, entry, settings.DatePlaceholderSource, settings.NoLeadingZeros != 0));
     if (plan.TargetDirFromData && !DataFoldersValid(plan.TargetDir, directory))
       target.InvalidName = true;
     if (plan.TargetRelativeToSource) {
@@ -143,12 +167,16 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
   if (settings.ExtCaseActive)
     target.Extension = settings.ExtCaseMode == 0 ? LowerCaseUnits(target.Extension)
                                                  : UpperCaseUnits(target.Extension);
-  if (settings.ExtRulesActive)
-    target.Extension = ApplyExtensionCorrections(target.Extension, settings.ExtensionCorrections);
+  if (settings.ExtRulesActive && plan.Rules != nullptr) {
+    const NameRules::Result corrected = plan.Rules->ApplyExtensionCorrections(target.Extension);
+    if (corrected.GaveUp()) target.MatchGaveUp = true;
+    target.Extension = corrected.Text;
+  }
 
   if (plan.NameBuildingActive) {
-    name = ExpandFilePlaceholders(name, entry, settings.DatePlaceholderSource,
-                                  settings.NoLeadingZeros != 0);
+    name = RestoreDataPercent(ExpandFilePlaceholders(name, entry, settings.DatePlaceholderSource,
+                                                     settings.NoLeadingZeros != 0));
+    if (!plan.KeepNameForm) name = name.normalized(QString::NormalizationForm_C);
     // A name without the counter's marker takes no number: the counter's bookkeeping (a key
     // per folder, a note for the rewind) is spared for every file of such a task.
     if (name.contains(kCounterMarker)) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "records/FileEntry.h"
+#include "naming/NameRules.h"
 #include "naming/Placeholders.h"
 #include "records/Preset.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // Building a file's target (folder, name, extension) touches no file: the only disk access is
 // the existence probe of the counter, which skips numbers that are taken (and which a caller
@@ -27,6 +29,11 @@ struct TargetPlan {
   // The target folder template has placeholders, so some of its folder names come from the
   // file's data and must be checked per file.
   bool TargetDirFromData = false;
+  // The replace and extension rules compiled once; null when neither list is switched on and
+  // nothing is transliterated.
+  std::shared_ptr<const NameRules> Rules;
+  // A built name is written in the composed Unicode form unless the task keeps the form.
+  bool KeepNameForm = false;
 };
 
 // `preparedNameTemplate` and `preparedTargetDir` are the run's prepared templates (placeholder
@@ -48,6 +55,9 @@ struct Target {
   // the old one did not (which would hide it as well), or a file name longer than 255 bytes.
   bool InvalidName = false;
   CounterUse Counter;  // the counter number taken (Number -1 when none)
+  // A regular expression of a replace or extension rule gave up on this file's name: no name is
+  // made, and the file fails with that reason.
+  bool MatchGaveUp = false;
 };
 
 // The longest file name the file systems take, in bytes.

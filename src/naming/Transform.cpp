@@ -1,5 +1,7 @@
 #include "naming/Transform.h"
 
+#include "naming/NameRules.h"
+
 #include "naming/Pattern.h"
 
 #include <QRandomGenerator>
@@ -126,20 +128,10 @@ QString ChangeCase(const QString& name, int mode, QRandomGenerator* random) {
 }
 
 QString ApplyReplacements(const QString& name, const QList<TextReplacement>& rules) {
-  QString text = name;
-  for (const TextReplacement& rule : rules) {
-    if (rule.IsActive()) text = ReplaceAll(text, rule.SearchList, rule.Replacement, false);
-  }
-  return text;
+  return NameRules(rules, {}, false).ApplyReplacements(name).Text;
 }
 
 QString ApplyExtensionCorrections(const QString& extension,
                                   const QList<ExtensionCorrection>& rules) {
-  QString current = extension;
-  for (const ExtensionCorrection& rule : rules) {
-    if (rule.IsActive() && MatchWholeList(current, rule.FromList, false)) {
-      current = rule.ToExtension;
-    }
-  }
-  return current;
+  return NameRules({}, rules, false).ApplyExtensionCorrections(extension).Text;
 }

@@ -46,8 +46,9 @@ inline constexpr char16_t kSentenceSkip[] = u" ._-+(),;&#~@!0123456789";
 // seeded generator for a repeatable result.
 QString ChangeCase(const QString& name, int mode, QRandomGenerator* random = nullptr);
 
-// Runs every active rule (ItemState bit value 2) in list order through a case-insensitive
-// ReplaceAll with the rule's search list and replacement.
+// Runs every active rule (ItemState bit value 2) in list order: a wildcard rule through a
+// case-insensitive ReplaceAll with the rule's search list and replacement, a regular expression
+// as NameRules does (its placeholders left as written). A name an expression gave up on stays.
 QString ApplyReplacements(const QString& name, const QList<TextReplacement>& rules);
 
 // Tries every active extension rule in list order against the whole current extension

@@ -70,4 +70,7 @@ enum EntryStatus : int8_t {
   // a base name, or too long for the file system). Mervane's own code: the design leaves 7 free.
   kStatusInvalidName = 7,
   kStatusCopyMoveFailed = 8,  // the copy or move failed
+  // A regular expression of a rule or a filter condition needed too many steps on the file's
+  // name and gave up: the file is left as it is. Mervane's own code.
+  kStatusMatchGaveUp = 9,
 };

@@ -13,10 +13,17 @@
 inline constexpr int32_t kItemSelected = 1;
 inline constexpr int32_t kItemChecked = 2;  // the rule is in force
 
+// How a name replace rule or an extension rule reads its patterns (the rule's Expression).
+enum RuleExpression : int8_t {
+  kExpressionWildcards = 0,         // the "?", "#", "*" and "|" patterns, letter case ignored
+  kExpressionRegex = 1,             // one regular expression, letter case ignored
+  kExpressionRegexCaseSensitive = 2,  // one regular expression, letter case significant
+};
+
 struct FilterCondition {
   int32_t ItemState = 0;
   int8_t Kind = 0;      // what is tested, 0..14
-  int8_t Operator = 0;  // comparison, 0..7
+  int8_t Operator = 0;  // comparison, 0..7; 8..11 regular expressions
   QString Values;       // value or "|"-separated list of values
   int8_t Mode = 1;      // 1 or 2
 
@@ -36,8 +43,11 @@ struct DateAdjustment {
 
 struct TextReplacement {
   int32_t ItemState = 0;
-  QString SearchList;  // "|"-separated texts to find
+  QString SearchList;  // "|"-separated texts to find, or one regular expression
   QString Replacement;
+  int8_t Expression = kExpressionWildcards;
+
+  bool IsRegex() const { return Expression != kExpressionWildcards; }
 
   bool IsActive() const { return (ItemState & kItemChecked) != 0; }
   bool operator==(const TextReplacement&) const = default;
@@ -45,8 +55,11 @@ struct TextReplacement {
 
 struct ExtensionCorrection {
   int32_t ItemState = 0;
-  QString FromList;  // "|"-separated extensions or patterns
+  QString FromList;  // "|"-separated extensions or patterns, or one regular expression
   QString ToExtension;
+  int8_t Expression = kExpressionWildcards;
+
+  bool IsRegex() const { return Expression != kExpressionWildcards; }
 
   bool IsActive() const { return (ItemState & kItemChecked) != 0; }
   bool operator==(const ExtensionCorrection&) const = default;
@@ -113,6 +126,10 @@ struct Preset {
   QString TargetDirTemplate = QStringLiteral("%PD%\\output\\");
   int8_t KeepSubfolders = 0;
   int8_t TargetMove = 0;
+  // Letters of other scripts and accents spelt in plain ASCII after the name's replace rules.
+  int8_t TransliterateToAscii = 0;
+  // The new name keeps the normalisation form the rules left it in instead of the composed one.
+  int8_t KeepNameForm = 0;
 
   bool operator==(const Preset&) const = default;
 

@@ -56,6 +56,11 @@ struct FieldRow {
   int64_t High = kNoUpperLimit;
   // The first layout that holds the field.
   PresetLayout Since = PresetLayout::kVersion10;
+  // An optional field is stored only when it differs from the record's default, in a block of
+  // named values after the record's other fields; a record without such a block, from any
+  // layout, reads with the defaults. So a setting can be added without changing the bytes of
+  // any file that does not use it.
+  bool Optional = false;
 
   FieldKind Kind() const {
     const size_t index = Member.index();
@@ -70,6 +75,18 @@ constexpr FieldRow<Record> Switch(const char* name, Value Record::*member,
   return {name, member, 0, 1, since};
 }
 
+// A field of the optional block (see FieldRow::Optional), with its range.
+template <typename Record, typename Value>
+constexpr FieldRow<Record> OptionalField(const char* name, Value Record::*member, int64_t low,
+                                         int64_t high) {
+  return {name, member, low, high, PresetLayout::kVersion20, true};
+}
+
+// Introduces a record's block of optional fields: per field its name and its value, each as a
+// text line (numbers in decimal), ended by an empty name. Its first byte is never a switch's 0
+// or 1 and it differs from every marker, so a reader tells it from what follows a record.
+inline constexpr int32_t kOptionalFieldsMarker = 0x0AD0;
+
 // The table of each rule kind, with the marker that introduces each of its rules in the file.
 template <typename Rule>
 struct RuleFields;
@@ -80,7 +97,7 @@ struct RuleFields<FilterCondition> {
   static constexpr auto Rows = std::to_array<FieldRow<FilterCondition>>({
       {"ItemState", &FilterCondition::ItemState},
       {"Kind", &FilterCondition::Kind, 0, 14},
-      {"Operator", &FilterCondition::Operator, 0, 7},
+      {"Operator", &FilterCondition::Operator, 0, 11},
       {"Values", &FilterCondition::Values},
       {"Mode", &FilterCondition::Mode, 1, 2},
   });
@@ -104,6 +121,7 @@ struct RuleFields<TextReplacement> {
       {"ItemState", &TextReplacement::ItemState},
       {"SearchList", &TextReplacement::SearchList},
       {"Replacement", &TextReplacement::Replacement},
+      OptionalField("Expression", &TextReplacement::Expression, 0, 2),
   });
 };
 
@@ -114,6 +132,7 @@ struct RuleFields<ExtensionCorrection> {
       {"ItemState", &ExtensionCorrection::ItemState},
       {"FromList", &ExtensionCorrection::FromList},
       {"ToExtension", &ExtensionCorrection::ToExtension},
+      OptionalField("Expression", &ExtensionCorrection::Expression, 0, 2),
   });
 };
 
@@ -181,6 +200,8 @@ inline constexpr auto kPresetFields = std::to_array<FieldRow<Preset>>({
     {"TargetDirTemplate", &Preset::TargetDirTemplate},
     Switch("KeepSubfolders", &Preset::KeepSubfolders),
     Switch("TargetMove", &Preset::TargetMove),
+    OptionalField("TransliterateToAscii", &Preset::TransliterateToAscii, 0, 1),
+    OptionalField("KeepNameForm", &Preset::KeepNameForm, 0, 1),
 });
 
 // The table of a record type: the preset's or a rule kind's.

@@ -36,7 +36,7 @@ struct FailureKind {
     return Addition ? AdditionText(ExplanationEntry) : LanguageText(ExplanationEntry);
   }
 };
-constexpr std::array<FailureKind, 7> kFailureKinds{{
+constexpr std::array<FailureKind, 8> kFailureKinds{{
     {kStatusSourceMissing, 328, 329, false},
     {kStatusTargetExists, 330, 331, false},
     {kStatusTargetIsSource, 332, 333, false},
@@ -44,6 +44,7 @@ constexpr std::array<FailureKind, 7> kFailureKinds{{
     {kStatusAttributesFailed, 336, 337, false},
     {kStatusInvalidName, kAddStatusInvalidName, kAddStatusInvalidNameExplanation, true},
     {kStatusCopyMoveFailed, 338, 339, false},
+    {kStatusMatchGaveUp, kAddStatusMatchGaveUp, kAddStatusMatchGaveUpExplanation, true},
 }};
 
 // The entries a full disk kept the run from reaching, listed after the failed ones.

@@ -102,6 +102,7 @@ QList<Preset> BuiltinPresets() {
   p3.TextReplacements = NameCorrectionTable();
   p3.ExtCaseActive = 1;
   p3.ExtCaseMode = 0;
+  p3.TransliterateToAscii = 1;
   p3.SortKey = 1;
   p3.RemoveZoneMark = 1;
   p3.TargetDirActive = 1;

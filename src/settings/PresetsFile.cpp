@@ -5,7 +5,10 @@
 #include "settings/SettingsHeader.h"
 #include "texts/TextTables.h"
 
+#include <QStringList>
+
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <type_traits>
 
@@ -56,12 +59,53 @@ void ReadValue(SettingsReader& in, PresetLayout, QString& value) {
 template <typename Rule>
 void ReadValue(SettingsReader& in, PresetLayout layout, QList<Rule>& list);
 
+// One value of the optional block, from its text. A number that is no number, or too wide for
+// its field, keeps the default.
+template <typename Value>
+void SetOptionalValue(Value& value, const QString& text) {
+  if constexpr (std::is_integral_v<Value>) {
+    bool ok = false;
+    const qlonglong number = text.toLongLong(&ok);
+    if (ok && number >= std::numeric_limits<Value>::min() &&
+        number <= std::numeric_limits<Value>::max())
+      value = static_cast<Value>(number);
+  } else if constexpr (std::is_same_v<Value, QString>) {
+    value = text;
+  }
+}
+
+template <typename Value>
+QString OptionalValueText(const Value& value) {
+  if constexpr (std::is_integral_v<Value>)
+    return QString::number(value);
+  else if constexpr (std::is_same_v<Value, QString>)
+    return value;
+  else
+    return QString();
+}
+
+// Named values until an empty name. A name the table does not know (a later build's field) is
+// passed over with its value.
+template <typename Record>
+void ReadOptionalFields(SettingsReader& in, Record& record) {
+  for (QString name = in.ReadText(); !name.isEmpty() && !in.AtEnd(); name = in.ReadText()) {
+    const QString text = in.ReadText();
+    ForEachField(record, [&](const FieldRow<Record>& row, auto& value) {
+      if (row.Optional && name == QLatin1String(row.Name)) SetOptionalValue(value, text);
+    });
+  }
+}
+
 template <typename Record>
 void ReadRecord(SettingsReader& in, PresetLayout layout, Record& record) {
   ForEachField(record, [&in, layout](const FieldRow<Record>& row, auto& value) {
     // A field the layout does not hold keeps the record's default.
-    if (row.Since <= layout) ReadValue(in, layout, value);
+    if (row.Since <= layout && !row.Optional) ReadValue(in, layout, value);
   });
+  if (in.ReadInt32() == kOptionalFieldsMarker)
+    ReadOptionalFields(in, record);
+  else
+    in.StepBack(4);
 }
 
 template <typename Rule>
@@ -90,9 +134,28 @@ template <typename Rule>
 void WriteValue(SettingsWriter& out, const QList<Rule>& list);
 
 // Always in the current layout: every field of the table.
+// Optional fields only when one differs from the default, so that a record that uses none is
+// written exactly as before they existed.
 template <typename Record>
 void WriteRecord(SettingsWriter& out, const Record& record) {
-  ForEachField(record, [&out](const auto&, const auto& value) { WriteValue(out, value); });
+  ForEachField(record, [&out](const auto& row, const auto& value) {
+    if (!row.Optional) WriteValue(out, value);
+  });
+  const Record defaults{};
+  QStringList named;
+  ForEachField(record, [&](const FieldRow<Record>& row, const auto& value) {
+    if (!row.Optional) return;
+    bool differs = false;
+    ForEachField(defaults, [&](const FieldRow<Record>& other, const auto& initial) {
+      if constexpr (std::is_same_v<decltype(initial), decltype(value)>)
+        if (other.Name == row.Name) differs = !(initial == value);
+    });
+    if (differs) named << QLatin1String(row.Name) << OptionalValueText(value);
+  });
+  if (named.isEmpty()) return;
+  out.WriteInt32(kOptionalFieldsMarker);
+  for (const QString& text : named) out.WriteText(text);
+  out.WriteText(QString());
 }
 
 template <typename Rule>

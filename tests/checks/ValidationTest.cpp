@@ -81,9 +81,29 @@ TEST_F(ValidationTest, RangePartRefusesEveryValueOutsideItsRange) {
          p.FilterConditions = {{0, 15, 0, "", 2}};
        },
        0},
-      {"condition operator 8",
+      {"condition operator 11 (a regular expression, case significant)",
        [](Preset& p) {
-         p.FilterConditions = {{0, 0, 8, "", 2}};
+         p.FilterConditions = {{0, 0, 11, "", 2}};
+       },
+       1},
+      {"condition operator 12",
+       [](Preset& p) {
+         p.FilterConditions = {{0, 0, 12, "", 2}};
+       },
+       0},
+      {"replace rule expression 3",
+       [](Preset& p) {
+         p.TextReplacements = {{0, "a", "b", 3}};
+       },
+       0},
+      {"extension rule expression 2",
+       [](Preset& p) {
+         p.ExtensionCorrections = {{0, "a", "b", 2}};
+       },
+       1},
+      {"transliteration switch 2",
+       [](Preset& p) {
+         p.TransliterateToAscii = 2;
        },
        0},
       {"condition mode 0",

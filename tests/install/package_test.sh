@@ -18,7 +18,7 @@ echo "package: $deb ($(du -k "$deb" | cut -f1) KiB, built in $((SECONDS - starte
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
 for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 \
-               libpng16-16 zlib1g libssl3 libdeflate0; do
+               libpng16-16 zlib1g libssl3 libdeflate0 libicu72; do
   [[ ", $depends" == *", $library (>= "* ]] || fail "Depends lacks $library"
 done
 echo "Installed-Size: $(dpkg-deb --field "$deb" Installed-Size) KiB"

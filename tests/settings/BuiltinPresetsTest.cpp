@@ -103,6 +103,7 @@ TEST_F(BuiltinPresetsTest, PresetsDifferFromDefaultsOnlyInTheirListedFields) {
   three.ReplaceActive = 1;
   three.TextReplacements = NameCorrectionTable();
   three.ExtCaseActive = 1;
+  three.TransliterateToAscii = 1;
   three.RemoveZoneMark = 1;
 
   const Preset* expected[] = {&one, &two, &three};

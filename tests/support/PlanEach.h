@@ -21,11 +21,15 @@ inline std::vector<EntryPlan> PlanEach(const FileList& files, const Preset& sett
   plans.reserve(static_cast<size_t>(files.Count()));
   for (const FileEntry& entry : files) {
     EntryPlan plan;
-    if (checkFilter && filter.FirstMet(entry) >= 0) {
+    const int met = checkFilter ? filter.FirstMet(entry) : -1;
+    if (met >= 0) {
       plan = Planner::Failed(kStatusNotProcessed);
       plan.Expect = PlanExpect::FilteredOut;
+    } else if (met == FilterMatcher::kFilterGaveUp) {
+      plan = Planner::Failed(kStatusMatchGaveUp);
     } else if (runValues.PreparationNeeded &&
-               (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError)) {
+               (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
+                entry.Status == kStatusMatchGaveUp)) {
       plan = Planner::Failed(entry.Status);
     } else if (options.DiskLookups && (options.Disk != nullptr ? options.Disk->Kind(entry.Path)
                                                                : FileSize(entry.Path)) < 0) {

@@ -20,7 +20,8 @@ namespace {
 // a file replaced, nothing done) the warning sign.
 QIcon ProblemIcon(const NewNameRow& row) {
   const bool fails = row.Status == kStatusCopyMoveFailed || row.Status == kStatusInvalidName ||
-                     row.Status == kStatusSourceMissing || row.Status == kStatusReadError;
+                     row.Status == kStatusSourceMissing || row.Status == kStatusReadError ||
+                     row.Status == kStatusMatchGaveUp;
   return QApplication::style()->standardIcon(fails ? QStyle::SP_MessageBoxCritical
                                                    : QStyle::SP_MessageBoxWarning);
 }

@@ -37,6 +37,12 @@ int OperatorEntry(const FilterCondition& condition) {
   return -1;
 }
 
+// The regular expression operators are Mervane's own: their captions are additions.
+int RegexOperatorAddition(const FilterCondition& condition) {
+  if (condition.Mode != kModeText || !IsRegexOperator(condition.Operator)) return -1;
+  return kAddOperatorMatchesRegex + (condition.Operator - kOperatorRegexMatches);
+}
+
 QString FolderReason(FolderAccess access) {
   switch (access) {
     case FolderAccess::NotAFolder:
@@ -71,6 +77,8 @@ QString FilterConditionText(const FilterCondition& condition) {
   if (kind >= 0) parts << LanguageText(kind);
   const int op = OperatorEntry(condition);
   if (op >= 0) parts << LanguageText(op);
+  const int regexOp = RegexOperatorAddition(condition);
+  if (regexOp >= 0) parts << AdditionText(regexOp);
   parts << condition.Values;
   return parts.join(u' ');
 }
@@ -94,6 +102,8 @@ QString ProblemShortText(NameProblem problem) {
       return AdditionText(kAddKindSourceMissing);
     case NameProblem::ReadError:
       return AdditionText(kAddKindReadError);
+    case NameProblem::MatchGaveUp:
+      return AdditionText(kAddKindMatchGaveUp);
     case NameProblem::None:
       break;
   }
@@ -165,6 +175,9 @@ QString NewNameTip(const NewNamePlan& plan, qsizetype pos, const FileEntry& entr
     case NameProblem::ReadError:
       lines << AdditionText(kAddReadError);
       break;
+    case NameProblem::MatchGaveUp:
+      lines << AdditionText(kAddStatusMatchGaveUpExplanation);
+      break;
   }
   if (row.Has(NewNameRow::kPending)) lines << AdditionText(kAddChecksumPending);
   if (row.Has(NewNameRow::kNoDateTaken)) lines << AdditionText(kAddNoDateTaken);
@@ -180,7 +193,7 @@ QString StartQuestionText(const NewNamePlan& plan) {
   static constexpr NameProblem kAsked[] = {
       NameProblem::SameTargetEarlier, NameProblem::TargetExists, NameProblem::TargetIsSource,
       NameProblem::InvalidName,       NameProblem::NameTooLong,  NameProblem::FolderNotCreatable,
-      NameProblem::SourceMissing,     NameProblem::ReadError};
+      NameProblem::SourceMissing,     NameProblem::ReadError,    NameProblem::MatchGaveUp};
   qsizetype total = 0;
   QStringList lines;
   for (const NameProblem problem : kAsked) {

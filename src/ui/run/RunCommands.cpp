@@ -226,6 +226,7 @@ QString TestRunOutcomeText(const FileEntry& entry) {
     case kStatusAttributesFailed:
     case kStatusInvalidName:
     case kStatusCopyMoveFailed:
+    case kStatusMatchGaveUp:
       return text + FailureExplanation(entry.Status);
     default:
       // Statuses without an explanation of their own (3, 4) say their number.
