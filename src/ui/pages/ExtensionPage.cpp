@@ -1,6 +1,9 @@
 #include "ui/pages/ExtensionPage.h"
 
 #include "checks/Validation.h"
+#include "naming/NameRules.h"
+#include "texts/AdditionEntries.h"
+#include "texts/TextTables.h"
 #include "texts/LanguageEntries.h"
 #include "ui/widgets/IconCombo.h"
 #include "ui/widgets/UiTexts.h"
@@ -14,13 +17,33 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-RuleProblem CheckExtensionRule(const QString& fromList, const QString& toExtension) {
+RuleProblem CheckExtensionRule(const QString& fromList, const QString& toExtension,
+                               int8_t expression) {
   if (fromList.isEmpty()) return RuleProblem::EmptyValue;
   QString compact = toExtension;
   compact.remove(u' ');
   if (compact.isEmpty()) return RuleProblem::EmptyTarget;
   if (!FileNameTextValid(compact)) return RuleProblem::InvalidCharacters;
+  if (ExtensionRuleProblem({kItemChecked, fromList, toExtension, expression}).Found())
+    return RuleProblem::InvalidExpression;
   return RuleProblem::None;
+}
+
+int8_t ExtensionPage::EditorExpression() const {
+  if (regex_ == nullptr || !regex_->isChecked()) return kExpressionWildcards;
+  return regexCase_->isChecked() ? kExpressionRegexCaseSensitive : kExpressionRegex;
+}
+
+void ExtensionPage::ShowExpressionProblem() {
+  const RegexProblem problem =
+      from_->text().isEmpty()
+          ? RegexProblem{}
+          : ExtensionRuleProblem({kItemChecked, from_->text(), to_->text(), EditorExpression()});
+  regexProblem_->setText(problem.Found() ? RegexProblemText(problem) : QString());
+  regexProblem_->setVisible(problem.Found());
+  from_->setStyleSheet(problem.Found() ? QStringLiteral("QLineEdit { color: #b00000; }")
+                                       : QString());
+  regexCase_->setEnabled(regex_->isChecked());
 }
 
 void ExtensionPage::BuildControls(QVBoxLayout* layout) {
@@ -41,7 +64,10 @@ void ExtensionPage::BuildControls(QVBoxLayout* layout) {
   rules_.Model = new RuleTableModel<ExtensionCorrection>(
       {Caption(kTextExtensionOldExtensions), Caption(kTextExtensionNewExtension)},
       [](const ExtensionCorrection& rule, int column) {
-        return column == 1 ? rule.FromList : rule.ToExtension;
+        if (column != 1) return rule.ToExtension;
+        return rule.IsRegex() ? rule.FromList + QStringLiteral("  [") +
+                                    AdditionText(kAddRegexSwitch) + u']'
+                              : rule.FromList;
       },
       this);
   rules_.View = NewRuleList(rules_.Model, {28, 190, 130});
@@ -65,6 +91,25 @@ void ExtensionPage::BuildControls(QVBoxLayout* layout) {
   editor->addWidget(to_, 130);
   layout->addLayout(editor);
 
+  auto* regexRow = NewRowLayout();
+  regex_ = new QCheckBox(AdditionText(kAddRegexSwitch));
+  regex_->setToolTip(AdditionText(kAddRegexSwitchTip));
+  regexCase_ = new QCheckBox(AdditionText(kAddRegexCaseSwitch));
+  regexRow->addWidget(regex_);
+  regexRow->addWidget(regexCase_);
+  regexRow->addStretch(1);
+  layout->addLayout(regexRow);
+  regexProblem_ = new QLabel;
+  regexProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+  regexProblem_->setWordWrap(true);
+  regexProblem_->hide();
+  layout->addWidget(regexProblem_);
+  for (QLineEdit* field : {from_, to_})
+    connect(field, &QLineEdit::textChanged, this, [this] { ShowExpressionProblem(); });
+  for (QCheckBox* box : {regex_, regexCase_})
+    connect(box, &QCheckBox::toggled, this, [this] { ShowExpressionProblem(); });
+  ShowExpressionProblem();
+
   auto* remove = new QPushButton(Caption(kTextExtensionRemoveSelected));
   auto* add = new QPushButton(Caption(kTextExtensionAddRule));
   layout->addLayout(RuleButtonRow(remove, add));
@@ -74,6 +119,8 @@ void ExtensionPage::BuildControls(QVBoxLayout* layout) {
   OnRuleChosen([this](int row) {
     from_->setText(rules_.At(row).FromList);
     to_->setText(rules_.At(row).ToExtension);
+    regex_->setChecked(rules_.At(row).IsRegex());
+    regexCase_->setChecked(rules_.At(row).Expression == kExpressionRegexCaseSensitive);
   });
 
   using C = Control;
@@ -102,13 +149,16 @@ void ExtensionPage::Store(Preset& s) const {
 }
 
 RuleRefusal ExtensionPage::AddRule() {
-  const RuleProblem problem = CheckExtensionRule(from_->text(), to_->text());
+  const RuleProblem problem = CheckExtensionRule(from_->text(), to_->text(), EditorExpression());
   if (problem != RuleProblem::None)
-    return {problem, problem == RuleProblem::EmptyValue ? from_ : to_};
+    return {problem, problem == RuleProblem::EmptyValue || problem == RuleProblem::InvalidExpression
+                         ? from_
+                         : to_};
   ExtensionCorrection rule;
   rule.ItemState = kItemChecked;
   rule.FromList = from_->text();
   rule.ToExtension = to_->text();
+  rule.Expression = EditorExpression();
   rules_.Append(rule);
   return {};
 }

@@ -6,12 +6,14 @@
 #include <QString>
 
 class QComboBox;
+class QLabel;
 
 // ---- The extension editor's rule, without widgets ----
 
 // An extension rule needs old extensions and a new extension that, without its blanks, is
 // usable in a file name.
-RuleProblem CheckExtensionRule(const QString& fromList, const QString& toExtension);
+RuleProblem CheckExtensionRule(const QString& fromList, const QString& toExtension,
+                               int8_t expression = kExpressionWildcards);
 
 // ---- The page ----
 
@@ -37,4 +39,10 @@ class ExtensionPage : public OptionPage {
   ShownRules<ExtensionCorrection> rules_;
   QLineEdit* from_ = nullptr;
   QLineEdit* to_ = nullptr;
+  QCheckBox* regex_ = nullptr;
+  QCheckBox* regexCase_ = nullptr;
+  QLabel* regexProblem_ = nullptr;  // what is wrong with the expression being typed
+
+  int8_t EditorExpression() const;
+  void ShowExpressionProblem();
 };

@@ -2,6 +2,7 @@
 
 #include "checks/FilterConditionCheck.h"
 #include "filelist/Prepare.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/widgets/IconCombo.h"
@@ -25,11 +26,14 @@ namespace {
 // The operators of each mode, in value order.
 constexpr std::array<PageText, 4> kNumericOperators = {kTextFilterEqual, kTextFilterNotEqual,
                                                        kTextFilterLessThan, kTextFilterGreaterThan};
-constexpr std::array<PageText, 8> kTextOperators = {
+constexpr std::array<PageText, 12> kTextOperators = {
     kTextFilterIs,           kTextFilterIsNot,
     kTextFilterContains,     kTextFilterDoesNotContain,
     kTextFilterIsCase,       kTextFilterIsNotCase,
-    kTextFilterContainsCase, kTextFilterDoesNotContainCase};
+    kTextFilterContainsCase, kTextFilterDoesNotContainCase,
+    // Mervane's own: regular expressions (kOperatorRegexMatches and on).
+    kAddOperatorMatchesRegex,     kAddOperatorNotMatchesRegex,
+    kAddOperatorMatchesRegexCase, kAddOperatorNotMatchesRegexCase};
 
 const PageText* OperatorOf(int mode, int op) {
   if (op < 0) return nullptr;
@@ -113,6 +117,8 @@ std::optional<FilterCondition> MakeFilterRule(const FilterEditorValues& values) 
   rule.Operator = static_cast<int8_t>(numeric ? values.NumericOperator : values.TextOperator);
   rule.Values = value;
   rule.Mode = numeric ? kModeNumeric : kModeText;
+  // An expression that does not compile is not added; the checks would refuse it.
+  if (!numeric && IsRegexOperator(rule.Operator) && !ConditionIsValid(rule)) return std::nullopt;
   return rule;
 }
 

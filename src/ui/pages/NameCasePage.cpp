@@ -1,6 +1,9 @@
 #include "ui/pages/NameCasePage.h"
 
 #include "checks/Validation.h"
+#include "naming/NameRules.h"
+#include "texts/AdditionEntries.h"
+#include "texts/TextTables.h"
 #include "texts/LanguageEntries.h"
 #include "ui/widgets/IconCombo.h"
 #include "ui/widgets/UiTexts.h"
@@ -25,11 +28,32 @@ constexpr std::array<LanguageEntry, 6> kCaseModes = {
 
 }  // namespace
 
-RuleProblem CheckReplaceRule(const QString& find, const QString& replacement) {
+RuleProblem CheckReplaceRule(const QString& find, const QString& replacement,
+                             int8_t expression) {
   if (find.isEmpty()) return RuleProblem::EmptyValue;
   // The blank lets an empty replacement pass: removing the found text is a valid rule.
   if (!FileNameTextValid(replacement + u' ')) return RuleProblem::InvalidCharacters;
+  if (ReplaceRuleProblem({kItemChecked, find, replacement, expression}).Found())
+    return RuleProblem::InvalidExpression;
   return RuleProblem::None;
+}
+
+int8_t NameCasePage::EditorExpression() const {
+  if (regex_ == nullptr || !regex_->isChecked()) return kExpressionWildcards;
+  return regexCase_->isChecked() ? kExpressionRegexCaseSensitive : kExpressionRegex;
+}
+
+// Marked while being typed: the field turns red and the line under it says what is wrong.
+void NameCasePage::ShowExpressionProblem() {
+  const RegexProblem problem =
+      find_->text().isEmpty()
+          ? RegexProblem{}
+          : ReplaceRuleProblem({kItemChecked, find_->text(), with_->text(), EditorExpression()});
+  regexProblem_->setText(problem.Found() ? RegexProblemText(problem) : QString());
+  regexProblem_->setVisible(problem.Found());
+  find_->setStyleSheet(problem.Found() ? QStringLiteral("QLineEdit { color: #b00000; }")
+                                       : QString());
+  regexCase_->setEnabled(regex_->isChecked() && regex_->isEnabled());
 }
 
 void NameCasePage::BuildControls(QVBoxLayout* layout) {
@@ -49,7 +73,10 @@ void NameCasePage::BuildControls(QVBoxLayout* layout) {
   rules_.Model = new RuleTableModel<TextReplacement>(
       {Caption(kTextNameFind), Caption(kTextNameReplaceWith)},
       [](const TextReplacement& rule, int column) {
-        return column == 1 ? rule.SearchList : rule.Replacement;
+        if (column != 1) return rule.Replacement;
+        return rule.IsRegex() ? rule.SearchList + QStringLiteral("  [") +
+                                    AdditionText(kAddRegexSwitch) + u']'
+                              : rule.SearchList;
       },
       this);
   rules_.View = NewRuleList(rules_.Model, {28, 160, 160});
@@ -68,15 +95,47 @@ void NameCasePage::BuildControls(QVBoxLayout* layout) {
   editor->addWidget(withRow, 1);
   layout->addLayout(editor);
 
+  auto* regexRow = NewRowLayout();
+  regex_ = new QCheckBox(AdditionText(kAddRegexSwitch));
+  regex_->setToolTip(AdditionText(kAddRegexSwitchTip));
+  regexCase_ = new QCheckBox(AdditionText(kAddRegexCaseSwitch));
+  regexRow->addWidget(regex_);
+  regexRow->addWidget(regexCase_);
+  regexRow->addStretch(1);
+  layout->addLayout(regexRow);
+  regexProblem_ = new QLabel;
+  regexProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+  regexProblem_->setWordWrap(true);
+  regexProblem_->hide();
+  layout->addWidget(regexProblem_);
+
   auto* remove = new QPushButton(Caption(kTextNameRemoveSelected));
   auto* add = new QPushButton(Caption(kTextNameAddRule));
   layout->addLayout(RuleButtonRow(remove, add));
+
+  auto* formRow = NewRowLayout();
+  transliterate_ = NewSwitch(AdditionText(kAddTransliterateSwitch));
+  transliterate_->setToolTip(AdditionText(kAddTransliterateTip));
+  keepForm_ = NewSwitch(AdditionText(kAddKeepNameFormSwitch));
+  keepForm_->setToolTip(AdditionText(kAddKeepNameFormTip));
+  formRow->addWidget(transliterate_);
+  formRow->addWidget(keepForm_);
+  formRow->addStretch(1);
+  layout->addLayout(formRow);
+
+  for (QLineEdit* field : {find_, with_})
+    connect(field, &QLineEdit::textChanged, this, [this] { ShowExpressionProblem(); });
+  for (QCheckBox* box : {regex_, regexCase_})
+    connect(box, &QCheckBox::toggled, this, [this] { ShowExpressionProblem(); });
+  ShowExpressionProblem();
 
   connect(remove, &QPushButton::clicked, this, [this] { RemoveSelectedRules(); });
   connect(add, &QPushButton::clicked, this, [this] { Refuse(AddRule()); });
   OnRuleChosen([this](int row) {
     find_->setText(rules_.At(row).SearchList);
     with_->setText(rules_.At(row).Replacement);
+    regex_->setChecked(rules_.At(row).IsRegex());
+    regexCase_->setChecked(rules_.At(row).Expression == kExpressionRegexCaseSensitive);
   });
 
   using C = Control;
@@ -96,6 +155,8 @@ void NameCasePage::FillControls(const Preset& s) {
   caseMode_->setCurrentIndex(s.CaseMode);
   replaceActive_->setChecked(s.ReplaceActive != 0);
   rules_.Fill(s.TextReplacements);
+  transliterate_->setChecked(s.TransliterateToAscii != 0);
+  keepForm_->setChecked(s.KeepNameForm != 0);
 }
 
 void NameCasePage::Store(Preset& s) const {
@@ -103,16 +164,21 @@ void NameCasePage::Store(Preset& s) const {
   s.CaseMode = static_cast<int8_t>(caseMode_->currentIndex());
   s.ReplaceActive = replaceActive_->isChecked() ? 1 : 0;
   s.TextReplacements = rules_.Rules();
+  s.TransliterateToAscii = transliterate_->isChecked() ? 1 : 0;
+  s.KeepNameForm = keepForm_->isChecked() ? 1 : 0;
 }
 
 RuleRefusal NameCasePage::AddRule() {
-  const RuleProblem problem = CheckReplaceRule(find_->text(), with_->text());
+  const RuleProblem problem = CheckReplaceRule(find_->text(), with_->text(), EditorExpression());
   if (problem != RuleProblem::None)
-    return {problem, problem == RuleProblem::EmptyValue ? find_ : with_};
+    return {problem, problem == RuleProblem::EmptyValue || problem == RuleProblem::InvalidExpression
+                         ? find_
+                         : with_};
   TextReplacement rule;
   rule.ItemState = kItemChecked;
   rule.SearchList = find_->text();
   rule.Replacement = with_->text();
+  rule.Expression = EditorExpression();
   rules_.Append(rule);
   return {};
 }

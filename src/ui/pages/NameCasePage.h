@@ -6,12 +6,15 @@
 #include <QString>
 
 class QComboBox;
+class QLabel;
 
 // ---- The find/replace editor's rule, without widgets ----
 
 // A replace rule needs something to find; its replacement may be empty (it removes what it
 // finds) but must be usable in a file name.
-RuleProblem CheckReplaceRule(const QString& find, const QString& replacement);
+// A regular expression must compile and its replacement name only groups it has.
+RuleProblem CheckReplaceRule(const QString& find, const QString& replacement,
+                             int8_t expression = kExpressionWildcards);
 
 // ---- The page ----
 
@@ -26,6 +29,9 @@ class NameCasePage : public OptionPage {
   RuleRefusal AddRule();
   void RemoveSelectedRules();
 
+  // How the editor reads the rule being typed (RuleExpression).
+  int8_t EditorExpression() const;
+
  protected:
   void BuildControls(QVBoxLayout* layout) override;
   void FillControls(const Preset& settings) override;
@@ -37,4 +43,11 @@ class NameCasePage : public OptionPage {
   ShownRules<TextReplacement> rules_;
   QLineEdit* find_ = nullptr;
   QLineEdit* with_ = nullptr;
+  QCheckBox* regex_ = nullptr;
+  QCheckBox* regexCase_ = nullptr;
+  QLabel* regexProblem_ = nullptr;  // what is wrong with the expression being typed
+  QCheckBox* transliterate_ = nullptr;
+  QCheckBox* keepForm_ = nullptr;
+
+  void ShowExpressionProblem();
 };

@@ -59,4 +59,5 @@ enum class RuleProblem {
   EmptyValue,         // nothing to find, no old extension
   EmptyTarget,        // no new extension
   InvalidCharacters,  // the replacement or new extension fails the file-name character test
+  InvalidExpression,  // a regular expression, or its replacement, that cannot be used
 };
