@@ -1,8 +1,11 @@
 #include "ui/window/WindowShape.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QStringList>
+#include <QStringTokenizer>
 
 #include <algorithm>
 #include <tuple>
@@ -41,6 +44,29 @@ int DistanceSquared(const QRect& area, const QPoint& point) {
                  : point.y() > area.bottom() ? point.y() - area.bottom()
                                              : 0;
   return dx * dx + dy * dy;
+}
+
+// QSettings reads almost anything as ini and, on the next write, replaces it with its own
+// lines. A file that is missing or looks like ini text is ours; anything else (binary bytes,
+// text that is not UTF-8, lines that are neither a group, a key nor a comment) is not.
+bool OursOrMissing(const QString& file) {
+  QFile in(file);
+  if (!in.exists()) return true;
+  constexpr qint64 kMostBytes = 1 << 20;  // a shape per set of screens is a few hundred bytes
+  if (!QFileInfo(file).isFile() || in.size() > kMostBytes || !in.open(QIODevice::ReadOnly))
+    return false;
+  const QByteArray bytes = in.readAll();
+  if (bytes.contains('\0')) return false;
+  QStringDecoder decode(QStringDecoder::Utf8);
+  const QString text = decode(bytes);
+  if (decode.hasError()) return false;
+  for (const QStringView line : QStringTokenizer(text, u'\n')) {
+    const QStringView trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'#')) continue;
+    if (trimmed.startsWith(u'[') ? !trimmed.endsWith(u']') : !trimmed.contains(u'='))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -91,7 +117,7 @@ QRect BroughtOnScreen(const QRect& stored, const std::vector<QRect>& availables,
 }
 
 std::optional<WindowShape> ReadWindowShape(const QString& file, const QString& screenSet) {
-  if (file.isEmpty() || !QFileInfo(file).isFile()) return std::nullopt;
+  if (file.isEmpty() || !QFileInfo(file).isFile() || !OursOrMissing(file)) return std::nullopt;
   QSettings settings(file, QSettings::IniFormat);
   if (settings.status() != QSettings::NoError) return std::nullopt;
   settings.beginGroup(screenSet);
@@ -107,7 +133,7 @@ std::optional<WindowShape> ReadWindowShape(const QString& file, const QString& s
 }
 
 bool WriteWindowShape(const QString& file, const QString& screenSet, const WindowShape& shape) {
-  if (file.isEmpty()) return false;
+  if (file.isEmpty() || !OursOrMissing(file)) return false;
   QSettings settings(file, QSettings::IniFormat);
   // Someone else's file under this name is not ours to rewrite.
   if (settings.status() != QSettings::NoError) return false;
