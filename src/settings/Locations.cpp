@@ -16,6 +16,7 @@ namespace {
 
 const QString kLanguageName = QStringLiteral("Language");
 const QString kPresetsName = QStringLiteral("Presets");
+const QString kWindowName = QStringLiteral("Window.ini");
 
 // A title that would not name exactly one folder below the configuration folder: deleting
 // "every file" in such a place must never reach the folder above.
@@ -59,6 +60,10 @@ SettingsFileStatus ClassifyLanguage(const QByteArray& bytes) {
         header.IsCurrent() ? SettingsFileState::kCurrent : SettingsFileState::kOlderLayout;
   }
   return status;
+}
+
+QString WindowFileName() {
+  return kWindowName;
 }
 
 QString PortablePrefix(const QString& programFolder) {
@@ -136,11 +141,11 @@ QStringList RemoveAllSettings(const QString& portablePrefix) {
   // Only the files Mervane wrote: the user may keep files of their own there, or the folder
   // may be a link into a dotfiles repository, which is never followed.
   if (!folder.isEmpty() &&
-      RemoveNamedFilesAndEmptyFolder(folder, {kLanguageName, kPresetsName}) != 0)
+      RemoveNamedFilesAndEmptyFolder(folder, {kLanguageName, kPresetsName, kWindowName}) != 0)
     remaining.append(folder);
   // Without the program's folder the portable files cannot be named; never guess a folder.
   if (!portablePrefix.startsWith(QLatin1Char('/'))) return remaining;
-  for (const QString& name : {kLanguageName, kPresetsName}) {
+  for (const QString& name : {kLanguageName, kPresetsName, kWindowName}) {
     const QString path = portablePrefix + name;
     const int error = DeleteFile(path);
     if (error != 0 && error != ENOENT) remaining.append(path);

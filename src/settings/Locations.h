@@ -11,9 +11,14 @@
 // Where the settings files live. Normally in a per-user folder ($XDG_CONFIG_HOME, else
 // ~/.config, + the program's title + "/"); in portable mode beside the program, each file
 // named with the portable prefix (program folder + file-name title + "_"). Either way the
-// files are the prefix or folder + "Language" and + "Presets".
+// files are the prefix or folder + "Language" and + "Presets" (and the window's
+// own file, WindowFileName()).
 
 QString PortablePrefix(const QString& programFolder);
+
+// The file in the settings folder (or beside the program, after the prefix) where the window
+// keeps its shape: size, place, divider and column widths. Not part of the presets.
+QString WindowFileName();
 
 // The per-user folder with a final "/", without creating it; empty when there is no
 // configuration folder or the title cannot name a folder.

@@ -197,12 +197,15 @@ TEST_F(Locations, UninstallRemovesBothLocations) {
     if (c.perUser) {
       dir.WriteFile("config/" + PlainTitle().toStdString() + "/Language", "x");
       dir.WriteFile("config/" + PlainTitle().toStdString() + "/Presets", "y");
+      dir.WriteFile("config/" + PlainTitle().toStdString() + "/Window.ini", "[a]");
     }
     if (c.portable) {
       dir.WriteFile("program/" + (FileNameTitle() + QLatin1Char('_')).toStdString() + "Language",
                     "x");
       dir.WriteFile("program/" + (FileNameTitle() + QLatin1Char('_')).toStdString() + "Presets",
                     "y");
+      dir.WriteFile(
+          "program/" + (FileNameTitle() + QLatin1Char('_')).toStdString() + "Window.ini", "[a]");
     }
     // Neighbours that are not settings files stay.
     dir.WriteFile("program/mervane", "binary");
@@ -212,6 +215,7 @@ TEST_F(Locations, UninstallRemovesBothLocations) {
     EXPECT_FALSE(PathExists(userDir)) << c.label;
     EXPECT_FALSE(PathExists(prefix + "Language")) << c.label;
     EXPECT_FALSE(PathExists(prefix + "Presets")) << c.label;
+    EXPECT_FALSE(PathExists(prefix + "Window.ini")) << c.label;
     EXPECT_EQ(ReadFileBytes(program + "mervane"), "binary") << c.label;
     EXPECT_EQ(ReadFileBytes(dir.Bytes() + "config/other-app/settings"), "keep") << c.label;
   }

@@ -5,9 +5,15 @@
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
 #include "ui/widgets/Icons.h"
+#include "ui/widgets/UiTexts.h"
 #include "ui/list/NewNameTexts.h"
 
+#include "filelist/StatusLine.h"
+
 #include <QApplication>
+#include <QDateTime>
+#include <QPoint>
+#include <QTimeZone>
 #include <QFont>
 #include <QPalette>
 #include <QStyle>
@@ -15,6 +21,13 @@
 #include <algorithm>
 
 namespace {
+
+// Dates are local calendar values counted as if they were UTC; 0 could not be read.
+QString DateText(int64_t date) {
+  if (date <= 0) return QString();
+  return QDateTime::fromSecsSinceEpoch(date, QTimeZone::utc())
+      .toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
 
 // Entries that would fail get the error sign; those that need a look (a question in the run,
 // a file replaced, nothing done) the warning sign.
@@ -91,9 +104,21 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
           return entry->Name;
         case kExtensionColumn:
           return ExtensionOf(entry->Path);
+        case kSizeColumn:
+          return FormatSize(entry->Size, entry->Size < 1024 ? 0 : 1);
+        case kDateColumn:
+          return DateText(entry->Modified);
         default:
           return QVariant();
       }
+    case Qt::TextAlignmentRole:
+      if (index.column() == kSizeColumn)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+      return QVariant();
+    case Qt::ToolTipRole:
+      // The folder is cut in the middle; the whole path is a hover away.
+      if (index.column() == kDirectoryColumn) return entry->Path;
+      return QVariant();
     default:
       return QVariant();
   }
@@ -116,6 +141,16 @@ QVariant FileListModel::NewNameData(qsizetype pos, const FileEntry& entry, int c
         return name;
       }
       if (column == kNewFolderColumn) return plan_->Folder(pos, entry);
+      return QVariant();
+    case ChangedPartRole:
+      if (column == kNewNameColumn && !filtered && !row.Has(NewNameRow::kNameUnchanged) &&
+          !row.Has(NewNameRow::kPending)) {
+        const QString name = plan_->FileName(pos, entry);
+        if (name.isEmpty()) return QVariant();
+        const ChangedSpan span = ChangedPart(entry.Path.mid(entry.Directory.size()), name);
+        if (span.Length == 0) return QVariant();
+        return QPoint(static_cast<int>(span.Start), static_cast<int>(span.Length));
+      }
       return QVariant();
     case Qt::DecorationRole:
       if (column == kNewNameColumn && row.Problem != NameProblem::None) return ProblemIcon(row);
@@ -170,6 +205,10 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
       return LanguageText(kTextListExtension);
     case kNewFolderColumn:
       return AdditionText(kAddNewFolderColumn);
+    case kSizeColumn:
+      return PlainCaption(kTextWordSize);
+    case kDateColumn:
+      return PlainCaption(kTextWordModified);
     default:
       return QString();
   }

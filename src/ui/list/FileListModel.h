@@ -27,12 +27,15 @@ class FileListModel : public QAbstractTableModel {
 
  public:
   enum Column {
+    // What a renamer's user reads first comes first: the name and the new one.
     kIconColumn,
-    kDirectoryColumn,
     kNameColumn,
     kNewNameColumn,
-    kExtensionColumn,
     kNewFolderColumn,  // shown while the task copies or moves into a target folder
+    kDirectoryColumn,
+    kExtensionColumn,
+    kSizeColumn,
+    kDateColumn,  // the date the file was last modified
     kColumnCount
   };
 
@@ -78,6 +81,9 @@ class FileListModel : public QAbstractTableModel {
     ProblemRole = Qt::UserRole + 1,  // the entry's NameProblem as int (new-name column)
     FilteredOutRole,                 // bool: the filter takes the entry out
     NameUnchangedRole,               // bool: the new file name is the old one
+    // The part of the new file name that differs from the old one, as QPoint(start, length)
+    // into the new name's text (new-name column; absent when nothing differs or no name).
+    ChangedPartRole,
   };
 
  signals:

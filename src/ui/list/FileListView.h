@@ -12,6 +12,9 @@ class FileListView : public ReportView {
  public:
   explicit FileListView(QWidget* parent = nullptr);
   void SetLocked(bool locked) { locked_ = locked; }
+  // Every shown column as wide as its caption and the rows on screen need, the folder at most
+  // two fifths of the list's width and any other at most half of it.
+  void FitColumns();
   // The first and last row on screen (last < first when there is none).
   std::pair<int, int> RowsOnScreen() const;
 

@@ -11,6 +11,7 @@
 #include "ui/widgets/WindowDialogs.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
@@ -60,6 +61,13 @@ LoadedFiles::~LoadedFiles() {
 FileListPanel* LoadedFiles::BuildPanel() {
   panel_ = new FileListPanel(*model_);
   FileListView* view = panel_->View();
+  // The old panel went with its build; its columns stay as the user left them.
+  QHeaderView* header = view->horizontalHeader();
+  if (!columns_.isEmpty()) header->restoreState(columns_);
+  ShowNewFolderColumn();
+  const auto keep = [this, header] { columns_ = header->saveState(); };
+  connect(header, &QHeaderView::sectionResized, this, keep);
+  connect(header, &QHeaderView::sectionMoved, this, keep);
   connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
     if (LoadBusy()) return;
     UpdateButtons();
@@ -148,11 +156,36 @@ void LoadedFiles::OnLoadFinished() {
 void LoadedFiles::OnNewNamesPlanned() {
   const std::shared_ptr<const NewNamePlan> plan = newNames_->Plan();
   model_->SetPlan(plan);
-  if (FileListView* view = View())
-    view->setColumnHidden(FileListModel::kNewFolderColumn,
-                          !plan || plan->Settings().TargetDirActive == 0);
+  ShowNewFolderColumn();
   if (ListFree()) UpdateStatusLine(false, true);
   ShowEntriesOnScreen();
+  FileListView* view = View();
+  if (!columnsSettled_ && plan && model_->rowCount() > 0 && view != nullptr) {
+    view->FitColumns();
+    columnsSettled_ = true;
+  }
+}
+
+void LoadedFiles::ShowNewFolderColumn() {
+  FileListView* view = View();
+  if (view == nullptr) return;
+  const NewNamePlan* plan = model_->Plan();
+  view->setColumnHidden(FileListModel::kNewFolderColumn,
+                        plan == nullptr || plan->Settings().TargetDirActive == 0);
+}
+
+QByteArray LoadedFiles::ColumnsState() const {
+  return panel_ ? panel_->View()->horizontalHeader()->saveState() : columns_;
+}
+
+void LoadedFiles::RestoreColumns(const QByteArray& state) {
+  if (state.isEmpty()) return;
+  columns_ = state;
+  FileListView* view = View();
+  // A state of another column set (an older version) is refused by the header.
+  if (view != nullptr && !view->horizontalHeader()->restoreState(state)) return;
+  columnsSettled_ = true;
+  ShowNewFolderColumn();
 }
 
 void LoadedFiles::ShowEntriesOnScreen() {

@@ -78,6 +78,14 @@ class LoadedFiles : public QObject {
   void UpdateStatusLine(bool recountAll, bool recountSelected, const QString& text = QString());
   QString StatusText() const { return statusText_; }
 
+  // ---- The columns ----
+  // The widths, order and hidden state of the list's columns (QHeaderView::saveState); they
+  // last through the builds of the panel. Until widths are restored or the user has had a list,
+  // the columns fit the contents of the first rows with new names once.
+  QByteArray ColumnsState() const;
+  void RestoreColumns(const QByteArray& state);
+  bool ColumnsSettled() const { return columnsSettled_; }
+
   // ---- For the window, tests and the screenshots ----
   FileListModel* Model() const { return model_; }
   NewNamePreview* NewNames() const { return newNames_; }
@@ -97,6 +105,7 @@ class LoadedFiles : public QObject {
   void OnLoadFinished();
   void OnNewNamesPlanned();
   void ShowEntriesOnScreen();
+  void ShowNewFolderColumn();
   void UpdateButtons();
   void SelectFirstRowWhenNone();
   // Calls `visit` once for every selected row.
@@ -112,6 +121,8 @@ class LoadedFiles : public QObject {
   NewNamePreview* newNames_ = nullptr;
   QPointer<FileListPanel> panel_;
   bool locked_ = false;
+  bool columnsSettled_ = false;
+  QByteArray columns_;  // of the last panel, for the next
   StatusFigures figures_;
   QString statusText_;
 };

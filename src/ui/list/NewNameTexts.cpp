@@ -9,6 +9,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 // The language-table entry that names a filter kind, -1 for a kind that names nothing.
@@ -205,4 +207,19 @@ QString StartQuestionText(const NewNamePlan& plan) {
   if (total == 0) return {};
   return AdditionText(kAddStartQuestion).arg(total) + QStringLiteral("\n\n") + lines.join(u'\n') +
          QStringLiteral("\n\n") + AdditionText(kAddStartAnyway);
+}
+
+ChangedSpan ChangedPart(const QString& oldName, const QString& newName) {
+  const qsizetype shorter = std::min(oldName.size(), newName.size());
+  qsizetype head = 0;
+  while (head < shorter && oldName[head] == newName[head]) ++head;
+  // A pair is kept whole: the first half alone says nothing.
+  if (head > 0 && head < shorter && newName[head - 1].isHighSurrogate()) --head;
+  qsizetype tail = 0;
+  while (tail < shorter - head &&
+         oldName[oldName.size() - 1 - tail] == newName[newName.size() - 1 - tail])
+    ++tail;
+  if (tail > 0 && tail < newName.size() - head && newName[newName.size() - tail].isLowSurrogate())
+    --tail;
+  return {head, newName.size() - head - tail};
 }

@@ -24,6 +24,16 @@ QString NewNameTip(const NewNamePlan& plan, qsizetype pos, const FileEntry& entr
 // the problem's short name.
 QString NewNameStandIn(const NewNamePlan& plan, qsizetype pos);
 
+// The part of `newName` that differs from `oldName`: what stays at the start and at the end of
+// both is left out, never splitting a surrogate pair. {start, length} into `newName`; length 0
+// when the names are equal, or when the new name only drops characters (start is then where
+// they were).
+struct ChangedSpan {
+  qsizetype Start = 0;
+  qsizetype Length = 0;
+};
+ChangedSpan ChangedPart(const QString& oldName, const QString& newName);
+
 // The question before a run with problems planned; empty when nothing would go otherwise than
 // planned.
 QString StartQuestionText(const NewNamePlan& plan);

@@ -25,7 +25,9 @@
 #include "ui/widgets/UiTexts.h"
 #include "ui/window/HelpTexts.h"
 #include "ui/window/StandardDialogs.h"
+#include "ui/window/WindowShape.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -35,7 +37,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -113,8 +118,9 @@ void MainWindow::SetDialogs(WindowDialogs dialogs) {
 
 // ---- Building ----
 
-// The window's layout: the page list on the left; on the right the three command buttons above
-// the frame with the shown page. The loaded-file list is part of the first page.
+// The window's layout: on the left the page list beside the frame with the shown page; on the
+// right, past a divider the user may move, the three command buttons above the loaded-file list,
+// so that the new names stay in sight while any page is edited.
 void MainWindow::Build() {
   const Preset& settings = app_.WorkingSettings;
   pages_ = new OptionPages(
@@ -122,17 +128,22 @@ void MainWindow::Build() {
       this);
 
   auto* central = new QWidget;
-  auto* layout = new QHBoxLayout(central);
+  auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(10, 10, 10, 10);
-  layout->setSpacing(10);
 
+  auto* pagesSide = new QWidget;
+  auto* pagesLayout = new QHBoxLayout(pagesSide);
+  pagesLayout->setContentsMargins(0, 0, 0, 0);
+  pagesLayout->setSpacing(10);
   pageView_ = new PageListView;
   pageView_->setModel(pageModel_);
   pageView_->setAccessibleName(AdditionText(kAddPageList));
-  layout->addWidget(pageView_, 0);
+  pagesLayout->addWidget(pageView_, 0);
 
-  auto* right = new QVBoxLayout;
-  right->setSpacing(8);
+  auto* listSide = new QWidget;
+  auto* listLayout = new QVBoxLayout(listSide);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(8);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(8);
   const std::array<std::pair<int, int>, 3> commands = {{{kImageAddFiles, kTextMenuAddFiles},
@@ -143,13 +154,35 @@ void MainWindow::Build() {
         new CommandButton(StoreIcon(commands[i].first), PlainCaption(commands[i].second));
     buttons->addWidget(commandButtons_[i], 1);
   }
-  right->addLayout(buttons);
-  right->addWidget(BuildPageArea(), 1);
-  layout->addLayout(right, 1);
+  listLayout->addLayout(buttons);
+  // The command buttons' captions are never cut: the list side is at least as wide as they want.
+  listSide->setMinimumWidth(buttons->sizeHint().width());
+  FileListPanel* panel = files_->BuildPanel();
+  listLayout->addWidget(panel, 1);
+  // The list's buttons are always there: their keys are taken on every page.
+  const QString menuKeys = MainMenus::MenuBarKeys();
+  AssignMnemonics(panel, menuKeys);
+  QString listKeys;
+  for (const QAbstractButton* button : panel->findChildren<QAbstractButton*>())
+    if (const QChar key = MnemonicOf(button->text()); !key.isNull()) listKeys += key;
+  pagesLayout->addWidget(BuildPageArea(menuKeys + listKeys), 1);
+
+  divider_ = new QSplitter(Qt::Horizontal);
+  divider_->setObjectName(QStringLiteral("divider"));
+  divider_->setChildrenCollapsible(false);
+  divider_->addWidget(pagesSide);
+  divider_->addWidget(listSide);
+  // A wider window gives the list the room: its columns want it, the pages do not.
+  divider_->setStretchFactor(0, 0);
+  divider_->setStretchFactor(1, 1);
+  layout->addWidget(divider_, 1);
 
   setCentralWidget(central);
+  if (!dividerState_.isEmpty()) divider_->restoreState(dividerState_);
+  connect(divider_, &QSplitter::splitterMoved, this,
+          [this] { dividerState_ = divider_->saveState(); });
   // The smallest window is 520 x 400, or what the desktop's font needs so that no caption of any
-  // page is cut off, whichever is larger.
+  // page and of the list is cut off, whichever is larger.
   central->setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
   menus_->Build(files_->View());
   // Every edit of a page or a menu option may change the new names.
@@ -182,20 +215,19 @@ void MainWindow::Build() {
 }
 
 // The frame with the pages, one above the other: the loaded files, then the option pages.
-QWidget* MainWindow::BuildPageArea() {
+// `reservedKeys` are the access keys the menus and the list take.
+QWidget* MainWindow::BuildPageArea(const QString& reservedKeys) {
   auto* frame = new QGroupBox;
   frame->setFlat(false);
   auto* frameLayout = new QVBoxLayout(frame);
   frameLayout->setContentsMargins(10, 10, 10, 10);
   pageStack_ = new QStackedWidget;
   pageStack_->addWidget(BuildFilesPage());
-  const QString menuKeys = MainMenus::MenuBarKeys();
   for (int page = 1; page < kPageCount; ++page) {
     QWidget* widget = pages_->Page(page);
-    AssignMnemonics(widget, menuKeys);
+    AssignMnemonics(widget, reservedKeys);
     pageStack_->addWidget(widget);
   }
-  AssignMnemonics(pageStack_->widget(0), menuKeys);
   frameLayout->addWidget(pageStack_);
   return frame;
 }
@@ -203,8 +235,9 @@ QWidget* MainWindow::BuildPageArea() {
 QWidget* MainWindow::BuildFilesPage() {
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("page0"));
+  // The list itself stands beside every page; this page says what it is for.
   QVBoxLayout* layout = MakePageLayout(page, kPageFiles);
-  layout->addWidget(files_->BuildPanel(), 1);
+  layout->addStretch(1);
   return page;
 }
 
@@ -452,6 +485,7 @@ CommandButton* MainWindow::CommandButtonAt(int index) const {
 void MainWindow::RequestQuit() {
   if (runs_->RequestQuit()) return;  // the window closes when the run or the undo has ended
   files_->StopLoadingAndWait();
+  SaveShape();
   dialogs_.EndProgram();
 }
 
@@ -540,6 +574,48 @@ void MainWindow::DoRebuild() {
   emit Rebuilt();
 }
 
+// ---- The window's shape ----
+
+namespace {
+
+std::vector<QRect> ScreenGeometries(bool available) {
+  std::vector<QRect> areas;
+  for (const QScreen* screen : QGuiApplication::screens())
+    areas.push_back(available ? screen->availableGeometry() : screen->geometry());
+  return areas;
+}
+
+}  // namespace
+
+void MainWindow::RestoreShape(const QString& file) {
+  shapeFile_ = file;
+  const QSize smallest = minimumSizeHint().expandedTo(minimumSize());
+  const std::optional<WindowShape> shape =
+      ReadWindowShape(file, ScreenSetKey(ScreenGeometries(false)));
+  if (!shape) {
+    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) setGeometry(FirstGeometry(screen->availableGeometry(), smallest));
+    return;
+  }
+  setGeometry(BroughtOnScreen(shape->Geometry, ScreenGeometries(true), smallest));
+  if (!shape->Divider.isEmpty() && divider_->restoreState(shape->Divider))
+    dividerState_ = shape->Divider;
+  files_->RestoreColumns(shape->Columns);
+  if (shape->Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+bool MainWindow::SaveShape() const {
+  if (shapeFile_.isEmpty()) return false;
+  WindowShape shape;
+  const bool maximized = isMaximized();
+  shape.Geometry = maximized || isFullScreen() ? normalGeometry() : geometry();
+  if (!shape.Geometry.isValid()) shape.Geometry = geometry();
+  shape.Maximized = maximized;
+  shape.Divider = divider_->saveState();
+  shape.Columns = files_->ColumnsState();
+  return WriteWindowShape(shapeFile_, ScreenSetKey(ScreenGeometries(false)), shape);
+}
+
 // ---- Window events ----
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -554,6 +630,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   files_->StopLoadingAndWait();
+  SaveShape();
   event->accept();
 }
 

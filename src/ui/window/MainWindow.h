@@ -17,6 +17,7 @@ class PageListModel;
 class PageListView;
 class PlaceholderPopups;
 class PresetCommands;
+class QSplitter;
 class QStackedWidget;
 class RunCommands;
 
@@ -79,6 +80,15 @@ class MainWindow : public QMainWindow {
   void DropOnLoadTarget(const QStringList& paths);
   void DropOnTargetField(const QStringList& paths);
 
+  // ---- The window's shape ----
+  // Takes the shape stored in `file` for the screens there are now (brought on screen), else
+  // opens at about two thirds of the screen in its middle. The shape is stored there again when
+  // the window closes; an empty name stores nothing.
+  void RestoreShape(const QString& file);
+  // Stores the shape now; false when there is no file or it could not be written.
+  bool SaveShape() const;
+  QSplitter* Divider() const { return divider_; }
+
   // ---- For tests and the screenshots ----
   PageListModel* PageModel() const { return pageModel_; }
   PageListView* PageView() const { return pageView_; }
@@ -101,7 +111,7 @@ class MainWindow : public QMainWindow {
 
  private:
   void Build();
-  QWidget* BuildPageArea();
+  QWidget* BuildPageArea(const QString& reservedKeys);
   QWidget* BuildFilesPage();
   void ConnectPages();
   void AttachPopups();
@@ -127,6 +137,8 @@ class MainWindow : public QMainWindow {
   bool rebuildPending_ = false;
   Qt::WindowStates stateBeforeRun_;  // shown again so after a batch run
   bool shownBeforeRun_ = false;
+  QString shapeFile_;
+  QByteArray dividerState_;  // lasts through the builds
 
   std::function<void(int)> helpWindow_;
   std::function<void()> aboutWindow_;
@@ -137,5 +149,6 @@ class MainWindow : public QMainWindow {
   PlaceholderPopups* popups_ = nullptr;
   PageListView* pageView_ = nullptr;
   QStackedWidget* pageStack_ = nullptr;
+  QSplitter* divider_ = nullptr;
   std::array<CommandButton*, 3> commandButtons_{};
 };

@@ -5,6 +5,7 @@
 #include "platform/Signals.h"
 #include "run/ExitCode.h"
 #include "run/RunControl.h"
+#include "settings/Locations.h"
 #include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
 #include "texts/TextTables.h"
@@ -70,9 +71,9 @@ int RunMainWindow(AppState& app) {
                     mode == 1 ? PresetDialog::Mode::kSaveAsNew : PresetDialog::Mode::kManage, app,
                     std::move(hooks), [&window] { window.PresetsChanged(); });
   });
-  // Centred on the screen the first time it is shown.
-  if (const QScreen* screen = window.screen())
-    window.move(screen->availableGeometry().center() - window.rect().center());
+  // As the user left it on these screens; the first time large, in the middle of the screen.
+  window.RestoreShape(app.SettingsFolder.isEmpty() ? QString()
+                                                   : app.SettingsFolder + WindowFileName());
   // SIGINT and SIGTERM (a logout, "kill") do not cut a copy or move short: the run ends after
   // the file in hand, a load stops, and the program ends through its shut-down.
   InstallStopSignalHandlers();

@@ -31,6 +31,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPoint>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
@@ -38,6 +39,7 @@
 #include <zlib.h>
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -227,6 +229,41 @@ TEST_F(NewNameColumnTest, FollowsEditsOnceTheyAreQuiet) {
   EXPECT_FALSE(names->Planning());
   ProcessEvents();
   EXPECT_EQ(plans, before + 1);
+}
+
+// The list stands beside the "New name" page: while the template is edited there, the column
+// in sight shows each new name, with the changed part marked.
+TEST_F(NewNameColumnTest, UpdatesBesideTheNewNamePageWhileTheTemplateIsEdited) {
+  for (const char* name : {"a.txt", "b.txt"}) dir_.WriteFile(name, "x");
+  const auto window = MakeWindow();
+  window->show();
+  Load(*window, dir_.Path());
+  qint64 now = 1000;
+  NewNamePreview* names = window->Files()->NewNames();
+  names->SetClock([&now] { return now; });
+  window->ShowPage(kPageNewName);
+  window->Pages()->Page(kPageNewName)->findChild<QCheckBox*>()->click();
+  ProcessEvents();
+  ASSERT_TRUE(window->Pages()->Page(kPageNewName)->isVisible());
+  ASSERT_TRUE(window->Files()->View()->isVisible()) << "the list is in sight beside the page";
+  FileListModel* model = window->Files()->Model();
+  // What is typed, and the part of b.txt's new name that differs from it: {start, length}.
+  const std::vector<std::pair<const char*, QPoint>> edits = {
+      {"1 %FN%", QPoint(0, 2)}, {"12 %FN%", QPoint(0, 3)}, {"12 %FN% end", QPoint(0, 8)}};
+  for (const auto& [typed, part] : edits) {
+    window->Field(FieldKind::NameTemplate)->setText(QString::fromUtf8(typed));
+    now += NewNamePreview::kQuietDelay;
+    names->Poll();
+    ASSERT_TRUE(ProcessUntil([&] { return names->Idle(); })) << typed;
+    const QString expected = QString::fromUtf8(typed).replace(QStringLiteral("%FN%"), "b") +
+                             QStringLiteral(".txt");
+    const int row = RowOfName(*window, "b");
+    EXPECT_EQ(Cell(*window, row, FileListModel::kNewNameColumn), expected);
+    EXPECT_TRUE(window->Pages()->Page(kPageNewName)->isVisible()) << "the page stays shown";
+    const QVariant changed =
+        model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ChangedPartRole);
+    EXPECT_EQ(changed.toPoint(), part) << typed;
+  }
 }
 
 // Counters: one for the whole run or one per target folder, passing over numbers that files on

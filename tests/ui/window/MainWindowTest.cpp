@@ -28,10 +28,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -411,8 +414,12 @@ TEST_F(MainWindowTest, StartRunsTheChecksWithTheirMessages) {
 TEST_F(MainWindowTest, ToggledButtonOptionRebuildsTheWindowKeepingTheSettings) {
   const auto window = MakeWindow();
   window->show();
-  window->resize(700, 520);
   ProcessEvents();
+  // A size the window allows, and not its smallest, so that a rebuild could not keep it by chance.
+  const QSize size = window->minimumSizeHint().expandedTo(QSize(700, 520)) + QSize(40, 30);
+  window->resize(size);
+  ProcessEvents();
+  ASSERT_EQ(window->size(), size);
   window->Field(FieldKind::NameTemplate)->setText(QStringLiteral("kept %FN%"));
   ASSERT_NE(window->ListButton(FieldKind::NameTemplate), nullptr);
   int rebuilt = 0;
@@ -425,7 +432,7 @@ TEST_F(MainWindowTest, ToggledButtonOptionRebuildsTheWindowKeepingTheSettings) {
   EXPECT_EQ(window->Field(FieldKind::NameTemplate)->text(), QStringLiteral("kept %FN%"));
   EXPECT_EQ(app_->WorkingSettings.TemplateButtons, 0);
   EXPECT_FALSE(window->Menus()->Action(MenuCommand::TemplateButtons)->isChecked());
-  EXPECT_EQ(window->size(), QSize(700, 520)) << "position and size are kept";
+  EXPECT_EQ(window->size(), size) << "position and size are kept";
 }
 
 TEST_F(MainWindowTest, MenuItemsCarryTheirChecksAndShortcuts) {
@@ -584,7 +591,11 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
             QStringLiteral("jpg"));
   EXPECT_FALSE(
       model->data(model->index(0, FileListModel::kIconColumn), Qt::DecorationRole).isNull());
-  EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), LanguageText(71));
+  EXPECT_EQ(model->headerData(FileListModel::kNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+            LanguageText(kTextListName));
+  EXPECT_EQ(
+      model->headerData(FileListModel::kDirectoryColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+      LanguageText(kTextListFolder));
   EXPECT_FALSE(model->index(kCount, 0).isValid());
 
   window->Files()->View()->setFocus();
@@ -650,7 +661,8 @@ TEST_F(MainWindowTest, PagesHaveDistinctAccessKeysAndAccessibleNames) {
   LoadUiResources(kLanguageEnglish);
 }
 
-// Tab walks every page in reading order: row by row from the top, left to right in a row.
+// Tab walks every page in reading order: row by row from the top, left to right in a row. The
+// list beside the pages (with the first page's commands under it) is walked the same way.
 TEST_F(MainWindowTest, TabOrderFollowsTheLayoutOfEveryPage) {
   app_->WorkingSettings = PresetOffDefaults();  // every module on: every control enabled
   app_->WorkingSettings.TargetDirActive = 1;
@@ -658,10 +670,12 @@ TEST_F(MainWindowTest, TabOrderFollowsTheLayoutOfEveryPage) {
   window->show();
   auto* stack = window->findChild<QStackedWidget*>();
   ASSERT_NE(stack, nullptr);
-  for (int page = 0; page < kPageCount; ++page) {
-    window->ShowPage(page);
-    ProcessEvents();
-    QWidget* root = stack->widget(page);
+  auto* divider = window->findChild<QSplitter*>(QStringLiteral("divider"));
+  ASSERT_NE(divider, nullptr);
+  ASSERT_EQ(divider->count(), 2);
+  QWidget* listSide = divider->widget(1);
+  // The controls under root in the order Tab reaches them.
+  const auto tabOrder = [](QWidget* root) {
     QList<QWidget*> order;
     QWidget* first = nullptr;
     for (QWidget* w = root->nextInFocusChain(); w != first; w = w->nextInFocusChain()) {
@@ -672,17 +686,40 @@ TEST_F(MainWindowTest, TabOrderFollowsTheLayoutOfEveryPage) {
       if (w->objectName().startsWith(QStringLiteral("qt_"))) continue;
       order << w;
     }
-    ASSERT_FALSE(order.isEmpty()) << page;
+    return order;
+  };
+  const auto expectReadingOrder = [](QWidget* root, const QList<QWidget*>& order,
+                                     const std::string& where) {
     constexpr int kSameRow = 8;
     for (int i = 1; i < order.size(); ++i) {
       const QRect a(order[i - 1]->mapTo(root, QPoint()), order[i - 1]->size());
       const QRect b(order[i]->mapTo(root, QPoint()), order[i]->size());
       const bool sameRow = std::abs(a.center().y() - b.center().y()) <= kSameRow;
       EXPECT_TRUE(sameRow ? b.left() > a.left() : b.center().y() > a.center().y())
-          << "page " << page << ": " << order[i - 1]->metaObject()->className() << " "
+          << where << ": " << order[i - 1]->metaObject()->className() << " "
           << order[i - 1]->accessibleName().toStdString() << " before "
           << order[i]->metaObject()->className() << " " << order[i]->accessibleName().toStdString();
     }
+  };
+  for (int page = 0; page < kPageCount; ++page) {
+    window->ShowPage(page);
+    ProcessEvents();
+    QWidget* root = stack->widget(page);
+    const QList<QWidget*> order = tabOrder(root);
+    // The first page holds only its description; its commands stand under the list.
+    if (page == kPageFiles)
+      EXPECT_TRUE(order.isEmpty());
+    else
+      ASSERT_FALSE(order.isEmpty()) << page;
+    expectReadingOrder(root, order, "page " + std::to_string(page));
+
+    const QList<QWidget*> listOrder = tabOrder(listSide);
+    // The three command buttons, "Only problems", the list, "Remove selected" and "Clear list".
+    ASSERT_GE(listOrder.size(), 7) << page;
+    EXPECT_NE(std::find_if(listOrder.begin(), listOrder.end(),
+                           [&](QWidget* w) { return w == window->Files()->View(); }),
+              listOrder.end());
+    expectReadingOrder(listSide, listOrder, "list beside page " + std::to_string(page));
   }
 }
 
