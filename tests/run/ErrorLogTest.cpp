@@ -85,7 +85,7 @@ TEST_F(ErrorLogTest, ReportsFailedEntriesInListOrderWithLegendInKindOrder) {
                                   {2, "/d/gone.txt"},
                                   {0, "/d/untouched.txt"},
                                   {8, "/d/b.txt"},
-                                  {9, "/d/odd.txt"}});
+                                  {12, "/d/odd.txt"}});
   const std::string expected =
       Header() +
       "Source: /d/a.txt\r\nTarget: /d/a.txt.new\r\nProblem: text 338\r\n\r\n"

@@ -261,7 +261,7 @@ TEST_F(PagesTest, ListButtonsFollowTheOptionsAndTheFieldTakesTheirWidth) {
     QWidget holder;
     auto* layout = new QVBoxLayout(&holder);
     layout->addWidget(pages.Page(page));
-    holder.resize(400, 400);
+    holder.resize(900, 600);
     holder.show();
     ProcessEvents();
     const int width = pages.Field(kind)->width();

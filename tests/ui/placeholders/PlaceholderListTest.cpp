@@ -99,10 +99,10 @@ TEST(PlaceholderItems, PerField) {
     const char* last;
   } rows[] = {
       {PlaceholderField::kPattern, 4, "Any characters   (*)", "Or   (|)"},
-      {PlaceholderField::kInsertText, 11, "Size in KB   (%FSK%)", "SHA-1 checksum   (%CS%)"},
-      {PlaceholderField::kReplaceWith, 11, "Size in KB   (%FSK%)", "SHA-1 checksum   (%CS%)"},
-      {PlaceholderField::kNameTemplate, 13, "Counter   (%001%)", "SHA-1 checksum   (%CS%)"},
-      {PlaceholderField::kTargetDir, 13, "Desktop folder   (%PD%)", "Year   (%DY%)"},
+      {PlaceholderField::kInsertText, 29, "Size in KB   (%FSK%)", "Name of the folder   (%FO%)"},
+      {PlaceholderField::kReplaceWith, 29, "Size in KB   (%FSK%)", "Name of the folder   (%FO%)"},
+      {PlaceholderField::kNameTemplate, 31, "Counter   (%001%)", "Name of the folder   (%FO%)"},
+      {PlaceholderField::kTargetDir, 31, "Desktop folder   (%PD%)", "Name of the folder   (%FO%)"},
   };
   for (const auto& row : rows) {
     const QList<PlaceholderItem> items = PlaceholderItemsFor(row.field);
@@ -175,7 +175,7 @@ class ListWindowTest : public ::testing::Test {
 TEST_F(ListWindowTest, OpensBelowItsFieldWithTheFirstRowCurrent) {
   PlaceholderListWindow* list = OpenByButton();
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(list->List()->count(), 13);
+  EXPECT_EQ(list->List()->count(), 31);
   EXPECT_EQ(list->List()->currentRow(), 0);
   EXPECT_EQ(list->pos(), name->mapToGlobal(QPoint(0, name->height())));
   EXPECT_TRUE(list->windowFlags() & Qt::Popup);
