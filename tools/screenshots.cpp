@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
   app.WorkingSettings.SelectedPage = 0;
 
   MainWindow window(app);
-  window.resize(640, 480);
+  window.resize(1200, 720);
   window.show();
   window.LoadPaths(root);
   window.Files()->WaitForLoad();
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     task.FilterActive = 1;
     task.FilterConditions = {music};
     app.WorkingSettings = task;
-    window.resize(900, 480);
+    window.resize(1200, 720);
     window.FillPages();
     window.ShowPage(kPageFiles);
     SettleNames(window);
@@ -202,7 +202,7 @@ int main(int argc, char** argv) {
     window.Files()->OnlyProblemsButton()->click();
     app.WorkingSettings = before;
     window.FillPages();
-    window.resize(640, 480);
+    window.resize(1200, 720);
     SettleNames(window);
   };
   newNames(QString());
@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     save(QStringLiteral("minimum-page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());
   }
   // A dark desktop.
-  window.resize(640, 480);
+  window.resize(1200, 720);
   QPalette dark;
   dark.setColor(QPalette::Window, QColor(45, 45, 48));
   dark.setColor(QPalette::WindowText, QColor(230, 230, 230));

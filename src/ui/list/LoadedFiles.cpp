@@ -216,7 +216,7 @@ void LoadedFiles::SelectFirstRowWhenNone() {
   FileListView* view = View();
   if (view == nullptr || view->HasSelection() || model_->RowCount() == 0) return;
   view->selectionModel()->setCurrentIndex(
-      model_->index(0, FileListModel::kDirectoryColumn),
+      model_->index(0, FileListModel::kNameColumn),
       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 

@@ -46,6 +46,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMinimumWidth = 520;
@@ -178,12 +180,26 @@ void MainWindow::Build() {
   layout->addWidget(divider_, 1);
 
   setCentralWidget(central);
-  if (!dividerState_.isEmpty()) divider_->restoreState(dividerState_);
+  if (!dividerState_.isEmpty()) {
+    divider_->restoreState(dividerState_);
+  } else {
+    // At first the pages get what they need and the list the rest: the sizes are weights, so
+    // the split holds at whatever width the window opens.
+    const int pagesWidth = pagesSide->minimumSizeHint().width();
+    divider_->setSizes({pagesWidth, std::max(pagesWidth, width() - pagesWidth)});
+  }
   connect(divider_, &QSplitter::splitterMoved, this,
           [this] { dividerState_ = divider_->saveState(); });
   // The smallest window is 520 x 400, or what the desktop's font needs so that no caption of any
   // page and of the list is cut off, whichever is larger.
   central->setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+  // Asked again once the pages and the list have been filled and laid out: what they need then
+  // (the longest texts, the list's header) decides, so that nothing runs past the window's edge.
+  QTimer::singleShot(0, central, [central, layout] {
+    layout->invalidate();
+    central->setMinimumSize(
+        layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+  });
   menus_->Build(files_->View());
   // Every edit of a page or a menu option may change the new names.
   NewNamePreview* newNames = files_->NewNames();
