@@ -199,6 +199,12 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
     FitDropDown(combo);
     operatorStack_->addWidget(combo);
   }
+  // The regular-expression captions are long: shown in full in the drop-down list, they must not
+  // widen the closed box at the expense of the value field.
+  textOperator_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  textOperator_->setMinimumContentsLength(12);
+  textOperator_->setToolTip(textOperator_->currentText());
+  connect(textOperator_, &QComboBox::currentTextChanged, textOperator_, &QWidget::setToolTip);
   editor->addWidget(operatorStack_, 75);
 
   valueStack_ = new QStackedWidget;
