@@ -180,7 +180,9 @@ Met MetWhen(bool met) {
 Met IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSource) {
   if (condition.Regex != nullptr) {
     QString tested;
-    if (!TextValue(condition.Kind, entry, tested)) return Met::kNo;
+    // An expression that does not compile is met by nothing, whatever the operator: as for a
+    // kind that names no property, "does not match" would otherwise take out every file.
+    if (!condition.Regex->IsValid() || !TextValue(condition.Kind, entry, tested)) return Met::kNo;
     const RegexOutcome outcome = condition.Regex->Match(tested);
     if (outcome == RegexOutcome::kGaveUp) return Met::kGaveUp;
     const bool found = outcome == RegexOutcome::kMatched;

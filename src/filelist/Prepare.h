@@ -77,9 +77,10 @@ bool ConditionIsValid(const FilterCondition& condition);
 RegexProblem ConditionRegexProblem(const FilterCondition& condition);
 
 // Whether the entry meets the condition (the condition's tick is not looked at). Texts are
-// compared in the composed Unicode form. A regular expression that gives up is not met. `dateSource`
-// picks the date the date kinds test: 0 last access, 1 modified, 2 created. A kind that names
-// no property, or a mode that does not fit the kind, is never met.
+// compared in the composed Unicode form. A regular expression that gives up, or that does not
+// compile, is not met. `dateSource` picks the date the date kinds test: 0 last access,
+// 1 modified, 2 created. A kind that names no property, or a mode that does not fit the kind,
+// is never met.
 bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource);
 
 // The filter of a run, prepared once for many entries: what PrepareList takes out.

@@ -39,11 +39,7 @@ void ExtensionPage::ShowExpressionProblem() {
       from_->text().isEmpty()
           ? RegexProblem{}
           : ExtensionRuleProblem({kItemChecked, from_->text(), to_->text(), EditorExpression()});
-  regexProblem_->setText(problem.Found() ? RegexProblemText(problem) : QString());
-  regexProblem_->setVisible(problem.Found());
-  from_->setStyleSheet(problem.Found() ? QStringLiteral("QLineEdit { color: #b00000; }")
-                                       : QString());
-  regexCase_->setEnabled(regex_->isChecked());
+  ShowProblem(from_, regexProblem_, problem.Found() ? RegexProblemText(problem) : QString());
 }
 
 void ExtensionPage::BuildControls(QVBoxLayout* layout) {
@@ -99,15 +95,17 @@ void ExtensionPage::BuildControls(QVBoxLayout* layout) {
   regexRow->addWidget(regexCase_);
   regexRow->addStretch(1);
   layout->addLayout(regexRow);
-  regexProblem_ = new QLabel;
-  regexProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
-  regexProblem_->setWordWrap(true);
-  regexProblem_->hide();
+  regexProblem_ = NewProblemLine();
   layout->addWidget(regexProblem_);
   for (QLineEdit* field : {from_, to_})
     connect(field, &QLineEdit::textChanged, this, [this] { ShowExpressionProblem(); });
   for (QCheckBox* box : {regex_, regexCase_})
     connect(box, &QCheckBox::toggled, this, [this] { ShowExpressionProblem(); });
+  // The switches are part of the rule editor: usable while its fields are, the letter case only
+  // for a regular expression.
+  connect(regex_, &QCheckBox::toggled, this, [this] { UpdateEnabling(); });
+  EnableWhile(regex_, &Preset::ExtRulesActive);
+  EnableWhile(regexCase_, &Preset::ExtRulesActive, [this] { return regex_->isChecked(); });
   ShowExpressionProblem();
 
   auto* remove = new QPushButton(Caption(kTextExtensionRemoveSelected));

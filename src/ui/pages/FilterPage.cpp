@@ -2,6 +2,7 @@
 
 #include "checks/FilterConditionCheck.h"
 #include "filelist/Prepare.h"
+#include "naming/NameRules.h"
 #include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -106,19 +108,37 @@ QString FilterTextCue(int kind) {
   return cue;
 }
 
-std::optional<FilterCondition> MakeFilterRule(const FilterEditorValues& values) {
-  if (values.Kind < 0 || values.Kind >= kFilterKindCount) return std::nullopt;
+namespace {
+
+// The condition the editor describes, value empty or not.
+FilterCondition EditorCondition(const FilterEditorValues& values) {
   const bool numeric = FilterKindIsNumeric(values.Kind);
-  const QString value = numeric ? values.Number : values.Text;
-  if (value.isEmpty()) return std::nullopt;
   FilterCondition rule;
   rule.ItemState = kItemChecked;
   rule.Kind = static_cast<int8_t>(values.Kind);
   rule.Operator = static_cast<int8_t>(numeric ? values.NumericOperator : values.TextOperator);
-  rule.Values = value;
+  rule.Values = numeric ? values.Number : values.Text;
   rule.Mode = numeric ? kModeNumeric : kModeText;
+  return rule;
+}
+
+}  // namespace
+
+QString FilterEditorProblem(const FilterEditorValues& values) {
+  if (values.Kind < 0 || values.Kind >= kFilterKindCount) return {};
+  const FilterCondition rule = EditorCondition(values);
+  // An empty field is not typed yet: the add button says so when it is pressed.
+  if (rule.Values.isEmpty()) return {};
+  const RegexProblem problem = ConditionRegexProblem(rule);
+  return problem.Found() ? RegexProblemText(problem) : QString();
+}
+
+std::optional<FilterCondition> MakeFilterRule(const FilterEditorValues& values) {
+  if (values.Kind < 0 || values.Kind >= kFilterKindCount) return std::nullopt;
+  const FilterCondition rule = EditorCondition(values);
+  if (rule.Values.isEmpty()) return std::nullopt;
   // An expression that does not compile is not added; the checks would refuse it.
-  if (!numeric && IsRegexOperator(rule.Operator) && !ConditionIsValid(rule)) return std::nullopt;
+  if (ConditionRegexProblem(rule).Found()) return std::nullopt;
   return rule;
 }
 
@@ -179,6 +199,12 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
     FitDropDown(combo);
     operatorStack_->addWidget(combo);
   }
+  // The regular-expression captions are long: shown in full in the drop-down list, they must not
+  // widen the closed box at the expense of the value field.
+  textOperator_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  textOperator_->setMinimumContentsLength(12);
+  textOperator_->setToolTip(textOperator_->currentText());
+  connect(textOperator_, &QComboBox::currentTextChanged, textOperator_, &QWidget::setToolTip);
   editor->addWidget(operatorStack_, 75);
 
   valueStack_ = new QStackedWidget;
@@ -194,12 +220,17 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
   valueStack_->addWidget(textRow);
   editor->addWidget(valueStack_, 125);
   layout->addLayout(editor);
+  regexProblem_ = NewProblemLine();
+  layout->addWidget(regexProblem_);
 
   auto* remove = new QPushButton(Caption(kTextFilterRemoveSelected));
   auto* add = new QPushButton(Caption(kTextFilterAddRule));
   layout->addLayout(RuleButtonRow(remove, add));
 
   connect(kind_, &QComboBox::currentIndexChanged, this, [this] { UpdateEditor(true); });
+  connect(textOperator_, &QComboBox::currentIndexChanged, this,
+          [this] { ShowExpressionProblem(); });
+  connect(text_, &QLineEdit::textChanged, this, [this] { ShowExpressionProblem(); });
   connect(remove, &QPushButton::clicked, this, [this] { RemoveSelectedRules(); });
   connect(add, &QPushButton::clicked, this, [this] { Refuse(AddRule()); });
   OnRuleChosen([this](int row) { ShowRule(row); });
@@ -229,6 +260,21 @@ void FilterPage::UpdateEditor(bool setDefault) {
   } else {
     text_->setPlaceholderText(FilterTextCue(kind));
   }
+  ShowExpressionProblem();
+}
+
+FilterEditorValues FilterPage::EditorValues() const {
+  FilterEditorValues values;
+  values.Kind = kind_->currentIndex();
+  values.NumericOperator = numericOperator_->currentIndex();
+  values.TextOperator = textOperator_->currentIndex();
+  values.Number = number_->text();
+  values.Text = text_->text();
+  return values;
+}
+
+void FilterPage::ShowExpressionProblem() {
+  ShowProblem(text_, regexProblem_, FilterEditorProblem(EditorValues()));
 }
 
 void FilterPage::ShowRule(int row) {
@@ -258,14 +304,14 @@ void FilterPage::Store(Preset& s) const {
 }
 
 RuleRefusal FilterPage::AddRule() {
-  FilterEditorValues values;
-  values.Kind = kind_->currentIndex();
-  values.NumericOperator = numericOperator_->currentIndex();
-  values.TextOperator = textOperator_->currentIndex();
-  values.Number = number_->text();
-  values.Text = text_->text();
+  const FilterEditorValues values = EditorValues();
   const std::optional<FilterCondition> rule = MakeFilterRule(values);
-  if (!rule) return {RuleProblem::EmptyValue, FilterKindIsNumeric(values.Kind) ? number_ : text_};
+  if (!rule) {
+    const RuleProblem problem = FilterEditorProblem(values).isEmpty()
+                                    ? RuleProblem::EmptyValue
+                                    : RuleProblem::InvalidExpression;
+    return {problem, FilterKindIsNumeric(values.Kind) ? number_ : text_};
+  }
   rules_.Append(*rule);
   return {};
 }

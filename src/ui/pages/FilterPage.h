@@ -10,6 +10,7 @@
 #include <optional>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QStackedWidget;
 
@@ -43,8 +44,12 @@ struct FilterEditorValues {
   QString Number;
   QString Text;
 };
-// The rule the add button appends (checked), or nothing when the value is empty.
+// The rule the add button appends (checked), or nothing when the value is empty or is a regular
+// expression that does not compile.
 std::optional<FilterCondition> MakeFilterRule(const FilterEditorValues& values);
+// What is wrong with the regular expression in the editor, as one line; empty when the editor
+// holds no regular expression or one that compiles.
+QString FilterEditorProblem(const FilterEditorValues& values);
 // The editing controls for a selected rule row: kind, its operator and its value.
 FilterEditorValues EditorValuesOf(const FilterCondition& rule);
 
@@ -70,6 +75,9 @@ class FilterPage : public OptionPage {
   // The editor's controls for the chosen kind, with its default value when `setDefault`.
   void UpdateEditor(bool setDefault);
   void ShowRule(int row);
+  FilterEditorValues EditorValues() const;
+  // Marked while being typed: the field turns red and the line under it says what is wrong.
+  void ShowExpressionProblem();
 
   QCheckBox* active_ = nullptr;
   ShownRules<FilterCondition> rules_;
@@ -80,4 +88,5 @@ class FilterPage : public OptionPage {
   QStackedWidget* valueStack_ = nullptr;
   QLineEdit* number_ = nullptr;
   QLineEdit* text_ = nullptr;
+  QLabel* regexProblem_ = nullptr;  // what is wrong with the expression being typed
 };

@@ -49,11 +49,7 @@ void NameCasePage::ShowExpressionProblem() {
       find_->text().isEmpty()
           ? RegexProblem{}
           : ReplaceRuleProblem({kItemChecked, find_->text(), with_->text(), EditorExpression()});
-  regexProblem_->setText(problem.Found() ? RegexProblemText(problem) : QString());
-  regexProblem_->setVisible(problem.Found());
-  find_->setStyleSheet(problem.Found() ? QStringLiteral("QLineEdit { color: #b00000; }")
-                                       : QString());
-  regexCase_->setEnabled(regex_->isChecked() && regex_->isEnabled());
+  ShowProblem(find_, regexProblem_, problem.Found() ? RegexProblemText(problem) : QString());
 }
 
 void NameCasePage::BuildControls(QVBoxLayout* layout) {
@@ -103,10 +99,7 @@ void NameCasePage::BuildControls(QVBoxLayout* layout) {
   regexRow->addWidget(regexCase_);
   regexRow->addStretch(1);
   layout->addLayout(regexRow);
-  regexProblem_ = new QLabel;
-  regexProblem_->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
-  regexProblem_->setWordWrap(true);
-  regexProblem_->hide();
+  regexProblem_ = NewProblemLine();
   layout->addWidget(regexProblem_);
 
   auto* remove = new QPushButton(Caption(kTextNameRemoveSelected));
@@ -127,6 +120,11 @@ void NameCasePage::BuildControls(QVBoxLayout* layout) {
     connect(field, &QLineEdit::textChanged, this, [this] { ShowExpressionProblem(); });
   for (QCheckBox* box : {regex_, regexCase_})
     connect(box, &QCheckBox::toggled, this, [this] { ShowExpressionProblem(); });
+  // The switches are part of the rule editor: usable while its fields are, the letter case only
+  // for a regular expression.
+  connect(regex_, &QCheckBox::toggled, this, [this] { UpdateEnabling(); });
+  EnableWhile(regex_, &Preset::ReplaceActive);
+  EnableWhile(regexCase_, &Preset::ReplaceActive, [this] { return regex_->isChecked(); });
   ShowExpressionProblem();
 
   connect(remove, &QPushButton::clicked, this, [this] { RemoveSelectedRules(); });

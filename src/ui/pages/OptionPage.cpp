@@ -87,7 +87,7 @@ bool OptionPage::FollowsOwnSwitches() const {
   // A control that follows a switch the page does not store would never be enabled.
   const PageRow* row = FindPage(id_);
   for (const auto& follower : followers_) {
-    if (row == nullptr || std::find(row->Switches.begin(), row->Switches.end(), follower.second) ==
+    if (row == nullptr || std::find(row->Switches.begin(), row->Switches.end(), follower.Switch) ==
                               row->Switches.end())
       return false;
   }
@@ -115,7 +115,8 @@ void OptionPage::UpdateEnabling() {
     const bool selected = control.Selection != nullptr && control.Selection->HasSelection();
     control.Widget->setEnabled(ControlEnabled(control.Which, now, selected));
   }
-  for (const auto& [widget, pageSwitch] : followers_) widget->setEnabled(now.*pageSwitch != 0);
+  for (const Follower& follower : followers_)
+    follower.Widget->setEnabled(now.*(follower.Switch) != 0 && (!follower.Also || follower.Also()));
 }
 
 QWidget* OptionPage::ControlWidget(Control control) const {
@@ -211,8 +212,10 @@ void OptionPage::Register(Control control, QWidget* widget, ReportView* selectio
   if (widget != nullptr) controls_.push_back({control, widget, selection});
 }
 
-void OptionPage::EnableWhile(QWidget* widget, int8_t Preset::*pageSwitch) {
-  if (widget != nullptr && pageSwitch != nullptr) followers_.emplace_back(widget, pageSwitch);
+void OptionPage::EnableWhile(QWidget* widget, int8_t Preset::*pageSwitch,
+                             std::function<bool()> also) {
+  if (widget != nullptr && pageSwitch != nullptr)
+    followers_.push_back({widget, pageSwitch, std::move(also)});
 }
 
 void OptionPage::ReportEdit() {
@@ -285,4 +288,20 @@ QLabel* OptionPage::NewRightLabel(const QString& text, QWidget* buddy) {
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label->setBuddy(buddy);
   return label;
+}
+
+QLabel* OptionPage::NewProblemLine() {
+  auto* line = new QLabel;
+  line->setObjectName(QStringLiteral("expressionProblem"));
+  line->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
+  line->setWordWrap(true);
+  line->hide();
+  return line;
+}
+
+void OptionPage::ShowProblem(QLineEdit* field, QLabel* line, const QString& problem) {
+  line->setText(problem);
+  line->setVisible(!problem.isEmpty());
+  field->setStyleSheet(problem.isEmpty() ? QString()
+                                         : QStringLiteral("QLineEdit { color: #b00000; }"));
 }

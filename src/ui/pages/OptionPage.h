@@ -129,8 +129,9 @@ class OptionPage : public QObject {
   // whose selection it needs.
   void Register(Control control, QWidget* widget, ReportView* selection = nullptr);
   // A widget enabled while one of the page's switches is set: a control added beside the ones
-  // the page rules name, whose rule is no more than that.
-  void EnableWhile(QWidget* widget, int8_t Preset::*pageSwitch);
+  // the page rules name, whose rule is no more than that, or that and `also` (a control that
+  // only matters while another control of the editor is on).
+  void EnableWhile(QWidget* widget, int8_t Preset::*pageSwitch, std::function<bool()> also = {});
   // Reports a change the controls' own signals do not show (one made with signals blocked).
   void ReportEdit();
   // A rule refusal goes out; a refusal of nothing goes nowhere.
@@ -143,6 +144,11 @@ class OptionPage : public QObject {
   static QHBoxLayout* RuleButtonRow(QPushButton* remove, QPushButton* add);
   static QLabel* NewArrowImage();
   static QLabel* NewRightLabel(const QString& text, QWidget* buddy);
+  // The line under a rule editor that says what is wrong with the expression being typed: red,
+  // wrapped, hidden while there is nothing to say.
+  static QLabel* NewProblemLine();
+  // Puts `problem` on the line and marks the field red; an empty text clears and hides both.
+  static void ShowProblem(QLineEdit* field, QLabel* line, const QString& problem);
 
  private:
   struct Registered {
@@ -157,7 +163,12 @@ class OptionPage : public QObject {
   PageSetup setup_;
   QPointer<QWidget> widget_;
   std::vector<Registered> controls_;
-  std::vector<std::pair<QWidget*, int8_t Preset::*>> followers_;
+  struct Follower {
+    QWidget* Widget;
+    int8_t Preset::*Switch;
+    std::function<bool()> Also;
+  };
+  std::vector<Follower> followers_;
   std::vector<QCheckBox*> switches_;
   std::vector<std::pair<FieldKind, QLineEdit*>> fields_;
   std::vector<std::pair<FieldKind, QToolButton*>> listButtons_;

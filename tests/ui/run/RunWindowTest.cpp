@@ -291,6 +291,47 @@ TEST_F(RunWindowTest, FailedFileOpensTheResultWindowAndStaysInTheList) {
   EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "good/out/good.txt"), "good");
 }
 
+// A regular expression that gives up on one name fails that file alone, under a name of its own
+// in the result window and in the explanation of "?"; the file stays as it was, and listed.
+TEST_F(RunWindowTest, AnExpressionThatGivesUpFailsItsFileWithItsOwnReason) {
+  const std::string hostile = std::string(200, 'a') + ".txt";
+  dir_.WriteFile("good.txt", "good");
+  dir_.WriteFile(hostile, "hostile");
+  Preset& settings = app_->WorkingSettings;
+  settings.TargetDirActive = 0;
+  settings.NameTemplateActive = 1;
+  settings.NameTemplate = QStringLiteral("%FN%-new");
+  settings.ReplaceActive = 1;
+  settings.TextReplacements = {{kItemChecked, QStringLiteral("(a+)+b"), QStringLiteral("x"),
+                                kExpressionRegexCaseSensitive}};
+  MainWindow& window = MakeWindow();
+  window.show();
+  window.FillPages();
+  LoadInOrder({"good.txt", hostile});
+  window.Runs()->Start();
+  closeResults_ = false;
+  ASSERT_TRUE(ProcessUntil([&] { return Run().ResultWindow() != nullptr; }));
+  RunResultWindow* result = Run().ResultWindow();
+  QAbstractItemModel* model = result->ListModel();
+  ASSERT_EQ(model->rowCount(), 1);
+  const QString reason = FailureName(kStatusMatchGaveUp);
+  EXPECT_FALSE(reason.isEmpty());
+  EXPECT_EQ(model->index(0, RunResultModel::kFailureColumn).data().toString(), reason);
+  EXPECT_EQ(model->index(0, RunResultModel::kSourceColumn).data().toString(),
+            dir_.Path() + QString::fromStdString(hostile));
+  result->HelpButton()->click();
+  ASSERT_NE(result->Explanation(), nullptr);
+  EXPECT_EQ(result->Explanation()->TextLabel()->text(),
+            reason + u'\n' + FailureExplanation(kStatusMatchGaveUp));
+  result->Explanation()->OkButton()->click();
+  ProcessEvents();
+  result->OkButton()->click();
+  ASSERT_TRUE(ProcessUntil([&] { return finished_ == 1; }));
+  EXPECT_EQ(ListedPaths(), QStringList{dir_.Path() + QString::fromStdString(hostile)});
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + hostile), "hostile") << "left as it was";
+  EXPECT_EQ(ReadFileBytes(dir_.Bytes() + "good-new.txt"), "good");
+}
+
 TEST_F(RunWindowTest, PauseHoldsTheRunAndChangesTheTitleOnce) {
   for (int i = 0; i < 20; ++i) dir_.WriteFile("in/f" + std::to_string(i) + ".txt", "x");
   RunTimings timings = ShortTimings();
