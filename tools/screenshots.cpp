@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
   newNames(QString());
   // The smallest window the user can make.
   window.resize(window.minimumSize());
-  for (const int page : {0, 2, 4, 5, 11}) {
+  for (const int page : {0, 1, 2, 4, 5, 6, 11}) {
     window.ShowPage(page);
     Settle();
     save(QStringLiteral("minimum-page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());

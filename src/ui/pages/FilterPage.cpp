@@ -160,6 +160,8 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
   rules_.View->setAccessibleName(PlainCaption(kTextPageFilterRules));
   layout->addWidget(rules_.View, 1);
 
+  // The editor in two rows: what is compared and how, then the value, which gets the page's
+  // whole width (a pattern or an expression may be long).
   auto* editor = NewRowLayout();
   kind_ = new QComboBox;
   for (int kind = 0; kind < kFilterKindCount; ++kind)
@@ -179,7 +181,8 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
     FitDropDown(combo);
     operatorStack_->addWidget(combo);
   }
-  editor->addWidget(operatorStack_, 75);
+  editor->addWidget(operatorStack_, 200);
+  layout->addLayout(editor);
 
   valueStack_ = new QStackedWidget;
   number_ = new QLineEdit;
@@ -192,8 +195,7 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
   text_ = NewField(FieldKind::FilterText, Caption(kTextHintEnterText), textRow);
   text_->setAccessibleName(Caption(kTextFilterValue));
   valueStack_->addWidget(textRow);
-  editor->addWidget(valueStack_, 125);
-  layout->addLayout(editor);
+  layout->addWidget(valueStack_);
 
   auto* remove = new QPushButton(Caption(kTextFilterRemoveSelected));
   auto* add = new QPushButton(Caption(kTextFilterAddRule));

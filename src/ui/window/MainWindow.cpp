@@ -157,8 +157,8 @@ void MainWindow::Build() {
     buttons->addWidget(commandButtons_[i], 1);
   }
   listLayout->addLayout(buttons);
-  // The command buttons' captions are never cut: the list side is at least as wide as they want.
-  listSide->setMinimumWidth(buttons->sizeHint().width());
+  // The command buttons wrap their captions before the list side gets any narrower, never
+  // cutting a word (their smallest size), so the window fits a small screen.
   FileListPanel* panel = files_->BuildPanel();
   listLayout->addWidget(panel, 1);
   // The list's buttons are always there: their keys are taken on every page.
