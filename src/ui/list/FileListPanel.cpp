@@ -62,12 +62,13 @@ FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(pa
 }
 
 void FileListPanel::SetStatusText(const QString& text) {
-  // A space beside a figure or before its parentheses binds: "13 (78 B)", "Problems: 3" and
-  // "45 %" are never broken, the spaces between the words and between the parts are.
+  // A space after a colon, beside a figure or before its parentheses binds: "13 (78 B)",
+  // "Problems: 3", "Selected: -" and "45 %" are never broken, the spaces between the words and
+  // between the parts are.
   QString shown = text;
   for (qsizetype i = 0; i < shown.size(); ++i) {
     if (shown[i] != u' ') continue;
-    const bool digitBefore = i > 0 && shown[i - 1].isDigit();
+    const bool digitBefore = i > 0 && (shown[i - 1].isDigit() || shown[i - 1] == u':');
     const bool digitOrBracketAfter =
         i + 1 < shown.size() && (shown[i + 1].isDigit() || shown[i + 1] == u'(');
     if (digitBefore || digitOrBracketAfter) shown[i] = QChar(0x00A0);

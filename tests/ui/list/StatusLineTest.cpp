@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QStringList>
+#include <QTextLayout>
 #include <QToolButton>
 
 #include <algorithm>
@@ -32,13 +33,32 @@ TEST(StatusLine, WrapsBetweenItsPartsOnly) {
     QLabel* line = panel.StatusLine();
     EXPECT_EQ(line->toolTip(), text);
     const QFontMetrics metrics(line->font());
-    // A part with a figure is one word: "Files: 13 (78 B)" is never broken.
+    // The word before a colon and all after it are one: "Files: 13 (78 B)" and "Selected: -"
+    // are never broken.
     int widestFigure = 0;
     for (const QString& part : parts) {
       const qsizetype colon = part.indexOf(u':');
-      widestFigure = std::max(widestFigure, metrics.horizontalAdvance(part.mid(colon - 1)));
+      const qsizetype word = part.lastIndexOf(u' ', colon) + 1;
+      widestFigure = std::max(widestFigure, metrics.horizontalAdvance(part.mid(word)));
     }
     EXPECT_GE(line->minimumSizeHint().width(), widestFigure) << text.toStdString();
+    // Laid out as narrow as it goes, each line is a word or a whole "label: figure".
+    QTextLayout layout(line->text(), line->font());
+    QTextOption wrap;
+    wrap.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(wrap);
+    layout.beginLayout();
+    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine())
+      row.setLineWidth(1);
+    layout.endLayout();
+    for (int i = 0; i < layout.lineCount(); ++i) {
+      const QString piece =
+          line->text().mid(layout.lineAt(i).textStart(), layout.lineAt(i).textLength()).trimmed();
+      EXPECT_FALSE(piece.endsWith(u':')) << piece.toStdString();
+      EXPECT_FALSE(piece.front().isDigit() || piece.front() == u'(' || piece.front() == u'-' ||
+                   piece.front() == u'%')
+          << piece.toStdString();
+    }
     // The line as a whole may break.
     EXPECT_LT(line->minimumSizeHint().width(), metrics.horizontalAdvance(text))
         << text.toStdString();
