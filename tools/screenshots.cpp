@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
@@ -123,6 +124,49 @@ void WriteFile(const QString& path) {
   if (file.open(QIODevice::WriteOnly)) file.write("sample");
 }
 
+// The main flow, for the README and the software centres: a folder of photos loaded, a
+// template typed on "New name", the new names beside the old ones, and the two photos the copy
+// into one folder would give the same name marked as a problem.
+void MainFlow(AppState& app, const QString& out, const QString& suffix) {
+  QTemporaryDir scratch;
+  const QString photos = scratch.path() + QStringLiteral("/Pictures/Lisbon 2011/");
+  for (const char* name : {"IMG_0087.jpg", "IMG_0088.jpg", "IMG_0091.jpg", "IMG_0094.jpg",
+                           "IMG_0102.jpg", "IMG_0103.jpg", "DSC_1204.JPG", "DSC_1207.JPG",
+                           "PXL_20110714_101500.jpg", "Tram 28 at night.jpg",
+                           "Alfama/IMG_0087.jpg", "Alfama/IMG_0111.jpg", "Alfama/IMG_0112.jpg"})
+    WriteFile(photos + QString::fromUtf8(name));
+  const Preset before = app.WorkingSettings;
+  const QString desktopBefore = app.DesktopFolder;
+  app.DesktopFolder = scratch.path() + QStringLiteral("/Desktop/");
+  // A plain start: the working settings copy into a folder on the desktop, nothing else.
+  app.WorkingSettings = WorkingPreset();
+  app.WorkingSettings.NameTemplateActive = 1;
+  app.WorkingSettings.NameTemplate.clear();
+  app.WorkingSettings.SelectedPage = kPageNewName;
+  {
+    MainWindow window(app);
+    window.resize(1280, 720);
+    window.show();
+    window.LoadPaths(photos);
+    window.Files()->WaitForLoad();
+    Settle(300);
+    QLineEdit* field = window.Field(FieldKind::NameTemplate);
+    field->setFocus();
+    field->setText(QStringLiteral("Lisbon %FN%"));
+    field->end(false);
+    SettleNames(window);
+    window.grab().save(out + QStringLiteral("/flow-newname-") + suffix + QStringLiteral(".png"),
+                       "PNG", 0);
+    window.Files()->OnlyProblemsButton()->click();
+    Settle();
+    window.grab().save(out + QStringLiteral("/flow-problems-") + suffix + QStringLiteral(".png"),
+                       "PNG", 0);
+  }
+  app.WorkingSettings = before;
+  app.DesktopFolder = desktopBefore;
+  app.Files.Clear();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,6 +200,8 @@ int main(int argc, char** argv) {
   ActivatePreset(3, app.PresetList, app.WorkingSettings);
   app.WorkingSettings.SelectedPage = 0;
 
+  // The main flow first, while the list is empty; it leaves the settings as they were.
+  MainFlow(app, out, suffix);
   MainWindow window(app);
   window.resize(1200, 720);
   window.show();
@@ -208,7 +254,7 @@ int main(int argc, char** argv) {
   newNames(QString());
   // The smallest window the user can make.
   window.resize(window.minimumSize());
-  for (const int page : {0, 2, 4, 5, 11}) {
+  for (const int page : {0, 1, 2, 4, 5, 6, 11}) {
     window.ShowPage(page);
     Settle();
     save(QStringLiteral("minimum-page%1").arg(page, 2, 10, QLatin1Char('0')), window.grab());

@@ -3,7 +3,9 @@
 # with some files loaded, the new-name column with problems, the smallest window, a dark palette
 # and the menus; and the windows of a run: the progress window in each phase and paused, the
 # replace question counting down, the result window and its explanation, and the test run's
-# properties window. The PNG files go to build/screenshots/.
+# properties window; and the main flow (flow-*: a folder of photos, a template typed, the new
+# names, a problem marked), whose x1 pictures are the ones in docs/screenshots/ that the README and
+# the AppStream metadata show. The PNG files go to build/screenshots/.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/tools/install-deps.sh" >&2

@@ -23,8 +23,9 @@ FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(pa
 
   statusLine_ = new QLabel;
   statusLine_->setTextFormat(Qt::PlainText);
-  // A long line is cut rather than widening the window.
-  statusLine_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  // A long line wraps rather than being cut or widening the window.
+  statusLine_->setWordWrap(true);
+  statusLine_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   problemsButton_ = new QToolButton;
   problemsButton_->setCheckable(true);
   problemsButton_->setAutoRaise(true);
@@ -36,7 +37,7 @@ FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(pa
   problemsButton_->setChecked(model.OnlyProblems());
   auto* statusRow = new QHBoxLayout;
   statusRow->addWidget(statusLine_, 1);
-  statusRow->addWidget(problemsButton_);
+  statusRow->addWidget(problemsButton_, 0, Qt::AlignTop);
   layout->addLayout(statusRow);
 
   view_ = new FileListView;
@@ -58,4 +59,20 @@ FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(pa
   row->addSpacing(12);
   row->addWidget(clearButton_, 1);
   layout->addLayout(row);
+}
+
+void FileListPanel::SetStatusText(const QString& text) {
+  // A space after a colon, beside a figure or before its parentheses binds: "13 (78 B)",
+  // "Problems: 3", "Selected: -" and "45 %" are never broken, the spaces between the words and
+  // between the parts are.
+  QString shown = text;
+  for (qsizetype i = 0; i < shown.size(); ++i) {
+    if (shown[i] != u' ') continue;
+    const bool digitBefore = i > 0 && (shown[i - 1].isDigit() || shown[i - 1] == u':');
+    const bool digitOrBracketAfter =
+        i + 1 < shown.size() && (shown[i + 1].isDigit() || shown[i + 1] == u'(');
+    if (digitBefore || digitOrBracketAfter) shown[i] = QChar(0x00A0);
+  }
+  statusLine_->setText(shown);
+  statusLine_->setToolTip(text);
 }

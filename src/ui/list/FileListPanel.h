@@ -18,6 +18,9 @@ class FileListPanel : public QWidget {
   FileListPanel(FileListModel& model, QWidget* parent = nullptr);
 
   QLabel* StatusLine() const { return statusLine_; }
+  // Shows the status line's text. Its parts ("Files: 13 (78 B)", "Problems: 3") stay whole;
+  // where the list is narrow the line breaks between them, never inside a figure.
+  void SetStatusText(const QString& text);
   QToolButton* OnlyProblemsButton() const { return problemsButton_; }
   FileListView* View() const { return view_; }
   QPushButton* RemoveButton() const { return removeButton_; }

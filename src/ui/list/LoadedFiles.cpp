@@ -344,8 +344,5 @@ void LoadedFiles::UpdateStatusLine(bool recountAll, bool recountSelected, const 
     const QString names = newNames_->StatusText();
     if (!names.isEmpty()) statusText_ += QStringLiteral("   ") + names;
   }
-  if (panel_) {
-    panel_->StatusLine()->setText(statusText_);
-    panel_->StatusLine()->setToolTip(statusText_);
-  }
+  if (panel_) panel_->SetStatusText(statusText_);
 }

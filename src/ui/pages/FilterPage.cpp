@@ -180,6 +180,8 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
   rules_.View->setAccessibleName(PlainCaption(kTextPageFilterRules));
   layout->addWidget(rules_.View, 1);
 
+  // The editor in two rows: what is compared and how, then the value, which gets the page's
+  // whole width (a pattern or an expression may be long).
   auto* editor = NewRowLayout();
   kind_ = new QComboBox;
   for (int kind = 0; kind < kFilterKindCount; ++kind)
@@ -200,12 +202,13 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
     operatorStack_->addWidget(combo);
   }
   // The regular-expression captions are long: shown in full in the drop-down list, they must not
-  // widen the closed box at the expense of the value field.
+  // widen the closed box beyond its share of the row.
   textOperator_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   textOperator_->setMinimumContentsLength(12);
   textOperator_->setToolTip(textOperator_->currentText());
   connect(textOperator_, &QComboBox::currentTextChanged, textOperator_, &QWidget::setToolTip);
-  editor->addWidget(operatorStack_, 75);
+  editor->addWidget(operatorStack_, 200);
+  layout->addLayout(editor);
 
   valueStack_ = new QStackedWidget;
   number_ = new QLineEdit;
@@ -218,8 +221,7 @@ void FilterPage::BuildControls(QVBoxLayout* layout) {
   text_ = NewField(FieldKind::FilterText, Caption(kTextHintEnterText), textRow);
   text_->setAccessibleName(Caption(kTextFilterValue));
   valueStack_->addWidget(textRow);
-  editor->addWidget(valueStack_, 125);
-  layout->addLayout(editor);
+  layout->addWidget(valueStack_);
   regexProblem_ = NewProblemLine();
   layout->addWidget(regexProblem_);
 

@@ -106,15 +106,13 @@ void NameCasePage::BuildControls(QVBoxLayout* layout) {
   auto* add = new QPushButton(Caption(kTextNameAddRule));
   layout->addLayout(RuleButtonRow(remove, add));
 
-  auto* formRow = NewRowLayout();
+  // One above the other: side by side they would make the page wider than any other.
   transliterate_ = NewSwitch(AdditionText(kAddTransliterateSwitch));
   transliterate_->setToolTip(AdditionText(kAddTransliterateTip));
   keepForm_ = NewSwitch(AdditionText(kAddKeepNameFormSwitch));
   keepForm_->setToolTip(AdditionText(kAddKeepNameFormTip));
-  formRow->addWidget(transliterate_);
-  formRow->addWidget(keepForm_);
-  formRow->addStretch(1);
-  layout->addLayout(formRow);
+  layout->addWidget(transliterate_);
+  layout->addWidget(keepForm_);
 
   for (QLineEdit* field : {find_, with_})
     connect(field, &QLineEdit::textChanged, this, [this] { ShowExpressionProblem(); });

@@ -23,6 +23,7 @@
 #include "ui/widgets/Icons.h"
 #include "ui/widgets/Mnemonics.h"
 #include "ui/widgets/UiTexts.h"
+#include "ui/window/FilesPage.h"
 #include "ui/window/HelpTexts.h"
 #include "ui/window/StandardDialogs.h"
 #include "ui/window/WindowShape.h"
@@ -157,8 +158,8 @@ void MainWindow::Build() {
     buttons->addWidget(commandButtons_[i], 1);
   }
   listLayout->addLayout(buttons);
-  // The command buttons' captions are never cut: the list side is at least as wide as they want.
-  listSide->setMinimumWidth(buttons->sizeHint().width());
+  // The command buttons wrap their captions before the list side gets any narrower, never
+  // cutting a word (their smallest size), so the window fits a small screen.
   FileListPanel* panel = files_->BuildPanel();
   listLayout->addWidget(panel, 1);
   // The list's buttons are always there: their keys are taken on every page.
@@ -201,6 +202,7 @@ void MainWindow::Build() {
         layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
   });
   menus_->Build(files_->View());
+  filesPage_->Follow(*menus_);
   // Every edit of a page or a menu option may change the new names.
   NewNamePreview* newNames = files_->NewNames();
   for (int page = 1; page < kPageCount; ++page)
@@ -238,7 +240,9 @@ QWidget* MainWindow::BuildPageArea(const QString& reservedKeys) {
   auto* frameLayout = new QVBoxLayout(frame);
   frameLayout->setContentsMargins(10, 10, 10, 10);
   pageStack_ = new QStackedWidget;
-  pageStack_->addWidget(BuildFilesPage());
+  filesPage_ = new FilesPage;
+  AssignMnemonics(filesPage_, reservedKeys);
+  pageStack_->addWidget(filesPage_);
   for (int page = 1; page < kPageCount; ++page) {
     QWidget* widget = pages_->Page(page);
     AssignMnemonics(widget, reservedKeys);
@@ -246,15 +250,6 @@ QWidget* MainWindow::BuildPageArea(const QString& reservedKeys) {
   }
   frameLayout->addWidget(pageStack_);
   return frame;
-}
-
-QWidget* MainWindow::BuildFilesPage() {
-  auto* page = new QWidget;
-  page->setObjectName(QStringLiteral("page0"));
-  // The list itself stands beside every page; this page says what it is for.
-  QVBoxLayout* layout = MakePageLayout(page, kPageFiles);
-  layout->addStretch(1);
-  return page;
 }
 
 void MainWindow::ConnectPages() {

@@ -12,6 +12,7 @@
 
 struct AppState;
 class CommandButton;
+class FilesPage;
 class LoadedFiles;
 class PageListModel;
 class PageListView;
@@ -44,6 +45,7 @@ class MainWindow : public QMainWindow {
   RunCommands* Runs() const { return runs_; }
   PresetCommands* Presets() const { return presets_.get(); }
   OptionPages* Pages() const { return pages_; }
+  FilesPage* FirstPage() const { return filesPage_; }
   // The placeholder list and preview of this build (made anew with every build).
   PlaceholderPopups* Popups() const { return popups_; }
   // The four template fields and the three pattern fields, and their "<" buttons (nullptr
@@ -112,7 +114,6 @@ class MainWindow : public QMainWindow {
  private:
   void Build();
   QWidget* BuildPageArea(const QString& reservedKeys);
-  QWidget* BuildFilesPage();
   void ConnectPages();
   void AttachPopups();
   void OnMenu(MenuCommand command);
@@ -148,6 +149,7 @@ class MainWindow : public QMainWindow {
   OptionPages* pages_ = nullptr;
   PlaceholderPopups* popups_ = nullptr;
   PageListView* pageView_ = nullptr;
+  FilesPage* filesPage_ = nullptr;
   QStackedWidget* pageStack_ = nullptr;
   QSplitter* divider_ = nullptr;
   std::array<CommandButton*, 3> commandButtons_{};
