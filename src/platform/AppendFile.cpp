@@ -97,8 +97,10 @@ int AppendFile::CutTo(int64_t length) {
 
 int AppendFile::Append(const char* data, size_t size) {
   if (fd_ < 0) return EBADF;
-  const off_t before = ::lseek(fd_, 0, SEEK_END);
-  bool wrote = false;
+  // O_APPEND puts every write at the end, and leaves the offset right after it: where the
+  // append began is only worked out when a write fails halfway, so that an append costs its
+  // writes alone.
+  size_t written = 0;
   while (size > 0) {
     const ssize_t n = ::write(fd_, data, size);
     int err = 0;
@@ -111,12 +113,15 @@ int AppendFile::Append(const char* data, size_t size) {
     if (err != 0) {
       // Cut a half-written append off again. Should that fail too, the torn tail stays: readers
       // of an append file take a torn last record for where the writer stopped.
-      if (wrote && before >= 0) {
-        [[maybe_unused]] const int cut = ::ftruncate(fd_, before);
+      if (written > 0) {
+        const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+        if (end >= static_cast<off_t>(written)) {
+          [[maybe_unused]] const int cut = ::ftruncate(fd_, end - static_cast<off_t>(written));
+        }
       }
       return err;
     }
-    wrote = true;
+    written += static_cast<size_t>(n);
     data += n;
     size -= static_cast<size_t>(n);
   }

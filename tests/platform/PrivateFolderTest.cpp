@@ -10,11 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <iostream>
 #include <string>
 
@@ -210,6 +215,57 @@ TEST(PrivateFolder, AJournalLockedForWritingKeepsEveryOtherOpenOut) {
   created.Close();
   EXPECT_EQ(other.TryLock(AppendFile::LockKind::Shared), 0);
   EXPECT_EQ(created.Create(folder, QStringLiteral("00000002.journal")), EEXIST);
+}
+
+// An append that the file system stops halfway (here the file-size limit, which lets a write
+// through up to the limit and refuses the rest) leaves the file as it was before that append,
+// and the next append goes right after the last complete one.
+TEST(PrivateFolder, AnAppendCutShortLeavesTheFileAsBeforeIt) {
+  struct Case {
+    rlim_t limit;     // the largest size the file may reach
+    int expected;     // what the second append of 100 bytes returns
+    size_t kept;      // the file's size after it
+  };
+  const Case cases[] = {
+      {150, EFBIG, 100},  // half of it would fit: cut off again
+      {100, EFBIG, 100},  // none of it fits
+      {200, 0, 200},      // it fits exactly
+  };
+  for (const Case& c : cases) {
+    Tree t;
+    const std::string first(100, 'a');
+    const std::string second(100, 'b');
+    const std::string third(30, 'c');
+    // The limit and the ignored signal stay in a child of their own.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      PrivateFolder folder;
+      if (!folder.Open(Q(t.Top()), Q(t.Folder()), false).Ok()) ::_exit(10);
+      AppendFile file;
+      if (file.Create(folder, QStringLiteral("00000002.journal")) != 0) ::_exit(11);
+      if (file.Append(first.data(), first.size()) != 0) ::_exit(12);
+      ::signal(SIGXFSZ, SIG_IGN);
+      rlimit before{};
+      if (::getrlimit(RLIMIT_FSIZE, &before) != 0) ::_exit(13);
+      rlimit limit = before;
+      limit.rlim_cur = c.limit;
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(13);
+      if (file.Append(second.data(), second.size()) != c.expected) ::_exit(14);
+      if (::setrlimit(RLIMIT_FSIZE, &before) != 0) ::_exit(15);
+      if (file.Append(third.data(), third.size()) != 0) ::_exit(16);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "limit " << c.limit;
+    std::ifstream in(t.Folder() + "00000002.journal", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string expected = first + (c.expected == 0 ? second : std::string()) + third;
+    EXPECT_EQ(bytes.size(), c.kept + third.size()) << "limit " << c.limit;
+    EXPECT_EQ(bytes, expected) << "limit " << c.limit;
+  }
 }
 
 }  // namespace
