@@ -83,6 +83,12 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// Bytes handed out by malloc, those in blocks of their own (mapped, like large arrays) included.
+size_t HeapBytes() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
 void ResetPeakRss() {
   std::ofstream clear("/proc/self/clear_refs");
   clear << "5";
@@ -153,7 +159,7 @@ int main(int argc, char** argv) {
     findCpus.push_back(cpu);
 
     ::malloc_trim(0);
-    const size_t heapBefore = mallinfo2().uordblks;
+    const size_t heapBefore = HeapBytes();
     const long rssBefore = StatusKiB("VmRSS:");
     ResetPeakRss();
     FileList list;
@@ -163,7 +169,7 @@ int main(int argc, char** argv) {
     loaded = AddPaths(paths, list, settings, flags);
     loadTimes.push_back(Seconds(start));
     loadCpus.push_back(CpuSeconds(RUSAGE_SELF) - cpuBefore);
-    retainedBytes = mallinfo2().uordblks - heapBefore;
+    retainedBytes = HeapBytes() - heapBefore;
     peakKiB = StatusKiB("VmHWM:") - rssBefore;
   }
   const double findMedian = Median(findTimes);
