@@ -85,6 +85,8 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
       bold.setBold(true);
       caption->setFont(bold);
       caption->setFlags(Qt::NoItemFlags);
+      // A heading, not a disabled item: in the list's own text colour.
+      caption->setForeground(list_->palette().brush(QPalette::Active, QPalette::Text));
       caption->setData(Qt::UserRole, -1);
     }
     auto* row = new QListWidgetItem(
