@@ -17,6 +17,10 @@ packages=(
   dpkg-dev file lintian desktop-file-utils appstream man-db mandoc
   dbus-daemon dbus-bin bash zsh fish
 )
+# The tools the metadata benchmark compares with, only for ./bench.sh (install-deps.sh --bench).
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(exiv2 libimage-exiftool-perl)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include "filelist/Loader.h"
 #include "naming/Pattern.h"
+#include "naming/PlaceholderTable.h"
 #include "naming/RuleRegex.h"
 #include "naming/Transform.h"
 #include "platform/LocalTime.h"
@@ -24,7 +25,9 @@ bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& val
     return true;
   }
   if (kind < kFilterSecond || kind > kFilterYear) return false;
-  const CalendarParts parts = PartsOfDate(ChosenDate(entry, dateSource));
+  const CalendarParts parts = PartsOfDate(dateSource == kDateSourceTaken
+                                              ? DateTakenOrModified(entry)
+                                              : ChosenDate(entry, dateSource));
   switch (kind) {
     case kFilterSecond:
       value = parts.Second;
@@ -256,7 +259,8 @@ int FilterMatcher::FirstMet(const FileEntry& entry) const {
   return -1;
 }
 
-std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascending) {
+std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascending,
+                                   std::span<const int64_t> takenDates) {
   const qsizetype n = list.Count();
   std::vector<qsizetype> order(static_cast<size_t>(n));
   std::iota(order.begin(), order.end(), qsizetype{0});
@@ -305,6 +309,15 @@ std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascen
       break;
     case kSortCreated:
       sortBy([](const FileEntry& e) { return e.Created; });
+      break;
+    case kSortDateTaken:
+      if (takenDates.size() == static_cast<size_t>(n)) {
+        const int64_t* next = takenDates.data();
+        // The entries come in list order: each takes the next date.
+        sortBy([&next](const FileEntry&) { return *next++; });
+      } else {
+        sortBy([](const FileEntry& e) { return DateTakenOrModified(e); });
+      }
       break;
     default:
       break;  // no such key: the order stays

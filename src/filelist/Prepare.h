@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 class RuleRegex;
@@ -61,6 +62,9 @@ enum SortKey : int8_t {
   kSortLastAccess = 4,
   kSortModified = 5,
   kSortCreated = 6,
+  // The date taken read from inside the file (its modification date when it has none); the
+  // preparation reads it first (fileops/PreparationContent.h).
+  kSortDateTaken = 7,
 };
 
 // The number of a numeric filter condition: leading blanks and tabs are skipped, one "-" or
@@ -79,7 +83,8 @@ RegexProblem ConditionRegexProblem(const FilterCondition& condition);
 // Whether the entry meets the condition (the condition's tick is not looked at). Texts are
 // compared in the composed Unicode form. A regular expression that gives up, or that does not
 // compile, is not met. `dateSource` picks the date the date kinds test: 0 last access,
-// 1 modified, 2 created. A kind that names no property, or a mode that does not fit the kind,
+// 1 modified, 2 created, 3 the date taken (read into the entry beforehand; the modification
+// date when it has none). A kind that names no property, or a mode that does not fit the kind,
 // is never met.
 bool ConditionIsMet(const FilterCondition& condition, const FileEntry& entry, int dateSource);
 
@@ -114,10 +119,12 @@ class FilterMatcher {
 // The order SortList puts the list in, without changing it: `order[i]` is the position of the
 // entry that goes to position i. A stable sort, so that a preview of the order and the run agree,
 // and so does the order of a part of the list (the entries a filter keeps) taken from it.
-std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascending);
+// By the date taken, `takenDates` (by position) stands in for the entries' own values when given.
+std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascending,
+                                   std::span<const int64_t> takenDates = {});
 
 // Orders the whole list by `sortKey` (0 random, 1 name, 2 path, 3 size, 4 last access,
-// 5 modified, 6 created), ascending or descending. Entries with equal keys keep their order.
+// 5 modified, 6 created, 7 date taken), ascending or descending. Entries with equal keys keep their order.
 void SortList(FileList& list, int sortKey, bool ascending);
 
 // The preparation pass before a run: takes out of `list` every unprocessed entry that meets

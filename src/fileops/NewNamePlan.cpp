@@ -2,6 +2,7 @@
 
 #include "filelist/Prepare.h"
 #include "fileops/CommonBase.h"
+#include "fileops/PreparationContent.h"
 #include "platform/FileName.h"
 #include "platform/FileSystem.h"
 
@@ -63,7 +64,14 @@ class NewNamePlanner {
     if (count > std::numeric_limits<uint32_t>::max()) return;
     plan_.settings_ = settings_;
     plan_.rows_.resize(static_cast<size_t>(count));
-    const PlaceholderSet need = ContentNeeded(settings_, values_);
+    PlaceholderSet need = ContentNeeded(settings_, values_);
+    // The filter or the sort by the date taken needs it of every file, and each name waits
+    // for it: its place in the order (and so its number) depends on it.
+    if (values_.PreparationNeeded && PreparationNeedsDateTaken(settings_)) {
+      need.Add(DateTakenId());
+      plan_.everyFile_ = true;
+      KnownDatesTaken();
+    }
     plan_.need_ = need;
 
     const std::vector<uint8_t> leftOut = Filter();
@@ -81,6 +89,25 @@ class NewNamePlanner {
     return inputs_.Cancel != nullptr && inputs_.Cancel->load(std::memory_order_relaxed) != 0;
   }
 
+  // The date taken of each position as the preparation will find it: the value read so far
+  // (the entry's own when no values are handed in), else the modification date.
+  void KnownDatesTaken() {
+    taken_.reserve(plan_.rows_.size());
+    const int id = DateTakenId();
+    for (const FileEntry& entry : files_) {
+      int64_t date = kInvalidDate;
+      if (inputs_.Content == nullptr) {
+        date = DateTaken(entry);
+      } else if (const auto known = inputs_.Content->constFind(entry.Id);
+                 known != inputs_.Content->constEnd() && known->Values.contains(id)) {
+        bool ok = false;
+        const qlonglong value = known->Values.value(id).toLongLong(&ok);
+        if (ok) date = value;
+      }
+      taken_.push_back(date != kInvalidDate ? date : entry.Modified);
+    }
+  }
+
   // Marks what the run's filter takes out; one flag per position for the common base.
   std::vector<uint8_t> Filter() {
     std::vector<uint8_t> leftOut;
@@ -89,8 +116,18 @@ class NewNamePlanner {
     if (!filter.Active()) return leftOut;
     leftOut.assign(plan_.rows_.size(), 0);
     qsizetype pos = 0;
+    const bool byTaken = !taken_.empty() && settings_.FilterDateSource == kDateSourceTaken;
+    FileEntry withTaken;
     for (const FileEntry& entry : files_) {
-      const int met = filter.FirstMet(entry);
+      const FileEntry* tested = &entry;
+      if (byTaken) {
+        // The date taken stands in the entry as the preparation's read leaves it there.
+        withTaken = entry;
+        SetContentValue(withTaken, DateTakenId(),
+                        QString::number(taken_[static_cast<size_t>(pos)]));
+        tested = &withTaken;
+      }
+      const int met = filter.FirstMet(*tested);
       if (met >= 0) {
         NewNameRow& row = plan_.rows_[static_cast<size_t>(pos)];
         row.Flags = NewNameRow::kFilteredOut;
@@ -117,7 +154,7 @@ class NewNamePlanner {
       return;
     }
     const std::vector<qsizetype> order =
-        SortedOrder(files_, settings_.SortKey, settings_.SortDirection == 1);
+        SortedOrder(files_, settings_.SortKey, settings_.SortDirection == 1, taken_);
     plan_.order_.assign(order.begin(), order.end());
   }
 
@@ -372,6 +409,7 @@ class NewNamePlanner {
   QString lastFolder_;
   // Positions whose filter condition gave up (empty while none did).
   std::vector<uint8_t> gaveUp_;
+  std::vector<int64_t> taken_;  // by position, when the filter or the sort tests the date taken
   uint32_t lastFolderIndex_ = 0;
   std::vector<uint32_t> laterClashes_;
   QHash<QString, qsizetype> clashTargets_;  // target -> the first entry that claimed it

@@ -136,6 +136,9 @@ class NewNamePlan {
   // Which content placeholders the names need read from the files.
   const PlaceholderSet& Need() const { return need_; }
   bool ContentNeeded() const { return need_.Any(); }
+  // The filter or the sort tests the date taken: it is needed of every file, not only of those
+  // on screen, before the order is known.
+  bool NeedsEveryFile() const { return everyFile_; }
   // Heap bytes the plan keeps (rows, names, folders, order), for the benchmarks.
   size_t KeptBytes() const;
 
@@ -150,6 +153,7 @@ class NewNamePlan {
 
   bool complete_ = false;
   bool randomOrder_ = false;
+  bool everyFile_ = false;
   PlaceholderSet need_;
   int32_t counterWidth_ = 3;
   std::vector<NewNameRow> rows_;

@@ -8,6 +8,7 @@
 namespace {
 
 using F = PlaceholderFamily;
+using G = PlaceholderGroup;
 constexpr PlaceholderExpansion D = PlaceholderExpansion::Data;
 
 QString NameValue(const PlaceholderContext& c) {
@@ -135,55 +136,60 @@ constexpr std::array kRows = {
     // date taken that its five siblings are made from.
     PlaceholderRow{.Code = u"%TY%", .Family = F::Content, .Caption = kAddWordTakenYear,
                    .Sample = u"2023", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TakenYearValue},
+                   .Expansion = D, .Value = TakenYearValue, .Group = G::DateTaken},
     PlaceholderRow{.Code = u"%TM%", .Family = F::Content, .Caption = kAddWordTakenMonth,
                    .Sample = u"07", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TakenMonthValue, .ReadFrom = u"%TY%"},
+                   .Expansion = D, .Value = TakenMonthValue, .ReadFrom = u"%TY%",
+                   .Group = G::DateTaken},
     PlaceholderRow{.Code = u"%TD%", .Family = F::Content, .Caption = kAddWordTakenDay,
                    .Sample = u"14", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TakenDayValue, .ReadFrom = u"%TY%"},
+                   .Expansion = D, .Value = TakenDayValue, .ReadFrom = u"%TY%",
+                   .Group = G::DateTaken},
     PlaceholderRow{.Code = u"%TH%", .Family = F::Content, .Caption = kAddWordTakenHour,
                    .Sample = u"09", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TakenHourValue, .ReadFrom = u"%TY%"},
+                   .Expansion = D, .Value = TakenHourValue, .ReadFrom = u"%TY%",
+                   .Group = G::DateTaken},
     PlaceholderRow{.Code = u"%TI%", .Family = F::Content, .Caption = kAddWordTakenMinute,
                    .Sample = u"30", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TakenMinuteValue, .ReadFrom = u"%TY%"},
+                   .Expansion = D, .Value = TakenMinuteValue, .ReadFrom = u"%TY%",
+                   .Group = G::DateTaken},
     PlaceholderRow{.Code = u"%TS%", .Family = F::Content, .Caption = kAddWordTakenSecond,
                    .Sample = u"05", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TakenSecondValue, .ReadFrom = u"%TY%"},
+                   .Expansion = D, .Value = TakenSecondValue, .ReadFrom = u"%TY%",
+                   .Group = G::DateTaken},
     PlaceholderRow{.Code = u"%IK%", .Family = F::Content, .Caption = kAddWordCameraMake,
                    .Sample = u"Canon", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Camera},
     PlaceholderRow{.Code = u"%IC%", .Family = F::Content, .Caption = kAddWordCameraModel,
                    .Sample = u"EOS 80D", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Camera},
     PlaceholderRow{.Code = u"%IL%", .Family = F::Content, .Caption = kAddWordLens,
                    .Sample = u"EF-S18-135mm", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Camera},
     PlaceholderRow{.Code = u"%IW%", .Family = F::Content, .Caption = kAddWordPixelWidth,
                    .Sample = u"6000", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Camera},
     PlaceholderRow{.Code = u"%IH%", .Family = F::Content, .Caption = kAddWordPixelHeight,
                    .Sample = u"4000", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Camera},
     PlaceholderRow{.Code = u"%AA%", .Family = F::Content, .Caption = kAddWordArtist,
                    .Sample = u"Nina Simone", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Audio},
     PlaceholderRow{.Code = u"%AB%", .Family = F::Content, .Caption = kAddWordAlbum,
                    .Sample = u"Pastel Blues", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Audio},
     PlaceholderRow{.Code = u"%AT%", .Family = F::Content, .Caption = kAddWordTitle,
                    .Sample = u"Sinnerman", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Audio},
     PlaceholderRow{.Code = u"%AN%", .Family = F::Content, .Caption = kAddWordTrackNumber,
                    .Sample = u"09", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D, .Value = TrackValue},
+                   .Expansion = D, .Value = TrackValue, .Group = G::Audio},
     PlaceholderRow{.Code = u"%AY%", .Family = F::Content, .Caption = kAddWordAudioYear,
                    .Sample = u"1965", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Audio},
     PlaceholderRow{.Code = u"%AG%", .Family = F::Content, .Caption = kAddWordGenre,
                    .Sample = u"Jazz", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
-                   .Expansion = D},
+                   .Expansion = D, .Group = G::Audio},
     PlaceholderRow{.Code = u"%FO%", .Family = F::File, .Caption = kAddWordFolderName,
                    .Sample = u"Holidays", .StandsIn = kFieldsAll, .Listed = kFieldsAll,
                    .Expansion = D, .Value = FolderNameValue},
@@ -193,6 +199,20 @@ constexpr std::array kRows = {
 static_assert(kRows.size() <= PlaceholderSet::kCapacity, "a PlaceholderSet holds every row");
 
 }  // namespace
+
+QString PlaceholderGroupCaption(PlaceholderGroup group) {
+  switch (group) {
+    case PlaceholderGroup::DateTaken:
+      return AdditionText(kAddGroupDateTaken);
+    case PlaceholderGroup::Camera:
+      return AdditionText(kAddGroupCamera);
+    case PlaceholderGroup::Audio:
+      return AdditionText(kAddGroupAudio);
+    case PlaceholderGroup::None:
+      break;
+  }
+  return {};
+}
 
 QString CaptionEntry::Text() const {
   return addition_ ? AdditionText(entry_) : LanguageText(entry_);

@@ -29,6 +29,10 @@ enum class PlaceholderFamily : uint8_t {
   Content,  // from inside the file, read by a content reader
 };
 
+// The groups the placeholder list shows the placeholders from inside a file in, each under a
+// caption of its own; the others stand before them, ungrouped.
+enum class PlaceholderGroup : uint8_t { None, DateTaken, Camera, Audio };
+
 // The template fields a placeholder may stand in, as bits.
 enum PlaceholderFieldBits : uint8_t {
   kFieldInsertText = 1,
@@ -105,11 +109,16 @@ struct PlaceholderRow {
   // Content family: the placeholder whose read value this one is made from (the six parts of
   // the date taken are one read); empty for one read on its own.
   QStringView ReadFrom;
+  // Where the placeholder list shows it.
+  PlaceholderGroup Group = PlaceholderGroup::None;
 
   bool IsExpanded() const {
     return Family == PlaceholderFamily::File || Family == PlaceholderFamily::Content;
   }
 };
+
+// The caption of a group of the placeholder list (None has none: an empty text).
+QString PlaceholderGroupCaption(PlaceholderGroup group);
 
 // The table. A row's id is its index; the preview's segment kinds are id + 1.
 std::span<const PlaceholderRow> PlaceholderTable();

@@ -74,7 +74,7 @@ struct Preset {
   int8_t AlwaysOnTop = 0;
   int8_t IncludeSubdirectories = 1;
   int8_t IncludeHidden = 0;
-  int8_t FilterDateSource = 1;       // 0 last access, 1 modified, 2 created
+  int8_t FilterDateSource = 1;       // 0 last access, 1 modified, 2 created, 3 date taken
   int8_t DatePlaceholderSource = 1;  // 0 last access, 1 modified, 2 created, 3 date taken
   int8_t ListKeepFiltered = 0;
   int8_t ListKeepSources = 0;
@@ -115,7 +115,8 @@ struct Preset {
   int8_t ExtRulesActive = 0;
   QList<ExtensionCorrection> ExtensionCorrections;
   int8_t SortActive = 0;
-  int8_t SortKey = 1;  // 0 random, 1 name, 2 path, 3 size, 4 last access, 5 modified, 6 created
+  // 0 random, 1 name, 2 path, 3 size, 4 last access, 5 modified, 6 created, 7 date taken
+  int8_t SortKey = 1;
   int8_t SortDirection = 1;  // 1 ascending, 0 descending
   int8_t RemoveZoneMark = 0;
   int8_t NameTemplateActive = 0;
@@ -141,5 +142,6 @@ struct Preset {
 // else 0. A preset that fails it is never activated.
 int ValidateRanges(const Preset& settings);
 
-// The three date sources used by FilterDateSource, DatePlaceholderSource and DateCopySource.
+// The file's three date sources used by FilterDateSource, DatePlaceholderSource and
+// DateCopySource; each also takes the date taken (3, kDateSourceTaken in naming/).
 enum DateSource : int8_t { kDateLastAccess = 0, kDateModified = 1, kDateCreated = 2 };

@@ -61,6 +61,13 @@ struct FieldRow {
   // layout, reads with the defaults. So a setting can be added without changing the bytes of
   // any file that does not use it.
   bool Optional = false;
+  // A choice that has grown values beyond those of the layout (up to `LayoutHigh`): such a value
+  // is written as `Fallback` in the field's place, which every reader of the layout takes, and
+  // under the field's name in the optional block, which overrides it for this version.
+  int64_t LayoutHigh = kNoUpperLimit;
+  int64_t Fallback = 0;
+
+  bool Extended() const { return LayoutHigh != kNoUpperLimit; }
 
   FieldKind Kind() const {
     const size_t index = Member.index();
@@ -80,6 +87,13 @@ template <typename Record, typename Value>
 constexpr FieldRow<Record> OptionalField(const char* name, Value Record::*member, int64_t low,
                                          int64_t high) {
   return {name, member, low, high, PresetLayout::kVersion20, true};
+}
+
+// A choice with values beyond the layout's `layoutHigh` (see FieldRow::LayoutHigh).
+template <typename Record, typename Value>
+constexpr FieldRow<Record> ExtendedChoice(const char* name, Value Record::*member, int64_t low,
+                                          int64_t high, int64_t layoutHigh, int64_t fallback) {
+  return {name, member, low, high, PresetLayout::kVersion10, false, layoutHigh, fallback};
 }
 
 // Introduces a record's block of optional fields: per field its name and its value, each as a
@@ -148,8 +162,10 @@ inline constexpr auto kPresetFields = std::to_array<FieldRow<Preset>>({
     Switch("AlwaysOnTop", &Preset::AlwaysOnTop),
     Switch("IncludeSubdirectories", &Preset::IncludeSubdirectories),
     Switch("IncludeHidden", &Preset::IncludeHidden),
-    {"FilterDateSource", &Preset::FilterDateSource, 0, 2},
-    {"DatePlaceholderSource", &Preset::DatePlaceholderSource, 0, 3},
+    // The date taken (3) is stored as the modification date it falls back to, and in the block.
+    ExtendedChoice("FilterDateSource", &Preset::FilterDateSource, 0, 3, 2, kDateModified),
+    ExtendedChoice("DatePlaceholderSource", &Preset::DatePlaceholderSource, 0, 3, 2,
+                   kDateModified),
     Switch("ListKeepFiltered", &Preset::ListKeepFiltered),
     Switch("ListKeepSources", &Preset::ListKeepSources),
     Switch("ListKeepFailed", &Preset::ListKeepFailed),
@@ -161,7 +177,7 @@ inline constexpr auto kPresetFields = std::to_array<FieldRow<Preset>>({
     Switch("ChangeDates", &Preset::ChangeDates),
     {"DateMode", &Preset::DateMode, 0, 2},
     {"FixedDate", &Preset::FixedDate, 0, kNoUpperLimit},
-    {"DateCopySource", &Preset::DateCopySource, 0, 3},
+    ExtendedChoice("DateCopySource", &Preset::DateCopySource, 0, 3, 2, kDateModified),
     Switch("DateRulesActive", &Preset::DateRulesActive),
     {"DateAdjustments", &Preset::DateAdjustments},
     Switch("HiddenChange", &Preset::HiddenChange),
@@ -189,7 +205,8 @@ inline constexpr auto kPresetFields = std::to_array<FieldRow<Preset>>({
     Switch("ExtRulesActive", &Preset::ExtRulesActive),
     {"ExtensionCorrections", &Preset::ExtensionCorrections},
     Switch("SortActive", &Preset::SortActive),
-    {"SortKey", &Preset::SortKey, 0, 6},
+    // The date taken (7) is stored as the modification date (5) and in the block.
+    ExtendedChoice("SortKey", &Preset::SortKey, 0, 7, 6, 5),
     Switch("SortDirection", &Preset::SortDirection),
     Switch("RemoveZoneMark", &Preset::RemoveZoneMark),
     Switch("NameTemplateActive", &Preset::NameTemplateActive),

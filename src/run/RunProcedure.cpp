@@ -2,6 +2,7 @@
 
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"
+#include "fileops/PreparationContent.h"
 #include "platform/Process.h"
 #include "run/RunControl.h"
 
@@ -118,8 +119,11 @@ RunResult RunProcedure(RunRequest& request) {
     flags.Preparing.store(1, memory_order_relaxed);
     Announce(request, RunStage::Preparing);
     const Clock::time_point start = Clock::now();
-    const bool prepared =
-        RunWorker([&] { PrepareList(request.Files, request.FollowUp, request.Settings, flags); });
+    const bool prepared = RunWorker([&] {
+      // The date taken the filter or the sort tests is read first, only when they test it.
+      ReadPreparationContent(request.Files, request.Settings, flags);
+      PrepareList(request.Files, request.FollowUp, request.Settings, flags);
+    });
     if (!prepared) {
       restore();
       flags.Preparing.store(0, memory_order_relaxed);

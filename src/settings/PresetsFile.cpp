@@ -86,12 +86,25 @@ QString OptionalValueText(const Value& value) {
 
 // Named values until an empty name. A name the table does not know (a later build's field) is
 // passed over with its value.
+// A block that the file's end cuts before its empty name is read one byte past the end, which
+// tells the file's reader that it was cut short.
 template <typename Record>
 void ReadOptionalFields(SettingsReader& in, Record& record) {
-  for (QString name = in.ReadText(); !name.isEmpty() && !in.AtEnd(); name = in.ReadText()) {
+  for (;;) {
+    if (in.AtEnd()) {
+      (void)in.ReadInt8();
+      return;
+    }
+    const QString name = in.ReadText();
+    if (name.isEmpty()) return;
+    if (in.AtEnd()) {
+      (void)in.ReadInt8();
+      return;
+    }
     const QString text = in.ReadText();
     ForEachField(record, [&](const FieldRow<Record>& row, auto& value) {
-      if (row.Optional && name == QLatin1String(row.Name)) SetOptionalValue(value, text);
+      if ((row.Optional || row.Extended()) && name == QLatin1String(row.Name))
+        SetOptionalValue(value, text);
     });
   }
 }
@@ -136,14 +149,36 @@ void WriteValue(SettingsWriter& out, const QList<Rule>& list);
 // Always in the current layout: every field of the table.
 // Optional fields only when one differs from the default, so that a record that uses none is
 // written exactly as before they existed.
+// Whether the value is one the layout's readers do not know: written as the row's fallback.
+template <typename Record, typename Value>
+bool BeyondLayout(const FieldRow<Record>& row, const Value& value) {
+  if constexpr (std::is_integral_v<Value>)
+    // A value out of every range is written as it stands: the range check refuses it anyway.
+    return row.Extended() && value > row.LayoutHigh && value <= row.High;
+  else
+    return false;
+}
+
 template <typename Record>
 void WriteRecord(SettingsWriter& out, const Record& record) {
   ForEachField(record, [&out](const auto& row, const auto& value) {
-    if (!row.Optional) WriteValue(out, value);
+    if (row.Optional) return;
+    using Value = std::remove_cvref_t<decltype(value)>;
+    if constexpr (std::is_integral_v<Value>) {
+      if (BeyondLayout(row, value)) {
+        WriteValue(out, static_cast<Value>(row.Fallback));
+        return;
+      }
+    }
+    WriteValue(out, value);
   });
   const Record defaults{};
   QStringList named;
   ForEachField(record, [&](const FieldRow<Record>& row, const auto& value) {
+    if (BeyondLayout(row, value)) {
+      named << QLatin1String(row.Name) << OptionalValueText(value);
+      return;
+    }
     if (!row.Optional) return;
     bool differs = false;
     ForEachField(defaults, [&](const FieldRow<Record>& other, const auto& initial) {

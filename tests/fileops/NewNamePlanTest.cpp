@@ -437,3 +437,51 @@ TEST(NewNamePlan, ACancelledPlanComesBackIncomplete) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sorted by the date taken, the preview orders the list by the dates read so far and asks for
+// every file's; a file whose date is not read yet waits (its name is not shown as final).
+TEST(NewNamePlan, SortedByTheDateTakenWaitsForDatesNotReadYet) {
+  TempDir dir;
+  Preset settings = InPlace("%1% %FN%");
+  settings.SortActive = 1;
+  settings.SortKey = kSortDateTaken;
+  settings.SortDirection = 1;
+  FileList files;
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    dir.WriteFile(name, name);
+    ASSERT_EQ(AdmitFile(DecodeFileName(dir.Bytes() + name), files, settings), 1);
+  }
+  const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
+  QHash<int32_t, KnownContent> known;
+  const auto taken = [&](qsizetype pos, int64_t date) {
+    KnownContent& content = known[files.At(pos).Id];
+    content.Ok = true;
+    content.Values.insert(DateTakenId(), QString::number(date));
+  };
+  taken(0, 2000000000);  // a
+  taken(1, 1000000000);  // b
+  NewNameInputs inputs;
+  inputs.DiskLookups = false;
+  inputs.Content = &known;
+
+  const NewNamePlan waiting = PlanNewNames(files, settings, values, inputs);
+  ASSERT_TRUE(waiting.Complete());
+  EXPECT_TRUE(waiting.NeedsEveryFile());
+  EXPECT_EQ(waiting.Pending(), 1);
+  EXPECT_TRUE(waiting.Row(2).Has(NewNameRow::kPending));
+
+  taken(2, 1500000000);  // c, read meanwhile
+  const NewNamePlan plan = PlanNewNames(files, settings, values, inputs);
+  EXPECT_EQ(plan.Pending(), 0);
+  EXPECT_EQ(plan.FileName(1, files.At(1)), QStringLiteral("1 b.jpg"));
+  EXPECT_EQ(plan.FileName(2, files.At(2)), QStringLiteral("2 c.jpg"));
+  EXPECT_EQ(plan.FileName(0, files.At(0)), QStringLiteral("3 a.jpg"));
+
+  // Sorted by name, no date is needed of every file.
+  settings.SortKey = kSortName;
+  EXPECT_FALSE(PlanNewNames(files, settings, values, inputs).NeedsEveryFile());
+}
+
+}  // namespace

@@ -435,7 +435,7 @@ TEST_F(PresetsFileTest, ActivationFailsWhenTheWorkingPresetCannotBeUsed) {
   EXPECT_EQ(ActivatePreset(0, empty, working), kActivateFailed);
   QList<Preset> broken = {WorkingPreset(), RichPreset(1)};
   broken[0].CaseMode = 9;
-  broken[1].SortKey = 7;
+  broken[1].SortKey = 8;
   EXPECT_EQ(ActivatePreset(1, broken, working), kActivateFailed);
   EXPECT_EQ(ActivatePreset(0, broken, working), kActivateFailed);
   EXPECT_TRUE(working == before);

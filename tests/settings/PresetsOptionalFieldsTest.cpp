@@ -93,3 +93,51 @@ TEST(PresetsOptionalFields, TheBuiltInNameCorrectionTransliterates) {
 }
 
 }  // namespace
+
+// The date taken as a sort key or a date source: the layout's own field holds the modification
+// date it falls back to, so that a reader of the layout takes a value it knows, and the block
+// after the preset names the date taken for this version.
+TEST(PresetsOptionalFields, TheDateTakenIsStoredAsTheModificationDateAndInTheBlock) {
+  const struct {
+    const char* what;
+    void (*taken)(Preset&);
+    void (*fallback)(Preset&);
+  } rows[] = {
+      {"sort key", [](Preset& p) { p.SortKey = 7; }, [](Preset& p) { p.SortKey = 5; }},
+      {"filter date", [](Preset& p) { p.FilterDateSource = 3; },
+       [](Preset& p) { p.FilterDateSource = 1; }},
+      {"placeholder date", [](Preset& p) { p.DatePlaceholderSource = 3; },
+       [](Preset& p) { p.DatePlaceholderSource = 1; }},
+      {"copied date", [](Preset& p) { p.DateCopySource = 3; },
+       [](Preset& p) { p.DateCopySource = 1; }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Preset taken;
+    taken.SortActive = 1;
+    taken.SortKey = 2;
+    taken.FilterDateSource = 0;
+    taken.DatePlaceholderSource = 2;
+    taken.DateCopySource = 0;
+    Preset fallback = taken;
+    row.taken(taken);
+    row.fallback(fallback);
+    const QByteArray bytes = SerializePresets(WithOne(taken), 1, kTitle, kVersion);
+    const QByteArray older = SerializePresets(WithOne(fallback), 1, kTitle, kVersion);
+    ASSERT_TRUE(bytes.startsWith(older));
+    EXPECT_EQ(bytes.mid(older.size(), 4), QByteArray("\xD0\x0A\x00\x00", 4));
+
+    QList<Preset> loaded;
+    int32_t defaultIndex = -1;
+    EXPECT_EQ(ReadPresets(bytes, kTitle, kVersion, loaded, defaultIndex).Damage,
+              SettingsDamage::kNone);
+    ASSERT_EQ(loaded.size(), 2);
+    EXPECT_TRUE(loaded[1] == WithOne(taken)[1]);
+    EXPECT_EQ(ValidateRanges(loaded[1]), 1);
+
+    // A block cut before its end is damage, not a silently lost setting.
+    loaded.clear();
+    EXPECT_EQ(ReadPresets(bytes.chopped(1), kTitle, kVersion, loaded, defaultIndex).Damage,
+              SettingsDamage::kCutShort);
+  }
+}

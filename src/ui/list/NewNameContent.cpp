@@ -28,6 +28,7 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
                                      [reading](const File& f) { return f.Id == reading; }))
       stopRead_.store(1, std::memory_order_relaxed);
     waiting_ = std::move(files);
+    nextWaiting_ = 0;
     need_ = need;
   }
   if (!worker_.joinable()) {
@@ -49,11 +50,11 @@ void NewNameContent::Work() {
     PlaceholderSet need;
     {
       std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return quit_ || !waiting_.empty(); });
+      wake_.wait(lock, [this] { return quit_ || nextWaiting_ < waiting_.size(); });
       if (quit_) return;
-      file = std::move(waiting_.front());
-      waiting_.erase(waiting_.begin());
-      need = need_;
+      // Taken from the front by an index: a request may hold every file of a large list.
+      file = std::move(waiting_[nextWaiting_++]);
+      need = file.Need.Any() ? file.Need : need_;
       reading_ = file.Id;
       stopRead_.store(0, std::memory_order_relaxed);
     }

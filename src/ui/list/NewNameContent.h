@@ -26,6 +26,7 @@ class NewNameContent : public QObject {
   struct File {
     int32_t Id = 0;
     QString Path;
+    PlaceholderSet Need;  // what to read of this file; none: what the request needs
   };
 
   explicit NewNameContent(QObject* parent = nullptr);
@@ -63,6 +64,7 @@ class NewNameContent : public QObject {
   std::condition_variable wake_;
   // Guarded by mutex_.
   std::vector<File> waiting_;
+  size_t nextWaiting_ = 0;  // the first of waiting_ not taken yet
   PlaceholderSet need_;
   bool quit_ = false;
   int32_t reading_ = 0;  // the id of the file being read, 0 for none

@@ -1,7 +1,10 @@
 #include "ui/pages/SortPage.h"
 
 #include "filelist/Prepare.h"
+#include "naming/PlaceholderTable.h"
+#include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
+#include "texts/TextTables.h"
 #include "ui/widgets/IconCombo.h"
 #include "ui/widgets/Icons.h"
 #include "ui/widgets/UiTexts.h"
@@ -21,10 +24,10 @@ struct KeyRow {
   SortKey Key;
   int Image;
   LanguageEntry Caption;  // for a file date: the word "date"
-  int FileDate = -1;
+  int FileDate = -1;      // kDateSourceTaken: the date taken, a caption of its own
 };
 
-constexpr std::array<KeyRow, 7> kKeys = {{
+constexpr std::array<KeyRow, 8> kKeys = {{
     {kSortRandom, kImageSortRandom, kTextWordRandomOrder},
     {kSortName, kImageSortName, kTextWordName},
     {kSortPath, kImageSortName, kTextWordPath},
@@ -32,6 +35,7 @@ constexpr std::array<KeyRow, 7> kKeys = {{
     {kSortLastAccess, kImageSortDate, kTextWordDate, kDateLastAccess},
     {kSortModified, kImageSortDate, kTextWordDate, kDateModified},
     {kSortCreated, kImageSortDate, kTextWordDate, kDateCreated},
+    {kSortDateTaken, kImageSortDate, kTextWordDate, kDateSourceTaken},
 }};
 
 // The combo's index is the stored key.
@@ -43,6 +47,7 @@ constexpr bool KeysInOrder() {
 static_assert(KeysInOrder(), "the sort keys are out of order");
 
 QString KeyCaption(const KeyRow& row) {
+  if (row.FileDate == kDateSourceTaken) return AdditionText(kAddDateSourceTaken);
   const QString caption = Caption(row.Caption);
   return row.FileDate >= 0 ? caption + QStringLiteral(": ") + FileDateCaption(row.FileDate)
                            : caption;

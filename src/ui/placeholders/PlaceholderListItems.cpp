@@ -59,15 +59,25 @@ uint8_t PlaceholderFieldBit(PlaceholderField field) {
 QList<PlaceholderItem> PlaceholderItemsFor(PlaceholderField field) {
   if (field == PlaceholderField::kPattern) return WildcardItems();
   const uint8_t bit = PlaceholderFieldBit(field);
-  // The path placeholders come first: they can only open a target template.
+  // The path placeholders come first: they can only open a target template. The groups come
+  // last, each whole.
   QList<PlaceholderItem> paths;
   QList<PlaceholderItem> others;
+  QList<PlaceholderItem> grouped;
   for (const PlaceholderRow& row : PlaceholderTable()) {
     if ((row.Listed & bit) == 0) continue;
-    (row.Family == PlaceholderFamily::Path ? paths : others)
-        .append({row.Caption, row.Code.toString()});
+    const PlaceholderItem item{row.Caption, row.Code.toString(), row.Group};
+    if (row.Family == PlaceholderFamily::Path)
+      paths.append(item);
+    else if (row.Group == PlaceholderGroup::None)
+      others.append(item);
+    else
+      grouped.append(item);
   }
-  return paths + others;
+  std::stable_sort(grouped.begin(), grouped.end(), [](const auto& a, const auto& b) {
+    return static_cast<int>(a.Group) < static_cast<int>(b.Group);
+  });
+  return paths + others + grouped;
 }
 
 QString PlaceholderItemCaption(const PlaceholderItem& item) {

@@ -27,9 +27,12 @@ uint8_t PlaceholderFieldBit(PlaceholderField field);
 struct PlaceholderItem {
   CaptionEntry Caption;  // the text entry of its caption
   QString Code;          // what is inserted: "*", "%FN%", "%001%", ...
+  // The group it is shown in, under the group's caption (PlaceholderGroupCaption).
+  PlaceholderGroup Group = PlaceholderGroup::None;
 };
 
-// The items of the list window for a field, in the order shown.
+// The items of the list window for a field, in the order shown: the path placeholders, the
+// others without a group, then each group's (the values from inside a file), in table order.
 QList<PlaceholderItem> PlaceholderItemsFor(PlaceholderField field);
 
 // The row text of an item: its caption, three blanks and the code in parentheses.

@@ -74,8 +74,26 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setUniformItemSizes(true);
   list_->setFocusPolicy(Qt::StrongFocus);
-  for (const PlaceholderItem& item : items_) {
-    auto* row = new QListWidgetItem(PlaceholderItemText(item), list_);
+  PlaceholderGroup group = PlaceholderGroup::None;
+  for (qsizetype i = 0; i < items_.size(); ++i) {
+    const PlaceholderItem& item = items_[i];
+    if (item.Group != group) {
+      // A group opens with its caption: a row that cannot be chosen, the arrow keys pass it.
+      group = item.Group;
+      auto* caption = new QListWidgetItem(PlaceholderGroupCaption(group), list_);
+      QFont bold = caption->font();
+      bold.setBold(true);
+      caption->setFont(bold);
+      caption->setFlags(Qt::NoItemFlags);
+      // A heading, not a disabled item: in the list's own text colour.
+      caption->setForeground(list_->palette().brush(QPalette::Active, QPalette::Text));
+      caption->setData(Qt::UserRole, -1);
+    }
+    auto* row = new QListWidgetItem(
+        (group != PlaceholderGroup::None ? QStringLiteral("    ") : QString()) +
+            PlaceholderItemText(item),
+        list_);
+    row->setData(Qt::UserRole, static_cast<int>(i));
     // Screen readers announce the caption and the code without the padding blanks.
     row->setData(Qt::AccessibleTextRole,
                  PlaceholderItemCaption(item) + QLatin1Char(' ') + item.Code);
@@ -87,15 +105,23 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
   layout->addWidget(list_);
 
   // Hot tracking: the row under the mouse becomes the current one, so Enter and a click agree.
-  connect(list_, &QListWidget::entered, list_,
-          [this](const QModelIndex& index) { list_->setCurrentIndex(index); });
+  connect(list_, &QListWidget::entered, list_, [this](const QModelIndex& index) {
+    if (ItemAt(index.row()) >= 0) list_->setCurrentIndex(index);
+  });
   connect(list_, &QListWidget::clicked, this, [this](const QModelIndex& index) {
-    if (index.isValid()) emit ItemChosen(index.row());
+    if (const int item = index.isValid() ? ItemAt(index.row()) : -1; item >= 0)
+      emit ItemChosen(item);
   });
   list_->installEventFilter(this);
 }
 
+int PlaceholderListWindow::ItemAt(int row) const {
+  const QListWidgetItem* item = row >= 0 ? list_->item(row) : nullptr;
+  return item != nullptr ? item->data(Qt::UserRole).toInt() : -1;
+}
+
 void PlaceholderListWindow::PopUpAt(const QWidget* field) {
+  // The first row is an item: groups come after the ungrouped ones.
   list_->setCurrentRow(0);
   const int frame = 2 * list_->frameWidth();
   const int rows = std::max(1, list_->count());
@@ -119,8 +145,8 @@ void PlaceholderListWindow::keyPressEvent(QKeyEvent* event) {
     close();
     return;
   }
-  if (IsEnter(event) && list_->currentRow() >= 0) {
-    emit ItemChosen(list_->currentRow());
+  if (IsEnter(event) && ItemAt(list_->currentRow()) >= 0) {
+    emit ItemChosen(ItemAt(list_->currentRow()));
     return;
   }
   QFrame::keyPressEvent(event);

@@ -34,6 +34,8 @@ class PlaceholderListWindow : public QFrame {
   PlaceholderField Field() const { return field_; }
   const QList<PlaceholderItem>& Items() const { return items_; }
   QListWidget* List() const { return list_; }
+  // The index in Items() of the list's row; -1 for a group's caption or no row.
+  int ItemAt(int row) const;
 
  signals:
   // An item was chosen (its index in Items()).

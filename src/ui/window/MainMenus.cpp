@@ -51,13 +51,16 @@ struct DateItem {
 constexpr DateItem kDateItems[] = {
     {M::FilterDateLastAccess, &Preset::FilterDateSource, 0},
     {M::FilterDateModified, &Preset::FilterDateSource, 1},
+    // The filter's date conditions and the date placeholders may also read the date taken (a
+    // photo's, a video's).
     {M::FilterDateCreated, &Preset::FilterDateSource, 2},
+    {M::FilterDateTaken, &Preset::FilterDateSource, kDateSourceTaken},
     {M::PlaceholderDateLastAccess, &Preset::DatePlaceholderSource, 0},
     {M::PlaceholderDateModified, &Preset::DatePlaceholderSource, 1},
     {M::PlaceholderDateCreated, &Preset::DatePlaceholderSource, 2},
-    // The date placeholders may also read the date taken (a photo's, a video's).
     {M::PlaceholderDateTaken, &Preset::DatePlaceholderSource, kDateSourceTaken},
 };
+constexpr int kDateChoices = 4;  // per setting, in value order
 constexpr int kDateCaptions[] = {kTextWordLastAccess, kTextWordModified, kTextWordCreated};
 
 constexpr int kTopicCaptions[] = {kTextMenuTopicLoading,      kTextMenuTopicMenu,
@@ -169,11 +172,10 @@ void MainMenus::BuildSettingsMenu(QMenu* settings) {
   loading->addAction(option(M::IncludeHidden));
   QMenu* dates = settings->addMenu(Caption(kTextMenuFileDates));
   for (const auto& [entry, first] :
-       {std::pair{kTextMenuFilterDate, 0}, std::pair{kTextMenuPlaceholderDate, 3}}) {
+       {std::pair{kTextMenuFilterDate, 0}, std::pair{kTextMenuPlaceholderDate, kDateChoices}}) {
     QMenu* sub = dates->addMenu(Caption(entry));
     auto* group = new QActionGroup(sub);
-    const int choices = entry == kTextMenuPlaceholderDate ? 4 : 3;
-    for (int value = 0; value < choices; ++value) {
+    for (int value = 0; value < kDateChoices; ++value) {
       const DateItem& item = kDateItems[first + value];
       const QString caption =
           value < 3 ? Caption(kDateCaptions[value]) : AdditionText(kAddDateSourceTaken);

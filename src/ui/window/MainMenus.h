@@ -16,7 +16,7 @@ enum class MenuCommand {
   Start, TestRun, UndoLastRun, AddFiles, AddFolder, Exit,
   SavePreset, SaveAsNewPreset, TemplateButtons, PatternButtons, AlwaysOnTop,
   IncludeSubdirectories, IncludeHidden,
-  FilterDateLastAccess, FilterDateModified, FilterDateCreated,
+  FilterDateLastAccess, FilterDateModified, FilterDateCreated, FilterDateTaken,
   PlaceholderDateLastAccess, PlaceholderDateModified, PlaceholderDateCreated, PlaceholderDateTaken,
   KeepFiltered, KeepSources, KeepFailed, KeepTargets, KeepUnprocessed, QuitAfterRun,
   LanguageAutomatic, LanguageGerman, LanguageEnglish,

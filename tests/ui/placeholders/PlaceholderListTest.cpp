@@ -99,10 +99,10 @@ TEST(PlaceholderItems, PerField) {
     const char* last;
   } rows[] = {
       {PlaceholderField::kPattern, 4, "Any characters   (*)", "Or   (|)"},
-      {PlaceholderField::kInsertText, 29, "Size in KB   (%FSK%)", "Name of the folder   (%FO%)"},
-      {PlaceholderField::kReplaceWith, 29, "Size in KB   (%FSK%)", "Name of the folder   (%FO%)"},
-      {PlaceholderField::kNameTemplate, 31, "Counter   (%001%)", "Name of the folder   (%FO%)"},
-      {PlaceholderField::kTargetDir, 31, "Desktop folder   (%PD%)", "Name of the folder   (%FO%)"},
+      {PlaceholderField::kInsertText, 29, "Size in KB   (%FSK%)", "Genre   (%AG%)"},
+      {PlaceholderField::kReplaceWith, 29, "Size in KB   (%FSK%)", "Genre   (%AG%)"},
+      {PlaceholderField::kNameTemplate, 31, "Counter   (%001%)", "Genre   (%AG%)"},
+      {PlaceholderField::kTargetDir, 31, "Desktop folder   (%PD%)", "Genre   (%AG%)"},
   };
   for (const auto& row : rows) {
     const QList<PlaceholderItem> items = PlaceholderItemsFor(row.field);
@@ -175,12 +175,44 @@ class ListWindowTest : public ::testing::Test {
 TEST_F(ListWindowTest, OpensBelowItsFieldWithTheFirstRowCurrent) {
   PlaceholderListWindow* list = OpenByButton();
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(list->List()->count(), 31);
+  EXPECT_EQ(list->List()->count(), 31 + 3);  // the items and the captions of three groups
   EXPECT_EQ(list->List()->currentRow(), 0);
   EXPECT_EQ(list->pos(), name->mapToGlobal(QPoint(0, name->height())));
   EXPECT_TRUE(list->windowFlags() & Qt::Popup);
   // Every row fits without a horizontal scroll bar.
   EXPECT_GE(list->List()->viewport()->width(), list->List()->sizeHintForColumn(0));
+}
+
+// The values from inside a file stand in groups of their own, each under its caption, after
+// the others; a caption is no item: the arrow keys pass it and Enter on it inserts nothing.
+TEST_F(ListWindowTest, ContentPlaceholdersStandInCaptionedGroups) {
+  name->setText(QString());
+  name->setFocus();
+  PlaceholderListWindow* list = OpenByButton();
+  ASSERT_NE(list, nullptr);
+  QListWidget* rows = list->List();
+  const struct {
+    int row;
+    const char* text;  // a caption, or the start of an item's text
+    int item;          // -1 for a caption
+  } expected[] = {
+      {13, "Name of the folder   (%FO%)", 13}, {14, "Date taken", -1},
+      {15, "    Year taken   (%TY%)", 14},      {21, "Camera", -1},
+      {22, "    Camera make   (%IK%)", 20},     {27, "Audio tags", -1},
+      {33, "    Genre   (%AG%)", 30},
+  };
+  for (const auto& row : expected) {
+    SCOPED_TRACE(row.text);
+    ASSERT_NE(rows->item(row.row), nullptr);
+    EXPECT_EQ(rows->item(row.row)->text(), Q(row.text));
+    EXPECT_EQ(list->ItemAt(row.row), row.item);
+    EXPECT_EQ(rows->item(row.row)->flags() == Qt::NoItemFlags, row.item < 0);
+  }
+  rows->setCurrentRow(13);
+  SendKey(rows, Qt::Key_Down);
+  EXPECT_EQ(rows->currentRow(), 15);
+  SendKey(rows, Qt::Key_Return);
+  EXPECT_EQ(name->text(), Q("%TY%"));
 }
 
 TEST_F(ListWindowTest, EnterInsertsTheCurrentItemLikeTyping) {
