@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 // exiv2 0.27 hands images and streams out as std::auto_ptr.
 #pragma GCC diagnostic push
@@ -53,7 +54,9 @@ class ReadOnlyIo final : public Exiv2::BasicIo {
   }
   long read(Exiv2::byte* buffer, long count) override {
     if (count <= 0) return 0;
-    const ssize_t got = file_.ReadAt(position_, buffer, static_cast<size_t>(count));
+    const ssize_t got = count >= static_cast<long>(kWindow)
+                            ? file_.ReadAt(position_, buffer, static_cast<size_t>(count))
+                            : ReadThroughWindow(buffer, static_cast<size_t>(count));
     if (got < 0) {
       error_ = 1;
       return 0;
@@ -102,8 +105,35 @@ class ReadOnlyIo final : public Exiv2::BasicIo {
   std::string path() const override { return path_; }
 
  private:
+  // exiv2 walks a JPEG's markers a byte or two at a time: small reads are served from one
+  // window of the file read ahead, so a photo costs a read or two instead of dozens.
+  static constexpr size_t kWindow = 16 * 1024;
+
+  ssize_t ReadThroughWindow(Exiv2::byte* buffer, size_t count) {
+    const bool inside = windowStart_ >= 0 && position_ >= windowStart_ &&
+                        position_ + static_cast<int64_t>(count) <= windowStart_ + windowLength_;
+    if (!inside) {
+      if (window_.empty()) window_.resize(kWindow);
+      const ssize_t got = file_.ReadAt(position_, window_.data(), kWindow);
+      if (got < 0) {
+        windowStart_ = -1;
+        return got;
+      }
+      windowStart_ = position_;
+      windowLength_ = got;
+    }
+    const int64_t offset = position_ - windowStart_;
+    const size_t available = static_cast<size_t>(windowLength_ - offset);
+    const size_t taken = std::min(count, available);
+    std::memcpy(buffer, window_.data() + offset, taken);
+    return static_cast<ssize_t>(taken);
+  }
+
   const RandomAccessFile& file_;
   std::string path_;
+  std::vector<Exiv2::byte> window_;
+  int64_t windowStart_ = -1;
+  int64_t windowLength_ = 0;
   int64_t position_ = 0;
   bool eof_ = false;
   int error_ = 0;
