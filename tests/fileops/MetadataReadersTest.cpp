@@ -15,6 +15,7 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 #include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 #pragma GCC diagnostic pop
 #include <taglib/flacfile.h>
 #include <taglib/mpegfile.h>
@@ -155,6 +156,13 @@ QString Value(const ContentRead& read, const char16_t* code) {
   return read.Values.value(Id(code));
 }
 
+// The smallest lossless WebP: one pixel.
+std::string WebpPixel() {
+  return std::string("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe"
+                     "\x07\0",
+                     34);
+}
+
 struct Samples {
   TempDir dir;
   std::vector<std::string> files;
@@ -206,6 +214,12 @@ Samples* MakeSampleFiles() {
       file.save();
     }
     s->files.push_back(flac);
+    // exiv2 turns the plain WebP into an extended one with an EXIF chunk.
+    const std::string webp = s->dir.WriteFile("photo.webp", WebpPixel());
+    WriteImage(Exiv2::ImageType::webp, webp,
+               {{"Exif.Image.Make", "Fujifilm"},
+                {"Exif.Photo.DateTimeOriginal", "2022:08:09 10:11:12"}});
+    s->files.push_back(webp);
     return s;
   }
 }
@@ -258,6 +272,9 @@ TEST_F(MetadataReaders, ReadWhatEachKindOfFileHolds) {
       {6, u"%AA%", "Nina Simone"},
       {6, u"%AN%", "12"},
       {6, u"%AB%", ""},
+      {7, u"%TY%", QString::number(Local(2022, 8, 9, 10, 11, 12))},
+      {7, u"%IK%", "Fujifilm"},
+      {7, u"%IW%", "1"},
   };
   for (const Case& c : cases) {
     const ContentRead read = ReadContent(QString::fromStdString(s.files[c.file]), AllMedia());
