@@ -189,9 +189,10 @@ int main(int argc, char** argv) {
   const bool measureMemory = true;
 #endif
   if (measureMemory && loaded > 0) {
-    std::printf("heap per entry:  %.0f bytes (held by the loaded list and its indexes; "
-                "target at most 250)\n",
-                static_cast<double>(retainedBytes) / static_cast<double>(loaded));
+    std::printf(
+        "heap per entry:  %.0f bytes (held by the loaded list and its indexes; "
+        "target at most 250)\n",
+        static_cast<double>(retainedBytes) / static_cast<double>(loaded));
     std::printf("peak RSS growth: %.0f bytes per entry while loading\n",
                 static_cast<double>(peakKiB) * 1024.0 / static_cast<double>(loaded));
   }

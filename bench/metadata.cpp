@@ -89,8 +89,8 @@ bool MakePhotos(const std::string& folder, int count, int kib) {
     }
     // The rest of a photo's size, after the image's end, where no reader looks.
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
-    if (fd < 0 || ::write(fd, padding.data(), padding.size()) !=
-                      static_cast<ssize_t>(padding.size())) {
+    if (fd < 0 ||
+        ::write(fd, padding.data(), padding.size()) != static_cast<ssize_t>(padding.size())) {
       std::perror("padding a photo");
       return false;
     }
@@ -156,9 +156,12 @@ int main(int argc, char** argv) {
   ::mkdir(settings.c_str(), 0755);
   if (!SavePresets(QString::fromStdString(settings + "/Presets"), {WorkingPreset(), preset}, 0))
     return 1;
-  std::vector<std::string> env = {"HOME=" + root + "/home", "XDG_CONFIG_HOME=" + root + "/config",
-                                  "XDG_RUNTIME_DIR=" + root + "/runtime", "TMPDIR=" + root + "/tmp",
-                                  "LANG=C.UTF-8", "TZ=UTC0"};
+  std::vector<std::string> env = {"HOME=" + root + "/home",
+                                  "XDG_CONFIG_HOME=" + root + "/config",
+                                  "XDG_RUNTIME_DIR=" + root + "/runtime",
+                                  "TMPDIR=" + root + "/tmp",
+                                  "LANG=C.UTF-8",
+                                  "TZ=UTC0"};
   if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
   // MERVANE_JOURNAL=off (test and benchmark builds) shows what the undo journal costs.
   if (const char* journal = std::getenv("MERVANE_JOURNAL"))
@@ -202,8 +205,8 @@ int main(int argc, char** argv) {
     // exiftool is a hundred times slower: one round of it is a fair figure already.
     if (!exiftool.empty() && round == 0) {
       exiftoolTimes.push_back(timed("exiftool", [&](const std::string& folder) {
-        return std::vector<std::string>{exiftool, "-q", "-FileName<DateTimeOriginal", "-d",
-                                        "%Y%m%d_%H%M%S%%-c.%%e", folder};
+        return std::vector<std::string>{
+            exiftool, "-q", "-FileName<DateTimeOriginal", "-d", "%Y%m%d_%H%M%S%%-c.%%e", folder};
       }));
     }
   }

@@ -6,7 +6,8 @@
 // with PCRE2's JIT as Qt uses it, then again in a child run without it
 // (QT_ENABLE_REGEXP_JIT=0), which is where the limit costs most.
 //
-//   bench_regexlimit [repetitions]     (default 20 per hostile search, 100 x that for the reference)
+//   bench_regexlimit [repetitions]     (default 20 per hostile search,
+//                                       100 x that for the reference)
 
 #include "naming/RuleRegex.h"
 
@@ -72,16 +73,17 @@ int Measure(int repetitions) {
               OutcomeName(reference.Outcome), reference.AverageUs);
   std::printf("hostile \"(a+)+b\" (%s):        %10.2f us per search, longest %.2f us\n",
               OutcomeName(attack.Outcome), attack.AverageUs, attack.LongestUs);
-  std::printf("ratio (hostile / reference):       %10.1f\n", attack.AverageUs / reference.AverageUs);
+  std::printf("ratio (hostile / reference):       %10.1f\n",
+              attack.AverageUs / reference.AverageUs);
   if (attack.Outcome != RegexOutcome::kGaveUp) {
     std::fprintf(stderr, "the hostile search did not give up\n");
     return 1;
   }
 
   // The longest one search can take: nested and overlapping repetitions that fail at the end.
-  const char* const patterns[] = {"(a+)+b",     "(a*)*b",      "((a*)*)*c", "(a|aa)+b",
-                                  "(a|a?)+b",   "(.*a){20}b",  "(\\w+\\w?)*b", "(a?){30}a{30}b",
-                                  "^(a+)+$(?<=b)"};
+  const char* const patterns[] = {"(a+)+b",       "(a*)*b",         "((a*)*)*c",
+                                  "(a|aa)+b",     "(a|a?)+b",       "(.*a){20}b",
+                                  "(\\w+\\w?)*b", "(a?){30}a{30}b", "^(a+)+$(?<=b)"};
   double longest = 0;
   const char* longestPattern = "";
   int longestLength = 0;
@@ -94,8 +96,8 @@ int Measure(int repetitions) {
         return 1;
       }
       const Timing t = TimeSearches(expression, text, std::max(1, repetitions / 4));
-      std::printf("  %-16s on %4d letters: %10.2f us per search, longest %10.2f us (%s)\n",
-                  pattern, length, t.AverageUs, t.LongestUs, OutcomeName(t.Outcome));
+      std::printf("  %-16s on %4d letters: %10.2f us per search, longest %10.2f us (%s)\n", pattern,
+                  length, t.AverageUs, t.LongestUs, OutcomeName(t.Outcome));
       if (t.LongestUs > longest) {
         longest = t.LongestUs;
         longestPattern = pattern;

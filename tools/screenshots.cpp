@@ -132,8 +132,8 @@ void MainFlow(AppState& app, const QString& out, const QString& suffix) {
   const QString photos = scratch.path() + QStringLiteral("/Pictures/Lisbon 2011/");
   for (const char* name : {"IMG_0087.jpg", "IMG_0088.jpg", "IMG_0091.jpg", "IMG_0094.jpg",
                            "IMG_0102.jpg", "IMG_0103.jpg", "DSC_1204.JPG", "DSC_1207.JPG",
-                           "PXL_20110714_101500.jpg", "Tram 28 at night.jpg",
-                           "Alfama/IMG_0087.jpg", "Alfama/IMG_0111.jpg", "Alfama/IMG_0112.jpg"})
+                           "PXL_20110714_101500.jpg", "Tram 28 at night.jpg", "Alfama/IMG_0087.jpg",
+                           "Alfama/IMG_0111.jpg", "Alfama/IMG_0112.jpg"})
     WriteFile(photos + QString::fromUtf8(name));
   const Preset before = app.WorkingSettings;
   const QString desktopBefore = app.DesktopFolder;

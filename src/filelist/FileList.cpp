@@ -24,13 +24,19 @@ uint32_t FileHash(uint64_t device, uint64_t inode) {
   return Mix64(device * 0x9E3779B97F4A7C15ull ^ inode);
 }
 
-uint32_t IdHash(int32_t id) { return Mix64(static_cast<uint32_t>(id)); }
+uint32_t IdHash(int32_t id) {
+  return Mix64(static_cast<uint32_t>(id));
+}
 
-bool KnowsFile(const FileEntry& entry) { return entry.Device != 0 || entry.Inode != 0; }
+bool KnowsFile(const FileEntry& entry) {
+  return entry.Device != 0 || entry.Inode != 0;
+}
 
 }  // namespace
 
-FileList::FileList(const FileList& other) { CopyFrom(other); }
+FileList::FileList(const FileList& other) {
+  CopyFrom(other);
+}
 
 FileList& FileList::operator=(const FileList& other) {
   if (this != &other) {
@@ -40,7 +46,9 @@ FileList& FileList::operator=(const FileList& other) {
   return *this;
 }
 
-FileList::FileList(FileList&& other) noexcept { *this = std::move(other); }
+FileList::FileList(FileList&& other) noexcept {
+  *this = std::move(other);
+}
 
 FileList& FileList::operator=(FileList&& other) noexcept {
   if (this == &other) return *this;
@@ -128,7 +136,9 @@ FileEntry& FileList::Append(FileEntry&& entry) {
   FileEntry& stored = *new (&Slot(size_)) FileEntry(std::move(entry));
   const auto pos = static_cast<qsizetype>(size_);
   ++size_;
-  if (positionsValid_) positions_.Insert(IdHash(stored.Id), static_cast<uint32_t>(pos), [](uint32_t) { return false; });
+  if (positionsValid_)
+    positions_.Insert(IdHash(stored.Id), static_cast<uint32_t>(pos),
+                      [](uint32_t) { return false; });
   Current = pos;
   return stored;
 }
@@ -149,9 +159,9 @@ int32_t FileList::IdOfPath(const QString& path) const {
 bool FileList::ContainsFile(uint64_t device, uint64_t inode) const {
   if (device == 0 && inode == 0) return false;
   return files_.Find(FileHash(device, inode), [&](uint32_t candidate) {
-           const FileEntry* found = LiveById(candidate);
-           return found != nullptr && found->Device == device && found->Inode == inode;
-         }) != FlatIndex::kNone;
+    const FileEntry* found = LiveById(candidate);
+    return found != nullptr && found->Device == device && found->Inode == inode;
+  }) != FlatIndex::kNone;
 }
 
 qsizetype FileList::SearchAscending(int32_t id) const {

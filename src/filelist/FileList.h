@@ -53,12 +53,32 @@ class FileList {
     reference operator*() const { return list_->Slot(index_); }
     pointer operator->() const { return &list_->Slot(index_); }
     reference operator[](difference_type n) const { return list_->Slot(Moved(n)); }
-    Iter& operator++() { ++index_; return *this; }
-    Iter operator++(int) { Iter was = *this; ++index_; return was; }
-    Iter& operator--() { --index_; return *this; }
-    Iter operator--(int) { Iter was = *this; --index_; return was; }
-    Iter& operator+=(difference_type n) { index_ = Moved(n); return *this; }
-    Iter& operator-=(difference_type n) { index_ = Moved(-n); return *this; }
+    Iter& operator++() {
+      ++index_;
+      return *this;
+    }
+    Iter operator++(int) {
+      Iter was = *this;
+      ++index_;
+      return was;
+    }
+    Iter& operator--() {
+      --index_;
+      return *this;
+    }
+    Iter operator--(int) {
+      Iter was = *this;
+      --index_;
+      return was;
+    }
+    Iter& operator+=(difference_type n) {
+      index_ = Moved(n);
+      return *this;
+    }
+    Iter& operator-=(difference_type n) {
+      index_ = Moved(-n);
+      return *this;
+    }
     friend Iter operator+(Iter it, difference_type n) { return it += n; }
     friend Iter operator+(difference_type n, Iter it) { return it += n; }
     friend Iter operator-(Iter it, difference_type n) { return it -= n; }
@@ -156,8 +176,8 @@ class FileList {
   };
 
   FileEntry& Slot(size_t index) const {
-    return std::launder(reinterpret_cast<FileEntry*>(chunks_[index >> kChunkShift]->Bytes))
-        [index & (kChunkSize - 1)];
+    return std::launder(reinterpret_cast<FileEntry*>(
+        chunks_[index >> kChunkShift]->Bytes))[index & (kChunkSize - 1)];
   }
   void DestroyAll();
   void ShrinkTo(size_t size) const;  // destroys the entries from `size` on
@@ -177,9 +197,9 @@ class FileList {
 
   // Mutable because closing the gaps changes no entry a reader can see.
   mutable std::vector<std::unique_ptr<Chunk>> chunks_;
-  mutable size_t size_ = 0;              // entries and gaps
-  mutable qsizetype removed_ = 0;        // gaps not yet closed
-  mutable std::vector<uint64_t> gaps_;   // one bit per entry while there are gaps
+  mutable size_t size_ = 0;             // entries and gaps
+  mutable qsizetype removed_ = 0;       // gaps not yet closed
+  mutable std::vector<uint64_t> gaps_;  // one bit per entry while there are gaps
   // Ids ascend in list order (entries are numbered as they are loaded): an id is found by
   // halving. Otherwise the table below maps ids to positions, built on first lookup.
   mutable bool ascending_ = true;

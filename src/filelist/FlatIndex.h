@@ -80,7 +80,8 @@ class FlatIndex {
       const Slot& slot = slots_[next];
       if (slot.Hash == kEmpty) break;
       const size_t home = slot.Hash & mask;
-      const bool staysPut = gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
+      const bool staysPut =
+          gap <= next ? (gap < home && home <= next) : (gap < home || home <= next);
       if (staysPut) continue;
       slots_[gap] = slot;
       gap = next;

@@ -25,9 +25,8 @@ bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& val
     return true;
   }
   if (kind < kFilterSecond || kind > kFilterYear) return false;
-  const CalendarParts parts = PartsOfDate(dateSource == kDateSourceTaken
-                                              ? DateTakenOrModified(entry)
-                                              : ChosenDate(entry, dateSource));
+  const CalendarParts parts = PartsOfDate(
+      dateSource == kDateSourceTaken ? DateTakenOrModified(entry) : ChosenDate(entry, dateSource));
   switch (kind) {
     case kFilterSecond:
       value = parts.Second;
@@ -189,8 +188,8 @@ Met IsMet(const ReadyCondition& condition, const FileEntry& entry, int dateSourc
     const RegexOutcome outcome = condition.Regex->Match(tested);
     if (outcome == RegexOutcome::kGaveUp) return Met::kGaveUp;
     const bool found = outcome == RegexOutcome::kMatched;
-    const bool lacks = condition.Operator == kOperatorRegexLacks ||
-                       condition.Operator == kOperatorRegexLacksCase;
+    const bool lacks =
+        condition.Operator == kOperatorRegexLacks || condition.Operator == kOperatorRegexLacksCase;
     return MetWhen(lacks ? !found : found);
   }
   return MetWhen(IsMetPlain(condition, entry, dateSource));

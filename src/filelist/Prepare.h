@@ -1,8 +1,8 @@
 #pragma once
 
 #include "filelist/FileList.h"
-#include "records/RunFlags.h"
 #include "records/Preset.h"
+#include "records/RunFlags.h"
 
 #include <QString>
 
@@ -124,7 +124,8 @@ std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascen
                                    std::span<const int64_t> takenDates = {});
 
 // Orders the whole list by `sortKey` (0 random, 1 name, 2 path, 3 size, 4 last access,
-// 5 modified, 6 created, 7 date taken), ascending or descending. Entries with equal keys keep their order.
+// 5 modified, 6 created, 7 date taken), ascending or descending. Entries with equal keys keep their
+// order.
 void SortList(FileList& list, int sortKey, bool ascending);
 
 // The preparation pass before a run: takes out of `list` every unprocessed entry that meets

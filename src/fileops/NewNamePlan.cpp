@@ -78,8 +78,7 @@ class NewNamePlanner {
     Sort();
     if (!PlanEntries(need, leftOut)) return;
     if (!laterClashes_.empty()) FindFirstClaimants();
-    for (const NewNameRow& row : plan_.rows_)
-      ++plan_.problems_[static_cast<size_t>(row.Problem)];
+    for (const NewNameRow& row : plan_.rows_) ++plan_.problems_[static_cast<size_t>(row.Problem)];
     if (inputs_.Progress != nullptr) inputs_.Progress->store(1000, std::memory_order_relaxed);
     plan_.complete_ = true;
   }
@@ -178,8 +177,7 @@ class NewNamePlanner {
       if ((i & 255) == 0) {
         if (Cancelled()) return false;
         if (inputs_.Progress != nullptr && (i & 4095) == 0)
-          inputs_.Progress->store(static_cast<int32_t>(i * 999 / count),
-                                  std::memory_order_relaxed);
+          inputs_.Progress->store(static_cast<int32_t>(i * 999 / count), std::memory_order_relaxed);
       }
       const qsizetype pos = ordered ? plan_.order_[static_cast<size_t>(i)] : i;
       NewNameRow& row = plan_.rows_[static_cast<size_t>(pos)];
@@ -279,7 +277,6 @@ class NewNamePlanner {
       return;
     }
 
-
     switch (plan.Expect) {
       case PlanExpect::TargetFree:
         break;
@@ -291,8 +288,7 @@ class NewNamePlanner {
           clashTargets_.insert(target, -1);
         } else {
           row.Problem = NameProblem::TargetExists;
-          if (files_.IdOfPath(plan.TargetPath()) != 0)
-            row.Flags |= NewNameRow::kOnDiskIsListed;
+          if (files_.IdOfPath(plan.TargetPath()) != 0) row.Flags |= NewNameRow::kOnDiskIsListed;
         }
         break;
       case PlanExpect::TargetIsSource:
@@ -316,8 +312,7 @@ class NewNamePlanner {
         row.Problem = NameProblem::MatchGaveUp;
         break;
     }
-    if (row.Problem == NameProblem::None &&
-        folder.Outcome != TargetFolderCheck::Verdict::Usable) {
+    if (row.Problem == NameProblem::None && folder.Outcome != TargetFolderCheck::Verdict::Usable) {
       row.Problem = NameProblem::FolderNotCreatable;
       row.Detail = static_cast<uint16_t>((static_cast<int>(folder.Outcome) << 8) |
                                          static_cast<uint8_t>(folder.Access.Access));

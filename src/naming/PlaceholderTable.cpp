@@ -220,8 +220,8 @@ QString CaptionEntry::Text() const {
 
 const CalendarParts& PlaceholderContext::Date() const {
   if (!date_) {
-    date_ = dateSource_ == kDateSourceTaken ? Taken()
-                                            : PartsOfDate(ChosenDate(entry_, dateSource_));
+    date_ =
+        dateSource_ == kDateSourceTaken ? Taken() : PartsOfDate(ChosenDate(entry_, dateSource_));
   }
   return *date_;
 }

@@ -41,8 +41,8 @@ TrustCheck AppendFile::Open(const PrivateFolder& folder, const QString& name, bo
     return check;
   }
   // O_NONBLOCK: a FIFO planted under the name must not hang the open.
-  const int flags = (writable ? O_RDWR | O_APPEND : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW |
-                    O_NOCTTY | O_NONBLOCK;
+  const int flags =
+      (writable ? O_RDWR | O_APPEND : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
   fd_ = ::openat(folder.Fd(), EncodeFileName(name).constData(), flags);
   if (fd_ < 0) {
     check.Error = errno;

@@ -15,8 +15,8 @@ inline constexpr int32_t kItemChecked = 2;  // the rule is in force
 
 // How a name replace rule or an extension rule reads its patterns (the rule's Expression).
 enum RuleExpression : int8_t {
-  kExpressionWildcards = 0,         // the "?", "#", "*" and "|" patterns, letter case ignored
-  kExpressionRegex = 1,             // one regular expression, letter case ignored
+  kExpressionWildcards = 0,           // the "?", "#", "*" and "|" patterns, letter case ignored
+  kExpressionRegex = 1,               // one regular expression, letter case ignored
   kExpressionRegexCaseSensitive = 2,  // one regular expression, letter case significant
 };
 

@@ -164,8 +164,7 @@ inline constexpr auto kPresetFields = std::to_array<FieldRow<Preset>>({
     Switch("IncludeHidden", &Preset::IncludeHidden),
     // The date taken (3) is stored as the modification date it falls back to, and in the block.
     ExtendedChoice("FilterDateSource", &Preset::FilterDateSource, 0, 3, 2, kDateModified),
-    ExtendedChoice("DatePlaceholderSource", &Preset::DatePlaceholderSource, 0, 3, 2,
-                   kDateModified),
+    ExtendedChoice("DatePlaceholderSource", &Preset::DatePlaceholderSource, 0, 3, 2, kDateModified),
     Switch("ListKeepFiltered", &Preset::ListKeepFiltered),
     Switch("ListKeepSources", &Preset::ListKeepSources),
     Switch("ListKeepFailed", &Preset::ListKeepFailed),

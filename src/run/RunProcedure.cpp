@@ -168,8 +168,7 @@ RunResult RunProcedure(RunRequest& request) {
       return result;
     }
     // A question of the progress window that is still open holds the end of the run.
-    while (control.Asking())
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (control.Asking()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     WaitUntil(start, policy.MinProcessing);
   }
   restore();

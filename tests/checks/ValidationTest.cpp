@@ -104,11 +104,7 @@ TEST_F(ValidationTest, RangePartRefusesEveryValueOutsideItsRange) {
          p.ExtensionCorrections = {{0, "a", "b", 2}};
        },
        1},
-      {"transliteration switch 2",
-       [](Preset& p) {
-         p.TransliterateToAscii = 2;
-       },
-       0},
+      {"transliteration switch 2", [](Preset& p) { p.TransliterateToAscii = 2; }, 0},
       {"condition mode 0",
        [](Preset& p) {
          p.FilterConditions = {{0, 0, 0, "", 0}};

@@ -69,12 +69,12 @@ Preset RegexTask() {
   p.TextReplacements = {
       Replace(R"(^(\d{4})-(\d{2})-(\d{2}) (.+)$)", "$4 ($3.$2.$1)", kExpressionRegex),
       Replace("IMG_(?<n>[0-9]+)", "Photo ${n}", kExpressionRegex),  // case ignored: img_ too
-      Replace("(a+)+b", "x", kExpressionRegexCaseSensitive),      // gives up on many "a"
+      Replace("(a+)+b", "x", kExpressionRegexCaseSensitive),        // gives up on many "a"
       Replace("cost", "$$5", kExpressionRegex),
   };
   p.ExtRulesActive = 1;
-  p.ExtensionCorrections = {{kItemChecked, QStringLiteral("jpe?g"), QStringLiteral("jpg"),
-                             kExpressionRegex}};
+  p.ExtensionCorrections = {
+      {kItemChecked, QStringLiteral("jpe?g"), QStringLiteral("jpg"), kExpressionRegex}};
   p.FilterActive = 1;
   p.FilterConditions = {
       Condition(kFilterName, kOperatorRegexMatches, "^skip"),
@@ -106,7 +106,8 @@ TEST_F(ConsoleRegex, ADryRunOfARegexTaskSaysWhatTheRealRunDoes) {
   const std::string work = world_.Work();
   const auto before = Tree(work);
 
-  const ChildResult dry = world_.Run({"-Console", "-Preset=1", "-IgnoreWarning", "--dry-run", "in"});
+  const ChildResult dry =
+      world_.Run({"-Console", "-Preset=1", "-IgnoreWarning", "--dry-run", "in"});
   EXPECT_EQ(Tree(work), before) << "a dry run changes nothing";
   EXPECT_TRUE(ErrorLog().empty()) << "and writes no report";
   const std::map<std::string, PlannedLine> planned = Planned(World::Body(dry), work);
@@ -155,14 +156,15 @@ TEST_F(ConsoleRegex, AnExpressionThatDoesNotCompileIsRefusedBeforeFiltering) {
     const char* Shown;  // the faulty text, as the message quotes it
   } cases[] = {
       {"filter condition",
-       [](Preset& p) { p.FilterConditions.append(Condition(kFilterName, kOperatorRegexLacks, "ab(c")); },
+       [](Preset& p) {
+         p.FilterConditions.append(Condition(kFilterName, kOperatorRegexLacks, "ab(c"));
+       },
        "ab(c"},
-      {"replace rule", [](Preset& p) { p.TextReplacements.append(Replace("x[y", "z", 1)); },
-       "x[y"},
+      {"replace rule", [](Preset& p) { p.TextReplacements.append(Replace("x[y", "z", 1)); }, "x[y"},
       {"extension rule",
        [](Preset& p) {
-         p.ExtensionCorrections.append({kItemChecked, QStringLiteral("(?<n>"),
-                                        QStringLiteral("jpg"), kExpressionRegex});
+         p.ExtensionCorrections.append(
+             {kItemChecked, QStringLiteral("(?<n>"), QStringLiteral("jpg"), kExpressionRegex});
        },
        "(?<n>"},
   };

@@ -16,7 +16,9 @@
 namespace {
 
 // Many files in few folders, as a photo collection lists them.
-QString PathOf(int i) { return QStringLiteral("/photos/%1/IMG_%2.JPG").arg(i % 3).arg(i); }
+QString PathOf(int i) {
+  return QStringLiteral("/photos/%1/IMG_%2.JPG").arg(i % 3).arg(i);
+}
 
 FileEntry Entry(int32_t id, int i) {
   FileEntry e;
@@ -104,26 +106,31 @@ TEST(FileListIndex, IdsFoundWhateverTheirOrder) {
     std::function<void(FileList&)> change;
   };
   const Row rows[] = {
-      {"appended in falling order", [](FileList& list) {
+      {"appended in falling order",
+       [](FileList& list) {
          list.Clear();
          for (int i = 0; i < kMany; ++i) list.Append(Entry(kMany - i, i));
        }},
-      {"reversed", [](FileList& list) {
+      {"reversed",
+       [](FileList& list) {
          std::vector<qsizetype> order;
          for (qsizetype i = list.Count() - 1; i >= 0; --i) order.push_back(i);
          ASSERT_TRUE(list.Reorder(order));
        }},
-      {"swapped through references after a lookup", [](FileList& list) {
+      {"swapped through references after a lookup",
+       [](FileList& list) {
          ASSERT_NE(list.FindById(1), nullptr);
          std::swap(list.At(0), list.At(kMany - 1));
          std::swap(*(list.begin() + 10), *(list.begin() + 4000));
        }},
-      {"copied", [](FileList& list) {
+      {"copied",
+       [](FileList& list) {
          list.RemoveById(17);
          const FileList copy = list;
          list = copy;
        }},
-      {"moved", [](FileList& list) {
+      {"moved",
+       [](FileList& list) {
          FileList moved = std::move(list);
          list = std::move(moved);
        }},

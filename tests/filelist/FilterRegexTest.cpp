@@ -106,8 +106,8 @@ TEST(FilterRegex, AnExpressionThatDoesNotCompileIsRefusedWithWhereItFails) {
 
 // A loaded folder of real files, filtered by the preparation pass.
 struct Filtered {
-  std::vector<std::string> kept;    // relative paths of the entries left in the list
-  std::vector<std::string> gaveUp;  // those among them with the expression's own status
+  std::vector<std::string> kept;          // relative paths of the entries left in the list
+  std::vector<std::string> gaveUp;        // those among them with the expression's own status
   std::vector<std::string> matcherTakes;  // what the filter of the new-name column takes out
 };
 

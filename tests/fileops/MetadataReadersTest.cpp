@@ -1,5 +1,5 @@
-#include "fileops/ContentReading.h"
 #include "filelist/Loader.h"
+#include "fileops/ContentReading.h"
 #include "fileops/NewNamePlan.h"
 #include "fileops/Plan.h"
 #include "fileops/RunValues.h"
@@ -23,8 +23,8 @@
 
 #include <array>
 #include <ctime>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -158,9 +158,10 @@ QString Value(const ContentRead& read, const char16_t* code) {
 
 // The smallest lossless WebP: one pixel.
 std::string WebpPixel() {
-  return std::string("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe"
-                     "\x07\0",
-                     34);
+  return std::string(
+      "RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe"
+      "\x07\0",
+      34);
 }
 
 struct Samples {
@@ -216,9 +217,9 @@ Samples* MakeSampleFiles() {
     s->files.push_back(flac);
     // exiv2 turns the plain WebP into an extended one with an EXIF chunk.
     const std::string webp = s->dir.WriteFile("photo.webp", WebpPixel());
-    WriteImage(Exiv2::ImageType::webp, webp,
-               {{"Exif.Image.Make", "Fujifilm"},
-                {"Exif.Photo.DateTimeOriginal", "2022:08:09 10:11:12"}});
+    WriteImage(
+        Exiv2::ImageType::webp, webp,
+        {{"Exif.Image.Make", "Fujifilm"}, {"Exif.Photo.DateTimeOriginal", "2022:08:09 10:11:12"}});
     s->files.push_back(webp);
     return s;
   }

@@ -19,8 +19,8 @@
 #include <cerrno>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -78,9 +78,8 @@ TEST(PrivateFolder, OnlyFoldersAndFilesOfTheUsersOwnCount) {
          ::chmod(t.Journal().c_str(), 0644);
        },
        TrustProblem::None, "", false},
-      {"the journal writable by others",
-       [](const Tree& t) { ::chmod(t.Journal().c_str(), 0666); }, TrustProblem::WritableByOthers,
-       "file", false},
+      {"the journal writable by others", [](const Tree& t) { ::chmod(t.Journal().c_str(), 0666); },
+       TrustProblem::WritableByOthers, "file", false},
       {"the journal writable by its group",
        [](const Tree& t) { ::chmod(t.Journal().c_str(), 0620); }, TrustProblem::WritableByOthers,
        "file", false},
@@ -222,9 +221,9 @@ TEST(PrivateFolder, AJournalLockedForWritingKeepsEveryOtherOpenOut) {
 // and the next append goes right after the last complete one.
 TEST(PrivateFolder, AnAppendCutShortLeavesTheFileAsBeforeIt) {
   struct Case {
-    rlim_t limit;     // the largest size the file may reach
-    int expected;     // what the second append of 100 bytes returns
-    size_t kept;      // the file's size after it
+    rlim_t limit;  // the largest size the file may reach
+    int expected;  // what the second append of 100 bytes returns
+    size_t kept;   // the file's size after it
   };
   const Case cases[] = {
       {150, EFBIG, 100},  // half of it would fit: cut off again

@@ -68,8 +68,8 @@ TEST(PresetsOptionalFields, ARuleOfTheOlderLayoutReadsAsAWildcardRule) {
   plain.TextReplacements = {{kItemChecked, "(a)", "$1"}, {0, "b", ""}};
   QList<Preset> loaded;
   int32_t defaultIndex = -1;
-  ASSERT_TRUE(ParsePresets(SerializePresets(WithOne(plain), 1, kTitle, kVersion), kTitle,
-                           kVersion, loaded, defaultIndex));
+  ASSERT_TRUE(ParsePresets(SerializePresets(WithOne(plain), 1, kTitle, kVersion), kTitle, kVersion,
+                           loaded, defaultIndex));
   ASSERT_EQ(loaded[1].TextReplacements.size(), 2);
   for (const TextReplacement& rule : loaded[1].TextReplacements)
     EXPECT_EQ(rule.Expression, kExpressionWildcards);

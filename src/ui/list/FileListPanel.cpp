@@ -45,8 +45,8 @@ FileListPanel::FileListPanel(FileListModel& model, QWidget* parent) : QWidget(pa
   // Until the first files are in, the columns are as wide as a usual name; then they fit.
   view_->SetColumnWidths({25, 145, 170, 150, 180, 50, 70, 120});
   // No caption is cut: the narrow columns are at least as wide as their captions.
-  for (const int column : {FileListModel::kExtensionColumn, FileListModel::kSizeColumn,
-                           FileListModel::kDateColumn})
+  for (const int column :
+       {FileListModel::kExtensionColumn, FileListModel::kSizeColumn, FileListModel::kDateColumn})
     view_->setColumnWidth(column, std::max(view_->columnWidth(column),
                                            view_->horizontalHeader()->sectionSizeHint(column)));
   view_->setAccessibleName(PlainCaption(kTextPageLoadedFiles));

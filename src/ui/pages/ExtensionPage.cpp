@@ -3,8 +3,8 @@
 #include "checks/Validation.h"
 #include "naming/NameRules.h"
 #include "texts/AdditionEntries.h"
-#include "texts/TextTables.h"
 #include "texts/LanguageEntries.h"
+#include "texts/TextTables.h"
 #include "ui/widgets/IconCombo.h"
 #include "ui/widgets/UiTexts.h"
 
@@ -61,9 +61,9 @@ void ExtensionPage::BuildControls(QVBoxLayout* layout) {
       {Caption(kTextExtensionOldExtensions), Caption(kTextExtensionNewExtension)},
       [](const ExtensionCorrection& rule, int column) {
         if (column != 1) return rule.ToExtension;
-        return rule.IsRegex() ? rule.FromList + QStringLiteral("  [") +
-                                    AdditionText(kAddRegexSwitch) + u']'
-                              : rule.FromList;
+        return rule.IsRegex()
+                   ? rule.FromList + QStringLiteral("  [") + AdditionText(kAddRegexSwitch) + u']'
+                   : rule.FromList;
       },
       this);
   rules_.View = NewRuleList(rules_.Model, {28, 190, 130});

@@ -29,13 +29,11 @@ namespace {
 constexpr std::array<PageText, 4> kNumericOperators = {kTextFilterEqual, kTextFilterNotEqual,
                                                        kTextFilterLessThan, kTextFilterGreaterThan};
 constexpr std::array<PageText, 12> kTextOperators = {
-    kTextFilterIs,           kTextFilterIsNot,
-    kTextFilterContains,     kTextFilterDoesNotContain,
-    kTextFilterIsCase,       kTextFilterIsNotCase,
-    kTextFilterContainsCase, kTextFilterDoesNotContainCase,
+    kTextFilterIs, kTextFilterIsNot, kTextFilterContains, kTextFilterDoesNotContain,
+    kTextFilterIsCase, kTextFilterIsNotCase, kTextFilterContainsCase, kTextFilterDoesNotContainCase,
     // Mervane's own: regular expressions (kOperatorRegexMatches and on).
-    kAddOperatorMatchesRegex,     kAddOperatorNotMatchesRegex,
-    kAddOperatorMatchesRegexCase, kAddOperatorNotMatchesRegexCase};
+    kAddOperatorMatchesRegex, kAddOperatorNotMatchesRegex, kAddOperatorMatchesRegexCase,
+    kAddOperatorNotMatchesRegexCase};
 
 const PageText* OperatorOf(int mode, int op) {
   if (op < 0) return nullptr;

@@ -17,8 +17,8 @@ class QStackedWidget;
 // ---- The filter rule editor's rules, without widgets ----
 
 inline constexpr int kFilterKindCount = 10;  // kinds the editor offers: 0..9
-bool FilterKindIsNumeric(int kind);           // 3..9 compare numbers, 0..2 texts
-int FilterKindCaptionEntry(int kind);         // -1 for a kind the editor does not offer
+bool FilterKindIsNumeric(int kind);          // 3..9 compare numbers, 0..2 texts
+int FilterKindCaptionEntry(int kind);        // -1 for a kind the editor does not offer
 // The operator's caption entry in a rule row: numeric operators for mode 1, text operators for
 // mode 2; -1 for an operator the editor does not offer.
 int FilterOperatorCaptionEntry(int mode, int op);

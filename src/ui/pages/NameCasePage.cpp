@@ -3,8 +3,8 @@
 #include "checks/Validation.h"
 #include "naming/NameRules.h"
 #include "texts/AdditionEntries.h"
-#include "texts/TextTables.h"
 #include "texts/LanguageEntries.h"
+#include "texts/TextTables.h"
 #include "ui/widgets/IconCombo.h"
 #include "ui/widgets/UiTexts.h"
 
@@ -22,14 +22,13 @@
 namespace {
 
 // The case modes in value order (CaseMode).
-constexpr std::array<LanguageEntry, 6> kCaseModes = {
-    kTextNameLowerCase,    kTextNameUpperCase, kTextNameCapitalWords,
-    kTextNameSentenceCase, kTextNameSwapCase,  kTextNameRandomCase};
+constexpr std::array<LanguageEntry, 6> kCaseModes = {kTextNameLowerCase,    kTextNameUpperCase,
+                                                     kTextNameCapitalWords, kTextNameSentenceCase,
+                                                     kTextNameSwapCase,     kTextNameRandomCase};
 
 }  // namespace
 
-RuleProblem CheckReplaceRule(const QString& find, const QString& replacement,
-                             int8_t expression) {
+RuleProblem CheckReplaceRule(const QString& find, const QString& replacement, int8_t expression) {
   if (find.isEmpty()) return RuleProblem::EmptyValue;
   // The blank lets an empty replacement pass: removing the found text is a valid rule.
   if (!FileNameTextValid(replacement + u' ')) return RuleProblem::InvalidCharacters;
@@ -70,9 +69,9 @@ void NameCasePage::BuildControls(QVBoxLayout* layout) {
       {Caption(kTextNameFind), Caption(kTextNameReplaceWith)},
       [](const TextReplacement& rule, int column) {
         if (column != 1) return rule.Replacement;
-        return rule.IsRegex() ? rule.SearchList + QStringLiteral("  [") +
-                                    AdditionText(kAddRegexSwitch) + u']'
-                              : rule.SearchList;
+        return rule.IsRegex()
+                   ? rule.SearchList + QStringLiteral("  [") + AdditionText(kAddRegexSwitch) + u']'
+                   : rule.SearchList;
       },
       this);
   rules_.View = NewRuleList(rules_.Model, {28, 160, 160});

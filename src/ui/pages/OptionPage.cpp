@@ -169,8 +169,8 @@ QLineEdit* OptionPage::NewField(FieldKind kind, const QString& cue, QWidget*& ro
   if (withButton) {
     auto* button = new QToolButton;
     button->setText(QStringLiteral("<"));
-    const QString tip = PlainCaption(IsTemplateField(kind) ? kTextMenuPlaceholderList
-                                                           : kTextMenuWildcardList);
+    const QString tip =
+        PlainCaption(IsTemplateField(kind) ? kTextMenuPlaceholderList : kTextMenuWildcardList);
     button->setToolTip(tip);
     button->setAccessibleName(tip);
     button->setFocusPolicy(Qt::StrongFocus);

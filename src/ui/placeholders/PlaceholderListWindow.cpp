@@ -89,10 +89,10 @@ PlaceholderListWindow::PlaceholderListWindow(QWidget* owner, PlaceholderField fi
       caption->setForeground(list_->palette().brush(QPalette::Active, QPalette::Text));
       caption->setData(Qt::UserRole, -1);
     }
-    auto* row = new QListWidgetItem(
-        (group != PlaceholderGroup::None ? QStringLiteral("    ") : QString()) +
-            PlaceholderItemText(item),
-        list_);
+    auto* row =
+        new QListWidgetItem((group != PlaceholderGroup::None ? QStringLiteral("    ") : QString()) +
+                                PlaceholderItemText(item),
+                            list_);
     row->setData(Qt::UserRole, static_cast<int>(i));
     // Screen readers announce the caption and the code without the padding blanks.
     row->setData(Qt::AccessibleTextRole,

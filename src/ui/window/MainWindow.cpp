@@ -33,12 +33,12 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -198,8 +198,7 @@ void MainWindow::Build() {
   // (the longest texts, the list's header) decides, so that nothing runs past the window's edge.
   QTimer::singleShot(0, central, [central, layout] {
     layout->invalidate();
-    central->setMinimumSize(
-        layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
+    central->setMinimumSize(layout->minimumSize().expandedTo(QSize(kMinimumWidth, kMinimumHeight)));
   });
   menus_->Build(files_->View());
   filesPage_->Follow(*menus_);
@@ -604,7 +603,8 @@ void MainWindow::RestoreShape(const QString& file) {
   const std::optional<WindowShape> shape =
       ReadWindowShape(file, ScreenSetKey(ScreenGeometries(false)));
   if (!shape) {
-    const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr) setGeometry(FirstGeometry(screen->availableGeometry(), smallest));
     return;
   }

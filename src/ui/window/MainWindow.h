@@ -64,10 +64,10 @@ class MainWindow : public QMainWindow {
   // ---- Commands, callable as the menus and buttons call them ----
   void ShowPage(int page);
   int ShownPage() const;
-  void StorePages();  // page controls -> working settings
-  void FillPages();   // working settings -> page controls, menus, shown page
+  void StorePages();                     // page controls -> working settings
+  void FillPages();                      // working settings -> page controls, menus, shown page
   bool LoadPaths(const QString& paths);  // false when a load or a run goes on
-  void StopLoading();  // while a run goes on, asks whether to cancel it instead
+  void StopLoading();                    // while a run goes on, asks whether to cancel it instead
   void AddFilesCommand();
   void AddFolderCommand();
   // The program is asked to end from outside (a stop signal): a run ends after the file in

@@ -63,9 +63,8 @@ TEST(StatusLine, WrapsBetweenItsPartsOnly) {
     EXPECT_LT(line->minimumSizeHint().width(), metrics.horizontalAdvance(text))
         << text.toStdString();
 
-    panel.resize(line->minimumSizeHint().width() + panel.OnlyProblemsButton()->sizeHint().width() +
-                     20,
-                 400);
+    panel.resize(
+        line->minimumSizeHint().width() + panel.OnlyProblemsButton()->sizeHint().width() + 20, 400);
     panel.show();
     ProcessEvents();
     EXPECT_GE(line->height(), 2 * metrics.lineSpacing()) << text.toStdString();

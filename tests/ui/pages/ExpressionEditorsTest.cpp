@@ -120,7 +120,8 @@ TEST_F(ExpressionEditorsTest, AnExpressionThatDoesNotCompileIsMarkedWhileTyped) 
   // A numeric kind shows no text field, so nothing of it is marked.
   pages_->Field(FieldKind::FilterText)->setText(QStringLiteral("a["));
   EXPECT_FALSE(ProblemLine(kPageFilter)->isHidden());
-  qobject_cast<QComboBox*>(pages_->ControlWidget(Control::FilterKind))->setCurrentIndex(kFilterYear);
+  qobject_cast<QComboBox*>(pages_->ControlWidget(Control::FilterKind))
+      ->setCurrentIndex(kFilterYear);
   EXPECT_TRUE(ProblemLine(kPageFilter)->isHidden());
   // Of all the tries, only the wildcard rule was added.
   Preset stored;
@@ -133,8 +134,8 @@ TEST_F(ExpressionEditorsTest, ExpressionSwitchesFollowTheirEditor) {
   const struct {
     const char* Name;
     int Page;
-    int Switch;       // the enabling check box of the editor
-    Control Beside;   // a field of the same editor
+    int Switch;      // the enabling check box of the editor
+    Control Beside;  // a field of the same editor
   } editors[] = {
       {"replace", kPageNameCase, kTextNameFindReplace, Control::ReplaceFind},
       {"extension", kPageExtension, kTextExtensionCorrectExtensions, Control::ExtFrom},

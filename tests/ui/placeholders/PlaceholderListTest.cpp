@@ -197,8 +197,8 @@ TEST_F(ListWindowTest, ContentPlaceholdersStandInCaptionedGroups) {
     int item;          // -1 for a caption
   } expected[] = {
       {13, "Name of the folder   (%FO%)", 13}, {14, "Date taken", -1},
-      {15, "    Year taken   (%TY%)", 14},      {21, "Camera", -1},
-      {22, "    Camera make   (%IK%)", 20},     {27, "Audio tags", -1},
+      {15, "    Year taken   (%TY%)", 14},     {21, "Camera", -1},
+      {22, "    Camera make   (%IK%)", 20},    {27, "Audio tags", -1},
       {33, "    Genre   (%AG%)", 30},
   };
   for (const auto& row : expected) {

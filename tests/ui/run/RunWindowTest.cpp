@@ -1,7 +1,6 @@
 // Running from the window: the batch run with its progress window, the replace and full-disk
 // questions, the result window, the end of the program, and the single-file test run.
 
-#include "support/WindowFixture.h"
 #include "app/AppState.h"
 #include "fileops/ReplaceAnswers.h"
 #include "platform/Attributes.h"
@@ -9,12 +8,11 @@
 #include "platform/FileOps.h"
 #include "run/ErrorLog.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "texts/AdditionEntries.h"
 #include "texts/ProductTitle.h"
-#include "ui/widgets/ElidedLabel.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/FileListView.h"
-#include "ui/window/MainWindow.h"
 #include "ui/pages/OptionPages.h"
 #include "ui/run/ProgressWindow.h"
 #include "ui/run/PropertiesWindow.h"
@@ -22,7 +20,9 @@
 #include "ui/run/RunController.h"
 #include "ui/run/RunQuestions.h"
 #include "ui/run/RunResultWindow.h"
+#include "ui/widgets/ElidedLabel.h"
 #include "ui/widgets/UiTexts.h"
+#include "ui/window/MainWindow.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -302,8 +302,8 @@ TEST_F(RunWindowTest, AnExpressionThatGivesUpFailsItsFileWithItsOwnReason) {
   settings.NameTemplateActive = 1;
   settings.NameTemplate = QStringLiteral("%FN%-new");
   settings.ReplaceActive = 1;
-  settings.TextReplacements = {{kItemChecked, QStringLiteral("(a+)+b"), QStringLiteral("x"),
-                                kExpressionRegexCaseSensitive}};
+  settings.TextReplacements = {
+      {kItemChecked, QStringLiteral("(a+)+b"), QStringLiteral("x"), kExpressionRegexCaseSensitive}};
   MainWindow& window = MakeWindow();
   window.show();
   window.FillPages();

@@ -591,11 +591,12 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
             QStringLiteral("jpg"));
   EXPECT_FALSE(
       model->data(model->index(0, FileListModel::kIconColumn), Qt::DecorationRole).isNull());
-  EXPECT_EQ(model->headerData(FileListModel::kNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
-            LanguageText(kTextListName));
   EXPECT_EQ(
-      model->headerData(FileListModel::kDirectoryColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
-      LanguageText(kTextListFolder));
+      model->headerData(FileListModel::kNameColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+      LanguageText(kTextListName));
+  EXPECT_EQ(model->headerData(FileListModel::kDirectoryColumn, Qt::Horizontal, Qt::DisplayRole)
+                .toString(),
+            LanguageText(kTextListFolder));
   EXPECT_FALSE(model->index(kCount, 0).isValid());
 
   window->Files()->View()->setFocus();

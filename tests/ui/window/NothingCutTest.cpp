@@ -3,10 +3,10 @@
 // opens at, at a wide size and at the smallest size the user can make, in both languages, with
 // a light and a dark palette. ctest runs it once more at scale 2.
 
-#include "support/TempDir.h"
-#include "support/WindowFixture.h"
 #include "records/RunFlags.h"
 #include "run/RunProcedure.h"
+#include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "ui/list/FileListModel.h"
 #include "ui/list/NewNamePreview.h"
 #include "ui/presets/PresetDialog.h"
@@ -22,12 +22,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QStyle>
 
 #include <algorithm>
@@ -88,8 +88,7 @@ QStringList CutWidgets(QWidget* root) {
         const int has = header->sectionSize(section);
         const int needs = header->sectionSizeHint(section);
         if (has < needs)
-          cut << Describe(header,
-                          header->model()->headerData(section, Qt::Horizontal).toString(),
+          cut << Describe(header, header->model()->headerData(section, Qt::Horizontal).toString(),
                           {has, header->height()}, {needs, header->height()});
       }
     }
@@ -123,8 +122,7 @@ class NothingCutTest : public WindowFixture {
       for (const bool dark : {false, true}) {
         LoadUiResources(language);
         app_->LanguageIndex = language;
-        QApplication::setPalette(dark ? DarkPalette()
-                                      : QApplication::style()->standardPalette());
+        QApplication::setPalette(dark ? DarkPalette() : QApplication::style()->standardPalette());
         body(std::string(language == kLanguageGerman ? "German" : "English") +
              (dark ? ", dark" : ", light"));
       }
@@ -133,7 +131,8 @@ class NothingCutTest : public WindowFixture {
 
   static void ExpectNothingCut(QWidget* root, const std::string& where) {
     const QStringList cut = CutWidgets(root);
-    EXPECT_TRUE(cut.isEmpty()) << where << ":\n  " << cut.join(QStringLiteral("\n  ")).toStdString();
+    EXPECT_TRUE(cut.isEmpty()) << where << ":\n  "
+                               << cut.join(QStringLiteral("\n  ")).toStdString();
   }
 };
 
@@ -176,9 +175,9 @@ TEST_F(NothingCutTest, MainWindowEveryPageAtEverySize) {
              window.Files()->Model()->Plan() != nullptr;
     }));
     const QSize opening = window.size();
-    for (const auto& [sizeName, size] : {std::pair{"opening", opening},
-                                         std::pair{"wide", QSize(1600, 1000)},
-                                         std::pair{"smallest", QSize(1, 1)}}) {
+    for (const auto& [sizeName, size] :
+         {std::pair{"opening", opening}, std::pair{"wide", QSize(1600, 1000)},
+          std::pair{"smallest", QSize(1, 1)}}) {
       window.resize(size);
       ProcessEvents();
       EXPECT_GE(window.centralWidget()->width(), 520) << look;
@@ -214,9 +213,10 @@ TEST_F(NothingCutTest, TheWindowsOfARunAndOfTheMenus) {
     ExpectNothingCut(&question, look + ", replace question");
     question.close();
 
-    RunResultWindow result({{kStatusTargetExists, false, photo, files.Path() + QStringLiteral("x.jpg")},
-                            {kStatusNotProcessed, true, photo, QString()}},
-                           {});
+    RunResultWindow result(
+        {{kStatusTargetExists, false, photo, files.Path() + QStringLiteral("x.jpg")},
+         {kStatusNotProcessed, true, photo, QString()}},
+        {});
     result.show();
     ProcessEvents();
     ExpectNothingCut(&result, look + ", result window");
