@@ -1,6 +1,7 @@
 #pragma once
 
-// Helpers the benchmarks share: making and removing a tree of files, and timing what they run.
+// Helpers the benchmarks share: making and removing a tree of files, a private world for the
+// console program, and timing what they run.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +18,31 @@
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
+
+// A new folder under TMPDIR (or /tmp) holding the console program's own home, settings, state,
+// runtime and temporary folders, so that a benchmark never reads or writes the user's; empty
+// when it cannot be made.
+inline std::string MakeWorld(const char* name = "mervane-bench") {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-XXXXXX";
+  if (::mkdtemp(root.data()) == nullptr) return std::string();
+  for (const char* folder : {"/home", "/config", "/state", "/runtime", "/tmp"})
+    ::mkdir((root + folder).c_str(), 0755);
+  return root;
+}
+
+// The environment of a program run in the world at `root`: its folders, a plain UTF-8 language,
+// and the caller's PATH.
+inline std::vector<std::string> WorldEnvironment(const std::string& root) {
+  std::vector<std::string> env = {"HOME=" + root + "/home",
+                                  "XDG_CONFIG_HOME=" + root + "/config",
+                                  "XDG_STATE_HOME=" + root + "/state",
+                                  "XDG_RUNTIME_DIR=" + root + "/runtime",
+                                  "TMPDIR=" + root + "/tmp",
+                                  "LANG=C.UTF-8"};
+  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  return env;
+}
 
 inline double Seconds(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();

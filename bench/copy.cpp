@@ -94,16 +94,9 @@ int main(int argc, char** argv) {
       {"empty", 100000 / scale, 0, 1.5},
   };
 
-  const char* tmp = std::getenv("TMPDIR");
-  std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/mervane-bench-copy-XXXXXX";
-  if (::mkdtemp(root.data()) == nullptr) return 1;
-  for (const char* folder : {"/home", "/config", "/state", "/runtime", "/tmp"})
-    ::mkdir((root + folder).c_str(), 0755);
-  std::vector<std::string> env = {"HOME=" + root + "/home", "XDG_CONFIG_HOME=" + root + "/config",
-                                  "XDG_STATE_HOME=" + root + "/state",
-                                  "XDG_RUNTIME_DIR=" + root + "/runtime", "TMPDIR=" + root + "/tmp",
-                                  "LANG=C.UTF-8"};
-  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  const std::string root = bench::MakeWorld("mervane-bench-copy");
+  if (root.empty()) return 1;
+  const std::vector<std::string> env = bench::WorldEnvironment(root);
   const std::string output = root + "/home/Desktop/output";
   const std::string cpTarget = root + "/cp";
 

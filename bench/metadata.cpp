@@ -139,11 +139,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const char* tmp = std::getenv("TMPDIR");
-  std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/mervane-bench-XXXXXX";
-  if (::mkdtemp(root.data()) == nullptr) return 1;
-  for (const char* folder : {"/home", "/config", "/runtime", "/tmp"})
-    ::mkdir((root + folder).c_str(), 0755);
+  const std::string root = bench::MakeWorld();
+  if (root.empty()) return 1;
 
   if (!LoadProductTexts() || !LoadLanguageTable(kLanguageEnglish)) return 1;
   Preset preset;
@@ -156,13 +153,8 @@ int main(int argc, char** argv) {
   ::mkdir(settings.c_str(), 0755);
   if (!SavePresets(QString::fromStdString(settings + "/Presets"), {WorkingPreset(), preset}, 0))
     return 1;
-  std::vector<std::string> env = {"HOME=" + root + "/home",
-                                  "XDG_CONFIG_HOME=" + root + "/config",
-                                  "XDG_RUNTIME_DIR=" + root + "/runtime",
-                                  "TMPDIR=" + root + "/tmp",
-                                  "LANG=C.UTF-8",
-                                  "TZ=UTC0"};
-  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  std::vector<std::string> env = bench::WorldEnvironment(root);
+  env.push_back("TZ=UTC0");
   // MERVANE_JOURNAL=off (test and benchmark builds) shows what the undo journal costs.
   if (const char* journal = std::getenv("MERVANE_JOURNAL"))
     env.push_back(std::string("MERVANE_JOURNAL=") + journal);

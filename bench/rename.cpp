@@ -100,11 +100,8 @@ int main(int argc, char** argv) {
   if (argc > 1) count = std::atoi(argv[1]);
   if (count <= 0) count = 1000;
 
-  const char* tmp = std::getenv("TMPDIR");
-  std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/mervane-bench-XXXXXX";
-  if (::mkdtemp(root.data()) == nullptr) return 1;
-  for (const char* folder : {"/home", "/config", "/runtime", "/tmp"})
-    ::mkdir((root + folder).c_str(), 0755);
+  const std::string root = bench::MakeWorld();
+  if (root.empty()) return 1;
 
   // Preset 1 renames in place to "b<name>"; preset 2 to "<name>-<counter>", six digits wide.
   if (!LoadProductTexts() || !LoadLanguageTable(kLanguageEnglish)) return 1;
@@ -123,10 +120,7 @@ int main(int argc, char** argv) {
                    {WorkingPreset(), preset, counted}, 0))
     return 1;
 
-  std::vector<std::string> env = {"HOME=" + root + "/home", "XDG_CONFIG_HOME=" + root + "/config",
-                                  "XDG_RUNTIME_DIR=" + root + "/runtime", "TMPDIR=" + root + "/tmp",
-                                  "LANG=C.UTF-8"};
-  if (const char* path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+  const std::vector<std::string> env = bench::WorldEnvironment(root);
 
   std::printf("%d files in one folder\n", count);
 

@@ -78,11 +78,8 @@ int main(int argc, char** argv) {
   if (count <= 0) count = 1000;
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-  const char* tmp = std::getenv("TMPDIR");
-  std::string root = std::string(tmp && *tmp ? tmp : "/tmp") + "/mervane-bench-XXXXXX";
-  if (::mkdtemp(root.data()) == nullptr) return 1;
-  for (const char* folder : {"/home", "/config", "/state", "/runtime", "/tmp"})
-    ::mkdir((root + folder).c_str(), 0755);
+  const std::string root = bench::MakeWorld();
+  if (root.empty()) return 1;
 
   // Preset 1 renames in place to "b<name>".
   if (!LoadProductTexts() || !LoadLanguageTable(kLanguageEnglish)) return 1;
@@ -97,12 +94,7 @@ int main(int argc, char** argv) {
   if (!SavePresets(QString::fromStdString(settings + "/Presets"), {WorkingPreset(), preset}, 0))
     return 1;
 
-  const std::vector<std::string> env = {"HOME=" + root + "/home",
-                                        "XDG_CONFIG_HOME=" + root + "/config",
-                                        "XDG_STATE_HOME=" + root + "/state",
-                                        "XDG_RUNTIME_DIR=" + root + "/runtime",
-                                        "TMPDIR=" + root + "/tmp",
-                                        "LANG=C.UTF-8"};
+  const std::vector<std::string> env = bench::WorldEnvironment(root);
   std::vector<std::string> withoutJournal = env;
   withoutJournal.push_back("MERVANE_JOURNAL=off");
 
