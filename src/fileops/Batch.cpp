@@ -323,7 +323,7 @@ class BatchRun {
     AddProgress(1);
     entry.Status = static_cast<int8_t>(status);
     entry.Detail = 0;
-    entry.NewPath = targetPath;
+    entry.SetNewPath(targetPath);
     Finish(pos, entry, status, plan);
   }
 
@@ -428,7 +428,7 @@ class BatchRun {
     if (!options_.Events.EntryFinished) return;
     EntryOutcome outcome;
     outcome.Status = status;
-    outcome.NewPath = options_.DryRun ? plan.TargetPath() : entry.NewPath;
+    outcome.NewPath = options_.DryRun ? plan.TargetPath() : entry.NewPath();
     outcome.Action = plan.Action;
     outcome.Expect = plan.Expect;
     options_.Events.EntryFinished(pos, entry, outcome);

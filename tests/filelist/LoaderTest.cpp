@@ -631,7 +631,8 @@ TEST(Loader, EntryFieldsAndDates) {
   EXPECT_EQ(e.Created, LocalDateFromUnix(e.CreatedTime.Seconds));
   EXPECT_EQ(e.Status, 0);
   EXPECT_EQ(e.Detail, 0);
-  EXPECT_TRUE(e.Crc32.isEmpty() && e.Md5.isEmpty() && e.Sha1.isEmpty() && e.NewPath.isEmpty());
+  EXPECT_TRUE(e.Crc32().isEmpty() && e.Md5().isEmpty() && e.Sha1().isEmpty() &&
+              e.NewPath().isEmpty());
 
   // In another zone the date values are the local calendar time.
   zone.Set("XST-2");

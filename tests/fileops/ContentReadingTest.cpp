@@ -184,10 +184,10 @@ TEST(StoreContent, WhatIsReadIsWhatTheNameGets) {
   StoreContent(entry, read.Values);
   const auto crc = static_cast<uint32_t>(
       ::crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-  EXPECT_EQ(entry.Crc32, QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper());
-  EXPECT_TRUE(entry.Md5.isEmpty());
+  EXPECT_EQ(entry.Crc32(), QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper());
+  EXPECT_TRUE(entry.Md5().isEmpty());
   EXPECT_EQ(ExpandFilePlaceholders("%FN%-%CC%-%CM%", entry, 1, false),
-            "hello-" + entry.Crc32 + "-");
+            "hello-" + entry.Crc32() + "-");
 }
 
 // Every text that may hold a placeholder counts, in any letter case; a text that is switched

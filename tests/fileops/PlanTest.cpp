@@ -137,7 +137,7 @@ TEST(Plan, PlanningAListPredictsTheRun) {
     for (qsizetype i = 0; i < files.Count(); ++i) {
       const FileEntry& entry = files.At(i);
       EXPECT_EQ(plans[static_cast<size_t>(i)].Status, entry.Status) << entry.Path.toStdString();
-      EXPECT_EQ(plans[static_cast<size_t>(i)].TargetPath(), entry.NewPath)
+      EXPECT_EQ(plans[static_cast<size_t>(i)].TargetPath(), entry.NewPath())
           << entry.Path.toStdString();
     }
   }

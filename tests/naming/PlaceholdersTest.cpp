@@ -26,9 +26,9 @@ FileEntry SampleEntry() {
   entry.Modified = DateFromParts({2007, 3, 5, 9, 4, 2});
   entry.Created = DateFromParts({1999, 12, 31, 23, 59, 58});
   entry.LastAccess = DateFromParts({2024, 11, 22, 10, 11, 12});
-  entry.Crc32 = Q("0A1B2C3D");
-  entry.Md5 = QString(32, QLatin1Char('E'));
-  entry.Sha1 = QString(40, QLatin1Char('F'));
+  entry.SetCrc32(Q("0A1B2C3D"));
+  entry.SetMd5(QString(32, QLatin1Char('E')));
+  entry.SetSha1(QString(40, QLatin1Char('F')));
   return entry;
 }
 
@@ -71,8 +71,8 @@ TEST(ExpandFilePlaceholders, Table) {
               Q(row.expected))
         << row.templateText;
   }
-  EXPECT_EQ(ExpandFilePlaceholders(Q("%CS%"), entry, 1, false), entry.Sha1);
-  EXPECT_EQ(ExpandFilePlaceholders(Q("%CM%"), entry, 1, false), entry.Md5);
+  EXPECT_EQ(ExpandFilePlaceholders(Q("%CS%"), entry, 1, false), entry.Sha1());
+  EXPECT_EQ(ExpandFilePlaceholders(Q("%CM%"), entry, 1, false), entry.Md5());
 }
 
 TEST(ExpandFilePlaceholders, ValuesFromEarlierStepsAreExpandedLater) {
@@ -179,8 +179,7 @@ TEST(CounterScan, Table) {
     const CounterGroupSpan span = FindCounterGroupSpan(Q(row.templateText));
     EXPECT_EQ(span.Start >= 0, row.start >= 0) << row.templateText;
     if (span.Start >= 0) {
-      EXPECT_EQ(Q(row.templateText).replace(span.Start, span.Length, kCounterMarker),
-                M(row.marked))
+      EXPECT_EQ(Q(row.templateText).replace(span.Start, span.Length, kCounterMarker), M(row.marked))
           << row.templateText;
     }
   }

@@ -53,7 +53,7 @@ class ErrorLogTest : public ::testing::Test {
       entry.Id = ++id;
       entry.Path = path;
       entry.Status = static_cast<int8_t>(status);
-      if (status == kStatusCopyMoveFailed) entry.NewPath = path + QStringLiteral(".new");
+      if (status == kStatusCopyMoveFailed) entry.SetNewPath(path + QStringLiteral(".new"));
       list.Append(entry);
     }
     return list;

@@ -793,7 +793,7 @@ TEST_F(RunWindowTest, ResultWindowListsEveryProblemSortsAndExplains) {
     entry.Id = id;
     entry.Path = QString::fromUtf8(path);
     entry.Status = static_cast<int8_t>(status);
-    entry.NewPath = QString::fromUtf8(newPath);
+    entry.SetNewPath(QString::fromUtf8(newPath));
     files.Append(std::move(entry));
   };
   add(1, "/d/one.txt", kStatusCopyMoveFailed, "/o/one.txt");
@@ -916,7 +916,7 @@ TEST_F(RunWindowTest, TestRunRestoresEverySettingAndLeavesTheListAsItWas) {
     EXPECT_EQ(window.Files()->View()->SelectedRows(), std::vector<int>{1}) << "the selection stays";
     for (const FileEntry& entry : app_->Files) {
       EXPECT_EQ(entry.Status, kStatusNotProcessed);
-      EXPECT_TRUE(entry.NewPath.isEmpty());
+      EXPECT_TRUE(entry.NewPath().isEmpty());
     }
     EXPECT_TRUE(PathExists(dir_.Bytes() + "in/b.txt")) << "the file itself stays";
   }

@@ -559,7 +559,7 @@ TEST_F(MainWindowTest, TestRunCopiesTheSelectedFileIntoThePreviewFolder) {
   // The entry and the settings come out as they went in.
   ASSERT_EQ(app_->Files.Count(), 1);
   EXPECT_EQ(app_->Files.At(0).Status, kStatusNotProcessed);
-  EXPECT_TRUE(app_->Files.At(0).NewPath.isEmpty());
+  EXPECT_TRUE(app_->Files.At(0).NewPath().isEmpty());
   EXPECT_EQ(window->Files()->Model()->rowCount(), 1);
   EXPECT_EQ(app_->WorkingSettings.TargetDirTemplate, QStringLiteral("%PD%\\output\\"));
 }
