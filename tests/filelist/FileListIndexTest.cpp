@@ -179,4 +179,26 @@ TEST(FileListIndex, AdmissionRefusesWhatIsLoadedAndTakesItBackAfterRemoval) {
   EXPECT_EQ(list.At(0).Path, linkPath);
 }
 
+TEST(FileListIndex, EntriesKeepWhatARunAddedThroughGrowthCopyAndRemoval) {
+  FileList list;
+  for (int32_t i = 1; i <= 3000; ++i) {
+    FileEntry entry;
+    entry.Id = i;
+    entry.Path = QStringLiteral("/d/%1.txt").arg(i);
+    if (i % 3 == 0) entry.SetCrc32(QStringLiteral("%1").arg(i, 8, 16, QLatin1Char('0')));
+    list.Append(std::move(entry));
+  }
+  list.RemoveById(1);
+  FileList copy = list;
+  for (const FileList* l : {&list, &copy}) {
+    ASSERT_EQ(l->Count(), 2999);
+    for (const FileEntry& entry : *l) {
+      if (entry.Id % 3 == 0)
+        EXPECT_EQ(entry.Crc32(), QStringLiteral("%1").arg(entry.Id, 8, 16, QLatin1Char('0')));
+      else
+        EXPECT_TRUE(entry.Crc32().isEmpty()) << entry.Id;
+    }
+  }
+}
+
 }  // namespace

@@ -125,14 +125,14 @@ TEST(PlaceholderSet, AddsTestsAndCombines) {
 
 TEST(ContentValue, ChecksumsLiveInTheEntrysOwnFields) {
   FileEntry entry;
-  const std::pair<const char16_t*, QString FileEntry::*> rows[] = {
+  const std::pair<const char16_t*, const QString& (FileEntry::*)() const> rows[] = {
       {u"%CC%", &FileEntry::Crc32}, {u"%CM%", &FileEntry::Md5}, {u"%CS%", &FileEntry::Sha1}};
   for (const auto& [code, field] : rows) {
     const int id = PlaceholderId(code);
     ASSERT_GE(id, 0);
     SetContentValue(entry, id, QStringView(code).mid(1, 2).toString());
-    EXPECT_EQ(entry.*field, QStringView(code).mid(1, 2).toString());
-    EXPECT_EQ(ContentValue(entry, id), entry.*field);
+    EXPECT_EQ((entry.*field)(), QStringView(code).mid(1, 2).toString());
+    EXPECT_EQ(ContentValue(entry, id), (entry.*field)());
   }
   EXPECT_TRUE(entry.ContentValues().isEmpty());
 }

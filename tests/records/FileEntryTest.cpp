@@ -1,0 +1,117 @@
+#include "records/FileEntry.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+
+namespace {
+
+// An entry with everything a run can add to it after loading.
+FileEntry Worked() {
+  FileEntry entry;
+  entry.Id = 7;
+  entry.Path = QStringLiteral("/photos/a.jpg");
+  entry.SetCrc32(QStringLiteral("0A1B2C3D"));
+  entry.SetMd5(QString(32, QLatin1Char('E')));
+  entry.SetSha1(QString(40, QLatin1Char('F')));
+  entry.SetContentValue(3, QStringLiteral("Canon"));
+  entry.SetContentValue(5, QStringLiteral("2011"));
+  entry.SetNewPath(QStringLiteral("/out/a.jpg"));
+  return entry;
+}
+
+void ExpectWorked(const FileEntry& entry, const char* how) {
+  EXPECT_EQ(entry.Id, 7) << how;
+  EXPECT_EQ(entry.Path, QStringLiteral("/photos/a.jpg")) << how;
+  EXPECT_EQ(entry.Crc32(), QStringLiteral("0A1B2C3D")) << how;
+  EXPECT_EQ(entry.Md5(), QString(32, QLatin1Char('E'))) << how;
+  EXPECT_EQ(entry.Sha1(), QString(40, QLatin1Char('F'))) << how;
+  EXPECT_EQ(entry.ContentValues().size(), 2) << how;
+  EXPECT_EQ(entry.ContentValues().value(3), QStringLiteral("Canon")) << how;
+  EXPECT_EQ(entry.ContentValues().value(5), QStringLiteral("2011")) << how;
+  EXPECT_EQ(entry.NewPath(), QStringLiteral("/out/a.jpg")) << how;
+}
+
+void ExpectBare(const FileEntry& entry, const char* how) {
+  EXPECT_TRUE(entry.Crc32().isNull()) << how;
+  EXPECT_TRUE(entry.Md5().isNull()) << how;
+  EXPECT_TRUE(entry.Sha1().isNull()) << how;
+  EXPECT_TRUE(entry.ContentValues().isEmpty()) << how;
+  EXPECT_TRUE(entry.NewPath().isNull()) << how;
+}
+
+TEST(FileEntry, WhatARunAddsTravelsWithTheEntry) {
+  struct Case {
+    const char* how;
+    std::function<FileEntry(FileEntry&)> take;  // makes the target from the source
+    bool sourceKeeps;
+  };
+  const Case cases[] = {
+      {"copied", [](FileEntry& s) { return FileEntry(s); }, true},
+      {"copy-assigned over a worked entry",
+       [](FileEntry& s) {
+         FileEntry t = Worked();
+         t.SetCrc32(QStringLiteral("FFFFFFFF"));
+         t = s;
+         return t;
+       },
+       true},
+      {"copy-assigned to itself",
+       [](FileEntry& s) {
+         FileEntry& same = s;
+         s = same;
+         return FileEntry(s);
+       },
+       true},
+      {"moved", [](FileEntry& s) { return FileEntry(std::move(s)); }, false},
+      {"move-assigned",
+       [](FileEntry& s) {
+         FileEntry t;
+         t = std::move(s);
+         return t;
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    FileEntry source = Worked();
+    const FileEntry target = c.take(source);
+    ExpectWorked(target, c.how);
+    if (c.sourceKeeps) ExpectWorked(source, c.how);
+  }
+}
+
+TEST(FileEntry, CopiesDoNotShareWhatIsSetLater) {
+  const FileEntry source = Worked();
+  FileEntry copy = source;
+  copy.SetCrc32(QStringLiteral("12345678"));
+  copy.SetContentValue(3, QStringLiteral("Nikon"));
+  copy.SetNewPath(QString());
+  ExpectWorked(source, "source after the copy changed");
+  EXPECT_EQ(copy.Crc32(), QStringLiteral("12345678"));
+  EXPECT_EQ(copy.ContentValues().value(3), QStringLiteral("Nikon"));
+  EXPECT_TRUE(copy.NewPath().isNull());
+
+  // An entry without them, assigned over one with them, leaves none behind.
+  copy = FileEntry();
+  ExpectBare(copy, "assigned a new entry");
+  FileEntry other = Worked();
+  const FileEntry bare;
+  other = bare;
+  ExpectBare(other, "copy-assigned a new entry");
+}
+
+TEST(FileEntry, EmptyAndNullTextsReadBackAsSet) {
+  FileEntry entry;
+  ExpectBare(entry, "new");
+  entry.SetCrc32(QString());  // nothing to keep
+  ExpectBare(entry, "set to a null text");
+  entry.SetMd5(QStringLiteral(""));
+  EXPECT_TRUE(entry.Md5().isEmpty());
+  EXPECT_FALSE(entry.Md5().isNull());  // an empty text is kept as such
+  EXPECT_TRUE(entry.Crc32().isNull());
+  entry.SetContentValue(9, QString());
+  EXPECT_TRUE(entry.ContentValues().contains(9));
+}
+
+}  // namespace
