@@ -118,17 +118,17 @@ class BatchRun {
 
   void PublishProgress(qsizetype pos, const FileEntry& entry) {
     flags_.ProgressCount.store(static_cast<int32_t>(pos * 3), memory_order_relaxed);
-    flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
+    flags_.SetProgressEntry(entry.Id, entry.Name(), entry.Directory());
     if (options_.Events.EntryStarted) options_.Events.EntryStarted(pos, entry);
   }
 
   // The source as the run must find it: a regular file (or a link to one).
-  bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path) >= 0; }
+  bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path()) >= 0; }
 
   // UTF-8 takes at most three bytes per UTF-16 unit: only long paths are encoded to tell.
   static bool PathTooLong(const FileEntry& entry) {
-    return entry.Path.size() * 3 > kMaxPathBytes &&
-           EncodeFileName(entry.Path).size() > kMaxPathBytes;
+    return entry.Path().size() * 3 > kMaxPathBytes &&
+           EncodeFileName(entry.Path()).size() > kMaxPathBytes;
   }
 
   // A plain rename in place needs no look at the source first: the rename's own "no such file"
@@ -159,7 +159,7 @@ class BatchRun {
     if (!planAhead_)
       PublishProgress(pos, entry);
     else if (need_.Any())
-      flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
+      flags_.SetProgressEntry(entry.Id, entry.Name(), entry.Directory());
 
     Pending pending;
     pending.Pos = pos;
@@ -191,7 +191,7 @@ class BatchRun {
       // A target folder that cannot be made, or a folder of the new name that is not there,
       // fails the copy or move: the dry run says so, as the run would find it.
       if (options_.DryRun && status == kStatusDone &&
-          folders_.Check(pending.Plan, entry.Directory).Outcome !=
+          folders_.Check(pending.Plan, entry.Directory()).Outcome !=
               TargetFolderCheck::Verdict::Usable)
         status = kStatusCopyMoveFailed;
     }
@@ -226,7 +226,7 @@ class BatchRun {
     const FileEntry& entry = files_.At(pending.Pos);
     const EntryPlan& plan = pending.Plan;
     ActIntent intent{entry, plan, pending.Pos,
-                     plan.Action == PlanAction::InPlace ? entry.Path : pending.Target};
+                     plan.Action == PlanAction::InPlace ? entry.Path() : pending.Target};
     intent.Existing = existing;
     intent.ClearsReadOnly =
         (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
@@ -328,7 +328,7 @@ class BatchRun {
   }
 
   int FillContent(FileEntry& entry) {
-    const ContentRead read = ReadContent(entry.Path, need_);
+    const ContentRead read = ReadContent(entry.Path(), need_);
     contentRead_ = !read.AccessTimeKept;
     // A read error is what fails the entry; any checksum value, 0 included, is a real one.
     if (!read.Ok) return kStatusReadError;
@@ -350,7 +350,7 @@ class BatchRun {
     copied_ = false;
     if (plan.Action == PlanAction::InPlace) {
       // Only attributes, zone mark or dates change: the later steps work on the source.
-      targetPath = entry.Path;
+      targetPath = entry.Path();
       return kStatusDone;
     }
     const bool copy = plan.Action == PlanAction::Copy;
@@ -358,7 +358,7 @@ class BatchRun {
     // The read-only bit goes before a move (the moved file arrives writable); a move that
     // fails puts the source's permissions back as they were.
     int32_t savedMode = -1;
-    if (!copy) savedMode = ClearReadOnlyBeforeMove(entry.Path, entry.Attributes);
+    if (!copy) savedMode = ClearReadOnlyBeforeMove(entry.Path(), entry.Attributes);
     // The observer records a copy's new file before it is put in place.
     BeforePlaceFunction beforePlace;
     if (options_.Observer != nullptr) {
@@ -380,7 +380,7 @@ class BatchRun {
       copied_ = copy || result.Copied;
       return kStatusDone;
     }
-    if (savedMode >= 0) SetFileMode(entry.Path, savedMode);
+    if (savedMode >= 0) SetFileMode(entry.Path(), savedMode);
     error = refused ? options_.Observer->RefusalError() : result.Error;
     // A source gone when its entry's turn came is missing, whether or not it was looked at
     // when the entry was planned (a run that plans ahead looks long before). One that went
@@ -393,8 +393,8 @@ class BatchRun {
 
   static FileOpResult Operate(const FileEntry& entry, const QString& targetPath, bool copy,
                               ExistingTarget existing, const BeforePlaceFunction& beforePlace) {
-    return copy ? CopyFile(entry.Path, targetPath, existing, beforePlace)
-                : MoveFile(entry.Path, targetPath, existing, beforePlace);
+    return copy ? CopyFile(entry.Path(), targetPath, existing, beforePlace)
+                : MoveFile(entry.Path(), targetPath, existing, beforePlace);
   }
 
   // Zone mark, attributes and dates of the file the run produced.
@@ -437,7 +437,7 @@ class BatchRun {
   void KeepForLater(const FileEntry& entry, int status, const QString& targetPath) {
     if (settings_.QuitAfterRun) return;
     if (settings_.ListKeepSources || (settings_.ListKeepFailed && status != kStatusDone))
-      AdmitFile(entry.Path, followUp_, settings_);
+      AdmitFile(entry.Path(), followUp_, settings_);
     if (settings_.ListKeepTargets && status == kStatusDone)
       AdmitFile(targetPath, followUp_, settings_);
   }
@@ -454,7 +454,7 @@ class BatchRun {
         flags_.QuitRequested.load(memory_order_relaxed) != 0)
       return;
     for (const FileEntry& entry : files_)
-      if (entry.Status == kStatusNotProcessed) AdmitFile(entry.Path, followUp_, settings_);
+      if (entry.Status == kStatusNotProcessed) AdmitFile(entry.Path(), followUp_, settings_);
   }
 
   FileList& files_;

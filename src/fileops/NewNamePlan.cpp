@@ -27,14 +27,14 @@ QStringView NewNamePlan::StoredName(const NewNameRow& row) const {
 QString NewNamePlan::FileName(qsizetype pos, const FileEntry& entry) const {
   const NewNameRow& row = Row(pos);
   if (row.Has(NewNameRow::kNoTarget) || row.Has(NewNameRow::kFilteredOut)) return {};
-  if (row.Has(NewNameRow::kNameUnchanged)) return entry.Path.mid(entry.Directory.size());
+  if (row.Has(NewNameRow::kNameUnchanged)) return entry.PathAfterDirectory();
   return StoredName(row).toString();
 }
 
 QString NewNamePlan::Folder(qsizetype pos, const FileEntry& entry) const {
   const NewNameRow& row = Row(pos);
   if (row.Has(NewNameRow::kNoTarget) || row.Has(NewNameRow::kFilteredOut)) return {};
-  if (row.Has(NewNameRow::kFolderUnchanged)) return entry.Directory;
+  if (row.Has(NewNameRow::kFolderUnchanged)) return entry.Directory();
   return row.Folder < folders_.size() ? folders_[row.Folder] : QString();
 }
 
@@ -193,7 +193,7 @@ class NewNamePlanner {
                  (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
                   entry.Status == kStatusMatchGaveUp)) {
         plan = Planner::Failed(entry.Status);
-      } else if (inputs_.DiskLookups && disk_.KindIn(entry.Directory, entry.Path) < 0) {
+      } else if (inputs_.DiskLookups && disk_.KindIn(entry.Directory(), entry.Path()) < 0) {
         plan = Planner::Failed(kStatusSourceMissing);
       } else if (need.Any() && inputs_.Content != nullptr) {
         const auto known = inputs_.Content->constFind(entry.Id);
@@ -222,7 +222,7 @@ class NewNamePlanner {
       int status = plan.Status;
       TargetFolderCheck::Result folder;
       if (planned && !pending && status == kStatusDone && inputs_.DiskLookups) {
-        folder = folders_.Check(plan, entry.Directory);
+        folder = folders_.Check(plan, entry.Directory());
         if (folder.Outcome != TargetFolderCheck::Verdict::Usable) status = kStatusCopyMoveFailed;
       }
       const int32_t counterFrom = planned ? planner.CounterSearchedFrom() : -1;
@@ -257,13 +257,13 @@ class NewNamePlanner {
       row.Flags |= NewNameRow::kNoTarget;
     } else {
       // The planner hands back the entry's own folder text where the folder stays.
-      const bool sameText = plan.Directory.constData() == entry.Directory.constData() &&
-                            plan.Directory.size() == entry.Directory.size();
-      if (sameText || plan.Directory == entry.Directory)
+      const bool sameText = plan.Directory.constData() == entry.Directory().constData() &&
+                            plan.Directory.size() == entry.Directory().size();
+      if (sameText || plan.Directory == entry.Directory())
         row.Flags |= NewNameRow::kFolderUnchanged;
       else
         row.Folder = FolderIndex(plan.Directory);
-      if (QStringView(plan.FileName) == QStringView(entry.Path).mid(entry.Directory.size()))
+      if (QStringView(plan.FileName) == QStringView(entry.PathAfterDirectory()))
         row.Flags |= NewNameRow::kNameUnchanged;
       else
         StoreName(row, plan.FileName);

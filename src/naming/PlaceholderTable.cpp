@@ -12,7 +12,7 @@ using G = PlaceholderGroup;
 constexpr PlaceholderExpansion D = PlaceholderExpansion::Data;
 
 QString NameValue(const PlaceholderContext& c) {
-  return c.Entry().Name;
+  return c.Entry().Name();
 }
 QString SizeKiBValue(const PlaceholderContext& c) {
   return QString::number(c.Entry().Size / 1024);
@@ -66,7 +66,7 @@ QString TrackValue(const PlaceholderContext& c) {
 }
 // The name of the folder that holds the file ("" for one at the root).
 QString FolderNameValue(const PlaceholderContext& c) {
-  QStringView folder = c.Entry().Directory;
+  QStringView folder = c.Entry().Directory();
   while (folder.endsWith(u'/') || folder.endsWith(u'\\')) folder.chop(1);
   const qsizetype slash = std::max(folder.lastIndexOf(u'/'), folder.lastIndexOf(u'\\'));
   return folder.mid(slash + 1).toString();

@@ -17,7 +17,7 @@
 // files dated after 2038 keep their dates.
 struct FileEntry {
   FileEntry() = default;
-  FileEntry(const FileEntry& other) : FileEntry(other, 0) {}
+  FileEntry(const FileEntry& other);
   FileEntry& operator=(const FileEntry& other) {
     if (this != &other) *this = FileEntry(other);
     return *this;
@@ -30,10 +30,7 @@ struct FileEntry {
   int32_t Attributes = 0;
   int32_t Detail = 0;
   int8_t Status = 0;
-  QString Path;       // full path as handed in
-  QString Directory;  // Path up to and including its last "/" (or "\")
-  QString Name;       // file name without its last extension
-  int64_t Size = 0;   // true 64-bit size
+  int64_t Size = 0;  // true 64-bit size
   int64_t Created = 0;
   int64_t Modified = 0;
   int64_t LastAccess = 0;
@@ -48,56 +45,66 @@ struct FileEntry {
   uint64_t Device = 0;
   uint64_t Inode = 0;
 
+  // The full path as handed in. It is kept as its folder, whose text the entries of one folder
+  // share, and the file name, and joined on each call: a loop over many entries that only
+  // compares or hashes paths uses PathFolder() and FileName() and spares itself the join.
+  const QString Path() const;
+  void SetPath(const QString& path);
+  // Path() is PathFolder() + FileName(): the path up to and including its last "/" (empty
+  // when it has none) and what follows.
+  const QString& PathFolder() const { return folder_; }
+  const QString& FileName() const { return file_; }
+  // Sets the path to `folder` + `fileName`, Directory to `folder` and Name to the file name
+  // without its last extension: the entry of a file as loaded.
+  void SetLocation(QString folder, QString fileName);
+
+  // Path up to and including its last "/" (or "\"), and the file name without its last
+  // extension. They follow the path as SetLocation sets it; set on their own, they keep the
+  // value set whatever the path becomes.
+  const QString& Directory() const {
+    return rare_ && rare_->HasDirectory ? rare_->Directory : folder_;
+  }
+  void SetDirectory(QString directory);
+  const QString Name() const;
+  void SetName(QString name);
+  // What follows Directory() in Path(): the file name, handed out without joining the path.
+  QString PathAfterDirectory() const;
+
   // Checksums as 8, 32 and 40 upper-case hex digits once computed; empty until then.
-  const QString& Crc32() const { return later_ ? later_->Crc32 : NoText(); }
-  const QString& Md5() const { return later_ ? later_->Md5 : NoText(); }
-  const QString& Sha1() const { return later_ ? later_->Sha1 : NoText(); }
-  void SetCrc32(QString value) { SetLater(&Later::Crc32, std::move(value)); }
-  void SetMd5(QString value) { SetLater(&Later::Md5, std::move(value)); }
-  void SetSha1(QString value) { SetLater(&Later::Sha1, std::move(value)); }
+  const QString& Crc32() const { return rare_ ? rare_->Crc32 : NoText(); }
+  const QString& Md5() const { return rare_ ? rare_->Md5 : NoText(); }
+  const QString& Sha1() const { return rare_ ? rare_->Sha1 : NoText(); }
+  void SetCrc32(QString value) { SetRare(&Rare::Crc32, std::move(value)); }
+  void SetMd5(QString value) { SetRare(&Rare::Md5, std::move(value)); }
+  void SetSha1(QString value) { SetRare(&Rare::Sha1, std::move(value)); }
 
   // Values read from inside the file for the content placeholders that have no field above,
   // by the placeholder's id (naming/PlaceholderTable.h); filled only when a task needs them.
   const QHash<int, QString>& ContentValues() const {
-    return later_ ? later_->ContentValues : NoValues();
+    return rare_ ? rare_->ContentValues : NoValues();
   }
   void SetContentValue(int id, QString value) {
-    TakeLater().ContentValues.insert(id, std::move(value));
+    TakeRare().ContentValues.insert(id, std::move(value));
   }
 
   // Where a run put the file (or would have put it); empty until then.
-  const QString& NewPath() const { return later_ ? later_->NewPath : NoText(); }
-  void SetNewPath(QString value) { SetLater(&Later::NewPath, std::move(value)); }
+  const QString& NewPath() const { return rare_ ? rare_->NewPath : NoText(); }
+  void SetNewPath(QString value) { SetRare(&Rare::NewPath, std::move(value)); }
 
  private:
-  // What only some entries ever get, and none at load: kept apart, so that a loaded entry
-  // carries one pointer for it instead of the strings and the table themselves.
-  struct Later {
+  // What a loaded entry does not have: kept apart, so that the entry carries one pointer for
+  // it instead of the strings and the table themselves.
+  struct Rare {
     QString Crc32;
     QString Md5;
     QString Sha1;
     QHash<int, QString> ContentValues;
     QString NewPath;
+    QString Directory;  // set on its own, unlike the path's folder
+    QString Name;       // set on its own, unlike the file name's stem
+    bool HasDirectory = false;
+    bool HasName = false;
   };
-
-  FileEntry(const FileEntry& other, int)
-      : Id(other.Id),
-        Attributes(other.Attributes),
-        Detail(other.Detail),
-        Status(other.Status),
-        Path(other.Path),
-        Directory(other.Directory),
-        Name(other.Name),
-        Size(other.Size),
-        Created(other.Created),
-        Modified(other.Modified),
-        LastAccess(other.LastAccess),
-        CreatedTime(other.CreatedTime),
-        ModifiedTime(other.ModifiedTime),
-        AccessTime(other.AccessTime),
-        Device(other.Device),
-        Inode(other.Inode),
-        later_(other.later_ ? std::make_unique<Later>(*other.later_) : nullptr) {}
 
   static const QString& NoText() {
     static const QString none;
@@ -107,16 +114,18 @@ struct FileEntry {
     static const QHash<int, QString> none;
     return none;
   }
-  Later& TakeLater() {
-    if (!later_) later_ = std::make_unique<Later>();
-    return *later_;
+  Rare& TakeRare() {
+    if (!rare_) rare_ = std::make_unique<Rare>();
+    return *rare_;
   }
   // A null text is what an entry without the block reads, so storing one needs no block.
-  void SetLater(QString Later::*field, QString value) {
-    if (later_ || !value.isNull()) TakeLater().*field = std::move(value);
+  void SetRare(QString Rare::*field, QString value) {
+    if (rare_ || !value.isNull()) TakeRare().*field = std::move(value);
   }
 
-  std::unique_ptr<Later> later_;
+  QString folder_;
+  QString file_;
+  std::unique_ptr<Rare> rare_;
 };
 
 // One of the entry's three dates, by the source settings use: 0 last access, 1 modified,

@@ -66,7 +66,7 @@ void AddPathLine(QByteArray& out, const QString& label, const QString& path) {
 
 // Source, target and failure name of one entry, and an empty line.
 void AddEntryBlock(QByteArray& out, const FileEntry& entry, const QString& failureName) {
-  AddPathLine(out, LanguageText(kEntrySourceLabel), entry.Path);
+  AddPathLine(out, LanguageText(kEntrySourceLabel), entry.Path());
   AddPathLine(out, LanguageText(kEntryTargetLabel), entry.NewPath());
   AddLine(out, LanguageText(kEntryFailureLabel) + QStringLiteral(": ") + failureName);
   AddLine(out, {});

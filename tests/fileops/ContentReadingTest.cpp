@@ -177,9 +177,9 @@ TEST(StoreContent, WhatIsReadIsWhatTheNameGets) {
   TempDir dir;
   const std::string data = "hello";
   FileEntry entry;
-  entry.Path = DecodeFileName(dir.WriteFile("hello.txt", data));
-  entry.Name = "hello";
-  const ContentRead read = ReadContent(entry.Path, Set({u"%CC%", u"%CS%"}));
+  entry.SetPath(DecodeFileName(dir.WriteFile("hello.txt", data)));
+  entry.SetName("hello");
+  const ContentRead read = ReadContent(entry.Path(), Set({u"%CC%", u"%CS%"}));
   ASSERT_TRUE(read.Ok);
   StoreContent(entry, read.Values);
   const auto crc = static_cast<uint32_t>(

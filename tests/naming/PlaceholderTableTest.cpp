@@ -140,7 +140,7 @@ TEST(ContentValue, ChecksumsLiveInTheEntrysOwnFields) {
 // ---- Expansion over a table of its own: step and data rows ----
 
 QString NameOf(const PlaceholderContext& c) {
-  return c.Entry().Name;
+  return c.Entry().Name();
 }
 QString SizeOf(const PlaceholderContext& c) {
   return QString::number(c.Entry().Size);
@@ -208,7 +208,7 @@ TEST(ExpandPlaceholders, DataComesAfterTheStepsAndIsNeverExpandedAgain) {
   };
   for (const Row& row : rows) {
     FileEntry entry;
-    entry.Name = Q(row.name);
+    entry.SetName(Q(row.name));
     entry.Size = 42;
     entry.SetContentValue(1, Q(row.valueA));
     entry.SetContentValue(3, Q("B"));
@@ -231,7 +231,7 @@ TEST(NormalizePlaceholders, DataAndStepRowsAlikeButNotPaths) {
 // result of the one before, in the design's order.
 TEST(ExpandFilePlaceholders, FollowsTheTablesOrder) {
   FileEntry entry;
-  entry.Name = Q("%CC%%DS%");
+  entry.SetName(Q("%CC%%DS%"));
   entry.Size = 2048;
   entry.Modified = DateFromParts({2020, 1, 2, 3, 4, 5});
   entry.SetCrc32(Q("%FSK%"));  // never a real checksum; it shows that CC comes after FSK

@@ -78,11 +78,11 @@ std::vector<RunResultRow> RunResultRows(const FileList& files, bool stoppedByFul
   std::vector<RunResultRow> rows;
   for (const FileEntry& entry : files)
     if (entry.Status != kStatusNotProcessed && entry.Status != kStatusDone)
-      rows.push_back({entry.Status, false, entry.Path, entry.NewPath()});
+      rows.push_back({entry.Status, false, entry.Path(), entry.NewPath()});
   if (stoppedByFullDisk) {
     for (const FileEntry& entry : files)
       if (entry.Status == kStatusNotProcessed)
-        rows.push_back({entry.Status, true, entry.Path, entry.NewPath()});
+        rows.push_back({entry.Status, true, entry.Path(), entry.NewPath()});
   }
   return rows;
 }

@@ -154,7 +154,7 @@ class RunWindowTest : public WindowFixture {
 
   QStringList ListedPaths() const {
     QStringList paths;
-    for (const FileEntry& entry : app_->Files) paths << entry.Path;
+    for (const FileEntry& entry : app_->Files) paths << entry.Path();
     return paths;
   }
 
@@ -791,7 +791,7 @@ TEST_F(RunWindowTest, ResultWindowListsEveryProblemSortsAndExplains) {
   const auto add = [&](int id, const char* path, int status, const char* newPath) {
     FileEntry entry;
     entry.Id = id;
-    entry.Path = QString::fromUtf8(path);
+    entry.SetPath(QString::fromUtf8(path));
     entry.Status = static_cast<int8_t>(status);
     entry.SetNewPath(QString::fromUtf8(newPath));
     files.Append(std::move(entry));
