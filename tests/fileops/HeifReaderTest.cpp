@@ -51,10 +51,10 @@ std::string FullBox(const char* type, int version, const std::string& body) {
 
 // An EXIF block as a camera writes it, encoded by exiv2: make, date taken, and a size the
 // image's own is to win over.
-std::string TiffBlock() {
+std::string TiffBlock(const char* taken = "2023:05:06 07:08:09") {
   Exiv2::ExifData exif;
   exif["Exif.Image.Make"] = "Panasonic";
-  exif["Exif.Photo.DateTimeOriginal"] = "2023:05:06 07:08:09";
+  exif["Exif.Photo.DateTimeOriginal"] = taken;
   exif["Exif.Photo.PixelXDimension"] = uint32_t{6000};
   exif["Exif.Photo.PixelYDimension"] = uint32_t{4000};
   Exiv2::Blob blob;
@@ -71,6 +71,9 @@ struct Layout {
   int extents;    // pieces the EXIF item is split into
   bool exifMark;  // "Exif\0\0" before the TIFF header, as phones write
   int infeVersion;
+  // A second image of 320x240 with an EXIF of its own (2024-01-02 03:04:05), and the primary
+  // one, after the first: a burst.
+  bool burst = false;
 };
 
 // A HEIF image of 640x480 (item 1) with its EXIF (item 2) in the media box, and where the
@@ -91,8 +94,11 @@ Heif MakeHeif(const Layout& l) {
   std::string exif;
   PutN(exif, l.exifMark ? 6 : 0, 4);
   if (l.exifMark) exif += std::string("Exif\0\0", 6);
+  std::string exif2 = exif.substr(0, exif.size() - TiffBlock().size());
   exif += TiffBlock();
+  exif2 += TiffBlock("2024:01:02 03:04:05");
   const std::string pixels(10, 'x');
+  const int items = l.burst ? 4 : 2;
   const std::string ftyp = Box("ftyp", std::string("mif1\0\0\0\0mif1heic", 16));
   const int idSize = l.ilocVersion < 2 ? 2 : 4;
   const uint64_t base = 16;  // taken off the offsets when a base offset is written
@@ -103,7 +109,7 @@ Heif MakeHeif(const Layout& l) {
     const std::string hdlr =
         FullBox("hdlr", 0, std::string(4, '\0') + "pict" + std::string(13, '\0'));
     std::string pitmBody;
-    PutN(pitmBody, 1, 2);
+    PutN(pitmBody, l.burst ? 3 : 1, 2);
     const std::string pitm = FullBox("pitm", 0, pitmBody);
     auto infe = [&](uint32_t id, const char* type) {
       std::string body;
@@ -112,13 +118,15 @@ Heif MakeHeif(const Layout& l) {
       return FullBox("infe", l.infeVersion, body + std::string(type, 4) + std::string(1, '\0'));
     };
     std::string iinfBody;
-    PutN(iinfBody, 2, 2);
-    const std::string iinf = FullBox("iinf", 0, iinfBody + infe(1, "hvc1") + infe(2, "Exif"));
+    PutN(iinfBody, items, 2);
+    iinfBody += infe(1, "hvc1") + infe(2, "Exif");
+    if (l.burst) iinfBody += infe(3, "hvc1") + infe(4, "Exif");
+    const std::string iinf = FullBox("iinf", 0, iinfBody);
 
     std::string iloc;
     PutN(iloc, (l.offsetSize << 4) | l.offsetSize, 1);
     PutN(iloc, (l.baseOffsetSize << 4) | (l.ilocVersion == 0 ? 0 : l.indexSize), 1);
-    PutN(iloc, 2, idSize);
+    PutN(iloc, items, idSize);
     auto item = [&](uint32_t id, uint64_t start, const std::string& data, int pieces) {
       PutN(iloc, id, idSize);
       if (l.ilocVersion > 0) PutN(iloc, 0, 2);  // construction method 0: in the file
@@ -138,27 +146,45 @@ Heif MakeHeif(const Layout& l) {
     };
     item(1, mediaStart, pixels, 1);
     item(2, mediaStart + pixels.size(), exif, l.extents);
+    if (l.burst) {
+      item(3, mediaStart, pixels, 1);
+      item(4, mediaStart + pixels.size() + exif.size(), exif2, 1);
+    }
     const std::string ilocBox = FullBox("iloc", l.ilocVersion, iloc);
 
     std::string ispe;
     PutN(ispe, 640, 4);
     PutN(ispe, 480, 4);
+    std::string smaller;
+    PutN(smaller, 320, 4);
+    PutN(smaller, 240, 4);
     std::string ipma;
-    PutN(ipma, 1, 4);
+    PutN(ipma, l.burst ? 2 : 1, 4);
     PutN(ipma, 1, 2);
     PutN(ipma, 1, 1);
     PutN(ipma, 0x81, 1);  // essential, property 1
+    if (l.burst) {
+      PutN(ipma, 3, 2);
+      PutN(ipma, 1, 1);
+      PutN(ipma, 0x82, 1);
+    }
     const std::string iprp =
-        Box("iprp", Box("ipco", FullBox("ispe", 0, ispe)) + FullBox("ipma", 0, ipma));
-    std::string cdsc;
-    PutN(cdsc, 2, 2);
-    PutN(cdsc, 1, 2);
-    PutN(cdsc, 1, 2);
-    const std::string iref = FullBox("iref", 0, Box("cdsc", cdsc));
+        Box("iprp", Box("ipco", FullBox("ispe", 0, ispe) + FullBox("ispe", 0, smaller)) +
+                        FullBox("ipma", 0, ipma));
+    auto cdsc = [](uint32_t from, uint32_t to) {
+      std::string body;
+      PutN(body, from, 2);
+      PutN(body, 1, 2);
+      PutN(body, to, 2);
+      return Box("cdsc", body);
+    };
+    const std::string iref =
+        FullBox("iref", 0, cdsc(2, 1) + (l.burst ? cdsc(4, 3) : std::string()));
     return FullBox("meta", 0, hdlr + pitm + iinf + ilocBox + iprp + iref);
   };
   const size_t metaSize = meta(0).size();
-  heif.bytes = ftyp + meta(ftyp.size() + metaSize + 8) + Box("mdat", pixels + exif);
+  heif.bytes = ftyp + meta(ftyp.size() + metaSize + 8) +
+               Box("mdat", pixels + exif + (l.burst ? exif2 : std::string()));
   heif.meta = ftyp.size();
   heif.iinf = heif.bytes.find("iinf") - 4;
   heif.iloc = heif.bytes.find("iloc") - 4;
@@ -199,6 +225,20 @@ TEST(HeifReader, EveryWayOfLocatingTheExifItemIsRead) {
     // The image's own size, not what its EXIF claims.
     EXPECT_EQ(Value(read, u"%IW%"), "640");
     EXPECT_EQ(Value(read, u"%IH%"), "480");
+  }
+}
+
+// Of several images with an EXIF each, the primary one's, whatever their order.
+TEST(HeifReader, ABurstGivesThePrimaryImagesValues) {
+  TempDir dir;
+  for (const int version : {0, 1, 2}) {
+    SCOPED_TRACE(version);
+    Layout burst = {version, 4, 0, 0, 1, false, 2};
+    burst.burst = true;
+    const ContentRead read = ReadBytes(dir, MakeHeif(burst).bytes);
+    EXPECT_EQ(Value(read, u"%TY%"), QString::number(DateFromParts({2024, 1, 2, 3, 4, 5})));
+    EXPECT_EQ(Value(read, u"%IW%"), "320");
+    EXPECT_EQ(Value(read, u"%IH%"), "240");
   }
 }
 
@@ -261,6 +301,32 @@ TEST(HeifReader, BoxesThatLieGiveOnlyWhatCanBeMadeOut) {
     EXPECT_EQ(Value(read, u"%TY%"), c.taken ? Taken() : QString());
     EXPECT_EQ(Value(read, u"%IW%"), c.width);
   }
+}
+
+// Lists that cost nothing to claim: an item location table of 65535 items of 65535 pieces,
+// each piece written in no bytes, and an item list of 65535 entries. Read in one pass, without
+// a walk over what is not there.
+TEST(HeifReader, ListsThatClaimMillionsOfEntriesEndAtOnce) {
+  std::string iloc;
+  PutN(iloc, 0, 2);  // offsets, lengths, base offsets and indexes of no bytes
+  PutN(iloc, 65535, 2);
+  for (uint32_t id = 1; id <= 65535; ++id) {
+    PutN(iloc, id, 2);
+    PutN(iloc, 0, 4);
+    PutN(iloc, 65535, 2);
+  }
+  std::string pitm;
+  PutN(pitm, 1, 2);
+  std::string iinf;
+  PutN(iinf, 65535, 2);
+  const std::string bytes =
+      Box("ftyp", std::string("heic\0\0\0\0mif1heic", 16)) +
+      FullBox("meta", 0,
+              FullBox("pitm", 0, pitm) + FullBox("iinf", 0, iinf) + FullBox("iloc", 1, iloc));
+  TempDir dir;
+  const ContentRead read = ReadBytes(dir, bytes);
+  EXPECT_TRUE(read.Ok);
+  EXPECT_EQ(Value(read, u"%TY%"), "");
 }
 
 // A HEIC as libheif writes it, cut short at every length and with each box header's size and

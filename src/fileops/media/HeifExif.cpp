@@ -213,6 +213,12 @@ void ReadLocations(const Box& box, ItemTable& items) {
     if (!in.Number(version < 2 ? 2 : 4, id)) return;
     if (version > 0 && !in.Read(method)) return;
     if (!in.Read(reference) || !in.Number(baseOffsetSize, base) || !in.Read(extentCount)) return;
+    const size_t entryBytes = indexSize + offsetSize + lengthSize;
+    if (extentCount > kMaxExtents || entryBytes == 0) {
+      // More pieces than any encoder writes, or pieces without a place: passed over at once.
+      if (!in.Skip(size_t{extentCount} * entryBytes)) return;
+      continue;
+    }
     std::vector<Extent> extents;
     for (uint32_t k = 0; k < extentCount; ++k) {
       uint64_t index = 0;
@@ -223,9 +229,9 @@ void ReadLocations(const Box& box, ItemTable& items) {
       // An offset that does not fit in 64 bits cannot lie in the file.
       if (extent.Offset > UINT64_MAX - base) return;
       extent.Offset += base;
-      if (k < kMaxExtents) extents.push_back(extent);
+      extents.push_back(extent);
     }
-    if ((method & 0x0F) != 0 || reference != 0 || extentCount > kMaxExtents) continue;
+    if ((method & 0x0F) != 0 || reference != 0) continue;
     if (items.Count() >= kMaxItems) return;
     Item& item = items.Get(static_cast<uint32_t>(id));
     item.InFile = true;
