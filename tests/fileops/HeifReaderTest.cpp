@@ -37,13 +37,14 @@ QString Taken() {
   return QString::number(DateFromParts({2023, 5, 6, 7, 8, 9}));
 }
 
-void PutN(std::string& out, uint64_t value, int bytes) {
+// `value` big-endian in `bytes` bytes.
+std::string N(uint64_t value, int bytes) {
+  std::string out;
   for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return out;
 }
 std::string Box(const char* type, const std::string& body) {
-  std::string out;
-  PutN(out, 8 + body.size(), 4);
-  return out + std::string(type, 4) + body;
+  return N(8 + body.size(), 4) + std::string(type, 4) + body;
 }
 std::string FullBox(const char* type, int version, const std::string& body) {
   return Box(type, std::string(1, static_cast<char>(version)) + std::string(3, '\0') + body);
@@ -91,56 +92,40 @@ struct Heif {
 };
 
 Heif MakeHeif(const Layout& l) {
-  std::string exif;
-  PutN(exif, l.exifMark ? 6 : 0, 4);
-  if (l.exifMark) exif += std::string("Exif\0\0", 6);
-  std::string exif2 = exif.substr(0, exif.size() - TiffBlock().size());
-  exif += TiffBlock();
-  exif2 += TiffBlock("2024:01:02 03:04:05");
+  const std::string mark = l.exifMark ? N(6, 4) + std::string("Exif\0\0", 6) : N(0, 4);
+  const std::string exif = mark + TiffBlock();
+  const std::string exif2 = mark + TiffBlock("2024:01:02 03:04:05");
   const std::string pixels(10, 'x');
   const int items = l.burst ? 4 : 2;
-  const std::string ftyp = Box("ftyp", std::string("mif1\0\0\0\0mif1heic", 16));
   const int idSize = l.ilocVersion < 2 ? 2 : 4;
-  const uint64_t base = 16;  // taken off the offsets when a base offset is written
+  const uint64_t base = l.baseOffsetSize > 0 ? 16 : 0;  // taken off the offsets
+  const std::string ftyp = Box("ftyp", std::string("mif1\0\0\0\0mif1heic", 16));
 
-  Heif heif;
   size_t offsetInIloc = 0;
   auto meta = [&](uint64_t mediaStart) {
     const std::string hdlr =
         FullBox("hdlr", 0, std::string(4, '\0') + "pict" + std::string(13, '\0'));
-    std::string pitmBody;
-    PutN(pitmBody, l.burst ? 3 : 1, 2);
-    const std::string pitm = FullBox("pitm", 0, pitmBody);
+    const std::string pitm = FullBox("pitm", 0, N(l.burst ? 3 : 1, 2));
     auto infe = [&](uint32_t id, const char* type) {
-      std::string body;
-      PutN(body, id, l.infeVersion == 2 ? 2 : 4);
-      PutN(body, 0, 2);
-      return FullBox("infe", l.infeVersion, body + std::string(type, 4) + std::string(1, '\0'));
+      return FullBox("infe", l.infeVersion,
+                     N(id, l.infeVersion == 2 ? 2 : 4) + N(0, 2) + std::string(type, 4) + '\0');
     };
-    std::string iinfBody;
-    PutN(iinfBody, items, 2);
-    iinfBody += infe(1, "hvc1") + infe(2, "Exif");
-    if (l.burst) iinfBody += infe(3, "hvc1") + infe(4, "Exif");
-    const std::string iinf = FullBox("iinf", 0, iinfBody);
+    std::string iinf = N(items, 2) + infe(1, "hvc1") + infe(2, "Exif");
+    if (l.burst) iinf += infe(3, "hvc1") + infe(4, "Exif");
 
-    std::string iloc;
-    PutN(iloc, (l.offsetSize << 4) | l.offsetSize, 1);
-    PutN(iloc, (l.baseOffsetSize << 4) | (l.ilocVersion == 0 ? 0 : l.indexSize), 1);
-    PutN(iloc, items, idSize);
+    std::string iloc = N((l.offsetSize << 4) | l.offsetSize, 1) +
+                       N((l.baseOffsetSize << 4) | (l.ilocVersion == 0 ? 0 : l.indexSize), 1) +
+                       N(items, idSize);
     auto item = [&](uint32_t id, uint64_t start, const std::string& data, int pieces) {
-      PutN(iloc, id, idSize);
-      if (l.ilocVersion > 0) PutN(iloc, 0, 2);  // construction method 0: in the file
-      PutN(iloc, 0, 2);
-      const uint64_t offsetBase = l.baseOffsetSize > 0 ? base : 0;
-      PutN(iloc, offsetBase, l.baseOffsetSize);
-      PutN(iloc, pieces, 2);
+      iloc += N(id, idSize);
+      if (l.ilocVersion > 0) iloc += N(0, 2);  // construction method 0: in the file
+      iloc += N(0, 2) + N(base, l.baseOffsetSize) + N(pieces, 2);
       size_t done = 0;
       for (int k = 0; k < pieces; ++k) {
         const size_t length = k + 1 < pieces ? data.size() / pieces : data.size() - done;
-        if (l.ilocVersion > 0) PutN(iloc, k, l.indexSize);
+        if (l.ilocVersion > 0) iloc += N(k, l.indexSize);
         if (id == 2 && k == 0) offsetInIloc = iloc.size();
-        PutN(iloc, start + done - offsetBase, l.offsetSize);
-        PutN(iloc, length, l.offsetSize);
+        iloc += N(start + done - base, l.offsetSize) + N(length, l.offsetSize);
         done += length;
       }
     };
@@ -150,41 +135,25 @@ Heif MakeHeif(const Layout& l) {
       item(3, mediaStart, pixels, 1);
       item(4, mediaStart + pixels.size() + exif.size(), exif2, 1);
     }
-    const std::string ilocBox = FullBox("iloc", l.ilocVersion, iloc);
-
-    std::string ispe;
-    PutN(ispe, 640, 4);
-    PutN(ispe, 480, 4);
-    std::string smaller;
-    PutN(smaller, 320, 4);
-    PutN(smaller, 240, 4);
-    std::string ipma;
-    PutN(ipma, l.burst ? 2 : 1, 4);
-    PutN(ipma, 1, 2);
-    PutN(ipma, 1, 1);
-    PutN(ipma, 0x81, 1);  // essential, property 1
-    if (l.burst) {
-      PutN(ipma, 3, 2);
-      PutN(ipma, 1, 1);
-      PutN(ipma, 0x82, 1);
-    }
+    // Item 1 has property 1 (640x480, essential), item 3 property 2 (320x240).
+    std::string ipma = N(l.burst ? 2 : 1, 4) + N(1, 2) + N(1, 1) + N(0x81, 1);
+    if (l.burst) ipma += N(3, 2) + N(1, 1) + N(0x82, 1);
     const std::string iprp =
-        Box("iprp", Box("ipco", FullBox("ispe", 0, ispe) + FullBox("ispe", 0, smaller)) +
+        Box("iprp", Box("ipco", FullBox("ispe", 0, N(640, 4) + N(480, 4)) +
+                                    FullBox("ispe", 0, N(320, 4) + N(240, 4))) +
                         FullBox("ipma", 0, ipma));
     auto cdsc = [](uint32_t from, uint32_t to) {
-      std::string body;
-      PutN(body, from, 2);
-      PutN(body, 1, 2);
-      PutN(body, to, 2);
-      return Box("cdsc", body);
+      return Box("cdsc", N(from, 2) + N(1, 2) + N(to, 2));
     };
-    const std::string iref =
-        FullBox("iref", 0, cdsc(2, 1) + (l.burst ? cdsc(4, 3) : std::string()));
-    return FullBox("meta", 0, hdlr + pitm + iinf + ilocBox + iprp + iref);
+    const std::string iref = FullBox("iref", 0, cdsc(2, 1) + (l.burst ? cdsc(4, 3) : ""));
+    return FullBox("meta", 0,
+                   hdlr + pitm + FullBox("iinf", 0, iinf) + FullBox("iloc", l.ilocVersion, iloc) +
+                       iprp + iref);
   };
   const size_t metaSize = meta(0).size();
-  heif.bytes = ftyp + meta(ftyp.size() + metaSize + 8) +
-               Box("mdat", pixels + exif + (l.burst ? exif2 : std::string()));
+  Heif heif;
+  heif.bytes =
+      ftyp + meta(ftyp.size() + metaSize + 8) + Box("mdat", pixels + exif + (l.burst ? exif2 : ""));
   heif.meta = ftyp.size();
   heif.iinf = heif.bytes.find("iinf") - 4;
   heif.iloc = heif.bytes.find("iloc") - 4;
@@ -243,9 +212,7 @@ TEST(HeifReader, ABurstGivesThePrimaryImagesValues) {
 }
 
 void Put32At(std::string& bytes, size_t at, uint32_t value) {
-  std::string field;
-  PutN(field, value, 4);
-  bytes.replace(at, 4, field);
+  bytes.replace(at, 4, N(value, 4));
 }
 
 // Boxes that lie: each is read without a crash or a hang and without a change to the file, and
@@ -307,22 +274,13 @@ TEST(HeifReader, BoxesThatLieGiveOnlyWhatCanBeMadeOut) {
 // each piece written in no bytes, and an item list of 65535 entries. Read in one pass, without
 // a walk over what is not there.
 TEST(HeifReader, ListsThatClaimMillionsOfEntriesEndAtOnce) {
-  std::string iloc;
-  PutN(iloc, 0, 2);  // offsets, lengths, base offsets and indexes of no bytes
-  PutN(iloc, 65535, 2);
-  for (uint32_t id = 1; id <= 65535; ++id) {
-    PutN(iloc, id, 2);
-    PutN(iloc, 0, 4);
-    PutN(iloc, 65535, 2);
-  }
-  std::string pitm;
-  PutN(pitm, 1, 2);
-  std::string iinf;
-  PutN(iinf, 65535, 2);
-  const std::string bytes =
-      Box("ftyp", std::string("heic\0\0\0\0mif1heic", 16)) +
-      FullBox("meta", 0,
-              FullBox("pitm", 0, pitm) + FullBox("iinf", 0, iinf) + FullBox("iloc", 1, iloc));
+  // Offsets, lengths, base offsets and indexes of no bytes.
+  std::string iloc = N(0, 2) + N(65535, 2);
+  for (uint32_t id = 1; id <= 65535; ++id) iloc += N(id, 2) + N(0, 4) + N(65535, 2);
+  const std::string bytes = Box("ftyp", std::string("heic\0\0\0\0mif1heic", 16)) +
+                            FullBox("meta", 0,
+                                    FullBox("pitm", 0, N(1, 2)) + FullBox("iinf", 0, N(65535, 2)) +
+                                        FullBox("iloc", 1, iloc));
   TempDir dir;
   const ContentRead read = ReadBytes(dir, bytes);
   EXPECT_TRUE(read.Ok);
