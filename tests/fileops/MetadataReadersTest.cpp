@@ -7,6 +7,7 @@
 #include "naming/PlaceholderTable.h"
 #include "naming/Placeholders.h"
 #include "platform/LocalTime.h"
+#include "support/ChildProcess.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
@@ -18,6 +19,7 @@
 #include <exiv2/webpimage.hpp>
 #pragma GCC diagnostic pop
 #include <taglib/flacfile.h>
+#include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
@@ -30,7 +32,8 @@
 #include <vector>
 
 // The readers of what is inside photos, videos and songs, on files the tests make: images
-// written by exiv2 itself, songs tagged by TagLib, movies whose boxes are put together here.
+// written by exiv2 itself and encoded to HEIC and AVIF by libheif's heif-enc, songs tagged by
+// TagLib or encoded by oggenc, movies and HEIF images whose boxes are put together here.
 
 namespace {
 
@@ -164,6 +167,35 @@ std::string WebpPixel() {
       34);
 }
 
+// A tenth of a second of silence, 8 kHz mono, for an encoder to work on.
+std::string SilentWave() {
+  const uint32_t samples = 800;
+  std::string out = "RIFF";
+  Put32le(out, 36 + samples * 2);
+  out += "WAVEfmt ";
+  Put32le(out, 16);
+  Put16le(out, 1);  // PCM
+  Put16le(out, 1);  // one channel
+  Put32le(out, 8000);
+  Put32le(out, 16000);
+  Put16le(out, 2);
+  Put16le(out, 16);
+  out += "data";
+  Put32le(out, samples * 2);
+  return out + std::string(samples * 2, '\0');
+}
+
+// The smallest M4A that TagLib tags: its type box, a movie header and a media box.
+std::string M4aContainer() {
+  std::string header(100, '\0');
+  header[15] = static_cast<char>(0xE8);  // time scale 1000
+  header[14] = 0x03;
+  header[20] = 0x01;  // rate 1.0
+  header[24] = 0x01;  // full volume
+  return Box("ftyp", std::string("M4A \0\0\0\0M4A mp42isom", 20)) +
+         Box("moov", Box("mvhd", header)) + Box("mdat", std::string(16, '\0'));
+}
+
 struct Samples {
   TempDir dir;
   std::vector<std::string> files;
@@ -221,6 +253,36 @@ Samples* MakeSampleFiles() {
         Exiv2::ImageType::webp, webp,
         {{"Exif.Image.Make", "Fujifilm"}, {"Exif.Photo.DateTimeOriginal", "2022:08:09 10:11:12"}});
     s->files.push_back(webp);
+    // heif-enc carries a JPEG's EXIF and XMP over into the HEIF file; a 1x1 HEIC is a grid of
+    // one 64x64 tile, so its size tells the primary image from the tile.
+    const std::string heic = s->dir.Bytes() + "photo.heic";
+    RunDebianTool({"heif-enc", "-q", "10", "-o", heic, jpeg}, "libheif-examples", s->dir.Bytes());
+    s->files.push_back(heic);
+    const std::string xmpJpeg = s->dir.WriteFile("sources/xmp.jpg");
+    WriteImage(Exiv2::ImageType::jpeg, xmpJpeg, {{"Exif.Image.Make", "Sony"}},
+               {{"Xmp.xmp.CreateDate", "2018-12-24T18:00:00+01:00"}});
+    const std::string avif = s->dir.Bytes() + "photo.avif";
+    RunDebianTool({"heif-enc", "-A", "-q", "10", "-o", avif, xmpJpeg}, "libheif-examples",
+                  s->dir.Bytes());
+    s->files.push_back(avif);
+    const std::string wav = s->dir.WriteFile("sources/song.wav", SilentWave());
+    const std::string ogg = s->dir.Bytes() + "song.ogg";
+    RunDebianTool({"oggenc", "-Q", "-q", "0", "-a", "Sigur Rós", "-l", "Ágætis byrjun", "-t",
+                   "Svefn-g-englar", "-N", "3", "-d", "1999", "-G", "Post-rock", "-o", ogg, wav},
+                  "vorbis-tools", s->dir.Bytes());
+    s->files.push_back(ogg);
+    const std::string m4a = s->dir.WriteFile("song.m4a", M4aContainer());
+    {
+      TagLib::MP4::File file(m4a.c_str());
+      file.tag()->setArtist(TagLib::String("Björk", TagLib::String::UTF8));
+      file.tag()->setAlbum("Homogenic");
+      file.tag()->setTitle("Joga");
+      file.tag()->setTrack(2);
+      file.tag()->setYear(1997);
+      file.tag()->setGenre("Electronic");
+      file.save();
+    }
+    s->files.push_back(m4a);
     return s;
   }
 }
@@ -276,6 +338,32 @@ TEST_F(MetadataReaders, ReadWhatEachKindOfFileHolds) {
       {7, u"%TY%", QString::number(Local(2022, 8, 9, 10, 11, 12))},
       {7, u"%IK%", "Fujifilm"},
       {7, u"%IW%", "1"},
+      // The HEIC made from the first JPEG: its EXIF as the JPEG's, its size the primary
+      // image's (the grid), not the tile's 64x64.
+      {8, u"%TY%", QString::number(Local(2021, 7, 14, 9, 30, 5))},
+      {8, u"%IK%", "Canon"},
+      {8, u"%IC%", "EOS_80D"},
+      {8, u"%IL%", "EF-S18-135mm_"},
+      {8, u"%IW%", "1"},
+      {8, u"%IH%", "1"},
+      // An AVIF whose date taken comes from its XMP item.
+      {9, u"%TY%", QString::number(Local(2018, 12, 24, 18, 0, 0))},
+      {9, u"%IK%", "Sony"},
+      {9, u"%IW%", "1"},
+      {10, u"%AA%", "Sigur Rós"},
+      {10, u"%AB%", "Ágætis byrjun"},
+      {10, u"%AT%", "Svefn-g-englar"},
+      {10, u"%AN%", "3"},
+      {10, u"%AY%", "1999"},
+      {10, u"%AG%", "Post-rock"},
+      {10, u"%TY%", ""},
+      {11, u"%AA%", "Björk"},
+      {11, u"%AB%", "Homogenic"},
+      {11, u"%AT%", "Joga"},
+      {11, u"%AN%", "2"},
+      {11, u"%AY%", "1997"},
+      {11, u"%AG%", "Electronic"},
+      {11, u"%TY%", ""},
   };
   for (const Case& c : cases) {
     const ContentRead read = ReadContent(QString::fromStdString(s.files[c.file]), AllMedia());

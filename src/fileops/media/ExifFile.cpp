@@ -1,5 +1,6 @@
 #include "fileops/media/ExifFile.h"
 
+#include "fileops/media/HeifExif.h"
 #include "platform/LocalTime.h"
 
 #include <sys/mman.h>
@@ -184,9 +185,8 @@ int64_t ExifNumber(const Exiv2::ExifData& exif, const char* key) {
   return value > 0 ? value : 0;
 }
 
-PhotoFacts FactsOf(const Exiv2::Image& image) {
-  const Exiv2::ExifData& exif = image.exifData();
-  const Exiv2::XmpData& xmp = image.xmpData();
+PhotoFacts FactsOf(const Exiv2::ExifData& exif, const Exiv2::XmpData& xmp, int64_t width,
+                   int64_t height) {
   PhotoFacts facts;
   for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Photo.DateTimeDigitized"}) {
     if (!facts.Taken) facts.Taken = ParseMetadataDate(ExifText(exif, key));
@@ -202,11 +202,24 @@ PhotoFacts FactsOf(const Exiv2::Image& image) {
   facts.Lens = ExifText(exif, "Exif.Photo.LensModel");
   if (facts.Lens.isEmpty()) facts.Lens = XmpText(xmp, "Xmp.exifEX.LensModel");
   if (facts.Lens.isEmpty()) facts.Lens = XmpText(xmp, "Xmp.aux.Lens");
-  facts.Width = image.pixelWidth();
-  facts.Height = image.pixelHeight();
+  facts.Width = width;
+  facts.Height = height;
   if (facts.Width <= 0) facts.Width = ExifNumber(exif, "Exif.Photo.PixelXDimension");
   if (facts.Height <= 0) facts.Height = ExifNumber(exif, "Exif.Photo.PixelYDimension");
   return facts;
+}
+
+// A HEIF image's EXIF and XMP items, decoded by exiv2 as a JPEG's segments are, so that the same
+// tags count; the size is the primary image's own.
+std::optional<PhotoFacts> HeifFacts(const HeifMetadata& heif) {
+  if (heif.State != HeifMetadata::kRead) return std::nullopt;
+  Exiv2::ExifData exif;
+  Exiv2::XmpData xmp;
+  if (!heif.Exif.empty())
+    Exiv2::ExifParser::decode(exif, reinterpret_cast<const Exiv2::byte*>(heif.Exif.data()),
+                              static_cast<uint32_t>(heif.Exif.size()));
+  if (!heif.Xmp.empty() && Exiv2::XmpParser::decode(xmp, heif.Xmp) != 0) xmp.clear();
+  return FactsOf(exif, xmp, heif.Width, heif.Height);
 }
 
 }  // namespace
@@ -224,13 +237,19 @@ std::optional<PhotoFacts> ReadPhotoFacts(const RandomAccessFile& file, const QSt
       case kMatroskaVideo:
       case kAsfVideo:
         return std::nullopt;
+      case Exiv2::ImageType::bmff:
+        // HEIC and AVIF are read by our own walk of their boxes; other such files (CR3) and
+        // movies stay with exiv2.
+        if (const HeifMetadata heif = ReadHeifMetadata(file); heif.State != HeifMetadata::kNotHeif)
+          return HeifFacts(heif);
+        break;
       default:
         break;
     }
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
     if (image.get() == nullptr) return std::nullopt;
     image->readMetadata();
-    return FactsOf(*image);
+    return FactsOf(image->exifData(), image->xmpData(), image->pixelWidth(), image->pixelHeight());
   } catch (...) {
     // Unknown formats, damage and exiv2's own limits alike: the file has no values.
     return std::nullopt;

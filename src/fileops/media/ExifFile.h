@@ -8,7 +8,8 @@
 #include <optional>
 
 // What a photo's metadata (EXIF, XMP) says, as read with exiv2 from an open file. Only the
-// metadata is read: exiv2 walks the file's segments or boxes and stops before the pixels.
+// metadata is read: exiv2 walks the file's segments or boxes and stops before the pixels (for
+// HEIC and AVIF our own walk finds the items, fileops/media/HeifExif.h, and exiv2 decodes them).
 struct PhotoFacts {
   // Date taken as a local date value (platform/LocalTime.h): DateTimeOriginal, else
   // DateTimeDigitized, else the XMP creation date. None when the file names no valid one.
