@@ -275,7 +275,9 @@ TEST(NewNameIndex, RandomBatchesComeToThePlanFromScratch) {
         existing = std::max(existing, fresh.ProblemCount(NameProblem::TargetExists));
       }
       EXPECT_GT(clashes, 20) << "the values are meant to clash";
-      if (!move) EXPECT_GT(existing, 10) << "and to meet loaded files";
+      if (!move) {
+        EXPECT_GT(existing, 10) << "and to meet loaded files";
+      }
     }
   }
 }
