@@ -217,6 +217,8 @@ void NewNameIndex::Begin(const Preset& settings, const RunValues& values,
 void NewNameIndex::Finish(const NewNamePlan& plan, const FileList& files,
                           std::vector<uint8_t>& gaveUp, QHash<QString, uint32_t>& folderIndexes) {
   usable_ = false;
+  // Nothing to keep where every later entry may move.
+  if (counter_ || plan.NeedsEveryFile() || !plan.Complete()) return;
   gaveUp_.swap(gaveUp);
   folderIndexes_.swap(folderIndexes);
   const size_t count = static_cast<size_t>(plan.Count());
@@ -252,7 +254,7 @@ void NewNameIndex::Finish(const NewNamePlan& plan, const FileList& files,
                                            (claimedBefore_[pred >> 6] >> (pred & 63) & 1) != 0);
     if (claimed) claimedBefore_[at >> 6] |= uint64_t{1} << (at & 63);
   }
-  usable_ = !counter_ && !plan.NeedsEveryFile() && plan.Complete();
+  usable_ = true;
 }
 
 // Plans the entries of one update again, in the run's order, each seeing what the entries

@@ -39,6 +39,10 @@ class NewNameIndex {
 
   // A plan made with this index (NewNameInputs::Keep) that UpdateNewNames can bring up to date.
   bool Usable() const { return usable_; }
+  // Whether the plan was made of these settings and run values.
+  bool MadeOf(const Preset& settings, const RunValues& values) const {
+    return settings_ == settings && values_ == values;
+  }
   // Heap bytes the index keeps, for the benchmarks.
   size_t KeptBytes() const;
 
