@@ -127,9 +127,10 @@ std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
 void NewNamePreview::StartPlan() {
   std::unique_ptr<Job> job = MakeJob();
   // Nothing new: the plan in hand, or the last one, is of these settings and this list.
+  const bool planFits =
+      plan_ && plan_->Settings() == job->Settings && planListCount_ == list_.Count();
   if (!inputsDirty_ && ((running_ && !updating_ && runningSettings_ == job->Settings) ||
-                        (!running_ && plan_ && plan_->Settings() == job->Settings &&
-                         planListCount_ == list_.Count()))) {
+                        (planFits && (updating_ || !running_)))) {
     // Values that arrived meanwhile update the plan once nothing else runs.
     if (!running_ && !StartUpdate()) {
       inputsDirty_ = true;
@@ -223,6 +224,7 @@ bool NewNamePreview::StartUpdate() {
   std::shared_ptr<Job> job = MakeJob();
   if (!(plan_->Settings() == job->Settings) || !index_->MadeOf(job->Settings, job->Values))
     return false;
+  if (worker_.joinable()) worker_.join();  // a worker that ended without a result
   // Reading by position may close gaps: done here, so that the worker's reads change nothing.
   (void)list_.begin();
   cancel_.store(0, std::memory_order_relaxed);
