@@ -33,17 +33,18 @@ PlannedRow NewNameEntryPlanner::Plan(qsizetype pos, const FileEntry& entry) {
   EntryPlan plan;
   bool planned = false;
   bool pending = false;
-  const int64_t sourceKind = !inputs_.DiskLookups ? 0
-                             : snapshots_ != nullptr
-                                 ? snapshots_->KindIn(entry.Directory, entry.Path)
-                                 : direct_.Kind(entry.Path);
+  const auto sourceMissing = [&] {
+    if (!inputs_.DiskLookups) return false;
+    return (snapshots_ != nullptr ? snapshots_->KindIn(entry.Directory, entry.Path)
+                                  : direct_.Kind(entry.Path)) < 0;
+  };
   if (!gaveUp_.empty() && gaveUp_[static_cast<size_t>(pos)] != 0) {
     plan = Planner::Failed(kStatusMatchGaveUp);
   } else if (values_.PreparationNeeded &&
              (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
               entry.Status == kStatusMatchGaveUp)) {
     plan = Planner::Failed(entry.Status);
-  } else if (sourceKind < 0) {
+  } else if (sourceMissing()) {
     plan = Planner::Failed(kStatusSourceMissing);
   } else if (need_.Any() && inputs_.Content != nullptr) {
     const auto known = inputs_.Content->constFind(entry.Id);
