@@ -559,6 +559,28 @@ TEST_F(NewNameColumnTest, ChecksumsUpdateThePlanTheyChange) {
   EXPECT_TRUE(window->StatusText().contains(AdditionText(kAddProblems)));
 }
 
+// Values read while a plan holds a copy of the known ones wait and are lost neither way: they
+// come in, with their ids, once the copy is gone.
+TEST_F(NewNameColumnTest, ValuesReadWhileAPlanHoldsTheKnownOnesWaitForIt) {
+  dir_.WriteFile("a.txt", "a");
+  dir_.WriteFile("b.txt", "b");
+  NewNameContent content;
+  PlaceholderSet need;
+  need.Add(PlaceholderId(u"%CC%"));
+  content.Request({{1, dir_.Path() + "a.txt", {}}}, need);
+  ASSERT_TRUE(ProcessUntil([&] { return content.Known().contains(1); }));
+  EXPECT_EQ(content.TakeArrived(), std::vector<int32_t>{1});
+
+  auto held = std::make_unique<QHash<int32_t, KnownContent>>(content.Known());
+  content.Request({{2, dir_.Path() + "b.txt", {}}}, need);
+  for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_FALSE(content.Known().contains(2)) << "the copy is not copied on this thread";
+  held.reset();
+  ASSERT_TRUE(ProcessUntil([&] { return content.Known().contains(2); }));
+  EXPECT_EQ(content.TakeArrived(), std::vector<int32_t>{2});
+  EXPECT_TRUE(content.Known().value(2).Ok);
+}
+
 // Lines of the console's "--dry-run": status, source, target.
 struct DryLine {
   int status;
