@@ -4,19 +4,19 @@
 #include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
+#include "ui/list/NewNameTexts.h"
 #include "ui/widgets/Icons.h"
 #include "ui/widgets/UiTexts.h"
-#include "ui/list/NewNameTexts.h"
 
 #include "filelist/StatusLine.h"
 
 #include <QApplication>
 #include <QDateTime>
-#include <QPoint>
-#include <QTimeZone>
 #include <QFont>
 #include <QPalette>
+#include <QPoint>
 #include <QStyle>
+#include <QTimeZone>
 
 #include <algorithm>
 
@@ -252,6 +252,11 @@ void FileListModel::SetPlan(std::shared_ptr<const NewNamePlan> plan) {
     BuildDisplay();
     return;
   }
+  if (plan_ && plan_ == old && !onlyProblems_) {
+    // The same plan brought up to date for a few entries: the rows and their order stay.
+    if (!entries_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+    return;
+  }
   if (onlyProblems_) {
     // Which rows there are changes with the plan.
     beginResetModel();
@@ -263,8 +268,7 @@ void FileListModel::SetPlan(std::shared_ptr<const NewNamePlan> plan) {
   const bool listOrder = !plan_ || plan_->Order().empty();
   if (wasListOrder && listOrder) {
     BuildDisplay();
-    if (!entries_.empty())
-      emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+    if (!entries_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
     return;
   }
   // The rows move to the run's order: the selection and the current row go with their entries.

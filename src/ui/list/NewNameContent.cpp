@@ -5,6 +5,8 @@
 #include "platform/FileName.h"
 #include "platform/Process.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <system_error>
 
@@ -106,12 +108,37 @@ void NewNameContent::Deliver() {
     results.swap(results_);
     deliveryPosted_ = false;
   }
+  if (!held_.empty()) {
+    results.insert(results.begin(), std::make_move_iterator(held_.begin()),
+                   std::make_move_iterator(held_.end()));
+    held_.clear();
+  }
+  if (results.empty()) return;
+  if (!known_.isEmpty() && !known_.isDetached()) {
+    // A plan holds a copy: changing the table now would copy all of it here.
+    held_ = std::move(results);
+    if (!retryPosted_) {
+      retryPosted_ = true;
+      QTimer::singleShot(kHeldRetry, this, [this] {
+        retryPosted_ = false;
+        Deliver();
+      });
+    }
+    return;
+  }
   bool changed = false;
   for (auto& [id, content] : results) {
     auto it = known_.find(id);
     if (it != known_.end() && it->Ok == content.Ok && it->Values == content.Values) continue;
     known_.insert(id, std::move(content));
+    arrived_.push_back(id);
     changed = true;
   }
   if (changed) emit Arrived();
+}
+
+std::vector<int32_t> NewNameContent::TakeArrived() {
+  std::vector<int32_t> ids;
+  ids.swap(arrived_);
+  return ids;
 }

@@ -37,7 +37,12 @@ class NewNameContent : public QObject {
   void Request(std::vector<File> files, const PlaceholderSet& need);
   // The values known so far, by entry id (GUI thread). An entry may lack a value that was not
   // needed when it was read.
+  // A copy shares the values with these until they change: while a copy is held (a plan reads
+  // it on another thread), values that arrive wait, so that the table is never copied whole on
+  // the GUI thread; they come in once the copies are gone.
   const QHash<int32_t, KnownContent>& Known() const { return known_; }
+  // The ids whose values became known or changed since the last call (GUI thread).
+  std::vector<int32_t> TakeArrived();
 
  signals:
   // Values of one or more files became known or changed (GUI thread).
@@ -55,6 +60,9 @@ class NewNameContent : public QObject {
       return qHashMulti(seed, id.Device, id.Inode, id.Size, id.Seconds, id.Nanoseconds);
     }
   };
+
+  // How soon held values are tried again, in milliseconds.
+  static constexpr int kHeldRetry = 15;
 
   void Work();     // worker thread
   void Deliver();  // GUI thread
@@ -76,4 +84,7 @@ class NewNameContent : public QObject {
   QHash<Identity, KnownContent> byIdentity_;
   // GUI thread only.
   QHash<int32_t, KnownContent> known_;
+  std::vector<std::pair<int32_t, KnownContent>> held_;  // arrived while known_ was shared
+  std::vector<int32_t> arrived_;
+  bool retryPosted_ = false;
 };
