@@ -6,9 +6,13 @@
 #include "platform/Process.h"
 
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 
-NewNameContent::NewNameContent(QObject* parent) : QObject(parent) {}
+NewNameContent::NewNameContent(QObject* parent) : QObject(parent) {
+  handOnTimer_.setSingleShot(true);
+  connect(&handOnTimer_, &QTimer::timeout, this, [this] { HandOn(); });
+}
 
 NewNameContent::~NewNameContent() {
   {
@@ -31,6 +35,7 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
     nextWaiting_ = 0;
     need_ = need;
   }
+  handedOn_ = 0;
   if (!worker_.joinable()) {
     try {
       worker_ = std::thread([this] {
@@ -100,12 +105,33 @@ void NewNameContent::Work() {
 }
 
 void NewNameContent::Deliver() {
-  std::vector<std::pair<int32_t, KnownContent>> results;
+  bool last = false;
   {
     std::lock_guard lock(mutex_);
-    results.swap(results_);
+    last = nextWaiting_ >= waiting_.size() && reading_ == 0;
+    if (arrived_.empty()) {
+      arrived_.swap(results_);
+    } else {
+      std::move(results_.begin(), results_.end(), std::back_inserter(arrived_));
+      results_.clear();
+    }
     deliveryPosted_ = false;
   }
+  const qint64 interval = handedOn_ < kFirstValues ? kFirstInterval : kArrivalInterval;
+  const qint64 since = sinceHandOn_.isValid() ? sinceHandOn_.elapsed() : interval;
+  if (last || since >= interval) {
+    handOnTimer_.stop();
+    HandOn();
+  } else if (!handOnTimer_.isActive()) {
+    handOnTimer_.start(static_cast<int>(interval - since));
+  }
+}
+
+void NewNameContent::HandOn() {
+  std::vector<std::pair<int32_t, KnownContent>> results;
+  results.swap(arrived_);
+  sinceHandOn_.start();
+  handedOn_ += static_cast<qsizetype>(results.size());
   bool changed = false;
   for (auto& [id, content] : results) {
     auto it = known_.find(id);
