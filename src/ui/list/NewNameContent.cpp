@@ -31,11 +31,13 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
     if (reading != 0 && std::none_of(files.begin(), files.end(),
                                      [reading](const File& f) { return f.Id == reading; }))
       stopRead_.store(1, std::memory_order_relaxed);
+    // A request to a worker that had read everything starts afresh; one that replaces a request
+    // still being read (a new plan asks again for what is not known yet) goes on as it was.
+    if (nextWaiting_ >= waiting_.size() && reading_ == 0 && arrived_.empty()) handedOn_ = 0;
     waiting_ = std::move(files);
     nextWaiting_ = 0;
     need_ = need;
   }
-  handedOn_ = 0;
   if (!worker_.joinable()) {
     try {
       worker_ = std::thread([this] {

@@ -32,10 +32,10 @@ class NewNameContent : public QObject {
   };
 
   // Values are handed on (Arrived) at once after a pause and when the worker has nothing more to
-  // read; between, the first kFirstValues of a request (those on screen come first) at most every
-  // kFirstInterval, the others every kArrivalInterval. Every hand-on plans the whole list anew:
-  // a hundred thousand photos whose dates come in a few at a time would otherwise be planned over
-  // and over while they are read.
+  // read; between, the first kFirstValues after such a pause (those on screen come first) at most
+  // every kFirstInterval, the others every kArrivalInterval. Every hand-on plans the whole list
+  // anew: a hundred thousand photos whose dates come in a few at a time would otherwise be planned
+  // over and over while they are read.
   static constexpr int kFirstValues = 256;
   static constexpr int kFirstInterval = 100;     // milliseconds
   static constexpr int kArrivalInterval = 1000;  // milliseconds
@@ -91,5 +91,5 @@ class NewNameContent : public QObject {
   std::vector<std::pair<int32_t, KnownContent>> arrived_;  // delivered, not handed on yet
   QTimer handOnTimer_;
   QElapsedTimer sinceHandOn_;
-  qsizetype handedOn_ = 0;  // values handed on since the last request
+  qsizetype handedOn_ = 0;  // values handed on since the worker last had nothing to read
 };
