@@ -155,6 +155,26 @@ std::string FlacStream() {
   return out + info + std::string(64, '\0');
 }
 
+// The quick read of a plain JPEG's EXIF segment gives what exiv2's full read of the file gives,
+// for every file.
+void ExpectQuickReadAsWhole(const std::string& path) {
+  RandomAccessFile file;
+  ASSERT_EQ(file.Open(QString::fromStdString(path)), 0) << path;
+  const std::optional<PhotoFacts> quick =
+      ReadPhotoFacts(file, QString::fromStdString(path), PhotoRead::Quick);
+  const std::optional<PhotoFacts> whole =
+      ReadPhotoFacts(file, QString::fromStdString(path), PhotoRead::Whole);
+  EXPECT_EQ(quick.has_value(), whole.has_value()) << path;
+  if (quick && whole) {
+    EXPECT_EQ(quick->Taken, whole->Taken) << path;
+    EXPECT_EQ(quick->Make, whole->Make) << path;
+    EXPECT_EQ(quick->Model, whole->Model) << path;
+    EXPECT_EQ(quick->Lens, whole->Lens) << path;
+    EXPECT_EQ(quick->Width, whole->Width) << path;
+    EXPECT_EQ(quick->Height, whole->Height) << path;
+  }
+}
+
 QString Value(const ContentRead& read, const char16_t* code) {
   return read.Values.value(Id(code));
 }
@@ -283,6 +303,11 @@ Samples* MakeSampleFiles() {
       file.save();
     }
     s->files.push_back(m4a);
+    // A JPEG whose date taken is in its XMP alone.
+    const std::string editedJpeg = s->dir.WriteFile("edited.jpg");
+    WriteImage(Exiv2::ImageType::jpeg, editedJpeg, {{"Exif.Image.Make", "Sony"}},
+               {{"Xmp.xmp.CreateDate", "2017-06-05T04:03:02"}, {"Xmp.tiff.Model", "A7"}});
+    s->files.push_back(editedJpeg);
     return s;
   }
 }
@@ -364,6 +389,10 @@ TEST_F(MetadataReaders, ReadWhatEachKindOfFileHolds) {
       {11, u"%AY%", "1997"},
       {11, u"%AG%", "Electronic"},
       {11, u"%TY%", ""},
+      // EXIF where it has them, the XMP values for the rest.
+      {12, u"%TY%", QString::number(Local(2017, 6, 5, 4, 3, 2))},
+      {12, u"%IK%", "Sony"},
+      {12, u"%IC%", "A7"},
   };
   for (const Case& c : cases) {
     const ContentRead read = ReadContent(QString::fromStdString(s.files[c.file]), AllMedia());
@@ -476,10 +505,67 @@ TEST_F(MetadataReaders, DamagedFilesGiveNoValueAndNeverCrash) {
       const ContentRead read = ReadContent(QString::fromStdString(damaged), AllMedia());
       EXPECT_TRUE(read.Ok);
       EXPECT_EQ(ReadFileBytes(damaged), bytes);
+      ExpectQuickReadAsWhole(damaged);
       ++reads;
     }
   }
   EXPECT_EQ(reads, 300 * static_cast<int>(s.files.size()));
+}
+
+// The EXIF segment of a JPEG damaged in the ways that matter to a reader that finds it by the
+// segments' lengths and decodes it alone: its length, its header, the TIFF structure inside it,
+// a second one, the file cut inside it.
+TEST_F(MetadataReaders, DamagedExifSegmentsGiveWhatExiv2GivesAndNeverCrash) {
+  Samples& s = MakeSamples();
+  const std::string original = ReadFileBytes(s.files[0]);
+  const size_t app1 = original.find("\xFF\xE1");
+  ASSERT_NE(app1, std::string::npos);
+  ASSERT_EQ(original.compare(app1 + 4, 6, std::string("Exif\0\0", 6)), 0);
+  const size_t tiff = app1 + 10;
+  const size_t segmentEnd =
+      app1 + 2 + ((uint8_t(original[app1 + 2]) << 8) | uint8_t(original[app1 + 3]));
+  TempDir scratch;
+  const std::string damaged = scratch.WriteFile("damaged.jpg");
+  std::mt19937 random(7);
+  const auto put16 = [](std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<char>(value >> 8);
+    bytes[at + 1] = static_cast<char>(value & 0xFF);
+  };
+  std::vector<std::string> variants;
+  for (const uint16_t length : {0, 1, 2, 7, 8, 9, 10, 17, 0x7FFF, 0xFFFF}) {
+    std::string bytes = original;
+    put16(bytes, app1 + 2, length);
+    variants.push_back(bytes);
+  }
+  for (size_t at = app1 + 4; at < tiff + 16; ++at) {  // header and TIFF header, byte by byte
+    std::string bytes = original;
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
+    variants.push_back(bytes);
+  }
+  for (int round = 0; round < 400; ++round) {  // the TIFF structure: counts, offsets, types
+    std::string bytes = original;
+    std::uniform_int_distribution<size_t> at(tiff, segmentEnd - 2);
+    for (int k = 0; k < 1 + round % 5; ++k) {
+      const size_t where = at(random);
+      if (round % 2 == 0)
+        put16(bytes, where, round % 4 == 0 ? 0xFFFF : static_cast<uint16_t>(random()));
+      else
+        bytes[where] = static_cast<char>(random());
+    }
+    variants.push_back(bytes);
+  }
+  // A second EXIF segment, and the file cut inside the first.
+  variants.push_back(original.substr(0, segmentEnd) + original.substr(app1, segmentEnd - app1) +
+                     original.substr(segmentEnd));
+  for (size_t cut = app1; cut < segmentEnd; cut += 7) variants.push_back(original.substr(0, cut));
+  for (const std::string& bytes : variants) {
+    {
+      std::ofstream out(damaged, std::ios::binary | std::ios::trunc);
+      out << bytes;
+    }
+    EXPECT_TRUE(ReadContent(QString::fromStdString(damaged), AllMedia()).Ok);
+    ExpectQuickReadAsWhole(damaged);
+  }
 }
 
 TEST_F(MetadataReaders, FoldersFifosAndMissingFilesHaveNoValues) {

@@ -3,9 +3,11 @@
 #include "fileops/NewNamePlan.h"
 #include "naming/PlaceholderTable.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <condition_variable>
@@ -28,6 +30,15 @@ class NewNameContent : public QObject {
     QString Path;
     PlaceholderSet Need;  // what to read of this file; none: what the request needs
   };
+
+  // Values are handed on (Arrived) at once after a pause and when the worker has nothing more to
+  // read; between, the first kFirstValues after such a pause (those on screen come first) at most
+  // every kFirstInterval, the others every kArrivalInterval. A hand-on may plan the whole list
+  // anew (a sort by the date taken needs every date): a hundred thousand photos whose dates come in
+  // a few at a time would otherwise be planned over and over while they are read.
+  static constexpr int kFirstValues = 256;
+  static constexpr int kFirstInterval = 100;     // milliseconds
+  static constexpr int kArrivalInterval = 1000;  // milliseconds
 
   explicit NewNameContent(QObject* parent = nullptr);
   ~NewNameContent() override;  // stops a read in hand and waits for the worker
@@ -66,6 +77,7 @@ class NewNameContent : public QObject {
 
   void Work();     // worker thread
   void Deliver();  // GUI thread
+  void HandOn();   // GUI thread: what arrived into known_
 
   std::thread worker_;
   std::mutex mutex_;
@@ -84,7 +96,11 @@ class NewNameContent : public QObject {
   QHash<Identity, KnownContent> byIdentity_;
   // GUI thread only.
   QHash<int32_t, KnownContent> known_;
-  std::vector<std::pair<int32_t, KnownContent>> held_;  // arrived while known_ was shared
-  std::vector<int32_t> arrived_;
+  std::vector<std::pair<int32_t, KnownContent>> delivered_;  // delivered, not handed on yet
+  std::vector<std::pair<int32_t, KnownContent>> held_;  // handed on while known_ was shared
+  std::vector<int32_t> arrived_;                        // ids for TakeArrived
   bool retryPosted_ = false;
+  QTimer handOnTimer_;
+  QElapsedTimer sinceHandOn_;
+  qsizetype handedOn_ = 0;  // values handed on since the worker last had nothing to read
 };
