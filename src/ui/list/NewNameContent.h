@@ -97,8 +97,8 @@ class NewNameContent : public QObject {
   // GUI thread only.
   QHash<int32_t, KnownContent> known_;
   std::vector<std::pair<int32_t, KnownContent>> delivered_;  // delivered, not handed on yet
-  std::vector<std::pair<int32_t, KnownContent>> held_;  // handed on while known_ was shared
-  std::vector<int32_t> arrived_;                        // ids for TakeArrived
+  std::vector<std::pair<int32_t, KnownContent>> held_;       // handed on while known_ was shared
+  std::vector<int32_t> arrived_;                             // ids for TakeArrived
   bool retryPosted_ = false;
   QTimer handOnTimer_;
   QElapsedTimer sinceHandOn_;
