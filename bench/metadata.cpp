@@ -11,7 +11,8 @@
 // its size after the image's end; no two photos share a second. The program runs in a private
 // world (HOME, XDG_CONFIG_HOME, XDG_RUNTIME_DIR, TMPDIR in the benchmark's folder); its time
 // includes start-up, loading, the checks, reading every photo's date and writing the undo
-// journal (MERVANE_JOURNAL=off, passed on, leaves the journal out).
+// journal (MERVANE_JOURNAL=off, passed on, leaves the journal out). MERVANE_BENCH_KEEP keeps
+// the world and a folder of the photos for profiling.
 
 #include "settings/BuiltinPresets.h"
 #include "settings/PresetsFile.h"
@@ -211,7 +212,12 @@ int main(int argc, char** argv) {
   const double byExiv2 = median(exiv2Times);
   const double byExiftool = exiftool.empty() ? 0.0 : median(exiftoolTimes);
   std::printf("medians of %d: mervane %.3f s, exiv2 %.3f s\n", kRounds, program, byExiv2);
-  bench::RemoveTree(root);
+  // MERVANE_BENCH_KEEP keeps the private world (settings included) with a folder "kept" of the
+  // photos as made, for profiling by hand (copy it before each run: the run renames them).
+  if (std::getenv("MERVANE_BENCH_KEEP") && MakePhotos(root + "/kept", count, kib))
+    std::printf("kept %s\n", root.c_str());
+  else
+    bench::RemoveTree(root);
   if (program < 0 || byExiv2 < 0 || byExiftool < 0) return 1;
 
   std::printf("mervane / exiv2 rename: %.2fx (target at most 1.0x)\n", program / byExiv2);

@@ -10,6 +10,8 @@ packages=(
   # Reading photos' EXIF and XMP, and songs' tags.
   libexiv2-dev libtag1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The tests' HEIC, AVIF and Ogg samples are made with these encoders.
+  libheif-examples vorbis-tools
   attr rename python3
   xvfb xauth
   # The package and the desktop's files: building the .deb, the validators of the tests, the

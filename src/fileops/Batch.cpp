@@ -2,6 +2,7 @@
 
 #include "filelist/Loader.h"
 #include "fileops/Attributes.h"
+#include "fileops/ContentReadAhead.h"
 #include "fileops/ContentReading.h"
 #include "fileops/Dates.h"
 #include "fileops/ZoneMark.h"
@@ -10,8 +11,11 @@
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"
 
+#include <QSet>
 #include <algorithm>
+
 #include <cerrno>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -67,10 +71,12 @@ class BatchRun {
                          settings.ExtRulesActive)) {}
 
   BatchResult Run() {
-    if (options_.StartDelay.count() > 0) std::this_thread::sleep_for(options_.StartDelay);
     const bool single = flags_.RunSingle.load(memory_order_relaxed) != 0;
     qsizetype pos = single ? files_.Current : 0;
     if (pos < 0) pos = 0;
+    // The reading ahead starts before the breath, which it puts to use.
+    if (!single) StartReadAhead(pos);
+    if (options_.StartDelay.count() > 0) std::this_thread::sleep_for(options_.StartDelay);
     bool stopped = false;
     while (pos < files_.Count() && !stopped) {
       // Plan a group of entries (one, unless an observer wants them announced ahead), then act
@@ -96,6 +102,7 @@ class BatchRun {
       // A dry run goes on simulating every entry; a real run's disk now shows what they did.
       if (!options_.DryRun) planner_.ForgetClaims();
     }
+    readAhead_.reset();
     if (result_.StoppedByFullDisk) result_.Unreached = files_.Count() - pos;
     if (!options_.DryRun) KeepUnprocessed();
     return result_;
@@ -124,6 +131,50 @@ class BatchRun {
 
   // The source as the run must find it: a regular file (or a link to one).
   bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path()) >= 0; }
+
+  // Whether the batch will read the entry's content when it comes to it, as far as can be told
+  // before the run: not when its status from the preparation or its path fails it first.
+  bool MayReadContent(const FileEntry& entry) const {
+    return !PreFailed(entry) && !PathTooLong(entry);
+  }
+  // The preparation found the source missing, unreadable or its name given up on.
+  bool PreFailed(const FileEntry& entry) const {
+    return runValues_.PreparationNeeded &&
+           (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
+            entry.Status == kStatusMatchGaveUp);
+  }
+
+  void StartReadAhead(qsizetype first) {
+    if (!options_.ReadAhead || !ContentReadAhead::Worthwhile(need_) || files_.Count() - first < 2)
+      return;
+    std::vector<QString> paths;
+    paths.reserve(static_cast<size_t>(files_.Count() - first));
+    for (qsizetype pos = first; pos < files_.Count(); ++pos) {
+      const FileEntry& entry = files_.At(pos);
+      paths.push_back(MayReadContent(entry) ? entry.Path() : QString());
+    }
+    readAhead_ = std::make_unique<ContentReadAhead>(std::move(paths), first, need_, flags_);
+    if (!readAhead_->Start()) readAhead_.reset();
+  }
+
+  // A file name as it is remembered among the names the run has written to: in lower case, so
+  // that a name written on a file system that ignores case is found under any spelling.
+  static QString NameKey(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toCaseFolded();
+  }
+
+  // Before an operation: the names at which it may make or replace a file or folder. Values
+  // read ahead for a later entry whose file has one of these names are not taken (the file at
+  // that path may be another one now, or changed), whatever folder the name is in: a path may
+  // reach the same file through a link, and a name is cheap to check.
+  void RememberWrites(const EntryPlan& plan, const QString& target) {
+    if (!readAhead_) return;
+    writtenNames_.insert(NameKey(target));
+    if (plan.CreateDirectory) {
+      for (const QString& part : plan.Directory.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        writtenNames_.insert(part.toCaseFolded());
+    }
+  }
 
   // UTF-8 takes at most three bytes per UTF-16 unit: only long paths are encoded to tell.
   static bool PathTooLong(const FileEntry& entry) {
@@ -164,16 +215,18 @@ class BatchRun {
     Pending pending;
     pending.Pos = pos;
     int status = kStatusDone;
-    if (runValues_.PreparationNeeded &&
-        (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
-         entry.Status == kStatusMatchGaveUp))
-      status = entry.Status;
+    if (PreFailed(entry)) status = entry.Status;
     const bool lookFirst = LooksFirst();
     // A path the system does not take whole names no file it could find: that is no missing
     // source, it is a file the run cannot work on (the loader counted it).
     if (status == kStatusDone && PathTooLong(entry)) status = kStatusCopyMoveFailed;
-    if (status == kStatusDone && lookFirst && !SourceThere(entry)) status = kStatusSourceMissing;
-    if (status == kStatusDone && need_.Any()) status = FillContent(entry);
+    FileStamp stamp;
+    if (status == kStatusDone && lookFirst) {
+      // With values read ahead, the look at the source also tells whether they are its own.
+      if (readAhead_) stamp = ReadFileStamp(entry.Path());
+      if (readAhead_ ? stamp.Size < 0 : !SourceThere(entry)) status = kStatusSourceMissing;
+    }
+    if (status == kStatusDone && need_.Any()) status = FillContent(pos, entry, stamp);
 
     if (status != kStatusDone) {
       pending.Plan = Planner::Failed(static_cast<int8_t>(status));
@@ -287,6 +340,7 @@ class BatchRun {
         error = options_.Observer->RefusalError();
         status = kStatusCopyMoveFailed;
       } else {
+        RememberWrites(plan, targetPath);
         status =
             Act(entry, plan, existing, pending.Planned && plan.Expect == PlanExpect::TargetExists,
                 intent, targetPath, error, refused);
@@ -327,8 +381,14 @@ class BatchRun {
     Finish(pos, entry, status, plan);
   }
 
-  int FillContent(FileEntry& entry) {
-    const ContentRead read = ReadContent(entry.Path(), need_);
+  int FillContent(qsizetype pos, FileEntry& entry, const FileStamp& stamp) {
+    std::optional<ContentReadAhead::Found> ahead;
+    if (readAhead_) ahead = readAhead_->Take(pos);
+    // Values read ahead stand for the entry's own read only if the file is the one read then,
+    // unchanged, and nothing this run did since may have written at its name.
+    const bool usable = ahead && ContentReadAhead::Usable(*ahead, stamp) &&
+                        !writtenNames_.contains(NameKey(entry.Path()));
+    const ContentRead read = usable ? std::move(ahead->Content) : ReadContent(entry.Path(), need_);
     contentRead_ = !read.AccessTimeKept;
     // A read error is what fails the entry; any checksum value, 0 included, is a real one.
     if (!read.Ok) return kStatusReadError;
@@ -471,6 +531,8 @@ class BatchRun {
   TargetFolderCheck folders_;  // the dry run's look at target folders
   const bool renamesInPlace_;
   std::vector<Pending> window_;
+  std::unique_ptr<ContentReadAhead> readAhead_;  // null when every entry is read in its turn
+  QSet<QString> writtenNames_;  // names the run may have written to so far (see RememberWrites)
   qsizetype announcedEnd_ = 0;  // the position after the last entry announced so far
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // reading the content may have changed the access time

@@ -3,10 +3,10 @@
 #include "filelist/FileList.h"
 #include "fileops/Plan.h"
 #include "fileops/ReplaceAnswers.h"
-#include "platform/FileOps.h"
-#include "records/RunFlags.h"
 #include "fileops/RunValues.h"
+#include "platform/FileOps.h"
 #include "records/Preset.h"
+#include "records/RunFlags.h"
 
 #include <QString>
 
@@ -43,8 +43,8 @@ struct ActIntent {
 // How the entry's operation and the steps after it (zone mark, attributes, dates) ended.
 struct ActOutcome {
   int Status = kStatusDone;
-  QString NewPath;      // where the file is now (the target, or the source when it failed)
-  int Error = 0;        // the system error of a failed copy or move, else 0
+  QString NewPath;       // where the file is now (the target, or the source when it failed)
+  int Error = 0;         // the system error of a failed copy or move, else 0
   bool NewFile = false;  // the target is a new file: a copy, or a move across file systems
 };
 
@@ -112,6 +112,9 @@ struct BatchOptions {
   // A short breath before the first entry, so that the progress display is up when the first
   // file is processed.
   std::chrono::milliseconds StartDelay{75};
+  // What the templates need from inside the files (the date taken, say) may be read ahead on a
+  // second thread (fileops/ContentReadAhead.h); off, each entry's file is read in its turn.
+  bool ReadAhead = true;
   BatchEvents Events;
   ActObserver* Observer = nullptr;
 };

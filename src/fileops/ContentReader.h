@@ -53,6 +53,10 @@ class ContentReader {
   // whose checksum cannot be read. Otherwise the entry goes on and the values are empty.
   virtual bool UnreadableFailsEntry() const = 0;
 
+  // Whether it reads the whole file (the checksums do) rather than its headers: a run reads
+  // such files one at a time, never a second one ahead while it works on the first.
+  virtual bool ReadsWholeFile() const { return false; }
+
   // Reads the values asked for in `found` from the file at `path`. Returns 0, or the errno of
   // what kept it from reading the file (ECANCELED once `stop`, polled while reading, is
   // non-zero). A file that holds no value, or whose values cannot be made out because it is

@@ -2,8 +2,9 @@
 
 #include "filelist/Prepare.h"
 #include "fileops/CommonBase.h"
+#include "fileops/NewNameEntries.h"
+#include "fileops/NewNameIndex.h"
 #include "fileops/PreparationContent.h"
-#include "platform/FileName.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -51,6 +52,29 @@ size_t NewNamePlan::KeptBytes() const {
   return bytes;
 }
 
+void NewNamePlan::StoreName(NewNameRow& row, const QString& name) {
+  constexpr uint32_t kBlockSize = 1u << kBlockBits;
+  size_t length = static_cast<size_t>(name.size());
+  if (length > 0xFFFF) {
+    length = 0xFFFF;
+    row.Flags |= NewNameRow::kNameCut;
+  }
+  if (blocks_.empty() || used_ + length > kBlockSize) {
+    // Offsets have 32 bits: 12 for the block, 20 within it.
+    if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) {
+      row.Flags |= NewNameRow::kNameCut;
+      return;
+    }
+    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockSize));
+    used_ = 0;
+  }
+  char16_t* block = blocks_.back().get();
+  std::memcpy(block + used_, name.utf16(), length * sizeof(char16_t));
+  row.NameOffset = static_cast<uint32_t>(((blocks_.size() - 1) << kBlockBits) | used_);
+  row.NameLength = static_cast<uint16_t>(length);
+  used_ += static_cast<uint32_t>(length);
+}
+
 // Works out a NewNamePlan: the filter and the sort as the run's preparation applies them, then
 // the run's planner over the kept entries in the run's order, then the clashes inside the list.
 class NewNamePlanner {
@@ -79,8 +103,9 @@ class NewNamePlanner {
     if (!PlanEntries(need, leftOut)) return;
     if (!laterClashes_.empty()) FindFirstClaimants();
     for (const NewNameRow& row : plan_.rows_) ++plan_.problems_[static_cast<size_t>(row.Problem)];
-    if (inputs_.Progress != nullptr) inputs_.Progress->store(1000, std::memory_order_relaxed);
     plan_.complete_ = true;
+    if (inputs_.Keep != nullptr) inputs_.Keep->Finish(plan_, files_, gaveUp_, folderIndexes_);
+    if (inputs_.Progress != nullptr) inputs_.Progress->store(1000, std::memory_order_relaxed);
   }
 
  private:
@@ -169,10 +194,13 @@ class NewNamePlanner {
       options.CommonBase = CommonBaseDirectory(files_, leftOut);
     Planner planner(files_, settings_, values_, options);
     plan_.counterWidth_ = planner.Targets().CounterWidth;
+    if (inputs_.Keep != nullptr)
+      inputs_.Keep->Begin(settings_, values_, inputs_, need, planner.Targets().CommonBase,
+                          planner.Targets().NameTemplate.contains(kCounterMarker));
+    NewNameEntryPlanner entries(files_, values_, inputs_, need, gaveUp_, planner, &disk_, folders_);
 
     const qsizetype count = static_cast<qsizetype>(plan_.rows_.size());
     const bool ordered = !plan_.order_.empty();
-    FileEntry withContent;
     for (qsizetype i = 0; i < count; ++i) {
       if ((i & 255) == 0) {
         if (Cancelled()) return false;
@@ -182,146 +210,18 @@ class NewNamePlanner {
       const qsizetype pos = ordered ? plan_.order_[static_cast<size_t>(i)] : i;
       NewNameRow& row = plan_.rows_[static_cast<size_t>(pos)];
       if (row.Has(NewNameRow::kFilteredOut)) continue;
-      const FileEntry& entry = files_.At(pos);
-
-      EntryPlan plan;
-      bool planned = false;
-      bool pending = false;
-      if (!gaveUp_.empty() && gaveUp_[static_cast<size_t>(pos)] != 0) {
-        plan = Planner::Failed(kStatusMatchGaveUp);
-      } else if (values_.PreparationNeeded &&
-                 (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
-                  entry.Status == kStatusMatchGaveUp)) {
-        plan = Planner::Failed(entry.Status);
-      } else if (inputs_.DiskLookups && disk_.KindIn(entry.Directory(), entry.Path()) < 0) {
-        plan = Planner::Failed(kStatusSourceMissing);
-      } else if (need.Any() && inputs_.Content != nullptr) {
-        const auto known = inputs_.Content->constFind(entry.Id);
-        const bool found = known != inputs_.Content->constEnd();
-        if (found && !known->Ok) {
-          plan = Planner::Failed(kStatusReadError);
-        } else {
-          // The name is built from the values read so far, or shows the placeholders themselves.
-          need.ForEach([&](int id) {
-            if (!found || !known->Values.contains(id)) pending = true;
-          });
-          withContent = entry;
-          need.ForEach([&](int id) {
-            SetContentValue(
-                withContent, id,
-                pending ? PlaceholderById(id).Code.toString() : known->Values.value(id));
-          });
-          plan = planner.Plan(withContent);
-          planned = true;
-        }
-      } else {
-        plan = planner.Plan(entry);
-        planned = true;
+      PlannedRow planned = entries.Plan(pos, files_.At(pos));
+      row = planned.Row;
+      if (!planned.Folder.isEmpty()) row.Folder = FolderIndex(planned.Folder);
+      if (!planned.Name.isEmpty()) plan_.StoreName(row, planned.Name);
+      if (row.Status != kStatusDone && row.Status != kStatusNotProcessed) ++plan_.failing_;
+      if (row.Has(NewNameRow::kPending)) ++plan_.pending_;
+      if (planned.ClaimedBefore) {
+        laterClashes_.push_back(static_cast<uint32_t>(pos));
+        clashTargets_.insert(plan_.TargetPath(pos, files_.At(pos)), -1);
       }
-
-      int status = plan.Status;
-      TargetFolderCheck::Result folder;
-      if (planned && !pending && status == kStatusDone && inputs_.DiskLookups) {
-        folder = folders_.Check(plan, entry.Directory());
-        if (folder.Outcome != TargetFolderCheck::Verdict::Usable) status = kStatusCopyMoveFailed;
-      }
-      const int32_t counterFrom = planned ? planner.CounterSearchedFrom() : -1;
-      // Whether this target was already claimed must be asked before this entry claims it.
-      const bool claimedBefore =
-          planned && plan.Expect == PlanExpect::TargetExists && planner.Claimed(plan.TargetPath());
-      if (planned) {
-        if (pending && status == kStatusDone) {
-          // A name that is not known yet claims nothing: it would clash with every other one.
-          EntryPlan unclaimed = plan;
-          unclaimed.Action = PlanAction::InPlace;
-          planner.Settle(entry, unclaimed, status);
-        } else {
-          planner.Settle(entry, plan, status);
-        }
-      }
-      Record(pos, row, entry, plan, status, pending, claimedBefore, folder, counterFrom);
-      // The name asked for the date taken and the file has none: it shows its modification date.
-      if (planned && !pending && need.Has(DateTakenId()) &&
-          DateTaken(inputs_.Content != nullptr ? withContent : entry) == kInvalidDate)
-        row.Flags |= NewNameRow::kNoDateTaken;
     }
     return true;
-  }
-
-  void Record(qsizetype pos, NewNameRow& row, const FileEntry& entry, const EntryPlan& plan,
-              int status, bool pending, bool claimedBefore, const TargetFolderCheck::Result& folder,
-              int32_t counterFrom) {
-    row.Status = static_cast<int8_t>(status);
-    row.Action = plan.Action;
-    if (!plan.TargetBuilt()) {
-      row.Flags |= NewNameRow::kNoTarget;
-    } else {
-      // The planner hands back the entry's own folder text where the folder stays.
-      const bool sameText = plan.Directory.constData() == entry.Directory().constData() &&
-                            plan.Directory.size() == entry.Directory().size();
-      if (sameText || plan.Directory == entry.Directory())
-        row.Flags |= NewNameRow::kFolderUnchanged;
-      else
-        row.Folder = FolderIndex(plan.Directory);
-      if (QStringView(plan.FileName) == QStringView(entry.PathAfterDirectory()))
-        row.Flags |= NewNameRow::kNameUnchanged;
-      else
-        StoreName(row, plan.FileName);
-    }
-    if (plan.CounterNumber >= 0 && counterFrom >= 0 && counterFrom < plan.CounterNumber)
-      row.CounterFrom = counterFrom;
-    if (status != kStatusDone && status != kStatusNotProcessed) ++plan_.failing_;
-    if (pending) {
-      row.Flags |= NewNameRow::kPending;
-      ++plan_.pending_;
-      return;
-    }
-
-    switch (plan.Expect) {
-      case PlanExpect::TargetFree:
-        break;
-      case PlanExpect::TargetExists:
-        if (claimedBefore) {
-          row.Problem = NameProblem::SameTargetEarlier;
-          const QString target = plan.TargetPath();
-          laterClashes_.push_back(static_cast<uint32_t>(pos));
-          clashTargets_.insert(target, -1);
-        } else {
-          row.Problem = NameProblem::TargetExists;
-          if (files_.IdOfPath(plan.TargetPath()) != 0) row.Flags |= NewNameRow::kOnDiskIsListed;
-        }
-        break;
-      case PlanExpect::TargetIsSource:
-        row.Problem = NameProblem::TargetIsSource;
-        break;
-      case PlanExpect::TargetIsFolder:
-        row.Problem = NameProblem::TargetExists;
-        break;
-      case PlanExpect::InvalidName:
-        row.Problem = TooLong(plan.FileName) ? NameProblem::NameTooLong : NameProblem::InvalidName;
-        break;
-      case PlanExpect::SourceMissing:
-        row.Problem = NameProblem::SourceMissing;
-        break;
-      case PlanExpect::ReadError:
-        row.Problem = NameProblem::ReadError;
-        break;
-      case PlanExpect::FilteredOut:
-        break;
-      case PlanExpect::MatchGaveUp:
-        row.Problem = NameProblem::MatchGaveUp;
-        break;
-    }
-    if (row.Problem == NameProblem::None && folder.Outcome != TargetFolderCheck::Verdict::Usable) {
-      row.Problem = NameProblem::FolderNotCreatable;
-      row.Detail = static_cast<uint16_t>((static_cast<int>(folder.Outcome) << 8) |
-                                         static_cast<uint8_t>(folder.Access.Access));
-    }
-  }
-
-  static bool TooLong(const QString& fileName) {
-    const QString last = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
-    return EncodeFileName(last).size() > kMaxFileNameBytes;
   }
 
   uint32_t FolderIndex(const QString& folder) {
@@ -338,30 +238,6 @@ class NewNamePlanner {
     lastFolder_ = plan_.folders_[index];
     lastFolderIndex_ = index;
     return index;
-  }
-
-  void StoreName(NewNameRow& row, const QString& name) {
-    constexpr uint32_t kBlockSize = 1u << NewNamePlan::kBlockBits;
-    size_t length = static_cast<size_t>(name.size());
-    if (length > 0xFFFF) {
-      length = 0xFFFF;
-      row.Flags |= NewNameRow::kNameCut;
-    }
-    if (plan_.blocks_.empty() || plan_.used_ + length > kBlockSize) {
-      // Offsets have 32 bits: 12 for the block, 20 within it.
-      if (plan_.blocks_.size() >= (size_t{1} << (32 - NewNamePlan::kBlockBits))) {
-        row.Flags |= NewNameRow::kNameCut;
-        return;
-      }
-      plan_.blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockSize));
-      plan_.used_ = 0;
-    }
-    char16_t* block = plan_.blocks_.back().get();
-    std::memcpy(block + plan_.used_, name.utf16(), length * sizeof(char16_t));
-    row.NameOffset = static_cast<uint32_t>(((plan_.blocks_.size() - 1) << NewNamePlan::kBlockBits) |
-                                           plan_.used_);
-    row.NameLength = static_cast<uint16_t>(length);
-    plan_.used_ += static_cast<uint32_t>(length);
   }
 
   // Each entry that meets a target an earlier one claimed is told which one, and that one is

@@ -72,6 +72,8 @@ struct KnownContent {
   QHash<int, QString> Values;
 };
 
+class NewNameIndex;
+
 struct NewNameInputs {
   // The replace answer memory the run starts with: the window asks (kAnswerLeave).
   int32_t ReplaceMemory = kAnswerLeave;
@@ -85,6 +87,9 @@ struct NewNameInputs {
   const std::atomic<int32_t>* Cancel = nullptr;
   // Set now and then to the share planned, in thousandths.
   std::atomic<int32_t>* Progress = nullptr;
+  // Filled, when set, with what UpdateNewNames needs to re-plan only what later content values
+  // change (not owned).
+  NewNameIndex* Keep = nullptr;
 };
 
 // The plan of a whole list. Rows are by list position at the time of planning; the order the
@@ -144,7 +149,11 @@ class NewNamePlan {
 
  private:
   friend class NewNamePlanner;
+  friend class NewNameIndex;
+  friend class NewNameUpdater;
   QStringView StoredName(const NewNameRow& row) const;
+  // Keeps the name's characters for the row (NameOffset, NameLength; kNameCut when too long).
+  void StoreName(NewNameRow& row, const QString& name);
 
   // New names, back to back, in blocks that never move: a name is an offset and a length.
   static constexpr int kBlockBits = 20;

@@ -196,6 +196,12 @@ int64_t Planner::KindOnDisk(const QString& path) const {
 }
 
 bool Planner::Taken(const QString& path) {
+  if (options_.Simulate && options_.History != nullptr) {
+    if (options_.History->Claimed(path)) return true;
+    if (!options_.DiskLookups || !OnDisk(path)) return false;
+    const int32_t id = files_.IdOfPath(path);
+    return id == 0 || !options_.History->Freed(id);
+  }
   if (options_.Simulate) {
     // The counter's last probe is the target itself: its key is kept for the claim.
     probedPath_ = path;
@@ -220,6 +226,7 @@ static bool IsPathOf(QStringView path, const FileEntry& entry) {
 }
 
 bool Planner::Claimed(const QString& path) const {
+  if (options_.Simulate && options_.History != nullptr) return options_.History->Claimed(path);
   return options_.Simulate && claimed_.Contains(QStringView(path));
 }
 
@@ -328,7 +335,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   if (plan.Expect != PlanExpect::TargetFree && plan.Expect != PlanExpect::TargetExists)
     plan.Action = PlanAction::None;
   plan.Status = StatusFor(plan.Expect);
-  if (options_.Simulate) {
+  if (options_.Simulate && options_.History == nullptr) {
     lastKey_ = target.Path == probedPath_ ? probedKey_ : claimed_.KeyOf(target.Path);
     lastKeyValid_ = true;
   }
@@ -344,7 +351,7 @@ void Planner::Settle(const FileEntry& entry, const EntryPlan& plan, int status) 
     if (plan.CounterNumber >= 0) counters_.GiveBack(counters_.KeyFor(plan.Directory));
     return;
   }
-  if (!options_.Simulate || !plan.TargetBuilt()) return;
+  if (!options_.Simulate || options_.History != nullptr || !plan.TargetBuilt()) return;
   if (plan.Action == PlanAction::InPlace) return;
   claimed_.Insert(lastKeyValid_ ? lastKey_ : claimed_.KeyOf(plan.TargetPath()));
   lastKeyValid_ = false;

@@ -3,10 +3,10 @@
 #include "filelist/FileList.h"
 #include "fileops/DiskLookup.h"
 #include "fileops/ReplaceAnswers.h"
+#include "fileops/RunValues.h"
 #include "fileops/TargetBuilder.h"
 #include "naming/PlaceholderTable.h"
 #include "platform/FolderAccess.h"
-#include "fileops/RunValues.h"
 #include "records/Preset.h"
 
 #include <QHash>
@@ -31,8 +31,8 @@ enum class PlanAction : int8_t {
 
 // What the run expects to meet.
 enum class PlanExpect : int8_t {
-  TargetFree,      // nothing in the way
-  TargetExists,    // something is at the target: the replace policy decides (in place: fails)
+  TargetFree,    // nothing in the way
+  TargetExists,  // something is at the target: the replace policy decides (in place: fails)
   // A folder holds the target's name: nothing can replace it, and no question is asked (a copy
   // or a rename fails; a move leaves it as an existing target, unless replacing all is decided,
   // which fails on it).
@@ -68,6 +68,18 @@ struct EntryPlan {
   }
 };
 
+// What the entries planned before the one in hand did, when the caller keeps that itself (a
+// plan of a whole list that plans a few of its entries again): asked instead of the planner's
+// own record of the targets claimed and the sources moved away.
+class PlanHistory {
+ public:
+  virtual ~PlanHistory() = default;
+  // An entry before the one in hand claims this target.
+  virtual bool Claimed(const QString& path) const = 0;
+  // An entry before the one in hand moves the loaded file with this id away.
+  virtual bool Freed(int32_t id) const = 0;
+};
+
 struct PlanOptions {
   // Read-only look-ups on disk: the counter's probes, existing targets and the same-file test.
   // Off, the disk counts as empty.
@@ -90,6 +102,9 @@ struct PlanOptions {
   std::optional<QString> CommonBase;
   // Where the look-ups go (not owned; must outlive the planner); null: straight to the disk.
   DiskLookup* Disk = nullptr;
+  // With Simulate: what earlier entries did comes from here, and Settle records no claims (not
+  // owned; must outlive the planner). Counters are not re-planned this way.
+  const PlanHistory* History = nullptr;
 };
 
 // Which content placeholders (the checksums, for one) the texts of the task ask for: what has to
@@ -210,8 +225,8 @@ class Planner {
   const TargetPlan targets_;
   const bool movesFiles_;  // a new name, an extension change or a move: the file is renamed
   CounterMap counters_;
-  const PathTaken taken_;  // the counter's probe: Taken(), or the disk alone
-  QString lastDirectory_;  // shared with the next plan whose folder is the same
+  const PathTaken taken_;    // the counter's probe: Taken(), or the disk alone
+  QString lastDirectory_;    // shared with the next plan whose folder is the same
   ClaimTable::Key lastKey_;  // the key of the target Plan() built last, for Settle
   bool lastKeyValid_ = false;
   int32_t lastCounterFrom_ = -1;
@@ -250,4 +265,3 @@ class TargetFolderCheck {
   FolderAccessResult Look(const QString& folder);
   QHash<QString, FolderAccessResult> seen_;
 };
-

@@ -26,6 +26,8 @@ struct RunValues {
   bool TargetRelativeToSource = false;
   // The list must be filtered or sorted before the batch.
   bool PreparationNeeded = false;
+
+  bool operator==(const RunValues&) const = default;
 };
 
 // Derives the run values. `fileCount` is the number of loaded entries (sorting one entry is

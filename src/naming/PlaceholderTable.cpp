@@ -2,6 +2,8 @@
 
 #include "texts/TextTables.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <array>
 
@@ -247,10 +249,15 @@ const PlaceholderRow& PlaceholderById(int id) {
 }
 
 int PlaceholderId(QStringView code) {
-  for (size_t i = 0; i < kRows.size(); ++i) {
-    if (kRows[i].Code == code) return static_cast<int>(i);
-  }
-  return -1;
+  // Looked up for every file a run reads the content of: by hash, not along the table.
+  static const QHash<QStringView, int> ids = [] {
+    QHash<QStringView, int> made;
+    for (size_t i = 0; i < kRows.size(); ++i) {
+      if (!made.contains(kRows[i].Code)) made.insert(kRows[i].Code, static_cast<int>(i));
+    }
+    return made;
+  }();
+  return ids.value(code, -1);
 }
 
 int ReadIdOf(int id) {

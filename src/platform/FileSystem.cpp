@@ -17,6 +17,20 @@ int64_t FileSize(const QString& path) {
   return static_cast<int64_t>(st.st_size);
 }
 
+FileStamp ReadFileStamp(const QString& path) {
+  FileStamp stamp;
+  struct stat st {};
+  if (::stat(EncodeFileName(path).constData(), &st) != 0) return stamp;
+  stamp.Size = S_ISDIR(st.st_mode)   ? -2
+               : S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size)
+                                     : -3;
+  stamp.Device = static_cast<uint64_t>(st.st_dev);
+  stamp.Inode = static_cast<uint64_t>(st.st_ino);
+  stamp.ModifiedNs = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.ChangedNs = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+  return stamp;
+}
+
 bool PathExists(const QString& path) {
   struct stat st {};
   return ::lstat(EncodeFileName(path).constData(), &st) == 0;

@@ -17,6 +17,18 @@ inline constexpr int kMaxPathBytes = PATH_MAX - 1;
 // -2 for a directory, -3 for anything else (FIFO, socket, device: never read as a file).
 int64_t FileSize(const QString& path);
 
+// What tells whether the file at a path is still the one looked at before, unchanged: the file
+// (device, inode), its size and the times of its last change (links followed, as FileSize).
+struct FileStamp {
+  int64_t Size = -1;  // as FileSize: -1 nothing there, -2 a directory, -3 anything else
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  int64_t ModifiedNs = 0;
+  int64_t ChangedNs = 0;  // the status change time, which no program can set back
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp ReadFileStamp(const QString& path);
+
 bool PathExists(const QString& path);      // anything at all, links not followed
 bool IsDirectory(const QString& path);     // links followed
 bool IsSymbolicLink(const QString& path);  // the last component itself is a link

@@ -1,6 +1,6 @@
-// Built-in preset 2 on a folder of photos whose cameras wrote when they were taken: each photo
-// goes into the folder of its date taken, named after it; a file without one keeps to its
-// modification date. The real program on real files.
+// Built-in preset 2 on a folder of photos (JPEG and HEIC) whose cameras wrote when they were
+// taken: each photo goes into the folder of its date taken, named after it; a file without one
+// keeps to its modification date. The real program on real files.
 
 #include "console/ConsoleWorld.h"
 
@@ -67,10 +67,19 @@ TEST_F(PhotoDates, PresetTwoFilesEachPhotoUnderItsDateTaken) {
       {"b.jpg", "2019:12:31 23:59:59", "output/2019/12/2019-12-31_23-59-59 b.jpg"},
       // No date taken: the modification date, 2 March 2020 at noon local time.
       {"c.jpg", "", "output/2020/03/2020-03-02_12-00-00 c.jpg"},
+      // A phone's HEIC, encoded from a JPEG whose EXIF it carries over.
+      {"d.heic", "2022:02:03 04:05:06", "output/2022/02/2022-02-03_04-05-06 d.heic"},
   };
   for (const Photo& photo : photos) {
     const std::string path = w.Work() + "files/" + photo.name;
-    WriteJpeg(path, photo.taken);
+    if (path.ends_with(".heic")) {
+      const std::string jpeg = w.Work() + "source.jpg";
+      WriteJpeg(jpeg, photo.taken);
+      ASSERT_TRUE(
+          RunDebianTool({"heif-enc", "-q", "10", "-o", path, jpeg}, "libheif-examples", w.Work()));
+    } else {
+      WriteJpeg(path, photo.taken);
+    }
     struct tm local {};
     local.tm_year = 120;
     local.tm_mon = 2;

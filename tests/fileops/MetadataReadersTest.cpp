@@ -7,6 +7,7 @@
 #include "naming/PlaceholderTable.h"
 #include "naming/Placeholders.h"
 #include "platform/LocalTime.h"
+#include "support/ChildProcess.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
@@ -18,6 +19,7 @@
 #include <exiv2/webpimage.hpp>
 #pragma GCC diagnostic pop
 #include <taglib/flacfile.h>
+#include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
@@ -30,7 +32,8 @@
 #include <vector>
 
 // The readers of what is inside photos, videos and songs, on files the tests make: images
-// written by exiv2 itself, songs tagged by TagLib, movies whose boxes are put together here.
+// written by exiv2 itself and encoded to HEIC and AVIF by libheif's heif-enc, songs tagged by
+// TagLib or encoded by oggenc, movies and HEIF images whose boxes are put together here.
 
 namespace {
 
@@ -152,6 +155,26 @@ std::string FlacStream() {
   return out + info + std::string(64, '\0');
 }
 
+// The quick read of a plain JPEG's EXIF segment gives what exiv2's full read of the file gives,
+// for every file.
+void ExpectQuickReadAsWhole(const std::string& path) {
+  RandomAccessFile file;
+  ASSERT_EQ(file.Open(QString::fromStdString(path)), 0) << path;
+  const std::optional<PhotoFacts> quick =
+      ReadPhotoFacts(file, QString::fromStdString(path), PhotoRead::Quick);
+  const std::optional<PhotoFacts> whole =
+      ReadPhotoFacts(file, QString::fromStdString(path), PhotoRead::Whole);
+  EXPECT_EQ(quick.has_value(), whole.has_value()) << path;
+  if (quick && whole) {
+    EXPECT_EQ(quick->Taken, whole->Taken) << path;
+    EXPECT_EQ(quick->Make, whole->Make) << path;
+    EXPECT_EQ(quick->Model, whole->Model) << path;
+    EXPECT_EQ(quick->Lens, whole->Lens) << path;
+    EXPECT_EQ(quick->Width, whole->Width) << path;
+    EXPECT_EQ(quick->Height, whole->Height) << path;
+  }
+}
+
 QString Value(const ContentRead& read, const char16_t* code) {
   return read.Values.value(Id(code));
 }
@@ -162,6 +185,35 @@ std::string WebpPixel() {
       "RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe"
       "\x07\0",
       34);
+}
+
+// A tenth of a second of silence, 8 kHz mono, for an encoder to work on.
+std::string SilentWave() {
+  const uint32_t samples = 800;
+  std::string out = "RIFF";
+  Put32le(out, 36 + samples * 2);
+  out += "WAVEfmt ";
+  Put32le(out, 16);
+  Put16le(out, 1);  // PCM
+  Put16le(out, 1);  // one channel
+  Put32le(out, 8000);
+  Put32le(out, 16000);
+  Put16le(out, 2);
+  Put16le(out, 16);
+  out += "data";
+  Put32le(out, samples * 2);
+  return out + std::string(samples * 2, '\0');
+}
+
+// The smallest M4A that TagLib tags: its type box, a movie header and a media box.
+std::string M4aContainer() {
+  std::string header(100, '\0');
+  header[15] = static_cast<char>(0xE8);  // time scale 1000
+  header[14] = 0x03;
+  header[20] = 0x01;  // rate 1.0
+  header[24] = 0x01;  // full volume
+  return Box("ftyp", std::string("M4A \0\0\0\0M4A mp42isom", 20)) +
+         Box("moov", Box("mvhd", header)) + Box("mdat", std::string(16, '\0'));
 }
 
 struct Samples {
@@ -221,6 +273,41 @@ Samples* MakeSampleFiles() {
         Exiv2::ImageType::webp, webp,
         {{"Exif.Image.Make", "Fujifilm"}, {"Exif.Photo.DateTimeOriginal", "2022:08:09 10:11:12"}});
     s->files.push_back(webp);
+    // heif-enc carries a JPEG's EXIF and XMP over into the HEIF file; a 1x1 HEIC is a grid of
+    // one 64x64 tile, so its size tells the primary image from the tile.
+    const std::string heic = s->dir.Bytes() + "photo.heic";
+    RunDebianTool({"heif-enc", "-q", "10", "-o", heic, jpeg}, "libheif-examples", s->dir.Bytes());
+    s->files.push_back(heic);
+    const std::string xmpJpeg = s->dir.WriteFile("sources/xmp.jpg");
+    WriteImage(Exiv2::ImageType::jpeg, xmpJpeg, {{"Exif.Image.Make", "Sony"}},
+               {{"Xmp.xmp.CreateDate", "2018-12-24T18:00:00+01:00"}});
+    const std::string avif = s->dir.Bytes() + "photo.avif";
+    RunDebianTool({"heif-enc", "-A", "-q", "10", "-o", avif, xmpJpeg}, "libheif-examples",
+                  s->dir.Bytes());
+    s->files.push_back(avif);
+    const std::string wav = s->dir.WriteFile("sources/song.wav", SilentWave());
+    const std::string ogg = s->dir.Bytes() + "song.ogg";
+    RunDebianTool({"oggenc", "-Q", "-q", "0", "-a", "Sigur Rós", "-l", "Ágætis byrjun", "-t",
+                   "Svefn-g-englar", "-N", "3", "-d", "1999", "-G", "Post-rock", "-o", ogg, wav},
+                  "vorbis-tools", s->dir.Bytes());
+    s->files.push_back(ogg);
+    const std::string m4a = s->dir.WriteFile("song.m4a", M4aContainer());
+    {
+      TagLib::MP4::File file(m4a.c_str());
+      file.tag()->setArtist(TagLib::String("Björk", TagLib::String::UTF8));
+      file.tag()->setAlbum("Homogenic");
+      file.tag()->setTitle("Joga");
+      file.tag()->setTrack(2);
+      file.tag()->setYear(1997);
+      file.tag()->setGenre("Electronic");
+      file.save();
+    }
+    s->files.push_back(m4a);
+    // A JPEG whose date taken is in its XMP alone.
+    const std::string editedJpeg = s->dir.WriteFile("edited.jpg");
+    WriteImage(Exiv2::ImageType::jpeg, editedJpeg, {{"Exif.Image.Make", "Sony"}},
+               {{"Xmp.xmp.CreateDate", "2017-06-05T04:03:02"}, {"Xmp.tiff.Model", "A7"}});
+    s->files.push_back(editedJpeg);
     return s;
   }
 }
@@ -276,6 +363,36 @@ TEST_F(MetadataReaders, ReadWhatEachKindOfFileHolds) {
       {7, u"%TY%", QString::number(Local(2022, 8, 9, 10, 11, 12))},
       {7, u"%IK%", "Fujifilm"},
       {7, u"%IW%", "1"},
+      // The HEIC made from the first JPEG: its EXIF as the JPEG's, its size the primary
+      // image's (the grid), not the tile's 64x64.
+      {8, u"%TY%", QString::number(Local(2021, 7, 14, 9, 30, 5))},
+      {8, u"%IK%", "Canon"},
+      {8, u"%IC%", "EOS_80D"},
+      {8, u"%IL%", "EF-S18-135mm_"},
+      {8, u"%IW%", "1"},
+      {8, u"%IH%", "1"},
+      // An AVIF whose date taken comes from its XMP item.
+      {9, u"%TY%", QString::number(Local(2018, 12, 24, 18, 0, 0))},
+      {9, u"%IK%", "Sony"},
+      {9, u"%IW%", "1"},
+      {10, u"%AA%", "Sigur Rós"},
+      {10, u"%AB%", "Ágætis byrjun"},
+      {10, u"%AT%", "Svefn-g-englar"},
+      {10, u"%AN%", "3"},
+      {10, u"%AY%", "1999"},
+      {10, u"%AG%", "Post-rock"},
+      {10, u"%TY%", ""},
+      {11, u"%AA%", "Björk"},
+      {11, u"%AB%", "Homogenic"},
+      {11, u"%AT%", "Joga"},
+      {11, u"%AN%", "2"},
+      {11, u"%AY%", "1997"},
+      {11, u"%AG%", "Electronic"},
+      {11, u"%TY%", ""},
+      // EXIF where it has them, the XMP values for the rest.
+      {12, u"%TY%", QString::number(Local(2017, 6, 5, 4, 3, 2))},
+      {12, u"%IK%", "Sony"},
+      {12, u"%IC%", "A7"},
   };
   for (const Case& c : cases) {
     const ContentRead read = ReadContent(QString::fromStdString(s.files[c.file]), AllMedia());
@@ -388,10 +505,67 @@ TEST_F(MetadataReaders, DamagedFilesGiveNoValueAndNeverCrash) {
       const ContentRead read = ReadContent(QString::fromStdString(damaged), AllMedia());
       EXPECT_TRUE(read.Ok);
       EXPECT_EQ(ReadFileBytes(damaged), bytes);
+      ExpectQuickReadAsWhole(damaged);
       ++reads;
     }
   }
   EXPECT_EQ(reads, 300 * static_cast<int>(s.files.size()));
+}
+
+// The EXIF segment of a JPEG damaged in the ways that matter to a reader that finds it by the
+// segments' lengths and decodes it alone: its length, its header, the TIFF structure inside it,
+// a second one, the file cut inside it.
+TEST_F(MetadataReaders, DamagedExifSegmentsGiveWhatExiv2GivesAndNeverCrash) {
+  Samples& s = MakeSamples();
+  const std::string original = ReadFileBytes(s.files[0]);
+  const size_t app1 = original.find("\xFF\xE1");
+  ASSERT_NE(app1, std::string::npos);
+  ASSERT_EQ(original.compare(app1 + 4, 6, std::string("Exif\0\0", 6)), 0);
+  const size_t tiff = app1 + 10;
+  const size_t segmentEnd =
+      app1 + 2 + ((uint8_t(original[app1 + 2]) << 8) | uint8_t(original[app1 + 3]));
+  TempDir scratch;
+  const std::string damaged = scratch.WriteFile("damaged.jpg");
+  std::mt19937 random(7);
+  const auto put16 = [](std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<char>(value >> 8);
+    bytes[at + 1] = static_cast<char>(value & 0xFF);
+  };
+  std::vector<std::string> variants;
+  for (const uint16_t length : {0, 1, 2, 7, 8, 9, 10, 17, 0x7FFF, 0xFFFF}) {
+    std::string bytes = original;
+    put16(bytes, app1 + 2, length);
+    variants.push_back(bytes);
+  }
+  for (size_t at = app1 + 4; at < tiff + 16; ++at) {  // header and TIFF header, byte by byte
+    std::string bytes = original;
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
+    variants.push_back(bytes);
+  }
+  for (int round = 0; round < 400; ++round) {  // the TIFF structure: counts, offsets, types
+    std::string bytes = original;
+    std::uniform_int_distribution<size_t> at(tiff, segmentEnd - 2);
+    for (int k = 0; k < 1 + round % 5; ++k) {
+      const size_t where = at(random);
+      if (round % 2 == 0)
+        put16(bytes, where, round % 4 == 0 ? 0xFFFF : static_cast<uint16_t>(random()));
+      else
+        bytes[where] = static_cast<char>(random());
+    }
+    variants.push_back(bytes);
+  }
+  // A second EXIF segment, and the file cut inside the first.
+  variants.push_back(original.substr(0, segmentEnd) + original.substr(app1, segmentEnd - app1) +
+                     original.substr(segmentEnd));
+  for (size_t cut = app1; cut < segmentEnd; cut += 7) variants.push_back(original.substr(0, cut));
+  for (const std::string& bytes : variants) {
+    {
+      std::ofstream out(damaged, std::ios::binary | std::ios::trunc);
+      out << bytes;
+    }
+    EXPECT_TRUE(ReadContent(QString::fromStdString(damaged), AllMedia()).Ok);
+    ExpectQuickReadAsWhole(damaged);
+  }
 }
 
 TEST_F(MetadataReaders, FoldersFifosAndMissingFilesHaveNoValues) {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 extern char** environ;
@@ -101,4 +103,30 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrid
   }
   env.insert(env.end(), overrides.begin(), overrides.end());
   return env;
+}
+
+bool RunDebianTool(const std::vector<std::string>& argv, const std::string& package,
+                   const std::string& workFolder) {
+  std::string program;
+  const char* path = std::getenv("PATH");
+  std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+  for (size_t at = 0; program.empty() && at <= folders.size();) {
+    const size_t end = std::min(folders.find(':', at), folders.size());
+    const std::string candidate = folders.substr(at, end - at) + "/" + argv[0];
+    if (end > at && ::access(candidate.c_str(), X_OK) == 0) program = candidate;
+    at = end + 1;
+  }
+  if (program.empty()) {
+    ADD_FAILURE() << argv[0] << " is missing: install the Debian package " << package
+                  << " (tools/install-deps.sh does)";
+    return false;
+  }
+  std::vector<std::string> args = argv;
+  args[0] = program;
+  const ChildResult run = RunChild(args, EnvironmentWith({}), workFolder);
+  if (run.exitCode != 0) {
+    ADD_FAILURE() << argv[0] << " failed (" << run.exitCode << "): " << run.err;
+    return false;
+  }
+  return true;
 }

@@ -23,3 +23,9 @@ ChildResult RunChild(const std::vector<std::string>& argv,
 // `overrides` sets), followed by `overrides`.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrides,
                                          const std::vector<std::string>& without = {});
+
+// Runs a program from a Debian package that makes a test's sample file (`argv[0]` is its name,
+// looked up on PATH), in `workFolder`. A missing program or a failed run fails the calling test
+// with a message that names the package to install; returns whether it ran and succeeded.
+bool RunDebianTool(const std::vector<std::string>& argv, const std::string& package,
+                   const std::string& workFolder);

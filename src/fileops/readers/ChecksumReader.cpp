@@ -20,6 +20,8 @@ class Reader final : public ContentReader {
   // A name asked to carry the checksum must not be made without it.
   bool UnreadableFailsEntry() const override { return true; }
 
+  bool ReadsWholeFile() const override { return true; }
+
   int Read(const QString& path, ContentFindings& found,
            const std::atomic<int32_t>* stop) const override {
     const bool crc = found.Wants(kCrc32);

@@ -252,6 +252,11 @@ void FileListModel::SetPlan(std::shared_ptr<const NewNamePlan> plan) {
     BuildDisplay();
     return;
   }
+  if (plan_ && plan_ == old && !onlyProblems_) {
+    // The same plan brought up to date for a few entries: the rows and their order stay.
+    if (!entries_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+    return;
+  }
   if (onlyProblems_) {
     // Which rows there are changes with the plan.
     beginResetModel();

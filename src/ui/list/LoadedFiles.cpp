@@ -155,9 +155,11 @@ void LoadedFiles::OnLoadFinished() {
 
 void LoadedFiles::OnNewNamesPlanned() {
   const std::shared_ptr<const NewNamePlan> plan = newNames_->Plan();
+  // The same plan updated for a few checksums leaves the rows and the selection as they were.
+  const bool samePlan = plan && plan.get() == model_->Plan();
   model_->SetPlan(plan);
   ShowNewFolderColumn();
-  if (ListFree()) UpdateStatusLine(false, true);
+  if (ListFree()) UpdateStatusLine(false, !samePlan);
   ShowEntriesOnScreen();
   FileListView* view = View();
   if (!columnsSettled_ && plan && model_->rowCount() > 0 && view != nullptr) {

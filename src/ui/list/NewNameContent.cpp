@@ -5,10 +5,16 @@
 #include "platform/FileName.h"
 #include "platform/Process.h"
 
+#include <QTimer>
+
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 
-NewNameContent::NewNameContent(QObject* parent) : QObject(parent) {}
+NewNameContent::NewNameContent(QObject* parent) : QObject(parent) {
+  handOnTimer_.setSingleShot(true);
+  connect(&handOnTimer_, &QTimer::timeout, this, [this] { HandOn(); });
+}
 
 NewNameContent::~NewNameContent() {
   {
@@ -27,6 +33,9 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
     if (reading != 0 && std::none_of(files.begin(), files.end(),
                                      [reading](const File& f) { return f.Id == reading; }))
       stopRead_.store(1, std::memory_order_relaxed);
+    // A request to a worker that had read everything starts afresh; one that replaces a request
+    // still being read (a new plan asks again for what is not known yet) goes on as it was.
+    if (nextWaiting_ >= waiting_.size() && reading_ == 0 && delivered_.empty()) handedOn_ = 0;
     waiting_ = std::move(files);
     nextWaiting_ = 0;
     need_ = need;
@@ -100,18 +109,64 @@ void NewNameContent::Work() {
 }
 
 void NewNameContent::Deliver() {
-  std::vector<std::pair<int32_t, KnownContent>> results;
+  bool last = false;
   {
     std::lock_guard lock(mutex_);
-    results.swap(results_);
+    last = nextWaiting_ >= waiting_.size() && reading_ == 0;
+    if (delivered_.empty()) {
+      delivered_.swap(results_);
+    } else {
+      std::move(results_.begin(), results_.end(), std::back_inserter(delivered_));
+      results_.clear();
+    }
     deliveryPosted_ = false;
   }
+  const qint64 interval = handedOn_ < kFirstValues ? kFirstInterval : kArrivalInterval;
+  const qint64 since = sinceHandOn_.isValid() ? sinceHandOn_.elapsed() : interval;
+  if (last || since >= interval) {
+    handOnTimer_.stop();
+    HandOn();
+  } else if (!handOnTimer_.isActive()) {
+    handOnTimer_.start(static_cast<int>(interval - since));
+  }
+}
+
+void NewNameContent::HandOn() {
+  std::vector<std::pair<int32_t, KnownContent>> results;
+  results.swap(delivered_);
+  if (!held_.empty()) {
+    results.insert(results.begin(), std::make_move_iterator(held_.begin()),
+                   std::make_move_iterator(held_.end()));
+    held_.clear();
+  }
+  if (results.empty()) return;
+  if (!known_.isEmpty() && !known_.isDetached()) {
+    // A plan holds a copy: changing the table now would copy all of it here.
+    held_ = std::move(results);
+    if (!retryPosted_) {
+      retryPosted_ = true;
+      QTimer::singleShot(kHeldRetry, this, [this] {
+        retryPosted_ = false;
+        HandOn();
+      });
+    }
+    return;
+  }
+  sinceHandOn_.start();
+  handedOn_ += static_cast<qsizetype>(results.size());
   bool changed = false;
   for (auto& [id, content] : results) {
     auto it = known_.find(id);
     if (it != known_.end() && it->Ok == content.Ok && it->Values == content.Values) continue;
     known_.insert(id, std::move(content));
+    arrived_.push_back(id);
     changed = true;
   }
   if (changed) emit Arrived();
+}
+
+std::vector<int32_t> NewNameContent::TakeArrived() {
+  std::vector<int32_t> ids;
+  ids.swap(arrived_);
+  return ids;
 }

@@ -3,9 +3,11 @@
 #include "fileops/NewNamePlan.h"
 #include "naming/PlaceholderTable.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <condition_variable>
@@ -29,6 +31,15 @@ class NewNameContent : public QObject {
     PlaceholderSet Need;  // what to read of this file; none: what the request needs
   };
 
+  // Values are handed on (Arrived) at once after a pause and when the worker has nothing more to
+  // read; between, the first kFirstValues after such a pause (those on screen come first) at most
+  // every kFirstInterval, the others every kArrivalInterval. A hand-on may plan the whole list
+  // anew (a sort by the date taken needs every date): a hundred thousand photos whose dates come in
+  // a few at a time would otherwise be planned over and over while they are read.
+  static constexpr int kFirstValues = 256;
+  static constexpr int kFirstInterval = 100;     // milliseconds
+  static constexpr int kArrivalInterval = 1000;  // milliseconds
+
   explicit NewNameContent(QObject* parent = nullptr);
   ~NewNameContent() override;  // stops a read in hand and waits for the worker
 
@@ -37,7 +48,12 @@ class NewNameContent : public QObject {
   void Request(std::vector<File> files, const PlaceholderSet& need);
   // The values known so far, by entry id (GUI thread). An entry may lack a value that was not
   // needed when it was read.
+  // A copy shares the values with these until they change: while a copy is held (a plan reads
+  // it on another thread), values that arrive wait, so that the table is never copied whole on
+  // the GUI thread; they come in once the copies are gone.
   const QHash<int32_t, KnownContent>& Known() const { return known_; }
+  // The ids whose values became known or changed since the last call (GUI thread).
+  std::vector<int32_t> TakeArrived();
 
  signals:
   // Values of one or more files became known or changed (GUI thread).
@@ -56,8 +72,12 @@ class NewNameContent : public QObject {
     }
   };
 
+  // How soon held values are tried again, in milliseconds.
+  static constexpr int kHeldRetry = 15;
+
   void Work();     // worker thread
   void Deliver();  // GUI thread
+  void HandOn();   // GUI thread: what arrived into known_
 
   std::thread worker_;
   std::mutex mutex_;
@@ -76,4 +96,11 @@ class NewNameContent : public QObject {
   QHash<Identity, KnownContent> byIdentity_;
   // GUI thread only.
   QHash<int32_t, KnownContent> known_;
+  std::vector<std::pair<int32_t, KnownContent>> delivered_;  // delivered, not handed on yet
+  std::vector<std::pair<int32_t, KnownContent>> held_;       // handed on while known_ was shared
+  std::vector<int32_t> arrived_;                             // ids for TakeArrived
+  bool retryPosted_ = false;
+  QTimer handOnTimer_;
+  QElapsedTimer sinceHandOn_;
+  qsizetype handedOn_ = 0;  // values handed on since the worker last had nothing to read
 };

@@ -36,11 +36,7 @@ NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QOb
   progressTimer_.setInterval(100);
   connect(&progressTimer_, &QTimer::timeout, this, [this] { emit ProgressChanged(); });
   content_ = new NewNameContent(this);
-  connect(content_, &NewNameContent::Arrived, this, [this] {
-    // New values give new names: plan again at once.
-    inputsDirty_ = true;
-    ListChanged();
-  });
+  connect(content_, &NewNameContent::Arrived, this, [this] { ContentArrived(); });
 }
 
 NewNamePreview::~NewNamePreview() {
@@ -57,6 +53,9 @@ void NewNamePreview::CancelWorker() {
   ++generation_;
   running_ = false;
   progressTimer_.stop();
+  // A stopped or dropped update leaves the index ahead of the plan.
+  if (updating_) index_.reset();
+  updating_ = false;
 }
 
 void NewNamePreview::ReleaseList(Change change) {
@@ -66,6 +65,7 @@ void NewNamePreview::ReleaseList(Change change) {
   if (wasRunning) emit ProgressChanged();
   if (change == Change::Replace && plan_) {
     plan_.reset();
+    index_.reset();
     emit PlanChanged();
   }
 }
@@ -110,7 +110,8 @@ void NewNamePreview::Poll() {
 }
 
 bool NewNamePreview::UpToDate(const Preset& settings) const {
-  return plan_ && !inputsDirty_ && plan_->Settings() == settings && planListCount_ == list_.Count();
+  return plan_ && !inputsDirty_ && !updating_ && arrived_.empty() &&
+         plan_->Settings() == settings && planListCount_ == list_.Count();
 }
 
 std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
@@ -126,11 +127,22 @@ std::unique_ptr<NewNamePreview::Job> NewNamePreview::MakeJob() {
 void NewNamePreview::StartPlan() {
   std::unique_ptr<Job> job = MakeJob();
   // Nothing new: the plan in hand, or the last one, is of these settings and this list.
-  if (!inputsDirty_ &&
-      ((running_ && runningSettings_ == job->Settings) || (!running_ && UpToDate(job->Settings))))
+  const bool planFits =
+      plan_ && plan_->Settings() == job->Settings && planListCount_ == list_.Count();
+  if (!inputsDirty_ && ((running_ && !updating_ && runningSettings_ == job->Settings) ||
+                        (planFits && (updating_ || !running_)))) {
+    // Values that arrived meanwhile update the plan once nothing else runs.
+    if (!running_ && !StartUpdate()) {
+      inputsDirty_ = true;
+      ListChanged();
+    }
     return;
+  }
   CancelWorker();
   inputsDirty_ = false;
+  // The copy of the values this plan takes holds every value arrived so far.
+  arrived_.clear();
+  runningKeeps_ = ContentNeeded(job->Settings, job->Values).Any();
   // Reading by position may close gaps left by removals: done here, so that the worker's reads
   // change nothing.
   (void)list_.begin();
@@ -148,11 +160,19 @@ void NewNamePreview::StartPlan() {
       inputs.Content = &job->Content;
       inputs.Cancel = &cancel_;
       inputs.Progress = &progress_;
+      // Checksums read later update this plan instead of planning it whole again.
+      std::shared_ptr<NewNameIndex> index;
+      if (ContentNeeded(job->Settings, job->Values).Any()) {
+        index = std::make_shared<NewNameIndex>();
+        inputs.Keep = index.get();
+      }
       auto plan =
           std::make_shared<NewNamePlan>(PlanNewNames(list_, job->Settings, job->Values, inputs));
       if (!plan->Complete()) return;
+      if (index && !index->Usable()) index.reset();
       QMetaObject::invokeMethod(
-          this, [this, plan, generation = job->Generation] { Finished(plan, generation); },
+          this,
+          [this, plan, index, generation = job->Generation] { Finished(plan, index, generation); },
           Qt::QueuedConnection);
     });
   } catch (const std::system_error&) {
@@ -163,14 +183,101 @@ void NewNamePreview::StartPlan() {
   progressTimer_.start();
 }
 
-void NewNamePreview::Finished(std::shared_ptr<NewNamePlan> plan, uint64_t generation) {
+void NewNamePreview::Finished(std::shared_ptr<NewNamePlan> plan,
+                              std::shared_ptr<NewNameIndex> index, uint64_t generation) {
   if (generation != generation_) return;
   if (worker_.joinable()) worker_.join();
   running_ = false;
   progressTimer_.stop();
   plan_ = std::move(plan);
+  index_ = std::move(index);
+  updates_ = 0;
   emit PlanChanged();
   emit ProgressChanged();
+  if (!arrived_.empty() && !running_ && !StartUpdate()) {
+    inputsDirty_ = true;
+    ListChanged();
+  }
+}
+
+// ---- Content values ----
+
+void NewNamePreview::ContentArrived() {
+  const std::vector<int32_t> ids = content_->TakeArrived();
+  arrived_.insert(arrived_.end(), ids.begin(), ids.end());
+  // The plan or update in hand is followed by an update with these values.
+  if (running_ && (updating_ || runningKeeps_)) return;
+  if (running_ || !StartUpdate()) {
+    // New values give new names: plan again at once.
+    inputsDirty_ = true;
+    ListChanged();
+  }
+}
+
+bool NewNamePreview::StartUpdate() {
+  if (arrived_.empty()) return true;
+  if (running_ || !plan_ || !index_ || !index_->Usable() || inputsDirty_ ||
+      planListCount_ != list_.Count())
+    return false;
+  // An edit waits for its quiet time: the whole plan it brings takes every value.
+  if (pending_) return true;
+  std::shared_ptr<Job> job = MakeJob();
+  if (!(plan_->Settings() == job->Settings) || !index_->MadeOf(job->Settings, job->Values))
+    return false;
+  if (worker_.joinable()) worker_.join();  // a worker that ended without a result
+  // Reading by position may close gaps: done here, so that the worker's reads change nothing.
+  (void)list_.begin();
+  cancel_.store(0, std::memory_order_relaxed);
+  job->Generation = ++generation_;
+  std::vector<int32_t> ids;
+  ids.swap(arrived_);
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  try {
+    worker_ = std::thread([this, job, ids = std::move(ids),
+                           plan = std::shared_ptr<const NewNamePlan>(plan_), index = index_] {
+      LowerThreadPriority();
+      NewNameInputs inputs;
+      inputs.Content = &job->Content;
+      inputs.Cancel = &cancel_;
+      auto update = std::make_shared<NewNameUpdate>();
+      // Reads the plan, which the GUI thread only reads meanwhile, and changes the index alone.
+      const UpdateOutcome outcome = PlanNewNameUpdate(*plan, *index, list_, inputs, ids, *update);
+      if (outcome == UpdateOutcome::Cancelled) return;
+      QMetaObject::invokeMethod(
+          this,
+          [this, update, outcome, generation = job->Generation] {
+            UpdateFinished(update, outcome, generation);
+          },
+          Qt::QueuedConnection);
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  running_ = true;
+  updating_ = true;
+  return true;
+}
+
+void NewNamePreview::UpdateFinished(std::shared_ptr<NewNameUpdate> update, UpdateOutcome outcome,
+                                    uint64_t generation) {
+  if (generation != generation_) return;
+  if (worker_.joinable()) worker_.join();
+  running_ = false;
+  updating_ = false;
+  if (outcome != UpdateOutcome::Updated) {
+    index_.reset();
+    inputsDirty_ = true;
+    ListChanged();
+    return;
+  }
+  ApplyNewNameUpdate(*plan_, std::move(*update));
+  ++updates_;
+  emit PlanChanged();
+  if (!arrived_.empty() && !StartUpdate()) {
+    inputsDirty_ = true;
+    ListChanged();
+  }
 }
 
 void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
@@ -195,7 +302,7 @@ void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
 }
 
 int NewNamePreview::Progress() const {
-  if (!running_ || clock_() - startedAt_ < kProgressAfter) return -1;
+  if (!running_ || updating_ || clock_() - startedAt_ < kProgressAfter) return -1;
   return progress_.load(std::memory_order_relaxed);
 }
 
@@ -231,16 +338,25 @@ bool NewNamePreview::ConfirmStart(bool ignoreWarnings) {
       NewNameInputs inputs;
       inputs.ReplaceMemory = kAnswerLeave;
       inputs.Content = &job->Content;
+      auto index = std::make_shared<NewNameIndex>();
+      if (ContentNeeded(job->Settings, job->Values).Any()) inputs.Keep = index.get();
       planListCount_ = list_.Count();
       inputsDirty_ = false;
+      arrived_.clear();
       plan_ =
           std::make_shared<NewNamePlan>(PlanNewNames(list_, job->Settings, job->Values, inputs));
+      index_ = index->Usable() ? std::move(index) : nullptr;
+      updates_ = 0;
       emit PlanChanged();
     } else {
-      // A large list: the worker plans while a progress window waits, which the user may
-      // cancel (and with it the start).
-      inputsDirty_ = true;
-      StartPlan();
+      // A large list: the worker plans (or, when only content values arrived, updates the
+      // plan) while a progress window waits, which the user may cancel (and with it the start).
+      const bool onlyValues = plan_ && !inputsDirty_ && plan_->Settings() == settings &&
+                              planListCount_ == list_.Count();
+      if (!onlyValues || (!updating_ && !StartUpdate())) {
+        inputsDirty_ = true;
+        StartPlan();
+      }
       QProgressDialog wait(AdditionText(kAddPlanningNewNames) + QStringLiteral("..."),
                            PlainCaption(kTextProgressCancel), 0, 1000,
                            qobject_cast<QWidget*>(parent()));

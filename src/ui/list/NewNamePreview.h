@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filelist/FileList.h"
+#include "fileops/NewNameIndex.h"
 #include "fileops/NewNamePlan.h"
 #include "naming/Placeholders.h"
 #include "records/Preset.h"
@@ -34,6 +35,11 @@ class QWidget;
 // wait is that of one entry. ListChanged() afterwards plans again, from the event loop, once the
 // list is free (Sources::ListFree). A plan is never started from inside ReleaseList or
 // ListChanged, so the caller's change always comes first.
+//
+// Content values (checksums) read for the rows on screen do not plan the whole list again: the
+// plan keeps an index (NewNameIndex), and a worker re-plans only the entries the new values
+// change; the GUI thread then puts the result in (a few rows). Where that cannot be exact (a
+// counter in the template, a filter or sort by the date taken) the whole list is planned.
 class NewNamePreview : public QObject {
   Q_OBJECT
 
@@ -83,8 +89,10 @@ class NewNamePreview : public QObject {
   // The last complete plan; null before the first, and after ReleaseList(Replace).
   std::shared_ptr<const NewNamePlan> Plan() const { return plan_; }
   bool Planning() const { return running_; }
-  // No edit or list change waits, and no plan is under way.
-  bool Idle() const { return !pending_ && !running_; }
+  // No edit, list change or content value waits, and no plan is under way.
+  bool Idle() const { return !pending_ && !running_ && arrived_.empty(); }
+  // Updates put in for content values since the last plan of the whole list (tests).
+  qsizetype UpdatesApplied() const { return updates_; }
   // Thousandths of the plan in hand, -1 while no progress is worth showing.
   int Progress() const;
   // The status line's part: problems, names waiting for content values, or the progress.
@@ -111,7 +119,13 @@ class NewNamePreview : public QObject {
   void StartPlan();
   void CancelWorker();
   std::unique_ptr<Job> MakeJob();
-  void Finished(std::shared_ptr<NewNamePlan> plan, uint64_t generation);
+  void Finished(std::shared_ptr<NewNamePlan> plan, std::shared_ptr<NewNameIndex> index,
+                uint64_t generation);
+  void ContentArrived();
+  // Starts the update of the plan for the values arrived; false when only a whole plan will do.
+  bool StartUpdate();
+  void UpdateFinished(std::shared_ptr<NewNameUpdate> update, UpdateOutcome outcome,
+                      uint64_t generation);
   bool UpToDate(const Preset& settings) const;
 
   FileList& list_;
@@ -135,8 +149,16 @@ class NewNamePreview : public QObject {
   uint64_t generation_ = 0;  // a result of an older start is dropped
   Preset runningSettings_;   // what the plan in hand is made of
 
-  std::shared_ptr<const NewNamePlan> plan_;
+  std::shared_ptr<NewNamePlan> plan_;
+  // What updating plan_ for new content values takes (null: plan the whole list); only the
+  // worker of an update touches it while one runs.
+  std::shared_ptr<NewNameIndex> index_;
   qsizetype planListCount_ = 0;  // entries of the list when plan_ was started
+  // Ids whose content values arrived since the plan in hand (or the last one) took its copy.
+  std::vector<int32_t> arrived_;
+  bool updating_ = false;      // the worker updates plan_
+  bool runningKeeps_ = false;  // the plan in hand keeps an index for later values
+  qsizetype updates_ = 0;
 };
 
 // Calls `edited` (in `context`) whenever a control below `root` changes: fields, check boxes and

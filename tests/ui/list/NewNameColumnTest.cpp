@@ -504,6 +504,83 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
   }));
 }
 
+// Checksums that arrive while the user scrolls update the plan the column shows, entry by entry,
+// without planning the whole list again; what it shows is the plan made from scratch with the
+// same values, clashes between files of equal content included.
+TEST_F(NewNameColumnTest, ChecksumsUpdateThePlanTheyChange) {
+  constexpr int kFiles = 300;
+  for (int i = 0; i < kFiles; ++i)
+    dir_.WriteFile(QStringLiteral("f%1.txt").arg(i, 3, 10, QLatin1Char('0')).toStdString(),
+                   i % 3 == 0 ? std::string("same") : std::to_string(i));
+  const auto window = MakeWindow();
+  window->resize(640, 480);
+  window->show();
+  Load(*window, dir_.Path());
+  Apply(*window, CopyInto(dir_.Path() + "out/"));
+  app_->WorkingSettings.NameTemplateActive = 1;
+  app_->WorkingSettings.NameTemplate = "%CC%";
+  Apply(*window, app_->WorkingSettings);
+  NewNamePreview* preview = window->Files()->NewNames();
+  const auto sameAsFromScratch = [&] {
+    const NewNamePlan& plan = *preview->Plan();
+    const FileList& files = app_->Files;
+    NewNameInputs inputs;
+    inputs.ReplaceMemory = kAnswerLeave;
+    inputs.Content = &preview->Content()->Known();
+    const RunValues values = PrepareRunValues(plan.Settings(), files.Count(), PathFolders{}, 0);
+    const NewNamePlan fresh = PlanNewNames(files, plan.Settings(), values, inputs);
+    for (qsizetype pos = 0; pos < files.Count(); ++pos) {
+      const FileEntry& entry = files.At(pos);
+      EXPECT_EQ(plan.TargetPath(pos, entry), fresh.TargetPath(pos, entry));
+      EXPECT_EQ(plan.Row(pos).Problem, fresh.Row(pos).Problem) << entry.Path().toStdString();
+      EXPECT_EQ(plan.OtherEntry(pos), fresh.OtherEntry(pos));
+    }
+    EXPECT_EQ(plan.Problems(), fresh.Problems());
+    EXPECT_EQ(plan.Pending(), fresh.Pending());
+  };
+  const auto settled = [&] {
+    return preview->Idle() && preview->Plan() &&
+           !Cell(*window, 0, FileListModel::kNewNameColumn).contains("%CC%");
+  };
+  ASSERT_TRUE(ProcessUntil(settled));
+  EXPECT_GE(preview->UpdatesApplied(), 1) << "the values updated the plan";
+  EXPECT_GT(preview->Plan()->ProblemCount(NameProblem::SameTargetEarlier), 0)
+      << "files of equal content clash";
+  sameAsFromScratch();
+
+  window->Files()->View()->verticalScrollBar()->setValue(
+      window->Files()->View()->verticalScrollBar()->maximum());
+  ASSERT_TRUE(ProcessUntil([&] {
+    return preview->Idle() &&
+           !Cell(*window, kFiles - 1, FileListModel::kNewNameColumn).contains("%CC%");
+  }));
+  EXPECT_GE(preview->UpdatesApplied(), 2);
+  sameAsFromScratch();
+  EXPECT_TRUE(window->StatusText().contains(AdditionText(kAddProblems)));
+}
+
+// Values read while a plan holds a copy of the known ones wait and are lost neither way: they
+// come in, with their ids, once the copy is gone.
+TEST_F(NewNameColumnTest, ValuesReadWhileAPlanHoldsTheKnownOnesWaitForIt) {
+  dir_.WriteFile("a.txt", "a");
+  dir_.WriteFile("b.txt", "b");
+  NewNameContent content;
+  PlaceholderSet need;
+  need.Add(PlaceholderId(u"%CC%"));
+  content.Request({{1, dir_.Path() + "a.txt", {}}}, need);
+  ASSERT_TRUE(ProcessUntil([&] { return content.Known().contains(1); }));
+  EXPECT_EQ(content.TakeArrived(), std::vector<int32_t>{1});
+
+  auto held = std::make_unique<QHash<int32_t, KnownContent>>(content.Known());
+  content.Request({{2, dir_.Path() + "b.txt", {}}}, need);
+  for (int i = 0; i < 20; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_FALSE(content.Known().contains(2)) << "the copy is not copied on this thread";
+  held.reset();
+  ASSERT_TRUE(ProcessUntil([&] { return content.Known().contains(2); }));
+  EXPECT_EQ(content.TakeArrived(), std::vector<int32_t>{2});
+  EXPECT_TRUE(content.Known().value(2).Ok);
+}
+
 // Lines of the console's "--dry-run": status, source, target.
 struct DryLine {
   int status;
