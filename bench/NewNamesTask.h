@@ -8,8 +8,8 @@
 #include "filelist/Loader.h"
 #include "naming/Transform.h"
 #include "platform/FileName.h"
-#include "settings/BuiltinPresets.h"
 #include "records/Preset.h"
+#include "settings/BuiltinPresets.h"
 
 #include <QString>
 
@@ -37,9 +37,9 @@ inline void Load(FileList& list, const QString& root, long count) {
   for (long i = 0; i < count; ++i) {
     FileEntry entry;
     entry.Id = TakeNextEntryId();
-    entry.Directory = FolderOf(root, i);
-    entry.Name = NameOf(i);
-    entry.Path = entry.Directory + entry.Name + QStringLiteral(".jpg");
+    entry.SetDirectory(FolderOf(root, i));
+    entry.SetName(NameOf(i));
+    entry.SetPath(entry.Directory() + entry.Name() + QStringLiteral(".jpg"));
     entry.Size = 1000 + (i * 7919) % 100000;
     entry.Modified = 1170000000 + i;
     list.Append(std::move(entry));

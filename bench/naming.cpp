@@ -4,9 +4,9 @@
 //
 //   bench_naming [entries]     (default 1000000; 50000 in a debug build)
 
-#include "records/FileEntry.h"
 #include "naming/Placeholders.h"
 #include "naming/Transform.h"
+#include "records/FileEntry.h"
 #include "records/Preset.h"
 
 #include <QList>
@@ -32,7 +32,7 @@ QList<FileEntry> MakeEntries(int count) {
   for (int i = 0; i < count; ++i) {
     FileEntry entry;
     entry.Id = i;
-    entry.Name = QString::fromLatin1(kStems[i % 5]) + QString::number(i);
+    entry.SetName(QString::fromLatin1(kStems[i % 5]) + QString::number(i));
     entry.Size = 1000 + i;
     entry.Modified = 1170000000 + i;
     entries.append(entry);
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   const Clock::time_point referenceStart = Clock::now();
   qsizetype referenceChars = 0;
   for (int i = 0; i < count; ++i) {
-    const QString name = entries[i].Name + QStringLiteral(" (") +
+    const QString name = entries[i].Name() + QStringLiteral(" (") +
                          QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0')) +
                          QLatin1Char(')');
     referenceChars += name.size();
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   qsizetype chars = 0;
   int64_t next = counter.Start;
   for (const FileEntry& entry : entries) {
-    QString transformed = ApplyReplacements(ChangeCase(entry.Name, kCaseWords), rules);
+    QString transformed = ApplyReplacements(ChangeCase(entry.Name(), kCaseWords), rules);
     transformed = NormalizePlaceholderCase(transformed);
     transformed.remove(QStringLiteral("%FN%"));
     QString name = counter.Template;
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
   const double seconds = Seconds(start);
 
   std::printf("entries: %d (sample: %s)\n", count,
-              qPrintable(ApplyReplacements(ChangeCase(entries[0].Name, kCaseWords), rules)));
+              qPrintable(ApplyReplacements(ChangeCase(entries[0].Name(), kCaseWords), rules)));
   std::printf("reference concatenation: %.3f s, %.0f entries/s (%lld chars)\n", referenceSeconds,
               count / referenceSeconds, static_cast<long long>(referenceChars));
   std::printf("mervane name building:   %.3f s, %.0f entries/s (%lld chars)\n", seconds,

@@ -6,9 +6,9 @@
 //   bench_plan [entries]     (default 1000000; 50000 in a debug build)
 
 #include "fileops/Plan.h"
+#include "fileops/RunValues.h"
 #include "fileops/TargetBuilder.h"
 #include "naming/Transform.h"
-#include "fileops/RunValues.h"
 
 #include <QString>
 
@@ -41,9 +41,9 @@ void Load(FileList& list, int count) {
   for (int i = 0; i < count; ++i) {
     FileEntry entry;
     entry.Id = i + 1;
-    entry.Directory = QString::fromLatin1(kFolders[(i / 1000) % 3]);
-    entry.Name = QString::fromLatin1(kStems[i % 5]) + QString::number(i);
-    entry.Path = entry.Directory + entry.Name + QStringLiteral(".jpg");
+    entry.SetDirectory(QString::fromLatin1(kFolders[(i / 1000) % 3]));
+    entry.SetName(QString::fromLatin1(kStems[i % 5]) + QString::number(i));
+    entry.SetPath(entry.Directory() + entry.Name() + QStringLiteral(".jpg"));
     entry.Size = 1000 + i;
     entry.Modified = 1170000000 + i;
     list.Append(std::move(entry));

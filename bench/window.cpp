@@ -20,8 +20,8 @@
 #include "settings/BuiltinPresets.h"
 #include "texts/TextLoader.h"
 #include "ui/list/FileListModel.h"
-#include "ui/list/LoadedFiles.h"
 #include "ui/list/FileListView.h"
+#include "ui/list/LoadedFiles.h"
 #include "ui/window/MainWindow.h"
 
 #include "BenchSupport.h"
@@ -125,9 +125,9 @@ void MillionEntries(long count) {
     entry.Id = TakeNextEntryId();
     char folder[64];
     std::snprintf(folder, sizeof folder, "/home/user/Pictures/import/dir%03ld/", i % 1000);
-    entry.Directory = QString::fromLatin1(folder);
-    entry.Name = QStringLiteral("photo_%1").arg(i, 7, 10, QLatin1Char('0'));
-    entry.Path = entry.Directory + entry.Name + QStringLiteral(".jpg");
+    entry.SetDirectory(QString::fromLatin1(folder));
+    entry.SetName(QStringLiteral("photo_%1").arg(i, 7, 10, QLatin1Char('0')));
+    entry.SetPath(entry.Directory() + entry.Name() + QStringLiteral(".jpg"));
     entry.Size = i % 4096;
     app->Files.Append(std::move(entry));
   }
@@ -172,7 +172,7 @@ void MillionEntries(long count) {
   for (long row = 0; row < count; row += 2000)
     blocks.select(window->Files()->Model()->index(static_cast<int>(row), 0),
                   window->Files()->Model()->index(static_cast<int>(std::min(row + 999, count - 1)),
-                                             FileListModel::kColumnCount - 1));
+                                                  FileListModel::kColumnCount - 1));
   view->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
   start = Clock::now();
   window->Files()->RemoveSelected();

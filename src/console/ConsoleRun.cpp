@@ -135,7 +135,7 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
     request.Events.Entries.EntryFinished = [](qsizetype, const FileEntry& entry,
                                               const EntryOutcome& outcome) {
       ConsoleWriteLine(QString::number(outcome.Status) + QLatin1Char('\t') +
-                       EscapedFileName(entry.Path) + QLatin1Char('\t') +
+                       EscapedFileName(entry.Path()) + QLatin1Char('\t') +
                        EscapedFileName(outcome.NewPath));
     };
   }

@@ -3,6 +3,7 @@
 #include <QHashFunctions>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -15,9 +16,51 @@ uint32_t Mix64(uint64_t x) {
   return static_cast<uint32_t>(x);
 }
 
-uint32_t PathHash(const QString& path) {
-  const size_t h = qHash(QStringView(path), 0);
-  return static_cast<uint32_t>(h ^ (static_cast<uint64_t>(h) >> 32));
+// A hash of a path handed in as one or two pieces, the same however the text is cut: an
+// entry keeps its path as folder and file name, a lookup has it whole. Four UTF-16 units are
+// mixed in at a time.
+uint32_t PathHash(QStringView head, QStringView tail = {}) {
+  uint64_t state = 0x243F6A8885A308D3ull;
+  uint64_t pending = 0;
+  int filled = 0;
+  const auto mix = [&state](uint64_t word) {
+    state = (state ^ word) * 0x9E3779B97F4A7C15ull;
+    state ^= state >> 31;
+  };
+  for (const QStringView piece : {head, tail}) {
+    const char16_t* at = piece.utf16();
+    qsizetype left = piece.size();
+    // Complete the word the first piece left unfinished.
+    for (; left > 0 && filled != 0; --left) {
+      pending |= static_cast<uint64_t>(*at++) << (16 * filled);
+      if (++filled == 4) {
+        mix(pending);
+        pending = 0;
+        filled = 0;
+      }
+    }
+    for (; left >= 4; left -= 4, at += 4) {
+      uint64_t word = 0;
+      std::memcpy(&word, at, sizeof word);
+      mix(word);
+    }
+    for (; left > 0; --left) pending |= static_cast<uint64_t>(*at++) << (16 * filled++);
+  }
+  mix(pending);
+  return Mix64(state ^ static_cast<uint64_t>(head.size() + tail.size()));
+}
+
+// The entry's path is exactly `path`, compared without joining the entry's two pieces.
+bool HasPath(const FileEntry& entry, QStringView path) {
+  const QString& folder = entry.PathFolder();
+  return path.size() == folder.size() + entry.FileName().size() && path.startsWith(folder) &&
+         path.sliced(folder.size()) == entry.FileName();
+}
+
+bool SamePath(const FileEntry& a, const FileEntry& b) {
+  if (a.PathFolder().size() == b.PathFolder().size())
+    return a.FileName() == b.FileName() && a.PathFolder() == b.PathFolder();
+  return HasPath(a, b.Path());
 }
 
 uint32_t FileHash(uint64_t device, uint64_t inode) {
@@ -122,9 +165,9 @@ FileEntry& FileList::Append(FileEntry&& entry) {
     positionsValid_ = false;
   }
   const auto id = static_cast<uint32_t>(entry.Id);
-  paths_.Insert(PathHash(entry.Path), id, [&](uint32_t other) {
+  paths_.Insert(PathHash(entry.PathFolder(), entry.FileName()), id, [&](uint32_t other) {
     const FileEntry* found = LiveById(other);
-    return found != nullptr && found->Path == entry.Path;
+    return found != nullptr && SamePath(*found, entry);
   });
   if (KnowsFile(entry)) {
     files_.Insert(FileHash(entry.Device, entry.Inode), id, [&](uint32_t other) {
@@ -151,7 +194,7 @@ const FileEntry* FileList::LiveById(uint32_t id) const {
 int32_t FileList::IdOfPath(const QString& path) const {
   const uint32_t id = paths_.Find(PathHash(path), [&](uint32_t candidate) {
     const FileEntry* found = LiveById(candidate);
-    return found != nullptr && found->Path == path;
+    return found != nullptr && HasPath(*found, path);
   });
   return id == FlatIndex::kNone ? 0 : static_cast<int32_t>(id);
 }
@@ -241,7 +284,7 @@ void FileList::SyncCursor() {
 void FileList::MarkRemoved(size_t physical) {
   FileEntry& entry = Slot(physical);
   const auto id = static_cast<uint32_t>(entry.Id);
-  paths_.Erase(PathHash(entry.Path), id);
+  paths_.Erase(PathHash(entry.PathFolder(), entry.FileName()), id);
   if (KnowsFile(entry)) files_.Erase(FileHash(entry.Device, entry.Inode), id);
   // The gap keeps its id, so that the ids still ascend for the search; its texts go now
   // rather than when the gaps are closed.

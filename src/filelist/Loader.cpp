@@ -16,8 +16,8 @@
 #include <mutex>
 
 #include <algorithm>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -87,12 +87,10 @@ int32_t AdmissionWord(int32_t attributes, const Preset& settings) {
 
 // The entry for a file that may be loaded, all but its id: built on whichever thread read the
 // file's facts, so that the thread that appends only has to number and keep it.
-FileEntry MakeEntry(QString path, const QString& directory, qsizetype nameStart,
-                    int32_t attributes, const FileFacts& facts) {
+FileEntry MakeEntry(const QString& directory, QString fileName, int32_t attributes,
+                    const FileFacts& facts) {
   FileEntry entry;
-  entry.Path = std::move(path);
-  entry.Directory = directory;
-  entry.Name = StripExtension(QStringView(entry.Path).mid(nameStart), -1);
+  entry.SetLocation(directory, std::move(fileName));
   entry.Attributes = attributes;
   entry.Size = facts.Size;
   entry.CreatedTime = facts.Created;
@@ -122,7 +120,10 @@ FileEntry* AdmitWithFacts(const QString& path, const QString& directory, const Q
   const int32_t word =
       AdmissionWord(AttributesFromStat(encodedPath, facts.Stat, fileName), settings);
   if (word == kRejected) return nullptr;
-  return &AppendEntry(MakeEntry(path, directory, directory.size(), word, facts), target);
+  FileEntry entry = MakeEntry(directory, path.mid(directory.size()), word, facts);
+  // A path that does not begin with its folder keeps the folder and name it was handed.
+  if (!path.startsWith(directory)) entry.SetPath(path);
+  return &AppendEntry(std::move(entry), target);
 }
 
 // A few helper threads that share one job at a time with the thread that hands it out: fn(0)
@@ -298,8 +299,8 @@ class DirectoryWalk {
     uint32_t NameLength = 0;
     unsigned char Type = DT_UNKNOWN;
     bool NeedsFacts = false;
-    bool IsFolder = false;  // a folder (not a link to one), learned from its facts
-    bool Admit = false;     // Entry holds a file that may be loaded
+    bool IsFolder = false;   // a folder (not a link to one), learned from its facts
+    bool Admit = false;      // Entry holds a file that may be loaded
     uint64_t LinkInode = 0;  // the link's own inode, for a name listed as a link
     QString Path;            // set while reading the folder when paths are checked up front
     FileEntry Entry;         // all but its id
@@ -309,7 +310,7 @@ class DirectoryWalk {
   struct Batch {
     std::vector<Listed> Items;
     std::string Names;
-    QString Directory;  // the folder's path with its final "/", for the entries' paths
+    QString Directory;          // the folder's path with its final "/", for the entries' paths
     size_t DirectoryBytes = 0;  // its length as the file system spells it
     size_t Next = 0;
     bool HaveFacts = false;
@@ -350,7 +351,7 @@ class DirectoryWalk {
   };
 
   bool AlreadyLoaded(const FileEntry& entry) const {
-    return (checkPaths_ && list_.ContainsPath(entry.Path)) ||
+    return (checkPaths_ && list_.ContainsPath(entry.Path())) ||
            list_.ContainsFile(entry.Device, entry.Inode);
   }
 
@@ -564,14 +565,13 @@ class DirectoryWalk {
     // file is listed, and counted so that the front end can say so before the run refuses it.
     if (batch.DirectoryBytes + nameView.size() > static_cast<size_t>(kMaxPathBytes))
       flags_.PathsTooLong.fetch_add(1, std::memory_order_relaxed);
-    QString path = listed.Path.isEmpty() ? JoinPath(batch.Directory, nameView) : listed.Path;
-    const qsizetype dirLength = batch.Directory.size();
-    const QString fileName =
-        QString::fromRawData(path.constData() + dirLength, path.size() - dirLength);
+    // Only the name is decoded: the entry shares the folder's text with its neighbours.
+    QString fileName = listed.Path.isEmpty() ? JoinPath(QString(), nameView)
+                                             : listed.Path.mid(batch.Directory.size());
     const int32_t word =
         AdmissionWord(AttributesFromStatAt(dirFd, name, facts.Stat, fileName), settings_);
     if (word == kRejected) return;
-    listed.Entry = MakeEntry(std::move(path), batch.Directory, dirLength, word, facts);
+    listed.Entry = MakeEntry(batch.Directory, std::move(fileName), word, facts);
     listed.Admit = true;
   }
 
@@ -738,7 +738,7 @@ FileList ReadListAgain(const FileList& list, const Preset& settings) {
   qsizetype position = 0;
   qsizetype current = -1;
   for (const FileEntry& entry : list) {
-    const bool kept = AdmitFile(entry.Path, refreshed, admit) == 1;
+    const bool kept = AdmitFile(entry.Path(), refreshed, admit) == 1;
     if (kept && position == wanted) current = refreshed.Count() - 1;
     ++position;
   }

@@ -55,13 +55,13 @@ bool NumericValue(int kind, const FileEntry& entry, int dateSource, int64_t& val
 bool TextValue(int kind, const FileEntry& entry, QString& value) {
   switch (kind) {
     case kFilterFolder:
-      value = entry.Directory;
+      value = entry.Directory();
       break;
     case kFilterName:
-      value = entry.Name;
+      value = entry.Name();
       break;
     case kFilterExtension:
-      value = ExtensionOf(entry.Path);
+      value = ExtensionOf(entry.Path());
       break;
     default:
       return false;
@@ -292,10 +292,10 @@ std::vector<qsizetype> SortedOrder(const FileList& list, int sortKey, bool ascen
   };
   switch (sortKey) {
     case kSortName:
-      sortBy([](const FileEntry& e) { return &e.Name; });
+      sortBy([](const FileEntry& e) -> QString { return e.Name(); });
       break;
     case kSortPath:
-      sortBy([](const FileEntry& e) { return &e.Path; });
+      sortBy([](const FileEntry& e) -> QString { return e.Path(); });
       break;
     case kSortSize:
       sortBy([](const FileEntry& e) { return e.Size; });
@@ -362,7 +362,7 @@ qsizetype PrepareList(FileList& list, FileList& followUp, const Preset& settings
           }
         }
         if (matched) {
-          if (keepFiltered) AdmitFile(entry.Path, followUp, settings);
+          if (keepFiltered) AdmitFile(entry.Path(), followUp, settings);
           if (single)
             entry.Detail = 1;
           else

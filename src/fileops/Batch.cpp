@@ -125,12 +125,12 @@ class BatchRun {
 
   void PublishProgress(qsizetype pos, const FileEntry& entry) {
     flags_.ProgressCount.store(static_cast<int32_t>(pos * 3), memory_order_relaxed);
-    flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
+    flags_.SetProgressEntry(entry.Id, entry.Name(), entry.Directory());
     if (options_.Events.EntryStarted) options_.Events.EntryStarted(pos, entry);
   }
 
   // The source as the run must find it: a regular file (or a link to one).
-  bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path) >= 0; }
+  bool SourceThere(const FileEntry& entry) const { return FileSize(entry.Path()) >= 0; }
 
   // Whether the batch will read the entry's content when it comes to it, as far as can be told
   // before the run: not when its status from the preparation or its path fails it first.
@@ -151,7 +151,7 @@ class BatchRun {
     paths.reserve(static_cast<size_t>(files_.Count() - first));
     for (qsizetype pos = first; pos < files_.Count(); ++pos) {
       const FileEntry& entry = files_.At(pos);
-      paths.push_back(MayReadContent(entry) ? entry.Path : QString());
+      paths.push_back(MayReadContent(entry) ? entry.Path() : QString());
     }
     readAhead_ = std::make_unique<ContentReadAhead>(std::move(paths), first, need_, flags_);
     if (!readAhead_->Start()) readAhead_.reset();
@@ -178,8 +178,8 @@ class BatchRun {
 
   // UTF-8 takes at most three bytes per UTF-16 unit: only long paths are encoded to tell.
   static bool PathTooLong(const FileEntry& entry) {
-    return entry.Path.size() * 3 > kMaxPathBytes &&
-           EncodeFileName(entry.Path).size() > kMaxPathBytes;
+    return entry.Path().size() * 3 > kMaxPathBytes &&
+           EncodeFileName(entry.Path()).size() > kMaxPathBytes;
   }
 
   // A plain rename in place needs no look at the source first: the rename's own "no such file"
@@ -210,7 +210,7 @@ class BatchRun {
     if (!planAhead_)
       PublishProgress(pos, entry);
     else if (need_.Any())
-      flags_.SetProgressEntry(entry.Id, entry.Name, entry.Directory);
+      flags_.SetProgressEntry(entry.Id, entry.Name(), entry.Directory());
 
     Pending pending;
     pending.Pos = pos;
@@ -223,7 +223,7 @@ class BatchRun {
     FileStamp stamp;
     if (status == kStatusDone && lookFirst) {
       // With values read ahead, the look at the source also tells whether they are its own.
-      if (readAhead_) stamp = ReadFileStamp(entry.Path);
+      if (readAhead_) stamp = ReadFileStamp(entry.Path());
       if (readAhead_ ? stamp.Size < 0 : !SourceThere(entry)) status = kStatusSourceMissing;
     }
     if (status == kStatusDone && need_.Any()) status = FillContent(pos, entry, stamp);
@@ -244,7 +244,7 @@ class BatchRun {
       // A target folder that cannot be made, or a folder of the new name that is not there,
       // fails the copy or move: the dry run says so, as the run would find it.
       if (options_.DryRun && status == kStatusDone &&
-          folders_.Check(pending.Plan, entry.Directory).Outcome !=
+          folders_.Check(pending.Plan, entry.Directory()).Outcome !=
               TargetFolderCheck::Verdict::Usable)
         status = kStatusCopyMoveFailed;
     }
@@ -279,7 +279,7 @@ class BatchRun {
     const FileEntry& entry = files_.At(pending.Pos);
     const EntryPlan& plan = pending.Plan;
     ActIntent intent{entry, plan, pending.Pos,
-                     plan.Action == PlanAction::InPlace ? entry.Path : pending.Target};
+                     plan.Action == PlanAction::InPlace ? entry.Path() : pending.Target};
     intent.Existing = existing;
     intent.ClearsReadOnly =
         (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
@@ -377,7 +377,7 @@ class BatchRun {
     AddProgress(1);
     entry.Status = static_cast<int8_t>(status);
     entry.Detail = 0;
-    entry.NewPath = targetPath;
+    entry.SetNewPath(targetPath);
     Finish(pos, entry, status, plan);
   }
 
@@ -387,8 +387,8 @@ class BatchRun {
     // Values read ahead stand for the entry's own read only if the file is the one read then,
     // unchanged, and nothing this run did since may have written at its name.
     const bool usable = ahead && ContentReadAhead::Usable(*ahead, stamp) &&
-                        !writtenNames_.contains(NameKey(entry.Path));
-    const ContentRead read = usable ? std::move(ahead->Content) : ReadContent(entry.Path, need_);
+                        !writtenNames_.contains(NameKey(entry.Path()));
+    const ContentRead read = usable ? std::move(ahead->Content) : ReadContent(entry.Path(), need_);
     contentRead_ = !read.AccessTimeKept;
     // A read error is what fails the entry; any checksum value, 0 included, is a real one.
     if (!read.Ok) return kStatusReadError;
@@ -410,7 +410,7 @@ class BatchRun {
     copied_ = false;
     if (plan.Action == PlanAction::InPlace) {
       // Only attributes, zone mark or dates change: the later steps work on the source.
-      targetPath = entry.Path;
+      targetPath = entry.Path();
       return kStatusDone;
     }
     const bool copy = plan.Action == PlanAction::Copy;
@@ -418,7 +418,7 @@ class BatchRun {
     // The read-only bit goes before a move (the moved file arrives writable); a move that
     // fails puts the source's permissions back as they were.
     int32_t savedMode = -1;
-    if (!copy) savedMode = ClearReadOnlyBeforeMove(entry.Path, entry.Attributes);
+    if (!copy) savedMode = ClearReadOnlyBeforeMove(entry.Path(), entry.Attributes);
     // The observer records a copy's new file before it is put in place.
     BeforePlaceFunction beforePlace;
     if (options_.Observer != nullptr) {
@@ -440,7 +440,7 @@ class BatchRun {
       copied_ = copy || result.Copied;
       return kStatusDone;
     }
-    if (savedMode >= 0) SetFileMode(entry.Path, savedMode);
+    if (savedMode >= 0) SetFileMode(entry.Path(), savedMode);
     error = refused ? options_.Observer->RefusalError() : result.Error;
     // A source gone when its entry's turn came is missing, whether or not it was looked at
     // when the entry was planned (a run that plans ahead looks long before). One that went
@@ -453,8 +453,8 @@ class BatchRun {
 
   static FileOpResult Operate(const FileEntry& entry, const QString& targetPath, bool copy,
                               ExistingTarget existing, const BeforePlaceFunction& beforePlace) {
-    return copy ? CopyFile(entry.Path, targetPath, existing, beforePlace)
-                : MoveFile(entry.Path, targetPath, existing, beforePlace);
+    return copy ? CopyFile(entry.Path(), targetPath, existing, beforePlace)
+                : MoveFile(entry.Path(), targetPath, existing, beforePlace);
   }
 
   // Zone mark, attributes and dates of the file the run produced.
@@ -488,7 +488,7 @@ class BatchRun {
     if (!options_.Events.EntryFinished) return;
     EntryOutcome outcome;
     outcome.Status = status;
-    outcome.NewPath = options_.DryRun ? plan.TargetPath() : entry.NewPath;
+    outcome.NewPath = options_.DryRun ? plan.TargetPath() : entry.NewPath();
     outcome.Action = plan.Action;
     outcome.Expect = plan.Expect;
     options_.Events.EntryFinished(pos, entry, outcome);
@@ -497,7 +497,7 @@ class BatchRun {
   void KeepForLater(const FileEntry& entry, int status, const QString& targetPath) {
     if (settings_.QuitAfterRun) return;
     if (settings_.ListKeepSources || (settings_.ListKeepFailed && status != kStatusDone))
-      AdmitFile(entry.Path, followUp_, settings_);
+      AdmitFile(entry.Path(), followUp_, settings_);
     if (settings_.ListKeepTargets && status == kStatusDone)
       AdmitFile(targetPath, followUp_, settings_);
   }
@@ -514,7 +514,7 @@ class BatchRun {
         flags_.QuitRequested.load(memory_order_relaxed) != 0)
       return;
     for (const FileEntry& entry : files_)
-      if (entry.Status == kStatusNotProcessed) AdmitFile(entry.Path, followUp_, settings_);
+      if (entry.Status == kStatusNotProcessed) AdmitFile(entry.Path(), followUp_, settings_);
   }
 
   FileList& files_;

@@ -29,7 +29,7 @@ QString CommonBaseDirectory(const FileList& list, const std::vector<uint8_t>& le
   for (qsizetype pos = 0; pos < count; ++pos) {
     if (static_cast<size_t>(pos) < leftOut.size() && leftOut[static_cast<size_t>(pos)] != 0)
       continue;
-    const QStringView dir = DirectoryOf(list.At(pos).Path);
+    const QStringView dir = DirectoryOf(list.At(pos).PathFolder());
     if (!any) {
       common = dir;
       any = true;

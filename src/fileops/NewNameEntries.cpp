@@ -17,10 +17,10 @@ QString PlannedTarget(const PlannedRow& planned, const FileEntry& entry) {
   const NewNameRow& row = planned.Row;
   if (row.Has(NewNameRow::kNoTarget) || row.Has(NewNameRow::kFilteredOut)) return {};
   const QStringView name = row.Has(NewNameRow::kNameUnchanged)
-                               ? QStringView(entry.Path).mid(entry.Directory.size())
+                               ? QStringView(entry.PathAfterDirectory())
                                : QStringView(planned.Name);
   if (name.isEmpty()) return {};
-  const QStringView folder = row.Has(NewNameRow::kFolderUnchanged) ? QStringView(entry.Directory)
+  const QStringView folder = row.Has(NewNameRow::kFolderUnchanged) ? QStringView(entry.Directory())
                                                                    : QStringView(planned.Folder);
   QString path;
   path.reserve(folder.size() + name.size());
@@ -35,8 +35,8 @@ PlannedRow NewNameEntryPlanner::Plan(qsizetype pos, const FileEntry& entry) {
   bool pending = false;
   const auto sourceMissing = [&] {
     if (!inputs_.DiskLookups) return false;
-    return (snapshots_ != nullptr ? snapshots_->KindIn(entry.Directory, entry.Path)
-                                  : direct_.Kind(entry.Path)) < 0;
+    return (snapshots_ != nullptr ? snapshots_->KindIn(entry.Directory(), entry.Path())
+                                  : direct_.Kind(entry.Path())) < 0;
   };
   if (!gaveUp_.empty() && gaveUp_[static_cast<size_t>(pos)] != 0) {
     plan = Planner::Failed(kStatusMatchGaveUp);
@@ -72,7 +72,7 @@ PlannedRow NewNameEntryPlanner::Plan(qsizetype pos, const FileEntry& entry) {
   int status = plan.Status;
   TargetFolderCheck::Result folder;
   if (planned && !pending && status == kStatusDone && inputs_.DiskLookups) {
-    folder = folders_.Check(plan, entry.Directory);
+    folder = folders_.Check(plan, entry.Directory());
     if (folder.Outcome != TargetFolderCheck::Verdict::Usable) status = kStatusCopyMoveFailed;
   }
   const int32_t counterFrom = planned ? planner_.CounterSearchedFrom() : -1;
@@ -109,13 +109,13 @@ PlannedRow NewNameEntryPlanner::Describe(const FileEntry& entry, const EntryPlan
     row.Flags |= NewNameRow::kNoTarget;
   } else {
     // The planner hands back the entry's own folder text where the folder stays.
-    const bool sameText = plan.Directory.constData() == entry.Directory.constData() &&
-                          plan.Directory.size() == entry.Directory.size();
-    if (sameText || plan.Directory == entry.Directory)
+    const bool sameText = plan.Directory.constData() == entry.Directory().constData() &&
+                          plan.Directory.size() == entry.Directory().size();
+    if (sameText || plan.Directory == entry.Directory())
       row.Flags |= NewNameRow::kFolderUnchanged;
     else
       planned.Folder = plan.Directory;
-    if (QStringView(plan.FileName) == QStringView(entry.Path).mid(entry.Directory.size())) {
+    if (QStringView(plan.FileName) == QStringView(entry.PathAfterDirectory())) {
       row.Flags |= NewNameRow::kNameUnchanged;
     } else if (plan.FileName.size() > 0xFFFF) {
       planned.Name = plan.FileName.left(0xFFFF);

@@ -470,7 +470,7 @@ class NewNameUpdater final : public PlanHistory {
     }
     // Whether it moves its source away decides for those planned to that name.
     if (Frees(old) != Frees(planned.Row)) {
-      for (uint32_t other = groups_.Head(entry.Path, PathHash(entry.Path)); other != kNone;
+      for (uint32_t other = groups_.Head(entry.Path(), PathHash(entry.Path())); other != kNone;
            other = x_.next_[other])
         if (RunOf(other) > run) queue_.insert(RunOf(other));
     }
@@ -553,13 +553,12 @@ class NewNameUpdater final : public PlanHistory {
         const bool hasTarget =
             !now.Has(NewNameRow::kNoTarget) && !now.Has(NewNameRow::kFilteredOut);
         const QString oldName = plan_.FileName(pos, entry);
-        const QString newName = !hasTarget ? QString()
-                                : now.Has(NewNameRow::kNameUnchanged)
-                                    ? entry.Path.mid(entry.Directory.size())
-                                    : changed.Name;
+        const QString newName = !hasTarget                            ? QString()
+                                : now.Has(NewNameRow::kNameUnchanged) ? entry.PathAfterDirectory()
+                                                                      : changed.Name;
         const QString oldFolder = plan_.Folder(pos, entry);
         const QString newFolder = !hasTarget                              ? QString()
-                                  : now.Has(NewNameRow::kFolderUnchanged) ? entry.Directory
+                                  : now.Has(NewNameRow::kFolderUnchanged) ? entry.Directory()
                                                                           : changed.Folder;
         const bool sameName = oldName == newName;
         if (sameName && oldFolder == newFolder && now.Status == old.Status &&

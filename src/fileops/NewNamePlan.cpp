@@ -28,14 +28,14 @@ QStringView NewNamePlan::StoredName(const NewNameRow& row) const {
 QString NewNamePlan::FileName(qsizetype pos, const FileEntry& entry) const {
   const NewNameRow& row = Row(pos);
   if (row.Has(NewNameRow::kNoTarget) || row.Has(NewNameRow::kFilteredOut)) return {};
-  if (row.Has(NewNameRow::kNameUnchanged)) return entry.Path.mid(entry.Directory.size());
+  if (row.Has(NewNameRow::kNameUnchanged)) return entry.PathAfterDirectory();
   return StoredName(row).toString();
 }
 
 QString NewNamePlan::Folder(qsizetype pos, const FileEntry& entry) const {
   const NewNameRow& row = Row(pos);
   if (row.Has(NewNameRow::kNoTarget) || row.Has(NewNameRow::kFilteredOut)) return {};
-  if (row.Has(NewNameRow::kFolderUnchanged)) return entry.Directory;
+  if (row.Has(NewNameRow::kFolderUnchanged)) return entry.Directory();
   return row.Folder < folders_.size() ? folders_[row.Folder] : QString();
 }
 

@@ -217,19 +217,27 @@ bool Planner::Taken(const QString& path) {
   return true;
 }
 
+// The entry's path is exactly `path`, compared piece by piece: the entry keeps its path as
+// folder and file name, and joining them for each comparison would cost an allocation.
+static bool IsPathOf(QStringView path, const FileEntry& entry) {
+  const QString& folder = entry.PathFolder();
+  return path.size() == folder.size() + entry.FileName().size() && path.startsWith(folder) &&
+         path.sliced(folder.size()) == entry.FileName();
+}
+
 bool Planner::Claimed(const QString& path) const {
   if (options_.Simulate && options_.History != nullptr) return options_.History->Claimed(path);
   return options_.Simulate && claimed_.Contains(QStringView(path));
 }
 
 bool Planner::SameFileAsSource(const QString& target, const FileEntry& entry) const {
-  return target == entry.Path || (options_.DiskLookups && SameFile(target, entry.Path));
+  return IsPathOf(target, entry) || (options_.DiskLookups && SameFile(target, entry.Path()));
 }
 
 PlanAction Planner::ActionFor(const FileEntry& entry, const QString& targetPath) const {
   if (targets_.TargetDirActive && !settings_.TargetMove) return PlanAction::Copy;
   // Into the target folder, the same path is the source itself (status 4), not a no-op.
-  if (!movesFiles_ || (!targets_.TargetDirActive && targetPath == entry.Path))
+  if (!movesFiles_ || (!targets_.TargetDirActive && IsPathOf(targetPath, entry)))
     return PlanAction::InPlace;
   return targets_.TargetDirActive ? PlanAction::Move : PlanAction::Rename;
 }
@@ -285,10 +293,10 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
   // holds each folder once.
   // Without a target folder the builder hands back the entry's own folder text: the same
   // characters need no comparing.
-  const bool sameText = target.Directory.constData() == entry.Directory.constData() &&
-                        target.Directory.size() == entry.Directory.size();
-  if (sameText || target.Directory == entry.Directory)
-    plan.Directory = entry.Directory;
+  const bool sameText = target.Directory.constData() == entry.Directory().constData() &&
+                        target.Directory.size() == entry.Directory().size();
+  if (sameText || target.Directory == entry.Directory())
+    plan.Directory = entry.Directory();
   else if (target.Directory == lastDirectory_)
     plan.Directory = lastDirectory_;
   else
@@ -320,7 +328,7 @@ EntryPlan Planner::Plan(const FileEntry& entry) {
         // A folder in the way is no clash to ask about: the copy or move fails on it.
         plan.Expect = PlanExpect::TargetIsFolder;
       }
-    } else if (targets_.TargetDirActive && target.Path == entry.Path) {
+    } else if (targets_.TargetDirActive && IsPathOf(target.Path, entry)) {
       plan.Expect = PlanExpect::TargetIsSource;
     }
   }

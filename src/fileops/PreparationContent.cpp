@@ -31,7 +31,7 @@ qsizetype ReadPreparationContent(FileList& list, const Preset& settings, const R
     if (flags.RunCancelled.load(std::memory_order_relaxed) == 1) break;
     FileEntry& entry = list.At(pos);
     if (!sorting && entry.Status != kStatusNotProcessed) continue;
-    const ContentRead values = ReadContent(entry.Path, wanted, &flags.RunCancelled);
+    const ContentRead values = ReadContent(entry.Path(), wanted, &flags.RunCancelled);
     if (values.Error == ECANCELED) break;
     // No value (a file without a date taken, or one that cannot be read) is stored as none.
     StoreContent(entry, values.Ok ? values.Values : QHash<int, QString>{{DateTakenId(), {}}});

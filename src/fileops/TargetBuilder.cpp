@@ -25,7 +25,8 @@ QString JoinPath(const QString& directory, const QString& name, const QString& e
 // rules; the result goes back to the source's form only when the task keeps it.
 QString TransformedName(const FileEntry& entry, const Preset& settings, const TargetPlan& plan,
                         bool& gaveUp) {
-  const QString composed = entry.Name.normalized(QString::NormalizationForm_C);
+  const QString name = entry.Name();
+  const QString composed = name.normalized(QString::NormalizationForm_C);
   QString result = composed;
   if (settings.RemoveActive)
     result = RemoveCharacters(result, settings.RemovePosition, settings.RemoveCount,
@@ -37,8 +38,8 @@ QString TransformedName(const FileEntry& entry, const Preset& settings, const Ta
   if (settings.ReplaceActive && plan.Rules != nullptr) {
     // A regular expression's replacement has its placeholders expanded before its groups are
     // filled in; "%FN%" is left out, as in every replacement.
-    const NameRules::Result replaced = plan.Rules->ApplyReplacements(
-        result, [&](const QString& literal) {
+    const NameRules::Result replaced =
+        plan.Rules->ApplyReplacements(result, [&](const QString& literal) {
           return ExpandFilePlaceholders(NormalizePlaceholderCase(literal).remove(kNamePlaceholder),
                                         entry, settings.DatePlaceholderSource,
                                         settings.NoLeadingZeros != 0);
@@ -47,7 +48,7 @@ QString TransformedName(const FileEntry& entry, const Preset& settings, const Ta
     result = replaced.Text;
   }
   if (plan.Rules != nullptr) result = plan.Rules->Transliterate(result);
-  if (plan.KeepNameForm && composed != entry.Name)
+  if (plan.KeepNameForm && composed != name)
     result = result.normalized(QString::NormalizationForm_D);
   // The transformed name stands in for "%FN%" in the templates, so it must not hold the
   // placeholder itself.
@@ -137,9 +138,9 @@ QString TargetExtension(const QString& fileName) {
 Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetPlan& plan,
                    CounterMap& counters, const PathTaken& taken) {
   Target target;
-  QString directory = plan.TargetDirActive ? plan.TargetDir : entry.Directory;
-  target.Extension = TargetExtension(entry.Path.mid(entry.Directory.size()));
-  QString name = plan.NameBuildingActive ? plan.NameTemplate : entry.Name;
+  QString directory = plan.TargetDirActive ? plan.TargetDir : entry.Directory();
+  target.Extension = TargetExtension(entry.PathAfterDirectory());
+  QString name = plan.NameBuildingActive ? plan.NameTemplate : entry.Name();
 
   if (plan.TransformName) {
     const QString transformed = TransformedName(entry, settings, plan, target.MatchGaveUp);
@@ -155,10 +156,10 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
     if (plan.TargetRelativeToSource) {
       // The folder is relative to the file's own; "%PF%" alone resolves to "/".
       while (directory.startsWith(QLatin1Char('/'))) directory.remove(0, 1);
-      directory.prepend(entry.Directory);
+      directory.prepend(entry.Directory());
     }
-    if (!plan.CommonBase.isEmpty() && entry.Directory.startsWith(plan.CommonBase))
-      directory += entry.Directory.mid(plan.CommonBase.size());
+    if (!plan.CommonBase.isEmpty() && entry.Directory().startsWith(plan.CommonBase))
+      directory += entry.Directory().mid(plan.CommonBase.size());
     if (!directory.isEmpty() && !directory.endsWith(QLatin1Char('/')))
       directory += QLatin1Char('/');
     target.CreateDirectory = true;
@@ -188,7 +189,7 @@ Target BuildTarget(const FileEntry& entry, const Preset& settings, const TargetP
   // A rule or a template must not hide a visible file: "x.txt" with "x" -> "." would become
   // "..txt". A name that was hidden already may stay so.
   if (QStringView(name).mid(name.lastIndexOf(QLatin1Char('/')) + 1).startsWith(QLatin1Char('.')) &&
-      !QStringView(entry.Path).mid(entry.Directory.size()).startsWith(QLatin1Char('.')))
+      !QStringView(entry.PathAfterDirectory()).startsWith(QLatin1Char('.')))
     target.InvalidName = true;
 
   target.Directory = directory;

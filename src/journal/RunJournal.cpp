@@ -1,6 +1,8 @@
 #include "journal/RunJournal.h"
 
 #include "fileops/ZoneMark.h"
+#include "journal/JournalFolder.h"
+#include "platform/Attributes.h"
 #include "platform/FileName.h"
 #include "platform/FileOps.h"
 #include "platform/FileSystem.h"
@@ -8,8 +10,6 @@
 #include "platform/Locations.h"
 #include "platform/Process.h"
 #include "platform/Xattr.h"
-#include "journal/JournalFolder.h"
-#include "platform/Attributes.h"
 
 #include <sys/stat.h>
 
@@ -122,7 +122,7 @@ JournalIntent RunJournal::Describe(const ActIntent& act) {
   JournalIntent intent;
   intent.Position = static_cast<uint32_t>(act.Position);
   intent.Action = ActionOf(act.Plan.Action);
-  intent.Source = EncodeFileName(act.Entry.Path);
+  intent.Source = EncodeFileName(act.Entry.Path());
   intent.Target = EncodeFileName(act.Target);
   intent.Identity = ReadFileIdentity(intent.Source);
   const bool copy = intent.Action == JournalAction::Copy;
@@ -136,14 +136,14 @@ JournalIntent RunJournal::Describe(const ActIntent& act) {
   if (act.WritesDates && !copy) flags |= kIntentWritesDates;
 
   FileIdentity properties = intent.Identity;
-  if (intent.Identity.IsLink()) properties = ReadFollowedIdentity(act.Entry.Path);
+  if (intent.Identity.IsLink()) properties = ReadFollowedIdentity(act.Entry.Path());
   intent.Properties.Mode = properties.Mode & 07777;
   intent.Properties.Accessed = properties.Accessed;
   intent.Properties.Modified = properties.Modified;
   intent.Properties.Born = properties.Born;
   intent.Properties.HasBirthTime = properties.HasBirthTime;
 
-  if ((flags & kIntentChangesAttributes) != 0) ReadStoredDosWord(act.Entry.Path, intent.Dos);
+  if ((flags & kIntentChangesAttributes) != 0) ReadStoredDosWord(act.Entry.Path(), intent.Dos);
   if ((flags & kIntentRemovesMarks) != 0) {
     if (!copy) {
       for (const char* name : ZoneMarkAttributeNames()) {

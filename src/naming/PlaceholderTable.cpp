@@ -14,7 +14,7 @@ using G = PlaceholderGroup;
 constexpr PlaceholderExpansion D = PlaceholderExpansion::Data;
 
 QString NameValue(const PlaceholderContext& c) {
-  return c.Entry().Name;
+  return c.Entry().Name();
 }
 QString SizeKiBValue(const PlaceholderContext& c) {
   return QString::number(c.Entry().Size / 1024);
@@ -61,14 +61,14 @@ QString TakenSecondValue(const PlaceholderContext& c) {
 }
 // The track number, two digits unless no leading zeros; the read text when it is no number.
 QString TrackValue(const PlaceholderContext& c) {
-  const QString read = c.Entry().ContentValues.value(PlaceholderId(u"%AN%"));
+  const QString read = c.Entry().ContentValues().value(PlaceholderId(u"%AN%"));
   bool ok = false;
   const int track = read.toInt(&ok);
   return ok && track > 0 ? c.DatePart(track, 2) : read;
 }
 // The name of the folder that holds the file ("" for one at the root).
 QString FolderNameValue(const PlaceholderContext& c) {
-  QStringView folder = c.Entry().Directory;
+  QStringView folder = c.Entry().Directory();
   while (folder.endsWith(u'/') || folder.endsWith(u'\\')) folder.chop(1);
   const qsizetype slash = std::max(folder.lastIndexOf(u'/'), folder.lastIndexOf(u'\\'));
   return folder.mid(slash + 1).toString();
@@ -115,13 +115,16 @@ constexpr std::array kRows = {
                    .Value = YearValue},
     PlaceholderRow{.Code = u"%CC%", .Family = F::Content, .Caption = kTextWordCrc32,
                    .Sample = u"61EC39A5", .StandsIn = kFieldsAll, .Listed = kTextsAndName,
-                   .Field = &FileEntry::Crc32},
+                   .Field = &FileEntry::Crc32,
+                   .SetField = &FileEntry::SetCrc32},
     PlaceholderRow{.Code = u"%CM%", .Family = F::Content, .Caption = kTextWordMd5,
                    .Sample = u"A58C201697C54B3CA31A09081E451F0B", .StandsIn = kFieldsAll,
-                   .Listed = kTextsAndName, .Field = &FileEntry::Md5},
+                   .Listed = kTextsAndName, .Field = &FileEntry::Md5,
+                   .SetField = &FileEntry::SetMd5},
     PlaceholderRow{.Code = u"%CS%", .Family = F::Content, .Caption = kTextWordSha1,
                    .Sample = u"2DA642A8D91E5FDD41DA78073432D5544C6CAF07",
-                   .StandsIn = kFieldsAll, .Listed = kTextsAndName, .Field = &FileEntry::Sha1},
+                   .StandsIn = kFieldsAll, .Listed = kTextsAndName, .Field = &FileEntry::Sha1,
+                   .SetField = &FileEntry::SetSha1},
     PlaceholderRow{.Code = u"%PD%", .Family = F::Path, .Caption = kTextWordDesktopFolder,
                    .StandsIn = kFieldTargetDir, .Listed = kFieldTargetDir,
                    .Folder = &PathFolders::Desktop},
@@ -269,8 +272,8 @@ int DateTakenId() {
 }
 
 int64_t DateTaken(const FileEntry& entry) {
-  const auto it = entry.ContentValues.constFind(DateTakenId());
-  if (it == entry.ContentValues.constEnd() || it->isEmpty()) return kInvalidDate;
+  const auto it = entry.ContentValues().constFind(DateTakenId());
+  if (it == entry.ContentValues().constEnd() || it->isEmpty()) return kInvalidDate;
   bool ok = false;
   const int64_t value = it->toLongLong(&ok);
   return ok ? value : kInvalidDate;
@@ -283,13 +286,13 @@ int64_t DateTakenOrModified(const FileEntry& entry) {
 
 QString ContentValue(const FileEntry& entry, int id) {
   const PlaceholderRow& row = PlaceholderById(id);
-  return row.Field != nullptr ? entry.*row.Field : entry.ContentValues.value(id);
+  return row.Field != nullptr ? (entry.*row.Field)() : entry.ContentValues().value(id);
 }
 
 void SetContentValue(FileEntry& entry, int id, const QString& value) {
   const PlaceholderRow& row = PlaceholderById(id);
   if (row.Field != nullptr)
-    entry.*row.Field = value;
+    (entry.*row.SetField)(value);
   else
-    entry.ContentValues.insert(id, value);
+    entry.SetContentValue(id, value);
 }

@@ -101,9 +101,10 @@ struct PlaceholderRow {
   PlaceholderExpansion Expansion = PlaceholderExpansion::Step;
   // File family: its value for an entry.
   QString (*Value)(const PlaceholderContext&) = nullptr;
-  // Content family: the entry's field that holds the value read; null for a placeholder whose
+  // Content family: the entry's accessors for the value read; null for a placeholder whose
   // value is kept in the entry's ContentValues, under the row's id.
-  QString FileEntry::*Field = nullptr;
+  const QString& (FileEntry::*Field)() const = nullptr;
+  void (FileEntry::*SetField)(QString) = nullptr;
   // Path family: the folder it stands for; null for "%PF%", each file's own.
   QString PathFolders::*Folder = nullptr;
   // Content family: the placeholder whose read value this one is made from (the six parts of

@@ -48,8 +48,8 @@ qsizetype FindCode(QStringView text, QStringView code, qsizetype from) {
 // A row's value for the entry: computed, or what the entry holds for it.
 QString ValueOf(const PlaceholderRow& row, int id, const PlaceholderContext& context) {
   if (row.Value != nullptr) return row.Value(context);
-  if (row.Field != nullptr) return context.Entry().*row.Field;
-  return context.Entry().ContentValues.value(id);
+  if (row.Field != nullptr) return (context.Entry().*row.Field)();
+  return context.Entry().ContentValues().value(id);
 }
 
 // The data placeholders in one pass from left to right: the scan goes on after each inserted

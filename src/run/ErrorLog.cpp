@@ -66,8 +66,8 @@ void AddPathLine(QByteArray& out, const QString& label, const QString& path) {
 
 // Source, target and failure name of one entry, and an empty line.
 void AddEntryBlock(QByteArray& out, const FileEntry& entry, const QString& failureName) {
-  AddPathLine(out, LanguageText(kEntrySourceLabel), entry.Path);
-  AddPathLine(out, LanguageText(kEntryTargetLabel), entry.NewPath);
+  AddPathLine(out, LanguageText(kEntrySourceLabel), entry.Path());
+  AddPathLine(out, LanguageText(kEntryTargetLabel), entry.NewPath());
   AddLine(out, LanguageText(kEntryFailureLabel) + QStringLiteral(": ") + failureName);
   AddLine(out, {});
 }
@@ -140,9 +140,8 @@ int WriteErrorLog(const QString& path, const FileList& list, bool stoppedByFullD
   // never taken for a complete one and never replaces an earlier one. A link at the report's
   // name is replaced as a link: following it would let whoever placed it choose which file a
   // failing run overwrites (any file at all, for a run as root).
-  return !path.isEmpty() &&
-                 WriteFileAtomically(path, BuildErrorLog(list, stoppedByFullDisk),
-                                     LinkAtName::ReplaceTheLink) == 0
+  return !path.isEmpty() && WriteFileAtomically(path, BuildErrorLog(list, stoppedByFullDisk),
+                                                LinkAtName::ReplaceTheLink) == 0
              ? 1
              : 0;
 }

@@ -23,7 +23,7 @@ FileList Files(int count) {
   for (int i = 1; i <= count; ++i) {
     FileEntry entry;
     entry.Id = i;
-    entry.Path = QStringLiteral("/data/file%1.txt").arg(i);
+    entry.SetPath(QStringLiteral("/data/file%1.txt").arg(i));
     list.Append(entry);
   }
   return list;

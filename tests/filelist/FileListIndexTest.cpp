@@ -23,7 +23,7 @@ QString PathOf(int i) {
 FileEntry Entry(int32_t id, int i) {
   FileEntry e;
   e.Id = id;
-  e.Path = PathOf(i);
+  e.SetPath(PathOf(i));
   e.Device = 7;
   e.Inode = static_cast<uint64_t>(1000 + i);
   return e;
@@ -40,11 +40,11 @@ FileList ManyEntries() {
 // Every entry of the list is found by path, by file and by id, and names itself.
 void ExpectAllFound(const FileList& list) {
   for (const FileEntry& e : list) {
-    ASSERT_EQ(list.IdOfPath(e.Path), e.Id) << e.Path.toStdString();
-    ASSERT_TRUE(list.ContainsFile(e.Device, e.Inode)) << e.Path.toStdString();
+    ASSERT_EQ(list.IdOfPath(e.Path()), e.Id) << e.Path().toStdString();
+    ASSERT_TRUE(list.ContainsFile(e.Device, e.Inode)) << e.Path().toStdString();
     const FileEntry* found = list.FindById(e.Id);
     ASSERT_NE(found, nullptr) << e.Id;
-    ASSERT_EQ(found->Path, e.Path);
+    ASSERT_EQ(found->Path(), e.Path());
   }
 }
 
@@ -152,9 +152,9 @@ TEST(FileListIndex, EntriesStayInPlaceWhileAppended) {
   const FileEntry* first = &list.At(0);
   for (int i = 1; i < kMany; ++i) list.Append(Entry(i + 1, i));
   EXPECT_EQ(&list.At(0), first);
-  EXPECT_EQ(first->Path, PathOf(0));
+  EXPECT_EQ(first->Path(), PathOf(0));
   EXPECT_EQ(list.end() - list.begin(), kMany);
-  EXPECT_EQ(list.At(kMany - 1).Path, PathOf(kMany - 1));
+  EXPECT_EQ(list.At(kMany - 1).Path(), PathOf(kMany - 1));
 }
 
 TEST(FileListIndex, AdmissionRefusesWhatIsLoadedAndTakesItBackAfterRemoval) {
@@ -176,7 +176,60 @@ TEST(FileListIndex, AdmissionRefusesWhatIsLoadedAndTakesItBackAfterRemoval) {
   EXPECT_EQ(AdmitFile(linkPath, list, settings), 1);
   EXPECT_EQ(AdmitFile(filePath, list, settings), 0);
   ASSERT_EQ(list.Count(), 1);
-  EXPECT_EQ(list.At(0).Path, linkPath);
+  EXPECT_EQ(list.At(0).Path(), linkPath);
+}
+
+TEST(FileListIndex, EntriesKeepWhatARunAddedThroughGrowthCopyAndRemoval) {
+  FileList list;
+  for (int32_t i = 1; i <= 3000; ++i) {
+    FileEntry entry;
+    entry.Id = i;
+    entry.SetPath(QStringLiteral("/d/%1.txt").arg(i));
+    if (i % 3 == 0) entry.SetCrc32(QStringLiteral("%1").arg(i, 8, 16, QLatin1Char('0')));
+    list.Append(std::move(entry));
+  }
+  list.RemoveById(1);
+  FileList copy = list;
+  for (const FileList* l : {&list, &copy}) {
+    ASSERT_EQ(l->Count(), 2999);
+    for (const FileEntry& entry : *l) {
+      if (entry.Id % 3 == 0)
+        EXPECT_EQ(entry.Crc32(), QStringLiteral("%1").arg(entry.Id, 8, 16, QLatin1Char('0')));
+      else
+        EXPECT_TRUE(entry.Crc32().isEmpty()) << entry.Id;
+    }
+  }
+}
+
+TEST(FileListIndex, PathsFoundHoweverTheEntryCutsThem) {
+  // An entry keeps its path as folder and file name; a lookup has it whole. Every cut of
+  // these paths must hash and compare as the whole path.
+  const QString paths[] = {
+      QStringLiteral("/d/x\\y.txt"),
+      QStringLiteral("b.txt"),
+      QStringLiteral("/a.jpg"),
+      QStringLiteral("/photos/2024/Holiday Caf\u00e9 \u65e5\u672c.jpeg"),
+      QStringLiteral("/") + QString(300, QLatin1Char('p')) + QStringLiteral("/q.txt"),
+  };
+  for (const QString& path : paths) {
+    for (qsizetype cut = 0; cut <= path.size(); ++cut) {
+      FileList list;
+      FileEntry entry;
+      entry.Id = 1;
+      entry.SetLocation(path.left(cut), path.mid(cut));
+      list.Append(std::move(entry));
+      ASSERT_EQ(list.IdOfPath(path), 1) << path.left(40).toStdString() << " cut at " << cut;
+      EXPECT_EQ(list.IdOfPath(path + QStringLiteral("x")), 0);
+      EXPECT_EQ(list.IdOfPath(path.left(path.size() - 1)), 0);
+      FileEntry again;
+      again.Id = 2;
+      again.SetPath(path);
+      list.Append(std::move(again));  // the same path, cut where the path cuts it
+      EXPECT_EQ(list.IdOfPath(path), 2) << "the entry appended last";
+      list.RemoveById(2);
+      EXPECT_EQ(list.IdOfPath(path), 0);
+    }
+  }
 }
 
 }  // namespace

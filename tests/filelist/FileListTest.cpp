@@ -9,7 +9,7 @@ namespace {
 FileEntry Entry(int32_t id, const QString& path, int64_t size = 0) {
   FileEntry e;
   e.Id = id;
-  e.Path = path;
+  e.SetPath(path);
   e.Size = size;
   return e;
 }
@@ -38,7 +38,7 @@ TEST(FileList, AppendIndexesPathAndIdAndMovesCursor) {
   EXPECT_TRUE(list.ContainsPath(QStringLiteral("/a/X.TXT")));
   EXPECT_FALSE(list.ContainsPath(QStringLiteral("/a/X.txt")));
   ASSERT_NE(list.FindById(9), nullptr);
-  EXPECT_EQ(list.FindById(9)->Path, QStringLiteral("/a/X.TXT"));
+  EXPECT_EQ(list.FindById(9)->Path(), QStringLiteral("/a/X.TXT"));
   EXPECT_EQ(list.FindById(7), nullptr);
 }
 
@@ -77,7 +77,7 @@ TEST(FileList, RemovedPathCanBeAddedAgainAndBatchRemoval) {
   EXPECT_EQ(list.Current, 4);
   EXPECT_EQ(list.RemoveByIds({1, 5, 42}), 2);
   EXPECT_EQ(Ids(list), (std::vector<int32_t>{3, 4, 10}));
-  EXPECT_EQ(list.FindById(10)->Path, QStringLiteral("/d/f2.txt"));
+  EXPECT_EQ(list.FindById(10)->Path(), QStringLiteral("/d/f2.txt"));
   EXPECT_FALSE(list.ContainsPath(QStringLiteral("/d/f1.txt")));
 }
 
@@ -120,7 +120,7 @@ TEST(FileList, ReorderAppliesPermutationAndRejectsOthers) {
   EXPECT_TRUE(list.Reorder({4, 2, 0, 1, 3}));
   EXPECT_EQ(Ids(list), (std::vector<int32_t>{5, 3, 1, 2, 4}));
   EXPECT_EQ(list.At(list.Current).Id, 2);
-  EXPECT_EQ(list.FindById(1)->Path, QStringLiteral("/d/f1.txt"));
+  EXPECT_EQ(list.FindById(1)->Path(), QStringLiteral("/d/f1.txt"));
   EXPECT_FALSE(list.Reorder({0, 0, 1, 2, 3}));
   EXPECT_FALSE(list.Reorder({0, 1, 2}));
   EXPECT_FALSE(list.Reorder({0, 1, 2, 3, 5}));
@@ -132,8 +132,8 @@ TEST(FileList, LookupSurvivesReorderingThroughIterators) {
   ASSERT_NE(list.FindById(1), nullptr);  // builds the id index
   std::swap(*list.begin(), *(list.begin() + 3));
   ASSERT_NE(list.FindById(1), nullptr);
-  EXPECT_EQ(list.FindById(1)->Path, QStringLiteral("/d/f1.txt"));
-  EXPECT_EQ(list.FindById(4)->Path, QStringLiteral("/d/f4.txt"));
+  EXPECT_EQ(list.FindById(1)->Path(), QStringLiteral("/d/f1.txt"));
+  EXPECT_EQ(list.FindById(4)->Path(), QStringLiteral("/d/f4.txt"));
 }
 
 TEST(FileList, ClearEmptiesEverything) {

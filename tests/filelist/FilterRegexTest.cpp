@@ -25,10 +25,10 @@ const QString kHostileName = QString(200, u'a');
 
 TEST(FilterRegex, ConditionsOnEveryTextKind) {
   FileEntry entry;
-  entry.Path = QStringLiteral("/photos/2024/Holiday Caf") + QStringLiteral("e\u0301") +
-               QStringLiteral(".JPG");  // the accent decomposed, as macOS writes it
-  entry.Directory = QStringLiteral("/photos/2024/");
-  entry.Name = QStringLiteral("Holiday Cafe\u0301");
+  entry.SetPath(QStringLiteral("/photos/2024/Holiday Caf") + QStringLiteral("e\u0301") +
+                QStringLiteral(".JPG"));  // the accent decomposed, as macOS writes it
+  entry.SetDirectory(QStringLiteral("/photos/2024/"));
+  entry.SetName(QStringLiteral("Holiday Cafe\u0301"));
   struct Row {
     int kind;
     int op;
@@ -127,7 +127,7 @@ Filtered Filter(const QList<FilterCondition>& conditions) {
   LoadPaths(dir.Path(), list, settings, loadFlags);
   EXPECT_EQ(list.Count(), 6);
   const auto relative = [&](const FileEntry& e) {
-    return EncodeFileName(e.Path.mid(dir.Path().size())).toStdString();
+    return EncodeFileName(e.Path().mid(dir.Path().size())).toStdString();
   };
   Filtered result;
   const FilterMatcher matcher(settings);

@@ -58,7 +58,7 @@ class ZoneForTest {
 std::vector<std::string> Loaded(const FileList& list, const TempDir& dir) {
   std::vector<std::string> names;
   for (const FileEntry& e : list) {
-    const QByteArray bytes = EncodeFileName(e.Path);
+    const QByteArray bytes = EncodeFileName(e.Path());
     names.push_back(std::string(bytes.constData(), static_cast<size_t>(bytes.size()))
                         .substr(dir.Bytes().size()));
   }
@@ -144,14 +144,14 @@ TEST(Loader, DirectoryGivenWithFinalSlashAndBackslashNames) {
   Load(dir, list, Settings(false, false), "d/");
   ASSERT_EQ(list.Count(), 1);
   const FileEntry& e = list.At(0);
-  EXPECT_EQ(e.Path, Q(dir.Bytes() + "d/a\\b.txt"));
-  EXPECT_EQ(e.Directory, Q(dir.Bytes() + "d/"));
-  EXPECT_EQ(e.Name, QStringLiteral("a\\b"));
+  EXPECT_EQ(e.Path(), Q(dir.Bytes() + "d/a\\b.txt"));
+  EXPECT_EQ(e.Directory(), Q(dir.Bytes() + "d/"));
+  EXPECT_EQ(e.Name(), QStringLiteral("a\\b"));
   // The same file handed in by itself gets the same fields.
   FileList single;
-  ASSERT_EQ(AdmitFile(e.Path, single, Settings(false, false)), 1);
-  EXPECT_EQ(single.At(0).Directory, e.Directory);
-  EXPECT_EQ(single.At(0).Name, e.Name);
+  ASSERT_EQ(AdmitFile(e.Path(), single, Settings(false, false)), 1);
+  EXPECT_EQ(single.At(0).Directory(), e.Directory());
+  EXPECT_EQ(single.At(0).Name(), e.Name());
 }
 
 TEST(Loader, CaseDifferentPathsAreTwoEntries) {
@@ -302,8 +302,8 @@ TEST(Loader, KeepSubfoldersCannotClimbOutOfTheTargetFolder) {
   EXPECT_EQ(Loaded(list, dir),
             (std::vector<std::string>{"Desktop/photos/a.jpg", "other/photos/b.jpg"}));
   for (const FileEntry& e : list) {
-    EXPECT_FALSE(e.Path.contains(QStringLiteral("/../"))) << e.Path.toStdString();
-    EXPECT_TRUE(e.Directory.startsWith(dir.Path())) << e.Directory.toStdString();
+    EXPECT_FALSE(e.Path().contains(QStringLiteral("/../"))) << e.Path().toStdString();
+    EXPECT_TRUE(e.Directory().startsWith(dir.Path())) << e.Directory().toStdString();
   }
 }
 
@@ -367,7 +367,7 @@ TEST(Loader, TreeDeeperThanAnyLimitLoadsCompletely) {
       const qsizetype added = LoadPaths(Q(top), list, Settings(true, false), flags);
       bool deepest = false;
       for (const FileEntry& e : list)
-        deepest = deepest || e.Path.endsWith(QStringLiteral("/f20000.txt"));
+        deepest = deepest || e.Path().endsWith(QStringLiteral("/f20000.txt"));
       ::_exit(added == expected && list.Count() == expected && deepest ? 0 : 1);
     }
     int status = 0;
@@ -413,7 +413,7 @@ TEST(Loader, WideFoldersBelowTheOpenFolderLimitKeepListingOrder) {
   Load(dir, list, Settings(true, false), "t");
   std::vector<std::string> loaded;
   for (const FileEntry& e : list)
-    loaded.push_back(EncodeFileName(e.Path).toStdString().substr(dir.Bytes().size()));
+    loaded.push_back(EncodeFileName(e.Path()).toStdString().substr(dir.Bytes().size()));
   EXPECT_EQ(loaded.size(), 600u + 3u * 301u);
   EXPECT_EQ(loaded, expected);
 }
@@ -460,7 +460,7 @@ TEST(Loader, LargeFolderKeepsListingOrderAndStopsOnTime) {
   Load(dir, list, Settings(true, false), "big");
   std::vector<std::string> loaded;
   for (const FileEntry& e : list)
-    loaded.push_back(EncodeFileName(e.Path).toStdString().substr(dir.Bytes().size()));
+    loaded.push_back(EncodeFileName(e.Path()).toStdString().substr(dir.Bytes().size()));
   EXPECT_EQ(loaded, listed);
 
   FileList stopped;
@@ -572,11 +572,11 @@ TEST(Loader, AWalkMakesTheSameEntriesAsAdmittingEachFile) {
     FileList single;
     ASSERT_EQ(AdmitFile(Q(file), single, Settings(false, false)), 1) << file;
     const FileEntry& one = single.At(0);
-    const int32_t id = walked.IdOfPath(one.Path);
+    const int32_t id = walked.IdOfPath(one.Path());
     ASSERT_NE(id, 0) << file;
     const FileEntry& e = *walked.FindById(id);
-    EXPECT_EQ(e.Directory, one.Directory) << file;
-    EXPECT_EQ(e.Name, one.Name) << file;
+    EXPECT_EQ(e.Directory(), one.Directory()) << file;
+    EXPECT_EQ(e.Name(), one.Name()) << file;
     EXPECT_EQ(e.Attributes, one.Attributes) << file;
     EXPECT_EQ(e.Size, one.Size) << file;
     EXPECT_EQ(e.Created, one.Created) << file;
@@ -618,9 +618,9 @@ TEST(Loader, EntryFieldsAndDates) {
   FileList list;
   ASSERT_EQ(AdmitFile(Q(file), list, Settings(true, false)), 1);
   const FileEntry& e = list.At(0);
-  EXPECT_EQ(e.Path, Q(file));
-  EXPECT_EQ(e.Directory, dir.Path());
-  EXPECT_EQ(e.Name, QStringLiteral("report.final"));
+  EXPECT_EQ(e.Path(), Q(file));
+  EXPECT_EQ(e.Directory(), dir.Path());
+  EXPECT_EQ(e.Name(), QStringLiteral("report.final"));
   EXPECT_EQ(e.Size, 1536);
   EXPECT_EQ(e.Attributes & 0x7, 0);
   EXPECT_EQ(e.LastAccess, 1173085442);
@@ -631,7 +631,8 @@ TEST(Loader, EntryFieldsAndDates) {
   EXPECT_EQ(e.Created, LocalDateFromUnix(e.CreatedTime.Seconds));
   EXPECT_EQ(e.Status, 0);
   EXPECT_EQ(e.Detail, 0);
-  EXPECT_TRUE(e.Crc32.isEmpty() && e.Md5.isEmpty() && e.Sha1.isEmpty() && e.NewPath.isEmpty());
+  EXPECT_TRUE(e.Crc32().isEmpty() && e.Md5().isEmpty() && e.Sha1().isEmpty() &&
+              e.NewPath().isEmpty());
 
   // In another zone the date values are the local calendar time.
   zone.Set("XST-2");
@@ -661,12 +662,12 @@ TEST(Loader, NonUtf8NamesLoadAndEncodeBack) {
   EXPECT_EQ(Loaded(list, dir), (std::vector<std::string>{latin1, "sub\xe4/" + broken}));
   // The decoded path names the same file again.
   FileList again;
-  for (const FileEntry& e : list) EXPECT_EQ(AdmitFile(e.Path, again, Settings(true, false)), 1);
+  for (const FileEntry& e : list) EXPECT_EQ(AdmitFile(e.Path(), again, Settings(true, false)), 1);
   const FileEntry* cafe = nullptr;
   for (const FileEntry& e : list)
-    if (e.Path.endsWith(QStringLiteral(".txt"))) cafe = &e;
+    if (e.Path().endsWith(QStringLiteral(".txt"))) cafe = &e;
   ASSERT_NE(cafe, nullptr);
-  EXPECT_EQ(EncodeFileName(cafe->Name), QByteArray("caf\xe9"));
+  EXPECT_EQ(EncodeFileName(cafe->Name()), QByteArray("caf\xe9"));
 }
 
 TEST(Loader, UnreadableAndMissingDirectoriesAreSkipped) {

@@ -87,9 +87,9 @@ TEST(Prepare, ConditionIsValidTable) {
 FileEntry Sample() {
   FileEntry e;
   e.Id = 1;
-  e.Path = QStringLiteral("/photos/2024/Holiday.JPG");
-  e.Directory = QStringLiteral("/photos/2024/");
-  e.Name = QStringLiteral("Holiday");
+  e.SetPath(QStringLiteral("/photos/2024/Holiday.JPG"));
+  e.SetDirectory(QStringLiteral("/photos/2024/"));
+  e.SetName(QStringLiteral("Holiday"));
   e.Size = 3000;  // 2 whole KB
   e.Modified = DateFromParts({2021, 7, 14, 13, 45, 30});
   e.LastAccess = DateFromParts({2022, 1, 2, 3, 4, 5});
@@ -188,7 +188,7 @@ struct Loaded {
   }
   std::vector<std::string> Names(const FileList& l) const {
     std::vector<std::string> names;
-    for (const FileEntry& e : l) names.push_back(EncodeFileName(e.Name).toStdString());
+    for (const FileEntry& e : l) names.push_back(EncodeFileName(e.Name()).toStdString());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -274,8 +274,8 @@ FileEntry Keyed(int32_t id, const char* name, const char* path, int64_t size, in
                 int64_t modified, int64_t created) {
   FileEntry e;
   e.Id = id;
-  e.Name = QString::fromUtf8(name);
-  e.Path = QString::fromUtf8(path);
+  e.SetName(QString::fromUtf8(name));
+  e.SetPath(QString::fromUtf8(path));
   e.Size = size;
   e.LastAccess = access;
   e.Modified = modified;
@@ -348,7 +348,7 @@ TEST(Prepare, RandomOrderIsAShuffle) {
   }
   EXPECT_TRUE(changed);
   for (int32_t id = 1; id <= 60; ++id)
-    EXPECT_EQ(list.FindById(id)->Path, QStringLiteral("/p/%1").arg(id));
+    EXPECT_EQ(list.FindById(id)->Path(), QStringLiteral("/p/%1").arg(id));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct Scene {
   std::vector<std::string> Names(const FileList& files) const {
     std::vector<std::string> names;
     for (const FileEntry& entry : files)
-      names.push_back(entry.Path.mid(entry.Directory.size()).toStdString());
+      names.push_back(entry.PathAfterDirectory().toStdString());
     return names;
   }
 

@@ -42,7 +42,7 @@ TEST(StatusLine, FormatSizeIgnoresTheLocaleDecimalMark) {
 FileEntry Sized(int32_t id, int64_t size) {
   FileEntry e;
   e.Id = id;
-  e.Path = QStringLiteral("/d/%1.txt").arg(id);
+  e.SetPath(QStringLiteral("/d/%1.txt").arg(id));
   e.Size = size;
   return e;
 }

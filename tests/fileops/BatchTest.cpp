@@ -15,8 +15,8 @@
 #include <sys/xattr.h>
 
 #include <cerrno>
-#include <functional>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -150,7 +150,7 @@ TEST(Batch, CounterSkipsTakenNumbersAndReusesTheNumberOfAFailedFile) {
   EXPECT_EQ(t.Read("out/001.txt"), "old");
   EXPECT_EQ(t.Read("out/002.txt"), "one");
   EXPECT_EQ(t.Read("out/003.txt"), "three");
-  EXPECT_EQ(t.files_.At(1).NewPath, t.Path("out/003.txt"));  // the number it tried, given back
+  EXPECT_EQ(t.files_.At(1).NewPath(), t.Path("out/003.txt"));  // the number it tried, given back
   EXPECT_EQ(t.Read("s2/a.txt"), "two");
 }
 
@@ -166,7 +166,7 @@ TEST(Batch, CopyRecreatesSubfoldersBelowTheCommonBase) {
   EXPECT_EQ(t.Read("out/x/a.txt"), "a");
   EXPECT_EQ(t.Read("out/y/z/b.txt"), "b");
   EXPECT_EQ(t.Read("src/x/a.txt"), "a");
-  EXPECT_EQ(t.files_.At(1).NewPath, t.Path("out/y/z/b.txt"));
+  EXPECT_EQ(t.files_.At(1).NewPath(), t.Path("out/y/z/b.txt"));
 }
 
 TEST(Batch, FailuresEndAsTheEntrysStatusAndTouchNothing) {
@@ -385,7 +385,7 @@ TEST(Batch, OnlyDatesChangeTheSourceItself) {
   t.settings_.FixedDate = static_cast<int32_t>(DateFromParts({2005, 6, 7, 8, 9, 10}));
   t.Run();
   EXPECT_EQ(t.Statuses(), std::vector<int>{1});
-  EXPECT_EQ(t.files_.At(0).NewPath, t.files_.At(0).Path);
+  EXPECT_EQ(t.files_.At(0).NewPath(), t.files_.At(0).Path());
   struct stat st {};
   ASSERT_EQ(::stat((t.dir_.Bytes() + "a.txt").c_str(), &st), 0);
   EXPECT_EQ(st.st_mtime, UnixFromLocalDate(t.settings_.FixedDate));
@@ -425,8 +425,8 @@ TEST(Batch, ChecksumsAreComputedWhenATemplateAsksForThem) {
   EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 1}));
   EXPECT_EQ(t.Read("hello-3610A686.txt"), "hello");
   EXPECT_TRUE(t.Exists("empty-00000000.txt"));
-  EXPECT_EQ(t.files_.At(0).Crc32, "3610A686");
-  EXPECT_TRUE(t.files_.At(0).Md5.isEmpty());
+  EXPECT_EQ(t.files_.At(0).Crc32(), "3610A686");
+  EXPECT_TRUE(t.files_.At(0).Md5().isEmpty());
 }
 
 TEST(Batch, FollowUpListKeepsWhatTheSettingsAskFor) {
@@ -447,7 +447,7 @@ TEST(Batch, FollowUpListKeepsWhatTheSettingsAskFor) {
     t.Run();
     std::vector<std::string> kept;
     for (const FileEntry& entry : t.followUp_)
-      kept.push_back(EncodeFileName(entry.Path).toStdString().substr(t.dir_.Bytes().size()));
+      kept.push_back(EncodeFileName(entry.Path()).toStdString().substr(t.dir_.Bytes().size()));
     EXPECT_EQ(kept, c.expected);
   }
 }
@@ -666,12 +666,12 @@ class RecordingObserver : public ActObserver {
  public:
   explicit RecordingObserver(QString veto) : veto_(std::move(veto)) {}
   bool BeforeAct(const ActIntent& intent) override {
-    log.push_back("before " + intent.Entry.Name.toStdString() + " -> " +
+    log.push_back("before " + intent.Entry.Name().toStdString() + " -> " +
                   intent.Target.toStdString().substr(intent.Target.lastIndexOf('/') + 1));
-    return intent.Entry.Name != veto_;
+    return intent.Entry.Name() != veto_;
   }
   void AfterAct(const ActIntent& intent, const ActOutcome& outcome) override {
-    log.push_back("after " + intent.Entry.Name.toStdString() + " " +
+    log.push_back("after " + intent.Entry.Name().toStdString() + " " +
                   std::to_string(outcome.Status) + (outcome.Error != 0 ? " error" : ""));
   }
   std::vector<std::string> log;
@@ -745,7 +745,7 @@ TEST(Batch, ASourceGoneWhenItsTurnComesIsMissing) {
     t.Load({"a.txt", "b.txt", "c.txt"});
     c.configure(t);
     MeddlingObserver observer([&](const ActIntent& intent) {
-      if (intent.Entry.Name == QStringLiteral("b")) ::unlink((t.dir_.Bytes() + "b.txt").c_str());
+      if (intent.Entry.Name() == QStringLiteral("b")) ::unlink((t.dir_.Bytes() + "b.txt").c_str());
       return true;
     });
     t.options_.Observer = &observer;

@@ -14,7 +14,7 @@ QString BaseOf(const std::vector<const char*>& paths) {
   for (const char* path : paths) {
     FileEntry entry;
     entry.Id = id++;
-    entry.Path = QString::fromUtf8(path);
+    entry.SetPath(QString::fromUtf8(path));
     list.Append(entry);
   }
   return CommonBaseDirectory(list);

@@ -177,17 +177,17 @@ TEST(StoreContent, WhatIsReadIsWhatTheNameGets) {
   TempDir dir;
   const std::string data = "hello";
   FileEntry entry;
-  entry.Path = DecodeFileName(dir.WriteFile("hello.txt", data));
-  entry.Name = "hello";
-  const ContentRead read = ReadContent(entry.Path, Set({u"%CC%", u"%CS%"}));
+  entry.SetPath(DecodeFileName(dir.WriteFile("hello.txt", data)));
+  entry.SetName("hello");
+  const ContentRead read = ReadContent(entry.Path(), Set({u"%CC%", u"%CS%"}));
   ASSERT_TRUE(read.Ok);
   StoreContent(entry, read.Values);
   const auto crc = static_cast<uint32_t>(
       ::crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-  EXPECT_EQ(entry.Crc32, QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper());
-  EXPECT_TRUE(entry.Md5.isEmpty());
+  EXPECT_EQ(entry.Crc32(), QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper());
+  EXPECT_TRUE(entry.Md5().isEmpty());
   EXPECT_EQ(ExpandFilePlaceholders("%FN%-%CC%-%CM%", entry, 1, false),
-            "hello-" + entry.Crc32 + "-");
+            "hello-" + entry.Crc32() + "-");
 }
 
 // Every text that may hold a placeholder counts, in any letter case; a text that is switched

@@ -234,7 +234,7 @@ struct stat StatOf(const std::string& path) {
 FileEntry EntryOf(const std::string& path) {
   const struct stat st = StatOf(path);
   FileEntry entry;
-  entry.Path = DecodeFileName(path);
+  entry.SetPath(DecodeFileName(path));
   entry.ModifiedTime = {st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
   entry.AccessTime = {st.st_atim.tv_sec, st.st_atim.tv_nsec};
   entry.CreatedTime = entry.ModifiedTime;

@@ -406,11 +406,11 @@ TEST_F(MetadataReaders, NamesTakeTheValuesAsDataWithTheModificationDateAsFallbac
   Samples& s = MakeSamples();
   auto name = [&](int file, const QString& tmpl, int source = 1, bool noZeros = false) {
     FileEntry entry;
-    entry.Path = QString::fromStdString(s.files[file]);
-    entry.Directory = s.dir.Path() + "Holidays 2021/";
-    entry.Name = "IMG%TY%";
+    entry.SetPath(QString::fromStdString(s.files[file]));
+    entry.SetDirectory(s.dir.Path() + "Holidays 2021/");
+    entry.SetName("IMG%TY%");
     entry.Modified = Local(2024, 3, 4, 5, 6, 7);
-    StoreContent(entry, ReadContent(entry.Path, AllMedia()).Values);
+    StoreContent(entry, ReadContent(entry.Path(), AllMedia()).Values);
     return ExpandFilePlaceholders(NormalizePlaceholderCase(tmpl), entry, source, noZeros);
   };
   EXPECT_EQ(name(0, "%ty%%TM%%TD%_%TH%%TI%%TS%"), "20210714_093005");
@@ -593,7 +593,7 @@ TEST_F(MetadataReaders, TheColumnMarksFilesWithoutADateTaken) {
   const RunValues values = PrepareRunValues(settings, files.Count(), PathFolders{}, 0);
   QHash<int32_t, KnownContent> known;
   for (qsizetype pos = 0; pos < files.Count(); ++pos) {
-    const ContentRead read = ReadContent(files.At(pos).Path, ContentNeeded(settings, values));
+    const ContentRead read = ReadContent(files.At(pos).Path(), ContentNeeded(settings, values));
     known.insert(files.At(pos).Id, KnownContent{read.Ok, read.Values});
   }
   NewNameInputs inputs;

@@ -35,7 +35,7 @@ void ExpectSamePlan(const NewNamePlan& updated, const NewNamePlan& fresh, const 
                       updated.OtherEntry(pos) == fresh.OtherEntry(pos);
     if (same) continue;
     ++differing;
-    ADD_FAILURE() << entry.Path.toStdString() << ": updated " << int(a.Status) << "/"
+    ADD_FAILURE() << entry.Path().toStdString() << ": updated " << int(a.Status) << "/"
                   << int(a.Problem) << "/" << int(a.Flags) << " "
                   << updated.TargetPath(pos, entry).toStdString() << " other "
                   << updated.OtherEntry(pos) << ", from scratch " << int(b.Status) << "/"

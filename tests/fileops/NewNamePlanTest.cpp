@@ -195,11 +195,11 @@ TEST(NewNamePlan, PredictsTheRunThroughItsFilterAndSort) {
       const qsizetype pos = plan.Order().empty() ? i : plan.Order()[static_cast<size_t>(i)];
       const FileEntry& entry = files.At(pos);
       if (plan.Row(pos).Has(NewNameRow::kFilteredOut)) {
-        filtered.push_back(entry.Path);
+        filtered.push_back(entry.Path());
         continue;
       }
-      plannedOrder.push_back(entry.Path);
-      planned[entry.Path] = {plan.TargetPath(pos, entry), plan.Row(pos).Status};
+      plannedOrder.push_back(entry.Path());
+      planned[entry.Path()] = {plan.TargetPath(pos, entry), plan.Row(pos).Status};
     }
 
     FileList followUp;
@@ -213,8 +213,8 @@ TEST(NewNamePlan, PredictsTheRunThroughItsFilterAndSort) {
     std::map<QString, Outcome> ran;
     request.Events.Entries.EntryFinished = [&](qsizetype, const FileEntry& entry,
                                                const EntryOutcome& outcome) {
-      runOrder.push_back(entry.Path);
-      ran[entry.Path] = {outcome.NewPath, outcome.Status};
+      runOrder.push_back(entry.Path());
+      ran[entry.Path()] = {outcome.NewPath, outcome.Status};
     };
     const RunResult result = RunProcedure(request);
     ASSERT_TRUE(result.Started);
@@ -299,7 +299,7 @@ TEST(NewNamePlan, MarksProblemsBeforeTheyHappen) {
     ASSERT_TRUE(plan.Complete());
     qsizetype marked = 0;
     for (qsizetype pos = 0; pos < files.Count(); ++pos) {
-      const std::string file = files.At(pos).Path.mid(dir.Path().size()).toStdString();
+      const std::string file = files.At(pos).Path().mid(dir.Path().size()).toStdString();
       const auto expected = c.expected.find(file);
       const NameProblem want = expected == c.expected.end() ? NameProblem::None : expected->second;
       EXPECT_EQ(plan.Row(pos).Problem, want) << file;
@@ -413,9 +413,9 @@ TEST(NewNamePlan, ACancelledPlanComesBackIncomplete) {
   for (int i = 1; i <= 5000; ++i) {
     FileEntry entry;
     entry.Id = i;
-    entry.Directory = "/nowhere/";
-    entry.Name = QString::number(i);
-    entry.Path = entry.Directory + entry.Name + ".txt";
+    entry.SetDirectory("/nowhere/");
+    entry.SetName(QString::number(i));
+    entry.SetPath(entry.Directory() + entry.Name() + ".txt");
     files.Append(entry);
   }
   const Preset settings = InPlace("n %FN%");

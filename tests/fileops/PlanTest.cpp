@@ -136,9 +136,9 @@ TEST(Plan, PlanningAListPredictsTheRun) {
     ASSERT_EQ(plans.size(), static_cast<size_t>(files.Count()));
     for (qsizetype i = 0; i < files.Count(); ++i) {
       const FileEntry& entry = files.At(i);
-      EXPECT_EQ(plans[static_cast<size_t>(i)].Status, entry.Status) << entry.Path.toStdString();
-      EXPECT_EQ(plans[static_cast<size_t>(i)].TargetPath(), entry.NewPath)
-          << entry.Path.toStdString();
+      EXPECT_EQ(plans[static_cast<size_t>(i)].Status, entry.Status) << entry.Path().toStdString();
+      EXPECT_EQ(plans[static_cast<size_t>(i)].TargetPath(), entry.NewPath())
+          << entry.Path().toStdString();
     }
   }
 }

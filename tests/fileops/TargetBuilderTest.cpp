@@ -19,11 +19,11 @@ const QString kTarget = QStringLiteral("/nonexistent-mervane/out/");
 FileEntry Entry(const QString& path) {
   FileEntry entry;
   entry.Id = 1;
-  entry.Path = path;
-  entry.Directory = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-  const QString file = path.mid(entry.Directory.size());
+  entry.SetPath(path);
+  entry.SetDirectory(path.left(path.lastIndexOf(QLatin1Char('/')) + 1));
+  const QString file = path.mid(entry.Directory().size());
   const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
-  entry.Name = dot > 0 ? file.left(dot) : file;
+  entry.SetName(dot > 0 ? file.left(dot) : file);
   entry.Modified = DateFromParts({2007, 3, 5, 9, 4, 2});
   entry.Size = 2048;
   return entry;
@@ -188,15 +188,31 @@ TEST(TargetBuilder, ANameThatWouldHideAVisibleFileIsInvalid) {
     bool invalid;
   };
   const Case cases[] = {
-      {"a rule turns x.txt into ..txt", kSource + "x.txt", "", {{kItemChecked, "x", "."}},
-       kSource + "..txt", true},
+      {"a rule turns x.txt into ..txt",
+       kSource + "x.txt",
+       "",
+       {{kItemChecked, "x", "."}},
+       kSource + "..txt",
+       true},
       {"a template puts a dot first", kSource + "a.txt", ".%FN%", {}, kSource + ".a.txt", true},
-      {"a template folder part stays visible, the file does not", kSource + "a.txt", "sub/.%FN%",
-       {}, kSource + "sub/.a.txt", true},
-      {"a hidden file stays hidden", kSource + ".bashrc", "%FN%-old", {}, kSource + ".bashrc-old",
+      {"a template folder part stays visible, the file does not",
+       kSource + "a.txt",
+       "sub/.%FN%",
+       {},
+       kSource + "sub/.a.txt",
+       true},
+      {"a hidden file stays hidden",
+       kSource + ".bashrc",
+       "%FN%-old",
+       {},
+       kSource + ".bashrc-old",
        false},
-      {"a hidden file's rule may keep the dot", kSource + ".x.conf", "",
-       {{kItemChecked, "x", "y"}}, kSource + ".y.conf", false},
+      {"a hidden file's rule may keep the dot",
+       kSource + ".x.conf",
+       "",
+       {{kItemChecked, "x", "y"}},
+       kSource + ".y.conf",
+       false},
       {"a dot inside is fine", kSource + "a.txt", "%FN%.v2", {}, kSource + "a.v2.txt", false},
   };
   for (const Case& c : cases) {

@@ -17,10 +17,10 @@ const QString kSource = QStringLiteral("/nonexistent-mervane/src/");
 FileEntry Entry(const QString& fileName) {
   FileEntry entry;
   entry.Id = 1;
-  entry.Directory = kSource;
-  entry.Path = kSource + fileName;
+  entry.SetDirectory(kSource);
+  entry.SetPath(kSource + fileName);
   const qsizetype dot = fileName.lastIndexOf(u'.');
-  entry.Name = dot > 0 ? fileName.left(dot) : fileName;
+  entry.SetName(dot > 0 ? fileName.left(dot) : fileName);
   entry.Modified = DateFromParts({2007, 3, 5, 9, 4, 2});
   return entry;
 }
@@ -86,16 +86,26 @@ TEST(TargetBuilderUnicode, RegexRulesBuildTheNameAndAHostileOneFailsTheFile) {
     QString nameTemplate;
     const char* expected;
   } rows[] = {
-      {"groups reordered", {kItemChecked, "(\\d+)-(\\w+)", "$2 $1", kExpressionRegex},
-       QStringLiteral("12-abc.txt"), QStringLiteral("%FN%"), "abc 12.txt"},
-      {"placeholder of the replacement expanded", {kItemChecked, "^", "%DY%_", kExpressionRegex},
-       QStringLiteral("a.txt"), QStringLiteral("%FN%"), "2007_a.txt"},
+      {"groups reordered",
+       {kItemChecked, "(\\d+)-(\\w+)", "$2 $1", kExpressionRegex},
+       QStringLiteral("12-abc.txt"),
+       QStringLiteral("%FN%"),
+       "abc 12.txt"},
+      {"placeholder of the replacement expanded",
+       {kItemChecked, "^", "%DY%_", kExpressionRegex},
+       QStringLiteral("a.txt"),
+       QStringLiteral("%FN%"),
+       "2007_a.txt"},
       {"a group holding a placeholder stays as written",
-       {kItemChecked, "^(.*)$", "[$1]", kExpressionRegex}, QStringLiteral("x%DY%.txt"),
-       QStringLiteral("%FN%"), "[x%DY%].txt"},
+       {kItemChecked, "^(.*)$", "[$1]", kExpressionRegex},
+       QStringLiteral("x%DY%.txt"),
+       QStringLiteral("%FN%"),
+       "[x%DY%].txt"},
       {"the file name placeholder in a group is data too",
-       {kItemChecked, "^(.*)$", "$1", kExpressionRegex}, QStringLiteral("%FN%.txt"),
-       QStringLiteral("%FN%"), "%FN%.txt"},
+       {kItemChecked, "^(.*)$", "$1", kExpressionRegex},
+       QStringLiteral("%FN%.txt"),
+       QStringLiteral("%FN%"),
+       "%FN%.txt"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

@@ -93,7 +93,7 @@ struct Scene {
     RunBatch(files, followUp, settings, values, flags, options);
     EXPECT_EQ(journal.Finish(), 0);
     for (const FileEntry& entry : files)
-      EXPECT_EQ(entry.Status, kStatusDone) << entry.Path.toStdString();
+      EXPECT_EQ(entry.Status, kStatusDone) << entry.Path().toStdString();
     return journal.Path();
   }
   UndoSummary Undo(const QString& journal, bool dryRun = false) {

@@ -125,22 +125,22 @@ TEST(PlaceholderSet, AddsTestsAndCombines) {
 
 TEST(ContentValue, ChecksumsLiveInTheEntrysOwnFields) {
   FileEntry entry;
-  const std::pair<const char16_t*, QString FileEntry::*> rows[] = {
+  const std::pair<const char16_t*, const QString& (FileEntry::*)() const> rows[] = {
       {u"%CC%", &FileEntry::Crc32}, {u"%CM%", &FileEntry::Md5}, {u"%CS%", &FileEntry::Sha1}};
   for (const auto& [code, field] : rows) {
     const int id = PlaceholderId(code);
     ASSERT_GE(id, 0);
     SetContentValue(entry, id, QStringView(code).mid(1, 2).toString());
-    EXPECT_EQ(entry.*field, QStringView(code).mid(1, 2).toString());
-    EXPECT_EQ(ContentValue(entry, id), entry.*field);
+    EXPECT_EQ((entry.*field)(), QStringView(code).mid(1, 2).toString());
+    EXPECT_EQ(ContentValue(entry, id), (entry.*field)());
   }
-  EXPECT_TRUE(entry.ContentValues.isEmpty());
+  EXPECT_TRUE(entry.ContentValues().isEmpty());
 }
 
 // ---- Expansion over a table of its own: step and data rows ----
 
 QString NameOf(const PlaceholderContext& c) {
-  return c.Entry().Name;
+  return c.Entry().Name();
 }
 QString SizeOf(const PlaceholderContext& c) {
   return QString::number(c.Entry().Size);
@@ -149,25 +149,41 @@ QString SizeOf(const PlaceholderContext& c) {
 // Two steps, two values read from the file (kept by id in the entry) that are inserted as data,
 // and a path row that expansion leaves alone.
 constexpr std::array kTable = {
-    PlaceholderRow{.Code = u"%NA%", .Family = PlaceholderFamily::File,
-                   .Caption = kTextWordFileName, .Sample = u"n", .StandsIn = kFieldsAll,
+    PlaceholderRow{.Code = u"%NA%",
+                   .Family = PlaceholderFamily::File,
+                   .Caption = kTextWordFileName,
+                   .Sample = u"n",
+                   .StandsIn = kFieldsAll,
                    .Value = NameOf},
-    PlaceholderRow{.Code = u"%XA%", .Family = PlaceholderFamily::Content,
-                   .Caption = kTextWordName, .Sample = u"a", .StandsIn = kFieldsAll,
+    PlaceholderRow{.Code = u"%XA%",
+                   .Family = PlaceholderFamily::Content,
+                   .Caption = kTextWordName,
+                   .Sample = u"a",
+                   .StandsIn = kFieldsAll,
                    .Expansion = PlaceholderExpansion::Data},
-    PlaceholderRow{.Code = u"%SZ%", .Family = PlaceholderFamily::File, .Caption = kTextWordSize,
-                   .Sample = u"1", .StandsIn = kFieldsAll, .Value = SizeOf},
-    PlaceholderRow{.Code = u"%XB%", .Family = PlaceholderFamily::Content,
-                   .Caption = kTextWordPath, .Sample = u"b", .StandsIn = kFieldsAll,
+    PlaceholderRow{.Code = u"%SZ%",
+                   .Family = PlaceholderFamily::File,
+                   .Caption = kTextWordSize,
+                   .Sample = u"1",
+                   .StandsIn = kFieldsAll,
+                   .Value = SizeOf},
+    PlaceholderRow{.Code = u"%XB%",
+                   .Family = PlaceholderFamily::Content,
+                   .Caption = kTextWordPath,
+                   .Sample = u"b",
+                   .StandsIn = kFieldsAll,
                    .Expansion = PlaceholderExpansion::Data},
-    PlaceholderRow{.Code = u"%PX%", .Family = PlaceholderFamily::Path,
-                   .Caption = kTextWordFolder, .Sample = u"/x/", .StandsIn = kFieldTargetDir},
+    PlaceholderRow{.Code = u"%PX%",
+                   .Family = PlaceholderFamily::Path,
+                   .Caption = kTextWordFolder,
+                   .Sample = u"/x/",
+                   .StandsIn = kFieldTargetDir},
 };
 
 TEST(ExpandPlaceholders, DataComesAfterTheStepsAndIsNeverExpandedAgain) {
   struct Row {
-    const char* name;      // the entry's name (%NA%)
-    const char* valueA;    // what the file holds for %XA%
+    const char* name;    // the entry's name (%NA%)
+    const char* valueA;  // what the file holds for %XA%
     const char* templateText;
     const char* expected;
   };
@@ -192,10 +208,10 @@ TEST(ExpandPlaceholders, DataComesAfterTheStepsAndIsNeverExpandedAgain) {
   };
   for (const Row& row : rows) {
     FileEntry entry;
-    entry.Name = Q(row.name);
+    entry.SetName(Q(row.name));
     entry.Size = 42;
-    entry.ContentValues.insert(1, Q(row.valueA));
-    entry.ContentValues.insert(3, Q("B"));
+    entry.SetContentValue(1, Q(row.valueA));
+    entry.SetContentValue(3, Q("B"));
     const PlaceholderContext context(entry, 1, false);
     EXPECT_EQ(ExpandPlaceholders(Q(row.templateText), context, kTable), Q(row.expected))
         << row.templateText << " for " << row.name;
@@ -215,12 +231,12 @@ TEST(NormalizePlaceholders, DataAndStepRowsAlikeButNotPaths) {
 // result of the one before, in the design's order.
 TEST(ExpandFilePlaceholders, FollowsTheTablesOrder) {
   FileEntry entry;
-  entry.Name = Q("%CC%%DS%");
+  entry.SetName(Q("%CC%%DS%"));
   entry.Size = 2048;
   entry.Modified = DateFromParts({2020, 1, 2, 3, 4, 5});
-  entry.Crc32 = Q("%FSK%");  // never a real checksum; it shows that CC comes after FSK
-  entry.Md5 = Q("%CS%");
-  entry.Sha1 = Q("S");
+  entry.SetCrc32(Q("%FSK%"));  // never a real checksum; it shows that CC comes after FSK
+  entry.SetMd5(Q("%CS%"));
+  entry.SetSha1(Q("S"));
   EXPECT_EQ(ExpandFilePlaceholders(Q("%FN%|%CM%"), entry, 1, false), Q("%FSK%05|S"));
 }
 

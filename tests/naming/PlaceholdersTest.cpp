@@ -21,14 +21,14 @@ QString M(const char* text) {
 
 FileEntry SampleEntry() {
   FileEntry entry;
-  entry.Name = Q("Holiday");
+  entry.SetName(Q("Holiday"));
   entry.Size = 5 * 1048576 + 3 * 1024 + 17;
   entry.Modified = DateFromParts({2007, 3, 5, 9, 4, 2});
   entry.Created = DateFromParts({1999, 12, 31, 23, 59, 58});
   entry.LastAccess = DateFromParts({2024, 11, 22, 10, 11, 12});
-  entry.Crc32 = Q("0A1B2C3D");
-  entry.Md5 = QString(32, QLatin1Char('E'));
-  entry.Sha1 = QString(40, QLatin1Char('F'));
+  entry.SetCrc32(Q("0A1B2C3D"));
+  entry.SetMd5(QString(32, QLatin1Char('E')));
+  entry.SetSha1(QString(40, QLatin1Char('F')));
   return entry;
 }
 
@@ -71,13 +71,13 @@ TEST(ExpandFilePlaceholders, Table) {
               Q(row.expected))
         << row.templateText;
   }
-  EXPECT_EQ(ExpandFilePlaceholders(Q("%CS%"), entry, 1, false), entry.Sha1);
-  EXPECT_EQ(ExpandFilePlaceholders(Q("%CM%"), entry, 1, false), entry.Md5);
+  EXPECT_EQ(ExpandFilePlaceholders(Q("%CS%"), entry, 1, false), entry.Sha1());
+  EXPECT_EQ(ExpandFilePlaceholders(Q("%CM%"), entry, 1, false), entry.Md5());
 }
 
 TEST(ExpandFilePlaceholders, ValuesFromEarlierStepsAreExpandedLater) {
   FileEntry entry = SampleEntry();
-  entry.Name = Q("report %DY% %FN% %CC%");
+  entry.SetName(Q("report %DY% %FN% %CC%"));
   // The name brings "%DY%" and "%CC%" along; both are later steps and get expanded. "%FN%" is the
   // step that inserted the name, so it stays.
   EXPECT_EQ(ExpandFilePlaceholders(Q("%FN%"), entry, 1, false), Q("report 2007 %FN% 0A1B2C3D"));
@@ -100,7 +100,7 @@ TEST(ExpandFilePlaceholders, SizesUseIntegerDivision) {
 
 TEST(ExpandFilePlaceholders, EmptyChecksumsExpandToNothing) {
   FileEntry entry;
-  entry.Name = Q("x");
+  entry.SetName(Q("x"));
   EXPECT_EQ(ExpandFilePlaceholders(Q("%FN%[%CC%][%CM%][%CS%]"), entry, 1, false), Q("x[][][]"));
 }
 
@@ -179,8 +179,7 @@ TEST(CounterScan, Table) {
     const CounterGroupSpan span = FindCounterGroupSpan(Q(row.templateText));
     EXPECT_EQ(span.Start >= 0, row.start >= 0) << row.templateText;
     if (span.Start >= 0) {
-      EXPECT_EQ(Q(row.templateText).replace(span.Start, span.Length, kCounterMarker),
-                M(row.marked))
+      EXPECT_EQ(Q(row.templateText).replace(span.Start, span.Length, kCounterMarker), M(row.marked))
           << row.templateText;
     }
   }
@@ -220,7 +219,7 @@ TEST(CounterMap, AMarkerWrittenInAFileNameStaysText) {
   TempDir dir;
   CounterMap counter(1, 1, false);
   FileEntry entry;
-  entry.Name = Q("report %ENUMNR%");  // a name can hold what used to be the marker's text
+  entry.SetName(Q("report %ENUMNR%"));  // a name can hold what used to be the marker's text
   const QString name = ExpandFilePlaceholders(M("%FN% %ENUMNR%"), entry, 1, false);
   const CounterUse use = counter.Number(dir.Path(), name, Q("txt"));
   EXPECT_EQ(use.Name, Q("report %ENUMNR% 1"));

@@ -51,9 +51,9 @@ class ErrorLogTest : public ::testing::Test {
     for (const auto& [status, path] : statusAndPath) {
       FileEntry entry;
       entry.Id = ++id;
-      entry.Path = path;
+      entry.SetPath(path);
       entry.Status = static_cast<int8_t>(status);
-      if (status == kStatusCopyMoveFailed) entry.NewPath = path + QStringLiteral(".new");
+      if (status == kStatusCopyMoveFailed) entry.SetNewPath(path + QStringLiteral(".new"));
       list.Append(entry);
     }
     return list;

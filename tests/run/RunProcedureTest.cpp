@@ -26,7 +26,7 @@ struct Procedure {
     request.Events.Entries.EntryFinished = [this](qsizetype, const FileEntry& entry,
                                                   const EntryOutcome& outcome) {
       std::lock_guard lock(mutex);
-      finished.push_back(entry.Name.toStdString() + " " + std::to_string(outcome.Status));
+      finished.push_back(entry.Name().toStdString() + " " + std::to_string(outcome.Status));
     };
   }
 

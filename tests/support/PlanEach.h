@@ -31,8 +31,8 @@ inline std::vector<EntryPlan> PlanEach(const FileList& files, const Preset& sett
                (entry.Status == kStatusSourceMissing || entry.Status == kStatusReadError ||
                 entry.Status == kStatusMatchGaveUp)) {
       plan = Planner::Failed(entry.Status);
-    } else if (options.DiskLookups && (options.Disk != nullptr ? options.Disk->Kind(entry.Path)
-                                                               : FileSize(entry.Path)) < 0) {
+    } else if (options.DiskLookups && (options.Disk != nullptr ? options.Disk->Kind(entry.Path())
+                                                               : FileSize(entry.Path())) < 0) {
       plan = Planner::Failed(kStatusSourceMissing);
     } else {
       plan = planner.Plan(entry);

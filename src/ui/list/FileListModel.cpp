@@ -90,20 +90,20 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   }
   switch (role) {
     case Qt::DecorationRole:
-      if (index.column() == kIconColumn) return ExtensionIcon(ExtensionOf(entry->Path));
+      if (index.column() == kIconColumn) return ExtensionIcon(ExtensionOf(entry->Path()));
       return QVariant();
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
       switch (index.column()) {
         case kIconColumn:
           // The icon column has no text; a screen reader hears the file's name there.
-          return role == Qt::AccessibleTextRole ? entry->Path : QVariant();
+          return role == Qt::AccessibleTextRole ? entry->Path() : QVariant();
         case kDirectoryColumn:
-          return entry->Directory;
+          return entry->Directory();
         case kNameColumn:
-          return entry->Name;
+          return entry->Name();
         case kExtensionColumn:
-          return ExtensionOf(entry->Path);
+          return ExtensionOf(entry->Path());
         case kSizeColumn:
           return FormatSize(entry->Size, entry->Size < 1024 ? 0 : 1);
         case kDateColumn:
@@ -117,7 +117,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
       return QVariant();
     case Qt::ToolTipRole:
       // The folder is cut in the middle; the whole path is a hover away.
-      if (index.column() == kDirectoryColumn) return entry->Path;
+      if (index.column() == kDirectoryColumn) return entry->Path();
       return QVariant();
     default:
       return QVariant();
@@ -147,7 +147,7 @@ QVariant FileListModel::NewNameData(qsizetype pos, const FileEntry& entry, int c
           !row.Has(NewNameRow::kPending)) {
         const QString name = plan_->FileName(pos, entry);
         if (name.isEmpty()) return QVariant();
-        const ChangedSpan span = ChangedPart(entry.Path.mid(entry.Directory.size()), name);
+        const ChangedSpan span = ChangedPart(entry.PathAfterDirectory(), name);
         if (span.Length == 0) return QVariant();
         return QPoint(static_cast<int>(span.Start), static_cast<int>(span.Length));
       }

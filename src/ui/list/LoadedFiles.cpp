@@ -82,7 +82,7 @@ FileListPanel* LoadedFiles::BuildPanel() {
   connect(view, &FileListView::RowsOnScreenChanged, this, [this] { ShowEntriesOnScreen(); });
   connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     const FileEntry* entry = model_->EntryAt(index.row());
-    if (entry != nullptr && !dialogs_.ShowFile(entry->Path))
+    if (entry != nullptr && !dialogs_.ShowFile(entry->Path()))
       dialogs_.TellTitled(MessageIcon::kWarning, kTextWarning, LanguageText(kTextNoFileManager));
   });
   connect(panel_->RemoveButton(), &QPushButton::clicked, this, [this] {

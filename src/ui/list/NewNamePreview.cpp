@@ -285,7 +285,7 @@ void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
   std::vector<NewNameContent::File> files;
   files.reserve(entries.size());
   for (const FileEntry* entry : entries)
-    if (entry != nullptr) files.push_back({entry->Id, entry->Path, {}});
+    if (entry != nullptr) files.push_back({entry->Id, entry->Path(), {}});
   if (plan_->NeedsEveryFile()) {
     // The filter or the sort tests the date taken: after the files on screen, every other one
     // whose date taken is not known yet, for that alone.
@@ -295,7 +295,7 @@ void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
     for (const FileEntry& entry : std::as_const(list_)) {
       const auto it = known.constFind(entry.Id);
       if (it == known.constEnd() || !it->Values.contains(DateTakenId()))
-        files.push_back({entry.Id, entry.Path, taken});
+        files.push_back({entry.Id, entry.Path(), taken});
     }
   }
   if (!files.empty()) content_->Request(std::move(files), plan_->Need());

@@ -1,11 +1,11 @@
 #include "ui/list/NewNameTexts.h"
 
 #include "filelist/Prepare.h"
+#include "naming/Placeholders.h"
 #include "platform/FileName.h"
 #include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
-#include "naming/Placeholders.h"
 
 #include <QStringList>
 
@@ -68,7 +68,7 @@ QString Resolution(const NewNamePlan& plan, const NewNameRow& row) {
 }
 
 QString Path(const FileEntry* entry) {
-  return entry != nullptr ? entry->Path : QString();
+  return entry != nullptr ? entry->Path() : QString();
 }
 
 }  // namespace

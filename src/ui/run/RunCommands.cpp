@@ -65,8 +65,8 @@ void RunCommands::Start() {
   if (locked_ || files_.LoadBusy() || Busy()) return;
   hooks_.StorePages();
   const PathFolders folders = TemplateFolders(app_.DesktopFolder, app_.ProgramFolder);
-  const RunValues values = PrepareRunValues(app_.WorkingSettings, app_.Files.Count(), folders,
-                                            hooks_.DateFieldValue());
+  const RunValues values =
+      PrepareRunValues(app_.WorkingSettings, app_.Files.Count(), folders, hooks_.DateFieldValue());
   const WindowCheckResult check = CheckBeforeWindowRun(false, app_.Files, app_.WorkingSettings,
                                                        values, app_.Options.IgnoreWarnings);
   switch (check.Result) {
@@ -96,9 +96,9 @@ std::unique_ptr<RunJournal> RunCommands::OpenRunJournal() {
       JournalInfoFor(active, app_.WorkingSettings, JournalFrontEnd::Window, app_.Files.Count()),
       control_.StopRequest());
   if (journal->Open() != 0) {
-    dialogs_.Tell(MessageIcon::kError, AdditionText(kAddUndoTitle),
-                  AdditionText(kAddJournalCannotOpen)
-                      .arg(app_.JournalFolder, journal->OpenErrorText()));
+    dialogs_.Tell(
+        MessageIcon::kError, AdditionText(kAddUndoTitle),
+        AdditionText(kAddJournalCannotOpen).arg(app_.JournalFolder, journal->OpenErrorText()));
     return nullptr;
   }
   return journal;
@@ -206,7 +206,7 @@ void RunCommands::OnTestRunFinished(const RunResult& result) {
   }
   if (tested != nullptr) {
     if (tested->Status == kStatusDone) {
-      if (!dialogs_.ShowProperties(tested->NewPath))
+      if (!dialogs_.ShowProperties(tested->NewPath()))
         dialogs_.TellTitled(MessageIcon::kWarning, kTextWarning, LanguageText(kTextNoFileManager));
     } else {
       dialogs_.TellTitled(MessageIcon::kInformation, kTextInformation, TestRunOutcomeText(*tested));

@@ -5,10 +5,10 @@
 #include "texts/AdditionEntries.h"
 #include "texts/LanguageEntries.h"
 #include "texts/TextTables.h"
-#include "ui/window/MessageWindow.h"
 #include "ui/widgets/Mnemonics.h"
 #include "ui/widgets/ReportView.h"
 #include "ui/widgets/UiTexts.h"
+#include "ui/window/MessageWindow.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -78,11 +78,11 @@ std::vector<RunResultRow> RunResultRows(const FileList& files, bool stoppedByFul
   std::vector<RunResultRow> rows;
   for (const FileEntry& entry : files)
     if (entry.Status != kStatusNotProcessed && entry.Status != kStatusDone)
-      rows.push_back({entry.Status, false, entry.Path, entry.NewPath});
+      rows.push_back({entry.Status, false, entry.Path(), entry.NewPath()});
   if (stoppedByFullDisk) {
     for (const FileEntry& entry : files)
       if (entry.Status == kStatusNotProcessed)
-        rows.push_back({entry.Status, true, entry.Path, entry.NewPath});
+        rows.push_back({entry.Status, true, entry.Path(), entry.NewPath()});
   }
   return rows;
 }
@@ -95,8 +95,7 @@ QString RunResultExplanation(const std::vector<RunResultRow>& rows) {
   };
   QStringList blocks;
   for (const int status : FailureStatuses())
-    if (present(status, false))
-      blocks << FailureName(status) + u'\n' + FailureExplanation(status);
+    if (present(status, false)) blocks << FailureName(status) + u'\n' + FailureExplanation(status);
   if (present(0, true)) blocks << NotReachedName() + u'\n' + NotReachedExplanation();
   return blocks.join(QStringLiteral("\n\n"));
 }
@@ -188,9 +187,8 @@ RunResultWindow::RunResultWindow(std::vector<RunResultRow> rows,
   connect(list_->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
           [this] { list_->horizontalHeader()->setSortIndicatorShown(true); });
   if (sorted_->rowCount() > 0)
-    list_->selectionModel()->setCurrentIndex(sorted_->index(0, 0),
-                                             QItemSelectionModel::ClearAndSelect |
-                                                 QItemSelectionModel::Rows);
+    list_->selectionModel()->setCurrentIndex(
+        sorted_->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
   ok_ = new QPushButton(QStringLiteral("OK"));
   ok_->setDefault(true);

@@ -47,7 +47,7 @@ bool WindowRun::StartTest(const Preset& settings, const PathFolders& folders,
   FileEntry copy = entry;
   copy.Status = kStatusNotProcessed;
   copy.Detail = 0;
-  copy.NewPath.clear();
+  copy.SetNewPath(QString());
   testFiles_->Append(std::move(copy));
   testFiles_->Current = 0;
   return Launch(*testFiles_, *testFollowUp_, folders, dateFieldValue, TestRunPolicy());

@@ -78,7 +78,7 @@ class NewNameColumnTest : public WindowFixture {
   static int RowOfName(const MainWindow& window, const QString& name) {
     FileListModel* model = window.Files()->Model();
     for (int row = 0; row < model->rowCount(); ++row)
-      if (model->EntryAt(row)->Name == name) return row;
+      if (model->EntryAt(row)->Name() == name) return row;
     return -1;
   }
 
@@ -95,7 +95,7 @@ class NewNameColumnTest : public WindowFixture {
     for (int row = 0; row < model->rowCount(); ++row) {
       const FileEntry* entry = model->EntryAt(row);
       const qsizetype pos = model->ListPosition(entry);
-      rows.emplace_back(entry->Path.mid(dir_.Path().size()),
+      rows.emplace_back(entry->Path().mid(dir_.Path().size()),
                         plan->TargetPath(pos, *entry).mid(dir_.Path().size()));
     }
     return rows;
@@ -316,7 +316,7 @@ TEST_F(NewNameColumnTest, ClashesAreMarkedCountedAndAskedAbout) {
         model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ProblemRole)
             .toInt());
     const QString tip = Cell(*window, row, FileListModel::kNewNameColumn, Qt::ToolTipRole);
-    if (entry->Name == "b") {
+    if (entry->Name() == "b") {
       EXPECT_EQ(problem, NameProblem::None);
       EXPECT_TRUE(model->data(model->index(row, FileListModel::kNewNameColumn), Qt::DecorationRole)
                       .isNull());
@@ -326,7 +326,7 @@ TEST_F(NewNameColumnTest, ClashesAreMarkedCountedAndAskedAbout) {
     EXPECT_FALSE(
         model->data(model->index(row, FileListModel::kNewNameColumn), Qt::DecorationRole).isNull());
     const QString other =
-        entry->Path.contains("/p/") ? dir_.Path() + "in/q/a.txt" : dir_.Path() + "in/p/a.txt";
+        entry->Path().contains("/p/") ? dir_.Path() + "in/q/a.txt" : dir_.Path() + "in/p/a.txt";
     EXPECT_TRUE(tip.contains(other)) << tip.toStdString();
     if (problem == NameProblem::SameTargetEarlier)
       EXPECT_TRUE(tip.contains(AdditionText(kAddResolutionAsk))) << tip.toStdString();
@@ -395,7 +395,7 @@ TEST_F(NewNameColumnTest, MarksWhatWouldFailWithItsReason) {
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.name);
     int row = 0;
-    while (row < 4 && model->EntryAt(row)->Name != e.name) ++row;
+    while (row < 4 && model->EntryAt(row)->Name() != e.name) ++row;
     ASSERT_LT(row, 4);
     EXPECT_EQ(
         model->data(model->index(row, FileListModel::kNewNameColumn), FileListModel::ProblemRole)
@@ -423,7 +423,7 @@ TEST_F(NewNameColumnTest, FilteredRowsAreGreyedWithTheirReason) {
   s.FilterConditions = {logs};
   Apply(*window, s);
   FileListModel* model = window->Files()->Model();
-  const int log = model->EntryAt(0)->Name == "b" ? 0 : 1;
+  const int log = model->EntryAt(0)->Name() == "b" ? 0 : 1;
   EXPECT_EQ(Cell(*window, 1 - log, FileListModel::kNewNameColumn), "new a.txt");
   EXPECT_EQ(Cell(*window, log, FileListModel::kNewNameColumn), AdditionText(kAddFilteredOut));
   EXPECT_TRUE(
@@ -459,9 +459,9 @@ TEST_F(NewNameColumnTest, SortedTasksShowTheRunsOrder) {
   EXPECT_EQ(Cell(*window, 2, FileListModel::kNewNameColumn), "3 a.txt");
   const std::vector<int> selected = window->Files()->View()->SelectedRows();
   ASSERT_EQ(selected.size(), 1u);
-  EXPECT_EQ(model->EntryAt(selected[0])->Name, "c");
+  EXPECT_EQ(model->EntryAt(selected[0])->Name(), "c");
   // The list itself keeps its order; only the view follows the run.
-  EXPECT_NE(app_->Files.At(0).Name, "c");
+  EXPECT_NE(app_->Files.At(0).Name(), "c");
 }
 
 // The names need a checksum: it is read for the rows on screen only, in the background; the
@@ -479,9 +479,9 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
   FileListModel* model = window->Files()->Model();
   const auto expected = [&](int row) {
     const FileEntry* entry = model->EntryAt(row);
-    const QByteArray content = QByteArray::number(entry->Name.mid(1).toInt());
+    const QByteArray content = QByteArray::number(entry->Name().mid(1).toInt());
     const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(content.constData()), content.size());
-    return entry->Name + " " + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper() +
+    return entry->Name() + " " + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper() +
            ".txt";
   };
   ASSERT_TRUE(
@@ -532,7 +532,7 @@ TEST_F(NewNameColumnTest, ChecksumsUpdateThePlanTheyChange) {
     for (qsizetype pos = 0; pos < files.Count(); ++pos) {
       const FileEntry& entry = files.At(pos);
       EXPECT_EQ(plan.TargetPath(pos, entry), fresh.TargetPath(pos, entry));
-      EXPECT_EQ(plan.Row(pos).Problem, fresh.Row(pos).Problem) << entry.Path.toStdString();
+      EXPECT_EQ(plan.Row(pos).Problem, fresh.Row(pos).Problem) << entry.Path().toStdString();
       EXPECT_EQ(plan.OtherEntry(pos), fresh.OtherEntry(pos));
     }
     EXPECT_EQ(plan.Problems(), fresh.Problems());
@@ -667,8 +667,8 @@ TEST_F(NewNameColumnTest, AgreesWithTheDryRunAndTheRun) {
       const qsizetype pos = model->ListPosition(entry);
       if (plan->Row(pos).Has(NewNameRow::kFilteredOut)) continue;
       column.push_back(
-          {plan->Row(pos).Status, Utf8(entry->Path), Utf8(plan->TargetPath(pos, *entry))});
-      contents.push_back(ReadFileBytes(Utf8(entry->Path)));
+          {plan->Row(pos).Status, Utf8(entry->Path()), Utf8(plan->TargetPath(pos, *entry))});
+      contents.push_back(ReadFileBytes(Utf8(entry->Path())));
     }
 
     // The console: the same preset from its presets file, a dry run of the same tree.
@@ -730,9 +730,9 @@ TEST_F(NewNameColumnTest, RemovingFilesWhilePlanningPlansTheNewList) {
   for (int i = 0; i < 3000; ++i) {
     FileEntry entry;
     entry.Id = TakeNextEntryId();
-    entry.Directory = QStringLiteral("/nonexistent-mervane/%1/").arg(i / 100);
-    entry.Name = QStringLiteral("f%1").arg(i);
-    entry.Path = entry.Directory + entry.Name + ".txt";
+    entry.SetDirectory(QStringLiteral("/nonexistent-mervane/%1/").arg(i / 100));
+    entry.SetName(QStringLiteral("f%1").arg(i));
+    entry.SetPath(entry.Directory() + entry.Name() + ".txt");
     app_->Files.Append(std::move(entry));
   }
   app_->WorkingSettings = NamedInPlace("n %FN%");
@@ -757,9 +757,9 @@ TEST_F(NewNameColumnTest, StartWaitsForThePlanOfALongListAndAsks) {
   for (qsizetype i = 0; i < count; ++i) {
     FileEntry entry;
     entry.Id = TakeNextEntryId();
-    entry.Directory = QStringLiteral("/nonexistent-mervane/%1/").arg(i / 1000);
-    entry.Name = QStringLiteral("f%1").arg(i);
-    entry.Path = entry.Directory + entry.Name + ".txt";
+    entry.SetDirectory(QStringLiteral("/nonexistent-mervane/%1/").arg(i / 1000));
+    entry.SetName(QStringLiteral("f%1").arg(i));
+    entry.SetPath(entry.Directory() + entry.Name() + ".txt");
     app_->Files.Append(std::move(entry));
   }
   app_->WorkingSettings = NamedInPlace("n %FN%");

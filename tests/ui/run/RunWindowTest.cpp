@@ -154,7 +154,7 @@ class RunWindowTest : public WindowFixture {
 
   QStringList ListedPaths() const {
     QStringList paths;
-    for (const FileEntry& entry : app_->Files) paths << entry.Path;
+    for (const FileEntry& entry : app_->Files) paths << entry.Path();
     return paths;
   }
 
@@ -791,9 +791,9 @@ TEST_F(RunWindowTest, ResultWindowListsEveryProblemSortsAndExplains) {
   const auto add = [&](int id, const char* path, int status, const char* newPath) {
     FileEntry entry;
     entry.Id = id;
-    entry.Path = QString::fromUtf8(path);
+    entry.SetPath(QString::fromUtf8(path));
     entry.Status = static_cast<int8_t>(status);
-    entry.NewPath = QString::fromUtf8(newPath);
+    entry.SetNewPath(QString::fromUtf8(newPath));
     files.Append(std::move(entry));
   };
   add(1, "/d/one.txt", kStatusCopyMoveFailed, "/o/one.txt");
@@ -916,7 +916,7 @@ TEST_F(RunWindowTest, TestRunRestoresEverySettingAndLeavesTheListAsItWas) {
     EXPECT_EQ(window.Files()->View()->SelectedRows(), std::vector<int>{1}) << "the selection stays";
     for (const FileEntry& entry : app_->Files) {
       EXPECT_EQ(entry.Status, kStatusNotProcessed);
-      EXPECT_TRUE(entry.NewPath.isEmpty());
+      EXPECT_TRUE(entry.NewPath().isEmpty());
     }
     EXPECT_TRUE(PathExists(dir_.Bytes() + "in/b.txt")) << "the file itself stays";
   }

@@ -3,15 +3,15 @@
 
 #include "ui/window/MainWindow.h"
 
-#include "support/WindowFixture.h"
 #include "app/AppState.h"
 #include "platform/FileName.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "texts/AdditionEntries.h"
 #include "ui/list/FileListModel.h"
 #include "ui/run/RunController.h"
-#include "ui/widgets/UiTexts.h"
 #include "ui/run/UndoWindow.h"
+#include "ui/widgets/UiTexts.h"
 
 #include <QAction>
 #include <QLabel>
@@ -158,7 +158,7 @@ TEST_F(UndoWindowTest, TheListIsReadAgainAfterAnUndo) {
     RunCopies(*window);
     const auto listed = [&] {
       QStringList paths;
-      for (const FileEntry& entry : app_->Files) paths << entry.Path.mid(dir_.Path().size());
+      for (const FileEntry& entry : app_->Files) paths << entry.Path().mid(dir_.Path().size());
       return paths;
     };
     QStringList before = listed();

@@ -275,12 +275,12 @@ TEST_F(MainWindowTest, ClearListAsksAndRemoveTakesTheSelectedRows) {
   view->selectionModel()->select(
       QItemSelection(window->Files()->Model()->index(1, 0), window->Files()->Model()->index(2, 3)),
       QItemSelectionModel::ClearAndSelect);
-  const QString first = window->Files()->Model()->EntryAt(0)->Path;
-  const QString last = window->Files()->Model()->EntryAt(3)->Path;
+  const QString first = window->Files()->Model()->EntryAt(0)->Path();
+  const QString last = window->Files()->Model()->EntryAt(3)->Path();
   window->Files()->RemoveButton()->click();
   ASSERT_EQ(app_->Files.Count(), 2);
-  EXPECT_EQ(window->Files()->Model()->EntryAt(0)->Path, first);
-  EXPECT_EQ(window->Files()->Model()->EntryAt(1)->Path, last);
+  EXPECT_EQ(window->Files()->Model()->EntryAt(0)->Path(), first);
+  EXPECT_EQ(window->Files()->Model()->EntryAt(1)->Path(), last);
   EXPECT_TRUE(window->StatusText().contains(QStringLiteral(": 2 (10 B)")));
 
   answer_ = false;
@@ -530,8 +530,8 @@ TEST_F(MainWindowTest, StartRunsTheBatchAndTheListKeepsWhatTheOptionsSay) {
   // The new files, with fresh data.
   ASSERT_EQ(app_->Files.Count(), 2);
   for (int row = 0; row < 2; ++row) {
-    EXPECT_TRUE(window->Files()->Model()->EntryAt(row)->Path.startsWith(dir_.Path() +
-                                                                        QStringLiteral("output/")));
+    EXPECT_TRUE(window->Files()->Model()->EntryAt(row)->Path().startsWith(
+        dir_.Path() + QStringLiteral("output/")));
     EXPECT_EQ(window->Files()->Model()->EntryAt(row)->Status, kStatusNotProcessed);
   }
 }
@@ -559,7 +559,7 @@ TEST_F(MainWindowTest, TestRunCopiesTheSelectedFileIntoThePreviewFolder) {
   // The entry and the settings come out as they went in.
   ASSERT_EQ(app_->Files.Count(), 1);
   EXPECT_EQ(app_->Files.At(0).Status, kStatusNotProcessed);
-  EXPECT_TRUE(app_->Files.At(0).NewPath.isEmpty());
+  EXPECT_TRUE(app_->Files.At(0).NewPath().isEmpty());
   EXPECT_EQ(window->Files()->Model()->rowCount(), 1);
   EXPECT_EQ(app_->WorkingSettings.TargetDirTemplate, QStringLiteral("%PD%\\output\\"));
 }
@@ -570,9 +570,9 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
   for (int i = 0; i < kCount; ++i) {
     FileEntry entry;
     entry.Id = i + 1;
-    entry.Directory = QStringLiteral("/photos/%1/").arg(i / 1000);
-    entry.Name = QStringLiteral("IMG_%1").arg(i, 6, 10, QLatin1Char('0'));
-    entry.Path = entry.Directory + entry.Name + QStringLiteral(".jpg");
+    entry.SetDirectory(QStringLiteral("/photos/%1/").arg(i / 1000));
+    entry.SetName(QStringLiteral("IMG_%1").arg(i, 6, 10, QLatin1Char('0')));
+    entry.SetPath(entry.Directory() + entry.Name() + QStringLiteral(".jpg"));
     entry.Size = 1024;
     app_->Files.Append(std::move(entry));
   }
@@ -611,7 +611,7 @@ TEST_F(MainWindowTest, FileListModelServesAHundredThousandEntries) {
   window->Files()->RemoveSelected();
   ASSERT_EQ(app_->Files.Count(), kCount / 10);
   ASSERT_EQ(model->rowCount(), kCount / 10);
-  EXPECT_EQ(model->EntryAt(1)->Name, QStringLiteral("IMG_000010"));
+  EXPECT_EQ(model->EntryAt(1)->Name(), QStringLiteral("IMG_000010"));
   EXPECT_EQ(model->EntryAt(kCount / 10 - 1)->Id, kCount - 9);
 }
 
