@@ -200,8 +200,10 @@ int64_t FolderSnapshots::Kind(const QString& path) {
   return KindOf(Listed(QStringView(path)), path);
 }
 
-int64_t FolderSnapshots::KindIn(const QString& folder, const QString& path) {
-  // An entry's folder is its path up to the last "/": anything else is asked the long way.
-  if (!folder.endsWith(QLatin1Char('/')) || !path.startsWith(folder)) return Kind(path);
-  return KindOf(Listed(folder, QStringView(path).mid(folder.size())), path);
+int64_t FolderSnapshots::KindIn(const QString& folder, const QString& name) {
+  // A path without a folder is asked the long way.
+  if (!folder.endsWith(QLatin1Char('/'))) return Kind(folder + name);
+  const int listed = Listed(folder, name);
+  const bool askDisk = listed < 0 || listed == 1 + static_cast<int>(ListedKind::Link);
+  return KindOf(listed, askDisk ? folder + name : QString());
 }

@@ -46,8 +46,9 @@ class FolderSnapshots final : public DiskLookup {
 
   bool Exists(const QString& path) override;
   int64_t Kind(const QString& path) override;
-  // The same for a path that is `folder` (with final "/") followed by a name without "/".
-  int64_t KindIn(const QString& folder, const QString& path);
+  // The same for the path that is `folder` (with final "/") followed by `name` (without "/"),
+  // given in its two pieces: they are joined only when the disk must be asked.
+  int64_t KindIn(const QString& folder, const QString& name);
 
   qsizetype FoldersRead() const { return read_; }
 

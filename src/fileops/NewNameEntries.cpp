@@ -35,7 +35,7 @@ PlannedRow NewNameEntryPlanner::Plan(qsizetype pos, const FileEntry& entry) {
   bool pending = false;
   const auto sourceMissing = [&] {
     if (!inputs_.DiskLookups) return false;
-    return (snapshots_ != nullptr ? snapshots_->KindIn(entry.Directory(), entry.Path())
+    return (snapshots_ != nullptr ? snapshots_->KindIn(entry.PathFolder(), entry.FileName())
                                   : direct_.Kind(entry.Path())) < 0;
   };
   if (!gaveUp_.empty() && gaveUp_[static_cast<size_t>(pos)] != 0) {
