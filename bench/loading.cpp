@@ -1,10 +1,17 @@
 // Loading a large tree: our loader against `find` printing size and time of every file on the
 // same tree, both with a warm cache, taking turns five times; the median of each side counts.
-// Prints both times, their ratio and the memory the loaded list holds per entry.
+// Prints both times, their ratio, the memory the loaded list holds per entry and the peak
+// resident size of the whole process (the console's load is this same AddPaths call).
 //
-//   bench_loading [files]        (or MERVANE_BENCH_FILES=files; default 200000 in a release
-//                                build, 2000 in the test build; in at most 200 folders)
-//   MERVANE_BENCH_TREE=folder    load that tree instead (made once and kept, for profiling)
+//   bench_loading [files] [folders] [rounds]
+//                                (or MERVANE_BENCH_FILES=files; default 200000 in a release
+//                                build, 2000 in the test build; in 200 folders unless given;
+//                                five rounds, one from two million files on)
+//   MERVANE_BENCH_TREE=folder    load that tree instead (made there once and kept, for
+//                                profiling or for a tree too large to make on each run)
+//
+// Ten million files in ten thousand folders, on the disk (tmpfs has too few inodes):
+//   MERVANE_BENCH_TREE=/work/tree10m bench_loading 10000000 10000
 
 #include "filelist/Loader.h"
 #include "platform/FileName.h"
@@ -105,7 +112,10 @@ int main(int argc, char** argv) {
   if (const char* env = std::getenv("MERVANE_BENCH_FILES")) files = std::atol(env);
   if (argc > 1) files = std::atol(argv[1]);
   if (files < 1) files = 1;
-  const long folders = std::min<long>(200, files);
+  long folders = argc > 2 ? std::atol(argv[2]) : 200;
+  folders = std::clamp<long>(folders, 1, files);
+  int rounds = files >= 2000000 ? 1 : 5;
+  if (argc > 3) rounds = std::max(1, std::atoi(argv[3]));
 
   std::string root;
   const char* kept = std::getenv("MERVANE_BENCH_TREE");
@@ -144,11 +154,12 @@ int main(int argc, char** argv) {
     AddPaths(paths, warm, settings, flags);
   }
 
-  constexpr int kRounds = 5;
+  const int kRounds = rounds;
   std::vector<double> findTimes, loadTimes, findCpus, loadCpus;
   qsizetype loaded = 0;
   size_t retainedBytes = 0;
   long peakKiB = 0;
+  long processPeakKiB = 0;
   for (int round = 0; round < kRounds; ++round) {
     const double findTime = RunFind(root, cpu);
     if (findTime < 0) {
@@ -170,6 +181,7 @@ int main(int argc, char** argv) {
     loadTimes.push_back(Seconds(start));
     loadCpus.push_back(CpuSeconds(RUSAGE_SELF) - cpuBefore);
     retainedBytes = HeapBytes() - heapBefore;
+    processPeakKiB = std::max(processPeakKiB, StatusKiB("VmHWM:"));
     peakKiB = StatusKiB("VmHWM:") - rssBefore;
   }
   const double findMedian = Median(findTimes);
@@ -178,7 +190,9 @@ int main(int argc, char** argv) {
   std::printf("entries loaded:  %lld\n", static_cast<long long>(loaded));
   std::printf("find:            %.3f s (median of %d)\n", findMedian, kRounds);
   std::printf("AddPaths:        %.3f s (median of %d)\n", loadMedian, kRounds);
-  std::printf("ratio:           %.2f (target at most 1.25)\n", loadMedian / findMedian);
+  // The targets: 1.25 for the usual tree, 1.3 for ten million files.
+  std::printf("ratio:           %.2f (target at most %.2f)\n", loadMedian / findMedian,
+              files >= 2000000 ? 1.3 : 1.25);
   // Processor time is steadier than wall time on a machine that others share.
   std::printf("processor time:  find %.3f s, AddPaths %.3f s, ratio %.2f\n", Median(findCpus),
               Median(loadCpus), Median(loadCpus) / Median(findCpus));
@@ -195,6 +209,11 @@ int main(int argc, char** argv) {
         static_cast<double>(retainedBytes) / static_cast<double>(loaded));
     std::printf("peak RSS growth: %.0f bytes per entry while loading\n",
                 static_cast<double>(peakKiB) * 1024.0 / static_cast<double>(loaded));
+    // The target is for ten million files: under 3 GB for the whole process.
+    std::printf(
+        "peak RSS:        %.2f GB of the whole process (VmHWM; target under 3 GB at "
+        "ten million files)\n",
+        static_cast<double>(processPeakKiB) * 1024.0 / 1e9);
   }
   if (kept == nullptr || *kept == '\0') {
     bench::RemoveTree(root);

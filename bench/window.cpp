@@ -11,6 +11,14 @@
 //   bench_window [files] [entries]   (or MERVANE_BENCH_FILES / MERVANE_BENCH_ENTRIES; defaults
 //                                     200000 and 1000000 in a release build, 2000 and 20000
 //                                     in the test build)
+//
+// 3. With MERVANE_BENCH_TREE=folder, instead: that tree (made once, kept; ten million files in
+//    ten thousand folders for the large target) loaded into the window once, after the
+//    console's load of it as the reference: both times and their ratio, the longest stall
+//    while loading and while scrolling to the end, the peak resident size of the process
+//    (target under 3 GB), and the time of Ctrl+A, of removing every second block of 1,000
+//    selected rows, and of clearing the rest (targets under 2 s each).
+//      MERVANE_BENCH_TREE=/work/tree10m bench_window
 
 #include "app/AppState.h"
 #include "app/ImageStore.h"
@@ -44,6 +52,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -190,6 +200,139 @@ void MillionEntries(long count) {
               static_cast<long long>(window->Files()->Model()->rowCount()));
 }
 
+long StatusKiB(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const size_t keyLength = std::strlen(key);
+  while (std::getline(status, line))
+    if (line.compare(0, keyLength, key) == 0) return std::atol(line.c_str() + keyLength + 1);
+  return -1;
+}
+
+// The longest gap between two ticks of a 10 ms timer while `work` runs the event loop.
+struct StallWatch {
+  StallWatch() {
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [this] {
+      Longest = std::max(Longest, sinceTick.nsecsElapsed() / 1e6);
+      sinceTick.restart();
+    });
+    sinceTick.start();
+    ticker.start();
+  }
+  double Stop() {
+    ticker.stop();
+    return std::max(Longest, sinceTick.nsecsElapsed() / 1e6);
+  }
+  QTimer ticker;
+  QElapsedTimer sinceTick;
+  double Longest = 0;
+};
+
+// A kept tree, as large as ten million files: the console's load as the reference, then the
+// window's, and the list commands on what the window shows.
+int KeptTree(const QString& paths) {
+  Preset settings;
+  settings.IncludeSubdirectories = 1;
+  qsizetype consoleLoaded = 0;
+  size_t consoleHeap = 0;
+  const double console = ConsoleLoad(paths, settings, consoleLoaded, consoleHeap);
+  ::malloc_trim(0);
+  std::printf("console load:    %.2f s, %lld entries, heap %.0f bytes per entry\n", console,
+              static_cast<long long>(consoleLoaded),
+              static_cast<double>(consoleHeap) /
+                  static_cast<double>(std::max<qsizetype>(1, consoleLoaded)));
+  std::fflush(stdout);
+
+  auto app = std::make_unique<AppState>();
+  app->PresetList = {WorkingPreset()};
+  app->WorkingSettings = app->PresetList[0];
+  auto window = std::make_unique<MainWindow>(*app);
+  WindowDialogs dialogs;
+  dialogs.Ask = [](const QString&, const QString&) { return true; };  // "clear the list?"
+  window->SetDialogs(dialogs);
+  window->resize(800, 600);
+  window->show();
+  QApplication::processEvents();
+
+  bool finished = false;
+  QObject::connect(window.get(), &MainWindow::LoadFinished, [&] { finished = true; });
+  std::unique_ptr<StallWatch> watch = std::make_unique<StallWatch>();
+  auto start = Clock::now();
+  window->LoadPaths(paths);
+  while (!finished) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const double windowLoad = Seconds(start);
+  // What follows the load on the event loop (the status line, the first screen) counts too.
+  const auto settle = Clock::now();
+  while (Seconds(settle) < 0.5) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  const double loadStall = watch->Stop();
+  const qsizetype rows = window->Files()->Model()->rowCount();
+  std::printf(
+      "window load:     %.2f s, %lld rows; ratio %.2f against the console (target "
+      "at most 1.3)\n",
+      windowLoad, static_cast<long long>(rows), windowLoad / console);
+  std::printf(
+      "longest stall:   %.1f ms between two 10 ms ticks while loading (target under "
+      "100 ms)\n",
+      loadStall);
+  std::fflush(stdout);
+
+  FileListView* view = window->Files()->View();
+  view->setFocus();
+  watch = std::make_unique<StallWatch>();
+  start = Clock::now();
+  view->scrollToBottom();
+  view->repaint();
+  QApplication::processEvents();
+  std::printf("scroll to end:   %.1f ms\n", Seconds(start) * 1000);
+
+  start = Clock::now();
+  window->Menus()->Action(MenuCommand::SelectAll)->trigger();
+  view->repaint();
+  QApplication::processEvents();
+  std::printf("Ctrl+A:          %.3f s (target under 2 s) -> %s\n", Seconds(start),
+              window->StatusText().toUtf8().constData());
+  std::fflush(stdout);
+
+  // Every second block of a thousand rows, as ranges picked with Shift would give.
+  const FileEntry* firstKept = window->Files()->Model()->EntryAt(1000);
+  const QString firstKeptPath = firstKept != nullptr ? firstKept->Path() : QString();
+  QItemSelection blocks;
+  for (qsizetype row = 0; row < rows; row += 2000)
+    blocks.select(window->Files()->Model()->index(static_cast<int>(row), 0),
+                  window->Files()->Model()->index(static_cast<int>(std::min(row + 999, rows - 1)),
+                                                  FileListModel::kColumnCount - 1));
+  view->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
+  start = Clock::now();
+  window->Files()->RemoveSelected();
+  view->repaint();
+  QApplication::processEvents();
+  const qsizetype left = window->Files()->Model()->rowCount();
+  const FileEntry* nowFirst = window->Files()->Model()->EntryAt(0);
+  std::printf(
+      "remove selected: %.3f s (target under 2 s; every second block of 1000 rows) -> "
+      "%lld rows left, first kept row %s\n",
+      Seconds(start), static_cast<long long>(left),
+      nowFirst != nullptr && nowFirst->Path() == firstKeptPath ? "right" : "WRONG");
+  std::fflush(stdout);
+
+  start = Clock::now();
+  window->Files()->Clear();
+  view->repaint();
+  QApplication::processEvents();
+  std::printf("clear:           %.3f s (target under 2 s) -> %lld rows left\n", Seconds(start),
+              static_cast<long long>(window->Files()->Model()->rowCount()));
+  std::printf(
+      "longest stall:   %.1f ms from scrolling to the end to the clear (each command "
+      "blocks the window for its own time)\n",
+      watch->Stop());
+  std::printf("peak RSS:        %.2f GB of the whole process (VmHWM; target under 3 GB)\n",
+              static_cast<double>(StatusKiB("VmHWM:")) * 1024.0 / 1e9);
+  const bool right =
+      rows == consoleLoaded && nowFirst != nullptr && window->Files()->Model()->rowCount() == 0;
+  return right ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,6 +352,15 @@ int main(int argc, char** argv) {
   files = std::max(1L, files);
   entries = std::max(1L, entries);
   if (!LoadProductTexts() || !LoadLanguageTable(1) || !DecodeEmbeddedImages()) return 1;
+  const char* kept = std::getenv("MERVANE_BENCH_TREE");
+  if (kept != nullptr && *kept != '\0') {
+    if (::access(kept, F_OK) != 0) {
+      std::perror(kept);
+      return 1;
+    }
+    std::printf("tree: kept under %s\n", kept);
+    return KeptTree(DecodeFileName(std::string_view(kept)));
+  }
 
   std::string root = QDir::tempPath().toStdString() + "/mervane-bench-XXXXXX";
   if (::mkdtemp(root.data()) == nullptr) return 1;

@@ -18,6 +18,37 @@ bool SameText(const QString& a, const QString& b) {
 
 }  // namespace
 
+QExplicitlySharedDataPointer<FileEntry::Folder> FileEntry::SharedFolder(QString text,
+                                                                        bool anyAlike) {
+  // The entries of one folder are made one after another, on whichever thread reads their
+  // facts: each thread keeps the folder block it made last and hands it out again for the very
+  // same text (the loader passes one text per folder), a pointer comparison. A text the entry
+  // cut from a path itself is fresh, so an equal one does as well; a caller's own text is kept
+  // as it is, shared rather than copied.
+  thread_local QExplicitlySharedDataPointer<Folder> last;
+  if (last) {
+    const QString& lastText = last->Text;
+    if ((lastText.constData() == text.constData() && lastText.size() == text.size() &&
+         lastText.isNull() == text.isNull()) ||
+        (anyAlike && SameText(lastText, text)))
+      return last;
+  }
+  last = QExplicitlySharedDataPointer<Folder>(new Folder(std::move(text)));
+  return last;
+}
+
+void FileEntry::SetFolder(QString text, bool cut) {
+  if (text.isNull()) {
+    folder_.reset();
+    return;
+  }
+  if (folder_ && folder_->Text.constData() == text.constData() &&
+      folder_->Text.size() == text.size())
+    return;
+  if (cut && folder_ && SameText(folder_->Text, text)) return;
+  folder_ = SharedFolder(std::move(text), cut);
+}
+
 FileEntry::FileEntry(const FileEntry& other)
     : Id(other.Id),
       Attributes(other.Attributes),
@@ -37,11 +68,12 @@ FileEntry::FileEntry(const FileEntry& other)
       rare_(other.rare_ ? std::make_unique<Rare>(*other.rare_) : nullptr) {}
 
 const QString FileEntry::Path() const {
-  if (folder_.isNull()) return file_;
-  if (file_.isNull()) return folder_;
+  if (!folder_) return file_;
+  const QString& folder = folder_->Text;
+  if (file_.isNull()) return folder;
   QString path;
-  path.reserve(folder_.size() + file_.size());
-  path.append(folder_).append(file_);
+  path.reserve(folder.size() + file_.size());
+  path.append(folder).append(file_);
   return path;
 }
 
@@ -51,13 +83,13 @@ void FileEntry::SetPath(const QString& path) {
   QString name = Name();
   const qsizetype slash = path.lastIndexOf(u'/');
   if (slash < 0) {
-    folder_ = QString();
+    SetFolder(QString(), true);
     file_ = path;
   } else if (slash + 1 == path.size()) {
-    folder_ = path;
+    SetFolder(path, true);
     file_ = QString();
   } else {
-    folder_ = path.left(slash + 1);
+    SetFolder(path.left(slash + 1), true);
     file_ = path.mid(slash + 1);
   }
   SetDirectory(std::move(directory));
@@ -65,7 +97,7 @@ void FileEntry::SetPath(const QString& path) {
 }
 
 void FileEntry::SetLocation(QString folder, QString fileName) {
-  folder_ = std::move(folder);
+  SetFolder(std::move(folder), false);
   file_ = std::move(fileName);
   if (rare_) {
     rare_->HasDirectory = rare_->HasName = false;
@@ -74,7 +106,7 @@ void FileEntry::SetLocation(QString folder, QString fileName) {
 }
 
 void FileEntry::SetDirectory(QString directory) {
-  if (SameText(directory, folder_)) {
+  if (SameText(directory, PathFolder())) {
     if (rare_) {
       rare_->HasDirectory = false;
       rare_->Directory = QString();

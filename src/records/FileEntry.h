@@ -3,6 +3,7 @@
 #include "platform/FileTime.h"
 
 #include <QHash>
+#include <QSharedData>
 #include <QString>
 
 #include <cstdint>
@@ -52,7 +53,7 @@ struct FileEntry {
   void SetPath(const QString& path);
   // Path() is PathFolder() + FileName(): the path up to and including its last "/" (empty
   // when it has none) and what follows.
-  const QString& PathFolder() const { return folder_; }
+  const QString& PathFolder() const { return folder_ ? folder_->Text : NoText(); }
   const QString& FileName() const { return file_; }
   // Sets the path to `folder` + `fileName`, Directory to `folder` and Name to the file name
   // without its last extension: the entry of a file as loaded.
@@ -62,7 +63,7 @@ struct FileEntry {
   // extension. They follow the path as SetLocation sets it; set on their own, they keep the
   // value set whatever the path becomes.
   const QString& Directory() const {
-    return rare_ && rare_->HasDirectory ? rare_->Directory : folder_;
+    return rare_ && rare_->HasDirectory ? rare_->Directory : PathFolder();
   }
   void SetDirectory(QString directory);
   const QString Name() const;
@@ -123,7 +124,18 @@ struct FileEntry {
     if (rare_ || !value.isNull()) TakeRare().*field = std::move(value);
   }
 
-  QString folder_;
+  // The folder's text, one block for all the entries of a folder: the entry carries a pointer
+  // to it rather than a string of its own (8 bytes instead of 24). Null: the path has no "/".
+  struct Folder : QSharedData {
+    explicit Folder(QString text) : Text(std::move(text)) {}
+    QString Text;
+  };
+  static QExplicitlySharedDataPointer<Folder> SharedFolder(QString text, bool anyAlike);
+  // Sets the folder's text; `cut`: the entry cut it from a path itself, so that a block with
+  // equal text does (a caller's own text is kept, not swapped for an equal one).
+  void SetFolder(QString text, bool cut);
+
+  QExplicitlySharedDataPointer<Folder> folder_;
   QString file_;
   std::unique_ptr<Rare> rare_;
 };

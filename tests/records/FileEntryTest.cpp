@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -205,6 +207,56 @@ TEST(FileEntry, DirectoryAndNameSetOnTheirOwnOutlastAPathChange) {
   entry.SetLocation(QStringLiteral("/x/"), QStringLiteral("d.txt"));
   EXPECT_EQ(entry.Directory(), QStringLiteral("/x/"));
   EXPECT_EQ(entry.Name(), QStringLiteral("d"));
+}
+
+// Entries of one folder share its text however they were made, on whichever thread, and each
+// still reads back its own path when folders alternate, when the entry is copied or given a
+// new path, and after the thread that made it has ended.
+TEST(FileEntry, EntriesOfAFolderShareItsTextAndKeepTheirOwnPaths) {
+  const QString folders[] = {QStringLiteral("/a/"), QStringLiteral("/b/sub/"),
+                             QStringLiteral("/a/"), QString(), QStringLiteral("")};
+  std::vector<FileEntry> made;
+  std::vector<QString> expected;
+  std::thread worker([&] {
+    for (int round = 0; round < 3; ++round) {
+      for (const QString& folder : folders) {
+        const QString file = QStringLiteral("f%1.txt").arg(made.size());
+        FileEntry entry;
+        entry.SetLocation(folder, file);
+        made.push_back(std::move(entry));
+        expected.push_back(folder + file);
+      }
+    }
+  });
+  worker.join();  // the thread's own note of the last folder is gone now
+  ASSERT_EQ(made.size(), expected.size());
+  for (size_t i = 0; i < made.size(); ++i) {
+    EXPECT_EQ(made[i].Path(), expected[i]) << i;
+    const FileEntry copy = made[i];
+    EXPECT_EQ(copy.Path(), expected[i]) << i;
+    EXPECT_EQ(copy.PathFolder().isNull(), made[i].PathFolder().isNull()) << i;
+  }
+  EXPECT_TRUE(made[3].PathFolder().isNull());   // no folder at all
+  EXPECT_FALSE(made[4].PathFolder().isNull());  // an empty folder is kept as such
+  EXPECT_EQ(made[0].PathFolder().constData(), folders[0].constData());  // the caller's text
+
+  // Paths set whole: consecutive entries of one folder share one text, whatever was between.
+  std::vector<FileEntry> set(6);
+  const char* paths[] = {"/x/1.jpg", "/x/2.jpg", "/y/3.jpg", "/y/4.jpg", "/x/5.jpg", "/x/6.jpg"};
+  for (size_t i = 0; i < set.size(); ++i) set[i].SetPath(QString::fromLatin1(paths[i]));
+  for (size_t i = 0; i < set.size(); ++i) EXPECT_EQ(set[i].Path(), QString::fromLatin1(paths[i]));
+  EXPECT_EQ(set[0].PathFolder().constData(), set[1].PathFolder().constData());
+  EXPECT_EQ(set[2].PathFolder().constData(), set[3].PathFolder().constData());
+  EXPECT_EQ(set[4].PathFolder().constData(), set[5].PathFolder().constData());
+  EXPECT_NE(set[1].PathFolder().constData(), set[2].PathFolder().constData());
+
+  // A new path moves one entry to another folder and leaves the others where they were.
+  set[1].SetPath(QStringLiteral("/z/2.jpg"));
+  EXPECT_EQ(set[0].Path(), QStringLiteral("/x/1.jpg"));
+  EXPECT_EQ(set[1].Path(), QStringLiteral("/z/2.jpg"));
+  set[0] = set[1];
+  EXPECT_EQ(set[0].Path(), QStringLiteral("/z/2.jpg"));
+  EXPECT_EQ(set[5].Path(), QStringLiteral("/x/6.jpg"));
 }
 
 }  // namespace
