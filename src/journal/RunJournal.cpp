@@ -275,7 +275,9 @@ void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
     FileIdentity now;
     if (newFile) {
       record.NewFile = true;
-      record.Result = ReadFileIdentity(outcome.NewPath);
+      // The file as the copy made it, when nothing after it changed it, is the one to know
+      // again: a change by anyone else since it was put in place is no part of the run's.
+      record.Result = outcome.MadeKept ? outcome.Made : ReadFileIdentity(outcome.NewPath);
       now = record.Result;
       if (now.IsLink()) now = ReadFollowedIdentity(outcome.NewPath);
     }
