@@ -76,7 +76,7 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   const bool ignoreWarnings = context.Options.IgnoreWarnings;
   // Every run that changes files keeps an undo journal, opened once the checks have passed: a
   // run whose journal cannot be written does not start. MERVANE_JOURNAL=off runs without one in
-  // a build for the tests and benchmarks; only the benchmark that weighs the journal's cost and
+  // a build for the tests and benchmarks; only the benchmarks that weigh the journal's cost and
   // its test use it.
 #ifdef MERVANE_TEST_SWITCHES
   const bool journaledForReal = EnvironmentPath("MERVANE_JOURNAL") != QLatin1String("off");
