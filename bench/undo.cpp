@@ -1,6 +1,6 @@
 // What the undo journal costs, and what undo costs: the console program renaming many empty
 // files in one folder in place ("b<name>") with its journal, against the same run without one
-// (MERVANE_JOURNAL=off, a switch that only this benchmark uses), and "--undo" of the journaled
+// (MERVANE_JOURNAL=off, a switch only benchmarks and tests use), and "--undo" of the journaled
 // run against the run itself. Each run works on a fresh folder of the same files, in the same
 // benchmark run, alternating, a few rounds; the fastest of each kind counts, so that the ratios
 // hold on a busy machine too. The program's standard output is a pipe, as in a script.

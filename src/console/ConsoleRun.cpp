@@ -57,6 +57,9 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   request.Policy.ReplaceMemory = kAnswerLeaveAll;
   request.Policy.KeepNothingForLater = true;
   request.Policy.DryRun = dryRun;
+  // The processing's breath before the first file lets a progress display come up; a script
+  // reading the output through a pipe has none to wait for, as it has no result to read slowly.
+  if (!StandardOutputIsTerminal()) request.Policy.StartDelay = std::chrono::milliseconds(0);
 
   request.Events.Loaded = [&context](qsizetype count) {
     // Files too deep for the system to name by path cannot be worked on: said before the run,
@@ -73,7 +76,7 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   const bool ignoreWarnings = context.Options.IgnoreWarnings;
   // Every run that changes files keeps an undo journal, opened once the checks have passed: a
   // run whose journal cannot be written does not start. MERVANE_JOURNAL=off runs without one in
-  // a build for the tests and benchmarks; only the benchmark that weighs the journal's cost and
+  // a build for the tests and benchmarks; only the benchmarks that weigh the journal's cost and
   // its test use it.
 #ifdef MERVANE_TEST_SWITCHES
   const bool journaledForReal = EnvironmentPath("MERVANE_JOURNAL") != QLatin1String("off");

@@ -68,7 +68,8 @@ class BatchRun {
         planner_(files, settings, runValues, PlanOptionsFor(options, planAhead_)),
         renamesInPlace_(!settings.TargetDirActive &&
                         (planner_.Targets().NameBuildingActive || settings.ExtCaseActive ||
-                         settings.ExtRulesActive)) {}
+                         settings.ExtRulesActive)),
+        copies_(settings.TargetDirActive && !settings.TargetMove) {}
 
   BatchResult Run() {
     const bool single = flags_.RunSingle.load(memory_order_relaxed) != 0;
@@ -183,8 +184,11 @@ class BatchRun {
   }
 
   // A plain rename in place needs no look at the source first: the rename's own "no such file"
-  // tells the same (see Act), and a large batch of renames saves a call per file.
-  bool LooksFirst() const { return !renamesInPlace_ || need_.Any() || options_.DryRun; }
+  // tells the same (see Act), and a large batch of renames saves a call per file. So does a
+  // copy, whose open of the source finds it missing or no regular file.
+  bool LooksFirst() const {
+    return !(renamesInPlace_ || copies_) || need_.Any() || options_.DryRun;
+  }
 
   void PlanWindow(qsizetype first) {
     window_.clear();
@@ -361,6 +365,8 @@ class BatchRun {
         outcome.NewPath = targetPath;
         outcome.Error = error;
         outcome.NewFile = copied_ && settled == kStatusDone;
+        outcome.MadeKept = outcome.NewFile && madeKept_;
+        if (outcome.MadeKept) outcome.Made = made_;
         options_.Observer->AfterAct(intent, outcome);
       }
       FinishEntry(pos, entry, status, targetPath, plan);
@@ -408,6 +414,7 @@ class BatchRun {
   int Act(FileEntry& entry, const EntryPlan& plan, ExistingTarget existing, bool clash,
           const ActIntent& intent, QString& targetPath, int& error, bool& refused) {
     copied_ = false;
+    madeKept_ = false;
     if (plan.Action == PlanAction::InPlace) {
       // Only attributes, zone mark or dates change: the later steps work on the source.
       targetPath = entry.Path();
@@ -424,6 +431,8 @@ class BatchRun {
     if (options_.Observer != nullptr) {
       beforePlace = [this, &intent, &refused](const FileIdentity& made) {
         refused = !options_.Observer->BeforePlace(intent, made);
+        made_ = made;
+        madeKept_ = !refused && made.Exists();
         return !refused;
       };
     }
@@ -444,8 +453,10 @@ class BatchRun {
     error = refused ? options_.Observer->RefusalError() : result.Error;
     // A source gone when its entry's turn came is missing, whether or not it was looked at
     // when the entry was planned (a run that plans ahead looks long before). One that went
-    // while the replace question was open went during the operation, which failed.
-    if (!refused && error == ENOENT && !clash && !SourceThere(entry)) return kStatusSourceMissing;
+    // while the replace question was open went during the operation, which failed. A copy,
+    // planned without a look, also finds a folder or other non-file in the source's place.
+    const bool sourceError = error == ENOENT || (copy && (error == EISDIR || error == EINVAL));
+    if (!refused && sourceError && !clash && !SourceThere(entry)) return kStatusSourceMissing;
     // A file that appeared at the target after the plan is left as any existing target is.
     if (error == EEXIST && settings_.TargetDirActive) return kStatusTargetExists;
     return kStatusCopyMoveFailed;
@@ -462,6 +473,8 @@ class BatchRun {
     // Only the file this run produced loses its mark: a target left in place or a file that
     // merely stood in the way is not the run's to change.
     if (settings_.RemoveZoneMark && status == kStatusDone) ClearZoneMark(targetPath);
+    // Attributes and dates written below change what the copy was made with.
+    if (requests_.Any()) madeKept_ = false;
     if (status == kStatusDone && requests_.Any()) {
       const int applied = ApplyAttributes(targetPath, requests_, entry.Attributes);
       if (applied == 0) status = kStatusAttributesFailed;
@@ -477,6 +490,8 @@ class BatchRun {
         if (dates.LastAccess.Time == carried_.Accessed) dates.LastAccess.Write = false;
         if (dates.Modified.Time == carried_.Modified) dates.Modified.Write = false;
       }
+      // A creation time written (where the file system keeps one) is no part of the record.
+      if (dates.LastAccess.Write || dates.Modified.Write) madeKept_ = false;
       WriteDatePlan(targetPath, dates);
     }
     contentRead_ = false;
@@ -530,6 +545,7 @@ class BatchRun {
   Planner planner_;
   TargetFolderCheck folders_;  // the dry run's look at target folders
   const bool renamesInPlace_;
+  const bool copies_;  // every planned entry is copied into the target folder
   std::vector<Pending> window_;
   std::unique_ptr<ContentReadAhead> readAhead_;  // null when every entry is read in its turn
   QSet<QString> writtenNames_;  // names the run may have written to so far (see RememberWrites)
@@ -537,7 +553,10 @@ class BatchRun {
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // reading the content may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)
-  FileOpResult carried_;      // what the last copy or move reported, its carried times among it
+  // The new file as the copy handed it to the observer, and whether it is still so.
+  FileIdentity made_;
+  bool madeKept_ = false;
+  FileOpResult carried_;  // what the last copy or move reported, its carried times among it
   BatchResult result_;
 };
 

@@ -46,6 +46,11 @@ struct ActOutcome {
   QString NewPath;       // where the file is now (the target, or the source when it failed)
   int Error = 0;         // the system error of a failed copy or move, else 0
   bool NewFile = false;  // the target is a new file: a copy, or a move across file systems
+  // The new file as the operation made it (the identity handed to BeforePlace), when no step
+  // after it has changed its permission bits or times: what a record of the result needs,
+  // without another look. False: look at NewPath.
+  bool MadeKept = false;
+  FileIdentity Made;
 };
 
 // Sees every operation of a run. Called on the processing thread.

@@ -5,7 +5,9 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <sys/ioctl.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,6 +37,9 @@ struct Refusals {
   bool NoRange = false;
   bool NoSourceXattrs = false;  // the source's file system keeps none
   bool NoTargetXattrs = false;  // the target's refuses user.* attributes
+  // The source's file system tells a file's true size (no /proc or /sys, whose files say they
+  // are empty and are not): -1 not asked yet, 0 no, 1 yes.
+  int8_t SizesTrue = -1;
 };
 
 thread_local std::vector<Refusals> tRefusals;
@@ -49,6 +54,25 @@ Refusals* RefusalsOf(const CopyTarget& devices) {
   if (tRefusals.size() >= 16) tRefusals.clear();
   tRefusals.push_back({devices});
   return &tRefusals.back();
+}
+
+// File systems whose empty files hold nothing: what a file says of its size is what it holds.
+// Anything else (procfs, sysfs, debugfs, FUSE, network file systems) may show content in a file
+// of size 0, and is read to tell.
+bool SizesAreTrue(int fd) {
+  struct statfs sfs {};
+  if (::fstatfs(fd, &sfs) != 0) return false;
+  switch (static_cast<unsigned long>(sfs.f_type)) {
+    case EXT4_SUPER_MAGIC:  // ext2, ext3 and ext4 share it
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case MSDOS_SUPER_MAGIC:
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool CloneNeverWorks(int err) {
@@ -170,7 +194,12 @@ int CopyContent(int src, const struct stat& srcStat, int dst, const CopyTarget& 
   Refusals* refused = RefusalsOf(devices);
   if (srcStat.st_size == 0 && !seam) {
     // Nothing to share or copy, unless the file only says it is empty (as files of /proc and
-    // /sys do): one read tells.
+    // /sys do): one read tells, where the file system is not known to say the truth (asked
+    // once per pair of devices).
+    if (refused != nullptr) {
+      if (refused->SizesTrue < 0) refused->SizesTrue = SizesAreTrue(src) ? 1 : 0;
+      if (refused->SizesTrue == 1) return 0;
+    }
     char probe = 0;
     ssize_t n = 0;
     do {

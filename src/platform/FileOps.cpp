@@ -98,6 +98,28 @@ SplitPath Split(const QByteArray& path) {
   return {path.left(slash).toStdString(), path.mid(slash + 1).toStdString()};
 }
 
+// The process's umask as read from /proc (setting it to read it would race with the files other
+// threads create meanwhile); all bits when it cannot be told.
+mode_t ReadUmask() {
+  mode_t value = 07777;
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      unsigned octal = 0;
+      if (std::sscanf(line, "Umask: %o", &octal) == 1) {
+        value = static_cast<mode_t>(octal & 0777);
+        break;
+      }
+    }
+    std::fclose(status);
+  }
+  return value;
+}
+
+// The umask while a FolderFactsScope lives on this thread, read when the first one began (all
+// bits outside one: every copy then sets its permission bits itself).
+thread_local mode_t tUmask = 07777;
+
 constexpr char kTempPrefix[] = ".mervane-";
 constexpr char kTempSuffix[] = ".tmp";
 
@@ -113,9 +135,10 @@ class TempFile {
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  // Creates the file exclusively in `dirFd` with owner-only permission; 0 or errno. `sweep`
-  // false: the caller has swept the folder already (see KeptFolder).
-  int Create(int dirFd, bool sweep = true) {
+  // Creates the file exclusively in `dirFd` with owner-only permission (or `mode`, still cut
+  // by the umask); 0 or errno. `sweep` false: the caller has swept the folder already (see
+  // KeptFolder).
+  int Create(int dirFd, bool sweep = true, mode_t mode = S_IRUSR | S_IWUSR) {
     dirFd_ = dirFd;
     if (sweep) SweepOnce(dirFd);
     static std::atomic<unsigned> counter{0};
@@ -128,8 +151,8 @@ class TempFile {
       char name[96];
       std::snprintf(name, sizeof name, "%s%d-%lld-%u-%lx%s", kTempPrefix, pid, ticks,
                     counter.fetch_add(1), static_cast<unsigned long>(now.tv_nsec), kTempSuffix);
-      const int fd = ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                              S_IRUSR | S_IWUSR);
+      const int fd =
+          ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
       if (fd >= 0) {
         fd_.Reset(fd);
         name_ = name;
@@ -173,7 +196,16 @@ struct TargetFolder {
 
 int CopyIntoTemp(int src, const struct stat& srcStat, const TargetFolder& folder, TempFile& temp,
                  CopyKind kind, bool sync, struct stat& made, bool* timesCarried = nullptr) {
-  if (const int err = temp.Create(folder.Fd, !folder.Swept); err != 0) return err;
+  // A copy of an empty file never holds anything another user may not read: it can be made
+  // with its permission bits at once, where the umask keeps them whole (a run reads it as it
+  // begins; Mervane never changes it), and needs no change of mode afterwards. Any other copy
+  // stays the owner's alone until its content is complete.
+  const mode_t mode = srcStat.st_mode & 07777;
+  const bool modeAtOnce =
+      kind == CopyKind::Copy && srcStat.st_size == 0 && (mode & 07000) == 0 && (mode & tUmask) == 0;
+  if (const int err = temp.Create(folder.Fd, !folder.Swept, modeAtOnce ? mode : S_IRUSR | S_IWUSR);
+      err != 0)
+    return err;
   const int dst = temp.Fd();
   const CopyTarget target{srcStat.st_dev, folder.Device};
   if (const int err = CopyContent(src, srcStat, dst, target); err != 0) return err;
@@ -185,7 +217,7 @@ int CopyIntoTemp(int src, const struct stat& srcStat, const TargetFolder& folder
   }
   // FAT and SMB media keep no Unix permissions and refuse most changes (EPERM, although the
   // new file is ours): the content is what a copy owes there.
-  if (::fchmod(dst, srcStat.st_mode & 07777) != 0 && !IsMetadataUnsupported(errno)) return errno;
+  if (!modeAtOnce && ::fchmod(dst, mode) != 0 && !IsMetadataUnsupported(errno)) return errno;
   const timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
   const bool timesSet = ::futimens(dst, times) == 0;
   if (!timesSet && !IsMetadataUnsupported(errno)) return errno;
@@ -377,8 +409,8 @@ FileOpResult MoveAcrossFileSystems(const QByteArray& from, const QByteArray& to,
     if (const int err = OpenSourceFile(from.constData(), src, copied); err != 0) return {err, true};
     // The name may have been given to another file between the look and the open.
     if (!SameEntry(copied, lst)) return {kErrorSourceChanged, true};
-    if (const int err =
-            CopyIntoTemp(src.Get(), copied, {dir.Get(), 0, false}, temp, CopyKind::Move, true, made);
+    if (const int err = CopyIntoTemp(src.Get(), copied, {dir.Get(), 0, false}, temp, CopyKind::Move,
+                                     true, made);
         err != 0) {
       return {err, true};
     }
@@ -588,8 +620,12 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
   if (folder.Device == 0) ownDir.Reset(folder.Fd);
   folder.Swept = folder.Device != 0;
   const int dirFd = folder.Fd;
+  // The look at the target spares copying content for a target that must not be replaced; an
+  // empty file has none, and the rename that puts it in place refuses an existing target.
   struct stat there {};
-  const bool replacing = ::fstatat(dirFd, target.Name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
+  const bool look = existing == ExistingTarget::Replace || st.st_size != 0;
+  const bool replacing =
+      look && ::fstatat(dirFd, target.Name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
   if (replacing) {
     if (SameEntry(there, st)) return {EINVAL, false};  // a copy onto itself would lose it
     if (S_ISDIR(there.st_mode)) return {EISDIR, false};
@@ -621,7 +657,9 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
 }
 
 FolderFactsScope::FolderFactsScope() {
-  if (tFactScopes++ == 0) KeepFileSystemKinds(true);
+  if (tFactScopes++ != 0) return;
+  KeepFileSystemKinds(true);
+  tUmask = ReadUmask();
 }
 
 FolderFactsScope::~FolderFactsScope() {
@@ -630,6 +668,7 @@ FolderFactsScope::~FolderFactsScope() {
   tKept.Path.clear();
   ForgetCopyCapabilities();
   KeepFileSystemKinds(false);
+  tUmask = 07777;
 }
 
 bool SameFile(const QString& a, const QString& b) {

@@ -66,7 +66,9 @@ FileOpResult CopyFile(const QString& from, const QString& to,
 // every file: the last target folder stays open (looked up by name before each copy, so a
 // folder removed or replaced meanwhile is opened anew), what a pair of devices cannot do
 // (share blocks, copy in the kernel, keep extended attributes) is tried once, and the kind of
-// file system a creation time is written on is asked once per folder. The last one to end
+// file system a creation time is written on is asked once per folder; the process's umask is
+// read as the first one begins, so that an empty file's copy is made with its permission bits
+// at once where the umask keeps them. The last one to end
 // closes the folder and forgets the rest, so that nothing stays held after a run.
 class FolderFactsScope {
  public:

@@ -459,6 +459,90 @@ TEST(Undo, TheJournalHoldsEveryIntentBeforeItsOperation) {
   EXPECT_FALSE(PathExists(s.Path("out")));
 }
 
+// A copy's outcome names the very file it put in place, as the run left it: its identity (what
+// undo removes only while it is still so) and its permission bits and times after the steps
+// that follow the copy, whether they changed them or not.
+TEST(Undo, ACopysRecordNamesTheFileItPutInPlaceAsTheRunLeftIt) {
+  struct Case {
+    const char* what;
+    void (*set)(Scene&);
+  };
+  const Case cases[] = {
+      {"plain copy", [](Scene&) {}},
+      {"copy given a fixed date",
+       [](Scene& s) {
+         s.settings.ChangeDates = 1;
+         s.settings.DateMode = 1;
+         s.settings.FixedDate = static_cast<int32_t>(DateFromParts({2001, 2, 3, 4, 5, 6}));
+       }},
+      {"copy made read-only", [](Scene& s) { s.settings.ReadOnlyChange = 1; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene s;
+    s.dir.WriteFile("in/empty.txt", "");
+    s.dir.WriteFile("in/full.txt", "some content");
+    for (const char* name : {"in/empty.txt", "in/full.txt"}) {
+      const timespec times[2] = {{1100000000, 111}, {1200000000, 222}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, s.Path(name).c_str(), times, 0), 0);
+      s.Load(name);
+    }
+    Into(s, "copies/", false);
+    c.set(s);
+    const QString journal = s.Run();
+    EXPECT_EQ(s.Statuses(), (std::vector<int>{1, 1}));
+    const JournalContents contents = ReadJournal(journal);
+    ASSERT_EQ(contents.Entries.size(), 2u);
+    for (const JournalEntry& entry : contents.Entries) {
+      const std::string target = DecodeFileName(entry.Intent.Target).toStdString();
+      SCOPED_TRACE(target);
+      struct stat st {};
+      ASSERT_EQ(::lstat(target.c_str(), &st), 0);
+      ASSERT_TRUE(entry.Outcome.has_value());
+      const JournalOutcome& outcome = *entry.Outcome;
+      EXPECT_TRUE(outcome.NewFile);
+      EXPECT_EQ(outcome.Result.Device, static_cast<uint64_t>(st.st_dev));
+      EXPECT_EQ(outcome.Result.Inode, static_cast<uint64_t>(st.st_ino));
+      EXPECT_EQ(outcome.Result.Size, static_cast<int64_t>(st.st_size));
+      const FileTime modified{st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+      const FileTime accessed{st.st_atim.tv_sec, st.st_atim.tv_nsec};
+      EXPECT_TRUE(outcome.Result.Modified == modified);
+      ASSERT_TRUE(outcome.HasAfter);
+      EXPECT_EQ(outcome.AfterMode, st.st_mode & 07777);
+      EXPECT_TRUE(outcome.AfterModified == modified);
+      EXPECT_TRUE(outcome.AfterAccessed == accessed);
+      ASSERT_TRUE(entry.Made.has_value());
+      EXPECT_EQ(entry.Made->File.Inode, static_cast<uint64_t>(st.st_ino));
+    }
+    EXPECT_EQ(s.Undo(journal).ExitCode(), 0);
+    EXPECT_FALSE(PathExists(s.Path("copies")));
+    EXPECT_TRUE(PathExists(s.Path("in/empty.txt")));
+  }
+}
+
+// A copy looks at its source only when it opens it: a source gone since the load, or a folder
+// or a pipe in its place, ends the entry as a missing source (status 2), and the rest are copied.
+TEST(Undo, ACopyWhoseSourceWentOrBecameNoFileEndsAsMissing) {
+  Scene s;
+  s.Files({"a.txt", "gone.txt", "folder.txt", "pipe.txt", "z.txt"});
+  ASSERT_EQ(::unlink(s.Path("in/gone.txt").c_str()), 0);
+  ASSERT_EQ(::unlink(s.Path("in/folder.txt").c_str()), 0);
+  ASSERT_EQ(::mkdir(s.Path("in/folder.txt").c_str(), 0755), 0);
+  ASSERT_EQ(::unlink(s.Path("in/pipe.txt").c_str()), 0);
+  ASSERT_EQ(::mkfifo(s.Path("in/pipe.txt").c_str(), 0644), 0);
+  Into(s, "copies/", false);
+  const QString journal = s.Run();
+  EXPECT_EQ(s.Statuses(), (std::vector<int>{1, 2, 2, 2, 1}));
+  EXPECT_TRUE(PathExists(s.Path("copies/a.txt")));
+  EXPECT_TRUE(PathExists(s.Path("copies/z.txt")));
+  EXPECT_FALSE(PathExists(s.Path("copies/folder.txt")));
+  EXPECT_FALSE(PathExists(s.Path("copies/pipe.txt")));
+  EXPECT_EQ(s.Undo(journal).ExitCode(), 0);
+  EXPECT_FALSE(PathExists(s.Path("copies")));
+  EXPECT_TRUE(PathExists(s.Path("in/folder.txt")));
+  EXPECT_TRUE(PathExists(s.Path("in/pipe.txt")));
+}
+
 // A run in which every entry fails plans them again after each failure, but records each
 // intent only once, and its undo touches nothing: neither the sources nor the files that stood
 // in the way.
