@@ -57,9 +57,6 @@ ConsoleResult RunConsoleBatchMode(ConsoleContext& context) {
   request.Policy.ReplaceMemory = kAnswerLeaveAll;
   request.Policy.KeepNothingForLater = true;
   request.Policy.DryRun = dryRun;
-  // The processing's breath before the first file lets a progress display come up; a script
-  // reading the output through a pipe has none to wait for, as it has no result to read slowly.
-  if (!StandardOutputIsTerminal()) request.Policy.StartDelay = std::chrono::milliseconds(0);
 
   request.Events.Loaded = [&context](qsizetype count) {
     // Files too deep for the system to name by path cannot be worked on: said before the run,
