@@ -47,15 +47,37 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
   bool second = false;
   {
     std::lock_guard lock(mutex_);
-    // Each new plan asks again for every file whose value it lacks: a file asked for a value of
-    // its own (behind the rows on screen) whose values are read already and on their way is not
-    // looked at again, so that the values read are not read twice over while they arrive.
+    for (int w = 0; w < kWorkers; ++w) {
+      const int32_t reading = reading_[w];
+      if (reading != 0 && !readingBehind_[w] &&
+          std::none_of(files.begin(), files.end(),
+                       [reading](const File& f) { return f.Id == reading; }))
+        stopRead_[w].store(1, std::memory_order_relaxed);
+    }
+    // A request to workers that had read everything starts afresh; one that replaces a request
+    // still being read (a new plan asks again for what is not known yet) goes on as it was.
+    if (nextWaiting_ >= waiting_.size() && nextBehind_ >= behind_.size() && !AnyReading() &&
+        delivered_.empty())
+      handedOn_ = 0;
+    waiting_ = std::move(files);
+    nextWaiting_ = 0;
+    need_ = need;
+    headersOnly_ = HeadersOnly(need, lastNeed_, lastHeadersOnly_);
+    second = waiting_.size() > 1 && headersOnly_;
+  }
+  StartWorkers(second);
+}
+
+void NewNameContent::RequestBehind(std::vector<File> files) {
+  bool second = false;
+  {
+    std::lock_guard lock(mutex_);
+    // Values read and on their way are not read twice over while they arrive.
     QHash<int32_t, const KnownContent*> onTheWay;
     for (const auto* read : {&results_, &delivered_, &held_})
       for (const auto& [id, content] : *read) onTheWay.insert(id, &content);
     if (!onTheWay.isEmpty()) {
       std::erase_if(files, [&](const File& f) {
-        if (!f.Need.Any()) return false;
         const KnownContent* content = onTheWay.value(f.Id);
         if (content == nullptr || !content->Ok) return false;
         bool all = true;
@@ -65,21 +87,35 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
     }
     for (int w = 0; w < kWorkers; ++w) {
       const int32_t reading = reading_[w];
-      if (reading != 0 && std::none_of(files.begin(), files.end(),
-                                       [reading](const File& f) { return f.Id == reading; }))
+      if (reading != 0 && readingBehind_[w] &&
+          std::none_of(files.begin(), files.end(),
+                       [reading](const File& f) { return f.Id == reading; }))
         stopRead_[w].store(1, std::memory_order_relaxed);
     }
-    // A request to workers that had read everything starts afresh; one that replaces a request
-    // still being read (a new plan asks again for what is not known yet) goes on as it was.
-    if (nextWaiting_ >= waiting_.size() && !AnyReading() && delivered_.empty()) handedOn_ = 0;
-    waiting_ = std::move(files);
-    nextWaiting_ = 0;
-    need_ = need;
-    headersOnly_ = HeadersOnly(need, lastNeed_, lastHeadersOnly_);
-    second = waiting_.size() > 1 &&
-             (headersOnly_ || (waiting_.back().Need.Any() &&
-                               HeadersOnly(waiting_.back().Need, lastNeed_, lastHeadersOnly_)));
+    if (nextWaiting_ >= waiting_.size() && nextBehind_ >= behind_.size() && !AnyReading() &&
+        delivered_.empty())
+      handedOn_ = 0;
+    behind_ = std::move(files);
+    nextBehind_ = 0;
+    second = behind_.size() > 1 && HeadersOnly(behind_.back().Need, lastNeed_, lastHeadersOnly_);
   }
+  StartWorkers(second);
+}
+
+bool NewNameContent::BehindInHand() {
+  std::lock_guard lock(mutex_);
+  return nextBehind_ < behind_.size() ||
+         std::any_of(std::begin(readingBehind_), std::end(readingBehind_),
+                     [](bool b) { return b; });
+}
+
+bool NewNameContent::ValuesOnTheWay() {
+  if (!delivered_.empty() || !held_.empty()) return true;
+  std::lock_guard lock(mutex_);
+  return !results_.empty();
+}
+
+void NewNameContent::StartWorkers(bool second) {
   for (int w = 0; w < (second ? kWorkers : 1); ++w) {
     if (workers_[w].joinable()) continue;
     try {
@@ -96,19 +132,26 @@ void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need
   wake_.notify_all();
 }
 
+NewNameContent::File* NewNameContent::Next() {
+  if (nextWaiting_ < waiting_.size()) return &waiting_[nextWaiting_];
+  if (nextBehind_ < behind_.size()) return &behind_[nextBehind_];
+  return nullptr;
+}
+
 bool NewNameContent::AnyReading() const {
   return std::any_of(std::begin(reading_), std::end(reading_), [](int32_t id) { return id != 0; });
 }
 
 bool NewNameContent::SecondMayTake() {
-  const File& next = waiting_[nextWaiting_];
-  return next.Need.Any() ? HeadersOnly(next.Need, lastNeed_, lastHeadersOnly_) : headersOnly_;
+  const File* next = Next();
+  return next != nullptr &&
+         (next->Need.Any() ? HeadersOnly(next->Need, lastNeed_, lastHeadersOnly_) : headersOnly_);
 }
 
 bool NewNameContent::Busy() {
   if (!delivered_.empty() || !held_.empty()) return true;
   std::lock_guard lock(mutex_);
-  return nextWaiting_ < waiting_.size() || AnyReading() || !results_.empty();
+  return Next() != nullptr || AnyReading() || !results_.empty();
 }
 
 void NewNameContent::Work(int w) {
@@ -117,12 +160,12 @@ void NewNameContent::Work(int w) {
     PlaceholderSet need;
     {
       std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this, w] {
-        return quit_ || (nextWaiting_ < waiting_.size() && (w == 0 || SecondMayTake()));
-      });
+      wake_.wait(lock,
+                 [this, w] { return quit_ || (w == 0 ? Next() != nullptr : SecondMayTake()); });
       if (quit_) return;
       // Taken from the front by an index: a request may hold every file of a large list.
-      file = std::move(waiting_[nextWaiting_++]);
+      readingBehind_[w] = nextWaiting_ >= waiting_.size();
+      file = std::move(readingBehind_[w] ? behind_[nextBehind_++] : waiting_[nextWaiting_++]);
       need = file.Need.Any() ? file.Need : need_;
       reading_[w] = file.Id;
       stopRead_[w].store(0, std::memory_order_relaxed);
@@ -165,6 +208,7 @@ void NewNameContent::Work(int w) {
     }
     std::lock_guard lock(mutex_);
     reading_[w] = 0;
+    readingBehind_[w] = false;
     if (!answered) continue;
     if (identity) byIdentity_.insert(*identity, content);
     results_.emplace_back(file.Id, content);
@@ -179,7 +223,7 @@ void NewNameContent::Deliver() {
   bool last = false;
   {
     std::lock_guard lock(mutex_);
-    last = nextWaiting_ >= waiting_.size() && !AnyReading();
+    last = Next() == nullptr && !AnyReading();
     if (delivered_.empty()) {
       delivered_.swap(results_);
     } else {

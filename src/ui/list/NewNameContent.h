@@ -45,9 +45,17 @@ class NewNameContent : public QObject {
   explicit NewNameContent(QObject* parent = nullptr);
   ~NewNameContent() override;  // stops the reads in hand and waits for the workers
 
-  // The files to read now, replacing every request still waiting; a read in hand of a file
-  // no longer asked for stops.
+  // The files to read now, replacing every request still waiting (those asked for behind
+  // aside); a read in hand of a file no longer asked for stops.
   void Request(std::vector<File> files, const PlaceholderSet& need);
+  // Files to read once those of Request are read, each for its own Need (every file's date
+  // taken, say), replacing those asked for behind before. Files whose values are read and on
+  // their way already are left out. They stay asked for while the files on screen change.
+  void RequestBehind(std::vector<File> files);
+  // Files asked for behind are left to read (GUI thread).
+  bool BehindInHand();
+  // Values are read and not handed on yet (GUI thread).
+  bool ValuesOnTheWay();
   // The values known so far, by entry id (GUI thread). An entry may lack a value that was not
   // needed when it was read.
   // A copy shares the values with these until they change: while a copy is held (a plan reads
@@ -82,8 +90,11 @@ class NewNameContent : public QObject {
   static constexpr int kWorkers = 2;
 
   void Work(int worker);  // worker thread
+  // The next file waiting, on screen first; null for none (mutex_ held).
+  File* Next();
   // Whether the second worker may take the next file waiting (mutex_ held).
   bool SecondMayTake();
+  void StartWorkers(bool second);
   bool AnyReading() const;  // mutex_ held
   void Deliver();           // GUI thread
   void HandOn();            // GUI thread: what arrived into known_
@@ -94,12 +105,15 @@ class NewNameContent : public QObject {
   // Guarded by mutex_.
   std::vector<File> waiting_;
   size_t nextWaiting_ = 0;  // the first of waiting_ not taken yet
+  std::vector<File> behind_;
+  size_t nextBehind_ = 0;
   PlaceholderSet need_;
   bool quit_ = false;
   bool headersOnly_ = false;  // need_ is read from the files' headers alone
   PlaceholderSet lastNeed_;   // the last set HeadersOnly answered about, and its answer
   bool lastHeadersOnly_ = false;
-  int32_t reading_[kWorkers] = {};  // the id of the file each worker reads, 0 for none
+  int32_t reading_[kWorkers] = {};     // the id of the file each worker reads, 0 for none
+  bool readingBehind_[kWorkers] = {};  // taken from behind_
   std::vector<std::pair<int32_t, KnownContent>> results_;
   bool deliveryPosted_ = false;
   // What was read of each file, by identity; a worker reads outside the lock and merges after.

@@ -22,6 +22,25 @@
 #include <algorithm>
 #include <system_error>
 
+namespace {
+
+// The filter or the sort tests the date taken: every file whose date taken is not known yet, to
+// be read for that alone.
+std::vector<NewNameContent::File> UnknownDatesTaken(const FileList& list,
+                                                    const QHash<int32_t, KnownContent>& known) {
+  PlaceholderSet taken;
+  taken.Add(DateTakenId());
+  std::vector<NewNameContent::File> files;
+  for (const FileEntry& entry : list) {
+    const auto it = known.constFind(entry.Id);
+    if (it == known.constEnd() || !it->Values.contains(DateTakenId()))
+      files.push_back({entry.Id, entry.Path(), taken});
+  }
+  return files;
+}
+
+}  // namespace
+
 // What one plan is made of, copied on the GUI thread before the worker starts.
 struct NewNamePreview::Job {
   Preset Settings;
@@ -30,6 +49,7 @@ struct NewNamePreview::Job {
   uint64_t Generation = 0;
   std::atomic<int32_t> Cancel{0};  // the worker stops
   std::atomic<int32_t> Ended{0};   // the worker is about to end
+  bool AskEveryDate = false;       // the worker asks for every file's date taken first
 };
 
 NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QObject* parent)
@@ -93,6 +113,8 @@ void NewNamePreview::ReleaseList(Change change) {
   CancelWorker();
   inputsDirty_ = true;
   if (wasRunning) emit ProgressChanged();
+  // The entries of a replaced list are not read for.
+  if (change == Change::Replace) content_->RequestBehind({});
   if (change == Change::Replace && plan_) {
     plan_.reset();
     index_.reset();
@@ -177,12 +199,8 @@ void NewNamePreview::StartPlan() {
   runningKeeps_ = ContentNeeded(job->Settings, job->Values).Any();
   runningEvery_ = job->Values.PreparationNeeded && PreparationNeedsDateTaken(job->Settings);
   // The dates the order waits for are read while the list is planned the first time, rather
-  // than after it.
-  if (runningEvery_ && !(plan_ && plan_->NeedsEveryFile())) {
-    PlaceholderSet taken;
-    taken.Add(DateTakenId());
-    RequestEveryDateTaken({}, taken);
-  }
+  // than after it; the worker lists the files, which takes a moment on a long list.
+  job->AskEveryDate = runningEvery_ && !(plan_ && plan_->NeedsEveryFile());
   // Reading by position may close gaps left by removals: done here, so that the worker's reads
   // change nothing.
   (void)list_.begin();
@@ -212,6 +230,17 @@ void NewNamePreview::StartPlan() {
 }
 
 void NewNamePreview::Plan(Job& job) {
+  if (job.AskEveryDate) {
+    std::vector<NewNameContent::File> files = UnknownDatesTaken(list_, job.Content);
+    QMetaObject::invokeMethod(
+        this,
+        [this, files = std::move(files), generation = job.Generation]() mutable {
+          // A list released meanwhile may have other entries.
+          if (generation == generation_ && !files.empty())
+            content_->RequestBehind(std::move(files));
+        },
+        Qt::QueuedConnection);
+  }
   NewNameInputs inputs;
   inputs.ReplaceMemory = kAnswerLeave;
   inputs.Content = &job.Content;
@@ -368,31 +397,25 @@ void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
   for (const FileEntry* entry : entries)
     if (entry != nullptr) onScreen_.push_back(entry->Id);
   std::sort(onScreen_.begin(), onScreen_.end());
+  const bool every = plan_ && plan_->NeedsEveryFile();
+  // Dates no plan waits for any more are not read.
+  if (!every && !(running_ && !updating_ && runningEvery_) && content_->BehindInHand())
+    content_->RequestBehind({});
   if (!plan_ || !plan_->ContentNeeded()) return;
   std::vector<NewNameContent::File> files;
   files.reserve(entries.size());
   for (const FileEntry* entry : entries)
     if (entry != nullptr) files.push_back({entry->Id, entry->Path(), {}});
-  if (plan_->NeedsEveryFile()) {
-    RequestEveryDateTaken(std::move(files), plan_->Need());
-    return;
-  }
   if (!files.empty()) content_->Request(std::move(files), plan_->Need());
+  // The every-file list is made again only once the one in hand is read: rows scrolled to and
+  // each new plan ask for the files on screen alone.
+  if (every && plan_->Pending() > 0 && !content_->BehindInHand() && !content_->ValuesOnTheWay())
+    RequestEveryDateTaken();
 }
 
-void NewNamePreview::RequestEveryDateTaken(std::vector<NewNameContent::File> files,
-                                           const PlaceholderSet& need) {
-  // The filter or the sort tests the date taken: after the files on screen, every other one
-  // whose date taken is not known yet, for that alone.
-  PlaceholderSet taken;
-  taken.Add(DateTakenId());
-  const QHash<int32_t, KnownContent>& known = content_->Known();
-  for (const FileEntry& entry : std::as_const(list_)) {
-    const auto it = known.constFind(entry.Id);
-    if (it == known.constEnd() || !it->Values.contains(DateTakenId()))
-      files.push_back({entry.Id, entry.Path(), taken});
-  }
-  if (!files.empty()) content_->Request(std::move(files), need);
+void NewNamePreview::RequestEveryDateTaken() {
+  std::vector<NewNameContent::File> files = UnknownDatesTaken(list_, content_->Known());
+  if (!files.empty()) content_->RequestBehind(std::move(files));
 }
 
 int NewNamePreview::Progress() const {

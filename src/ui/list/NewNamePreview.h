@@ -140,8 +140,8 @@ class NewNamePreview : public QObject {
   void Reap();  // joins the retired workers that have ended
   // Values arrived for a plan whose order waits for every file's date taken.
   void ReplanForValues(bool onScreen);
-  // Asks for the date taken of every entry whose date is not known, after `files`.
-  void RequestEveryDateTaken(std::vector<NewNameContent::File> files, const PlaceholderSet& need);
+  // Asks for the date taken of every entry whose date is not known, behind the rows on screen.
+  void RequestEveryDateTaken();
   std::unique_ptr<Job> MakeJob();
   void Finished(std::shared_ptr<NewNamePlan> plan, std::shared_ptr<NewNameIndex> index,
                 uint64_t generation);
