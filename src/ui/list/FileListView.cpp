@@ -56,8 +56,8 @@ class ChangedPartDelegate : public QStyledItemDelegate {
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     room.adjust(margin, 0, -margin, 0);
     const QPalette::ColorGroup group = !(cell.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                       : (cell.state & QStyle::State_Active)  ? QPalette::Normal
-                                                                              : QPalette::Inactive;
+                                       : (cell.state & QStyle::State_Active) ? QPalette::Normal
+                                                                             : QPalette::Inactive;
     QColor colour = cell.state & QStyle::State_Selected
                         ? cell.palette.color(group, QPalette::HighlightedText)
                         : cell.palette.color(group, QPalette::Text);
@@ -98,9 +98,8 @@ class ChangedPartDelegate : public QStyledItemDelegate {
     // The bold part is wider than the style measured it.
     QFont bold = option.font;
     bold.setBold(true);
-    const QString changed = index.data(Qt::DisplayRole)
-                                .toString()
-                                .mid(part.toPoint().x(), part.toPoint().y());
+    const QString changed =
+        index.data(Qt::DisplayRole).toString().mid(part.toPoint().x(), part.toPoint().y());
     size.rwidth() += QFontMetrics(bold).horizontalAdvance(changed) -
                      QFontMetrics(option.font).horizontalAdvance(changed);
     return size;
@@ -130,12 +129,20 @@ void FileListView::FitColumns() {
   if (model() == nullptr) return;
   const int room = std::max(viewport()->width(), 400);
   QHeaderView* header = horizontalHeader();
+  // The rows on screen alone: by default the view also measures a thousand rows beyond them,
+  // which on a long list keeps the window from answering for a noticeable moment.
+  const int precision[] = {header->resizeContentsPrecision(),
+                           verticalHeader()->resizeContentsPrecision()};
+  header->setResizeContentsPrecision(0);
+  verticalHeader()->setResizeContentsPrecision(0);
   for (int column = 0; column < model()->columnCount(); ++column) {
     if (column == FileListModel::kIconColumn || isColumnHidden(column)) continue;
     const int wanted = std::max(header->sectionSizeHint(column), sizeHintForColumn(column));
     const int most = column == FileListModel::kDirectoryColumn ? room * 2 / 5 : room / 2;
     setColumnWidth(column, std::min(wanted, most));
   }
+  header->setResizeContentsPrecision(precision[0]);
+  verticalHeader()->setResizeContentsPrecision(precision[1]);
 }
 
 std::pair<int, int> FileListView::RowsOnScreen() const {

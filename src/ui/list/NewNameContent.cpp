@@ -1,5 +1,6 @@
 #include "ui/list/NewNameContent.h"
 
+#include "fileops/ContentReadAhead.h"
 #include "fileops/ContentReading.h"
 #include "platform/FileInfo.h"
 #include "platform/FileName.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
 NewNameContent::NewNameContent(QObject* parent) : QObject(parent) {
@@ -21,85 +23,194 @@ NewNameContent::~NewNameContent() {
     std::lock_guard lock(mutex_);
     quit_ = true;
   }
-  stopRead_.store(1, std::memory_order_relaxed);
+  for (std::atomic<int32_t>& stop : stopRead_) stop.store(1, std::memory_order_relaxed);
   wake_.notify_all();
-  if (worker_.joinable()) worker_.join();
+  for (std::thread& worker : workers_)
+    if (worker.joinable()) worker.join();
 }
 
+namespace {
+
+// Whether `need` is read from the files' headers alone, remembering the last set asked about:
+// every file of a long request tends to ask for the same.
+bool HeadersOnly(const PlaceholderSet& need, PlaceholderSet& lastSet, bool& lastAnswer) {
+  if (!(need == lastSet)) {
+    lastSet = need;
+    lastAnswer = ContentReadAhead::Worthwhile(need);
+  }
+  return lastAnswer;
+}
+
+}  // namespace
+
 void NewNameContent::Request(std::vector<File> files, const PlaceholderSet& need) {
+  bool second = false;
   {
     std::lock_guard lock(mutex_);
-    const int32_t reading = reading_;
-    if (reading != 0 && std::none_of(files.begin(), files.end(),
-                                     [reading](const File& f) { return f.Id == reading; }))
-      stopRead_.store(1, std::memory_order_relaxed);
-    // A request to a worker that had read everything starts afresh; one that replaces a request
+    for (int w = 0; w < kWorkers; ++w) {
+      const int32_t reading = reading_[w];
+      if (reading != 0 && !readingBehind_[w] &&
+          std::none_of(files.begin(), files.end(),
+                       [reading](const File& f) { return f.Id == reading; }))
+        stopRead_[w].store(1, std::memory_order_relaxed);
+    }
+    // A request to workers that had read everything starts afresh; one that replaces a request
     // still being read (a new plan asks again for what is not known yet) goes on as it was.
-    if (nextWaiting_ >= waiting_.size() && reading_ == 0 && delivered_.empty()) handedOn_ = 0;
+    if (nextWaiting_ >= waiting_.size() && nextBehind_ >= behind_.size() && !AnyReading() &&
+        delivered_.empty())
+      handedOn_ = 0;
     waiting_ = std::move(files);
     nextWaiting_ = 0;
     need_ = need;
+    headersOnly_ = HeadersOnly(need, lastNeed_, lastHeadersOnly_);
+    second = waiting_.size() > 1 && headersOnly_;
   }
-  if (!worker_.joinable()) {
+  StartWorkers(second);
+}
+
+void NewNameContent::RequestBehind(std::vector<File> files) {
+  bool second = false;
+  {
+    std::lock_guard lock(mutex_);
+    // Values read and on their way are not read twice over while they arrive.
+    QHash<int32_t, const KnownContent*> onTheWay;
+    for (const auto* read : {&results_, &delivered_, &held_})
+      for (const auto& [id, content] : *read) onTheWay.insert(id, &content);
+    if (!onTheWay.isEmpty()) {
+      std::erase_if(files, [&](const File& f) {
+        const KnownContent* content = onTheWay.value(f.Id);
+        if (content == nullptr || !content->Ok) return false;
+        bool all = true;
+        f.Need.ForEach([&](int id) { all = all && content->Values.contains(id); });
+        return all;
+      });
+    }
+    for (int w = 0; w < kWorkers; ++w) {
+      const int32_t reading = reading_[w];
+      if (reading != 0 && readingBehind_[w] &&
+          std::none_of(files.begin(), files.end(),
+                       [reading](const File& f) { return f.Id == reading; }))
+        stopRead_[w].store(1, std::memory_order_relaxed);
+    }
+    if (nextWaiting_ >= waiting_.size() && nextBehind_ >= behind_.size() && !AnyReading() &&
+        delivered_.empty())
+      handedOn_ = 0;
+    behind_ = std::move(files);
+    nextBehind_ = 0;
+    second = behind_.size() > 1 && HeadersOnly(behind_.back().Need, lastNeed_, lastHeadersOnly_);
+  }
+  StartWorkers(second);
+}
+
+bool NewNameContent::BehindInHand() {
+  std::lock_guard lock(mutex_);
+  return nextBehind_ < behind_.size() ||
+         std::any_of(std::begin(readingBehind_), std::end(readingBehind_),
+                     [](bool b) { return b; });
+}
+
+bool NewNameContent::ValuesOnTheWay() {
+  if (!delivered_.empty() || !held_.empty()) return true;
+  std::lock_guard lock(mutex_);
+  return !results_.empty();
+}
+
+void NewNameContent::StartWorkers(bool second) {
+  for (int w = 0; w < (second ? kWorkers : 1); ++w) {
+    if (workers_[w].joinable()) continue;
     try {
-      worker_ = std::thread([this] {
+      workers_[w] = std::thread([this, w] {
         LowerThreadPriority();
-        Work();
+        Work(w);
       });
     } catch (const std::system_error&) {
-      return;  // the names keep their placeholders
+      // Without the first worker the names keep their placeholders; without the second the
+      // first reads everything.
+      if (w == 0) return;
     }
   }
   wake_.notify_all();
 }
 
-void NewNameContent::Work() {
+NewNameContent::File* NewNameContent::Next() {
+  if (nextWaiting_ < waiting_.size()) return &waiting_[nextWaiting_];
+  if (nextBehind_ < behind_.size()) return &behind_[nextBehind_];
+  return nullptr;
+}
+
+bool NewNameContent::AnyReading() const {
+  return std::any_of(std::begin(reading_), std::end(reading_), [](int32_t id) { return id != 0; });
+}
+
+bool NewNameContent::SecondMayTake() {
+  const File* next = Next();
+  return next != nullptr &&
+         (next->Need.Any() ? HeadersOnly(next->Need, lastNeed_, lastHeadersOnly_) : headersOnly_);
+}
+
+bool NewNameContent::Busy() {
+  if (!delivered_.empty() || !held_.empty()) return true;
+  std::lock_guard lock(mutex_);
+  return Next() != nullptr || AnyReading() || !results_.empty();
+}
+
+void NewNameContent::Work(int w) {
   for (;;) {
     File file;
     PlaceholderSet need;
     {
       std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return quit_ || nextWaiting_ < waiting_.size(); });
+      wake_.wait(lock,
+                 [this, w] { return quit_ || (w == 0 ? Next() != nullptr : SecondMayTake()); });
       if (quit_) return;
       // Taken from the front by an index: a request may hold every file of a large list.
-      file = std::move(waiting_[nextWaiting_++]);
+      readingBehind_[w] = nextWaiting_ >= waiting_.size();
+      file = std::move(readingBehind_[w] ? behind_[nextBehind_++] : waiting_[nextWaiting_++]);
       need = file.Need.Any() ? file.Need : need_;
-      reading_ = file.Id;
-      stopRead_.store(0, std::memory_order_relaxed);
+      reading_[w] = file.Id;
+      stopRead_[w].store(0, std::memory_order_relaxed);
     }
+    // The file after this one may be one the second worker takes.
+    if (w == 0) wake_.notify_all();
     KnownContent content;
     bool answered = true;
     FileFacts facts;
+    std::optional<Identity> identity;
     if (!ReadFileFacts(EncodeFileName(file.Path).constData(), facts) ||
         facts.Kind != FileKind::Regular) {
       content.Ok = false;  // as the run finds it: a file that is not there cannot be read
     } else {
-      const Identity identity{facts.Device, facts.Inode, facts.Size, facts.Modified.Seconds,
-                              facts.Modified.Nanoseconds};
-      KnownContent& cached = byIdentity_[identity];
+      identity = Identity{facts.Device, facts.Inode, facts.Size, facts.Modified.Seconds,
+                          facts.Modified.Nanoseconds};
+      {
+        std::lock_guard lock(mutex_);
+        content = byIdentity_.value(*identity);
+      }
       // Only what was not read before is read now; a file that failed is tried again.
       PlaceholderSet missing;
       need.ForEach([&](int id) {
-        if (!cached.Ok || !cached.Values.contains(id)) missing.Add(id);
+        if (!content.Ok || !content.Values.contains(id)) missing.Add(id);
       });
       if (missing.Any()) {
-        const ContentRead read = ReadContent(file.Path, missing, &stopRead_);
+        const ContentRead read = ReadContent(file.Path, missing, &stopRead_[w]);
         if (read.Error == ECANCELED) {
+          // A stopped read keeps what was read before.
           answered = false;
         } else if (!read.Ok) {
-          cached = KnownContent{};
+          content = KnownContent{};
         } else {
-          cached.Ok = true;
-          cached.Values.insert(read.Values);
+          content.Ok = true;
+          content.Values.insert(read.Values);
         }
+      } else {
+        identity.reset();  // nothing new to remember
       }
-      content = cached;
-      // A stopped read keeps what was read before; a file never read is forgotten.
-      if (!answered && !cached.Ok) byIdentity_.remove(identity);
     }
     std::lock_guard lock(mutex_);
-    reading_ = 0;
+    reading_[w] = 0;
+    readingBehind_[w] = false;
     if (!answered) continue;
+    if (identity) byIdentity_.insert(*identity, content);
     results_.emplace_back(file.Id, content);
     if (!deliveryPosted_) {
       deliveryPosted_ = true;
@@ -112,7 +223,7 @@ void NewNameContent::Deliver() {
   bool last = false;
   {
     std::lock_guard lock(mutex_);
-    last = nextWaiting_ >= waiting_.size() && reading_ == 0;
+    last = Next() == nullptr && !AnyReading();
     if (delivered_.empty()) {
       delivered_.swap(results_);
     } else {

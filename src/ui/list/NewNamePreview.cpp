@@ -1,5 +1,6 @@
 #include "ui/list/NewNamePreview.h"
 
+#include "fileops/PreparationContent.h"
 #include "fileops/RunValues.h"
 #include "platform/Process.h"
 #include "texts/AdditionEntries.h"
@@ -21,12 +22,34 @@
 #include <algorithm>
 #include <system_error>
 
+namespace {
+
+// The filter or the sort tests the date taken: every file whose date taken is not known yet, to
+// be read for that alone.
+std::vector<NewNameContent::File> UnknownDatesTaken(const FileList& list,
+                                                    const QHash<int32_t, KnownContent>& known) {
+  PlaceholderSet taken;
+  taken.Add(DateTakenId());
+  std::vector<NewNameContent::File> files;
+  for (const FileEntry& entry : list) {
+    const auto it = known.constFind(entry.Id);
+    if (it == known.constEnd() || !it->Values.contains(DateTakenId()))
+      files.push_back({entry.Id, entry.Path(), taken});
+  }
+  return files;
+}
+
+}  // namespace
+
 // What one plan is made of, copied on the GUI thread before the worker starts.
 struct NewNamePreview::Job {
   Preset Settings;
   RunValues Values;
   QHash<int32_t, KnownContent> Content;  // a shared copy: the worker only reads it
   uint64_t Generation = 0;
+  std::atomic<int32_t> Cancel{0};  // the worker stops
+  std::atomic<int32_t> Ended{0};   // the worker is about to end
+  bool AskEveryDate = false;       // the worker asks for every file's date taken first
 };
 
 NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QObject* parent)
@@ -37,6 +60,12 @@ NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QOb
   connect(&progressTimer_, &QTimer::timeout, this, [this] { emit ProgressChanged(); });
   content_ = new NewNameContent(this);
   connect(content_, &NewNameContent::Arrived, this, [this] { ContentArrived(); });
+  replanTimer_.setSingleShot(true);
+  connect(&replanTimer_, &QTimer::timeout, this, [this] {
+    if (arrived_.empty()) return;
+    inputsDirty_ = true;
+    ListChanged();
+  });
 }
 
 NewNamePreview::~NewNamePreview() {
@@ -45,10 +74,17 @@ NewNamePreview::~NewNamePreview() {
 
 // ---- The list's hand-over ----
 
-void NewNamePreview::CancelWorker() {
+void NewNamePreview::RetireWorker() {
   if (!worker_.joinable()) return;
-  cancel_.store(1, std::memory_order_relaxed);
-  worker_.join();
+  job_->Cancel.store(1, std::memory_order_relaxed);
+  if (updating_) {
+    // An update changes the index the next one takes: it is waited for (it stops within a few
+    // entries).
+    worker_.join();
+  } else {
+    retired_.push_back({std::move(worker_), std::move(job_)});
+  }
+  job_.reset();
   // A result the worker posted before it saw the flag is dropped when it arrives.
   ++generation_;
   running_ = false;
@@ -58,11 +94,27 @@ void NewNamePreview::CancelWorker() {
   updating_ = false;
 }
 
+void NewNamePreview::CancelWorker() {
+  RetireWorker();
+  for (Retired& retired : retired_) retired.Thread.join();
+  retired_.clear();
+}
+
+void NewNamePreview::Reap() {
+  std::erase_if(retired_, [](Retired& retired) {
+    if (retired.Work->Ended.load(std::memory_order_acquire) == 0) return false;
+    retired.Thread.join();  // it has nothing left but to return
+    return true;
+  });
+}
+
 void NewNamePreview::ReleaseList(Change change) {
   const bool wasRunning = running_;
   CancelWorker();
   inputsDirty_ = true;
   if (wasRunning) emit ProgressChanged();
+  // The entries of a replaced list are not read for.
+  if (change == Change::Replace) content_->RequestBehind({});
   if (change == Change::Replace && plan_) {
     plan_.reset();
     index_.reset();
@@ -138,63 +190,93 @@ void NewNamePreview::StartPlan() {
     }
     return;
   }
-  CancelWorker();
+  RetireWorker();
+  Reap();
+  replanTimer_.stop();
   inputsDirty_ = false;
   // The copy of the values this plan takes holds every value arrived so far.
   arrived_.clear();
   runningKeeps_ = ContentNeeded(job->Settings, job->Values).Any();
+  runningEvery_ = job->Values.PreparationNeeded && PreparationNeedsDateTaken(job->Settings);
+  // The dates the order waits for are read while the list is planned the first time, rather
+  // than after it; the worker lists the files, which takes a moment on a long list.
+  job->AskEveryDate = runningEvery_ && !(plan_ && plan_->NeedsEveryFile());
   // Reading by position may close gaps left by removals: done here, so that the worker's reads
   // change nothing.
   (void)list_.begin();
-  cancel_.store(0, std::memory_order_relaxed);
   progress_.store(0, std::memory_order_relaxed);
   job->Generation = ++generation_;
   runningSettings_ = job->Settings;
   planListCount_ = list_.Count();
   startedAt_ = clock_();
+  std::shared_ptr<Job> work(std::move(job));
   try {
-    worker_ = std::thread([this, job = std::shared_ptr<Job>(std::move(job))] {
+    worker_ = std::thread([this, job = work] {
       LowerThreadPriority();
-      NewNameInputs inputs;
-      inputs.ReplaceMemory = kAnswerLeave;
-      inputs.Content = &job->Content;
-      inputs.Cancel = &cancel_;
-      inputs.Progress = &progress_;
-      // Checksums read later update this plan instead of planning it whole again.
-      std::shared_ptr<NewNameIndex> index;
-      if (ContentNeeded(job->Settings, job->Values).Any()) {
-        index = std::make_shared<NewNameIndex>();
-        inputs.Keep = index.get();
-      }
-      auto plan =
-          std::make_shared<NewNamePlan>(PlanNewNames(list_, job->Settings, job->Values, inputs));
-      if (!plan->Complete()) return;
-      if (index && !index->Usable()) index.reset();
+      Plan(*job);
+      // Whether or not it is wanted still, the thread is joined once it ends.
+      job->Ended.store(1, std::memory_order_release);
       QMetaObject::invokeMethod(
-          this,
-          [this, plan, index, generation = job->Generation] { Finished(plan, index, generation); },
-          Qt::QueuedConnection);
+          this, [this] { Reap(); }, Qt::QueuedConnection);
     });
   } catch (const std::system_error&) {
     inputsDirty_ = true;  // no thread: the column keeps what it shows
     return;
   }
+  job_ = std::move(work);
   running_ = true;
+  ++plansStarted_;
   progressTimer_.start();
+}
+
+void NewNamePreview::Plan(Job& job) {
+  if (job.AskEveryDate) {
+    std::vector<NewNameContent::File> files = UnknownDatesTaken(list_, job.Content);
+    QMetaObject::invokeMethod(
+        this,
+        [this, files = std::move(files), generation = job.Generation]() mutable {
+          // A list released meanwhile may have other entries.
+          if (generation == generation_ && !files.empty())
+            content_->RequestBehind(std::move(files));
+        },
+        Qt::QueuedConnection);
+  }
+  NewNameInputs inputs;
+  inputs.ReplaceMemory = kAnswerLeave;
+  inputs.Content = &job.Content;
+  inputs.Cancel = &job.Cancel;
+  inputs.Progress = &progress_;
+  // Checksums read later update this plan instead of planning it whole again.
+  std::shared_ptr<NewNameIndex> index;
+  if (ContentNeeded(job.Settings, job.Values).Any()) {
+    index = std::make_shared<NewNameIndex>();
+    inputs.Keep = index.get();
+  }
+  auto plan = std::make_shared<NewNamePlan>(PlanNewNames(list_, job.Settings, job.Values, inputs));
+  if (!plan->Complete()) return;
+  if (index && !index->Usable()) index.reset();
+  QMetaObject::invokeMethod(
+      this, [this, plan, index, generation = job.Generation] { Finished(plan, index, generation); },
+      Qt::QueuedConnection);
 }
 
 void NewNamePreview::Finished(std::shared_ptr<NewNamePlan> plan,
                               std::shared_ptr<NewNameIndex> index, uint64_t generation) {
   if (generation != generation_) return;
   if (worker_.joinable()) worker_.join();
+  job_.reset();
   running_ = false;
   progressTimer_.stop();
+  planEnded_ = clock_();
+  planTook_ = planEnded_ - startedAt_;
   plan_ = std::move(plan);
   index_ = std::move(index);
   updates_ = 0;
   emit PlanChanged();
   emit ProgressChanged();
-  if (!arrived_.empty() && !running_ && !StartUpdate()) {
+  if (!arrived_.empty() && !running_ && plan_->NeedsEveryFile()) {
+    ReplanForValues(false);
+  } else if (!arrived_.empty() && !running_ && !StartUpdate()) {
     inputsDirty_ = true;
     ListChanged();
   }
@@ -205,6 +287,20 @@ void NewNamePreview::Finished(std::shared_ptr<NewNamePlan> plan,
 void NewNamePreview::ContentArrived() {
   const std::vector<int32_t> ids = content_->TakeArrived();
   arrived_.insert(arrived_.end(), ids.begin(), ids.end());
+  const bool every = running_ && !updating_ ? runningEvery_ : plan_ && plan_->NeedsEveryFile();
+  if (every) {
+    if (!running_) {
+      ReplanForValues(std::any_of(ids.begin(), ids.end(), [this](int32_t id) {
+        return std::binary_search(onScreen_.begin(), onScreen_.end(), id);
+      }));
+    } else if (!content_->Busy()) {
+      // The last values: the plan in hand lacks them, a new one starts now.
+      inputsDirty_ = true;
+      ListChanged();
+    }
+    // Otherwise the plan in hand is followed once it ends.
+    return;
+  }
   // The plan or update in hand is followed by an update with these values.
   if (running_ && (updating_ || runningKeeps_)) return;
   if (running_ || !StartUpdate()) {
@@ -212,6 +308,21 @@ void NewNamePreview::ContentArrived() {
     inputsDirty_ = true;
     ListChanged();
   }
+}
+
+void NewNamePreview::ReplanForValues(bool onScreen) {
+  if (!content_->Busy()) {
+    replanTimer_.stop();
+    inputsDirty_ = true;
+    ListChanged();
+    return;
+  }
+  // A plan that takes a moment on a long list is not made again and again while the values
+  // come: the reading needs the cores more. Rows on screen are planned sooner.
+  const qint64 pause = onScreen ? planTook_ : std::max(kValuesReplanPause, 2 * planTook_);
+  const qint64 due = std::clamp<qint64>(planEnded_ + pause - clock_(), 0, pause);
+  if (replanTimer_.isActive() && replanTimer_.remainingTime() <= due) return;
+  replanTimer_.start(static_cast<int>(due));
 }
 
 bool NewNamePreview::StartUpdate() {
@@ -227,7 +338,6 @@ bool NewNamePreview::StartUpdate() {
   if (worker_.joinable()) worker_.join();  // a worker that ended without a result
   // Reading by position may close gaps: done here, so that the worker's reads change nothing.
   (void)list_.begin();
-  cancel_.store(0, std::memory_order_relaxed);
   job->Generation = ++generation_;
   std::vector<int32_t> ids;
   ids.swap(arrived_);
@@ -239,7 +349,7 @@ bool NewNamePreview::StartUpdate() {
       LowerThreadPriority();
       NewNameInputs inputs;
       inputs.Content = &job->Content;
-      inputs.Cancel = &cancel_;
+      inputs.Cancel = &job->Cancel;
       auto update = std::make_shared<NewNameUpdate>();
       // Reads the plan, which the GUI thread only reads meanwhile, and changes the index alone.
       const UpdateOutcome outcome = PlanNewNameUpdate(*plan, *index, list_, inputs, ids, *update);
@@ -254,6 +364,7 @@ bool NewNamePreview::StartUpdate() {
   } catch (const std::system_error&) {
     return false;
   }
+  job_ = std::move(job);
   running_ = true;
   updating_ = true;
   return true;
@@ -263,6 +374,7 @@ void NewNamePreview::UpdateFinished(std::shared_ptr<NewNameUpdate> update, Updat
                                     uint64_t generation) {
   if (generation != generation_) return;
   if (worker_.joinable()) worker_.join();
+  job_.reset();
   running_ = false;
   updating_ = false;
   if (outcome != UpdateOutcome::Updated) {
@@ -281,24 +393,29 @@ void NewNamePreview::UpdateFinished(std::shared_ptr<NewNameUpdate> update, Updat
 }
 
 void NewNamePreview::ShowEntries(const std::vector<const FileEntry*>& entries) {
+  onScreen_.clear();
+  for (const FileEntry* entry : entries)
+    if (entry != nullptr) onScreen_.push_back(entry->Id);
+  std::sort(onScreen_.begin(), onScreen_.end());
+  const bool every = plan_ && plan_->NeedsEveryFile();
+  // Dates no plan waits for any more are not read.
+  if (!every && !(running_ && !updating_ && runningEvery_) && content_->BehindInHand())
+    content_->RequestBehind({});
   if (!plan_ || !plan_->ContentNeeded()) return;
   std::vector<NewNameContent::File> files;
   files.reserve(entries.size());
   for (const FileEntry* entry : entries)
     if (entry != nullptr) files.push_back({entry->Id, entry->Path(), {}});
-  if (plan_->NeedsEveryFile()) {
-    // The filter or the sort tests the date taken: after the files on screen, every other one
-    // whose date taken is not known yet, for that alone.
-    PlaceholderSet taken;
-    taken.Add(DateTakenId());
-    const QHash<int32_t, KnownContent>& known = content_->Known();
-    for (const FileEntry& entry : std::as_const(list_)) {
-      const auto it = known.constFind(entry.Id);
-      if (it == known.constEnd() || !it->Values.contains(DateTakenId()))
-        files.push_back({entry.Id, entry.Path(), taken});
-    }
-  }
   if (!files.empty()) content_->Request(std::move(files), plan_->Need());
+  // The every-file list is made again only once the one in hand is read: rows scrolled to and
+  // each new plan ask for the files on screen alone.
+  if (every && plan_->Pending() > 0 && !content_->BehindInHand() && !content_->ValuesOnTheWay())
+    RequestEveryDateTaken();
+}
+
+void NewNamePreview::RequestEveryDateTaken() {
+  std::vector<NewNameContent::File> files = UnknownDatesTaken(list_, content_->Known());
+  if (!files.empty()) content_->RequestBehind(std::move(files));
 }
 
 int NewNamePreview::Progress() const {

@@ -5,6 +5,7 @@
 #include "fileops/NewNamePlan.h"
 #include "naming/Placeholders.h"
 #include "records/Preset.h"
+#include "ui/list/NewNameContent.h"
 
 #include <QObject>
 #include <QString>
@@ -16,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-class NewNameContent;
 class QWidget;
 
 // Keeps the plan of every new name up to date while the user edits the task: the window's
@@ -40,6 +40,17 @@ class QWidget;
 // plan keeps an index (NewNameIndex), and a worker re-plans only the entries the new values
 // change; the GUI thread then puts the result in (a few rows). Where that cannot be exact (a
 // counter in the template, a filter or sort by the date taken) the whole list is planned.
+//
+// A new plan does not wait for the one it replaces: that one is told to stop and left to end on
+// its own (its result is dropped), so the GUI thread never waits for a worker that may be
+// sorting a long list or be slowed by a busy machine. Only ReleaseList, the start question and
+// the destructor wait, for every worker still reading the list.
+//
+// A filter or sort by the date taken needs every file's date before the order is final. While
+// those dates are read, the values arriving do not plan the whole list each time: a plan follows
+// them after a pause (kValuesReplanPause, or twice as long as the last plan took; as long as the
+// last plan took when rows on screen got theirs), and at once when the reading is done.
+// Meanwhile the rows whose date has not come yet show as waiting.
 class NewNamePreview : public QObject {
   Q_OBJECT
 
@@ -62,6 +73,8 @@ class NewNamePreview : public QObject {
   static constexpr qint64 kProgressAfter = 250;
   // Up to this many entries, the start question plans at once rather than wait for the worker.
   static constexpr qsizetype kPlanAtOnce = 20000;
+  // While every file's date taken is read: the least pause between plans for the values arriving.
+  static constexpr qint64 kValuesReplanPause = 1000;
 
   enum class Change { Append, Replace };
 
@@ -93,6 +106,8 @@ class NewNamePreview : public QObject {
   bool Idle() const { return !pending_ && !running_ && arrived_.empty(); }
   // Updates put in for content values since the last plan of the whole list (tests).
   qsizetype UpdatesApplied() const { return updates_; }
+  // Plans of the whole list started (tests).
+  qsizetype PlansStarted() const { return plansStarted_; }
   // Thousandths of the plan in hand, -1 while no progress is worth showing.
   int Progress() const;
   // The status line's part: problems, names waiting for content values, or the progress.
@@ -117,7 +132,16 @@ class NewNamePreview : public QObject {
   struct Job;
   void Arm();
   void StartPlan();
+  void Plan(Job& job);  // worker thread
+  // Stops the worker in hand without waiting for it: a plan is left to end on its own.
+  void RetireWorker();
+  // Stops every worker and waits for them all.
   void CancelWorker();
+  void Reap();  // joins the retired workers that have ended
+  // Values arrived for a plan whose order waits for every file's date taken.
+  void ReplanForValues(bool onScreen);
+  // Asks for the date taken of every entry whose date is not known, behind the rows on screen.
+  void RequestEveryDateTaken();
   std::unique_ptr<Job> MakeJob();
   void Finished(std::shared_ptr<NewNamePlan> plan, std::shared_ptr<NewNameIndex> index,
                 uint64_t generation);
@@ -142,7 +166,12 @@ class NewNamePreview : public QObject {
   bool inputsDirty_ = true;
 
   std::thread worker_;
-  std::atomic<int32_t> cancel_{0};
+  std::shared_ptr<Job> job_;  // what the worker in hand works on (its cancel flag)
+  struct Retired {
+    std::thread Thread;
+    std::shared_ptr<Job> Work;
+  };
+  std::vector<Retired> retired_;  // stopped plans not ended yet
   std::atomic<int32_t> progress_{0};
   bool running_ = false;
   qint64 startedAt_ = 0;
@@ -158,7 +187,14 @@ class NewNamePreview : public QObject {
   std::vector<int32_t> arrived_;
   bool updating_ = false;      // the worker updates plan_
   bool runningKeeps_ = false;  // the plan in hand keeps an index for later values
+  bool runningEvery_ = false;  // the plan in hand needs every file's date taken
   qsizetype updates_ = 0;
+  qsizetype plansStarted_ = 0;
+  // The pause between plans while every file's date taken is read.
+  QTimer replanTimer_;
+  qint64 planTook_ = 0;            // how long the last whole plan took
+  qint64 planEnded_ = 0;           // when it ended
+  std::vector<int32_t> onScreen_;  // ids of the entries on screen, sorted
 };
 
 // Calls `edited` (in `context`) whenever a control below `root` changes: fields, check boxes and

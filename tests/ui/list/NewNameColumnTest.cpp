@@ -7,6 +7,8 @@
 #include "app/AppState.h"
 #include "filelist/Loader.h"
 #include "filelist/Prepare.h"
+#include "fileops/NewNamePlan.h"
+#include "fileops/RunValues.h"
 #include "platform/FileName.h"
 #include "settings/PresetsFile.h"
 #include "support/ChildProcess.h"
@@ -37,6 +39,17 @@
 #include <QToolButton>
 
 #include <zlib.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
+
+#include <QElapsedTimer>
+
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <memory>
 #include <string>
@@ -502,6 +515,89 @@ TEST_F(NewNameColumnTest, ChecksumsAreReadForTheRowsOnScreen) {
   ASSERT_TRUE(ProcessUntil([&] {
     return Cell(*window, kFiles - 1, FileListModel::kNewNameColumn) == expected(kFiles - 1);
   }));
+}
+
+// Sorted by the date taken, the order waits for every file's date: the dates are read for the
+// whole list, the list is planned a few times while they come rather than once per batch, and the
+// column ends with the names of a plan made from scratch with every date known. A photo without a
+// date taken keeps its mark (it is sorted by its modification date).
+TEST_F(NewNameColumnTest, SortedByTheDateTakenPlansAFewTimesAndEndsAsFromScratch) {
+  const std::string model = dir_.WriteFile("model.jpg");
+  {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::create(Exiv2::ImageType::jpeg, model);
+#pragma GCC diagnostic pop
+    image->exifData()["Exif.Photo.DateTimeOriginal"] = "2021:01:01 00:00:00";
+    image->writeMetadata();
+  }
+  std::string bytes = ReadFileBytes(model);
+  ::unlink(model.c_str());
+  const size_t date = bytes.find("2021:01:01 00:00:00");
+  ASSERT_NE(date, std::string::npos);
+  // The later the name, the earlier the photo was taken.
+  constexpr int kPhotos = 1500;
+  for (int i = 0; i < kPhotos; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "in/IMG_%04d.jpg", i);
+    const int minutes = kPhotos - i;
+    char taken[32];
+    std::snprintf(taken, sizeof taken, "2021:01:%02d %02d:%02d:00", 1 + minutes / 1440,
+                  minutes / 60 % 24, minutes % 60);
+    bytes.replace(date, 19, taken);
+    dir_.WriteFile(name, bytes);
+  }
+  dir_.WriteFile("in/undated.jpg", "no EXIF here");
+  const auto window = MakeWindow();
+  window->resize(640, 480);
+  window->show();
+  Load(*window, dir_.Path() + "in");
+  NewNamePreview* names = window->Files()->NewNames();
+  const qsizetype plansBefore = names->PlansStarted();
+  Preset s = NamedInPlace("%1% %FN%");
+  s.SortActive = 1;
+  s.SortKey = kSortDateTaken;
+  s.SortDirection = 1;  // ascending
+  app_->WorkingSettings = s;
+  QElapsedTimer reading;
+  reading.start();
+  window->FillPages();
+  ASSERT_TRUE(ProcessUntil(
+      [&] {
+        const std::shared_ptr<const NewNamePlan> plan = names->Plan();
+        return plan && plan->NeedsEveryFile() && plan->Pending() == 0 && names->Idle();
+      },
+      60000));
+  const qsizetype plans = names->PlansStarted() - plansBefore;
+
+  // The first plan, one for the rows on screen, one after each pause, and the last one.
+  EXPECT_LE(plans, 3 + reading.elapsed() / NewNamePreview::kValuesReplanPause) << plans;
+
+  const std::shared_ptr<const NewNamePlan> plan = names->Plan();
+  const RunValues values = PrepareRunValues(s, app_->Files.Count(), PathFolders{}, 0);
+  NewNameInputs inputs;
+  inputs.ReplaceMemory = kAnswerLeave;
+  inputs.Content = &names->Content()->Known();
+  const NewNamePlan scratch = PlanNewNames(app_->Files, s, values, inputs);
+  ASSERT_EQ(scratch.Count(), plan->Count());
+  EXPECT_EQ(scratch.Order(), plan->Order());
+  for (qsizetype pos = 0; pos < plan->Count(); ++pos) {
+    const FileEntry& entry = app_->Files.At(pos);
+    ASSERT_EQ(plan->FileName(pos, entry), scratch.FileName(pos, entry)) << pos;
+    EXPECT_EQ(plan->Row(pos).Flags, scratch.Row(pos).Flags) << pos;
+  }
+  // The rows follow the dates: the last name first, the photo without a date (modified now)
+  // last, with its mark.
+  FileListModel* list = window->Files()->Model();
+  ASSERT_EQ(list->rowCount(), kPhotos + 1);
+  for (int row = 0; row < kPhotos; ++row)
+    ASSERT_EQ(list->EntryAt(row)->Name(),
+              QStringLiteral("IMG_%1").arg(kPhotos - 1 - row, 4, 10, QLatin1Char('0')))
+        << row;
+  const FileEntry* undated = list->EntryAt(kPhotos);
+  EXPECT_EQ(undated->Name(), "undated");
+  EXPECT_TRUE(plan->Row(list->ListPosition(undated)).Has(NewNameRow::kNoDateTaken));
+  EXPECT_FALSE(plan->Row(list->ListPosition(list->EntryAt(0))).Has(NewNameRow::kNoDateTaken));
 }
 
 // Checksums that arrive while the user scrolls update the plan the column shows, entry by entry,

@@ -24,6 +24,67 @@
 
 namespace {
 
+// Photos made from one by exiv2, copied with a date of its own for each: i minutes past midnight.
+std::vector<NewNameContent::File> MakePhotos(TempDir& dir, int count, const PlaceholderSet& need) {
+  const std::string model = dir.WriteFile("model.jpg");
+  {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::create(Exiv2::ImageType::jpeg, model);
+#pragma GCC diagnostic pop
+    image->exifData()["Exif.Photo.DateTimeOriginal"] = "2021:01:01 00:00:00";
+    image->writeMetadata();
+  }
+  std::string bytes = ReadFileBytes(model);
+  const size_t date = bytes.find("2021:01:01 00:00:00");
+  std::vector<NewNameContent::File> files;
+  if (date == std::string::npos) return files;
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "IMG_%03d.jpg", i);
+    char taken[32];
+    std::snprintf(taken, sizeof taken, "2021:01:01 %02d:%02d:00", i / 60, i % 60);
+    bytes.replace(date, 19, taken);
+    files.push_back({i + 1, QString::fromStdString(dir.WriteFile(name, bytes)), need});
+  }
+  return files;
+}
+
+// Every file's date asked for behind the rows on screen is read, while the rows on screen are
+// asked for again and again (each new plan and each scroll asks), and on both workers' reading
+// each value comes once and right.
+TEST(NewNameContent, FilesAskedForBehindStayAskedForWhileTheRowsOnScreenChange) {
+  TempDir dir;
+  PlaceholderSet need;
+  need.Add(DateTakenId());
+  constexpr int kFiles = 600;
+  std::vector<NewNameContent::File> files = MakePhotos(dir, kFiles, need);
+  ASSERT_EQ(files.size(), size_t{kFiles});
+  NewNameContent content;
+  content.RequestBehind(files);
+  EXPECT_TRUE(content.BehindInHand());
+  QElapsedTimer waited;
+  waited.start();
+  while (content.Known().size() < kFiles && waited.elapsed() < 60000) {
+    // The same few rows "on screen", asked for again each time round.
+    std::vector<NewNameContent::File> screen(files.begin(), files.begin() + 5);
+    screen.back().Need = {};
+    content.Request(std::move(screen), need);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+  }
+  ASSERT_EQ(content.Known().size(), kFiles);
+  for (int i = 0; i < kFiles; ++i)
+    EXPECT_EQ(content.Known().value(i + 1).Values.value(DateTakenId()),
+              QString::number(DateFromParts({2021, 1, 1, i / 60, i % 60, 0})))
+        << i;
+  ASSERT_TRUE([&] {
+    while (content.Busy() && waited.elapsed() < 60000)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return !content.Busy();
+  }());
+  EXPECT_FALSE(content.BehindInHand());
+}
+
 TEST(NewNameContent, ALongRequestArrivesWholeInAFewBatches) {
   TempDir dir;
   // One photo made by exiv2, copied with a date of its own for each.
