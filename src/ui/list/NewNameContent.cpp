@@ -212,8 +212,14 @@ void NewNameContent::Work(int w) {
     if (!answered) continue;
     if (identity) byIdentity_.insert(*identity, content);
     results_.emplace_back(file.Id, content);
-    if (!deliveryPosted_) {
+    // The GUI thread is woken for a few dozen values or every few milliseconds, not for each
+    // file: on a long list of small photos the wake-ups cost the readers more than the reading.
+    // What a worker read before it runs out of files to take is posted at once.
+    const auto now = std::chrono::steady_clock::now();
+    if (!deliveryPosted_ && (results_.size() >= kPostEvery || now - lastPost_ >= kPostInterval ||
+                             (w == 0 ? Next() == nullptr : !SecondMayTake()))) {
       deliveryPosted_ = true;
+      lastPost_ = now;
       QMetaObject::invokeMethod(this, &NewNameContent::Deliver, Qt::QueuedConnection);
     }
   }
@@ -237,6 +243,7 @@ void NewNameContent::Deliver() {
   if (last || since >= interval) {
     handOnTimer_.stop();
     HandOn();
+    if (last && HeldChangeAnything()) emit LastValuesHeld();
   } else if (!handOnTimer_.isActive()) {
     handOnTimer_.start(static_cast<int>(interval - since));
   }
@@ -274,6 +281,13 @@ void NewNameContent::HandOn() {
     changed = true;
   }
   if (changed) emit Arrived();
+}
+
+bool NewNameContent::HeldChangeAnything() const {
+  return std::any_of(held_.begin(), held_.end(), [this](const auto& result) {
+    const auto it = known_.constFind(result.first);
+    return it == known_.cend() || it->Ok != result.second.Ok || it->Values != result.second.Values;
+  });
 }
 
 std::vector<int32_t> NewNameContent::TakeArrived() {

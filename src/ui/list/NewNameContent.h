@@ -4,10 +4,12 @@
 #include "naming/PlaceholderTable.h"
 
 #include <QElapsedTimer>
+
 #include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 
 #include <atomic>
 #include <condition_variable>
@@ -70,6 +72,9 @@ class NewNameContent : public QObject {
  signals:
   // Values of one or more files became known or changed (GUI thread).
   void Arrived();
+  // Every file asked for is read, but the last values wait for a plan to let go of its copy
+  // (GUI thread).
+  void LastValuesHeld();
 
  private:
   struct Identity {
@@ -95,9 +100,10 @@ class NewNameContent : public QObject {
   // Whether the second worker may take the next file waiting (mutex_ held).
   bool SecondMayTake();
   void StartWorkers(bool second);
-  bool AnyReading() const;  // mutex_ held
-  void Deliver();           // GUI thread
-  void HandOn();            // GUI thread: what arrived into known_
+  bool AnyReading() const;          // mutex_ held
+  void Deliver();                   // GUI thread
+  void HandOn();                    // GUI thread: what arrived into known_
+  bool HeldChangeAnything() const;  // values waiting to be handed on differ from the known ones
 
   std::thread workers_[kWorkers];
   std::mutex mutex_;
@@ -116,6 +122,9 @@ class NewNameContent : public QObject {
   bool readingBehind_[kWorkers] = {};  // taken from behind_
   std::vector<std::pair<int32_t, KnownContent>> results_;
   bool deliveryPosted_ = false;
+  std::chrono::steady_clock::time_point lastPost_;  // when a delivery was last posted
+  static constexpr size_t kPostEvery = 64;
+  static constexpr std::chrono::milliseconds kPostInterval{5};
   // What was read of each file, by identity; a worker reads outside the lock and merges after.
   QHash<Identity, KnownContent> byIdentity_;
   // Stops each worker's read in hand.

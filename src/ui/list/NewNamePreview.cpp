@@ -60,6 +60,12 @@ NewNamePreview::NewNamePreview(FileList& list, Sources sources, Clock clock, QOb
   connect(&progressTimer_, &QTimer::timeout, this, [this] { emit ProgressChanged(); });
   content_ = new NewNameContent(this);
   connect(content_, &NewNameContent::Arrived, this, [this] { ContentArrived(); });
+  // A plan made while the dates of a date-taken order were read lacks the last ones: it is let
+  // go, so that they come in as soon as its copy of the values is gone and the plan with all of
+  // them starts then, instead of after it.
+  connect(content_, &NewNameContent::LastValuesHeld, this, [this] {
+    if (running_ && !updating_ && runningEvery_) RetireWorker();
+  });
   replanTimer_.setSingleShot(true);
   connect(&replanTimer_, &QTimer::timeout, this, [this] {
     if (arrived_.empty()) return;
@@ -319,7 +325,7 @@ void NewNamePreview::ReplanForValues(bool onScreen) {
   }
   // A plan that takes a moment on a long list is not made again and again while the values
   // come: the reading needs the cores more. Rows on screen are planned sooner.
-  const qint64 pause = onScreen ? planTook_ : std::max(kValuesReplanPause, 2 * planTook_);
+  const qint64 pause = onScreen ? 2 * planTook_ : std::max(kValuesReplanPause, 4 * planTook_);
   const qint64 due = std::clamp<qint64>(planEnded_ + pause - clock_(), 0, pause);
   if (replanTimer_.isActive() && replanTimer_.remainingTime() <= due) return;
   replanTimer_.start(static_cast<int>(due));

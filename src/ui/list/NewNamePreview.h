@@ -48,8 +48,9 @@ class QWidget;
 //
 // A filter or sort by the date taken needs every file's date before the order is final. While
 // those dates are read, the values arriving do not plan the whole list each time: a plan follows
-// them after a pause (kValuesReplanPause, or twice as long as the last plan took; as long as the
-// last plan took when rows on screen got theirs), and at once when the reading is done.
+// them after a pause (kValuesReplanPause, or four times as long as the last plan took; twice as
+// long when rows on screen got theirs), and at once when the reading is done: a plan still
+// running then is let go rather than waited for.
 // Meanwhile the rows whose date has not come yet show as waiting.
 class NewNamePreview : public QObject {
   Q_OBJECT
