@@ -326,6 +326,20 @@ qsizetype FileList::RemoveByIds(const QSet<int32_t>& ids) {
   return count;
 }
 
+qsizetype FileList::RemoveMarked(const std::vector<bool>& marked) {
+  SyncCursor();
+  qsizetype count = 0;
+  for (size_t i = 0; i < size_; ++i) {
+    if (IsGap(i)) continue;
+    const int32_t id = Slot(i).Id;
+    if (id < 0 || static_cast<size_t>(id) >= marked.size() || !marked[static_cast<size_t>(id)])
+      continue;
+    MarkRemoved(i);
+    ++count;
+  }
+  return count;
+}
+
 void FileList::Compact() const {
   if (removed_ == 0) return;
   // The cursor is a position in list order already; only the entries move.

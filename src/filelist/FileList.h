@@ -158,6 +158,9 @@ class FileList {
   bool RemoveById(int32_t id);
   // Removes every entry whose id is in `ids`, in one pass; returns how many were removed.
   qsizetype RemoveByIds(const QSet<int32_t>& ids);
+  // The same for the ids marked in `marked` (by id; ids past its end are not marked): millions
+  // of selected rows are marked without a hash table of them.
+  qsizetype RemoveMarked(const std::vector<bool>& marked);
   void Clear();
 
   // Puts the entries in a new order: `order[i]` is the current position of the entry that

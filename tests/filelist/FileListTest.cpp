@@ -81,6 +81,32 @@ TEST(FileList, RemovedPathCanBeAddedAgainAndBatchRemoval) {
   EXPECT_FALSE(list.ContainsPath(QStringLiteral("/d/f1.txt")));
 }
 
+TEST(FileList, RemovingMarkedIdsAgreesWithRemovingASetOfThem) {
+  // Marks past the list's ids, an id marked twice over a gap, a list with gaps already.
+  const std::vector<std::vector<int32_t>> cases = {{},      {1},   {5}, {2, 4}, {1, 2, 3, 4, 5},
+                                                   {3, 42}, {0, 6}};
+  for (const std::vector<int32_t>& remove : cases) {
+    FileList bySet = ListOf(5);
+    FileList byMark = ListOf(5);
+    bySet.RemoveById(3);
+    byMark.RemoveById(3);
+    bySet.Current = byMark.Current = 2;
+    std::vector<bool> marked(remove.empty() ? 0 : 43, false);
+    QSet<int32_t> ids;
+    for (const int32_t id : remove) {
+      marked[static_cast<size_t>(id)] = true;
+      ids.insert(id);
+    }
+    SCOPED_TRACE(remove.size());
+    EXPECT_EQ(byMark.RemoveMarked(marked), bySet.RemoveByIds(ids));
+    EXPECT_EQ(Ids(byMark), Ids(bySet));
+    EXPECT_EQ(byMark.Current, bySet.Current);
+    for (int32_t id = 1; id <= 5; ++id)
+      EXPECT_EQ(byMark.ContainsPath(QStringLiteral("/d/f%1.txt").arg(id)),
+                bySet.ContainsPath(QStringLiteral("/d/f%1.txt").arg(id)));
+  }
+}
+
 TEST(FileList, CursorFollowsItsEntry) {
   // The cursor stays on its entry when others go, and moves to the entry that followed a
   // removed current entry.
