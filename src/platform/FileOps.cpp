@@ -3,6 +3,7 @@
 #include "platform/CopyContent.h"
 #include "platform/FileName.h"
 #include "platform/FileTimes.h"
+#include "platform/Process.h"
 #include "platform/ProcessStart.h"
 
 #include <dirent.h>
@@ -96,24 +97,6 @@ SplitPath Split(const QByteArray& path) {
   if (slash < 0) return {".", path.toStdString()};
   if (slash == 0) return {"/", path.mid(1).toStdString()};
   return {path.left(slash).toStdString(), path.mid(slash + 1).toStdString()};
-}
-
-// The process's umask as read from /proc (setting it to read it would race with the files other
-// threads create meanwhile); all bits when it cannot be told.
-mode_t ReadUmask() {
-  mode_t value = 07777;
-  if (FILE* status = std::fopen("/proc/self/status", "re")) {
-    char line[256];
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-      unsigned octal = 0;
-      if (std::sscanf(line, "Umask: %o", &octal) == 1) {
-        value = static_cast<mode_t>(octal & 0777);
-        break;
-      }
-    }
-    std::fclose(status);
-  }
-  return value;
 }
 
 // The umask while a FolderFactsScope lives on this thread, read when the first one began (all
@@ -659,7 +642,7 @@ FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget exi
 FolderFactsScope::FolderFactsScope() {
   if (tFactScopes++ != 0) return;
   KeepFileSystemKinds(true);
-  tUmask = ReadUmask();
+  tUmask = ProcessUmask();
 }
 
 FolderFactsScope::~FolderFactsScope() {

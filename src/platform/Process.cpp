@@ -4,10 +4,11 @@
 
 #include <pwd.h>
 #include <sys/resource.h>
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -64,6 +65,22 @@ void LowerThreadPriority() {
   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 5);
 }
 
+mode_t ProcessUmask() {
+  mode_t value = 07777;
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      unsigned octal = 0;
+      if (std::sscanf(line, "Umask: %o", &octal) == 1) {
+        value = static_cast<mode_t>(octal & 0777);
+        break;
+      }
+    }
+    std::fclose(status);
+  }
+  return value;
+}
+
 bool StandardOutputIsTerminal() {
   return ::isatty(STDOUT_FILENO) == 1;
 }
@@ -79,7 +96,7 @@ void StopThisProcess() {
 
 QString AccountName(uint32_t uid) {
   std::vector<char> buffer(16384);
-  passwd entry {};
+  passwd entry{};
   passwd* found = nullptr;
   if (::getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found) != 0 ||
       found == nullptr || found->pw_name == nullptr)

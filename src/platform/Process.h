@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 #include <cstdint>
 
 // The process itself: its own file, its working directory and its environment. Folders are
@@ -22,6 +24,9 @@ QString WithFinalSlash(QString folder);
 void LowerThreadPriority();
 
 // Standard output is a terminal (a person is reading), not a pipe or a file.
+// The process's umask, read from /proc rather than by setting it (which would race with the
+// files other threads create meanwhile); all bits (07777) when it cannot be told.
+mode_t ProcessUmask();
 bool StandardOutputIsTerminal();
 
 // The system's description of an errno value ("No space left on device").
