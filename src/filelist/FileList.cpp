@@ -327,17 +327,54 @@ qsizetype FileList::RemoveByIds(const QSet<int32_t>& ids) {
 }
 
 qsizetype FileList::RemoveMarked(const std::vector<bool>& marked) {
-  SyncCursor();
-  qsizetype count = 0;
-  for (size_t i = 0; i < size_; ++i) {
-    if (IsGap(i)) continue;
-    const int32_t id = Slot(i).Id;
-    if (id < 0 || static_cast<size_t>(id) >= marked.size() || !marked[static_cast<size_t>(id)])
+  const auto isMarked = [&marked](int32_t id) {
+    return id >= 0 && static_cast<size_t>(id) < marked.size() && marked[static_cast<size_t>(id)];
+  };
+  // The gaps left by earlier removals go first, so that positions are indexes below; the
+  // entries that stay are then moved up in the same pass that drops the marked ones.
+  Compact();
+  size_t markedCount = 0;
+  for (const bool bit : marked) markedCount += bit ? 1 : 0;
+  if (markedCount == 0 || size_ == 0) return 0;
+  // Taking a few entries out of the indexes costs a look at each; taking a large share out
+  // costs one sweep of the tables instead, which at millions of entries is far cheaper.
+  const bool sweepIndexes = markedCount * 8 >= size_;
+  const qsizetype cursor = Current;
+  qsizetype newCursor = -1;
+  bool cursorDropped = false;
+  size_t write = 0;
+  for (size_t read = 0; read < size_; ++read) {
+    FileEntry& entry = Slot(read);
+    if (static_cast<qsizetype>(read) == cursor) {
+      newCursor = static_cast<qsizetype>(write);
+      cursorDropped = isMarked(entry.Id);
+    }
+    if (!isMarked(entry.Id)) {
+      if (write != read) Slot(write) = std::move(entry);
+      ++write;
       continue;
-    MarkRemoved(i);
-    ++count;
+    }
+    if (!sweepIndexes) {
+      const auto id = static_cast<uint32_t>(entry.Id);
+      paths_.Erase(PathHash(entry.PathFolder(), entry.FileName()), id);
+      if (KnowsFile(entry)) files_.Erase(FileHash(entry.Device, entry.Inode), id);
+    }
   }
-  return count;
+  const auto removed = static_cast<qsizetype>(size_ - write);
+  if (removed == 0) return 0;
+  if (sweepIndexes) {
+    const auto gone = [&isMarked](uint32_t id) { return isMarked(static_cast<int32_t>(id)); };
+    paths_.EraseIf(gone);
+    files_.EraseIf(gone);
+  }
+  // What is left past the last kept entry: the dropped entries, or what the moves left of them.
+  ShrinkTo(write);
+  positionsValid_ = false;
+  positions_.Clear();
+  // The cursor stays on its entry; on a removed one it means the entry that followed, or the
+  // last one when none did.
+  if (cursor >= 0) Current = cursorDropped ? std::min(newCursor, Count() - 1) : newCursor;
+  return removed;
 }
 
 void FileList::Compact() const {

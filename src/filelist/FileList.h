@@ -159,7 +159,8 @@ class FileList {
   // Removes every entry whose id is in `ids`, in one pass; returns how many were removed.
   qsizetype RemoveByIds(const QSet<int32_t>& ids);
   // The same for the ids marked in `marked` (by id; ids past its end are not marked): millions
-  // of selected rows are marked without a hash table of them.
+  // of selected rows are marked without a hash table of them, and the list is closed up in the
+  // same pass rather than when it is next read.
   qsizetype RemoveMarked(const std::vector<bool>& marked);
   void Clear();
 

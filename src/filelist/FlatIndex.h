@@ -91,6 +91,44 @@ class FlatIndex {
     return true;
   }
 
+  // Removes every value for which `drop(value)` holds in one sweep of the table, in place.
+  // Erasing millions of values one by one would need each key's hash again, and so a look at
+  // each key; the sweep needs neither, and it walks the table in order instead of at random.
+  template <typename Drop>
+  size_t EraseIf(Drop drop) {
+    if (count_ == 0) return 0;
+    const size_t mask = capacity_ - 1;
+    // Start after a free slot: no probe run crosses it, so each slot's run from its home lies
+    // within what the sweep has seen already.
+    size_t start = 0;
+    while (slots_[start].Hash != kEmpty) ++start;
+    size_t dropped = 0;
+    for (size_t k = 1; k <= capacity_; ++k) {
+      const size_t at = (start + k) & mask;
+      Slot& slot = slots_[at];
+      if (slot.Hash == kEmpty) continue;
+      if (drop(slot.Value)) {
+        slot = Slot{};
+        ++dropped;
+        continue;
+      }
+      // Move back into the first free slot between its home and here, if a removal made one;
+      // the slots the sweep has passed are never freed again.
+      for (size_t i = slot.Hash & mask; i != at; i = (i + 1) & mask) {
+        if (slots_[i].Hash != kEmpty) continue;
+        slots_[i] = slot;
+        slot = Slot{};
+        break;
+      }
+    }
+    count_ -= dropped;
+    if (count_ == 0)
+      Clear();
+    else if (CapacityFor(count_) * 4 <= capacity_)
+      Rehash(CapacityFor(count_));  // little is left: give the room back
+    return dropped;
+  }
+
   void Clear() {
     slots_.reset();
     capacity_ = 0;
@@ -99,8 +137,7 @@ class FlatIndex {
 
   // Makes room for `count` values in all without growing on the way.
   void Reserve(size_t count) {
-    size_t wanted = 16;
-    while (wanted * 3 < count * 4) wanted *= 2;
+    const size_t wanted = CapacityFor(count);
     if (wanted > capacity_) Rehash(wanted);
   }
 
@@ -112,6 +149,13 @@ class FlatIndex {
   static constexpr uint32_t kEmpty = 0;
 
   static uint32_t Stored(uint32_t hash) { return hash == kEmpty ? 1u : hash; }
+
+  // The smallest table that holds `count` values at most three quarters full.
+  static size_t CapacityFor(size_t count) {
+    size_t wanted = 16;
+    while (wanted * 3 < count * 4) wanted *= 2;
+    return wanted;
+  }
 
   void Grow() { Rehash(capacity_ == 0 ? 16 : capacity_ * 2); }
 

@@ -100,6 +100,59 @@ TEST(FileListIndex, RemovedEntriesLeaveEveryIndexAndMayComeBack) {
   }
 }
 
+TEST(FileListIndex, MarkedEntriesLeaveEveryIndexWhateverTheirShare) {
+  // A few marked entries leave the indexes one by one, a large share in one sweep of the
+  // tables; either way what stays is found, what went is not and may come back, and the cursor
+  // keeps to its entry.
+  struct Row {
+    const char* what;
+    std::function<bool(int)> gone;  // by position in the full list
+    int start;                      // where the cursor stands before
+    int expected;                   // the position (in the full list) of its entry after
+  };
+  const Row rows[] = {
+      {"every second", [](int i) { return i % 2 == 0; }, 0, 1},
+      {"every third, the cursor on one that stays", [](int i) { return i % 3 == 0; }, 2501, 2501},
+      {"every second block of 100", [](int i) { return i / 100 % 2 == 0; }, 50, 100},
+      {"all but the last", [](int i) { return i != kMany - 1; }, 0, kMany - 1},
+      {"all", [](int) { return true; }, 10, -1},
+      {"a few, the cursor's own among them", [](int i) { return i % 997 == 3; }, 3, 4},
+      {"the last ones, the cursor's among them", [](int i) { return i >= kMany - 300; }, kMany - 1,
+       kMany - 301},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FileList list = ManyEntries();
+    list.Current = row.start;
+    std::vector<bool> marked(kMany + 1, false);
+    int goneCount = 0;
+    for (int i = 0; i < kMany; ++i) {
+      if (!row.gone(i)) continue;
+      marked[static_cast<size_t>(i + 1)] = true;
+      ++goneCount;
+    }
+    ASSERT_EQ(list.RemoveMarked(marked), goneCount);
+    ASSERT_EQ(list.Count(), kMany - goneCount);
+    if (row.expected < 0)
+      EXPECT_EQ(list.Current, -1);
+    else
+      EXPECT_EQ(list.At(list.Current).Path(), PathOf(row.expected));
+    for (int i = 0; i < kMany; ++i) {
+      if (!row.gone(i)) continue;
+      ASSERT_FALSE(list.ContainsPath(PathOf(i))) << i;
+      ASSERT_FALSE(list.ContainsFile(7, static_cast<uint64_t>(1000 + i))) << i;
+      ASSERT_EQ(list.FindById(i + 1), nullptr) << i;
+    }
+    ExpectAllFound(list);
+    int32_t next = kMany + 1;
+    for (int i = 0; i < kMany; ++i)
+      if (row.gone(i)) list.Append(Entry(next++, i));
+    ASSERT_EQ(list.Count(), kMany);
+    ExpectAllFound(list);
+    EXPECT_EQ(list.RemoveMarked(marked), 0);  // those ids are gone already
+  }
+}
+
 TEST(FileListIndex, IdsFoundWhateverTheirOrder) {
   struct Row {
     const char* what;
