@@ -12,12 +12,24 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
+
+// A figure of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); -1 when it is not there.
+inline long StatusKiB(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const size_t keyLength = std::strlen(key);
+  while (std::getline(status, line))
+    if (line.compare(0, keyLength, key) == 0) return std::atol(line.c_str() + keyLength + 1);
+  return -1;
+}
 
 // A new folder under TMPDIR (or /tmp) holding the console program's own home, settings, state,
 // runtime and temporary folders, so that a benchmark never reads or writes the user's; empty

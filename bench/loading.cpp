@@ -76,15 +76,6 @@ double RunFind(const std::string& root, double& cpu) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
 }
 
-long StatusKiB(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const size_t keyLength = std::strlen(key);
-  while (std::getline(status, line))
-    if (line.compare(0, keyLength, key) == 0) return std::atol(line.c_str() + keyLength + 1);
-  return -1;
-}
-
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -171,7 +162,7 @@ int main(int argc, char** argv) {
 
     ::malloc_trim(0);
     const size_t heapBefore = HeapBytes();
-    const long rssBefore = StatusKiB("VmRSS:");
+    const long rssBefore = bench::StatusKiB("VmRSS:");
     ResetPeakRss();
     FileList list;
     LoadFlags flags;
@@ -181,8 +172,8 @@ int main(int argc, char** argv) {
     loadTimes.push_back(Seconds(start));
     loadCpus.push_back(CpuSeconds(RUSAGE_SELF) - cpuBefore);
     retainedBytes = HeapBytes() - heapBefore;
-    processPeakKiB = std::max(processPeakKiB, StatusKiB("VmHWM:"));
-    peakKiB = StatusKiB("VmHWM:") - rssBefore;
+    processPeakKiB = std::max(processPeakKiB, bench::StatusKiB("VmHWM:"));
+    peakKiB = bench::StatusKiB("VmHWM:") - rssBefore;
   }
   const double findMedian = Median(findTimes);
   const double loadMedian = Median(loadTimes);

@@ -52,8 +52,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -124,6 +122,28 @@ WindowLoad LoadIntoWindow(const QString& paths) {
   return result;
 }
 
+// Runs one command of the window and waits until the list has been painted after it; its time in
+// seconds.
+template <typename Command>
+double TimedCommand(FileListView* view, Command command) {
+  const auto start = Clock::now();
+  command();
+  view->repaint();
+  QApplication::processEvents();
+  return Seconds(start);
+}
+
+// Selects every second block of a thousand rows of the list, as ranges picked with Shift would.
+void SelectEverySecondBlock(MainWindow& window, qsizetype rows) {
+  const FileListModel* model = window.Files()->Model();
+  QItemSelection blocks;
+  for (qsizetype row = 0; row < rows; row += 2000)
+    blocks.select(model->index(static_cast<int>(row), 0),
+                  model->index(static_cast<int>(std::min(row + 999, rows - 1)),
+                               FileListModel::kColumnCount - 1));
+  window.Files()->View()->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
+}
+
 void MillionEntries(long count) {
   std::printf("\n== %ld entries\n", count);
   const size_t before = HeapInUse();
@@ -162,51 +182,25 @@ void MillionEntries(long count) {
 
   FileListView* view = window->Files()->View();
   view->setFocus();
-  auto start = Clock::now();
   QScrollBar* bar = view->verticalScrollBar();
-  view->scrollToBottom();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("scroll to end:   %.1f ms (scroll bar at %d of %d)\n", Seconds(start) * 1000,
-              bar->value(), bar->maximum());
+  double took = TimedCommand(view, [&] { view->scrollToBottom(); });
+  std::printf("scroll to end:   %.1f ms (scroll bar at %d of %d)\n", took * 1000, bar->value(),
+              bar->maximum());
 
-  start = Clock::now();
-  window->Menus()->Action(MenuCommand::SelectAll)->trigger();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("Ctrl+A:          %.3f s (target 1 s) -> %s\n", Seconds(start),
+  took = TimedCommand(view, [&] { window->Menus()->Action(MenuCommand::SelectAll)->trigger(); });
+  std::printf("Ctrl+A:          %.3f s (target 1 s) -> %s\n", took,
               window->StatusText().toUtf8().constData());
 
-  // Every second block of a thousand rows (ranges picked with Shift), then all of them.
-  QItemSelection blocks;
-  for (long row = 0; row < count; row += 2000)
-    blocks.select(window->Files()->Model()->index(static_cast<int>(row), 0),
-                  window->Files()->Model()->index(static_cast<int>(std::min(row + 999, count - 1)),
-                                                  FileListModel::kColumnCount - 1));
-  view->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
-  start = Clock::now();
-  window->Files()->RemoveSelected();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("remove half:     %.3f s (every second block of 1000 rows) -> %lld rows left\n",
-              Seconds(start), static_cast<long long>(window->Files()->Model()->rowCount()));
+  // Every second block of a thousand rows, then all of them.
+  SelectEverySecondBlock(*window, count);
+  took = TimedCommand(view, [&] { window->Files()->RemoveSelected(); });
+  std::printf("remove half:     %.3f s (every second block of 1000 rows) -> %lld rows left\n", took,
+              static_cast<long long>(window->Files()->Model()->rowCount()));
 
   window->Menus()->Action(MenuCommand::SelectAll)->trigger();
-  start = Clock::now();
-  window->Files()->RemoveSelected();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("remove selected: %.3f s (target 1 s) -> %lld rows left\n", Seconds(start),
+  took = TimedCommand(view, [&] { window->Files()->RemoveSelected(); });
+  std::printf("remove selected: %.3f s (target 1 s) -> %lld rows left\n", took,
               static_cast<long long>(window->Files()->Model()->rowCount()));
-}
-
-long StatusKiB(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const size_t keyLength = std::strlen(key);
-  while (std::getline(status, line))
-    if (line.compare(0, keyLength, key) == 0) return std::atol(line.c_str() + keyLength + 1);
-  return -1;
 }
 
 // The longest gap between two ticks of a 10 ms timer while `work` runs the event loop.
@@ -258,7 +252,7 @@ int KeptTree(const QString& paths) {
   bool finished = false;
   QObject::connect(window.get(), &MainWindow::LoadFinished, [&] { finished = true; });
   std::unique_ptr<StallWatch> watch = std::make_unique<StallWatch>();
-  auto start = Clock::now();
+  const auto start = Clock::now();
   window->LoadPaths(paths);
   while (!finished) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double windowLoad = Seconds(start);
@@ -280,54 +274,36 @@ int KeptTree(const QString& paths) {
   FileListView* view = window->Files()->View();
   view->setFocus();
   watch = std::make_unique<StallWatch>();
-  start = Clock::now();
-  view->scrollToBottom();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("scroll to end:   %.1f ms\n", Seconds(start) * 1000);
+  double took = TimedCommand(view, [&] { view->scrollToBottom(); });
+  std::printf("scroll to end:   %.1f ms\n", took * 1000);
 
-  start = Clock::now();
-  window->Menus()->Action(MenuCommand::SelectAll)->trigger();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("Ctrl+A:          %.3f s (target under 2 s) -> %s\n", Seconds(start),
+  took = TimedCommand(view, [&] { window->Menus()->Action(MenuCommand::SelectAll)->trigger(); });
+  std::printf("Ctrl+A:          %.3f s (target under 2 s) -> %s\n", took,
               window->StatusText().toUtf8().constData());
   std::fflush(stdout);
 
-  // Every second block of a thousand rows, as ranges picked with Shift would give.
   const FileEntry* firstKept = window->Files()->Model()->EntryAt(1000);
   const QString firstKeptPath = firstKept != nullptr ? firstKept->Path() : QString();
-  QItemSelection blocks;
-  for (qsizetype row = 0; row < rows; row += 2000)
-    blocks.select(window->Files()->Model()->index(static_cast<int>(row), 0),
-                  window->Files()->Model()->index(static_cast<int>(std::min(row + 999, rows - 1)),
-                                                  FileListModel::kColumnCount - 1));
-  view->selectionModel()->select(blocks, QItemSelectionModel::ClearAndSelect);
-  start = Clock::now();
-  window->Files()->RemoveSelected();
-  view->repaint();
-  QApplication::processEvents();
+  SelectEverySecondBlock(*window, rows);
+  took = TimedCommand(view, [&] { window->Files()->RemoveSelected(); });
   const qsizetype left = window->Files()->Model()->rowCount();
   const FileEntry* nowFirst = window->Files()->Model()->EntryAt(0);
   std::printf(
       "remove selected: %.3f s (target under 2 s; every second block of 1000 rows) -> "
       "%lld rows left, first kept row %s\n",
-      Seconds(start), static_cast<long long>(left),
+      took, static_cast<long long>(left),
       nowFirst != nullptr && nowFirst->Path() == firstKeptPath ? "right" : "WRONG");
   std::fflush(stdout);
 
-  start = Clock::now();
-  window->Files()->Clear();
-  view->repaint();
-  QApplication::processEvents();
-  std::printf("clear:           %.3f s (target under 2 s) -> %lld rows left\n", Seconds(start),
+  took = TimedCommand(view, [&] { window->Files()->Clear(); });
+  std::printf("clear:           %.3f s (target under 2 s) -> %lld rows left\n", took,
               static_cast<long long>(window->Files()->Model()->rowCount()));
   std::printf(
       "longest stall:   %.1f ms from scrolling to the end to the clear (each command "
       "blocks the window for its own time)\n",
       watch->Stop());
   std::printf("peak RSS:        %.2f GB of the whole process (VmHWM; target under 3 GB)\n",
-              static_cast<double>(StatusKiB("VmHWM:")) * 1024.0 / 1e9);
+              static_cast<double>(bench::StatusKiB("VmHWM:")) * 1024.0 / 1e9);
   const bool right =
       rows == consoleLoaded && nowFirst != nullptr && window->Files()->Model()->rowCount() == 0;
   return right ? 0 : 1;
