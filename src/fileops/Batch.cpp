@@ -118,6 +118,10 @@ class BatchRun {
     // The plan's target path, joined once: the announcement, the operation and its record all
     // name it, and joining it anew for each was a good part of the run's own work per file.
     QString Target;
+    // Source and target in file-system bytes, encoded when the entry is first announced or
+    // acted on (the same reasoning: each encoding is a copy of the path).
+    QByteArray SourceBytes;
+    QByteArray TargetBytes;
     bool Planned = false;      // the planner planned it (and settled it as planned)
     Planner::Checkpoint Mark;  // the planner's state right after the plan, before settling
   };
@@ -279,11 +283,17 @@ class BatchRun {
     return ExistingTarget::Refuse;
   }
 
-  ActIntent IntentFor(const Pending& pending, ExistingTarget existing) {
+  ActIntent IntentFor(Pending& pending, ExistingTarget existing) {
     const FileEntry& entry = files_.At(pending.Pos);
     const EntryPlan& plan = pending.Plan;
-    ActIntent intent{entry, plan, pending.Pos,
-                     plan.Action == PlanAction::InPlace ? entry.Path() : pending.Target};
+    const bool inPlace = plan.Action == PlanAction::InPlace;
+    if (pending.SourceBytes.isNull()) {
+      pending.SourceBytes = EncodeFileName(entry.Path());
+      pending.TargetBytes = inPlace ? pending.SourceBytes : EncodeFileName(pending.Target);
+    }
+    ActIntent intent{entry, plan, pending.Pos, inPlace ? entry.Path() : pending.Target};
+    intent.SourceBytes = pending.SourceBytes;
+    intent.TargetBytes = pending.TargetBytes;
     intent.Existing = existing;
     intent.ClearsReadOnly =
         (plan.Action == PlanAction::Move || plan.Action == PlanAction::Rename) &&
@@ -301,7 +311,7 @@ class BatchRun {
     intents.reserve(window_.size());
     const bool asks =
         answers_.Memory() != kAnswerLeaveAll && answers_.Memory() != kAnswerReplaceAll;
-    for (const Pending& pending : window_) {
+    for (Pending& pending : window_) {
       if (!pending.Planned) continue;
       const bool clash =
           pending.Plan.Expect == PlanExpect::TargetExists && settings_.TargetDirActive;
@@ -436,13 +446,13 @@ class BatchRun {
         return !refused;
       };
     }
-    FileOpResult result = Operate(entry, targetPath, copy, existing, beforePlace);
+    FileOpResult result = Operate(intent, copy, existing, beforePlace);
     if (result.Error == ENOENT && SourceThere(entry) && plan.CreateDirectory) {
       // The target folder was removed during the run (by another program): make it again
       // where the run made it, and try once more.
       lastCreatedDirectory_.clear();
       MakeTargetFolder(plan);
-      result = Operate(entry, targetPath, copy, existing, beforePlace);
+      result = Operate(intent, copy, existing, beforePlace);
     }
     carried_ = result;
     if (result.Ok()) {
@@ -462,10 +472,11 @@ class BatchRun {
     return kStatusCopyMoveFailed;
   }
 
-  static FileOpResult Operate(const FileEntry& entry, const QString& targetPath, bool copy,
-                              ExistingTarget existing, const BeforePlaceFunction& beforePlace) {
-    return copy ? CopyFile(entry.Path(), targetPath, existing, beforePlace)
-                : MoveFile(entry.Path(), targetPath, existing, beforePlace);
+  // The intent's target is the plan's (the operation acts where it was announced).
+  static FileOpResult Operate(const ActIntent& intent, bool copy, ExistingTarget existing,
+                              const BeforePlaceFunction& beforePlace) {
+    return copy ? CopyFile(intent.SourceBytes, intent.TargetBytes, existing, beforePlace)
+                : MoveFile(intent.SourceBytes, intent.TargetBytes, existing, beforePlace);
   }
 
   // Zone mark, attributes and dates of the file the run produced.

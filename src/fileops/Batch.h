@@ -29,6 +29,10 @@ struct ActIntent {
   const EntryPlan& Plan;   // action, target folder and name
   qsizetype Position = 0;  // the entry's place in the list: entries are acted on in this order
   QString Target;          // the target path (the source itself for an in-place change)
+  // The source's and the target's paths in their file-system bytes (EncodeFileName), made once
+  // for the operation and its record alike.
+  QByteArray SourceBytes;
+  QByteArray TargetBytes;
   // Replace: a file at Target is replaced. In an announcement also "may be replaced": the
   // replace question is still to be asked.
   ExistingTarget Existing = ExistingTarget::Refuse;

@@ -124,8 +124,8 @@ JournalIntent RunJournal::Describe(const ActIntent& act) {
   JournalIntent intent;
   intent.Position = static_cast<uint32_t>(act.Position);
   intent.Action = ActionOf(act.Plan.Action);
-  intent.Source = EncodeFileName(act.Entry.Path());
-  intent.Target = EncodeFileName(act.Target);
+  intent.Source = act.SourceBytes.isNull() ? EncodeFileName(act.Entry.Path()) : act.SourceBytes;
+  intent.Target = act.TargetBytes.isNull() ? EncodeFileName(act.Target) : act.TargetBytes;
   intent.Identity = ReadFileIdentity(intent.Source);
   const bool copy = intent.Action == JournalAction::Copy;
 

@@ -551,8 +551,11 @@ int OpenTargetFolder(const std::string& path, dev_t& device) {
 
 FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget existing,
                       const BeforePlaceFunction& beforePlace) {
-  const QByteArray f = EncodeFileName(from);
-  const QByteArray t = EncodeFileName(to);
+  return MoveFile(EncodeFileName(from), EncodeFileName(to), existing, beforePlace);
+}
+
+FileOpResult MoveFile(const QByteArray& f, const QByteArray& t, ExistingTarget existing,
+                      const BeforePlaceFunction& beforePlace) {
   if (f.isEmpty() || t.isEmpty()) return {ENOENT, false};
   BeforeLastStep(t);
   if (existing == ExistingTarget::Replace) {
@@ -588,8 +591,11 @@ FileOpResult MoveFile(const QString& from, const QString& to, ExistingTarget exi
 
 FileOpResult CopyFile(const QString& from, const QString& to, ExistingTarget existing,
                       const BeforePlaceFunction& beforePlace) {
-  const QByteArray f = EncodeFileName(from);
-  const QByteArray t = EncodeFileName(to);
+  return CopyFile(EncodeFileName(from), EncodeFileName(to), existing, beforePlace);
+}
+
+FileOpResult CopyFile(const QByteArray& f, const QByteArray& t, ExistingTarget existing,
+                      const BeforePlaceFunction& beforePlace) {
   if (f.isEmpty() || t.isEmpty()) return {ENOENT, false};
   Fd src;
   struct stat st {};

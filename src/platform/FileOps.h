@@ -52,12 +52,20 @@ using BeforePlaceFunction = std::function<bool(const FileIdentity& made)>;
 FileOpResult MoveFile(const QString& from, const QString& to,
                       ExistingTarget existing = ExistingTarget::Refuse,
                       const BeforePlaceFunction& beforePlace = {});
+// The same for paths already in their file-system bytes (EncodeFileName); an empty one names
+// no file (ENOENT).
+FileOpResult MoveFile(const QByteArray& from, const QByteArray& to,
+                      ExistingTarget existing = ExistingTarget::Refuse,
+                      const BeforePlaceFunction& beforePlace = {});
 
 // Copies `from` to `to`. The copy is written to a temporary file in the target directory and
 // put in place only when complete, so a failure leaves no partial target and the existing one
 // intact; with Refuse a file at `to` is never replaced (EEXIST). Carries the permission bits,
 // the user.* extended attributes and the access and modification times of the source.
 FileOpResult CopyFile(const QString& from, const QString& to,
+                      ExistingTarget existing = ExistingTarget::Replace,
+                      const BeforePlaceFunction& beforePlace = {});
+FileOpResult CopyFile(const QByteArray& from, const QByteArray& to,
                       ExistingTarget existing = ExistingTarget::Replace,
                       const BeforePlaceFunction& beforePlace = {});
 
