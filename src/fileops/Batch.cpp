@@ -288,7 +288,8 @@ class BatchRun {
     const EntryPlan& plan = pending.Plan;
     const bool inPlace = plan.Action == PlanAction::InPlace;
     if (pending.SourceBytes.isNull()) {
-      pending.SourceBytes = EncodeFileName(entry.Path());
+      pending.SourceBytes = ForeseenSource(pending.Pos);
+      if (pending.SourceBytes.isEmpty()) pending.SourceBytes = EncodeFileName(entry.Path());
       pending.TargetBytes = inPlace ? pending.SourceBytes : EncodeFileName(pending.Target);
     }
     ActIntent intent{entry, plan, pending.Pos, inPlace ? entry.Path() : pending.Target};
@@ -326,6 +327,33 @@ class BatchRun {
     }
     if (!intents.empty()) options_.Observer->Announce(intents);
     if (!window_.empty()) announcedEnd_ = std::max(announcedEnd_, window_.back().Pos + 1);
+    if (!window_.empty()) ForeseeAfter(window_.back().Pos + 1);
+  }
+
+  // Names the sources after the window to the observer, which may look at them while the window
+  // is acted on. Each source is encoded once: the entry's operation takes the same bytes. Not
+  // when the entries' content is read: planning them reads their files, after any look ahead.
+  void ForeseeAfter(qsizetype first) {
+    if (options_.DryRun || need_.Any()) return;
+    const qsizetype wanted = options_.Observer->ForeseeAhead();
+    const qsizetype end = std::min(files_.Count(), first + std::max<qsizetype>(0, wanted));
+    if (first >= end) return;
+    foreseen_.clear();
+    foreseen_.reserve(static_cast<size_t>(end - first));
+    for (qsizetype pos = first; pos < end; ++pos) {
+      const FileEntry& entry = files_.At(pos);
+      foreseen_.push_back(PreFailed(entry) || PathTooLong(entry) ? QByteArray()
+                                                                 : EncodeFileName(entry.Path()));
+    }
+    foreseenFirst_ = first;
+    options_.Observer->Foresee(first, foreseen_);
+  }
+
+  // The source's bytes as named ahead to the observer, or a null array.
+  QByteArray ForeseenSource(qsizetype pos) const {
+    const qsizetype slot = pos - foreseenFirst_;
+    if (slot < 0 || slot >= static_cast<qsizetype>(foreseen_.size())) return {};
+    return foreseen_[static_cast<size_t>(slot)];
   }
 
   // Acts on one planned entry and records its outcome; returns the status the planner settles
@@ -561,6 +589,9 @@ class BatchRun {
   std::unique_ptr<ContentReadAhead> readAhead_;  // null when every entry is read in its turn
   QSet<QString> writtenNames_;  // names the run may have written to so far (see RememberWrites)
   qsizetype announcedEnd_ = 0;  // the position after the last entry announced so far
+  // The sources last named ahead to the observer, from position foreseenFirst_ on.
+  std::vector<QByteArray> foreseen_;
+  qsizetype foreseenFirst_ = 0;
   QString lastCreatedDirectory_;
   bool contentRead_ = false;  // reading the content may have changed the access time
   bool copied_ = false;       // the target is a new file (a copy, or a move across devices)

@@ -73,6 +73,16 @@ class ActObserver {
   // observer asks for more than one entry ahead. After an entry ended otherwise than planned,
   // the entries after it are announced again as they are planned anew (mostly as before).
   virtual void Announce(const std::vector<ActIntent>& intents) { (void)intents; }
+  // How many entries after an announced group the observer would like named to it while that
+  // group is acted on, so that it can look at their files meanwhile (0: none).
+  virtual qsizetype ForeseeAhead() { return 0; }
+  // Right after an announcement, before its group is acted on: the sources of the entries from
+  // position `first` on, in list order and in their file-system bytes (empty for an entry the
+  // run will not act on). The next announcement may well plan them otherwise.
+  virtual void Foresee(qsizetype first, const std::vector<QByteArray>& sources) {
+    (void)first;
+    (void)sources;
+  }
   // Before the entry's operation; false vetoes it: nothing is touched and the entry fails with
   // status 8.
   virtual bool BeforeAct(const ActIntent& intent) = 0;

@@ -120,13 +120,34 @@ qsizetype RunJournal::AnnounceAhead() {
   return std::max(ahead_, kMinAhead);
 }
 
-JournalIntent RunJournal::Describe(const ActIntent& act) {
+qsizetype RunJournal::ForeseeAhead() {
+  // The next group, as large as this one (when it grows, the rest is looked at in its turn).
+  return looksAhead_ && error_ == 0 ? ahead_ : 0;
+}
+
+void RunJournal::Foresee(qsizetype first, const std::vector<QByteArray>& sources) {
+  if (!looksAhead_ || error_ != 0) return;
+  if (!lookAhead_.Start(first, sources, std::move(groupWrites_))) looksAhead_ = false;
+  groupWrites_.clear();
+}
+
+void RunJournal::NoteWrites(const ActIntent& intent, std::vector<QString>& names) const {
+  names.push_back(intent.Entry.FileName());
+  names.push_back(intent.Target);
+  if (intent.RemovesZoneMark) names.push_back(ZoneMarkSiblingPath(intent.Target));
+  if (intent.Plan.CreateDirectory) {
+    for (const QString& part : intent.Plan.Directory.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+      names.push_back(part);
+  }
+}
+
+JournalIntent RunJournal::Describe(const ActIntent& act, const FileIdentity* looked) {
   JournalIntent intent;
   intent.Position = static_cast<uint32_t>(act.Position);
   intent.Action = ActionOf(act.Plan.Action);
   intent.Source = act.SourceBytes.isNull() ? EncodeFileName(act.Entry.Path()) : act.SourceBytes;
   intent.Target = act.TargetBytes.isNull() ? EncodeFileName(act.Target) : act.TargetBytes;
-  intent.Identity = ReadFileIdentity(intent.Source);
+  intent.Identity = looked != nullptr ? *looked : ReadFileIdentity(intent.Source);
   const bool copy = intent.Action == JournalAction::Copy;
 
   // What undo restores on the file itself; a copy leaves its source as it was.
@@ -203,6 +224,8 @@ bool RunJournal::Covered(const ActIntent& intent) const {
 }
 
 void RunJournal::Announce(const std::vector<ActIntent>& intents) {
+  // The looks ahead, taken while the group before was acted on, are in.
+  lookAhead_.Stop();
   if (error_ != 0 || !file_.IsOpen() || intents.empty()) return;
   // Entries before this group are done with.
   const qsizetype first = intents.front().Position;
@@ -215,11 +238,15 @@ void RunJournal::Announce(const std::vector<ActIntent>& intents) {
   }
   announcedFirst_ = first;
   bool added = false;
+  groupWrites_.clear();
   for (const ActIntent& intent : intents) {
+    if (looksAhead_) NoteWrites(intent, groupWrites_);
     // Planned again as announced before: that intent is on disk already.
     if (Covered(intent)) continue;
     NoteNewFolders(intent);
-    pending_.Intent(Describe(intent));
+    const QByteArray& source = intent.SourceBytes;
+    pending_.Intent(
+        Describe(intent, source.isNull() ? nullptr : lookAhead_.Find(intent.Position, source)));
     if (intent.Position >= announcedFirst_) {
       const auto slot = static_cast<size_t>(intent.Position - announcedFirst_);
       if (slot >= announced_.size()) announced_.resize(slot + 1);
@@ -238,6 +265,11 @@ bool RunJournal::BeforeAct(const ActIntent& intent) {
   if (error_ != 0 || !file_.IsOpen()) return false;
   if (Covered(intent)) return true;
   // Not covered by the group's sync (re-planned, or a replace the question just allowed).
+  if (looksAhead_) {
+    std::vector<QString> names;
+    NoteWrites(intent, names);
+    for (const QString& name : names) lookAhead_.Touched(name);
+  }
   NoteNewFolders(intent);
   pending_.Intent(Describe(intent));
   ++intentCount_;
@@ -298,7 +330,10 @@ void RunJournal::AfterAct(const ActIntent& intent, const ActOutcome& outcome) {
   } else {
     ++failed_;
   }
-  if (outcome.NewPath != intent.Target) record.NewPath = EncodeFileName(outcome.NewPath);
+  if (outcome.NewPath != intent.Target) {
+    record.NewPath = EncodeFileName(outcome.NewPath);
+    lookAhead_.Touched(outcome.NewPath);
+  }
   pending_.Outcome(record);
   if (error_ == 0 && pending_.Size() > kPendingLimit) {
     if (const int err = Write(false); err != 0) Fail(err);
@@ -331,6 +366,7 @@ void RunJournal::Fail(int error) {
 }
 
 int RunJournal::Finish() {
+  lookAhead_.Stop();
   if (!file_.IsOpen()) return error_;
   if (intentCount_ == 0) {
     // The run changed nothing: there is nothing to take back.

@@ -2,6 +2,7 @@
 
 #include "fileops/Batch.h"
 #include "journal/CrashPoint.h"
+#include "journal/IdentityLookAhead.h"
 #include "journal/Journal.h"
 #include "platform/AppendFile.h"
 #include "platform/PrivateFolder.h"
@@ -24,7 +25,8 @@
 // the end; undo does not need them to be durable, since it asks the disk what happened. The new
 // file of a copy is recorded (written, not synced) right before it is put in place, so that undo
 // removes only that very file. The journal file is locked for the whole run: an undo of it
-// waits until the run has ended, whichever session it comes from.
+// waits until the run has ended, whichever session it comes from. The sources of the next group
+// are looked at on a second core while a group is acted on (journal/IdentityLookAhead.h).
 
 // What the journal's header says about the run.
 struct RunJournalInfo {
@@ -59,6 +61,8 @@ class RunJournal : public ActObserver {
 
   qsizetype AnnounceAhead() override;
   void Announce(const std::vector<ActIntent>& intents) override;
+  qsizetype ForeseeAhead() override;
+  void Foresee(qsizetype first, const std::vector<QByteArray>& sources) override;
   bool BeforeAct(const ActIntent& intent) override;
   bool BeforePlace(const ActIntent& intent, const FileIdentity& made) override;
   void AfterAct(const ActIntent& intent, const ActOutcome& outcome) override;
@@ -77,7 +81,10 @@ class RunJournal : public ActObserver {
  private:
   // A synced intent covers the operation as it now stands.
   bool Covered(const ActIntent& intent) const;
-  JournalIntent Describe(const ActIntent& intent);
+  // `looked`: the source's identity looked at ahead, when that look stands.
+  JournalIntent Describe(const ActIntent& intent, const FileIdentity* looked = nullptr);
+  // What the run may write to while it acts on a group (see IdentityLookAhead).
+  void NoteWrites(const ActIntent& intent, std::vector<QString>& names) const;
   void NoteNewFolders(const ActIntent& intent);
   int Write(bool sync);  // appends what is pending; syncs when asked
   void Fail(int error);
@@ -107,6 +114,12 @@ class RunJournal : public ActObserver {
   };
   std::vector<Announced> announced_;
   qsizetype announcedFirst_ = 0;
+
+  // The next sources' identities, looked at while a group is acted on, and the names the
+  // announced group may write to, handed to that look.
+  IdentityLookAhead lookAhead_;
+  std::vector<QString> groupWrites_;
+  bool looksAhead_ = IdentityLookAhead::Worthwhile();
 
   // Folders already looked at for the Folder records, and the last of them.
   QSet<QString> foldersSeen_;

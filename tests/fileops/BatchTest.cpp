@@ -754,6 +754,50 @@ TEST(Batch, ASourceGoneWhenItsTurnComesIsMissing) {
   }
 }
 
+// After each announced group the observer is named the sources that come next, as the
+// operations will name them, so that it can look at them while the group is acted on; an entry
+// that fails before its operation is named by an empty path.
+TEST(Batch, AfterEachGroupTheNextSourcesAreNamedToTheObserver) {
+  class Foreseeing : public PlanAheadObserver {
+   public:
+    Foreseeing() : PlanAheadObserver(4) {}
+    qsizetype ForeseeAhead() override { return 3; }
+    void Foresee(qsizetype first, const std::vector<QByteArray>& sources) override {
+      named.push_back({first, sources});
+    }
+    bool BeforeAct(const ActIntent& intent) override {
+      sourcesActedOn.push_back(intent.SourceBytes);
+      return PlanAheadObserver::BeforeAct(intent);
+    }
+    std::vector<std::pair<qsizetype, std::vector<QByteArray>>> named;
+    std::vector<QByteArray> sourcesActedOn;
+  };
+  Scene t;
+  std::vector<std::string> names;
+  for (int i = 0; i < 9; ++i) names.push_back("f" + std::to_string(i) + ".txt");
+  for (const std::string& name : names) t.dir_.WriteFile(name, name);
+  t.Load(names);
+  t.files_.At(5).Status = kStatusSourceMissing;  // as the preparation found it
+  t.settings_.TargetDirActive = 0;
+  t.settings_.NameTemplateActive = 1;
+  t.settings_.NameTemplate = QStringLiteral("%FN%-x");
+  RunValues values;
+  values.PreparationNeeded = true;
+  Foreseeing observer;
+  t.options_.Observer = &observer;
+  t.Run(true, &values);
+
+  const auto path = [&](int i) { return QByteArray::fromStdString(t.dir_.Bytes() + names[i]); };
+  ASSERT_EQ(observer.named.size(), 2u) << "after 0-3 and 4-7; nothing follows 8";
+  EXPECT_EQ(observer.named[0].first, 4);
+  EXPECT_EQ(observer.named[0].second, (std::vector<QByteArray>{path(4), QByteArray(), path(6)}));
+  EXPECT_EQ(observer.named[1].first, 8);
+  EXPECT_EQ(observer.named[1].second, (std::vector<QByteArray>{path(8)}));
+  EXPECT_EQ(observer.sourcesActedOn, (std::vector<QByteArray>{path(0), path(1), path(2), path(3),
+                                                              path(4), path(6), path(7), path(8)}));
+  EXPECT_EQ(t.Statuses(), (std::vector<int>{1, 1, 1, 1, 1, 2, 1, 1, 1}));
+}
+
 // A journal that can no longer record stops the run as a full disk does, without asking, and
 // the entries it never reached are counted.
 TEST(Batch, AnObserverOutOfSpaceStopsTheRunWithoutAQuestion) {

@@ -427,6 +427,35 @@ TEST(Undo, AFileTheRunReplacedIsReportedAsLost) {
   EXPECT_EQ(ReadQuietly(s.Path("in/a.txt")), "content of a.txt") << "the file itself is back";
 }
 
+// A file the run put at a later entry's path is the one that entry's record names, though the
+// journal looked at the later sources while the group before was acted on: undo takes both
+// back, one after the other.
+TEST(Undo, AFileMovedOntoALaterEntrysPathIsTheOneItsRecordNames) {
+  Scene s;
+  // b.txt, the last of the first group, is moved onto xb.txt, the first of the next, which was
+  // looked at while the first group was acted on.
+  std::vector<std::string> names;
+  for (int i = 0; i < 31; ++i) names.push_back("f" + std::to_string(i) + ".txt");
+  names.push_back("b.txt");
+  names.push_back("xb.txt");
+  for (int i = 31; i < 40; ++i) names.push_back("f" + std::to_string(i) + ".txt");
+  s.Files(names);
+  Into(s, "in/", true);
+  Rename(s.settings, "x%FN%");
+  const QString journal = s.Run(kAnswerReplaceAll);
+  ASSERT_EQ(ReadQuietly(s.Path("in/xxb.txt")), "content of b.txt");
+  const JournalContents contents = ReadJournal(journal);
+  const FileIdentity now = ReadFileIdentity(QString::fromStdString(s.Path("in/xxb.txt")));
+  bool named = false;
+  for (const JournalEntry& entry : contents.Entries)
+    if (DecodeFileName(entry.Intent.Source).endsWith(QLatin1String("/in/xb.txt")))
+      named = entry.Intent.Identity.SameFileAs(now);
+  EXPECT_TRUE(named) << "the record of xb.txt names the file moved there, not the one replaced";
+  s.Undo(journal);
+  EXPECT_EQ(ReadQuietly(s.Path("in/b.txt")), "content of b.txt");
+  EXPECT_FALSE(PathExists(s.Path("in/xxb.txt")));
+}
+
 // Every operation's intent is in the journal file before the operation starts.
 TEST(Undo, TheJournalHoldsEveryIntentBeforeItsOperation) {
   Scene s;
