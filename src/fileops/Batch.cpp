@@ -162,19 +162,13 @@ class BatchRun {
     if (!readAhead_->Start()) readAhead_.reset();
   }
 
-  // A file name as it is remembered among the names the run has written to: in lower case, so
-  // that a name written on a file system that ignores case is found under any spelling.
-  static QString NameKey(const QString& path) {
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toCaseFolded();
-  }
-
   // Before an operation: the names at which it may make or replace a file or folder. Values
   // read ahead for a later entry whose file has one of these names are not taken (the file at
   // that path may be another one now, or changed), whatever folder the name is in: a path may
   // reach the same file through a link, and a name is cheap to check.
   void RememberWrites(const EntryPlan& plan, const QString& target) {
     if (!readAhead_) return;
-    writtenNames_.insert(NameKey(target));
+    writtenNames_.insert(FoldedFileName(target));
     if (plan.CreateDirectory) {
       for (const QString& part : plan.Directory.split(QLatin1Char('/'), Qt::SkipEmptyParts))
         writtenNames_.insert(part.toCaseFolded());
@@ -431,7 +425,7 @@ class BatchRun {
     // Values read ahead stand for the entry's own read only if the file is the one read then,
     // unchanged, and nothing this run did since may have written at its name.
     const bool usable = ahead && ContentReadAhead::Usable(*ahead, stamp) &&
-                        !writtenNames_.contains(NameKey(entry.Path()));
+                        !writtenNames_.contains(FoldedFileName(entry.Path()));
     const ContentRead read = usable ? std::move(ahead->Content) : ReadContent(entry.Path(), need_);
     contentRead_ = !read.AccessTimeKept;
     // A read error is what fails the entry; any checksum value, 0 included, is a real one.

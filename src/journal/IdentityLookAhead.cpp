@@ -7,15 +7,6 @@
 #include <string_view>
 #include <system_error>
 
-namespace {
-
-// A name as it is compared: the last part of a path, case-folded.
-QString NameKey(const QString& path) {
-  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toCaseFolded();
-}
-
-}  // namespace
-
 IdentityLookAhead::~IdentityLookAhead() {
   Stop();
 }
@@ -54,7 +45,7 @@ void IdentityLookAhead::Complete() {
   // What the run wrote to while the thread looked: those looks may show the file before it.
   if (touched_.empty()) return;
   QSet<QString> keys;
-  for (const QString& path : touched_) keys.insert(NameKey(path));
+  for (const QString& path : touched_) keys.insert(FoldedFileName(path));
   const size_t done = done_.load(std::memory_order_relaxed);
   for (size_t i = 0; i < done; ++i)
     if (slots_[i].Standing && keys.contains(slots_[i].Key)) slots_[i].Standing = false;
@@ -68,7 +59,7 @@ void IdentityLookAhead::Touched(const QString& path) {
 void IdentityLookAhead::Work() {
   QSet<QString> written;
   written.reserve(static_cast<qsizetype>(written_.size()));
-  for (const QString& path : written_) written.insert(NameKey(path));
+  for (const QString& path : written_) written.insert(FoldedFileName(path));
   for (size_t i = 0; i < sources_.size(); ++i) {
     if (stop_.load(std::memory_order_relaxed)) break;
     Slot& slot = slots_[i];

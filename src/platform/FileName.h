@@ -16,6 +16,13 @@ inline QString DecodeFileName(const QByteArray& bytes) {
 }
 QByteArray EncodeFileName(const QString& name);
 
+// The last part of a path, case-folded: how a name the run may have written to is remembered,
+// so that a file of that name is found in any folder (a link may lead there) and under any
+// spelling (a file system may ignore case).
+inline QString FoldedFileName(const QString& path) {
+  return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1).toCaseFolded();
+}
+
 // A name or path in a form that is safe to show in a line of text (a report, a listing): valid
 // UTF-8 once encoded, and nothing in it can end the line or hide a character. A backslash is
 // written "\\", a tab, line feed or carriage return "\t", "\n" or "\r", and every other
