@@ -4,8 +4,22 @@
 
 #include <QSet>
 
-#include <string_view>
 #include <system_error>
+
+namespace {
+
+// The names a path written to stands for: its last part, or every part of a folder path (one
+// that ends in "/": a folder the run makes).
+void AddNames(const QString& path, QSet<QString>& names) {
+  if (!path.endsWith(QLatin1Char('/'))) {
+    names.insert(FoldedFileName(path));
+    return;
+  }
+  for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+    names.insert(part.toCaseFolded());
+}
+
+}  // namespace
 
 IdentityLookAhead::~IdentityLookAhead() {
   Stop();
@@ -45,7 +59,7 @@ void IdentityLookAhead::Complete() {
   // What the run wrote to while the thread looked: those looks may show the file before it.
   if (touched_.empty()) return;
   QSet<QString> keys;
-  for (const QString& path : touched_) keys.insert(FoldedFileName(path));
+  for (const QString& path : touched_) AddNames(path, keys);
   const size_t done = done_.load(std::memory_order_relaxed);
   for (size_t i = 0; i < done; ++i)
     if (slots_[i].Standing && keys.contains(slots_[i].Key)) slots_[i].Standing = false;
@@ -59,16 +73,12 @@ void IdentityLookAhead::Touched(const QString& path) {
 void IdentityLookAhead::Work() {
   QSet<QString> written;
   written.reserve(static_cast<qsizetype>(written_.size()));
-  for (const QString& path : written_) written.insert(FoldedFileName(path));
+  for (const QString& path : written_) AddNames(path, written);
   for (size_t i = 0; i < sources_.size(); ++i) {
     if (stop_.load(std::memory_order_relaxed)) break;
     Slot& slot = slots_[i];
     if (!sources_[i].isEmpty()) {
-      const QByteArray& source = sources_[i];
-      const qsizetype slash = source.lastIndexOf('/');
-      slot.Key = DecodeFileName(std::string_view(source.constData() + slash + 1,
-                                                 static_cast<size_t>(source.size() - slash - 1)))
-                     .toCaseFolded();
+      slot.Key = FoldedFileName(DecodeFileName(sources_[i]));
       if (!written.contains(slot.Key)) {
         slot.Identity = ReadFileIdentity(sources_[i]);
         slot.Standing = !slot.Identity.IsLink();

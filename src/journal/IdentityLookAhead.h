@@ -37,16 +37,16 @@ class IdentityLookAhead {
   static bool Worthwhile();
 
   // Starts looking at `sources` (the entries from position `first` on, in their file-system
-  // bytes; an empty one is skipped), after the names in `written` (paths, or bare names) are
-  // set aside. A look still running is stopped and its results dropped first. False when no
-  // thread could be started.
+  // bytes; an empty one is skipped), after the names in `written` are set aside: paths or bare
+  // names, and folder paths ending in "/", every part of which counts. A look still running is
+  // stopped and its results dropped first. False when no thread could be started.
   bool Start(qsizetype first, std::vector<QByteArray> sources, std::vector<QString> written);
   // Stops the thread after the look in hand and waits for it; the looks taken stay.
   void Stop();
   // Waits until the thread has looked at every source, then is as Stop.
   void Complete();
-  // A name the run has written to since Start, as a path: the looks at sources of that name
-  // are dropped. Only between Start and Stop.
+  // A name the run has written to since Start, as in `written`: the looks at sources of that
+  // name are dropped. Only between Start and Stop.
   void Touched(const QString& path);
 
   // After Stop: the look at the entry at `pos`, taken at `source` and still standing; null when

@@ -135,10 +135,11 @@ void RunJournal::NoteWrites(const ActIntent& intent, std::vector<QString>& names
   names.push_back(intent.Entry.FileName());
   names.push_back(intent.Target);
   if (intent.RemovesZoneMark) names.push_back(ZoneMarkSiblingPath(intent.Target));
-  if (intent.Plan.CreateDirectory) {
-    for (const QString& part : intent.Plan.Directory.split(QLatin1Char('/'), Qt::SkipEmptyParts))
-      names.push_back(part);
-  }
+  // Split into its parts on the look's own thread.
+  if (intent.Plan.CreateDirectory && !intent.Plan.Directory.isEmpty())
+    names.push_back(intent.Plan.Directory.endsWith(QLatin1Char('/'))
+                        ? intent.Plan.Directory
+                        : intent.Plan.Directory + QLatin1Char('/'));
 }
 
 JournalIntent RunJournal::Describe(const ActIntent& act, const FileIdentity* looked) {
